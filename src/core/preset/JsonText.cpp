@@ -150,7 +150,9 @@ juce::Result parseJsonDocument (const juce::String& text, juce::var& result)
 
 juce::String printJsonDocument (const juce::var& document)
 {
-    return juce::JSON::toString (document, false, 15);
+    // The printer breaks lines with CR LF; stored files use LF. A carriage return inside a string
+    // is always escaped, so every raw one is part of a line break.
+    return juce::JSON::toString (document, false, 15).removeCharacters ("\r");
 }
 
 } // namespace dunmoor

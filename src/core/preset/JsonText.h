@@ -31,7 +31,8 @@ juce::String joinSurrogatePairs (const juce::String& text);
 /** True for a JSON object only (the framework's var::isObject is also true for arrays). */
 inline bool isJsonObject (const juce::var& value) { return value.getDynamicObject() != nullptr; }
 
-/** Prints a document the way every stored file is printed: multi-line, at most 15 decimals. */
+/** Prints a document the way every stored file is printed: multi-line with LF line ends, at most
+    15 decimals. */
 juce::String printJsonDocument (const juce::var& document);
 
 } // namespace dunmoor

@@ -235,48 +235,65 @@ juce::String writePreset (const Preset& preset)
     return printJsonDocument (writePresetDocument (preset));
 }
 
+namespace
+{
+    /** The checks of checkPresetIsStorable on an already printed document. */
+    bool checkDocument (const Preset& preset, const juce::String& text, juce::String& error)
+    {
+        const juce::String heading ("The preset is not valid and was not saved:\n");
+
+        const auto validation = validatePreset (preset);
+
+        if (! validation.errors.isEmpty())
+        {
+            error = heading + validation.toText();
+            return false;
+        }
+
+        if ((juce::int64) text.getNumBytesAsUTF8() > maxPresetFileBytes)
+        {
+            error = heading + "ERROR   The preset file would be larger than the "
+                  + juce::String (maxPresetFileBytes / 1024) + " kB limit.";
+            return false;
+        }
+
+        // Whatever the reader would refuse must not reach the disk: such a file would drop out
+        // of the library at the next scan, and projects embedding the preset would no longer open.
+        const auto readBack = readPreset (text);
+
+        if (! readBack.ok)
+        {
+            error = heading + readBack.messages.toText();
+            return false;
+        }
+
+        return true;
+    }
+} // namespace
+
 bool checkPresetIsStorable (const Preset& preset, juce::String& error)
 {
-    const juce::String heading ("The preset is not valid and was not saved:\n");
-
-    const auto validation = validatePreset (preset);
-
-    if (! validation.errors.isEmpty())
+    try
     {
-        error = heading + validation.toText();
+        return checkDocument (preset, writePreset (preset), error);
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "There is not enough memory to check the preset.";
         return false;
     }
-
-    const auto text = writePreset (preset);
-
-    if ((juce::int64) text.getNumBytesAsUTF8() > maxPresetFileBytes)
-    {
-        error = heading + "ERROR   The preset file would be larger than the "
-              + juce::String (maxPresetFileBytes / 1024) + " kB limit.";
-        return false;
-    }
-
-    // Whatever the reader would refuse must not reach the disk: such a file would drop out of
-    // the library at the next scan, and projects embedding the preset would no longer open.
-    const auto readBack = readPreset (text);
-
-    if (! readBack.ok)
-    {
-        error = heading + readBack.messages.toText();
-        return false;
-    }
-
-    return true;
 }
 
 bool savePreset (const Preset& preset, const juce::File& file, juce::String& error)
 {
     try
     {
-        if (! checkPresetIsStorable (preset, error))
+        const auto text = writePreset (preset);
+
+        if (! checkDocument (preset, text, error))
             return false;
 
-        return writeTextFileAtomically (file, writePreset (preset), error);
+        return writeTextFileAtomically (file, text, error);
     }
     catch (const std::bad_alloc&)
     {
