@@ -9,223 +9,232 @@ namespace dunmoor
 
 namespace
 {
-const char* const productName = "Brackenfold";
+    const char* const productName = "Brackenfold";
 
-bool isAsciiUpper (juce::juce_wchar c) { return c >= 'A' && c <= 'Z'; }
-bool isAsciiLower (juce::juce_wchar c) { return c >= 'a' && c <= 'z'; }
-bool isAsciiLetter (juce::juce_wchar c) { return isAsciiUpper (c) || isAsciiLower (c); }
-bool isAsciiDigit (juce::juce_wchar c) { return c >= '0' && c <= '9'; }
+    bool isAsciiUpper (juce::juce_wchar c) { return c >= 'A' && c <= 'Z'; }
+    bool isAsciiLower (juce::juce_wchar c) { return c >= 'a' && c <= 'z'; }
+    bool isAsciiLetter (juce::juce_wchar c) { return isAsciiUpper (c) || isAsciiLower (c); }
+    bool isAsciiDigit (juce::juce_wchar c) { return c >= '0' && c <= '9'; }
 
-// Everything of 128 and above counts as a letter, so accented and non-Latin names keep their words.
-bool isWordCharacter (juce::juce_wchar c) { return isAsciiLetter (c) || isAsciiDigit (c) || c >= 128; }
+    // Everything of 128 and above counts as a letter, so accented and non-Latin names keep their words.
+    bool isWordCharacter (juce::juce_wchar c) { return isAsciiLetter (c) || isAsciiDigit (c) || c >= 128; }
 
-std::vector<juce::juce_wchar> toCodePoints (const juce::String& text)
-{
-    std::vector<juce::juce_wchar> result;
-    result.reserve ((size_t) text.getNumBytesAsUTF8());
-
-    for (auto p = text.getCharPointer(); ! p.isEmpty();)
-        result.push_back (p.getAndAdvance());
-
-    return result;
-}
-
-juce::StringArray splitAtSpaces (const juce::String& normalised)
-{
-    juce::StringArray tokens;
-    auto p = normalised.getCharPointer();
-
-    for (;;)
+    std::vector<juce::juce_wchar> toCodePoints (const juce::String& text)
     {
-        auto start = p;
-        while (! p.isEmpty() && *p != ' ')
-            ++p;
+        std::vector<juce::juce_wchar> result;
+        result.reserve ((size_t) text.getNumBytesAsUTF8());
 
-        const juce::String token (start, p);
-        if (! token.trim().isEmpty())
-            tokens.add (token);
+        for (auto p = text.getCharPointer(); ! p.isEmpty();)
+            result.push_back (p.getAndAdvance());
 
-        if (p.isEmpty())
-            break;
-        ++p;
-    }
-
-    return tokens;
-}
-
-juce::StringArray distinctKeywords (const MatchCandidate& candidate)
-{
-    juce::StringArray keywords;
-    for (const auto& hit : candidate.hits)
-        keywords.addIfNotAlreadyThere (hit.keyword, false);
-    return keywords;
-}
-
-juce::String closingFor (MatchMode kind)
-{
-    switch (kind)
-    {
-        case MatchMode::exact: return "' (whole name)";
-        case MatchMode::phrase: return "' (phrase)";
-        case MatchMode::fuzzy: return "' (approximate)";
-        case MatchMode::token: break;
-    }
-    return "'";
-}
-
-void addHit (MatchCandidate& candidate, const juce::String& pattern, MatchMode kind, int priority)
-{
-    ++candidate.hitCount;
-    candidate.bestRulePriority = std::max (candidate.bestRulePriority, priority);
-    if (kind == MatchMode::exact)
-        candidate.hasWholeName = true;
-    if (kind == MatchMode::phrase)
-        candidate.hasPhrase = true;
-    candidate.hits.push_back ({ pattern, kind, priority });
-}
-
-// Ranking and the decision, shared by every way of producing candidates.
-MatchResult decide (std::vector<MatchCandidate> candidates, juce::StringArray exclusionNotes)
-{
-    MatchResult result;
-    result.exclusionNotes = std::move (exclusionNotes);
-
-    if (candidates.empty())
-    {
-        result.explanation = "No keyword from the schema appears in this file name.";
         return result;
     }
 
-    std::sort (candidates.begin(), candidates.end(), compareCandidates);
-
-    const auto& top = candidates.front();
-    result.matchedKeywords = distinctKeywords (top);
-
-    if (candidates.size() >= 2 && isEquallyStrong (top, candidates[1]))
+    juce::StringArray splitAtSpaces (const juce::String& normalised)
     {
-        juce::StringArray tiedNames;
-        for (const auto& candidate : candidates)
-            if (isEquallyStrong (top, candidate))
-                tiedNames.add (candidate.stemName);
+        juce::StringArray tokens;
+        auto p = normalised.getCharPointer();
 
-        result.confidence = Confidence::ambiguous;
-        result.explanation = "Equally strong match for " + tiedNames.joinIntoString (", ")
-                             + " on " + result.matchedKeywords.joinIntoString (", ") + ". "
-                             + productName + " will not choose for you.";
+        for (;;)
+        {
+            auto start = p;
+            while (! p.isEmpty() && *p != ' ')
+                ++p;
+
+            const juce::String token (start, p);
+            if (! token.trim().isEmpty())
+                tokens.add (token);
+
+            if (p.isEmpty())
+                break;
+            ++p;
+        }
+
+        return tokens;
+    }
+
+    juce::StringArray distinctKeywords (const MatchCandidate& candidate)
+    {
+        juce::StringArray keywords;
+        for (const auto& hit : candidate.hits)
+            keywords.addIfNotAlreadyThere (hit.keyword, false);
+        return keywords;
+    }
+
+    juce::String closingFor (MatchMode kind)
+    {
+        switch (kind)
+        {
+            case MatchMode::exact:
+                return "' (whole name)";
+            case MatchMode::phrase:
+                return "' (phrase)";
+            case MatchMode::fuzzy:
+                return "' (approximate)";
+            case MatchMode::token:
+                break;
+        }
+        return "'";
+    }
+
+    void addHit (MatchCandidate& candidate, const juce::String& pattern, MatchMode kind, int priority)
+    {
+        ++candidate.hitCount;
+        candidate.bestRulePriority = std::max (candidate.bestRulePriority, priority);
+        if (kind == MatchMode::exact)
+            candidate.hasWholeName = true;
+        if (kind == MatchMode::phrase)
+            candidate.hasPhrase = true;
+        candidate.hits.push_back ({ pattern, kind, priority });
+    }
+
+    // Ranking and the decision, shared by every way of producing candidates.
+    MatchResult decide (std::vector<MatchCandidate> candidates, juce::StringArray exclusionNotes)
+    {
+        MatchResult result;
+        result.exclusionNotes = std::move (exclusionNotes);
+
+        if (candidates.empty())
+        {
+            result.explanation = "No keyword from the schema appears in this file name.";
+            return result;
+        }
+
+        std::sort (candidates.begin(), candidates.end(), compareCandidates);
+
+        const auto& top = candidates.front();
+        result.matchedKeywords = distinctKeywords (top);
+
+        if (candidates.size() >= 2 && isEquallyStrong (top, candidates[1]))
+        {
+            juce::StringArray tiedNames;
+            for (const auto& candidate : candidates)
+                if (isEquallyStrong (top, candidate))
+                    tiedNames.add (candidate.stemName);
+
+            result.confidence = Confidence::ambiguous;
+            result.explanation = "Equally strong match for " + tiedNames.joinIntoString (", ")
+                                 + " on " + result.matchedKeywords.joinIntoString (", ") + ". "
+                                 + productName + " will not choose for you.";
+            result.candidates = std::move (candidates);
+            return result;
+        }
+
+        result.stemId = top.stemId;
+        result.stemName = top.stemName;
+
+        const bool confident = top.hasWholeName || top.hasPhrase || top.hitCount >= 2 || candidates.size() == 1;
+        result.confidence = confident ? Confidence::confident : Confidence::review;
+
+        juce::StringArray hitTexts;
+        for (const auto& hit : top.hits)
+            hitTexts.add ("'" + hit.keyword + closingFor (hit.hitKind));
+
+        auto explanation = "Matched " + top.stemName + " on " + hitTexts.joinIntoString (", ");
+
+        if (candidates.size() >= 2)
+            explanation << "; ahead of " << candidates[1].stemName << " ("
+                        << distinctKeywords (candidates[1]).joinIntoString (", ") << ")";
+
+        explanation << ".";
+
+        if (! confident)
+            explanation << " Only one keyword matched while another stem also matched, so this is worth a check.";
+
+        result.explanation = explanation;
         result.candidates = std::move (candidates);
         return result;
     }
 
-    result.stemId = top.stemId;
-    result.stemName = top.stemName;
+    //==============================================================================
+    // The prepared form works on token numbers: every token and plural form that occurs in a
+    // pattern or exclusion gets one, and a file-name token that has none can never match.
 
-    const bool confident = top.hasWholeName || top.hasPhrase || top.hitCount >= 2 || candidates.size() == 1;
-    result.confidence = confident ? Confidence::confident : Confidence::review;
-
-    juce::StringArray hitTexts;
-    for (const auto& hit : top.hits)
-        hitTexts.add ("'" + hit.keyword + closingFor (hit.hitKind));
-
-    auto explanation = "Matched " + top.stemName + " on " + hitTexts.joinIntoString (", ");
-
-    if (candidates.size() >= 2)
-        explanation << "; ahead of " << candidates[1].stemName << " ("
-                    << distinctKeywords (candidates[1]).joinIntoString (", ") << ")";
-
-    explanation << ".";
-
-    if (! confident)
-        explanation << " Only one keyword matched while another stem also matched, so this is worth a check.";
-
-    result.explanation = explanation;
-    result.candidates = std::move (candidates);
-    return result;
-}
-
-//==============================================================================
-// The prepared form works on token numbers: every token and plural form that occurs in a
-// pattern or exclusion gets one, and a file-name token that has none can never match.
-
-struct TokenSequence
-{
-    std::vector<int> prefix;        // every keyword token but the last
-    std::vector<int> lastForms;     // the last token, or its plural forms
-};
-
-bool occursIn (const std::vector<int>& nameTokens, const TokenSequence& sequence)
-{
-    const auto k = sequence.prefix.size();
-    if (nameTokens.size() < k + 1 || sequence.lastForms.empty())
-        return false;
-
-    for (size_t start = 0; start + k < nameTokens.size(); ++start)
+    struct TokenSequence
     {
-        if (! std::equal (sequence.prefix.begin(), sequence.prefix.end(), nameTokens.begin() + (std::ptrdiff_t) start))
-            continue;
+        std::vector<int> prefix;    // every keyword token but the last
+        std::vector<int> lastForms; // the last token, or its plural forms
+    };
 
-        const auto last = nameTokens[start + k];
-        if (std::find (sequence.lastForms.begin(), sequence.lastForms.end(), last) != sequence.lastForms.end())
-            return true;
-    }
-
-    return false;
-}
-
-struct PreparedExclusion
-{
-    juce::String entry;             // as written, for the note
-    TokenSequence tokens;
-};
-
-enum class RuleTest { sequence, wholeName, approximate };
-
-struct PreparedRule
-{
-    int stemIndex = 0;
-    juce::String pattern;
-    MatchMode hitKind = MatchMode::token;
-    int priority = 0;
-    RuleTest test = RuleTest::sequence;
-    TokenSequence tokens;           // sequence test
-    juce::String wholeName;         // wholeName test: the keyword tokens joined by single spaces
-    juce::String fuzzyToken;        // approximate test
-    int fuzzyLength = 0;
-    std::vector<PreparedExclusion> excludes;
-};
-
-struct PreparedStem
-{
-    juce::String id;
-    juce::String name;
-    int priority = 0;
-    std::vector<PreparedExclusion> excludes;
-};
-
-bool firstExclusionHit (const std::vector<int>& nameTokens,
-                        const std::vector<PreparedExclusion>& exclusions,
-                        const PreparedExclusion*& hit)
-{
-    for (const auto& exclusion : exclusions)
+    bool occursIn (const std::vector<int>& nameTokens, const TokenSequence& sequence)
     {
-        if (occursIn (nameTokens, exclusion.tokens))
+        const auto k = sequence.prefix.size();
+        if (nameTokens.size() < k + 1 || sequence.lastForms.empty())
+            return false;
+
+        for (size_t start = 0; start + k < nameTokens.size(); ++start)
         {
-            hit = &exclusion;
-            return true;
+            if (! std::equal (sequence.prefix.begin(), sequence.prefix.end(), nameTokens.begin() + (std::ptrdiff_t) start))
+                continue;
+
+            const auto last = nameTokens[start + k];
+            if (std::find (sequence.lastForms.begin(), sequence.lastForms.end(), last) != sequence.lastForms.end())
+                return true;
         }
+
+        return false;
     }
-    return false;
-}
 
-void appendAll (std::vector<int>& target, const std::vector<int>& source)
-{
-    target.insert (target.end(), source.begin(), source.end());
-}
+    struct PreparedExclusion
+    {
+        juce::String entry; // as written, for the note
+        TokenSequence tokens;
+    };
 
-void sortUnique (std::vector<int>& values)
-{
-    std::sort (values.begin(), values.end());
-    values.erase (std::unique (values.begin(), values.end()), values.end());
-}
+    enum class RuleTest
+    {
+        sequence,
+        wholeName,
+        approximate
+    };
+
+    struct PreparedRule
+    {
+        int stemIndex = 0;
+        juce::String pattern;
+        MatchMode hitKind = MatchMode::token;
+        int priority = 0;
+        RuleTest test = RuleTest::sequence;
+        TokenSequence tokens;    // sequence test
+        juce::String wholeName;  // wholeName test: the keyword tokens joined by single spaces
+        juce::String fuzzyToken; // approximate test
+        int fuzzyLength = 0;
+        std::vector<PreparedExclusion> excludes;
+    };
+
+    struct PreparedStem
+    {
+        juce::String id;
+        juce::String name;
+        int priority = 0;
+        std::vector<PreparedExclusion> excludes;
+    };
+
+    bool firstExclusionHit (const std::vector<int>& nameTokens,
+                            const std::vector<PreparedExclusion>& exclusions,
+                            const PreparedExclusion*& hit)
+    {
+        for (const auto& exclusion : exclusions)
+        {
+            if (occursIn (nameTokens, exclusion.tokens))
+            {
+                hit = &exclusion;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void appendAll (std::vector<int>& target, const std::vector<int>& source)
+    {
+        target.insert (target.end(), source.begin(), source.end());
+    }
+
+    void sortUnique (std::vector<int>& values)
+    {
+        std::sort (values.begin(), values.end());
+        values.erase (std::unique (values.begin(), values.end()), values.end());
+    }
 } // namespace
 
 //==============================================================================
@@ -233,9 +242,9 @@ struct KeywordMatcher::Prepared
 {
     std::unordered_map<juce::String, int> vocabulary;
     std::vector<PreparedStem> stems;
-    std::vector<PreparedRule> rules;                    // schema order: stem by stem, rule by rule
-    std::vector<std::vector<int>> rulesByToken;         // token number -> rules that need it, ascending
-    std::vector<std::vector<int>> exclusionsByToken;    // token number -> stems whose exclusions need it
+    std::vector<PreparedRule> rules;                 // schema order: stem by stem, rule by rule
+    std::vector<std::vector<int>> rulesByToken;      // token number -> rules that need it, ascending
+    std::vector<std::vector<int>> exclusionsByToken; // token number -> stems whose exclusions need it
     std::vector<int> fuzzyRules;
     bool plurals = true;
 

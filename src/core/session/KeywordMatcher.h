@@ -11,26 +11,26 @@ namespace dunmoor
 /** Matcher settings. The session builds these once (fuzzy off, distance 1, length 5) and never changes them. */
 struct MatchOptions
 {
-    bool fuzzyEnabled = false;  // rules in fuzzy mode may match
-    int maxDistance = 1;        // largest edit distance that still counts as a fuzzy match
-    int minLength = 5;          // shortest keyword and file-name token (code points) that takes part in fuzzy matching
+    bool fuzzyEnabled = false; // rules in fuzzy mode may match
+    int maxDistance = 1;       // largest edit distance that still counts as a fuzzy match
+    int minLength = 5;         // shortest keyword and file-name token (code points) that takes part in fuzzy matching
 };
 
 /** A file name taken apart for matching. */
 struct FileNameAnalysis
 {
-    juce::String fileName;      // as passed in
-    juce::String baseName;      // without its extension
-    juce::String normalised;    // normaliseForMatching (baseName)
-    juce::StringArray tokens;   // normalised split at spaces, no empty entries
+    juce::String fileName;    // as passed in
+    juce::String baseName;    // without its extension
+    juce::String normalised;  // normaliseForMatching (baseName)
+    juce::StringArray tokens; // normalised split at spaces, no empty entries
 };
 
 /** One rule that hit. */
 struct MatchedKeyword
 {
-    juce::String keyword;               // the rule's pattern exactly as written
+    juce::String keyword; // the rule's pattern exactly as written
     MatchMode hitKind = MatchMode::token;
-    int priority = 0;                   // the rule's priority as written
+    int priority = 0; // the rule's priority as written
 };
 
 /** One stem that matched. The five fields between stemName and hits are the ranking keys. */
@@ -41,21 +41,21 @@ struct MatchCandidate
     bool hasWholeName = false;
     bool hasPhrase = false;
     int hitCount = 0;
-    int bestRulePriority = 0;           // largest hit priority, never below 0
+    int bestRulePriority = 0; // largest hit priority, never below 0
     int stemPriority = 0;
-    std::vector<MatchedKeyword> hits;   // in the order of the stem's rules
+    std::vector<MatchedKeyword> hits; // in the order of the stem's rules
 };
 
 /** What the matcher decided for one file name, and why. */
 struct MatchResult
 {
-    juce::String stemId;                // empty when no stem is chosen
-    juce::String stemName;              // empty when no stem is chosen
+    juce::String stemId;   // empty when no stem is chosen
+    juce::String stemName; // empty when no stem is chosen
     Confidence confidence = Confidence::unassigned;
     juce::String explanation;
-    juce::StringArray matchedKeywords;  // distinct keywords of the top candidate, hit order
-    std::vector<MatchCandidate> candidates;   // ranked, best first
-    juce::StringArray exclusionNotes;   // one line per stem ruled out by a stem-wide exclusion
+    juce::StringArray matchedKeywords;      // distinct keywords of the top candidate, hit order
+    std::vector<MatchCandidate> candidates; // ranked, best first
+    juce::StringArray exclusionNotes;       // one line per stem ruled out by a stem-wide exclusion
 };
 
 /**

@@ -5,161 +5,161 @@ namespace dunmoor
 
 namespace
 {
-// What the preset reader accepts. A rule outside these would make the preset unreadable,
-// and with it every project that embeds the preset.
-constexpr int minimumPriority = -1000;
-constexpr int maximumPriority = 1000;
-constexpr int maximumTextLength = 4096;
-constexpr int maximumExclusions = 256;
-constexpr int maximumRules = 2000;
+    // What the preset reader accepts. A rule outside these would make the preset unreadable,
+    // and with it every project that embeds the preset.
+    constexpr int minimumPriority = -1000;
+    constexpr int maximumPriority = 1000;
+    constexpr int maximumTextLength = 4096;
+    constexpr int maximumExclusions = 256;
+    constexpr int maximumRules = 2000;
 
-// Every piece between separators, empty ones included; walks the text once.
-juce::StringArray splitAt (const juce::String& text, juce::juce_wchar separator)
-{
-    juce::StringArray pieces;
-    auto p = text.getCharPointer();
-
-    for (;;)
+    // Every piece between separators, empty ones included; walks the text once.
+    juce::StringArray splitAt (const juce::String& text, juce::juce_wchar separator)
     {
-        const auto start = p;
-        while (! p.isEmpty() && *p != separator)
+        juce::StringArray pieces;
+        auto p = text.getCharPointer();
+
+        for (;;)
+        {
+            const auto start = p;
+            while (! p.isEmpty() && *p != separator)
+                ++p;
+
+            pieces.add (juce::String (start, p));
+
+            if (p.isEmpty())
+                break;
             ++p;
+        }
 
-        pieces.add (juce::String (start, p));
-
-        if (p.isEmpty())
-            break;
-        ++p;
+        return pieces;
     }
 
-    return pieces;
-}
-
-juce::String quoted (const juce::String& text)
-{
-    constexpr int shownLength = 40;
-    return "'" + (text.length() > shownLength ? text.substring (0, shownLength) + "..." : text) + "'";
-}
-
-// An optional sign and decimal digits, up to the first other character. Saturates instead of
-// wrapping, then clamps; typed receives the sign and digits as they were written.
-int parsePriority (const juce::String& text, juce::String& typed, bool& clamped)
-{
-    auto p = text.getCharPointer();
-    const auto start = p;
-    bool negative = false;
-
-    if (*p == '+' || *p == '-')
-        negative = (p.getAndAdvance() == '-');
-
-    constexpr juce::int64 ceiling = 1000000000;
-    juce::int64 magnitude = 0;
-    bool anyDigit = false;
-
-    while (*p >= '0' && *p <= '9')
+    juce::String quoted (const juce::String& text)
     {
-        magnitude = std::min (ceiling, magnitude * 10 + (juce::int64) (p.getAndAdvance() - '0'));
-        anyDigit = true;
+        constexpr int shownLength = 40;
+        return "'" + (text.length() > shownLength ? text.substring (0, shownLength) + "..." : text) + "'";
     }
 
-    typed = juce::String (start, p);
-    clamped = false;
-
-    if (! anyDigit)
-        return 0;
-
-    const auto value = negative ? -magnitude : magnitude;
-    if (value < minimumPriority || value > maximumPriority)
+    // An optional sign and decimal digits, up to the first other character. Saturates instead of
+    // wrapping, then clamps; typed receives the sign and digits as they were written.
+    int parsePriority (const juce::String& text, juce::String& typed, bool& clamped)
     {
-        clamped = true;
-        return (int) juce::jlimit<juce::int64> (minimumPriority, maximumPriority, value);
-    }
-    return (int) value;
-}
+        auto p = text.getCharPointer();
+        const auto start = p;
+        bool negative = false;
 
-void parseEntry (juce::String entry, KeywordTextParseResult& result)
-{
-    entry = entry.trim();
-    if (entry.isEmpty())
-        return;
+        if (*p == '+' || *p == '-')
+            negative = (p.getAndAdvance() == '-');
 
-    KeywordRule rule;
-    bool marked = false;
+        constexpr juce::int64 ceiling = 1000000000;
+        juce::int64 magnitude = 0;
+        bool anyDigit = false;
 
-    if (entry.startsWithChar ('~'))
-    {
-        rule.mode = MatchMode::exact;
-        marked = true;
-        entry = entry.substring (1);
-    }
-    else if (entry.startsWithChar ('?'))
-    {
-        rule.mode = MatchMode::fuzzy;
-        marked = true;
-        entry = entry.substring (1);
-    }
-
-    juce::StringArray excludes;
-    const auto bang = entry.indexOfChar ('!');
-    if (bang >= 0)
-    {
-        for (const auto& piece : splitAt (entry.substring (bang + 1), '!'))
-            if (piece.trim().isNotEmpty())
-                excludes.add (piece.trim());
-
-        entry = entry.substring (0, bang);
-    }
-
-    juce::String typedPriority;
-    bool priorityClamped = false;
-    const auto at = entry.indexOfChar ('@');
-    if (at >= 0)
-    {
-        rule.priority = parsePriority (entry.substring (at + 1).trim(), typedPriority, priorityClamped);
-        entry = entry.substring (0, at);
-    }
-
-    rule.pattern = entry.trim();
-    if (rule.pattern.isEmpty())
-        return;
-
-    if (rule.pattern.length() > maximumTextLength)
-    {
-        result.adjustments.add ("The keyword " + quoted (rule.pattern) + " is longer than "
-                                + juce::String (maximumTextLength) + " characters and was left out.");
-        return;
-    }
-
-    if (! marked)
-        rule.mode = rule.pattern.containsChar (' ') ? MatchMode::phrase : MatchMode::token;
-
-    if (priorityClamped)
-        result.adjustments.add ("The priority " + typedPriority + " of " + quoted (rule.pattern) + " is outside "
-                                + juce::String (minimumPriority) + " to " + juce::String (maximumPriority)
-                                + " and was set to " + juce::String (rule.priority) + ".");
-
-    for (const auto& exclusion : excludes)
-    {
-        if (exclusion.length() > maximumTextLength)
+        while (*p >= '0' && *p <= '9')
         {
-            result.adjustments.add ("An exclusion of " + quoted (rule.pattern) + " is longer than "
+            magnitude = std::min (ceiling, magnitude * 10 + (juce::int64) (p.getAndAdvance() - '0'));
+            anyDigit = true;
+        }
+
+        typed = juce::String (start, p);
+        clamped = false;
+
+        if (! anyDigit)
+            return 0;
+
+        const auto value = negative ? -magnitude : magnitude;
+        if (value < minimumPriority || value > maximumPriority)
+        {
+            clamped = true;
+            return (int) juce::jlimit<juce::int64> (minimumPriority, maximumPriority, value);
+        }
+        return (int) value;
+    }
+
+    void parseEntry (juce::String entry, KeywordTextParseResult& result)
+    {
+        entry = entry.trim();
+        if (entry.isEmpty())
+            return;
+
+        KeywordRule rule;
+        bool marked = false;
+
+        if (entry.startsWithChar ('~'))
+        {
+            rule.mode = MatchMode::exact;
+            marked = true;
+            entry = entry.substring (1);
+        }
+        else if (entry.startsWithChar ('?'))
+        {
+            rule.mode = MatchMode::fuzzy;
+            marked = true;
+            entry = entry.substring (1);
+        }
+
+        juce::StringArray excludes;
+        const auto bang = entry.indexOfChar ('!');
+        if (bang >= 0)
+        {
+            for (const auto& piece : splitAt (entry.substring (bang + 1), '!'))
+                if (piece.trim().isNotEmpty())
+                    excludes.add (piece.trim());
+
+            entry = entry.substring (0, bang);
+        }
+
+        juce::String typedPriority;
+        bool priorityClamped = false;
+        const auto at = entry.indexOfChar ('@');
+        if (at >= 0)
+        {
+            rule.priority = parsePriority (entry.substring (at + 1).trim(), typedPriority, priorityClamped);
+            entry = entry.substring (0, at);
+        }
+
+        rule.pattern = entry.trim();
+        if (rule.pattern.isEmpty())
+            return;
+
+        if (rule.pattern.length() > maximumTextLength)
+        {
+            result.adjustments.add ("The keyword " + quoted (rule.pattern) + " is longer than "
                                     + juce::String (maximumTextLength) + " characters and was left out.");
-            continue;
+            return;
         }
 
-        if (rule.excludes.size() == maximumExclusions)
+        if (! marked)
+            rule.mode = rule.pattern.containsChar (' ') ? MatchMode::phrase : MatchMode::token;
+
+        if (priorityClamped)
+            result.adjustments.add ("The priority " + typedPriority + " of " + quoted (rule.pattern) + " is outside "
+                                    + juce::String (minimumPriority) + " to " + juce::String (maximumPriority)
+                                    + " and was set to " + juce::String (rule.priority) + ".");
+
+        for (const auto& exclusion : excludes)
         {
-            result.adjustments.add (quoted (rule.pattern) + " has more than " + juce::String (maximumExclusions)
-                                    + " exclusions; only the first " + juce::String (maximumExclusions)
-                                    + " were kept.");
-            break;
+            if (exclusion.length() > maximumTextLength)
+            {
+                result.adjustments.add ("An exclusion of " + quoted (rule.pattern) + " is longer than "
+                                        + juce::String (maximumTextLength) + " characters and was left out.");
+                continue;
+            }
+
+            if (rule.excludes.size() == maximumExclusions)
+            {
+                result.adjustments.add (quoted (rule.pattern) + " has more than " + juce::String (maximumExclusions)
+                                        + " exclusions; only the first " + juce::String (maximumExclusions)
+                                        + " were kept.");
+                break;
+            }
+
+            rule.excludes.add (exclusion);
         }
 
-        rule.excludes.add (exclusion);
+        result.rules.push_back (std::move (rule));
     }
-
-    result.rules.push_back (std::move (rule));
-}
 } // namespace
 
 KeywordTextParseResult parseKeywordTextWithAdjustments (const juce::String& text)
