@@ -148,7 +148,7 @@ namespace
 
         juce::StringArray lines;
         for (int i = 0; i < 2003; ++i)
-            lines.add ("k" + juce::String (i));
+            lines.add ("k" + juce::String (i) + (i >= 2001 ? " @5000" : ""));
         const auto rules = parseKeywordTextWithAdjustments (lines.joinIntoString ("\n"));
         ASSERT_EQ (rules.rules.size(), 2000u);
         EXPECT_EQ (rules.rules.back().pattern, "k1999");

@@ -165,6 +165,7 @@ namespace
 KeywordTextParseResult parseKeywordTextWithAdjustments (const juce::String& text)
 {
     KeywordTextParseResult result;
+    size_t dropped = 0;
 
     juce::StringArray lines;
     lines.addLines (text);
@@ -176,16 +177,24 @@ KeywordTextParseResult parseKeywordTextWithAdjustments (const juce::String& text
             line = line.substring (0, hash);
 
         for (const auto& entry : splitAt (line, ','))
-            parseEntry (entry, result);
+        {
+            if (result.rules.size() < (size_t) maximumRules)
+            {
+                parseEntry (entry, result);
+            }
+            else
+            {
+                // Past the limit only count what is left out; its own adjustments would not apply.
+                KeywordTextParseResult leftOut;
+                parseEntry (entry, leftOut);
+                dropped += leftOut.rules.size();
+            }
+        }
     }
 
-    if (result.rules.size() > (size_t) maximumRules)
-    {
-        const auto dropped = result.rules.size() - (size_t) maximumRules;
-        result.rules.resize ((size_t) maximumRules);
+    if (dropped > 0)
         result.adjustments.add ("Only the first " + juce::String (maximumRules) + " rules were kept; "
                                 + juce::String ((juce::int64) dropped) + " more were left out.");
-    }
 
     return result;
 }
