@@ -17,29 +17,6 @@ juce::String newUuidString()
     return juce::Uuid().toDashedString().toLowerCase();
 }
 
-bool KeywordRule::operator== (const KeywordRule& o) const
-{
-    return pattern == o.pattern && mode == o.mode && priority == o.priority
-        && excludes == o.excludes && note == o.note;
-}
-
-juce::String Stem::getFileNameToken() const
-{
-    const auto token = fileNameToken.trim();
-    return token.isNotEmpty() ? token : displayName.trim();
-}
-
-bool Stem::operator== (const Stem& o) const
-{
-    if (hasEmptyPolicy != o.hasEmptyPolicy || (hasEmptyPolicy && emptyPolicy != o.emptyPolicy))
-        return false;
-
-    return id == o.id && index == o.index && displayName == o.displayName
-        && shortCode == o.shortCode && fileNameToken == o.fileNameToken && colour == o.colour
-        && priority == o.priority && required == o.required && rules == o.rules
-        && excludeKeywords == o.excludeKeywords && namingTemplate == o.namingTemplate;
-}
-
 juce::String OutputFormat::describe() const
 {
     auto text = codecToString (codec).toUpperCase();
