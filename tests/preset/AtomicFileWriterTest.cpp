@@ -100,6 +100,12 @@ TEST (AtomicFileWriter, FailedCommitKeepsTheOldTargetAndLeavesNoTemporaryFile)
     EXPECT_EQ (error, "Could not replace '" + target.getFullPathName() + "'.");
     EXPECT_EQ (target.getChildFile ("keep.txt").loadFileAsString(), "kept");
     EXPECT_EQ (temp.listing (temp.folder), juce::StringArray ("busy"));
+
+    // Replacing deletes the target first, which would silently remove an empty folder.
+    const auto emptyFolder = temp.folder.getChildFile ("empty");
+    ASSERT_TRUE (emptyFolder.createDirectory().wasOk());
+    EXPECT_FALSE (writeTextFileAtomically (emptyFolder, "new", error));
+    EXPECT_TRUE (emptyFolder.isDirectory());
 }
 
 TEST (AtomicFileWriter, RefusesBadTargetsBeforeCreatingAnything)

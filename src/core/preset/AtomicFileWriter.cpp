@@ -57,7 +57,9 @@ bool AtomicFileWriter::commit()
         return false;
     }
 
-    if (! temporaryFile->overwriteTargetFileWithTemporary())
+    // Replacing goes through a delete of the target, which would quietly remove an empty
+    // folder that happens to sit at the target path. Only ever replace files.
+    if (target.isDirectory() || ! temporaryFile->overwriteTargetFileWithTemporary())
     {
         error = "Could not replace '" + target.getFullPathName() + "'.";
         return false;
