@@ -53,13 +53,6 @@ namespace
                 phase[t] /= sum;
         }
 
-        bank.lanes = factor == 2 ? 1 : (factor == 4 ? 4 : 8);
-        bank.interleaved.assign ((size_t) (numTaps * bank.lanes), 0.0);
-
-        for (int p = 1; p < factor; ++p)
-            for (int t = 0; t < numTaps; ++t)
-                bank.interleaved[(size_t) (t * bank.lanes + (p - 1))] = bank.coefficients[(size_t) ((p - 1) * numTaps + t)];
-
         return bank;
     }
 
@@ -110,70 +103,111 @@ namespace
         return std::max (std::max (m[0], m[1]), std::max (m[2], m[3]));
     }
 
-    /** The largest absolute value interpolated between w[centreTap] and w[centreTap + 1] by every
-        phase of the bank; w holds the 24 samples around the interval. */
-    template <int Lanes>
+    /** The interpolated values of one interval for every phase of the bank, as their largest
+        magnitude; w holds the 24 samples around the interval (the interval starts at w[11]). */
+    template <int Phases>
     inline double interpolatedPeak (const double* w, const double* taps)
     {
-        double acc[Lanes] = {};
-
-        for (int t = 0; t < numTaps; ++t)
-        {
-            const double s = w[t];
-
-            for (int k = 0; k < Lanes; ++k)
-                acc[k] += s * taps[t * Lanes + k];
-        }
-
-        // Padding lanes have zero taps and so contribute 0.
         double m = 0.0;
 
-        for (int k = 0; k < Lanes; ++k)
-            m = std::max (m, std::abs (acc[k]));
+        for (int p = 0; p < Phases; ++p)
+        {
+            double value = 0.0;
+
+            for (int t = 0; t < numTaps; ++t)
+                value += w[t] * taps[p * numTaps + t];
+
+            m = std::max (m, std::abs (value));
+        }
 
         return m;
     }
 
-    template <int Lanes>
-    double truePeakOfChannel (const double* x, int64_t n, double peak, const double* taps)
+    /** The same for the four consecutive intervals starting at x[0] .. x[3], side by side. The
+        sums run over the taps in the same order as above, so the values are identical. */
+    template <int Phases>
+    inline void interpolatedPeaksOfFour (const double* x, const double* taps, double* peaks)
+    {
+        const double* w = x - centreTap;
+        double acc[Phases][4] = {};
+
+        for (int t = 0; t < numTaps; ++t)
+        {
+            for (int p = 0; p < Phases; ++p)
+            {
+                const double h = taps[p * numTaps + t];
+
+                for (int k = 0; k < 4; ++k)
+                    acc[p][k] += w[t + k] * h;
+            }
+        }
+
+        for (int k = 0; k < 4; ++k)
+        {
+            double m = 0.0;
+
+            for (int p = 0; p < Phases; ++p)
+                m = std::max (m, std::abs (acc[p][k]));
+
+            peaks[k] = m;
+        }
+    }
+
+    template <int Phases>
+    inline double truePeakOfChannel (const double* x, int64_t n, double peak, const double* taps)
     {
         const double threshold = peak * 0.5;
+        const int64_t lastInterior = n - (numTaps - centreTap); // interval i reads up to x[i + 12]
 
-        // Intervals near either end read samples outside the channel, which count as 0.
-        auto edgeInterval = [&] (int64_t i)
+        // Interval i runs from x[i] to x[i + 1] (the sample after the last one counts as 0). It is
+        // interpolated only when one of its ends is at least half the channel's peak; the others
+        // are skipped. Intervals go in blocks of four: a block without a loud sample among its
+        // five ends costs a few comparisons.
+        for (int64_t i = 0; i < n; i += 4)
         {
-            double w[numTaps];
+            const int64_t ends = std::min<int64_t> (5, n - i);
+            bool loud[5] = { false, false, false, false, false };
+            bool any = false;
 
-            for (int t = 0; t < numTaps; ++t)
+            for (int64_t k = 0; k < ends; ++k)
             {
-                const int64_t j = i - centreTap + t;
-                w[t] = (j >= 0 && j < n) ? x[j] : 0.0;
+                loud[k] = std::abs (x[i + k]) >= threshold;
+                any = any || loud[k];
             }
 
-            peak = std::max (peak, interpolatedPeak<Lanes> (w, taps));
-        };
+            if (! any)
+                continue;
 
-        const int64_t firstInterior = centreTap;
-        const int64_t lastInterior = n - (numTaps - centreTap); // interval i needs x[i + 12]
+            const int64_t count = std::min<int64_t> (4, n - i);
 
-        // Interval i runs from x[i] to x[i + 1] (the sample after the last one is 0). It can only
-        // overshoot the sample peak noticeably when one of its ends is at least half the peak, so
-        // the others are skipped.
-        bool startAbove = std::abs (x[0]) >= threshold;
-
-        for (int64_t i = 0; i < n; ++i)
-        {
-            const bool endAbove = i + 1 < n && std::abs (x[i + 1]) >= threshold;
-
-            if (startAbove || endAbove)
+            if (i >= centreTap && i + 3 <= lastInterior)
             {
-                if (i >= firstInterior && i <= lastInterior)
-                    peak = std::max (peak, interpolatedPeak<Lanes> (x + i - centreTap, taps));
-                else
-                    edgeInterval (i);
-            }
+                double values[4];
+                interpolatedPeaksOfFour<Phases> (x + i, taps, values);
 
-            startAbove = endAbove;
+                for (int k = 0; k < 4; ++k)
+                    if (loud[k] || loud[k + 1])
+                        peak = std::max (peak, values[k]);
+            }
+            else
+            {
+                // Near either end the taps reach samples outside the channel, which count as 0.
+                for (int64_t k = 0; k < count; ++k)
+                {
+                    if (! (loud[k] || loud[k + 1]))
+                        continue;
+
+                    double w[numTaps];
+
+                    for (int t = 0; t < numTaps; ++t)
+                    {
+                        const int64_t j = i + k - centreTap + t;
+                        w[t] = (j >= 0 && j < n) ? x[j] : 0.0;
+                    }
+
+                    peak = std::max (peak, interpolatedPeak<Phases> (w, taps));
+                }
+            }
         }
 
         return peak;
@@ -233,13 +267,13 @@ double measureTruePeak (const double* samples, int64_t count, int oversampling)
         return peak;
 
     const auto& bank = getTruePeakFilters (bankFactorFor (oversampling));
-    const double* taps = bank.interleaved.data();
+    const double* taps = bank.coefficients.data();
 
-    switch (bank.lanes)
+    switch (bank.factor)
     {
-        case 1:  return truePeakOfChannel<1> (samples, count, peak, taps);
-        case 4:  return truePeakOfChannel<4> (samples, count, peak, taps);
-        default: return truePeakOfChannel<8> (samples, count, peak, taps);
+        case 2:  return truePeakOfChannel<1> (samples, count, peak, taps);
+        case 4:  return truePeakOfChannel<3> (samples, count, peak, taps);
+        default: return truePeakOfChannel<7> (samples, count, peak, taps);
     }
 }
 

@@ -48,11 +48,6 @@ struct TruePeakFilterBank
     /** (factor - 1) phases of numTaps taps each, phase-major: phase p (1-based, the point
         p / factor of the way from one sample to the next) starts at (p - 1) * numTaps. */
     std::vector<double> coefficients;
-
-    /** The same taps regrouped tap-major with the phases padded to a power-of-two lane count,
-        so that all phases of one interval are computed side by side. */
-    int lanes = 0;
-    std::vector<double> interleaved;
 };
 
 /** 10^(dB / 20); 0 for -400 dB and below. */
