@@ -1,0 +1,203 @@
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "core/audio/ReconstructionCheck.h"
+
+using namespace dunmoor;
+
+namespace
+{
+    juce::AudioBuffer<double> noise (int channels, int frames, int seed)
+    {
+        juce::Random random (seed);
+        juce::AudioBuffer<double> b (channels, frames);
+
+        for (int ch = 0; ch < channels; ++ch)
+            for (int i = 0; i < frames; ++i)
+                b.setSample (ch, i, random.nextDouble() - 0.5);
+
+        return b;
+    }
+
+    ReconstructionCandidate written (const char* name, int kind, const char* stemId, int ordinal, bool lossless,
+                                     double rate, SampleFormat format, DitherKind dither)
+    {
+        ReconstructionCandidate c;
+        c.file = juce::File ("/delivery").getChildFile (name);
+        c.kind = kind;
+        c.stemId = stemId;
+        c.formatOrdinal = ordinal;
+        c.lossless = lossless;
+        c.sampleRate = rate;
+        c.sampleFormat = format;
+        c.dither = dither;
+        return c;
+    }
+
+    std::vector<juce::String> namesOf (const std::vector<juce::File>& files)
+    {
+        std::vector<juce::String> names;
+
+        for (const auto& f : files)
+            names.push_back (f.getFileName());
+
+        return names;
+    }
+} // namespace
+
+TEST (ReconstructionCheck, ToleranceTable)
+{
+    struct Case { int bits, stems, dither; double expectedDb, within; };
+
+    const Case cases[] = {
+        { 24, 16, (int) DitherKind::tpdfShaped, -95.0, 0.5 },
+        { 24, 1, (int) DitherKind::none, -132.0, 0.5 },
+        { 16, 4, (int) DitherKind::tpdf, -70.0, 0.5 },
+        { 16, 16, (int) DitherKind::tpdfShaped, -47.0, 0.5 },
+        { 0, 16, (int) DitherKind::tpdfShaped, -140.0, 0.0 },
+        { -3, 1, (int) DitherKind::none, -140.0, 0.0 },
+    };
+
+    for (auto c : cases)
+        EXPECT_NEAR (reconstructionTolerance (c.bits, c.stems, c.dither), c.expectedDb, c.within)
+            << c.bits << " bit, " << c.stems << " stems, dither " << c.dither;
+
+    // Continuous variants count like their plain kinds, unknown kinds like noise shaping, and
+    // no stems like one.
+    EXPECT_EQ (reconstructionTolerance (16, 4, (int) DitherKind::tpdfContinuous), reconstructionTolerance (16, 4, (int) DitherKind::tpdf));
+    EXPECT_EQ (reconstructionTolerance (16, 4, (int) DitherKind::tpdfShapedContinuous), reconstructionTolerance (16, 4, (int) DitherKind::tpdfShaped));
+    EXPECT_EQ (reconstructionTolerance (16, 4, 99), reconstructionTolerance (16, 4, (int) DitherKind::tpdfShaped));
+    EXPECT_EQ (reconstructionTolerance (24, 0, 0), reconstructionTolerance (24, 1, 0));
+}
+
+TEST (ReconstructionCheck, CompareWithMix)
+{
+    const auto mix = noise (2, 1000, 1);
+
+    {
+        const auto result = compareWithMix (mix, mix, -95.0);
+        EXPECT_EQ (result.state, ReconstructionState::passed);
+        EXPECT_EQ (result.residualPeakDb, -400.0);
+        EXPECT_EQ (result.residualRmsDb, -400.0);
+        EXPECT_EQ (result.framesCompared, 1000);
+        EXPECT_EQ (result.toleranceDb, -95.0);
+        EXPECT_EQ (result.detail, "Residual peak -400.00 dB (tolerance -95.00 dB), RMS -400.00 dB.");
+    }
+
+    {
+        // One sample off by 0.001 (-60 dB); RMS over 2000 samples is 33 dB lower.
+        auto sum = mix;
+        sum.setSample (1, 500, sum.getSample (1, 500) + 0.001);
+        const auto failed = compareWithMix (sum, mix, -95.0);
+        EXPECT_EQ (failed.state, ReconstructionState::failed);
+        EXPECT_NEAR (failed.residualPeakDb, -60.0, 1e-6);
+        EXPECT_NEAR (failed.residualRmsDb, -60.0 - 10.0 * std::log10 (2000.0), 1e-6);
+        EXPECT_EQ (failed.detail, "Residual peak -60.00 dB (tolerance -95.00 dB), RMS -93.01 dB.");
+        EXPECT_EQ (compareWithMix (sum, mix, -59.0).state, ReconstructionState::passed);
+    }
+
+    {
+        // Identical over the shorter length but not the same length.
+        juce::AudioBuffer<double> shorter (2, 999);
+        for (int ch = 0; ch < 2; ++ch)
+            shorter.copyFrom (ch, 0, mix, ch, 0, 999);
+
+        const auto result = compareWithMix (shorter, mix, -95.0);
+        EXPECT_EQ (result.state, ReconstructionState::failed);
+        EXPECT_EQ (result.framesCompared, 999);
+        EXPECT_EQ (result.residualPeakDb, -400.0);
+    }
+
+    {
+        auto sum = mix;
+        sum.setSample (0, 10, std::numeric_limits<double>::quiet_NaN());
+        EXPECT_EQ (compareWithMix (sum, mix, -95.0).state, ReconstructionState::failed);
+    }
+
+    {
+        // A channel only the mix has is compared with silence.
+        juce::AudioBuffer<double> left (1, 1000);
+        left.copyFrom (0, 0, mix, 0, 0, 1000);
+        const auto result = compareWithMix (left, mix, -95.0);
+        EXPECT_EQ (result.state, ReconstructionState::failed);
+        EXPECT_NEAR (result.residualPeakDb, juce::Decibels::gainToDecibels (mix.getMagnitude (1, 0, 1000)), 1e-9);
+    }
+
+    const auto empty = compareWithMix (juce::AudioBuffer<double> (2, 0), juce::AudioBuffer<double> (2, 0), -95.0);
+    EXPECT_EQ (empty.state, ReconstructionState::passed);
+    EXPECT_EQ (empty.residualRmsDb, -400.0);
+}
+
+// Stems were picked by display name, so two stems sharing one dropped out and a good delivery
+// failed; and the tolerance took the largest bit depth of both entries while the files came
+// from the first, so FLAC 16-bit first and WAV 24-bit second failed good files.
+TEST (ReconstructionCheck, InputsComeFromOneEntryAndStemsAreKeyedById)
+{
+    const auto flac16 = SampleFormat::pcm16;
+    const auto wav24 = SampleFormat::pcm24;
+    const std::vector<ReconstructionCandidate> files = {
+        written ("Strings.flac", 0, "id-a", 1, true, 48000, flac16, DitherKind::tpdf),
+        written ("Strings.wav", 0, "id-a", 2, true, 48000, wav24, DitherKind::tpdfShaped),
+        written ("Strings (2).flac", 0, "id-b", 1, true, 48000, flac16, DitherKind::tpdf),
+        written ("Strings (2).wav", 0, "id-b", 2, true, 48000, wav24, DitherKind::tpdfShaped),
+        written ("Mix.flac", 1, "", 1, true, 48000, flac16, DitherKind::tpdf),
+        written ("Mix.wav", 1, "", 2, true, 48000, wav24, DitherKind::tpdfShaped),
+        written ("Instrumental.flac", 2, "", 1, true, 48000, flac16, DitherKind::tpdf),
+    };
+
+    const auto inputs = chooseReconstructionInputs (files, 48000.0);
+    ASSERT_TRUE (inputs.hasMix);
+    EXPECT_EQ (inputs.mixFile.getFileName(), "Mix.flac");
+    EXPECT_EQ (namesOf (inputs.stemFiles), (std::vector<juce::String> { "Strings.flac", "Strings (2).flac" }));
+    EXPECT_EQ (inputs.bits, 16);
+    EXPECT_EQ (inputs.ditherKind, (int) DitherKind::tpdf);
+}
+
+TEST (ReconstructionCheck, InputsTable)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<ReconstructionCandidate> files;
+        bool hasMix;
+        juce::String mix;
+        std::vector<juce::String> stems;
+        int bits, dither;
+    };
+
+    const auto pcm24 = SampleFormat::pcm24;
+    const auto float32 = SampleFormat::float32;
+    const auto shaped = DitherKind::tpdfShaped;
+
+    const Case cases[] = {
+        { "a lossy first entry leaves the second",
+          { written ("a.mp3", 0, "a", 1, false, 48000, pcm24, shaped), written ("a.wav", 0, "a", 2, true, 48000, pcm24, shaped),
+            written ("m.mp3", 1, "", 1, false, 48000, pcm24, shaped), written ("m.wav", 1, "", 2, true, 48000, pcm24, shaped) },
+          true, "m.wav", { "a.wav" }, 24, (int) shaped },
+        { "another rate does not take part",
+          { written ("a.flac", 0, "a", 1, true, 44100, pcm24, shaped), written ("a.wav", 0, "a", 2, true, 48000.4, pcm24, DitherKind::none),
+            written ("m.flac", 1, "", 1, true, 44100, pcm24, shaped), written ("m.wav", 1, "", 2, true, 48000.4, pcm24, DitherKind::none) },
+          true, "m.wav", { "a.wav" }, 24, 0 },
+        { "floating point: no bits, no dither",
+          { written ("a.wav", 0, "a", 1, true, 48000, float32, shaped), written ("m.wav", 1, "", 1, true, 48000, float32, shaped) },
+          true, "m.wav", { "a.wav" }, 0, 0 },
+        { "no full mix",
+          { written ("a.wav", 0, "a", 1, true, 48000, pcm24, shaped), written ("alt.wav", 2, "", 1, true, 48000, pcm24, shaped) },
+          false, "", {}, 0, 0 },
+        { "a mix without stems",
+          { written ("m.wav", 1, "", 1, true, 48000, pcm24, shaped) },
+          true, "m.wav", {}, 24, (int) shaped },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto inputs = chooseReconstructionInputs (c.files, 48000.0);
+        EXPECT_EQ (inputs.hasMix, c.hasMix) << c.what;
+        EXPECT_EQ (inputs.mixFile.getFileName(), c.mix) << c.what;
+        EXPECT_EQ (namesOf (inputs.stemFiles), c.stems) << c.what;
+        EXPECT_EQ (inputs.bits, c.bits) << c.what;
+        EXPECT_EQ (inputs.ditherKind, c.dither) << c.what;
+    }
+}
