@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/audio/ReconstructionCheck.h"
+#include "audio/AudioTestFiles.h"
 
 using namespace dunmoor;
 
@@ -199,5 +200,159 @@ TEST (ReconstructionCheck, InputsTable)
         EXPECT_EQ (namesOf (inputs.stemFiles), c.stems) << c.what;
         EXPECT_EQ (inputs.bits, c.bits) << c.what;
         EXPECT_EQ (inputs.ditherKind, c.dither) << c.what;
+    }
+}
+
+namespace
+{
+    using dunmoor::testing::TempFolder;
+
+    juce::AudioBuffer<float> toFloat (const juce::AudioBuffer<double>& b)
+    {
+        juce::AudioBuffer<float> f (b.getNumChannels(), b.getNumSamples());
+
+        for (int ch = 0; ch < b.getNumChannels(); ++ch)
+            for (int i = 0; i < b.getNumSamples(); ++i)
+                f.setSample (ch, i, (float) b.getSample (ch, i));
+
+        return f;
+    }
+
+    juce::File writeWav (const TempFolder& temp, const juce::String& name, const juce::AudioBuffer<double>& b, int bits)
+    {
+        const auto file = temp.file (name);
+        EXPECT_TRUE (dunmoor::testing::writeAudioFile (file, "wav", toFloat (b), 48000.0, bits)) << name;
+        return file;
+    }
+
+    /** Stems of steps of 1/1024 and their exact sum, which 32-bit float files hold exactly. */
+    std::vector<juce::AudioBuffer<double>> coarseStems (int count, int channels, int frames)
+    {
+        std::vector<juce::AudioBuffer<double>> stems;
+        juce::Random random (99);
+
+        for (int s = 0; s < count; ++s)
+        {
+            juce::AudioBuffer<double> b (channels, frames);
+
+            for (int ch = 0; ch < channels; ++ch)
+                for (int i = 0; i < frames; ++i)
+                    b.setSample (ch, i, (random.nextInt (201) - 100) / 1024.0);
+
+            stems.push_back (b);
+        }
+
+        return stems;
+    }
+} // namespace
+
+TEST (ReconstructionCheck, WrittenFilesThatAddUpPass)
+{
+    TempFolder temp;
+    const auto stems = coarseStems (3, 2, 2000);
+    juce::AudioBuffer<double> mix (2, 2000);
+    mix.clear();
+    std::vector<juce::File> stemFiles;
+
+    for (size_t s = 0; s < stems.size(); ++s)
+    {
+        for (int ch = 0; ch < 2; ++ch)
+            mix.addFrom (ch, 0, stems[s], ch, 0, 2000);
+
+        stemFiles.push_back (writeWav (temp, "stem" + juce::String ((int) s) + ".wav", stems[s], 32));
+    }
+
+    const auto exact = runReconstructionCheck (stemFiles, writeWav (temp, "mix.wav", mix, 32), -140.0);
+    EXPECT_EQ (exact.state, ReconstructionState::passed) << exact.detail;
+    EXPECT_EQ (exact.residualPeakDb, -400.0);
+    EXPECT_EQ (exact.residualRmsDb, -400.0);
+    EXPECT_EQ (exact.stemsCompared, 3);
+    EXPECT_EQ (exact.framesCompared, 2000);
+    EXPECT_EQ (exact.toleranceDb, -140.0);
+
+    // 24-bit files, each rounded on its own, stay within the 24-bit tolerance for three stems.
+    std::vector<juce::File> stems24;
+    juce::AudioBuffer<double> sum24 (2, 2000);
+    sum24.clear();
+
+    for (int s = 0; s < 3; ++s)
+    {
+        auto part = noise (2, 2000, s + 10);
+        part.applyGain (0.5);
+        stems24.push_back (writeWav (temp, "stem24-" + juce::String (s) + ".wav", part, 24));
+
+        for (int ch = 0; ch < 2; ++ch)
+            sum24.addFrom (ch, 0, part, ch, 0, 2000);
+    }
+
+    const auto mix24 = writeWav (temp, "mix24.wav", sum24, 24);
+    const double tolerance = reconstructionTolerance (24, 3, (int) DitherKind::none);
+    const auto rounded = runReconstructionCheck (stems24, mix24, tolerance);
+    EXPECT_EQ (rounded.state, ReconstructionState::passed) << rounded.detail;
+    EXPECT_LT (rounded.residualPeakDb, tolerance);
+    EXPECT_GT (rounded.residualPeakDb, -400.0);
+
+    // One stem a little too loud fails.
+    auto loud = noise (2, 2000, 10);
+    loud.applyGain (0.5 * 1.001);
+    writeWav (temp, "stem24-0.wav", loud, 24);
+    const auto failed = runReconstructionCheck (stems24, mix24, tolerance);
+    EXPECT_EQ (failed.state, ReconstructionState::failed);
+    EXPECT_TRUE (failed.detail.startsWith ("Residual peak ")) << failed.detail;
+}
+
+TEST (ReconstructionCheck, MonoStemFeedsEveryChannelOfTheMix)
+{
+    TempFolder temp;
+    const auto stems = coarseStems (1, 1, 500);
+    juce::AudioBuffer<double> mix (2, 500);
+
+    for (int ch = 0; ch < 2; ++ch)
+        mix.copyFrom (ch, 0, stems[0], 0, 0, 500);
+
+    const auto result = runReconstructionCheck ({ writeWav (temp, "mono.wav", stems[0], 32) }, writeWav (temp, "mix.wav", mix, 32), -140.0);
+    EXPECT_EQ (result.state, ReconstructionState::passed) << result.detail;
+    EXPECT_EQ (result.residualPeakDb, -400.0);
+}
+
+TEST (ReconstructionCheck, ProblemsWithTheFilesTable)
+{
+    TempFolder temp;
+    const auto stereo = coarseStems (2, 2, 1000);
+    const auto mix = writeWav (temp, "mix.wav", stereo[0], 32);
+    const auto stem = writeWav (temp, "stem.wav", stereo[0], 32);
+
+    juce::AudioBuffer<double> longer (2, 1001);
+    longer.clear();
+    const auto longStem = writeWav (temp, "long.wav", longer, 32);
+
+    const auto monoMix = writeWav (temp, "monomix.wav", coarseStems (1, 1, 1000)[0], 32);
+    const auto notAudio = temp.file ("bad.wav");
+    ASSERT_TRUE (notAudio.replaceWithText ("not audio at all"));
+
+    struct Case
+    {
+        std::vector<juce::File> stems;
+        juce::File mix;
+        ReconstructionState state;
+        juce::String detail;
+        int stemsCompared;
+    };
+
+    const Case cases[] = {
+        { {}, mix, ReconstructionState::skipped, "No lossless stems were written, so there is nothing to verify.", 0 },
+        { { stem }, temp.file ("missing.wav"), ReconstructionState::failed, "Could not read the exported full mix back: The file does not exist.", 0 },
+        { { stem, notAudio }, mix, ReconstructionState::failed, "Could not read 'bad.wav' back: Not a readable audio file, or the format is not supported.", 1 },
+        { { stem, longStem }, mix, ReconstructionState::failed, "'long.wav' is longer than the exported full mix.", 1 },
+        { { stem }, monoMix, ReconstructionState::failed, "'stem.wav' has more channels than the exported full mix.", 0 },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto result = runReconstructionCheck (c.stems, c.mix, -95.0);
+        EXPECT_EQ (result.state, c.state) << c.detail;
+        EXPECT_EQ (result.detail, c.detail);
+        EXPECT_EQ (result.stemsCompared, c.stemsCompared) << c.detail;
+        EXPECT_EQ (result.toleranceDb, -95.0);
     }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "AudioFileReader.h"
 #include "LevelMeter.h"
 
 namespace dunmoor
@@ -62,6 +63,67 @@ double reconstructionTolerance (int bits, int stemCount, int ditherKind)
     const double x = (std::ldexp (1.0, -25) + factor * lsb) * (double) (std::max (1, stemCount) + 1);
     const double dB = gainToDecibels (x);
     return dB > -399.0 ? dB + 3.0 : -140.0;
+}
+
+ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles, const juce::File& mixFile, double toleranceDb)
+{
+    ReconstructionResult result;
+    result.toleranceDb = toleranceDb;
+
+    auto fail = [&result] (const juce::String& detail)
+    {
+        result.state = ReconstructionState::failed;
+        result.detail = detail;
+        return result;
+    };
+
+    if (stemFiles.empty())
+    {
+        result.state = ReconstructionState::skipped;
+        result.detail = "No lossless stems were written, so there is nothing to verify.";
+        return result;
+    }
+
+    try
+    {
+        juce::AudioBuffer<double> mix;
+        juce::String error;
+
+        if (! readAudioFileAtOwnRate (mixFile, mix, error))
+            return fail ("Could not read the exported full mix back: " + error);
+
+        juce::AudioBuffer<double> sum;
+
+        if (! allocateRenderBuffer (sum, mix.getNumChannels(), mix.getNumSamples(), error))
+            return fail ("Could not verify the stems: " + error);
+
+        for (const auto& stemFile : stemFiles)
+        {
+            juce::AudioBuffer<double> stem;
+
+            if (! readAudioFileAtOwnRate (stemFile, stem, error))
+                return fail ("Could not read '" + stemFile.getFileName() + "' back: " + error);
+
+            if (stem.getNumSamples() > mix.getNumSamples())
+                return fail ("'" + stemFile.getFileName() + "' is longer than the exported full mix.");
+
+            // Channels the mix doesn't have would be left out of the sum and never compared.
+            if (stem.getNumChannels() > 1 && stem.getNumChannels() > mix.getNumChannels())
+                return fail ("'" + stemFile.getFileName() + "' has more channels than the exported full mix.");
+
+            addBufferTo (sum, stem);
+            ++result.stemsCompared;
+        }
+
+        const int stemsCompared = result.stemsCompared;
+        result = compareWithMix (sum, mix, toleranceDb);
+        result.stemsCompared = stemsCompared;
+        return result;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return fail ("There is not enough memory to read the files back.");
+    }
 }
 
 ReconstructionResult compareWithMix (const juce::AudioBuffer<double>& stemSum, const juce::AudioBuffer<double>& mix, double toleranceDb)

@@ -61,6 +61,12 @@ ReconstructionInputs chooseReconstructionInputs (const std::vector<Reconstructio
     stems and a dither kind (DitherKind as a number). */
 double reconstructionTolerance (int bits, int stemCount, int ditherKind);
 
+/** Reads the stem files and the mix file back at their own rates, sums the stems (a mono stem
+    feeds every channel) and compares the sum with the mix. Skipped without stem files; FAILED
+    when a file can't be read, a stem is longer than the mix or has more channels than it, or
+    the residual is above the tolerance. */
+ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles, const juce::File& mixFile, double toleranceDb);
+
 /** Compares the sum of the stems with the mix over the shorter length: the residual's peak and
     RMS in dB, PASSED when the lengths are equal and the peak is within the tolerance. A channel
     that only one of the two buffers has is compared against silence. */
