@@ -205,7 +205,18 @@ TEST (ReconstructionCheck, InputsTable)
 
 namespace
 {
-    using dunmoor::testing::TempFolder;
+    // Its own folder name per test: the test processes run in parallel, and a name that is only
+    // "not existing yet" can be picked by two of them at once.
+    struct TempFolder
+    {
+        TempFolder() { folder.createDirectory(); }
+        ~TempFolder() { folder.deleteRecursively(); }
+
+        juce::File file (const juce::String& name) const { return folder.getChildFile (name); }
+
+        juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                                .getChildFile ("dunmoor-reconstruction-" + juce::Uuid().toString());
+    };
 
     juce::AudioBuffer<float> toFloat (const juce::AudioBuffer<double>& b)
     {
