@@ -7,6 +7,7 @@
 #include <new>
 #include <sstream>
 
+#include "BufferMemory.h"
 #include "Resampler.h"
 #include "core/model/Types.h"
 
@@ -238,6 +239,7 @@ namespace
         {
             // Every sample is written below, so the result is not cleared first.
             juce::AudioBuffer<double> wide (numChannels, (int) count);
+            adviseLargeBuffer (wide);
 
             const int blockFrames = (int) std::min<juce::int64> (count, std::max (1024, 32768 / numChannels));
             juce::AudioBuffer<float> block (numChannels, blockFrames);
@@ -564,6 +566,7 @@ bool allocateRenderBuffer (juce::AudioBuffer<double>& buffer, int numChannels, j
         juce::AudioBuffer<double> fresh;
         fresh.clear();
         fresh.setSize (numChannels, (int) numFrames);
+        adviseLargeBuffer (fresh);
         buffer = std::move (fresh);
         return true;
     }
