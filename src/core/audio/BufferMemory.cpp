@@ -1,7 +1,7 @@
 #include "BufferMemory.h"
 
 #if JUCE_LINUX
- #include <sys/mman.h>
+#include <sys/mman.h>
 #endif
 
 namespace dunmoor
@@ -9,7 +9,7 @@ namespace dunmoor
 
 void adviseLargeBuffer (juce::AudioBuffer<double>& buffer) noexcept
 {
-   #if JUCE_LINUX && defined (MADV_HUGEPAGE)
+#if JUCE_LINUX && defined(MADV_HUGEPAGE)
     constexpr size_t minimumBytes = 8u * 1024u * 1024u;
     const int channels = buffer.getNumChannels();
     const int frames = buffer.getNumSamples();
@@ -30,9 +30,9 @@ void adviseLargeBuffer (juce::AudioBuffer<double>& buffer) noexcept
 
     if (alignedEnd > alignedStart)
         madvise (reinterpret_cast<void*> (alignedStart), alignedEnd - alignedStart, MADV_HUGEPAGE);
-   #else
+#else
     juce::ignoreUnused (buffer);
-   #endif
+#endif
 }
 
 } // namespace dunmoor

@@ -167,9 +167,9 @@ namespace
     // The conversion proper. On x86-64 with GCC or Clang it is also compiled for AVX2 and the
     // loader picks the widest version the processor runs; both versions do the same arithmetic in
     // the same order (no fused multiply-adds), so their results are identical.
-   #if (defined (__GNUC__) || defined (__clang__)) && defined (__x86_64__) && defined (__ELF__)
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && defined(__ELF__)
     __attribute__ ((target_clones ("avx2", "default")))
-   #endif
+#endif
     void convertFrames (const double* table,
                         int halfWidth,
                         int taps,
