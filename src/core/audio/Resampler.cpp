@@ -210,13 +210,21 @@ namespace
 
             const double* rowA = table + (size_t) p * (size_t) taps;
             const double* rowB = rowA + taps;
+            const double* coefficients = rowA;
 
-            for (int j = j0; j < j1; ++j)
-                c[j] = rowA[j] + (rowB[j] - rowA[j]) * mu;
+            // An output on a table row (every one of them for ratios like 2:1 or 1:4) takes the
+            // row as it is: interpolating with mu = 0 would give the same values.
+            if (mu != 0.0)
+            {
+                for (int j = j0; j < j1; ++j)
+                    c[j] = rowA[j] + (rowB[j] - rowA[j]) * mu;
+
+                coefficients = c;
+            }
 
             for (int ch = 0; ch < numChannels; ++ch)
                 if (outputs[ch] != nullptr && inputs[ch] != nullptr)
-                    outputs[ch][i] = dot (c + j0, inputs[ch] + first + j0, j1 - j0);
+                    outputs[ch][i] = dot (coefficients + j0, inputs[ch] + first + j0, j1 - j0);
         }
     }
 } // namespace
