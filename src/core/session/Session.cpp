@@ -217,20 +217,19 @@ void Session::rebuildIndexes()
 
     for (size_t i = 0; i < cues.size(); ++i)
         cueIndexByKey.emplace (cues[i].key, i);
+
+    trackCountByCueKey.clear();
+
+    for (const auto& track : tracks)
+        ++trackCountByCueKey[track.cueKey];
 }
 
 std::vector<Cue> Session::getCuesWithTracks() const
 {
-    StringSet usedKeys;
-    usedKeys.reserve (tracks.size());
-
-    for (const auto& track : tracks)
-        usedKeys.insert (track.cueKey);
-
     std::vector<Cue> result;
 
     for (const auto& cue : cues)
-        if (usedKeys.count (cue.key) > 0)
+        if (trackCountByCueKey.count (cue.key) > 0)
             result.push_back (cue);
 
     return result;
@@ -372,6 +371,7 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
 
         sameNamed.push_back (tracks.size());
         trackIndexById.emplace (track.id, tracks.size());
+        ++trackCountByCueKey[track.cueKey];
         tracks.push_back (std::move (track));
     }
 

@@ -91,7 +91,8 @@ public:
     /** The cue with this key (exact), or nullptr. Valid until cues are next added or removed. */
     const Cue* findCue (const juce::String& cueKey) const;
 
-    /** Copies of the cues, in cue order, that at least one track (readable or not) points to. */
+    /** Copies of the cues, in cue order, that at least one track (readable or not) points to.
+        Costs one look-up per cue, whatever the number of tracks. */
     std::vector<Cue> getCuesWithTracks() const;
 
     /** Tracks without a probe error and with at least one frame. */
@@ -208,6 +209,7 @@ private:
 
     IndexMap trackIndexById; // first track with each id
     IndexMap cueIndexByKey;  // first cue with each key
+    IndexMap trackCountByCueKey; // tracks pointing at each cue key
 
     Track* findTrackForEdit (const juce::String& trackId);
     Cue* findCueForEdit (const juce::String& cueKey);
