@@ -17,10 +17,7 @@ namespace
 {
 using namespace dunmoor;
 
-const char* const instruments[] = { "Violins", "Violas", "Celli", "Basses", "Horns", "Trumpets", "Trombones", "Tuba",
-                                    "Flutes", "Oboes", "Clarinets", "Bassoons", "Harp", "Piano", "Celesta", "Timpani",
-                                    "Taiko", "Snare", "Cymbals", "Choir", "Synth Pad", "Sub Bass", "Riser", "Whoosh",
-                                    "Braam", "Drone", "Ostinato", "Arp", "Guitar", "Perc Loop", "Shaker", "Lead Vox" };
+const char* const instruments[] = { "Violins", "Violas", "Celli", "Basses", "Horns", "Trumpets", "Trombones", "Tuba", "Flutes", "Oboes", "Clarinets", "Bassoons", "Harp", "Piano", "Celesta", "Timpani", "Taiko", "Snare", "Cymbals", "Choir", "Synth Pad", "Sub Bass", "Riser", "Whoosh", "Braam", "Drone", "Ostinato", "Arp", "Guitar", "Perc Loop", "Shaker", "Lead Vox" };
 const char* const details[] = { "Close", "Tree", "Surround", "Hi", "Lo", "Spicc", "Legato", "A" };
 
 bool writeFile (const juce::File& file, juce::AudioFormat& format, int bits)

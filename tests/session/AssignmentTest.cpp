@@ -33,7 +33,7 @@ namespace
         juce::String stem (const juce::String& name) const { return stemIdNamed (session, name); }
         Preset preset() const { return session.getPreset(); }
 
-        TempFolder temp;
+        SessionTempFolder temp;
         juce::File cueFolder = temp.file ("Cue 1");
         Session session;
         juce::String violins, horns, kick, mystery, cueKey;
@@ -52,6 +52,7 @@ namespace
             int expectedNewUndoStates;
         };
 
+        // clang-format off
         const std::vector<Step> steps = {
             { "assign", [&] { session.assignTracks ({ mystery }, stem ("Strings"), false); }, "assignments", 1 },
             { "assign to an unknown stem", [&] { session.assignTracks ({ mystery }, "no-such-stem", false); }, "", 0 },
@@ -86,6 +87,7 @@ namespace
             { "import", [&] { session.importFiles ({ cueFolder }, false); }, "tracks,assignments", 1 },
             { "import again", [&] { session.importFiles ({ cueFolder }, false); }, "tracks", 0 },
         };
+        // clang-format on
 
         for (const auto& step : steps)
         {
@@ -154,7 +156,7 @@ namespace
         EXPECT_EQ (track (mystery).stemId, stem ("Percussion")); // unassigned: re-matched
         EXPECT_EQ (track (horns).stemId, stem ("Strings"));      // manual: kept
         EXPECT_EQ (track (horns).source, AssignmentSource::manual);
-        EXPECT_EQ (track (kick).stemId, stem ("Percussion"));    // locked: kept
+        EXPECT_EQ (track (kick).stemId, stem ("Percussion")); // locked: kept
         EXPECT_EQ (track (kick).source, AssignmentSource::locked);
 
         // The full automatic run overwrites manual decisions but never locked ones.
@@ -361,7 +363,7 @@ namespace
 
     TEST (Assignment, SuggestedRuleKeywords)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         writeTinyWav (temp.file ("Cue/01_Violins_A_take2_Violins.wav"));
 
         Session session;

@@ -22,7 +22,7 @@ namespace
 
     TEST (Import, ADroppedCueFolderOrOneOfItsFilesGivesOneCueNamedAfterTheFolder)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         const auto cueFolder = temp.file ("Proj/Cue1");
         writeTinyWav (cueFolder.getChildFile ("a.wav"));
         writeTinyWav (cueFolder.getChildFile ("b.wav"));
@@ -43,7 +43,7 @@ namespace
 
     TEST (Import, ADroppedFolderOfCueFolders)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         const auto project = temp.file ("Proj");
         writeTinyWav (project.getChildFile ("Reel1/Cue1/x.wav"));
         writeTinyWav (project.getChildFile ("Cue2/y.wav"));
@@ -66,7 +66,7 @@ namespace
 
     TEST (Import, FilesAreFoundWhateverTheCaseOfTheirExtension)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         writeTinyWav (temp.file ("Cue/Upper.WAV"));
         writeTinyWav (temp.file ("Cue/Mixed.Flac"));
         temp.file ("Cue/notes.txt").replaceWithText ("session notes");
@@ -96,7 +96,7 @@ namespace
             { "Bass.wav", false },
         };
 
-        TempFolder temp;
+        SessionTempFolder temp;
 
         for (const auto& c : cases)
         {
@@ -114,7 +114,7 @@ namespace
 
     TEST (Import, FoldersDeeperThanEightLevelsAreNotScanned)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         auto folder = temp.file ("L0");
 
         for (int level = 0; level <= 10; ++level)
@@ -131,7 +131,7 @@ namespace
 
         EXPECT_EQ (summary.imported, 9); // levels 0 to 8
         EXPECT_EQ (summary.messages.joinIntoString ("\n"), "Stopped scanning below 'B9': the folder tree is deeper than 8 levels.\n"
-                                                         "Stopped scanning below 'L9': the folder tree is deeper than 8 levels.");
+                                                           "Stopped scanning below 'L9': the folder tree is deeper than 8 levels.");
         EXPECT_NE (trackNamed (session, "track8.wav"), nullptr);
         EXPECT_EQ (trackNamed (session, "track9.wav"), nullptr);
         EXPECT_EQ (session.findCue (trackNamed (session, "track8.wav")->cueKey)->relativeName, "L0/L1/L2/L3/L4/L5/L6/L7/L8");
@@ -140,7 +140,7 @@ namespace
     TEST (Import, AFolderLinkedBackIntoItsOwnTreeIsScannedOnce)
     {
         // Following such a link used to import the same files again under ever longer paths.
-        TempFolder temp;
+        SessionTempFolder temp;
         writeTinyWav (temp.file ("Cue/a.wav"));
         writeTinyWav (temp.file ("Cue/Sub/b.wav"));
         ASSERT_EQ (symlink ("..", temp.file ("Cue/Sub/Loop").getFullPathName().toRawUTF8()), 0);
@@ -154,7 +154,7 @@ namespace
 
     TEST (Import, TheSessionHoldsAtMost2048Tracks)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         const auto filler = temp.file ("Filler");
         filler.createDirectory();
 
@@ -185,7 +185,7 @@ namespace
 
     TEST (Import, UnreadableFilesAreKeptWithTheirError)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         const auto notes = temp.file ("Cue/notes.txt");
         notes.create();
         notes.replaceWithText ("not audio");
@@ -196,8 +196,7 @@ namespace
         const auto summary = session.importFiles ({ notes, missing }, false);
 
         EXPECT_EQ (summary.toText(), "0 imported, 1 could not be read");
-        EXPECT_EQ (summary.messages, juce::StringArray ("'" + missing.getFullPathName() + "' is neither a file nor a folder.",
-                                                        "notes.txt: Not a readable audio file, or the format is not supported."));
+        EXPECT_EQ (summary.messages, juce::StringArray ("'" + missing.getFullPathName() + "' is neither a file nor a folder.", "notes.txt: Not a readable audio file, or the format is not supported."));
         EXPECT_EQ (listener.take(), "tracks"); // no automatic run for unreadable files alone
 
         ASSERT_EQ (session.getTracks().size(), 1u);
@@ -213,7 +212,7 @@ namespace
 
     TEST (Import, SampleRateAndChannelWarnings)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         writeTinyWav (temp.file ("Cue/At44.wav"), 44100, 2);
         writeTinyWav (temp.file ("Cue/At48.wav"), 48000, 2);
         writeTinyWav (temp.file ("Cue/Surround.wav"), 48000, 6);

@@ -46,7 +46,11 @@ namespace
     {
         struct Named : Session::Listener
         {
-            Named (juce::StringArray& l, juce::String n) : log (l), name (std::move (n)) {}
+            Named (juce::StringArray& l, juce::String n)
+                : log (l)
+                , name (std::move (n))
+            {
+            }
             void presetChanged() override { log.add (name); }
             juce::StringArray& log;
             juce::String name;
@@ -90,15 +94,15 @@ namespace
         };
 
         const Case cases[] = {
-            { "/Music/Score", "Score", "" },                  // the import root itself
-            { "/music/SCORE", "SCORE", "" },                  // the root compared ignoring case
-            { "/Music/Score/Cue 1", "Cue 1", "Cue 1" },       // directly below the root
+            { "/Music/Score", "Score", "" },            // the import root itself
+            { "/music/SCORE", "SCORE", "" },            // the root compared ignoring case
+            { "/Music/Score/Cue 1", "Cue 1", "Cue 1" }, // directly below the root
             { "/Music/Score/Reel1/Cue 2", "Cue 2", "Reel1/Cue 2" },
             { "/MUSIC/score/Reel1/Cue 3", "Cue 3", "Reel1/Cue 3" },
             { "/Music/Score/**/Cue 4", "Cue 4", "untitled/Cue 4" }, // a part of forbidden characters only
-            { "/Music/Scores/Cue 5", "Cue 5", "" },           // a sibling whose name merely starts like the root
+            { "/Music/Scores/Cue 5", "Cue 5", "" },                 // a sibling whose name merely starts like the root
             { "/Elsewhere/Cue 6", "Cue 6", "" },
-            { "/Music/Score/ ", "Score", "" },                // a blank folder name takes the root's name
+            { "/Music/Score/ ", "Score", "" }, // a blank folder name takes the root's name
         };
 
         for (const auto& c : cases)
@@ -143,7 +147,7 @@ namespace
 
     TEST (Session, FoldersDifferingOnlyInCaseFormOneCueWithoutLosingAFile)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         const auto project = temp.file ("Project");
         writeTinyWav (project.getChildFile ("Cue 1/Violins.wav"));
         writeTinyWav (project.getChildFile ("Cue 1/Horns.wav"));
@@ -172,8 +176,7 @@ namespace
             {
                 ++warned;
                 ASSERT_EQ (track.warnings.size(), 1);
-                EXPECT_EQ (track.warnings[0], "Its folder '" + project.getChildFile ("Cue 1").getFullPathName() + "' differs only in letter case from '"
-                                                  + cue.folder.getFullPathName() + "'; both folders form one cue.");
+                EXPECT_EQ (track.warnings[0], "Its folder '" + project.getChildFile ("Cue 1").getFullPathName() + "' differs only in letter case from '" + cue.folder.getFullPathName() + "'; both folders form one cue.");
             }
             else
             {
@@ -189,7 +192,7 @@ namespace
 
     TEST (Session, LookupsCountsAndRemoval)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         writeTinyWav (temp.file ("Cue A/Violins.wav"));
         writeTinyWav (temp.file ("Cue A/Kick.wav"));
         writeTinyWav (temp.file ("Cue B/Horns.wav"));
@@ -245,7 +248,7 @@ namespace
 
     TEST (Session, RenameTrackFile)
     {
-        TempFolder temp;
+        SessionTempFolder temp;
         const auto kick = writeTinyWav (temp.file ("Cue/Kick.wav"));
         writeTinyWav (temp.file ("Cue/Snare.wav"));
 
@@ -302,7 +305,7 @@ namespace
     {
         // On a case-sensitive disk "Bass.wav" and "bass.wav" are two files; renaming one onto the
         // other's name used to delete the other on the way.
-        TempFolder temp;
+        SessionTempFolder temp;
         writeTinyWav (temp.file ("Cue/Bass.wav"), 48000, 1, 16);
         writeTinyWav (temp.file ("Cue/bass.wav"), 48000, 2, 32);
 

@@ -13,13 +13,15 @@ namespace
 {
     // Directory listings come in whatever order the disk keeps; sorting the names ignoring
     // case gives the same cue and track order on every system.
+    bool comesBefore (const juce::File& a, const juce::File& b)
+    {
+        const auto byCase = a.getFileName().compareIgnoreCase (b.getFileName());
+        return byCase != 0 ? byCase < 0 : a.getFileName() < b.getFileName();
+    }
+
     void sortByNameIgnoringCase (juce::Array<juce::File>& files)
     {
-        std::sort (files.begin(), files.end(), [] (const juce::File& a, const juce::File& b)
-        {
-            const auto byCase = a.getFileName().compareIgnoreCase (b.getFileName());
-            return byCase != 0 ? byCase < 0 : a.getFileName() < b.getFileName();
-        });
+        std::sort (files.begin(), files.end(), comesBefore);
     }
 
     bool directlyHoldsAudioFiles (const juce::File& folder)

@@ -16,11 +16,11 @@ constexpr int maxImportScanDepth = 8;
 /** What one import did, for the Import page's status line. */
 struct ImportSummary
 {
-    int imported = 0;              // new tracks whose probe succeeded
-    int unreadable = 0;            // new tracks kept with a probe error
-    int alreadyInList = 0;         // files the session already holds as tracks
+    int imported = 0;               // new tracks whose probe succeeded
+    int unreadable = 0;             // new tracks kept with a probe error
+    int alreadyInList = 0;          // files the session already holds as tracks
     juce::StringArray alreadySplit; // file names of already-split files that were skipped
-    juce::StringArray messages;    // scan messages, the track-limit message, one line per unreadable file
+    juce::StringArray messages;     // scan messages, the track-limit message, one line per unreadable file
 
     /** "3 imported", "0 imported, 5 already in the list, 1 could not be read". */
     juce::String toText() const;

@@ -322,11 +322,10 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
 
         // Paths equal ignoring case are the same track, unless the disk tells two existing
         // files apart; then the new one becomes a track of its own rather than vanish.
-        const auto isDuplicate = std::any_of (sameNamed.begin(), sameNamed.end(), [&] (size_t i)
-        {
-            const auto& existing = tracks[i].file;
-            return existing.getFullPathName() == fullPath || ! areDifferentFiles (existing, scanned.file);
-        });
+        bool isDuplicate = false;
+
+        for (auto i : sameNamed)
+            isDuplicate = isDuplicate || tracks[i].file.getFullPathName() == fullPath || ! areDifferentFiles (tracks[i].file, scanned.file);
 
         if (isDuplicate)
         {
@@ -400,8 +399,9 @@ void Session::removeTracks (const juce::StringArray& trackIds)
     const StringSet ids (trackIds.begin(), trackIds.end());
     const auto sizeBefore = tracks.size();
 
-    tracks.erase (std::remove_if (tracks.begin(), tracks.end(), [&ids] (const Track& t) { return ids.count (t.id) > 0; }),
-                  tracks.end());
+    const auto isListed = [&ids] (const Track& t)
+    { return ids.count (t.id) > 0; };
+    tracks.erase (std::remove_if (tracks.begin(), tracks.end(), isListed), tracks.end());
 
     if (tracks.size() == sizeBefore)
         return;
@@ -411,8 +411,9 @@ void Session::removeTracks (const juce::StringArray& trackIds)
     for (const auto& track : tracks)
         usedKeys.insert (track.cueKey);
 
-    cues.erase (std::remove_if (cues.begin(), cues.end(), [&usedKeys] (const Cue& c) { return usedKeys.count (c.key) == 0; }),
-                cues.end());
+    const auto isEmptyCue = [&usedKeys] (const Cue& c)
+    { return usedKeys.count (c.key) == 0; };
+    cues.erase (std::remove_if (cues.begin(), cues.end(), isEmptyCue), cues.end());
 
     rebuildIndexes();
     pushUndoState();

@@ -207,8 +207,8 @@ private:
     int undoIndex = -1;
     std::vector<Listener*> listeners; // in the order of adding, each once
 
-    IndexMap trackIndexById; // first track with each id
-    IndexMap cueIndexByKey;  // first cue with each key
+    IndexMap trackIndexById;     // first track with each id
+    IndexMap cueIndexByKey;      // first cue with each key
     IndexMap trackCountByCueKey; // tracks pointing at each cue key
 
     Track* findTrackForEdit (const juce::String& trackId);
