@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "SessionTestSupport.h"
 
 namespace dunmoor
@@ -143,7 +141,7 @@ namespace
         SessionTempFolder temp;
         writeTinyWav (temp.file ("Cue/a.wav"));
         writeTinyWav (temp.file ("Cue/Sub/b.wav"));
-        ASSERT_EQ (symlink ("..", temp.file ("Cue/Sub/Loop").getFullPathName().toRawUTF8()), 0);
+        ASSERT_TRUE (juce::File::createSymbolicLink (temp.file ("Cue/Sub/Loop"), "..", false));
         ASSERT_TRUE (temp.file ("Cue/Sub/Loop").isDirectory());
 
         Session session;
