@@ -1,0 +1,353 @@
+#include "Resampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <new>
+
+namespace dunmoor
+{
+
+double besselI0 (double x)
+{
+    const double y = x / 2.0;
+    double sum = 1.0;
+    double term = 1.0;
+
+    for (int k = 1; k <= 63; ++k)
+    {
+        const double f = y / (double) k;
+        term *= f * f;
+        sum += term;
+
+        if (term < sum * 1e-18)
+            break;
+    }
+
+    return sum;
+}
+
+namespace
+{
+    using Table = std::vector<double>;
+
+    std::shared_ptr<const Table> buildTable (double ratio, int halfWidth, int phases)
+    {
+        const int taps = 2 * halfWidth;
+        auto table = std::make_shared<Table> ((size_t) (phases + 1) * (size_t) taps, 0.0);
+
+        const double beta = 12.0;
+        const double i0Beta = besselI0 (beta);
+        const double twoFc = 0.95 * std::min (ratio, 1.0);
+        const double pi = juce::MathConstants<double>::pi;
+
+        for (int r = 0; r <= phases; ++r)
+        {
+            double* row = table->data() + (size_t) r * (size_t) taps;
+            const double frac = (double) r / (double) phases;
+
+            for (int j = 0; j < taps; ++j)
+            {
+                const double t = (double) (j - halfWidth + 1) - frac;
+                const double u = t / (double) halfWidth;
+
+                if (std::abs (u) >= 1.0)
+                    continue;
+
+                const double w = besselI0 (beta * std::sqrt (1.0 - u * u)) / i0Beta;
+                const double x = twoFc * t;
+                const double s = std::abs (x) < 1e-12 ? 1.0 : std::sin (pi * x) / (pi * x);
+                row[j] = twoFc * s * w;
+            }
+
+            double sum = 0.0;
+
+            for (int j = 0; j < taps; ++j)
+                sum += row[j];
+
+            if (std::abs (sum) > 1e-12)
+                for (int j = 0; j < taps; ++j)
+                    row[j] /= sum;
+        }
+
+        return table;
+    }
+
+    // Tables are shared by every resampler of the same ratio, half-width and phase count. The render
+    // converts every track of a project at the same pair of rates, and the audition engine converts
+    // window after window, so building a table once per pair saves a great deal; the cache is kept
+    // small and bounded in bytes so that an odd conversion cannot pin much memory.
+    class TableCache
+    {
+    public:
+        std::shared_ptr<const Table> get (double ratio, int halfWidth, int phases)
+        {
+            {
+                const std::lock_guard<std::mutex> lock (mutex);
+
+                for (size_t i = 0; i < entries.size(); ++i)
+                {
+                    if (entries[i].ratio == ratio && entries[i].halfWidth == halfWidth && entries[i].phases == phases)
+                    {
+                        auto found = entries[i];
+                        entries.erase (entries.begin() + (std::ptrdiff_t) i);
+                        entries.insert (entries.begin(), found);
+                        return found.table;
+                    }
+                }
+            }
+
+            // Built outside the lock: other threads keep converting meanwhile. Two threads asking
+            // for the same new table at once may both build it; the results are identical.
+            auto table = buildTable (ratio, halfWidth, phases);
+
+            const std::lock_guard<std::mutex> lock (mutex);
+            entries.insert (entries.begin(), Entry { ratio, halfWidth, phases, table });
+
+            size_t bytes = 0;
+
+            for (size_t i = 0; i < entries.size(); ++i)
+            {
+                bytes += entries[i].table->size() * sizeof (double);
+
+                if (i > 0 && (bytes > maxBytes || i >= maxEntries))
+                {
+                    entries.resize (i);
+                    break;
+                }
+            }
+
+            return table;
+        }
+
+    private:
+        struct Entry
+        {
+            double ratio;
+            int halfWidth;
+            int phases;
+            std::shared_ptr<const Table> table;
+        };
+
+        static constexpr size_t maxBytes = 48u * 1024u * 1024u;
+        static constexpr size_t maxEntries = 12;
+
+        std::mutex mutex;
+        std::vector<Entry> entries;
+    };
+
+    TableCache& getTableCache()
+    {
+        static TableCache cache;
+        return cache;
+    }
+
+    // The dot product of one kernel row with the input, in four independent sums so that the
+    // compiler can keep several multiply-adds in flight (and pair them into vector operations).
+    inline double dot (const double* c, const double* x, int count) noexcept
+    {
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        int j = 0;
+
+        for (; j + 4 <= count; j += 4)
+        {
+            s0 += c[j] * x[j];
+            s1 += c[j + 1] * x[j + 1];
+            s2 += c[j + 2] * x[j + 2];
+            s3 += c[j + 3] * x[j + 3];
+        }
+
+        for (; j < count; ++j)
+            s0 += c[j] * x[j];
+
+        return (s0 + s1) + (s2 + s3);
+    }
+} // namespace
+
+Resampler::Resampler (double sourceRate, double targetRate, int requestedHalfWidth, int requestedPhases)
+{
+    jassert (sourceRate > 0.0 && targetRate > 0.0);
+
+    ratio = targetRate / sourceRate;
+    halfWidth = juce::jlimit (2, 256, requestedHalfWidth);
+    phases = juce::jlimit (16, 8192, requestedPhases);
+
+    if (ratio < 1.0 && ratio > 0.0)
+    {
+        const double widened = std::ceil ((double) halfWidth / ratio - 1e-9);
+        halfWidth = (int) juce::jlimit ((double) halfWidth, (double) maxWidenedHalfWidth, widened);
+    }
+
+    taps = 2 * halfWidth;
+
+    try
+    {
+        table = getTableCache().get (ratio, halfWidth, phases);
+    }
+    catch (const std::bad_alloc&)
+    {
+        table.reset();
+    }
+}
+
+const double* Resampler::getRow (int r) const noexcept
+{
+    if (table == nullptr || r < 0 || r > phases)
+        return nullptr;
+
+    return table->data() + (size_t) r * (size_t) taps;
+}
+
+void Resampler::process (const double* input, juce::int64 inCount, double* output, juce::int64 outCount) const
+{
+    process (&input, 1, inCount, &output, outCount);
+}
+
+void Resampler::process (const double* const* inputs,
+                         int numChannels,
+                         juce::int64 inCount,
+                         double* const* outputs,
+                         juce::int64 outCount) const
+{
+    if (outputs == nullptr || outCount <= 0 || numChannels <= 0)
+        return;
+
+    const bool haveInput = inputs != nullptr && inCount > 0 && table != nullptr;
+
+    for (int ch = 0; ch < numChannels; ++ch)
+    {
+        if (outputs[ch] == nullptr)
+            continue;
+
+        if (! haveInput || inputs[ch] == nullptr)
+            std::fill (outputs[ch], outputs[ch] + outCount, 0.0);
+    }
+
+    if (! haveInput)
+        return;
+
+    const double step = 1.0 / ratio;
+    const double* const tableData = table->data();
+
+    // Interpolated coefficients of the current output frame, shared by every channel.
+    alignas (32) double c[2 * maxWidenedHalfWidth];
+
+    for (juce::int64 i = 0; i < outCount; ++i)
+    {
+        const double pos = (double) i * step;
+        const double baseD = std::floor (pos);
+        const auto base = (juce::int64) baseD;
+        const double f = (pos - baseD) * (double) phases;
+        const int p = juce::jlimit (0, phases - 1, (int) f);
+        const double mu = f - (double) p;
+
+        const juce::int64 first = base - halfWidth + 1;
+        const int j0 = (int) std::max<juce::int64> (0, -first);
+        const int j1 = (int) std::min<juce::int64> (taps, inCount - first);
+
+        if (j0 >= j1)
+        {
+            for (int ch = 0; ch < numChannels; ++ch)
+                if (outputs[ch] != nullptr && inputs[ch] != nullptr)
+                    outputs[ch][i] = 0.0;
+
+            continue;
+        }
+
+        const double* rowA = tableData + (size_t) p * (size_t) taps;
+        const double* rowB = rowA + taps;
+
+        for (int j = j0; j < j1; ++j)
+            c[j] = rowA[j] + (rowB[j] - rowA[j]) * mu;
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            if (outputs[ch] != nullptr && inputs[ch] != nullptr)
+                outputs[ch][i] = dot (c + j0, inputs[ch] + first + j0, j1 - j0);
+    }
+}
+
+juce::int64 getResampledLength (juce::int64 inputFrames, double sourceRate, double targetRate)
+{
+    if (inputFrames <= 0 || sourceRate <= 0.0 || targetRate <= 0.0)
+        return 0;
+
+    if (std::abs (sourceRate - targetRate) < 0.5)
+        return inputFrames;
+
+    const double exact = (double) inputFrames * (targetRate / sourceRate);
+    const double length = std::ceil (exact - std::abs (exact) * 1e-12);
+
+    // Far beyond anything a buffer could hold; keeps the conversion below defined.
+    if (length >= 9.0e18)
+        return std::numeric_limits<juce::int64>::max();
+
+    return (juce::int64) length;
+}
+
+bool resampleBuffer (const juce::AudioBuffer<double>& source,
+                     double sourceRate,
+                     double targetRate,
+                     juce::AudioBuffer<double>& result,
+                     juce::String& error)
+{
+    error.clear();
+
+    try
+    {
+        if (sourceRate <= 0.0 || targetRate <= 0.0 || source.getNumChannels() <= 0)
+        {
+            result = juce::AudioBuffer<double>();
+            return true;
+        }
+
+        if (std::abs (sourceRate - targetRate) < 0.5)
+        {
+            juce::AudioBuffer<double> copy (source);
+            result = std::move (copy);
+            return true;
+        }
+
+        const auto outLength = getResampledLength (source.getNumSamples(), sourceRate, targetRate);
+
+        if (outLength > std::numeric_limits<int>::max())
+        {
+            error = "The converted audio would be too long (" + juce::String (outLength) + " frames).";
+            return false;
+        }
+
+        const Resampler resampler (sourceRate, targetRate, 32, 1024);
+
+        if (! resampler.isValid())
+            throw std::bad_alloc();
+
+        // Every output sample is written by process(), so the buffer is not cleared first: clearing
+        // would touch every page of a large buffer one more time for nothing.
+        juce::AudioBuffer<double> converted (source.getNumChannels(), (int) outLength);
+        resampler.process (source.getArrayOfReadPointers(),
+                           source.getNumChannels(),
+                           source.getNumSamples(),
+                           converted.getArrayOfWritePointers(),
+                           outLength);
+        result = std::move (converted);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "Not enough memory to convert the sample rate.";
+        return false;
+    }
+}
+
+juce::AudioBuffer<double> resampleBuffer (const juce::AudioBuffer<double>& source, double sourceRate, double targetRate)
+{
+    juce::AudioBuffer<double> result;
+    juce::String error;
+
+    if (! resampleBuffer (source, sourceRate, targetRate, result, error))
+        return {};
+
+    return result;
+}
+
+} // namespace dunmoor

@@ -1,0 +1,359 @@
+#include "WaveformOverview.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "AudioFileReader.h"
+
+namespace dunmoor
+{
+
+namespace
+{
+    constexpr int fileBlockFrames = 65536;
+
+    int clampBuckets (int wanted)
+    {
+        return juce::jlimit (1, WaveformOverview::maxBuckets, wanted);
+    }
+
+    // Frame f of N falls into bucket f * B / N, so bucket b's frames end at ceil (N * (b + 1) / B).
+    // Walking bucket by bucket with that end avoids a division per sample.
+    juce::int64 bucketEnd (juce::int64 bucket, juce::int64 numFrames, juce::int64 numBuckets)
+    {
+        return (numFrames * (bucket + 1) + numBuckets - 1) / numBuckets;
+    }
+
+    juce::int64 bucketOf (juce::int64 frame, juce::int64 numFrames, juce::int64 numBuckets)
+    {
+        return juce::jlimit ((juce::int64) 0, numBuckets - 1, frame * numBuckets / numFrames);
+    }
+
+    void computePeak (WaveformOverview& overview)
+    {
+        float peak = 0.0f;
+
+        for (size_t i = 0; i < overview.minimums.size(); ++i)
+            peak = std::max (peak, std::max (std::abs (overview.minimums[i]), std::abs (overview.maximums[i])));
+
+        overview.peak = peak;
+    }
+
+    // Buckets filled the way the buffer and range forms do it: the first sample to reach a bucket
+    // sets its minimum and maximum, later ones widen them; buckets nobody reaches stay 0 / 0.
+    class FirstSampleBuckets
+    {
+    public:
+        FirstSampleBuckets (WaveformOverview& o, juce::int64 frames)
+            : overview (o), numFrames (frames), numBuckets ((juce::int64) o.minimums.size()), touched (o.minimums.size(), 0)
+        {
+        }
+
+        // Frames [frame, frame + count) of the source, channel pointers starting at that frame.
+        template <typename Sample>
+        void add (const Sample* const* channels, int numChannels, juce::int64 frame, int count)
+        {
+            const auto end = frame + count;
+
+            for (auto f = frame; f < end;)
+            {
+                const auto bucket = bucketOf (f, numFrames, numBuckets);
+                const auto stretchEnd = std::max (f + 1, std::min (bucketEnd (bucket, numFrames, numBuckets), end));
+                const auto offset = (int) (f - frame);
+                const auto length = (int) (stretchEnd - f);
+                auto b = (size_t) bucket;
+                float lo = overview.minimums[b];
+                float hi = overview.maximums[b];
+
+                if (! touched[b])
+                {
+                    lo = hi = (float) channels[0][offset];
+                    touched[b] = 1;
+                }
+
+                for (int ch = 0; ch < numChannels; ++ch)
+                {
+                    const Sample* samples = channels[ch] + offset;
+
+                    for (int i = 0; i < length; ++i)
+                    {
+                        const auto v = (float) samples[i];
+                        lo = v < lo ? v : lo;
+                        hi = v > hi ? v : hi;
+                    }
+                }
+
+                overview.minimums[b] = lo;
+                overview.maximums[b] = hi;
+                f = stretchEnd;
+            }
+        }
+
+    private:
+        WaveformOverview& overview;
+        juce::int64 numFrames;
+        juce::int64 numBuckets;
+        std::vector<char> touched;
+    };
+
+    double clampFraction (double x)
+    {
+        return std::isnan (x) ? 0.0 : juce::jlimit (0.0, 1.0, x);
+    }
+} // namespace
+
+//==============================================================================
+double WaveformOverview::firstSoundPosition (float thresholdFraction, double leadInSeconds) const
+{
+    if (isEmpty() || peak <= 0.0f || duration <= 0.0)
+        return 0.0;
+
+    const float threshold = peak * juce::jlimit (0.0f, 1.0f, thresholdFraction);
+    const auto numBuckets = minimums.size();
+
+    for (size_t i = 0; i < numBuckets; ++i)
+    {
+        if (std::max (std::abs (minimums[i]), std::abs (maximums[i])) > threshold)
+        {
+            const double position = ((double) i * duration / (double) numBuckets - leadInSeconds) / duration;
+            return position < 0.0 ? 0.0 : std::min (position, 1.0);
+        }
+    }
+
+    return 0.0;
+}
+
+//==============================================================================
+WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, double sampleRate, int numBuckets)
+{
+    const int numChannels = buffer.getNumChannels();
+    const int numFrames = buffer.getNumSamples();
+
+    if (numChannels <= 0 || numFrames <= 0)
+        return {};
+
+    try
+    {
+        WaveformOverview overview;
+        const int buckets = clampBuckets (numBuckets);
+        overview.minimums.assign ((size_t) buckets, 0.0f);
+        overview.maximums.assign ((size_t) buckets, 0.0f);
+        overview.sampleRate = sampleRate;
+        overview.channelCount = numChannels;
+        overview.duration = sampleRate > 0.0 ? (double) numFrames / sampleRate : 0.0;
+
+        FirstSampleBuckets filler (overview, numFrames);
+        filler.add (buffer.getArrayOfReadPointers(), numChannels, 0, numFrames);
+        computePeak (overview);
+        return overview;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return {};
+    }
+}
+
+WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error)
+{
+    error.clear();
+
+    try
+    {
+        AudioFileInfo info;
+
+        if (! probeAudioFile (file, info, error))
+            return {};
+
+        auto reader = openAudioFileReader (file);
+
+        if (reader == nullptr)
+        {
+            error = "The file could not be opened for reading.";
+            return {};
+        }
+
+        if (! checkReaderData (*reader, file, error))
+            return {};
+
+        const auto numFrames = reader->lengthInSamples;
+        const int numChannels = (int) reader->numChannels;
+
+        if (numFrames <= 0)
+        {
+            error = "The file contains no audio.";
+            return {};
+        }
+
+        WaveformOverview overview;
+        const auto buckets = (juce::int64) clampBuckets (numBuckets);
+        overview.minimums.assign ((size_t) buckets, std::numeric_limits<float>::max());
+        overview.maximums.assign ((size_t) buckets, std::numeric_limits<float>::lowest());
+        overview.sampleRate = reader->sampleRate;
+        overview.channelCount = numChannels;
+        overview.duration = reader->sampleRate > 0.0 ? (double) numFrames / reader->sampleRate : 0.0;
+
+        juce::AudioBuffer<float> block (numChannels, (int) std::min<juce::int64> (fileBlockFrames, numFrames));
+        std::vector<int> runs ((size_t) numChannels, 0);
+        juce::int64 nearFullScaleCount = 0;
+        int longestRun = 0;
+        const float nearFullScale = WaveformOverview::nearFullScale;
+
+        for (juce::int64 position = 0; position < numFrames;)
+        {
+            const auto count = (int) std::min<juce::int64> (block.getNumSamples(), numFrames - position);
+
+            if (! reader->read (block.getArrayOfWritePointers(), numChannels, position, count))
+            {
+                error = "The audio data could not be read; the file may be truncated.";
+                break;
+            }
+
+            const auto end = position + count;
+
+            for (auto f = position; f < end;)
+            {
+                const auto bucket = bucketOf (f, numFrames, buckets);
+                const auto stretchEnd = std::max (f + 1, std::min (bucketEnd (bucket, numFrames, buckets), end));
+                const auto offset = (int) (f - position);
+                const auto length = (int) (stretchEnd - f);
+                const auto b = (size_t) bucket;
+                float lo = overview.minimums[b];
+                float hi = overview.maximums[b];
+
+                for (int ch = 0; ch < numChannels; ++ch)
+                {
+                    const float* samples = block.getReadPointer (ch, offset);
+                    int run = runs[(size_t) ch];
+
+                    for (int i = 0; i < length; ++i)
+                    {
+                        const float v = samples[i];
+                        lo = v < lo ? v : lo;
+                        hi = v > hi ? v : hi;
+
+                        if (std::abs (v) >= nearFullScale)
+                        {
+                            ++nearFullScaleCount;
+                            longestRun = std::max (longestRun, ++run);
+                        }
+                        else
+                        {
+                            run = 0;
+                        }
+                    }
+
+                    runs[(size_t) ch] = run;
+                }
+
+                overview.minimums[b] = lo;
+                overview.maximums[b] = hi;
+                f = stretchEnd;
+            }
+
+            position = end;
+        }
+
+        for (size_t b = 0; b < overview.minimums.size(); ++b)
+        {
+            if (overview.minimums[b] > overview.maximums[b])
+            {
+                overview.minimums[b] = 0.0f;
+                overview.maximums[b] = 0.0f;
+            }
+        }
+
+        overview.nearFullScaleCount = nearFullScaleCount;
+        overview.longestNearFullScaleRun = longestRun;
+        computePeak (overview);
+        return overview;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "Not enough memory to read the file.";
+        return {};
+    }
+}
+
+WaveformOverview overviewFromFileRange (const juce::File& file,
+                                        double startFraction,
+                                        double endFraction,
+                                        int numBuckets,
+                                        juce::String& error)
+{
+    error.clear();
+
+    try
+    {
+        auto reader = file.existsAsFile() ? openAudioFileReader (file) : nullptr;
+
+        if (reader == nullptr)
+        {
+            error = "The file could not be opened for reading.";
+            return {};
+        }
+
+        // A file shorter than its header says would otherwise show its missing end as silence.
+        if (! checkReaderData (*reader, file, error))
+            return {};
+
+        const auto total = reader->lengthInSamples;
+        const int numChannels = (int) reader->numChannels;
+
+        if (total <= 0)
+        {
+            error = "The file contains no audio.";
+            return {};
+        }
+
+        if (numChannels <= 0)
+            return {};
+
+        const double lo = std::min (clampFraction (startFraction), clampFraction (endFraction));
+        const double hi = std::max (clampFraction (startFraction), clampFraction (endFraction));
+        const auto first = (juce::int64) std::floor ((double) total * lo);
+        const auto end = std::min (total, std::max (first + 1, (juce::int64) std::floor ((double) total * hi)));
+
+        if (end <= first)
+            return {};
+
+        const auto rangeFrames = end - first;
+
+        WaveformOverview overview;
+        const int buckets = clampBuckets ((int) std::min<juce::int64> (numBuckets, rangeFrames));
+        overview.minimums.assign ((size_t) buckets, 0.0f);
+        overview.maximums.assign ((size_t) buckets, 0.0f);
+        overview.sampleRate = reader->sampleRate;
+        overview.channelCount = numChannels;
+        overview.duration = reader->sampleRate > 0.0 ? (double) total / reader->sampleRate : 0.0;
+
+        FirstSampleBuckets filler (overview, rangeFrames);
+        juce::AudioBuffer<float> block (numChannels, (int) std::min<juce::int64> (fileBlockFrames, rangeFrames));
+
+        for (juce::int64 done = 0; done < rangeFrames;)
+        {
+            const auto count = (int) std::min<juce::int64> (block.getNumSamples(), rangeFrames - done);
+            block.clear();
+
+            if (! reader->read (block.getArrayOfWritePointers(), numChannels, first + done, count))
+            {
+                error = "The audio data could not be read; the file may be truncated.";
+                break;
+            }
+
+            filler.add (block.getArrayOfReadPointers(), numChannels, done, count);
+            done += count;
+        }
+
+        computePeak (overview);
+        return overview;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "Not enough memory to read the file.";
+        return {};
+    }
+}
+
+} // namespace dunmoor

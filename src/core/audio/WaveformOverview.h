@@ -1,0 +1,60 @@
+#pragma once
+
+#include <vector>
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+namespace dunmoor
+{
+
+/**
+    The reduced picture of a signal that the waveform views draw: the time axis cut into equal
+    buckets, each with the lowest and highest sample of any channel in it. An empty overview (no
+    buckets, every number 0) stands for no overview at all; a bucket no sample reached holds 0 / 0.
+*/
+struct WaveformOverview
+{
+    std::vector<float> minimums;
+    std::vector<float> maximums;
+    double sampleRate = 0.0;
+    double duration = 0.0;                  // seconds, of the whole source
+    int channelCount = 0;
+    float peak = 0.0f;                      // largest magnitude over all buckets
+    juce::int64 nearFullScaleCount = 0;     // samples of magnitude >= nearFullScale (whole-file form only)
+    int longestNearFullScaleRun = 0;        // longest run of them within one channel (whole-file form only)
+
+    static constexpr float nearFullScale = 0.99985f;
+    static constexpr int maxBuckets = 20000;
+
+    bool isEmpty() const noexcept { return minimums.empty(); }
+    int getNumBuckets() const noexcept { return (int) minimums.size(); }
+
+    /**
+        Where the sound starts, as a fraction 0..1 of the duration: the start of the first bucket
+        louder than peak x thresholdFraction (clamped to 0..1), moved leadInSeconds earlier. 0 for an
+        empty or silent overview, when no bucket is louder, or when the lead-in reaches the start.
+    */
+    double firstSoundPosition (float thresholdFraction, double leadInSeconds) const;
+};
+
+/** The overview of a buffer in memory; never fails (no channels or samples: the empty overview). */
+WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, double sampleRate, int numBuckets);
+
+/**
+    The overview of a whole file, read in blocks of 65536 frames, with the near-full-scale count and
+    longest run. On failure the error is set and the overview is empty (the probe or open failed) or
+    partial (a block could not be read).
+*/
+WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error);
+
+/**
+    The overview of the stretch between two fractions of the file's length (in either order); the
+    bucket count is lowered to the stretch's frame count. The duration is the whole file's.
+*/
+WaveformOverview overviewFromFileRange (const juce::File& file,
+                                        double startFraction,
+                                        double endFraction,
+                                        int numBuckets,
+                                        juce::String& error);
+
+} // namespace dunmoor
