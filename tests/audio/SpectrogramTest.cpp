@@ -3,6 +3,8 @@
 #include <cmath>
 #include <complex>
 
+#include "AudioTestFiles.h"
+#include "core/audio/AudioFileReader.h"
 #include "core/audio/Spectrogram.h"
 
 using namespace dunmoor;
@@ -207,4 +209,105 @@ TEST (Spectrogram, BufferIsAnalysedAsTheMeanOfItsChannels)
     const auto silent = computeSpectrogramOfBuffer (noChannels, rate, 10, 16);
     EXPECT_EQ (silent.columns, 16);
     EXPECT_EQ (*std::max_element (silent.values.begin(), silent.values.end()), -90.0f);
+}
+
+namespace
+{
+    using dunmoor::testing::TempFolder;
+    using dunmoor::testing::writeAudioFile;
+} // namespace
+
+// Thinning a long file to every d-th sample without a low-pass folded a 15 kHz tone down
+// into the lowest kilohertz and cut the band shown at a few kHz.
+TEST (Spectrogram, LongFileShowsAHighToneWhereItIs)
+{
+    TempFolder temp;
+    const auto file = temp.file ("tone.wav");
+    const double rate = 48000.0;
+    const auto tone = sine ((size_t) (180 * rate), 15000.0, rate, 0.5);
+    juce::AudioBuffer<float> buffer (1, (int) tone.size());
+    buffer.copyFrom (0, 0, tone.data(), (int) tone.size());
+    ASSERT_TRUE (writeAudioFile (file, "wav", buffer, rate, 24));
+
+    juce::String error ("stale");
+    const auto s = computeSpectrogram (file, error, 10, 700);
+
+    EXPECT_TRUE (error.isEmpty()) << error;
+    ASSERT_EQ (s.columns, 700);
+    ASSERT_EQ (s.fftSize, 1024);
+    EXPECT_DOUBLE_EQ (s.sampleRate, rate);
+    EXPECT_DOUBLE_EQ (s.durationSeconds, 180.0);
+
+    for (int c = 0; c < s.columns; c += 23)
+    {
+        const auto bin = loudestBin (s, c);
+        EXPECT_NEAR (s.getBinFrequency (bin), 15000.0, rate / s.fftSize) << "column " << c;
+        EXPECT_NEAR (s.getValue (c, bin), -12.04, 0.1) << "column " << c;
+        EXPECT_LT (s.getValue (c, s.bins / 10), -80.0f) << "column " << c;
+    }
+}
+
+TEST (Spectrogram, FileMatchesTheSpectrogramOfItsWholeBuffer)
+{
+    TempFolder temp;
+    const auto file = temp.file ("two.wav");
+    const double rate = 44100.0;
+    const auto left = sine (5 * 44100, 440.0, rate, 0.7);
+    const auto right = sine (5 * 44100, 9000.0, rate, 0.3);
+    juce::AudioBuffer<float> buffer (2, (int) left.size());
+    buffer.copyFrom (0, 0, left.data(), (int) left.size());
+    buffer.copyFrom (1, 0, right.data(), (int) right.size());
+    ASSERT_TRUE (writeAudioFile (file, "wav", buffer, rate, 16));
+
+    juce::AudioBuffer<double> whole;
+    juce::String error;
+    ASSERT_TRUE (readAudioFileAtOwnRate (file, whole, error)) << error;
+
+    for (int order : { 6, 10, 14 })
+    {
+        const auto fromFile = computeSpectrogram (file, error, order, 700);
+        const auto fromBuffer = computeSpectrogramOfBuffer (whole, rate, order, 700);
+
+        EXPECT_TRUE (error.isEmpty()) << error;
+        EXPECT_EQ (fromFile.columns, fromBuffer.columns) << "order " << order;
+        EXPECT_EQ (fromFile.bins, fromBuffer.bins);
+        EXPECT_EQ (fromFile.sampleRate, fromBuffer.sampleRate);
+        EXPECT_EQ (fromFile.durationSeconds, fromBuffer.durationSeconds);
+        EXPECT_TRUE (fromFile.values == fromBuffer.values) << "order " << order;
+    }
+}
+
+TEST (Spectrogram, FilesThatCannotBeAnalysed)
+{
+    TempFolder temp;
+    const auto text = temp.file ("notes.wav");
+    ASSERT_TRUE (text.replaceWithText ("not audio at all"));
+
+    const auto shortFile = temp.file ("short.wav");
+    juce::AudioBuffer<float> buffer (1, 1023);
+    buffer.clear();
+    ASSERT_TRUE (writeAudioFile (shortFile, "wav", buffer, 48000.0, 16));
+
+    struct Case
+    {
+        juce::File file;
+        juce::String message;
+    };
+
+    const Case cases[] = {
+        { text, "Not a readable audio file, or the format is not supported." },
+        { temp.file ("missing.wav"), "The file does not exist." },
+        { shortFile, {} }, // shorter than one frame: nothing to show, nothing wrong
+    };
+
+    for (const auto& c : cases)
+    {
+        juce::String error ("stale");
+        const auto s = computeSpectrogram (c.file, error, 10, 700);
+        EXPECT_EQ (error, c.message) << c.file.getFileName();
+        EXPECT_EQ (s.columns, 0);
+        EXPECT_EQ (s.fftSize, 0);
+        EXPECT_EQ (s.sampleRate, 0.0);
+        EXPECT_TRUE (s.values.empty());
+    }
 }

@@ -1,5 +1,7 @@
 #include "Spectrogram.h"
 
+#include "AudioFileReader.h"
+
 #include <cmath>
 #include <new>
 
@@ -60,7 +62,10 @@ namespace
     {
     public:
         explicit ColumnAnalyser (int frameSize)
-            : size (frameSize), window ((size_t) frameSize), real ((size_t) frameSize), imag ((size_t) frameSize)
+            : size (frameSize)
+            , window ((size_t) frameSize)
+            , real ((size_t) frameSize)
+            , imag ((size_t) frameSize)
         {
             const auto denominator = (double) (size - 1);
 
@@ -146,6 +151,7 @@ void performFft (double* real, double* imag, int size)
         return;
     }
 
+    // Bit-reversal permutation of both arrays.
     for (int i = 1, j = 0; i < size; ++i)
     {
         auto bit = size >> 1;
@@ -162,31 +168,35 @@ void performFft (double* real, double* imag, int size)
         }
     }
 
+    // Stages of length 2, 4, .. size; the twiddle starts at 1 and turns by -2 pi / length.
+    // Blocks outside, butterflies inside: the inner loop walks memory in order, which
+    // matters once the frames outgrow the first-level cache.
     for (int length = 2; length <= size; length <<= 1)
     {
         const auto half = length / 2;
         const auto angle = -juce::MathConstants<double>::twoPi / length;
         const auto stepRe = std::cos (angle);
         const auto stepIm = std::sin (angle);
-        auto wRe = 1.0;
-        auto wIm = 0.0;
 
-        for (int j = 0; j < half; ++j)
+        for (int start = 0; start < size; start += length)
         {
-            for (int start = j; start < size; start += length)
-            {
-                const auto other = start + half;
-                const auto tRe = real[other] * wRe - imag[other] * wIm;
-                const auto tIm = real[other] * wIm + imag[other] * wRe;
-                real[other] = real[start] - tRe;
-                imag[other] = imag[start] - tIm;
-                real[start] += tRe;
-                imag[start] += tIm;
-            }
+            auto wRe = 1.0;
+            auto wIm = 0.0;
 
-            const auto nextRe = wRe * stepRe - wIm * stepIm;
-            wIm = wRe * stepIm + wIm * stepRe;
-            wRe = nextRe;
+            for (int a = start; a < start + half; ++a)
+            {
+                const auto b = a + half;
+                const auto tRe = real[b] * wRe - imag[b] * wIm;
+                const auto tIm = real[b] * wIm + imag[b] * wRe;
+                real[b] = real[a] - tRe;
+                imag[b] = imag[a] - tIm;
+                real[a] += tRe;
+                imag[a] += tIm;
+
+                const auto nextRe = wRe * stepRe - wIm * stepIm;
+                wIm = wRe * stepIm + wIm * stepRe;
+                wRe = nextRe;
+            }
         }
     }
 }
@@ -237,6 +247,65 @@ Spectrogram computeSpectrogramOfBuffer (const juce::AudioBuffer<double>& buffer,
     }
     catch (const std::bad_alloc&)
     {
+        return {};
+    }
+}
+
+Spectrogram computeSpectrogram (const juce::File& file,
+                                juce::String& error,
+                                int fftOrder,
+                                int columns)
+{
+    error.clear();
+
+    AudioFileInfo info;
+
+    if (! probeAudioFile (file, info, error))
+        return {};
+
+    auto reader = openAudioFileReader (file);
+
+    if (reader == nullptr)
+    {
+        error = "The file could not be opened for reading.";
+        return {};
+    }
+
+    const auto length = reader->lengthInSamples;
+    const auto rate = reader->sampleRate;
+    const auto numChannels = (int) reader->numChannels;
+    const auto layout = layoutColumns (length, fftOrder, columns);
+
+    if (layout.columns <= 0 || ! (rate > 0.0))
+        return {};
+
+    try
+    {
+        // Each column reads only its own frame, so the cost follows the column count and
+        // not the file's length, and nothing is thinned out before the transform.
+        auto result = makeGrid (layout, rate, (double) length / rate);
+        ColumnAnalyser analyser (layout.frameSize);
+        juce::AudioBuffer<float> block (numChannels, layout.frameSize);
+        std::vector<float> mono ((size_t) layout.frameSize);
+
+        for (int c = 0; c < result.columns; ++c)
+        {
+            // A failing read leaves this and the later columns at the floor.
+            if (! reader->read (block.getArrayOfWritePointers(), numChannels, (juce::int64) c * layout.hop, layout.frameSize))
+                break;
+
+            mixToMono (block.getArrayOfReadPointers(), numChannels, layout.frameSize, mono.data());
+            analyser.analyse (mono.data(),
+                              layout.frameSize,
+                              result.values.data() + (size_t) c * (size_t) result.bins,
+                              result.floorDb);
+        }
+
+        return result;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "There is not enough memory to analyse this file.";
         return {};
     }
 }
