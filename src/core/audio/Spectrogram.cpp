@@ -10,7 +10,6 @@ namespace dunmoor
 
 namespace
 {
-    constexpr float floorLevelDb = -90.0f;
     constexpr int minimumOrder = 6;
     constexpr int maximumOrder = 14;
     constexpr int minimumColumns = 16;

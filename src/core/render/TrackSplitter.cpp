@@ -1,7 +1,6 @@
 #include "TrackSplitter.h"
 
 #include <cmath>
-#include <new>
 
 #include "core/audio/AudioFileReader.h"
 #include "core/codec/JuceFileEncoder.h"
@@ -12,8 +11,6 @@ namespace dunmoor
 
 namespace
 {
-    constexpr juce::int64 maxSourceFrames = 1000000000;
-
     // The word length that holds the source without loss: the reader hands out 32-bit
     // floats, so anything wider than 24 bits or stored as float goes to 32-bit float.
     SampleFormat sampleFormatFor (const AudioFileInfo& info)
@@ -132,7 +129,7 @@ SplitResult splitTrack (const SplitRequest& request)
 
     juce::AudioBuffer<double> source;
 
-    if (! readAudioFile (request.source, 0.0, source, result.error, maxSourceFrames))
+    if (! readAudioFile (request.source, 0.0, source, result.error, maxReadFrames))
         return result;
 
     const auto length = (juce::int64) source.getNumSamples();
@@ -160,19 +157,9 @@ SplitResult splitTrack (const SplitRequest& request)
 
     juce::AudioBuffer<double> first, second;
 
-    try
-    {
-        first.setSize (numChannels, numFrames);
-        second.setSize (numChannels, numFrames);
-    }
-    catch (const std::bad_alloc&)
-    {
-        result.error = "There is not enough memory to split this track.";
+    if (! allocateRenderBuffer (first, numChannels, length, result.error)
+        || ! allocateRenderBuffer (second, numChannels, length, result.error))
         return result;
-    }
-
-    first.clear();
-    second.clear();
 
     const SampleDivider divider (settings.sampleFormat);
 
