@@ -45,6 +45,37 @@ TEST (Dither, SetUpAndApplicability)
     EXPECT_EQ (copy, signal);
 }
 
+TEST (Dither, RoundingMatchesStdRound)
+{
+    for (double v : { 0.0, -0.0, 0.5, -0.5, 1.5, 2.5, -2.5, 0.49999999999999994, -0.49999999999999994,
+                      8388607.5, -8388608.5, 4503599627370495.5, 1.0e300, -1.0e300 })
+        EXPECT_EQ (roundHalfAwayFromZero (v), std::round (v)) << v;
+
+    EXPECT_TRUE (std::isnan (roundHalfAwayFromZero (std::nan (""))));
+    EXPECT_EQ (roundHalfAwayFromZero (INFINITY), INFINITY);
+}
+
+TEST (Dither, NoiseIsDrawnFromSeededFrameworkGenerators)
+{
+    // Channel c of seed s uses juce::Random seeded with c * 2654435761 + s * 2654435769
+    // (unsigned, wrapping) and takes two nextDouble() draws per sample.
+    const uint64_t seed = 0x123456789abcdefull;
+    const int channel = 5;
+    std::vector<double> out (3000, 0.0);
+
+    Dither dither (DitherKind::tpdfContinuous, 16, seed);
+    dither.process (out.data(), 1000, channel);           // three blocks: state carries over
+    dither.process (out.data() + 1000, 2000, channel);
+
+    juce::Random reference ((juce::int64) ((uint64_t) channel * 2654435761ull + seed * 2654435769ull));
+    for (size_t i = 0; i < out.size(); ++i)
+    {
+        const auto a = reference.nextDouble();
+        const auto b = reference.nextDouble();
+        ASSERT_EQ (out[i], (a - b) * lsb16) << "sample " << i;
+    }
+}
+
 TEST (Dither, PlainNoiseStaysWithinOneLsbAndShapedOutputLandsOnTheGrid)
 {
     std::vector<double> ramp (5000);

@@ -189,6 +189,12 @@ TEST (OutputNaming, CollisionPolicies)
     EXPECT_TRUE (resolveNameCollision (path, CollisionPolicy::overwrite, nothingWritten, error));
     EXPECT_EQ (path, existing);
 
+    // overwrite keeps a name that differs only in letter case as it is: on a case-sensitive
+    // disk that writes a second file and never removes the other one.
+    path = temp.folder.getChildFile ("cue_strings.wav");
+    EXPECT_TRUE (resolveNameCollision (path, CollisionPolicy::overwrite, nothingWritten, error));
+    EXPECT_EQ (path, temp.folder.getChildFile ("cue_strings.wav"));
+
     // abort refuses, also for a name that differs only in letter case.
     path = temp.folder.getChildFile ("CUE_strings.wav");
     EXPECT_FALSE (resolveNameCollision (path, CollisionPolicy::abort, nothingWritten, error));

@@ -50,13 +50,24 @@ template <bool shaped, bool autoBlack>
 void Dither::processChannel (double* samples, int count, int channel)
 {
     const auto index = (size_t) channel;
-    auto& random = generators[index];
-    auto e1 = errorHistory1[index];
-    auto e2 = errorHistory2[index];
-    auto run = zeroRun[index];
-    auto gain = ditherGain[index];
+
+    // The channel's juce::Random holds the generator state between blocks. The loop runs
+    // the same linear congruential generator inline and takes each pair of draws straight
+    // from the current state (the second through the two-step multiplier), which keeps the
+    // sequence identical to two nextDouble() calls at a fraction of their cost.
+    constexpr uint64_t multiplier = 0x5deece66dull, increment = 11, mask = 0xffffffffffffull;
+    constexpr uint64_t multiplier2 = multiplier * multiplier, increment2 = multiplier * increment + increment;
+    constexpr double toUnit = 1.0 / 4294967296.0;
+    auto state = (uint64_t) generators[index].getSeed();
+
+    // The shaped kinds work in units of one step, which takes two multiplications out of
+    // the error feedback loop; scaling by a power of two changes no rounding.
     const auto step = lsb;
     const auto inverseStep = 1.0 / lsb; // exact: lsb is a power of two
+    auto e1 = errorHistory1[index] * inverseStep;
+    auto e2 = errorHistory2[index] * inverseStep;
+    auto run = zeroRun[index];
+    auto gain = ditherGain[index];
     constexpr auto gainStep = 1.0 / fadeLength;
 
     for (int i = 0; i < count; ++i)
@@ -88,7 +99,7 @@ void Dither::processChannel (double* samples, int count, int channel)
                         if (factor <= 0.0)
                             s = 0.0;
                         else if (factor < 1.0)
-                            s = shaped ? std::round (s * factor * inverseStep) * step : s * factor;
+                            s = shaped ? roundHalfAwayFromZero (s * factor * inverseStep) * step : s * factor;
                     }
 
                     gain = 0.0;
@@ -108,26 +119,34 @@ void Dither::processChannel (double* samples, int count, int channel)
 
         gain = std::min (gain + gainStep, 1.0);
 
-        const auto a = random.nextDouble();
-        const auto b = random.nextDouble();
-        const auto noise = (a - b) * step * gain;
+        const auto stateA = (state * multiplier + increment) & mask;
+        const auto stateB = (state * multiplier2 + increment2) & mask;
+        state = stateB;
+
+        const auto a = (double) (uint32_t) (stateA >> 16) * toUnit;
+        const auto b = (double) (uint32_t) (stateB >> 16) * toUnit;
 
         if constexpr (shaped)
         {
-            const auto v = x - (1.5 * e1 - 0.5 * e2);
-            const auto y = std::round ((v + noise) * inverseStep) * step;
+            // v = x - (1.5 e1 - 0.5 e2), grouped so that only the newest error sits on the
+            // loop-carried path (e2 is known a sample earlier); t = v + noise likewise.
+            const auto known = x * inverseStep + 0.5 * e2;
+            const auto v = known - 1.5 * e1;
+            const auto t = (known + (a - b) * gain) - 1.5 * e1;
+            const auto y = roundHalfAwayFromZero (t);
             e2 = e1;
             e1 = y - v;
-            samples[i] = y;
+            samples[i] = y * step;
         }
         else
         {
-            samples[i] = x + noise;
+            samples[i] = x + (a - b) * step * gain;
         }
     }
 
-    errorHistory1[index] = e1;
-    errorHistory2[index] = e2;
+    generators[index].setSeed ((juce::int64) state);
+    errorHistory1[index] = e1 * step;
+    errorHistory2[index] = e2 * step;
     zeroRun[index] = run;
     ditherGain[index] = gain;
 }

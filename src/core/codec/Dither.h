@@ -1,12 +1,26 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "core/model/Types.h"
 
 namespace dunmoor
 {
+
+/** Rounds to the nearest integer, halves away from zero, like std::round but without a
+    library call in the per-sample loops. Exact for every double; NaN and values beyond
+    2^52 (already whole) come back unchanged. */
+inline double roundHalfAwayFromZero (double v) noexcept
+{
+    if (! (std::abs (v) < 4503599627370496.0)) // 2^52
+        return v;
+
+    // Adding the largest double below one half before truncating rounds exact halves up
+    // in magnitude and everything below them down, without a branch on the data.
+    return (double) (int64_t) (v + std::copysign (0.49999999999999994, v));
+}
 
 /** True when narrowing to the format adds dither: the kind is not none and the format is
     an integer one (float32 is never dithered). */

@@ -96,7 +96,7 @@ namespace
                 x = 0.0;
 
             x = juce::jlimit (-1.0, 1.0, x);
-            const auto q = std::min ((long long) std::llround (x * scale), maxValue);
+            const auto q = std::min ((long long) roundHalfAwayFromZero (x * scale), maxValue);
             return (int) (uint32_t) ((uint32_t) q << shift);
         }
 
