@@ -9,6 +9,9 @@ namespace dunmoor
 namespace
 {
     bool sameRate (double a, double b) { return std::abs (a - b) < 0.5; }
+
+    // Files keep at most 15 decimals, so a stored setting comes back within this of its value.
+    bool sameSetting (double a, double b) { return std::abs (a - b) < 1e-9; }
 } // namespace
 
 juce::String newUuidString()
@@ -36,8 +39,11 @@ juce::String OutputFormat::describe() const
 
 bool SilenceGateSettings::operator== (const SilenceGateSettings& o) const
 {
-    return enabled == o.enabled && thresholdDb == o.thresholdDb && minimumSeconds == o.minimumSeconds
-        && fadeOutSeconds == o.fadeOutSeconds && fadeInSeconds == o.fadeInSeconds && floorDb == o.floorDb;
+    // Within 1e-9 rather than exactly, so a preset equals itself after a save and reload (a NaN
+    // still equals nothing).
+    return enabled == o.enabled && sameSetting (thresholdDb, o.thresholdDb)
+        && sameSetting (minimumSeconds, o.minimumSeconds) && sameSetting (fadeOutSeconds, o.fadeOutSeconds)
+        && sameSetting (fadeInSeconds, o.fadeInSeconds) && sameSetting (floorDb, o.floorDb);
 }
 
 ExportSettings::ExportSettings()
