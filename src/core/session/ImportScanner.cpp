@@ -44,7 +44,7 @@ namespace
     std::filesystem::path resolvedFolder (const juce::File& folder)
     {
         std::error_code ec;
-        auto resolved = std::filesystem::canonical (std::filesystem::path (folder.getFullPathName().toStdString()), ec);
+        auto resolved = std::filesystem::canonical (std::filesystem::u8path (folder.getFullPathName().toRawUTF8()), ec);
         return ec ? std::filesystem::path() : resolved;
     }
 

@@ -26,7 +26,7 @@ namespace
 
     std::filesystem::path toFsPath (const juce::File& file)
     {
-        return std::filesystem::path (file.getFullPathName().toStdString());
+        return std::filesystem::u8path (file.getFullPathName().toRawUTF8());
     }
 
     // True only when both paths exist and are known to be two different files. Paths that differ
