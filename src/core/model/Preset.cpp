@@ -9,35 +9,15 @@ namespace dunmoor
 namespace
 {
     bool sameRate (double a, double b) { return std::abs (a - b) < 0.5; }
+
+    // Files keep at most 15 decimals, so a stored setting comes back within this of its value.
+    bool sameSetting (double a, double b) { return std::abs (a - b) < 1e-9; }
 } // namespace
 
 juce::String newUuidString()
 {
     // juce::Uuid is random (version 4); toDashedString gives lower-case 8-4-4-4-12.
     return juce::Uuid().toDashedString().toLowerCase();
-}
-
-bool KeywordRule::operator== (const KeywordRule& o) const
-{
-    return pattern == o.pattern && mode == o.mode && priority == o.priority
-        && excludes == o.excludes && note == o.note;
-}
-
-juce::String Stem::getFileNameToken() const
-{
-    const auto token = fileNameToken.trim();
-    return token.isNotEmpty() ? token : displayName.trim();
-}
-
-bool Stem::operator== (const Stem& o) const
-{
-    if (hasEmptyPolicy != o.hasEmptyPolicy || (hasEmptyPolicy && emptyPolicy != o.emptyPolicy))
-        return false;
-
-    return id == o.id && index == o.index && displayName == o.displayName
-        && shortCode == o.shortCode && fileNameToken == o.fileNameToken && colour == o.colour
-        && priority == o.priority && required == o.required && rules == o.rules
-        && excludeKeywords == o.excludeKeywords && namingTemplate == o.namingTemplate;
 }
 
 juce::String OutputFormat::describe() const
@@ -59,8 +39,11 @@ juce::String OutputFormat::describe() const
 
 bool SilenceGateSettings::operator== (const SilenceGateSettings& o) const
 {
-    return enabled == o.enabled && thresholdDb == o.thresholdDb && minimumSeconds == o.minimumSeconds
-        && fadeOutSeconds == o.fadeOutSeconds && fadeInSeconds == o.fadeInSeconds && floorDb == o.floorDb;
+    // Within 1e-9 rather than exactly, so a preset equals itself after a save and reload (a NaN
+    // still equals nothing).
+    return enabled == o.enabled && sameSetting (thresholdDb, o.thresholdDb)
+        && sameSetting (minimumSeconds, o.minimumSeconds) && sameSetting (fadeOutSeconds, o.fadeOutSeconds)
+        && sameSetting (fadeInSeconds, o.fadeInSeconds) && sameSetting (floorDb, o.floorDb);
 }
 
 ExportSettings::ExportSettings()

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "StemSchema.h"
 #include "Types.h"
 
 namespace dunmoor
@@ -10,60 +11,6 @@ namespace dunmoor
 
 /** A new random id: a version-4 UUID in lower-case dashed form (36 characters). */
 juce::String newUuidString();
-
-struct KeywordRule
-{
-    juce::String pattern;
-    MatchMode mode = MatchMode::token;
-    int priority = 0;               // -1000..1000 in files
-    juce::StringArray excludes;     // words that cancel this rule
-    juce::String note;
-
-    bool operator== (const KeywordRule&) const;
-    bool operator!= (const KeywordRule& other) const { return ! operator== (other); }
-};
-
-struct Stem
-{
-    juce::String id;
-    int index = 1;                  // kept equal to position + 1 by the schema operations
-    juce::String displayName;
-    juce::String shortCode;
-    juce::String fileNameToken;
-    uint32_t colour = 0xff8a8a8a;   // ARGB
-    int priority = 0;               // -1000..1000 in files
-    bool required = false;          // kept, stored and compared; nothing acts on it
-    std::vector<KeywordRule> rules;
-    juce::StringArray excludeKeywords;
-    EmptyStemPolicy emptyPolicy = EmptyStemPolicy::skip;
-    bool hasEmptyPolicy = false;    // per-stem override present
-    juce::String namingTemplate;    // empty: the preset's stem template
-
-    /** The trimmed file-name token, or the trimmed display name when the token is blank. */
-    juce::String getFileNameToken() const;
-
-    bool operator== (const Stem&) const;
-    bool operator!= (const Stem& other) const { return ! operator== (other); }
-};
-
-/** An alternative mix (a "submix" in files and messages): the sum of its member stems. */
-struct AlternativeMix
-{
-    juce::String id;
-    juce::String name { "Submix" };
-    juce::String shortCode;
-    juce::StringArray stemIds;      // member stems in the order they were added
-};
-
-struct StemSchema
-{
-    bool matchPlurals = true;
-    juce::String publisher;
-    juce::String name;
-    juce::String description;
-    std::vector<Stem> stems;
-    std::vector<AlternativeMix> alternativeMixes;   // at most 10
-};
 
 struct OutputFormat
 {
@@ -178,6 +125,11 @@ struct Preset
 
     /** Sets modifiedUtcMs to now. */
     void touch();
+
+    /** The kind and export settings both built-in presets share: a publisher preset marked
+        built-in, metadata version "v1", 48 kHz, an enabled 24-bit WAV with shaped dither and
+        a disabled float WAV, -3 dB true peak reaching the target. */
+    void applyBuiltInDefaults();
 
     /** Compares everything but modifiedUtcMs, the schema's matchPlurals and the alternative mixes. */
     bool operator== (const Preset&) const;

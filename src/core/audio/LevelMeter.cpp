@@ -1,0 +1,343 @@
+#include "LevelMeter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace dunmoor
+{
+
+namespace
+{
+    constexpr double minusInfinityDb = -400.0;
+    constexpr int numTaps = TruePeakFilterBank::numTaps;
+    constexpr int centreTap = 11;   // the tap of the sample an interval starts from
+
+    int bankFactorFor (int oversampling)
+    {
+        if (oversampling <= 2)
+            return 2;
+
+        return oversampling <= 4 ? 4 : 8;
+    }
+
+    TruePeakFilterBank buildBank (int factor)
+    {
+        TruePeakFilterBank bank;
+        bank.factor = factor;
+        bank.coefficients.resize ((size_t) ((factor - 1) * numTaps));
+
+        for (int p = 1; p < factor; ++p)
+        {
+            double* phase = bank.coefficients.data() + (p - 1) * numTaps;
+            double sum = 0.0;
+
+            for (int t = 0; t < numTaps; ++t)
+            {
+                const double d = (double) p / (double) factor - (double) (t - centreTap);
+                const double sinc = std::abs (d) < 1e-12 ? 1.0
+                                                         : std::sin (juce::MathConstants<double>::pi * d)
+                                                               / (juce::MathConstants<double>::pi * d);
+
+                // Four-term Blackman-Harris window stretched over the 24 taps.
+                const double u = juce::MathConstants<double>::twoPi * (d / (double) numTaps + 0.5);
+                const double window = 0.35875 - 0.48829 * std::cos (u) + 0.14128 * std::cos (2.0 * u)
+                                    - 0.01168 * std::cos (3.0 * u);
+
+                phase[t] = window * sinc;
+                sum += phase[t];
+            }
+
+            // Unit gain at DC for every phase.
+            for (int t = 0; t < numTaps; ++t)
+                phase[t] /= sum;
+        }
+
+        return bank;
+    }
+
+    struct FilterBanks
+    {
+        TruePeakFilterBank two = buildBank (2);
+        TruePeakFilterBank four = buildBank (4);
+        TruePeakFilterBank eight = buildBank (8);
+    };
+
+    const FilterBanks& getFilterBanks()
+    {
+        // A function-local static is built once, thread-safely, on first use.
+        static const FilterBanks banks;
+        return banks;
+    }
+
+    /** The largest absolute sample, or infinity when any sample is NaN or infinite. */
+    double absolutePeak (const double* x, int64_t n)
+    {
+        // Independent lanes let the compiler keep several comparisons in flight. (v - v) is 0 for
+        // every finite v and NaN otherwise, so one sum tells whether the channel is clean.
+        double m[4] = { 0.0, 0.0, 0.0, 0.0 };
+        double z[4] = { 0.0, 0.0, 0.0, 0.0 };
+        int64_t i = 0;
+
+        for (; i + 4 <= n; i += 4)
+        {
+            for (int k = 0; k < 4; ++k)
+            {
+                const double v = x[i + k];
+                const double a = std::abs (v);
+                m[k] = a > m[k] ? a : m[k];
+                z[k] += v - v;
+            }
+        }
+
+        for (; i < n; ++i)
+        {
+            const double a = std::abs (x[i]);
+            m[0] = a > m[0] ? a : m[0];
+            z[0] += x[i] - x[i];
+        }
+
+        if (std::isnan (z[0] + z[1] + z[2] + z[3]))
+            return std::numeric_limits<double>::infinity();
+
+        return std::max (std::max (m[0], m[1]), std::max (m[2], m[3]));
+    }
+
+    /** The interpolated values of one interval for every phase of the bank, as their largest
+        magnitude; w holds the 24 samples around the interval (the interval starts at w[11]). */
+    template <int Phases>
+    inline double interpolatedPeak (const double* w, const double* taps)
+    {
+        double m = 0.0;
+
+        for (int p = 0; p < Phases; ++p)
+        {
+            double value = 0.0;
+
+            for (int t = 0; t < numTaps; ++t)
+                value += w[t] * taps[p * numTaps + t];
+
+            m = std::max (m, std::abs (value));
+        }
+
+        return m;
+    }
+
+    /** The same for the four consecutive intervals starting at x[0] .. x[3], side by side. The
+        sums run over the taps in the same order as above, so the values are identical. */
+    template <int Phases>
+    inline void interpolatedPeaksOfFour (const double* x, const double* taps, double* peaks)
+    {
+        const double* w = x - centreTap;
+        double acc[Phases][4] = {};
+
+        for (int t = 0; t < numTaps; ++t)
+        {
+            for (int p = 0; p < Phases; ++p)
+            {
+                const double h = taps[p * numTaps + t];
+
+                for (int k = 0; k < 4; ++k)
+                    acc[p][k] += w[t + k] * h;
+            }
+        }
+
+        for (int k = 0; k < 4; ++k)
+        {
+            double m = 0.0;
+
+            for (int p = 0; p < Phases; ++p)
+                m = std::max (m, std::abs (acc[p][k]));
+
+            peaks[k] = m;
+        }
+    }
+
+    template <int Phases>
+    inline double truePeakOfChannel (const double* x, int64_t n, double peak, const double* taps)
+    {
+        const double threshold = peak * 0.5;
+        const int64_t lastInterior = n - (numTaps - centreTap); // interval i reads up to x[i + 12]
+
+        // Interval i runs from x[i] to x[i + 1] (the sample after the last one counts as 0). It is
+        // interpolated only when one of its ends is at least half the channel's peak; the others
+        // are skipped. Intervals go in blocks of four: a block without a loud sample among its
+        // five ends costs a few comparisons.
+        for (int64_t i = 0; i < n; i += 4)
+        {
+            const int64_t ends = std::min<int64_t> (5, n - i);
+            bool loud[5] = { false, false, false, false, false };
+            bool any = false;
+
+            for (int64_t k = 0; k < ends; ++k)
+            {
+                loud[k] = std::abs (x[i + k]) >= threshold;
+                any = any || loud[k];
+            }
+
+            if (! any)
+                continue;
+
+            const int64_t count = std::min<int64_t> (4, n - i);
+
+            if (i >= centreTap && i + 3 <= lastInterior)
+            {
+                double values[4];
+                interpolatedPeaksOfFour<Phases> (x + i, taps, values);
+
+                for (int k = 0; k < 4; ++k)
+                    if (loud[k] || loud[k + 1])
+                        peak = std::max (peak, values[k]);
+            }
+            else
+            {
+                // Near either end the taps reach samples outside the channel, which count as 0.
+                for (int64_t k = 0; k < count; ++k)
+                {
+                    if (! (loud[k] || loud[k + 1]))
+                        continue;
+
+                    double w[numTaps];
+
+                    for (int t = 0; t < numTaps; ++t)
+                    {
+                        const int64_t j = i + k - centreTap + t;
+                        w[t] = (j >= 0 && j < n) ? x[j] : 0.0;
+                    }
+
+                    peak = std::max (peak, interpolatedPeak<Phases> (w, taps));
+                }
+            }
+        }
+
+        return peak;
+    }
+} // namespace
+
+double decibelsToGain (double dB)
+{
+    return dB <= minusInfinityDb ? 0.0 : std::pow (10.0, dB / 20.0);
+}
+
+double gainToDecibels (double linear)
+{
+    if (std::isnan (linear))
+        return linear;
+
+    if (linear <= 0.0)
+        return minusInfinityDb;
+
+    return std::max (minusInfinityDb, 20.0 * std::log10 (linear));
+}
+
+double measureSamplePeak (const juce::AudioBuffer<double>& buffer)
+{
+    double peak = 0.0;
+
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        peak = std::max (peak, absolutePeak (buffer.getReadPointer (ch), buffer.getNumSamples()));
+
+    return peak;
+}
+
+PeakLevels measurePeaks (const juce::AudioBuffer<double>& buffer, PeakMode peakMode, int oversampling)
+{
+    PeakLevels levels;
+    levels.samplePeak = measureSamplePeak (buffer);
+    levels.truePeak = levels.samplePeak;
+
+    if (peakMode != PeakMode::truePeak || ! (levels.samplePeak > 0.0) || ! std::isfinite (levels.samplePeak))
+        return levels;
+
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        levels.truePeak = std::max (levels.truePeak,
+                                    measureTruePeak (buffer.getReadPointer (ch), buffer.getNumSamples(), oversampling));
+
+    return levels;
+}
+
+double measureTruePeak (const double* samples, int64_t count, int oversampling)
+{
+    if (samples == nullptr || count <= 0)
+        return 0.0;
+
+    const double peak = absolutePeak (samples, count);
+
+    if (peak == 0.0 || ! std::isfinite (peak))
+        return peak;
+
+    const auto& bank = getTruePeakFilters (bankFactorFor (oversampling));
+    const double* taps = bank.coefficients.data();
+
+    switch (bank.factor)
+    {
+        case 2:  return truePeakOfChannel<1> (samples, count, peak, taps);
+        case 4:  return truePeakOfChannel<3> (samples, count, peak, taps);
+        default: return truePeakOfChannel<7> (samples, count, peak, taps);
+    }
+}
+
+const TruePeakFilterBank& getTruePeakFilters (int factor)
+{
+    const auto& banks = getFilterBanks();
+
+    switch (bankFactorFor (factor))
+    {
+        case 2:  return banks.two;
+        case 4:  return banks.four;
+        default: return banks.eight;
+    }
+}
+
+int64_t countFullScaleSamples (const juce::AudioBuffer<double>& buffer, double threshold)
+{
+    int64_t count = 0;
+
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+    {
+        const double* x = buffer.getReadPointer (ch);
+
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            count += std::abs (x[i]) >= threshold ? 1 : 0;
+    }
+
+    return count;
+}
+
+GainResult computeGlobalGain (PeakLevels peaks, const HeadroomSettings& headroom)
+{
+    GainResult result;
+    result.targetDb = headroom.targetDb;
+
+    const double peak = headroom.peakMode == PeakMode::truePeak ? peaks.truePeak : peaks.samplePeak;
+
+    // A NaN or infinite peak would make the gain 0 (or NaN) and write a silent delivery.
+    if (! std::isfinite (peak))
+    {
+        result.peakDb = std::numeric_limits<double>::infinity();
+        result.predictedPeakDb = result.peakDb;
+        result.error = "The audio holds samples that are not finite numbers (NaN or infinity), so no gain can be computed.";
+        return result;
+    }
+
+    if (peak <= 0.0)
+    {
+        result.silent = true;
+        return result;
+    }
+
+    result.peakDb = gainToDecibels (peak);
+    result.gainDb = result.targetDb - result.peakDb;
+
+    if (headroom.gainMode == GainMode::attenuateOnly && result.gainDb > 0.0)
+    {
+        result.gainDb = 0.0;
+        result.heldAtZero = true;
+    }
+
+    result.gainLinear = decibelsToGain (result.gainDb);
+    result.predictedPeakDb = result.peakDb + result.gainDb;
+    return result;
+}
+
+} // namespace dunmoor

@@ -1,0 +1,195 @@
+#include "PathRules.h"
+
+namespace dunmoor
+{
+
+namespace
+{
+    // The characters no file name on the target file systems may hold.
+    const juce::String forbiddenCharacters { "<>:\"/\\|?*" };
+
+    const char* const reservedDeviceNames[] = {
+        "CON", "PRN", "AUX", "NUL",
+        "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+        "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"
+    };
+
+    bool isUnusableInName (juce::juce_wchar c)
+    {
+        return c < 32 || c == 127 || c == '/' || c == '\\' || forbiddenCharacters.containsChar (c);
+    }
+
+    bool isReservedDeviceName (const juce::String& upperCaseName)
+    {
+        for (auto* reserved : reservedDeviceNames)
+            if (upperCaseName == reserved)
+                return true;
+
+        return false;
+    }
+
+    bool endsWithDotOrSpace (const juce::String& s)
+    {
+        const auto last = s.getLastCharacter();
+        return last == '.' || last == ' ';
+    }
+
+    bool startsWithDotOrSpace (const juce::String& s)
+    {
+        const auto first = s[0];
+        return first == '.' || first == ' ';
+    }
+
+    juce::String stripTrailingDotsAndSpaces (juce::String s)
+    {
+        while (endsWithDotOrSpace (s))
+            s = s.dropLastCharacters (1).trim();
+
+        return s;
+    }
+} // namespace
+
+bool isPathInsideFolder (const juce::File& folder, const juce::File& path)
+{
+    if (folder == juce::File() || path == juce::File())
+        return false;
+
+    const auto separator = juce::String::charToString (juce::File::getSeparatorChar());
+    auto folderText = folder.getFullPathName();
+
+    while (folderText.length() > 1 && folderText.endsWith (separator))
+        folderText = folderText.dropLastCharacters (1);
+
+    const auto pathText = path.getFullPathName();
+
+    if (pathText.equalsIgnoreCase (folderText))
+        return true;
+
+    // The root already ends with the separator; anything else needs one added, so that a
+    // sibling such as "out2" does not count as lying inside "out".
+    const auto prefix = folderText.endsWith (separator) ? folderText : folderText + separator;
+    return pathText.startsWithIgnoreCase (prefix);
+}
+
+bool isPathLengthAcceptable (const juce::File& file)
+{
+    return file.getFullPathName().length() <= maxFullPathLength;
+}
+
+juce::String sanitiseFileName (const juce::String& name,
+                               const juce::String& replacement,
+                               const juce::String& fallback,
+                               int maxLength)
+{
+    // A replacement that could itself break the name (a forbidden or control character)
+    // is never used as it stands.
+    auto settledReplacement = replacement;
+
+    for (auto p = replacement.getCharPointer(); ! p.isEmpty(); ++p)
+    {
+        if (isUnusableInName (*p))
+        {
+            settledReplacement = "-";
+            break;
+        }
+    }
+
+    juce::String text;
+    text.preallocateBytes (name.getNumBytesAsUTF8() + 1);
+
+    for (auto p = name.getCharPointer(); ! p.isEmpty(); ++p)
+    {
+        const auto c = *p;
+
+        if (isUnusableInName (c))
+            text << settledReplacement;
+        else
+            text << juce::String::charToString (c);
+    }
+
+    text = stripTrailingDotsAndSpaces (text.trim());
+
+    while (startsWithDotOrSpace (text))
+        text = text.substring (1).trim();
+
+    if (maxLength > 0 && text.length() > maxLength)
+        text = stripTrailingDotsAndSpaces (text.substring (0, maxLength).trim());
+
+    if (text.isEmpty() || text.containsOnly ("-_. "))
+        return fallback;
+
+    // Windows opens a device for the part before the first dot whatever follows it, so
+    // the underscore goes right after that part: "con.txt" becomes "con_.txt".
+    const auto firstDot = text.indexOfChar ('.');
+    const auto devicePart = (firstDot < 0 ? text : text.substring (0, firstDot)).trimEnd();
+
+    if (isReservedDeviceName (devicePart.toUpperCase()))
+        text = devicePart + "_" + text.substring (devicePart.length());
+
+    return text;
+}
+
+bool validateOutputFolder (const juce::File& folder, juce::String& error)
+{
+    if (folder == juce::File())
+    {
+        error = "No output folder has been chosen.";
+        return false;
+    }
+
+    if (! juce::File::isAbsolutePath (folder.getFullPathName()))
+    {
+        error = "The output folder must be an absolute path.";
+        return false;
+    }
+
+    if (folder.isRoot())
+    {
+        error = "Writing a delivery to the root of a volume is not allowed.";
+        return false;
+    }
+
+    if (folder.existsAsFile())
+    {
+        error = "The output folder is an existing file.";
+        return false;
+    }
+
+    if (! folder.isDirectory())
+    {
+        const auto created = folder.createDirectory();
+
+        if (created.failed())
+        {
+            error = "The output folder could not be created: " + created.getErrorMessage();
+            return false;
+        }
+    }
+
+    if (! folder.hasWriteAccess())
+    {
+        error = "The output folder is not writable.";
+        return false;
+    }
+
+    error.clear();
+    return true;
+}
+
+bool validateOutputFolder (const juce::String& path, juce::String& error)
+{
+    if (path.isEmpty())
+        return validateOutputFolder (juce::File(), error);
+
+    // A juce::File made from a relative text would silently resolve it against the
+    // working directory, so the text is checked before it becomes a File.
+    if (! juce::File::isAbsolutePath (path))
+    {
+        error = "The output folder must be an absolute path.";
+        return false;
+    }
+
+    return validateOutputFolder (juce::File (path), error);
+}
+
+} // namespace dunmoor

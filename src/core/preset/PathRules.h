@@ -1,0 +1,41 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+namespace dunmoor
+{
+
+/** The longest full path, in characters (code points), that the system will write. */
+constexpr int maxFullPathLength = 240;
+
+/** True when path is the folder itself or lies anywhere below it. Letter case is ignored;
+    nothing is resolved (no "..", no links). An empty folder or path is never inside. */
+bool isPathInsideFolder (const juce::File& folder, const juce::File& path);
+
+/** True when the file's full path has at most maxFullPathLength characters. */
+bool isPathLengthAcceptable (const juce::File& file);
+
+/** Turns any text into a single legal file or folder name.
+
+    Forbidden and control characters become the replacement (an empty replacement drops
+    them; a replacement that is itself unusable becomes "-"), surrounding spaces and full
+    stops go, the result is cut to maxLength characters when maxLength > 0, a name left
+    empty or made only of "-", "_", "." and spaces gives the fallback (taken as it is),
+    and a reserved device name such as "con" or "con.txt" gets "_" after the device
+    part ("con_", "con_.txt").
+*/
+juce::String sanitiseFileName (const juce::String& name,
+                               const juce::String& replacement,
+                               const juce::String& fallback,
+                               int maxLength);
+
+/** Checks that a delivery may be written into the folder, creating it (with any missing
+    parents) when it does not exist. On failure returns false with the reason in error;
+    on success clears error. Created folders stay even if a later check fails. */
+[[nodiscard]] bool validateOutputFolder (const juce::File& folder, juce::String& error);
+
+/** The same check for a path typed by the user: an empty text has no folder chosen, and a
+    relative one is refused before it could be resolved against the working directory. */
+[[nodiscard]] bool validateOutputFolder (const juce::String& path, juce::String& error);
+
+} // namespace dunmoor

@@ -1,0 +1,826 @@
+#include "PresetReader.h"
+
+#include "JsonText.h"
+#include "PresetJson.h"
+
+#include <cmath>
+#include <limits>
+
+namespace dunmoor
+{
+
+namespace detail
+{
+    const juce::var* findJsonKey (const juce::var& object, const juce::String& key)
+    {
+        if (auto* o = object.getDynamicObject())
+            return o->getProperties().getVarPointer (juce::Identifier (key));
+
+        return nullptr;
+    }
+} // namespace detail
+
+namespace
+{
+    using detail::findJsonKey;
+
+    bool isJsonNumber (const juce::var& v) { return v.isInt() || v.isInt64() || v.isDouble(); }
+
+    juce::String at (const juce::String& path, const juce::String& key) { return path + "." + key; }
+
+    juce::String indexed (const juce::String& path, const char* list, int i)
+    {
+        return path + "." + list + "[" + juce::String (i) + "]";
+    }
+
+    /** A document number as an int: NaN gives 0, values beyond int saturate. */
+    int saturatingInt (const juce::var& v)
+    {
+        if (v.isInt())
+            return (int) v;
+
+        const auto d = (double) v;
+
+        if (std::isnan (d))
+            return 0;
+
+        if (d >= (double) std::numeric_limits<int>::max())
+            return std::numeric_limits<int>::max();
+
+        if (d <= (double) std::numeric_limits<int>::min())
+            return std::numeric_limits<int>::min();
+
+        return (int) d;
+    }
+
+    juce::String newIdIfBlank (const juce::String& id)
+    {
+        return id.trim().isEmpty() ? newUuidString() : id;
+    }
+
+    MatchMode modeForPattern (const juce::String& pattern)
+    {
+        return pattern.containsChar (' ') ? MatchMode::phrase : MatchMode::token;
+    }
+
+    void readHeadroom (HeadroomSettings& h, const juce::var& v, juce::StringArray& errors, const juce::String& path)
+    {
+        h.targetDb = readJsonNumber (errors, v, "targetDb", path, -3.0, -120.0, 0.0);
+        h.peakMode = readJsonEnum (errors, v, "peakMode", path, PeakMode::truePeak, peakModeFromString);
+        h.gainMode = readJsonEnum (errors, v, "gainMode", path, GainMode::alwaysReachTarget, gainModeFromString);
+        h.truePeakOversampling = readJsonInt (errors, v, "truePeakOversampling", path, 4, 1, 16);
+        h.submixesReachTargetIndependently = readJsonBool (errors, v, "submixesReachTargetIndependently", path, false);
+        h.verifyLevelAfterGain = readJsonBool (errors, v, "verifyLevelAfterGain", path, false);
+    }
+
+    void readNaming (NamingSettings& n, const juce::var& v, juce::StringArray& errors, const juce::String& path)
+    {
+        n.stemTemplate = readJsonString (errors, v, "stemTemplate", path, "{project}_{cue}_{stemIndex}_{stemName}");
+        n.mixTemplate = readJsonString (errors, v, "mixTemplate", path, "{project}_{cue}_{stemName}");
+        n.indexPadding = readJsonInt (errors, v, "indexPadding", path, 2, 1, 6);
+        n.numbering = readJsonEnum (errors, v, "numbering", path, NumberingMode::schemaIndex, numberingModeFromString);
+        n.numberMixesFirst = readJsonBool (errors, v, "numberMixesFirst", path, false);
+        n.collisionPolicy = readJsonEnum (errors, v, "collisionPolicy", path, CollisionPolicy::incrementVersion, collisionPolicyFromString);
+        n.replacementChar = readJsonString (errors, v, "replacementChar", path, "-");
+        n.separator = readJsonString (errors, v, "separator", path, "_");
+    }
+
+    void readBatch (BatchSettings& b, const juce::var& v, juce::StringArray& errors, const juce::String& path)
+    {
+        b.folderNameTarget = readJsonEnum (errors, v, "folderNameTarget", path, FolderNameTarget::cue, folderNameTargetFromString);
+        b.gainMode = readJsonEnum (errors, v, "gainMode", path, BatchGainMode::perTrack, batchGainModeFromString);
+        b.mirrorFolderStructure = readJsonBool (errors, v, "mirrorFolderStructure", path, true);
+        b.folderPerCue = readJsonBool (errors, v, "folderPerCue", path, true);
+    }
+
+    void readSilenceGate (SilenceGateSettings& g, const juce::var& v, juce::StringArray& errors, const juce::String& path)
+    {
+        g.enabled = readJsonBool (errors, v, "enabled", path, false);
+        g.thresholdDb = readJsonNumber (errors, v, "thresholdDb", path, -90.0, -140.0, 0.0);
+        g.minimumSeconds = readJsonNumber (errors, v, "minimumSeconds", path, 1.0, 0.0, 600.0);
+
+        // Older files hold one fade for both directions; it is the default of each.
+        const auto fade = readJsonNumber (errors, v, "fadeSeconds", path, 0.15, 0.0, 10.0);
+        g.fadeOutSeconds = readJsonNumber (errors, v, "fadeOutSeconds", path, fade, 0.0, 10.0);
+        g.fadeInSeconds = readJsonNumber (errors, v, "fadeInSeconds", path, fade, 0.0, 10.0);
+        g.floorDb = readJsonNumber (errors, v, "floorDb", path, -400.0, -400.0, 0.0);
+    }
+
+    void readFullMix (FullMixSettings& m, const juce::var& v, juce::StringArray& errors, const juce::String& path)
+    {
+        m.exportMix = readJsonBool (errors, v, "export", path, true);
+        m.exportSubmixes = readJsonBool (errors, v, "exportSubmixes", path, true);
+        m.name = readJsonString (errors, v, "name", path, "Full Mix");
+        m.code = readJsonString (errors, v, "code", path, "MIX");
+        m.index = juce::jmax (1, readJsonInt (errors, v, "index", path, 1, 0, 256));
+    }
+
+    AlternativeMix readAlternativeMix (const juce::var& v, juce::StringArray& errors, const juce::String& path)
+    {
+        AlternativeMix mix;
+
+        if (! isJsonObject (v))
+        {
+            mix.id = newUuidString();
+            return mix;
+        }
+
+        mix.id = readJsonString (errors, v, "id", path, {});
+        mix.name = readJsonString (errors, v, "name", path, "Submix");
+        mix.shortCode = readJsonString (errors, v, "shortCode", path, {});
+
+        if (mix.id.isEmpty())
+            mix.id = newUuidString();
+
+        for (const auto& entry : readJsonArray (errors, v, "stems", path, 256))
+        {
+            const auto id = entry.toString();
+
+            if (id.isNotEmpty() && ! mix.stemIds.contains (id))
+                mix.stemIds.add (id);
+        }
+
+        return mix;
+    }
+
+    void readSchemaObject (StemSchema& schema, const juce::var& v, juce::StringArray& errors)
+    {
+        const juce::String path ("preset.schema");
+
+        schema.matchPlurals = readJsonBool (errors, v, "matchPlurals", path, false);
+        schema.publisher = readJsonString (errors, v, "publisher", path, {});
+        schema.name = readJsonString (errors, v, "name", path, {});
+        schema.description = readJsonString (errors, v, "description", path, {});
+
+        const auto stems = readJsonArray (errors, v, "stems", path, 256);
+
+        for (int i = 0; i < stems.size(); ++i)
+            schema.stems.push_back (readStem (stems.getReference (i), errors, indexed (path, "stems", i)));
+
+        schema.renumberStems();
+
+        const auto mixes = readJsonArray (errors, v, "submixes", path, 10);
+
+        for (int i = 0; i < mixes.size(); ++i)
+            schema.alternativeMixes.push_back (readAlternativeMix (mixes.getReference (i), errors, indexed (path, "submixes", i)));
+
+        schema.dropUnknownMixMembers();
+    }
+
+    PresetReadResult readPresetDocument (const juce::String& text)
+    {
+        PresetReadResult result;
+        juce::StringArray errors;
+
+        const auto finish = [&result, &errors]() -> PresetReadResult
+        {
+            result.messages.errors.addArray (errors);
+            return result;
+        };
+
+        juce::var root;
+        const auto parsed = parseJsonDocument (text, root);
+
+        if (parsed.failed())
+        {
+            errors.add ("This is not valid JSON: " + parsed.getErrorMessage());
+            return finish();
+        }
+
+        if (! isJsonObject (root))
+        {
+            errors.add ("The preset file must contain a JSON object.");
+            return finish();
+        }
+
+        const auto version = readSchemaVersion (root);
+        result.sourceSchemaVersion = version;
+
+        if (version <= 0)
+        {
+            errors.add ("The preset file does not declare a schema version.");
+            return finish();
+        }
+
+        if (version > currentPresetSchemaVersion)
+        {
+            errors.add ("This preset was written by a newer version of Brackenfold (schema version " + juce::String (version)
+                        + ", this build understands up to " + juce::String (currentPresetSchemaVersion) + ").");
+            return finish();
+        }
+
+        if (version < currentPresetSchemaVersion)
+        {
+            if (! migratePreset (root, version, currentPresetSchemaVersion, errors))
+                return finish();
+
+            result.migrated = true;
+        }
+
+        const auto body = root.getProperty ("preset", {});
+
+        if (! isJsonObject (body))
+        {
+            errors.add ("The 'preset' object is missing.");
+            return finish();
+        }
+
+        Preset preset;
+        const juce::String path ("preset");
+
+        preset.id = readJsonString (errors, body, "id", path, {});
+        preset.name = readRequiredJsonString (errors, body, "name", path);
+        preset.description = readJsonString (errors, body, "description", path, {});
+        preset.kind = readJsonEnum (errors, body, "kind", path, PresetKind::publisher, presetKindFromString);
+        preset.basedOnPresetId = readJsonString (errors, body, "basedOnPresetId", path, {});
+        preset.basedOnPresetName = readJsonString (errors, body, "basedOnPresetName", path, {});
+        preset.isBuiltIn = readJsonBool (errors, body, "isBuiltIn", path, false);
+        preset.modifiedUtcMs = readJsonTime (errors, body, "modifiedUtcMs", path, 0);
+        preset.id = newIdIfBlank (preset.id);
+
+        if (const auto* metadata = findJsonKey (body, "metadata"))
+        {
+            const juce::String metaPath ("preset.metadata");
+            auto& m = preset.metadata;
+            m.publisher = readJsonString (errors, *metadata, "publisher", metaPath, {});
+            m.project = readJsonString (errors, *metadata, "project", metaPath, {});
+            m.cue = readJsonString (errors, *metadata, "cue", metaPath, {});
+            m.composer = readJsonString (errors, *metadata, "composer", metaPath, {});
+            m.version = readJsonString (errors, *metadata, "version", metaPath, "v1");
+        }
+
+        const auto schema = body.getProperty ("schema", {});
+
+        if (! isJsonObject (schema))
+        {
+            errors.add ("The 'preset.schema' object is missing.");
+            return finish();
+        }
+
+        readSchemaObject (preset.schema, schema, errors);
+        preset.exportSettings = readExportSettings (body.getProperty ("export", {}), errors, "preset.export");
+
+        if (! errors.isEmpty())
+            return finish();
+
+        result.messages.merge (validatePreset (preset), {});
+
+        if (result.messages.errors.isEmpty())
+        {
+            result.preset = std::move (preset);
+            result.ok = true;
+        }
+
+        return result;
+    }
+
+    /** Moves `from` of `source` into `target` as `to` when present; true when it moved. */
+    bool moveKey (juce::DynamicObject& source, const char* from, juce::DynamicObject& target, const char* to)
+    {
+        if (! source.hasProperty (from))
+            return false;
+
+        target.setProperty (to, source.getProperty (from));
+        source.removeProperty (from);
+        return true;
+    }
+} // namespace
+
+//==============================================================================
+juce::String readJsonString (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                             const juce::String& path, const juce::String& missing)
+{
+    const auto* value = findJsonKey (object, key);
+
+    if (value == nullptr)
+        return missing;
+
+    if (! value->isString())
+    {
+        errors.add (at (path, key) + " must be a string.");
+        return missing;
+    }
+
+    auto text = value->toString();
+
+    if (text.length() > maxJsonTextLength)
+    {
+        errors.add (at (path, key) + " is longer than the " + juce::String (maxJsonTextLength) + " character limit.");
+        return missing;
+    }
+
+    return text;
+}
+
+juce::String readRequiredJsonString (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                                     const juce::String& path)
+{
+    if (findJsonKey (object, key) == nullptr)
+    {
+        errors.add (at (path, key) + " is missing.");
+        return {};
+    }
+
+    auto text = readJsonString (errors, object, key, path, {});
+
+    if (text.trim().isEmpty())
+        errors.add (at (path, key) + " must not be empty.");
+
+    return text;
+}
+
+bool readJsonBool (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                   const juce::String& path, bool missing)
+{
+    const auto* value = findJsonKey (object, key);
+
+    if (value == nullptr)
+        return missing;
+
+    if (! value->isBool())
+    {
+        errors.add (at (path, key) + " must be true or false.");
+        return missing;
+    }
+
+    return (bool) *value;
+}
+
+int readJsonInt (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                 const juce::String& path, int missing, int minimum, int maximum)
+{
+    const auto* value = findJsonKey (object, key);
+
+    if (value == nullptr)
+        return missing;
+
+    if (! isJsonNumber (*value))
+    {
+        errors.add (at (path, key) + " must be a number.");
+        return missing;
+    }
+
+    // Compared as a double first: a huge or non-finite value must never reach the int conversion.
+    const auto d = (double) *value;
+    const bool inRange = value->isDouble() ? (std::isfinite (d) && d >= (double) minimum && d <= (double) maximum)
+                                           : ((juce::int64) *value >= minimum && (juce::int64) *value <= maximum);
+
+    if (! inRange)
+    {
+        errors.add (at (path, key) + " must be between " + juce::String (minimum) + " and " + juce::String (maximum) + ".");
+        return missing;
+    }
+
+    return value->isDouble() ? (int) d : (int) (juce::int64) *value;
+}
+
+double readJsonNumber (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                       const juce::String& path, double missing, double minimum, double maximum)
+{
+    const auto* value = findJsonKey (object, key);
+
+    if (value == nullptr)
+        return missing;
+
+    if (! isJsonNumber (*value))
+    {
+        errors.add (at (path, key) + " must be a number.");
+        return missing;
+    }
+
+    const auto d = (double) *value;
+
+    if (! std::isfinite (d) || d < minimum || d > maximum)
+    {
+        errors.add (at (path, key) + " is out of range.");
+        return missing;
+    }
+
+    return d;
+}
+
+juce::int64 readJsonTime (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                          const juce::String& path, juce::int64 missing)
+{
+    const auto* value = findJsonKey (object, key);
+
+    if (value == nullptr)
+        return missing;
+
+    if (! isJsonNumber (*value))
+    {
+        errors.add (at (path, key) + " must be a number.");
+        return missing;
+    }
+
+    if (! value->isDouble())
+        return (juce::int64) *value;
+
+    // 2^63 is exactly representable; anything at or beyond it does not fit.
+    const auto d = (double) *value;
+    constexpr double limit = 9223372036854775808.0;
+
+    if (! std::isfinite (d) || d >= limit || d < -limit)
+    {
+        errors.add (at (path, key) + " is out of range.");
+        return missing;
+    }
+
+    return (juce::int64) d;
+}
+
+uint32_t readJsonColour (juce::StringArray& errors, const juce::String& text, const juce::String& path, uint32_t missing)
+{
+    const auto digits = text.trim().removeCharacters ("#");
+
+    if (digits.length() != 6 && digits.length() != 8)
+    {
+        errors.add (path + ": colour must be 6 or 8 hexadecimal digits.");
+        return missing;
+    }
+
+    if (! digits.containsOnly ("0123456789abcdefABCDEF"))
+    {
+        errors.add (path + ": colour contains a non-hexadecimal character.");
+        return missing;
+    }
+
+    auto argb = (uint32_t) digits.getHexValue64();
+
+    if (digits.length() == 6)
+        argb |= 0xff000000u;
+
+    return argb;
+}
+
+juce::Array<juce::var> readJsonArray (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                                      const juce::String& path, int limit)
+{
+    const auto* value = findJsonKey (object, key);
+
+    if (value == nullptr || value->isVoid())
+        return {};
+
+    const auto* array = value->getArray();
+
+    if (array == nullptr)
+    {
+        errors.add (at (path, key) + " must be an array.");
+        return {};
+    }
+
+    if (array->size() > limit)
+    {
+        errors.add (at (path, key) + " has " + juce::String (array->size()) + " entries, the limit is " + juce::String (limit) + ".");
+        return {};
+    }
+
+    return *array;
+}
+
+juce::StringArray readJsonStringArray (juce::StringArray& errors, const juce::var& object, const juce::String& key,
+                                       const juce::String& path, int limit)
+{
+    juce::StringArray texts;
+
+    for (const auto& entry : readJsonArray (errors, object, key, path, limit))
+    {
+        if (! entry.isString())
+        {
+            errors.add (at (path, key) + " must contain only strings.");
+            continue;
+        }
+
+        const auto text = entry.toString();
+
+        if (text.length() > maxJsonTextLength)
+            errors.add (at (path, key) + " contains an over-long entry.");
+        else if (text.trim().isNotEmpty())
+            texts.add (text);
+    }
+
+    return texts;
+}
+
+//==============================================================================
+KeywordRule readKeywordRule (const juce::var& value, juce::StringArray& errors, const juce::String& path)
+{
+    KeywordRule rule;
+
+    if (value.isString())
+    {
+        rule.pattern = value.toString();
+        rule.mode = modeForPattern (rule.pattern);
+        return rule;
+    }
+
+    if (! isJsonObject (value))
+    {
+        errors.add (path + " must be a string or an object.");
+        return rule;
+    }
+
+    rule.pattern = readRequiredJsonString (errors, value, "pattern", path);
+    rule.mode = readJsonEnum (errors, value, "mode", path, modeForPattern (rule.pattern), matchModeFromString);
+    rule.priority = readJsonInt (errors, value, "priority", path, 0, -1000, 1000);
+    rule.note = readJsonString (errors, value, "note", path, {});
+    rule.excludes = readJsonStringArray (errors, value, "excludes", path, 256);
+    return rule;
+}
+
+Stem readStem (const juce::var& value, juce::StringArray& errors, const juce::String& path)
+{
+    Stem stem;
+
+    if (! isJsonObject (value))
+    {
+        errors.add (path + " must be an object.");
+        return stem;
+    }
+
+    stem.id = readJsonString (errors, value, "id", path, {});
+    stem.index = readJsonInt (errors, value, "index", path, 1, 0, 256);
+    stem.displayName = readRequiredJsonString (errors, value, "displayName", path);
+    stem.shortCode = readJsonString (errors, value, "shortCode", path, {});
+    stem.fileNameToken = readJsonString (errors, value, "fileNameToken", path, {});
+    stem.required = readJsonBool (errors, value, "required", path, false);
+    stem.priority = readJsonInt (errors, value, "priority", path, 0, -1000, 1000);
+    stem.namingTemplate = readJsonString (errors, value, "namingTemplate", path, {});
+
+    const auto colourText = readJsonString (errors, value, "colour", path, "ff8a8a8a");
+    stem.colour = readJsonColour (errors, colourText, path, 0xff8a8a8a);
+
+    if (const auto* policy = findJsonKey (value, "emptyPolicy"); policy != nullptr && ! policy->isVoid())
+    {
+        stem.emptyPolicy = readJsonEnum (errors, value, "emptyPolicy", path, EmptyStemPolicy::skip, emptyStemPolicyFromString);
+        stem.hasEmptyPolicy = true;
+    }
+
+    stem.excludeKeywords = readJsonStringArray (errors, value, "excludeKeywords", path, 256);
+
+    const auto rules = readJsonArray (errors, value, "rules", path, 2000);
+
+    for (int j = 0; j < rules.size(); ++j)
+        stem.rules.push_back (readKeywordRule (rules.getReference (j), errors, indexed (path, "rules", j)));
+
+    stem.id = newIdIfBlank (stem.id);
+    return stem;
+}
+
+OutputFormat readOutputFormat (const juce::var& value, juce::StringArray& errors, const juce::String& path)
+{
+    OutputFormat format;
+
+    if (! isJsonObject (value))
+    {
+        errors.add (path + " must be an object.");
+        return format;
+    }
+
+    format.enabled = readJsonBool (errors, value, "enabled", path, true);
+    format.codec = readJsonEnum (errors, value, "codec", path, Codec::wav, codecFromString);
+    format.sampleFormat = readJsonEnum (errors, value, "sampleFormat", path, SampleFormat::pcm24, sampleFormatFromString);
+    format.sampleRate = readJsonNumber (errors, value, "sampleRate", path, 0.0, 0.0, 768000.0);
+    format.mp3Bitrate = readJsonInt (errors, value, "mp3Bitrate", path, 320, 8, 640);
+    format.dither = readJsonEnum (errors, value, "dither", path, DitherKind::tpdf, ditherKindFromString);
+    format.subFolder = readJsonString (errors, value, "subFolder", path, {});
+    return format;
+}
+
+ExportSettings readExportSettings (const juce::var& value, juce::StringArray& errors, const juce::String& path)
+{
+    ExportSettings settings;
+
+    if (! isJsonObject (value))
+    {
+        errors.add (path + " must be an object.");
+        return settings;
+    }
+
+    settings.masterSampleRate = readJsonNumber (errors, value, "masterSampleRate", path, 48000.0, 8000.0, 768000.0);
+
+    settings.formats.clear();
+    const auto formats = readJsonArray (errors, value, "formats", path, 32);
+
+    for (int i = 0; i < formats.size(); ++i)
+        settings.formats.push_back (readOutputFormat (formats.getReference (i), errors, indexed (path, "formats", i)));
+
+    if (settings.formats.empty())
+        settings.formats.emplace_back();
+
+    if (const auto* v = findJsonKey (value, "headroom"))
+        readHeadroom (settings.headroom, *v, errors, path + ".headroom");
+
+    if (const auto* v = findJsonKey (value, "naming"))
+        readNaming (settings.naming, *v, errors, path + ".naming");
+
+    if (const auto* v = findJsonKey (value, "batch"))
+        readBatch (settings.batch, *v, errors, path + ".batch");
+
+    settings.emptyStemPolicy = readJsonEnum (errors, value, "emptyStemPolicy", path, EmptyStemPolicy::skip, emptyStemPolicyFromString);
+
+    if (const auto* v = findJsonKey (value, "silenceGate"))
+        readSilenceGate (settings.silenceGate, *v, errors, path + ".silenceGate");
+
+    if (const auto* v = findJsonKey (value, "fullMix"))
+        readFullMix (settings.fullMix, *v, errors, path + ".fullMix");
+
+    settings.fullMix.stemsSubFolder = readJsonString (errors, value, "stemsSubFolder", path, {});
+    settings.requireDecisionOnUnassigned = readJsonBool (errors, value, "requireDecisionOnUnassigned", path, true);
+
+    // Kept for older files: checked so a broken value is reported, then discarded.
+    if (const auto* v = findJsonKey (value, "reconstructionCheck"))
+    {
+        const auto checkPath = path + ".reconstructionCheck";
+        juce::ignoreUnused (readJsonBool (errors, *v, "enabled", checkPath, true),
+                            readJsonNumber (errors, *v, "toleranceDb", checkPath, -100.0, -300.0, 0.0));
+    }
+
+    return settings;
+}
+
+//==============================================================================
+int readSchemaVersion (const juce::var& document)
+{
+    const auto header = document.getProperty ("dunmoor", {});
+
+    if (isJsonObject (header))
+        if (const auto* v = findJsonKey (header, "schemaVersion"); v != nullptr && isJsonNumber (*v))
+            return saturatingInt (*v);
+
+    if (const auto* v = findJsonKey (document, "schemaVersion"); v != nullptr && isJsonNumber (*v))
+        return saturatingInt (*v);
+
+    return 0;
+}
+
+bool migratePresetV1ToV2 (juce::var& document, juce::StringArray& errors)
+{
+    auto* root = document.getDynamicObject();
+
+    if (root == nullptr)
+    {
+        errors.add ("Migration 1->2: the 'preset' object is missing.");
+        return false;
+    }
+
+    juce::DynamicObject::Ptr header (new juce::DynamicObject());
+    header->setProperty ("schemaVersion", 2);
+    header->setProperty ("application", "Brackenfold");
+    root->setProperty ("dunmoor", juce::var (header.get()));
+    root->removeProperty ("schemaVersion");
+
+    auto* preset = root->getProperty ("preset").getDynamicObject();
+
+    if (preset == nullptr)
+    {
+        errors.add ("Migration 1->2: the 'preset' object is missing.");
+        return false;
+    }
+
+    if (auto* schema = preset->getProperty ("schema").getDynamicObject())
+    {
+        if (auto* stems = schema->getProperty ("stems").getArray())
+        {
+            for (auto& entry : *stems)
+            {
+                auto* stem = entry.getDynamicObject();
+
+                if (stem == nullptr)
+                {
+                    errors.add ("Migration 1->2: a stem entry is not an object.");
+                    return false;
+                }
+
+                if (stem->hasProperty ("keywords"))
+                {
+                    const auto* keywords = stem->getProperty ("keywords").getArray();
+
+                    if (keywords == nullptr)
+                    {
+                        errors.add ("Migration 1->2: 'keywords' must be an array of strings.");
+                        return false;
+                    }
+
+                    juce::Array<juce::var> rules;
+
+                    for (const auto& keyword : *keywords)
+                    {
+                        if (! keyword.isString())
+                        {
+                            errors.add ("Migration 1->2: 'keywords' must contain only strings.");
+                            return false;
+                        }
+
+                        juce::DynamicObject::Ptr rule (new juce::DynamicObject());
+                        rule->setProperty ("pattern", keyword);
+                        rule->setProperty ("mode", matchModeToString (modeForPattern (keyword.toString())));
+                        rule->setProperty ("priority", 0);
+                        rules.add (juce::var (rule.get()));
+                    }
+
+                    stem->setProperty ("rules", rules);
+                    stem->removeProperty ("keywords");
+                }
+
+                if (stem->hasProperty ("exclude"))
+                {
+                    stem->setProperty ("excludeKeywords", stem->getProperty ("exclude"));
+                    stem->removeProperty ("exclude");
+                }
+            }
+        }
+    }
+
+    if (auto* exportObject = preset->getProperty ("export").getDynamicObject())
+    {
+        juce::DynamicObject::Ptr headroom (new juce::DynamicObject());
+        bool moved = moveKey (*exportObject, "headroomDb", *headroom, "targetDb");
+        moved = moveKey (*exportObject, "peakMode", *headroom, "peakMode") || moved;
+        moved = moveKey (*exportObject, "gainMode", *headroom, "gainMode") || moved;
+
+        if (moved)
+            exportObject->setProperty ("headroom", juce::var (headroom.get()));
+
+        juce::DynamicObject::Ptr fullMix (new juce::DynamicObject());
+        moved = moveKey (*exportObject, "exportFullMix", *fullMix, "export");
+        moved = moveKey (*exportObject, "fullMixName", *fullMix, "name") || moved;
+        moved = moveKey (*exportObject, "fullMixCode", *fullMix, "code") || moved;
+
+        if (moved)
+            exportObject->setProperty ("fullMix", juce::var (fullMix.get()));
+    }
+
+    return true;
+}
+
+bool migratePreset (juce::var& document, int fromVersion, int toVersion, juce::StringArray& errors)
+{
+    for (int v = fromVersion; v < toVersion; ++v)
+    {
+        if (v == 1)
+        {
+            if (! migratePresetV1ToV2 (document, errors))
+                return false;
+        }
+        else if (v == 2)
+        {
+            // Versions 2 and 3 differ only in the number.
+            if (auto* header = document.getProperty ("dunmoor", {}).getDynamicObject())
+                header->setProperty ("schemaVersion", 3);
+        }
+    }
+
+    return true;
+}
+
+PresetReadResult readPreset (const juce::String& documentText)
+{
+    try
+    {
+        return readPresetDocument (documentText);
+    }
+    catch (const std::bad_alloc&)
+    {
+        PresetReadResult result;
+        result.messages.errors.add ("There is not enough memory to read the preset.");
+        return result;
+    }
+}
+
+PresetReadResult loadPresetFile (const juce::File& file)
+{
+    PresetReadResult result;
+
+    if (! file.existsAsFile())
+    {
+        result.messages.errors.add ("The preset file does not exist: " + file.getFullPathName());
+        return result;
+    }
+
+    const auto size = file.getSize();
+
+    if (size <= 0)
+    {
+        result.messages.errors.add ("The preset file is empty.");
+        return result;
+    }
+
+    if (size > maxPresetFileBytes)
+    {
+        result.messages.errors.add ("The preset file is larger than the " + juce::String (maxPresetFileBytes / 1024) + " kB limit.");
+        return result;
+    }
+
+    try
+    {
+        return readPreset (file.loadFileAsString());
+    }
+    catch (const std::bad_alloc&)
+    {
+        result.messages.errors.add ("There is not enough memory to read the preset.");
+        return result;
+    }
+}
+
+} // namespace dunmoor

@@ -1,0 +1,366 @@
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "core/audio/LevelMeter.h"
+
+#if DUNMOOR_HAVE_EBUR128
+ #include <ebur128.h>
+#endif
+
+using namespace dunmoor;
+
+namespace
+{
+    juce::AudioBuffer<double> makeBuffer (int channels, int frames, std::function<double (int, int)> sample)
+    {
+        juce::AudioBuffer<double> b (channels, frames);
+
+        for (int ch = 0; ch < channels; ++ch)
+            for (int i = 0; i < frames; ++i)
+                b.setSample (ch, i, sample (ch, i));
+
+        return b;
+    }
+
+    // A signal that starts or stops abruptly overshoots at its ends (the samples outside count
+    // as 0); the reference signals fade in and out over 10 ms so that only their body counts.
+    juce::AudioBuffer<double> faded (juce::AudioBuffer<double> b)
+    {
+        const int fade = std::min (480, b.getNumSamples() / 2);
+
+        for (int ch = 0; ch < b.getNumChannels(); ++ch)
+        {
+            for (int k = 0; k < fade; ++k)
+            {
+                const double g = 0.5 - 0.5 * std::cos (juce::MathConstants<double>::pi * k / fade);
+                b.setSample (ch, k, b.getSample (ch, k) * g);
+                b.setSample (ch, b.getNumSamples() - 1 - k, b.getSample (ch, b.getNumSamples() - 1 - k) * g);
+            }
+        }
+
+        return b;
+    }
+
+    // At fs/4 and 45 degrees every sample is +-0.7071 x amplitude and the peaks fall midway.
+    juce::AudioBuffer<double> sineAtQuarterRate (int frames, double amplitude, double phase = juce::MathConstants<double>::pi / 4.0)
+    {
+        return faded (makeBuffer (1, frames, [=] (int, int i)
+                                  { return amplitude * std::sin (juce::MathConstants<double>::halfPi * i + phase); }));
+    }
+
+    juce::AudioBuffer<double> twoTone (int frames)
+    {
+        return faded (makeBuffer (1, frames, [] (int, int i)
+                                  {
+                                      const double t = i / 48000.0;
+                                      return 0.45 * std::sin (juce::MathConstants<double>::twoPi * 15000.0 * t)
+                                           + 0.45 * std::sin (juce::MathConstants<double>::twoPi * 17500.0 * t + 0.3);
+                                  }));
+    }
+
+    juce::AudioBuffer<double> clippedPinkNoise (int frames)
+    {
+        // Paul Kellet's pink filter on seeded white noise, scaled to a peak of 2.0 (6 dB over
+        // full scale) and hard-clipped at +-1.0: about 2% of the samples sit on the rails.
+        juce::Random random (20240601);
+        double b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, b5 = 0, b6 = 0;
+        juce::AudioBuffer<double> b (1, frames);
+
+        for (int i = 0; i < frames; ++i)
+        {
+            const double white = random.nextDouble() * 2.0 - 1.0;
+            b0 = 0.99886 * b0 + white * 0.0555179;
+            b1 = 0.99332 * b1 + white * 0.0750759;
+            b2 = 0.96900 * b2 + white * 0.1538520;
+            b3 = 0.86650 * b3 + white * 0.3104856;
+            b4 = 0.55000 * b4 + white * 0.5329522;
+            b5 = -0.7616 * b5 - white * 0.0168980;
+            b.setSample (0, i, b0 + b1 + b2 + b3 + b4 + b5 + b6 + white * 0.5362);
+            b6 = white * 0.115926;
+        }
+
+        b.applyGain (2.0 / b.getMagnitude (0, frames));
+
+        for (int i = 0; i < frames; ++i)
+            b.setSample (0, i, juce::jlimit (-1.0, 1.0, b.getSample (0, i)));
+
+        return faded (b);
+    }
+
+    juce::AudioBuffer<double> randomBuffer (int channels, int frames, int seed)
+    {
+        juce::Random random (seed);
+        return makeBuffer (channels, frames, [&] (int, int) { return random.nextDouble() * 2.0 - 1.0; });
+    }
+
+    // The true-peak rule written out plainly, one interval and one tap at a time.
+    double referenceTruePeak (const double* x, int64_t n, int oversampling)
+    {
+        const int factor = oversampling <= 2 ? 2 : (oversampling <= 4 ? 4 : 8);
+        const auto& bank = getTruePeakFilters (factor);
+        double peak = 0.0;
+
+        for (int64_t i = 0; i < n; ++i)
+            peak = std::max (peak, std::abs (x[i]));
+
+        if (peak == 0.0)
+            return 0.0;
+
+        const double threshold = peak * 0.5;
+        auto at = [&] (int64_t j) { return j >= 0 && j < n ? x[j] : 0.0; };
+
+        for (int64_t i = 0; i < n; ++i)
+        {
+            if (std::abs (at (i)) < threshold && std::abs (at (i + 1)) < threshold)
+                continue;
+
+            for (int p = 1; p < factor; ++p)
+            {
+                double value = 0.0;
+
+                for (int t = 0; t < 24; ++t)
+                    value += at (i - 11 + t) * bank.coefficients[(size_t) ((p - 1) * 24 + t)];
+
+                peak = std::max (peak, std::abs (value));
+            }
+        }
+
+        return peak;
+    }
+
+    HeadroomSettings headroom (double targetDb, PeakMode peakMode, GainMode gainMode)
+    {
+        HeadroomSettings h;
+        h.targetDb = targetDb;
+        h.peakMode = peakMode;
+        h.gainMode = gainMode;
+        return h;
+    }
+} // namespace
+
+TEST (LevelMeter, FilterBanksHaveUnitDcGainAndAreBuiltOnceForAllThreads)
+{
+    std::vector<const TruePeakFilterBank*> seen (8, nullptr);
+    std::vector<std::thread> threads;
+
+    for (size_t k = 0; k < seen.size(); ++k)
+        threads.emplace_back ([&seen, k] { seen[k] = &getTruePeakFilters (4); });
+
+    for (auto& t : threads)
+        t.join();
+
+    for (auto* bank : seen)
+        EXPECT_EQ (bank, &getTruePeakFilters (4));
+
+    for (int factor : { 2, 4, 8 })
+    {
+        const auto& bank = getTruePeakFilters (factor);
+        ASSERT_EQ (bank.factor, factor);
+        ASSERT_EQ (bank.coefficients.size(), (size_t) ((factor - 1) * 24));
+
+        for (int p = 1; p < factor; ++p)
+        {
+            double sum = 0.0;
+
+            for (int t = 0; t < 24; ++t)
+                sum += bank.coefficients[(size_t) ((p - 1) * 24 + t)];
+
+            EXPECT_NEAR (sum, 1.0, 1e-14) << "factor " << factor << " phase " << p;
+        }
+    }
+
+    // The half-way phase is symmetric about the interval's middle.
+    const auto& two = getTruePeakFilters (2);
+
+    for (int t = 0; t < 12; ++t)
+        EXPECT_NEAR (two.coefficients[(size_t) t], two.coefficients[(size_t) (23 - t)], 1e-15);
+}
+
+TEST (LevelMeter, TruePeakEqualsThePlainRuleOnShortAndLongBuffers)
+{
+    // Short buffers exercise the intervals whose taps reach past either end.
+    for (int frames : { 1, 2, 5, 12, 13, 23, 24, 25, 26, 40, 4096 })
+    {
+        for (int oversampling : { 2, 4, 8 })
+        {
+            const auto b = randomBuffer (1, frames, frames * 31 + oversampling);
+            const double* x = b.getReadPointer (0);
+            EXPECT_EQ (measureTruePeak (x, frames, oversampling), referenceTruePeak (x, frames, oversampling))
+                << frames << " frames, factor " << oversampling;
+        }
+    }
+}
+
+TEST (LevelMeter, TruePeakFindsTheOvershootAndMapsTheOversamplingSetting)
+{
+    const auto sine = sineAtQuarterRate (4800, 1.0);
+    const double* x = sine.getReadPointer (0);
+
+    EXPECT_NEAR (gainToDecibels (measureSamplePeak (sine)), -3.0103, 1e-3);
+    EXPECT_NEAR (gainToDecibels (measureTruePeak (x, 4800, 4)), 0.0, 0.05);
+
+    // A setting is rounded up to the next factor the meter has. At a phase of 0.2 rad the crests
+    // lie 0.873 of the way between samples, so each finer grid comes closer to them.
+    const auto noise = sineAtQuarterRate (4800, 1.0, 0.2);
+    const double* y = noise.getReadPointer (0);
+    const double two = measureTruePeak (y, 4800, 2);
+    const double four = measureTruePeak (y, 4800, 4);
+    const double eight = measureTruePeak (y, 4800, 8);
+    EXPECT_LT (two, four);
+    EXPECT_LT (four, eight);
+    EXPECT_NEAR (eight, 1.0, 1e-4);
+
+    struct Case { int setting; double expected; };
+
+    for (auto c : { Case { 1, two }, Case { 0, two }, Case { 3, four }, Case { 5, eight }, Case { 6, eight }, Case { 16, eight } })
+        EXPECT_EQ (measureTruePeak (y, 4800, c.setting), c.expected) << "setting " << c.setting;
+
+    // One full-scale sample alone: never below the sample peak.
+    const double one = 1.0;
+    EXPECT_EQ (measureTruePeak (&one, 1, 4), 1.0);
+    EXPECT_EQ (measureTruePeak (nullptr, 10, 4), 0.0);
+    EXPECT_EQ (measureTruePeak (&one, 0, 4), 0.0);
+}
+
+TEST (LevelMeter, PeaksOfABufferFollowThePeakMode)
+{
+    auto stereo = makeBuffer (2, 4800, [] (int ch, int i)
+                              { return ch == 0 ? 0.1 : 0.9 * std::sin (juce::MathConstants<double>::halfPi * i + juce::MathConstants<double>::pi / 4.0); });
+
+    const auto sample = measurePeaks (stereo, PeakMode::samplePeak, 4);
+    EXPECT_NEAR (sample.samplePeak, 0.9 * std::sqrt (0.5), 1e-12);
+    EXPECT_EQ (sample.truePeak, sample.samplePeak);
+
+    const auto truePeak = measurePeaks (stereo, PeakMode::truePeak, 4);
+    EXPECT_EQ (truePeak.samplePeak, sample.samplePeak);
+    EXPECT_EQ (truePeak.truePeak, measureTruePeak (stereo.getReadPointer (1), 4800, 4));
+    EXPECT_GT (truePeak.truePeak, truePeak.samplePeak * 1.4);
+
+    juce::AudioBuffer<double> zeros (2, 100);
+    zeros.clear();
+    const auto silent = measurePeaks (zeros, PeakMode::truePeak, 4);
+    EXPECT_EQ (silent.samplePeak, 0.0);
+    EXPECT_EQ (silent.truePeak, 0.0);
+
+    juce::AudioBuffer<double> empty;
+    EXPECT_EQ (measureSamplePeak (empty), 0.0);
+}
+
+// NaN or infinite samples once gave a gain of 0 and a silent delivery reported as complete.
+TEST (LevelMeter, NonFiniteSamplesAreAnErrorNeverAGain)
+{
+    for (double bad : { std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity() })
+    {
+        auto b = randomBuffer (2, 1000, 3);
+        b.setSample (1, 517, bad);
+
+        EXPECT_TRUE (std::isinf (measureSamplePeak (b))) << bad;
+        EXPECT_TRUE (std::isinf (measureTruePeak (b.getReadPointer (1), 1000, 4))) << bad;
+
+        for (auto mode : { PeakMode::samplePeak, PeakMode::truePeak })
+        {
+            const auto gain = computeGlobalGain (measurePeaks (b, mode, 4), headroom (-3.0, mode, GainMode::alwaysReachTarget));
+            EXPECT_TRUE (gain.error.isNotEmpty()) << bad;
+            EXPECT_FALSE (gain.silent);
+            EXPECT_EQ (gain.gainLinear, 1.0);
+            EXPECT_EQ (gain.gainDb, 0.0);
+        }
+    }
+}
+
+TEST (LevelMeter, GainRuleTable)
+{
+    struct Case
+    {
+        double peakDb;  // -400: a silent mix
+        GainMode mode;
+        double gainDb, predictedDb;
+        bool heldAtZero;
+    };
+
+    const Case cases[] = {
+        { -10.0, GainMode::attenuateOnly, 0.0, -10.0, true },
+        { -10.0, GainMode::alwaysReachTarget, 7.0, -3.0, false },
+        { 0.0, GainMode::attenuateOnly, -3.0, -3.0, false },
+        { 0.0, GainMode::alwaysReachTarget, -3.0, -3.0, false },
+        { -3.0, GainMode::attenuateOnly, 0.0, -3.0, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        const double linear = decibelsToGain (c.peakDb);
+        const auto g = computeGlobalGain ({ linear, linear }, headroom (-3.0, PeakMode::truePeak, c.mode));
+        EXPECT_TRUE (g.error.isEmpty());
+        EXPECT_FALSE (g.silent);
+        EXPECT_EQ (g.targetDb, -3.0);
+        EXPECT_NEAR (g.peakDb, c.peakDb, 1e-9);
+        EXPECT_NEAR (g.gainDb, c.gainDb, 1e-9) << "peak " << c.peakDb;
+        EXPECT_NEAR (g.predictedPeakDb, c.predictedDb, 1e-9);
+        EXPECT_NEAR (g.gainLinear, std::pow (10.0, c.gainDb / 20.0), 1e-12);
+        EXPECT_EQ (g.heldAtZero, c.heldAtZero);
+    }
+
+    // The peak of the preset's mode is the one that counts.
+    const auto bySample = computeGlobalGain ({ 0.5, 1.0 }, headroom (-3.0, PeakMode::samplePeak, GainMode::alwaysReachTarget));
+    EXPECT_NEAR (bySample.peakDb, -6.0206, 1e-4);
+
+    const auto silent = computeGlobalGain ({ 0.0, 0.0 }, headroom (-1.0, PeakMode::truePeak, GainMode::alwaysReachTarget));
+    EXPECT_TRUE (silent.silent);
+    EXPECT_EQ (silent.gainDb, 0.0);
+    EXPECT_EQ (silent.gainLinear, 1.0);
+    EXPECT_EQ (silent.peakDb, -400.0);
+    EXPECT_EQ (silent.predictedPeakDb, -400.0);
+    EXPECT_EQ (silent.targetDb, -1.0);
+
+    // A gain of -400 dB or below is exactly 0.
+    const auto huge = computeGlobalGain ({ 1e30, 1e30 }, headroom (-3.0, PeakMode::truePeak, GainMode::alwaysReachTarget));
+    EXPECT_LE (huge.gainDb, -400.0);
+    EXPECT_EQ (huge.gainLinear, 0.0);
+}
+
+TEST (LevelMeter, DecibelConversionsAndFullScaleCount)
+{
+    EXPECT_EQ (decibelsToGain (-400.0), 0.0);
+    EXPECT_EQ (decibelsToGain (-1000.0), 0.0);
+    EXPECT_EQ (decibelsToGain (0.0), 1.0);
+    EXPECT_NEAR (decibelsToGain (-6.0), 0.501187, 1e-6);
+    EXPECT_EQ (gainToDecibels (1e-30), -400.0);
+    EXPECT_EQ (gainToDecibels (0.0), -400.0);
+    EXPECT_EQ (gainToDecibels (-1.0), -400.0);
+    EXPECT_EQ (gainToDecibels (1.0), 0.0);
+
+    auto b = makeBuffer (2, 6, [] (int ch, int i)
+                         {
+                             const double values[] = { 1.0, -1.0, 0.9999999, 1.5, 0.0, -1.0000001 };
+                             return ch == 0 ? values[i] : 0.0;
+                         });
+    EXPECT_EQ (countFullScaleSamples (b, 1.0), 4);
+}
+
+#if DUNMOOR_HAVE_EBUR128
+TEST (LevelMeter, TruePeakAgreesWithTheReferenceMeterWithinATenthOfADecibel)
+{
+    struct Signal { const char* name; juce::AudioBuffer<double> buffer; };
+    const int frames = 48000 * 2;
+    Signal signals[] = { { "fs/4 sine at 45 degrees", sineAtQuarterRate (frames, 1.0) },
+                         { "15 kHz + 17.5 kHz", twoTone (frames) },
+                         { "clipped pink noise", clippedPinkNoise (frames) } };
+
+    for (auto& s : signals)
+    {
+        ebur128_state* state = ebur128_init (1, 48000, EBUR128_MODE_TRUE_PEAK);
+        ASSERT_NE (state, nullptr);
+        ASSERT_EQ (ebur128_add_frames_double (state, s.buffer.getReadPointer (0), (size_t) frames), EBUR128_SUCCESS);
+        double reference = 0.0;
+        ASSERT_EQ (ebur128_true_peak (state, 0, &reference), EBUR128_SUCCESS);
+        ebur128_destroy (&state);
+
+        const double ours = measurePeaks (s.buffer, PeakMode::truePeak, 4).truePeak;
+        EXPECT_NEAR (gainToDecibels (ours), gainToDecibels (reference), 0.1)
+            << s.name << ": ours " << gainToDecibels (ours) << " dB, reference " << gainToDecibels (reference) << " dB";
+    }
+}
+#endif

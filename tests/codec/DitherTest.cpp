@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/codec/Dither.h"
+
+using namespace dunmoor;
+
+namespace
+{
+    constexpr double lsb16 = 1.0 / 32768.0;
+
+    std::vector<double> dithered (DitherKind kind, std::vector<double> signal, uint64_t seed = 7, int blockSize = 32768)
+    {
+        Dither dither (kind, 16, seed);
+
+        for (int start = 0; start < (int) signal.size(); start += blockSize)
+            dither.process (signal.data() + start, std::min (blockSize, (int) signal.size() - start), 0);
+
+        return signal;
+    }
+
+    bool isOnGrid (double v) { return v * 32768.0 == std::round (v * 32768.0); }
+} // namespace
+
+TEST (Dither, SetUpAndApplicability)
+{
+    EXPECT_EQ (Dither (DitherKind::tpdf, 16, 1).getLsb(), lsb16);
+    EXPECT_EQ (Dither (DitherKind::tpdf, 24, 1).getLsb(), 1.0 / 8388608.0);
+    EXPECT_EQ (Dither (DitherKind::tpdf, 1, 1).getLsb(), 0.0);
+    EXPECT_EQ (Dither (DitherKind::tpdf, 33, 1).getLsb(), 0.0);
+
+    EXPECT_TRUE (isDitherApplicable (DitherKind::tpdf, SampleFormat::pcm16));
+    EXPECT_TRUE (isDitherApplicable (DitherKind::tpdfShapedContinuous, SampleFormat::pcm24));
+    EXPECT_FALSE (isDitherApplicable (DitherKind::tpdfShaped, SampleFormat::float32));
+    EXPECT_FALSE (isDitherApplicable (DitherKind::none, SampleFormat::pcm16));
+
+    // Off: none, or a word length without a grid, leaves the samples alone.
+    std::vector<double> signal { 0.1, -0.2, 0.3 };
+    auto copy = signal;
+    Dither (DitherKind::none, 16, 1).process (copy.data(), 3, 0);
+    EXPECT_EQ (copy, signal);
+    Dither (DitherKind::tpdfShaped, 40, 1).process (copy.data(), 3, 0);
+    EXPECT_EQ (copy, signal);
+}
+
+TEST (Dither, RoundingMatchesStdRound)
+{
+    for (double v : { 0.0, -0.0, 0.5, -0.5, 1.5, 2.5, -2.5, 0.49999999999999994, -0.49999999999999994,
+                      8388607.5, -8388608.5, 4503599627370495.5, 1.0e300, -1.0e300 })
+        EXPECT_EQ (roundHalfAwayFromZero (v), std::round (v)) << v;
+
+    EXPECT_TRUE (std::isnan (roundHalfAwayFromZero (std::nan (""))));
+    EXPECT_EQ (roundHalfAwayFromZero (INFINITY), INFINITY);
+}
+
+TEST (Dither, NoiseIsDrawnFromSeededFrameworkGenerators)
+{
+    // Channel c of seed s uses juce::Random seeded with c * 2654435761 + s * 2654435769
+    // (unsigned, wrapping) and takes two nextDouble() draws per sample.
+    const uint64_t seed = 0x123456789abcdefull;
+    const int channel = 5;
+    std::vector<double> out (3000, 0.0);
+
+    Dither dither (DitherKind::tpdfContinuous, 16, seed);
+    dither.process (out.data(), 1000, channel);           // three blocks: state carries over
+    dither.process (out.data() + 1000, 2000, channel);
+
+    juce::Random reference ((juce::int64) ((uint64_t) channel * 2654435761ull + seed * 2654435769ull));
+    for (size_t i = 0; i < out.size(); ++i)
+    {
+        const auto a = reference.nextDouble();
+        const auto b = reference.nextDouble();
+        ASSERT_EQ (out[i], (a - b) * lsb16) << "sample " << i;
+    }
+}
+
+TEST (Dither, PlainNoiseStaysWithinOneLsbAndShapedOutputLandsOnTheGrid)
+{
+    std::vector<double> ramp (5000);
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = std::sin ((double) i * 0.01) * 0.5;
+
+    const auto plain = dithered (DitherKind::tpdfContinuous, ramp);
+    const auto shaped = dithered (DitherKind::tpdfShapedContinuous, ramp);
+
+    for (size_t i = 0; i < ramp.size(); ++i)
+    {
+        ASSERT_LT (std::abs (plain[i] - ramp[i]), lsb16) << "sample " << i;
+        ASSERT_TRUE (isOnGrid (shaped[i])) << "sample " << i << " = " << shaped[i];
+    }
+}
+
+TEST (Dither, SameSeedGivesTheSameNoiseAndChannelsDiffer)
+{
+    const std::vector<double> quiet (4096, 1.0e-3);
+    EXPECT_EQ (dithered (DitherKind::tpdfShaped, quiet, 99), dithered (DitherKind::tpdfShaped, quiet, 99));
+    EXPECT_NE (dithered (DitherKind::tpdfShaped, quiet, 99), dithered (DitherKind::tpdfShaped, quiet, 100));
+    EXPECT_NE (dithered (DitherKind::tpdf, quiet, 0), dithered (DitherKind::tpdf, quiet, 0));
+
+    Dither dither (DitherKind::tpdf, 16, 5);
+    auto left = quiet, right = quiet;
+    dither.process (left.data(), (int) left.size(), 0);
+    dither.process (right.data(), (int) right.size(), 1);
+    EXPECT_NE (left, right);
+
+    // Channel indices beyond the 64 slots share the last one rather than reading outside.
+    Dither clamped (DitherKind::tpdf, 16, 5), reference (DitherKind::tpdf, 16, 5);
+    auto a = quiet, b = quiet;
+    clamped.process (a.data(), (int) a.size(), 500);
+    reference.process (b.data(), (int) b.size(), 63);
+    EXPECT_EQ (a, b);
+}
+
+TEST (Dither, AutoBlackFadesIntoExactSilenceAndBackIn)
+{
+    // 100 samples of a grid value, 3000 exact zeros, then the grid value again.
+    const double level = 0.25;
+    std::vector<double> signal (100, level);
+    signal.resize (3100, 0.0);
+    signal.resize (3600, level);
+
+    for (auto kind : { DitherKind::tpdf, DitherKind::tpdfShaped })
+    {
+        const auto out = dithered (kind, signal);
+        SCOPED_TRACE (ditherKindToString (kind).toStdString());
+
+        // The first zeros still carry the fading dither; from the 256th zero on they are black.
+        int noisyEarlyZeros = 0;
+        for (int i = 100; i < 100 + 255; ++i)
+            noisyEarlyZeros += out[(size_t) i] != 0.0 ? 1 : 0;
+        EXPECT_GT (noisyEarlyZeros, 10);
+
+        for (int i = 100 + 255; i < 3100; ++i)
+            ASSERT_EQ (out[(size_t) i], 0.0) << "sample " << i;
+
+        // The dither returns at 1/256 of its level: far below half a step for the first 127
+        // samples, so those come out as the exact grid value after rounding.
+        for (int i = 3100; i < 3100 + 127; ++i)
+            ASSERT_EQ (std::round (out[(size_t) i] / lsb16) * lsb16, level) << "sample " << i;
+
+        int offGrid = 0;
+        for (int i = 3100 + 256; i < 3600; ++i)
+            offGrid += std::round (out[(size_t) i] / lsb16) * lsb16 != level ? 1 : 0;
+        EXPECT_GT (offGrid, 20);
+    }
+
+    // The continuous kinds dither the silence too.
+    const auto continuous = dithered (DitherKind::tpdfContinuous, signal);
+    int noisy = 0;
+    for (int i = 2000; i < 3100; ++i)
+        noisy += std::abs (continuous[(size_t) i]) > lsb16 * 0.5 ? 1 : 0;
+    EXPECT_GT (noisy, 100);
+}
+
+TEST (Dither, SilenceRunSpanningBlocksOnlyFadesTheCurrentBlock)
+{
+    // The run starts 500 samples before the end of the first block; its 1024th zero falls
+    // in the second block, so the zeros of the first block keep their dither.
+    std::vector<double> signal (1000, 0.25);
+    signal.resize (3000, 0.0);
+
+    const auto out = dithered (DitherKind::tpdf, signal, 3, 1500);
+
+    int noisyInFirstBlock = 0;
+    for (int i = 1000; i < 1500; ++i)
+        noisyInFirstBlock += std::abs (out[(size_t) i]) > lsb16 * 0.5 ? 1 : 0;
+    EXPECT_GT (noisyInFirstBlock, 50);
+
+    // In the second block every zero before the 1024th is already past the fade.
+    for (int i = 1500; i < 3000; ++i)
+        ASSERT_EQ (out[(size_t) i], 0.0) << "sample " << i;
+}
+
+TEST (Dither, NaNIsNotSilence)
+{
+    std::vector<double> signal (2000, 0.0);
+    signal[1500] = std::nan ("");
+    const auto out = dithered (DitherKind::tpdf, signal);
+
+    EXPECT_TRUE (std::isnan (out[1500]));
+    // The zero run restarted after the NaN, so the next zeros are dithered again.
+    int noisy = 0;
+    for (int i = 1501; i < 1700; ++i)
+        noisy += out[(size_t) i] != 0.0 ? 1 : 0;
+    EXPECT_GT (noisy, 0);
+}

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "core/preset/PathRules.h"
+
+using namespace dunmoor;
+
+namespace
+{
+    // A fresh empty folder under the system temp folder, removed with everything in it.
+    struct TempFolder
+    {
+        TempFolder()
+            : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
+                          .getNonexistentChildFile ("pathrules", "", false))
+        {
+            EXPECT_TRUE (folder.createDirectory().wasOk());
+        }
+
+        ~TempFolder() { folder.deleteRecursively(); }
+
+        juce::File folder;
+    };
+} // namespace
+
+TEST (PathRules, IsPathInsideFolder)
+{
+    const juce::File out ("/tmp/deliveries/out");
+
+    EXPECT_TRUE (isPathInsideFolder (out, out));
+    EXPECT_TRUE (isPathInsideFolder (out, juce::File ("/tmp/deliveries/OUT")));
+    EXPECT_TRUE (isPathInsideFolder (out, juce::File ("/tmp/deliveries/Out/cue 1/a.wav")));
+    EXPECT_TRUE (isPathInsideFolder (juce::File ("/tmp/deliveries/out/"), out.getChildFile ("a.wav")));
+
+    // A sibling whose name merely starts with the folder's name lies outside.
+    EXPECT_FALSE (isPathInsideFolder (out, juce::File ("/tmp/deliveries/out2")));
+    EXPECT_FALSE (isPathInsideFolder (out, juce::File ("/tmp/deliveries/out2/a.wav")));
+    EXPECT_FALSE (isPathInsideFolder (out, juce::File ("/tmp/deliveries")));
+
+    // The root holds everything; its separator must not be doubled.
+    EXPECT_TRUE (isPathInsideFolder (juce::File ("/"), juce::File ("/tmp/a.wav")));
+    EXPECT_TRUE (isPathInsideFolder (juce::File ("/"), juce::File ("/")));
+
+    EXPECT_FALSE (isPathInsideFolder (juce::File(), out));
+    EXPECT_FALSE (isPathInsideFolder (out, juce::File()));
+}
+
+TEST (PathRules, PathLengthLimitCountsCharactersNotBytes)
+{
+    const auto withLength = [] (int length, juce::juce_wchar filler)
+    {
+        return juce::File ("/" + juce::String::repeatedString (juce::String::charToString (filler), length - 1));
+    };
+
+    EXPECT_TRUE (isPathLengthAcceptable (withLength (240, 'a')));
+    EXPECT_FALSE (isPathLengthAcceptable (withLength (241, 'a')));
+    EXPECT_TRUE (isPathLengthAcceptable (withLength (240, 0x00e9))); // two bytes each in UTF-8
+}
+
+TEST (PathRules, SanitiseFileName)
+{
+    const juce::String eAcute = juce::String::charToString (0x00e9);
+
+    const struct
+    {
+        juce::String name, replacement, fallback;
+        int maxLength;
+        juce::String expected;
+    } cases[] = {
+        { "Cue 1: Main", "-", "untitled", 0, "Cue 1- Main" },
+        { "a/b\\c|d?e*f<g>h\"i", "-", "x", 0, "a-b-c-d-e-f-g-h-i" },
+        { " . .Main Title. . ", "-", "x", 0, "Main Title" },
+        { "..hidden", "-", "x", 0, "hidden" },
+        { "- _ . -", "-", "untitled", 0, "untitled" },
+        { "", "-", "stem", 0, "stem" },
+        { "???", "-", "report", 0, "report" },
+        { "Why?Not", "", "x", 0, "WhyNot" },
+        { "a:b", "*", "x", 0, "a-b" },
+        { "tab\there\nlf" + juce::String::charToString (127) + "del", "_", "x", 0, "tab_here_lf_del" },
+        // A control character in the replacement must not reach the name.
+        { "a:b", "\t", "x", 0, "a-b" },
+        // The cut point lands on a space, then on a full stop: both go.
+        { "abcd efgh", "-", "x", 5, "abcd" },
+        { "abc. defgh", "-", "x", 5, "abc" },
+        { juce::String::repeatedString ("x", 130), "-", "x", 120, juce::String::repeatedString ("x", 120) },
+        { "caf" + eAcute + eAcute + eAcute, "-", "x", 5, "caf" + eAcute + eAcute },
+        // Reserved device names, checked after the other steps.
+        { "NUL", "-", "x", 0, "NUL_" },
+        { "  aux  ", "-", "x", 0, "aux_" },
+        { "con", "-", "x", 0, "con_" },
+        // The device is the part before the first dot, so the underscore goes there.
+        { "con.txt", "-", "x", 0, "con_.txt" },
+        { "Com1.tar.gz", "-", "x", 0, "Com1_.tar.gz" },
+        { "lpt9", "-", "x", 0, "lpt9_" },
+        { "COM10", "-", "x", 0, "COM10" },
+        { "CONSOLE", "-", "x", 0, "CONSOLE" },
+        // The fallback is taken as it is.
+        { "", "-", "a:b", 0, "a:b" },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (sanitiseFileName (c.name, c.replacement, c.fallback, c.maxLength), c.expected)
+            << "name: " << c.name << " replacement: " << c.replacement;
+}
+
+TEST (PathRules, ValidateOutputFolderRefusals)
+{
+    TempFolder temp;
+    juce::String error;
+
+    EXPECT_FALSE (validateOutputFolder (juce::File(), error));
+    EXPECT_EQ (error, "No output folder has been chosen.");
+
+    EXPECT_FALSE (validateOutputFolder (juce::String(), error));
+    EXPECT_EQ (error, "No output folder has been chosen.");
+
+    EXPECT_FALSE (validateOutputFolder (juce::String ("deliveries/out"), error));
+    EXPECT_EQ (error, "The output folder must be an absolute path.");
+
+    EXPECT_FALSE (validateOutputFolder (juce::File ("/"), error));
+    EXPECT_EQ (error, "Writing a delivery to the root of a volume is not allowed.");
+
+    const auto file = temp.folder.getChildFile ("notes.txt");
+    ASSERT_TRUE (file.replaceWithText ("x"));
+    EXPECT_FALSE (validateOutputFolder (file, error));
+    EXPECT_EQ (error, "The output folder is an existing file.");
+
+    // A folder can't be made under a regular file, even when running as root.
+    EXPECT_FALSE (validateOutputFolder (file.getChildFile ("out"), error));
+    EXPECT_TRUE (error.startsWith ("The output folder could not be created: ")) << error;
+    EXPECT_GT (error.length(), juce::String ("The output folder could not be created: ").length());
+}
+
+TEST (PathRules, ValidateOutputFolderCreatesMissingFolders)
+{
+    TempFolder temp;
+    const auto target = temp.folder.getChildFile ("a/b/out");
+    juce::String error { "stale" };
+
+    EXPECT_TRUE (validateOutputFolder (target, error));
+    EXPECT_TRUE (error.isEmpty());
+    EXPECT_TRUE (target.isDirectory());
+
+    EXPECT_TRUE (validateOutputFolder (target.getFullPathName(), error));
+    EXPECT_TRUE (error.isEmpty());
+}
