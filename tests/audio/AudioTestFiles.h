@@ -50,11 +50,11 @@ inline bool writeAudioFile (const juce::File& file,
         return false;
 
     std::unique_ptr<juce::AudioFormatWriter> writer (format->createWriterFor (stream.get(),
-                                                                             sampleRate,
-                                                                             (unsigned int) buffer.getNumChannels(),
-                                                                             bitsPerSample,
-                                                                             {},
-                                                                             0));
+                                                                              sampleRate,
+                                                                              (unsigned int) buffer.getNumChannels(),
+                                                                              bitsPerSample,
+                                                                              {},
+                                                                              0));
     if (writer == nullptr)
         return false;
 

@@ -10,34 +10,34 @@ using namespace dunmoor::testing;
 
 namespace
 {
-    juce::AudioBuffer<double> fromRows (std::initializer_list<std::vector<double>> rows)
+juce::AudioBuffer<double> fromRows (std::initializer_list<std::vector<double>> rows)
+{
+    juce::AudioBuffer<double> buffer ((int) rows.size(), (int) rows.begin()->size());
+    int ch = 0;
+
+    for (const auto& row : rows)
     {
-        juce::AudioBuffer<double> buffer ((int) rows.size(), (int) rows.begin()->size());
-        int ch = 0;
+        for (size_t i = 0; i < row.size(); ++i)
+            buffer.setSample (ch, (int) i, row[i]);
 
-        for (const auto& row : rows)
-        {
-            for (size_t i = 0; i < row.size(); ++i)
-                buffer.setSample (ch, (int) i, row[i]);
-
-            ++ch;
-        }
-
-        return buffer;
+        ++ch;
     }
 
-    void expectBuckets (const WaveformOverview& o, std::initializer_list<std::pair<float, float>> expected)
-    {
-        ASSERT_EQ (o.getNumBuckets(), (int) expected.size());
-        size_t b = 0;
+    return buffer;
+}
 
-        for (const auto& [lo, hi] : expected)
-        {
-            EXPECT_EQ (o.minimums[b], lo) << "bucket " << b;
-            EXPECT_EQ (o.maximums[b], hi) << "bucket " << b;
-            ++b;
-        }
+void expectBuckets (const WaveformOverview& o, std::initializer_list<std::pair<float, float>> expected)
+{
+    ASSERT_EQ (o.getNumBuckets(), (int) expected.size());
+    size_t b = 0;
+
+    for (const auto& [lo, hi] : expected)
+    {
+        EXPECT_EQ (o.minimums[b], lo) << "bucket " << b;
+        EXPECT_EQ (o.maximums[b], hi) << "bucket " << b;
+        ++b;
     }
+}
 } // namespace
 
 TEST (WaveformOverview, BucketsOfABufferSpanAllChannels)
