@@ -24,7 +24,7 @@ struct TempFolder
     juce::File file (const juce::String& name) const { return folder.getChildFile (name); }
 
     juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("dunmoor-audio-test", "", false);
+                            .getChildFile ("dunmoor-audio-test-" + juce::Uuid().toString());
 };
 
 /** Writes the buffer through the framework's writer for the format ("wav", "aiff", "flac"). */
