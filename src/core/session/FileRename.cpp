@@ -24,7 +24,13 @@ namespace
 
     Identity compareOnDisk (const juce::File& a, const juce::File& b)
     {
+        // The library answers "different" when only one of the two exists; that says nothing
+        // about what a path that names nothing would be.
         std::error_code ec;
+
+        if (! std::filesystem::exists (toFsPath (a), ec) || ! std::filesystem::exists (toFsPath (b), ec))
+            return Identity::unknown;
+
         const auto same = std::filesystem::equivalent (toFsPath (a), toFsPath (b), ec);
 
         if (ec)
