@@ -153,11 +153,7 @@ namespace
 
         EXPECT_EQ (document.missingFolders, juce::StringArray (disk.cue2.getFullPathName()));
         EXPECT_EQ (document.outputFolder, juce::File());
-        EXPECT_EQ (missing, juce::StringArray (disk.cue2.getFullPathName(),
-                                               disk.cue2.getChildFile ("broken.wav").getFullPathName(),
-                                               disk.cue2.getChildFile ("strings.wav").getFullPathName(),
-                                               disk.cue2.getChildFile ("trumpet.wav").getFullPathName(),
-                                               disk.cue1.getChildFile ("kick.wav").getFullPathName()));
+        EXPECT_EQ (missing, juce::StringArray (disk.cue2.getFullPathName(), disk.cue2.getChildFile ("broken.wav").getFullPathName(), disk.cue2.getChildFile ("strings.wav").getFullPathName(), disk.cue2.getChildFile ("trumpet.wav").getFullPathName(), disk.cue1.getChildFile ("kick.wav").getFullPathName()));
         ASSERT_EQ (reopened.getCues().size(), 1u);
         EXPECT_EQ (reopened.getCues()[0].name, "Kept");
         EXPECT_EQ (reopened.getTracks().size(), 4u);
@@ -347,16 +343,23 @@ namespace
 
     TEST (ProjectFile, WrongValuesInsideEntriesFallBackWithAWarning)
     {
-        const auto text = juce::JSON::toString (withKey (withKey (withKey (emptyProject(), "cues", juce::JSON::parse (R"([
+        const auto cues = juce::JSON::parse (R"([
             { "folder": "/a", "name": "A" },
             { "folder": "/b", "name": 7, "included": 0, "trimStartSeconds": -3, "relativeName": 5,
               "submixOverrides": { "m1": "s1\n\n  \n s2 ", "m2": 4, "m3": "" } },
             "nonsense"
-        ])")), "tracks", juce::JSON::parse (R"([
+        ])");
+
+        const auto tracks = juce::JSON::parse (R"([
             { "path": "/a/x.wav", "stemId": "s1", "source": "bogus", "locked": "true" },
             { "path": "", "stemId": "s1", "source": "manual" },
             { "path": "/a/y.wav", "source": " Locked ", "locked": 1 }
-        ])")), "recurseSubfolders", "false"));
+        ])");
+
+        auto root = withKey (emptyProject(), "cues", cues);
+        root = withKey (root, "tracks", tracks);
+        root = withKey (root, "recurseSubfolders", "false");
+        const auto text = juce::JSON::toString (root);
 
         const auto document = readProjectDocument (text);
         ASSERT_TRUE (document.ok) << document.messages.toText();
@@ -381,15 +384,7 @@ namespace
         EXPECT_EQ (document.tracks[1].source, AssignmentSource::locked);
         EXPECT_FALSE (document.tracks[1].locked);
 
-        EXPECT_EQ (document.messages.warnings, juce::StringArray ({ "project.recurseSubfolders must be true or false.",
-                                                                    "project.cues[1].name must be a string.",
-                                                                    "project.cues[1].included must be true or false.",
-                                                                    "project.cues[1].relativeName must be a string.",
-                                                                    "project.cues[1].submixOverrides.m2 must be a string.",
-                                                                    "project.cues[2] must be an object.",
-                                                                    "project.tracks[0].source: 'bogus' is not a value this version understands.",
-                                                                    "project.tracks[0].locked must be true or false.",
-                                                                    "project.tracks[2].locked must be true or false." }));
+        EXPECT_EQ (document.messages.warnings, juce::StringArray ({ "project.recurseSubfolders must be true or false.", "project.cues[1].name must be a string.", "project.cues[1].included must be true or false.", "project.cues[1].relativeName must be a string.", "project.cues[1].submixOverrides.m2 must be a string.", "project.cues[2] must be an object.", "project.tracks[0].source: 'bogus' is not a value this version understands.", "project.tracks[0].locked must be true or false.", "project.tracks[2].locked must be true or false." }));
     }
 
     TEST (ProjectFile, OverrideListsAreWrittenOnlyWhenSet)

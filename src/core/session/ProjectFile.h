@@ -47,15 +47,15 @@ struct ProjectCue
 /** A project file as read. Exists only between reading and applying it to the session. */
 struct ProjectDocument
 {
-    bool ok = false;                      // no error was found
-    ValidationResult messages;            // the embedded preset's messages included
-    Preset preset;                        // as read
+    bool ok = false;                         // no error was found
+    ValidationResult messages;               // the embedded preset's messages included
+    Preset preset;                           // as read
     juce::Array<juce::File> importedFolders; // saved folders that are folders now
     bool recurseSubfolders = true;
-    juce::File outputFolder;              // none when not saved or not a full path
-    std::vector<ProjectTrack> tracks;     // saved tracks with a non-empty path
+    juce::File outputFolder;          // none when not saved or not a full path
+    std::vector<ProjectTrack> tracks; // saved tracks with a non-empty path
     std::vector<ProjectCue> cues;
-    juce::StringArray missingFolders;     // saved folder paths, as written, that are not folders now
+    juce::StringArray missingFolders; // saved folder paths, as written, that are not folders now
 };
 
 /** The project file text of the session: multi-line JSON with the working preset embedded

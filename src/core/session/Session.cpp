@@ -1,8 +1,8 @@
 #include "Session.h"
 
 #include <algorithm>
-#include <map>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <unordered_set>
 
