@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
+#include <map>
 #include <optional>
-#include <system_error>
 #include <unordered_set>
 
 #include "core/model/BuiltInPresets.h"
 #include "core/preset/PathRules.h"
+#include "core/session/FileRename.h"
+#include "core/session/ProjectFile.h"
 
 namespace dunmoor
 {
@@ -24,20 +25,6 @@ namespace
 
     using StringSet = std::unordered_set<juce::String, StringHash>;
 
-    std::filesystem::path toFsPath (const juce::File& file)
-    {
-        return std::filesystem::u8path (file.getFullPathName().toRawUTF8());
-    }
-
-    // True only when both paths exist and are known to be two different files. Paths that differ
-    // only in letter case name one file on a case-insensitive disk and two on a case-sensitive one.
-    bool areDifferentFiles (const juce::File& a, const juce::File& b)
-    {
-        std::error_code ec;
-        const auto same = std::filesystem::equivalent (toFsPath (a), toFsPath (b), ec);
-        return ! ec && ! same;
-    }
-
     bool isSeparator (juce::juce_wchar c)
     {
         return c == '/' || c == juce::File::getSeparatorChar();
@@ -51,24 +38,12 @@ namespace
         return path;
     }
 
-    juce::String relativeNameOf (const juce::File& folder, const juce::File& importRoot)
+    // Folder names below an import root, split at separators, blank parts dropped and each part
+    // made safe, joined with "/". Nothing of it can climb out of a folder: ".." becomes a word.
+    juce::String sanitisedRelativeName (const juce::String& rest)
     {
-        const auto folderPath = folder.getFullPathName();
-        const auto rootPath = importRoot.getFullPathName();
-
-        if (folderPath.equalsIgnoreCase (rootPath))
-            return {};
-
-        // A volume root's path already ends in a separator; without stripping it the prefix
-        // below would hold two separators and never match.
-        const auto prefix = withoutTrailingSeparators (rootPath) + juce::File::getSeparatorString();
-
-        if (! folderPath.startsWithIgnoreCase (prefix))
-            return {};
-
         juce::StringArray parts;
         juce::String part;
-        const auto rest = folderPath.substring (prefix.length());
 
         auto addPart = [&parts, &part]
         {
@@ -90,6 +65,24 @@ namespace
 
         addPart();
         return parts.joinIntoString ("/");
+    }
+
+    juce::String relativeNameOf (const juce::File& folder, const juce::File& importRoot)
+    {
+        const auto folderPath = folder.getFullPathName();
+        const auto rootPath = importRoot.getFullPathName();
+
+        if (folderPath.equalsIgnoreCase (rootPath))
+            return {};
+
+        // A volume root's path already ends in a separator; without stripping it the prefix
+        // below would hold two separators and never match.
+        const auto prefix = withoutTrailingSeparators (rootPath) + juce::File::getSeparatorString();
+
+        if (! folderPath.startsWithIgnoreCase (prefix))
+            return {};
+
+        return sanitisedRelativeName (folderPath.substring (prefix.length()));
     }
 
     juce::String kilohertzWithOneDecimal (double rate)
@@ -325,7 +318,7 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
         bool isDuplicate = false;
 
         for (auto i : sameNamed)
-            isDuplicate = isDuplicate || tracks[i].file.getFullPathName() == fullPath || ! areDifferentFiles (tracks[i].file, scanned.file);
+            isDuplicate = isDuplicate || tracks[i].file.getFullPathName() == fullPath || ! areDifferentFilesOnDisk (tracks[i].file, scanned.file);
 
         if (isDuplicate)
         {
@@ -759,6 +752,130 @@ void Session::setCueMixMember (const juce::String& cueKey, const AlternativeMix&
 }
 
 //==============================================================================
+void Session::applyProjectDocument (const ProjectDocument& document, juce::StringArray& missing)
+{
+    clear();
+    setPreset (document.preset);
+
+    if (! document.importedFolders.isEmpty())
+        (void) importFiles (document.importedFolders, document.recurseSubfolders);
+
+    bool relativeNameChanged = false;
+
+    for (const auto& saved : document.cues)
+    {
+        // A relative text would name a folder below the working directory; it came from no save.
+        if (! juce::File::isAbsolutePath (saved.folder))
+            continue;
+
+        const auto key = stableIdFromText (juce::File (saved.folder).getFullPathName());
+
+        if (findCue (key) == nullptr)
+            continue; // its folder did not come back and is listed as missing
+
+        (void) renameCue (key, saved.name); // a refused name leaves the folder's name
+        setCueIncluded (key, saved.included);
+        setCueTrimStart (key, saved.trimStartSeconds);
+
+        for (const auto& mix : preset.schema.alternativeMixes)
+        {
+            const auto members = saved.mixOverrides.find (mix.id);
+
+            if (members == saved.mixOverrides.end())
+                continue;
+
+            for (const auto& stem : preset.schema.stems)
+                setCueMixMember (key, mix, stem.id, members->second.contains (stem.id));
+        }
+
+        // The re-import measures each folder from its own parent, which would move a mirrored
+        // delivery of Reel1/Cue1 to Cue1; the saved place below the first import root wins.
+        if (saved.hasRelativeName)
+        {
+            auto* cue = findCueForEdit (key);
+            const auto relativeName = sanitisedRelativeName (saved.relativeName);
+
+            if (cue->relativeName != relativeName)
+            {
+                cue->relativeName = relativeName;
+                relativeNameChanged = true;
+            }
+        }
+    }
+
+    if (relativeNameChanged)
+        sendTracksChanged();
+
+    // Each saved track claims the track of its path: the one of exactly that path, else one
+    // whose path differs only in letter case.
+    std::unordered_map<juce::String, std::vector<size_t>, StringHash> tracksByPath;
+    tracksByPath.reserve (tracks.size());
+
+    for (size_t i = 0; i < tracks.size(); ++i)
+        tracksByPath[tracks[i].file.getFullPathName().toLowerCase()].push_back (i);
+
+    std::vector<bool> listed (tracks.size(), false);
+    std::map<juce::String, juce::StringArray> groups; // stem id -> track ids, in text order
+    juce::StringArray toLock;
+
+    for (const auto& saved : document.tracks)
+    {
+        const Track* found = nullptr;
+
+        if (juce::File::isAbsolutePath (saved.path))
+        {
+            const auto fullPath = juce::File (saved.path).getFullPathName();
+            const auto candidates = tracksByPath.find (fullPath.toLowerCase());
+
+            if (candidates != tracksByPath.end())
+            {
+                auto chosen = candidates->second.front();
+
+                for (auto i : candidates->second)
+                    if (tracks[i].file.getFullPathName() == fullPath)
+                        chosen = i;
+
+                listed[chosen] = true;
+                found = &tracks[chosen];
+            }
+        }
+
+        if (found == nullptr)
+        {
+            missing.addIfNotAlreadyThere (saved.path);
+            continue;
+        }
+
+        if ((saved.source == AssignmentSource::manual || saved.source == AssignmentSource::locked) && saved.stemId.isNotEmpty())
+            groups[saved.stemId].add (found->id);
+
+        if (saved.locked)
+            toLock.add (found->id);
+    }
+
+    // Re-importing whole folders brings back the tracks the user had removed before saving; they
+    // would be assigned and delivered again. A document listing no track at all (written by
+    // hand) keeps the re-import whole rather than empty the session.
+    if (! document.tracks.empty())
+    {
+        juce::StringArray unlisted;
+
+        for (size_t i = 0; i < tracks.size(); ++i)
+            if (! listed[i])
+                unlisted.add (tracks[i].id);
+
+        if (! unlisted.isEmpty())
+            removeTracks (unlisted);
+    }
+
+    for (const auto& [stemId, ids] : groups)
+        assignTracks (ids, stemId, false);
+
+    if (! toLock.isEmpty())
+        setTracksLocked (toLock, true);
+}
+
+//==============================================================================
 bool Session::renameTrackFile (const juce::String& trackId, const juce::String& newName, juce::String& error)
 {
     auto* track = findTrackForEdit (trackId);
@@ -769,92 +886,23 @@ bool Session::renameTrackFile (const juce::String& trackId, const juce::String& 
         return false;
     }
 
-    const auto source = track->file;
-
-    if (! source.existsAsFile())
+    if (! track->file.existsAsFile())
     {
         error = "That file is not where it was imported from. It may have been moved or renamed since it was added to the list.";
         return false;
     }
 
-    const auto safeName = sanitiseFileName (newName.trim(), "-", {}, 120);
+    juce::File renamedTo;
 
-    if (safeName.isEmpty())
-    {
-        error = "That name has nothing in it that can be used for a file name.";
+    if (! renameFileInFolder (track->file, newName, LetterCaseRename::carryOut, renamedTo, error))
         return false;
-    }
 
-    const auto folder = source.getParentDirectory();
-    const auto target = folder.getChildFile (safeName + source.getFileExtension());
-
-    if (target.getFullPathName() == source.getFullPathName())
+    if (renamedTo.getFullPathName() != track->file.getFullPathName())
     {
-        error.clear();
-        return true;
+        track->file = renamedTo;
+        sendTracksChanged();
     }
 
-    if (! isPathInsideFolder (folder, target))
-    {
-        error = "That name would put the file outside its own folder.";
-        return false;
-    }
-
-    if (! isPathLengthAcceptable (target))
-    {
-        error = "That name makes the path too long for this system.";
-        return false;
-    }
-
-    const auto caseOnly = target.getFullPathName().equalsIgnoreCase (source.getFullPathName());
-
-    // A change of letter case may only go ahead when the target is this very file (a disk that
-    // ignores case) or nothing at all; on a disk that tells case apart it may be another file.
-    if (target.exists() && (! caseOnly || areDifferentFiles (source, target)))
-    {
-        error = "There is already a file called '" + target.getFileName() + "' in that folder.";
-        return false;
-    }
-
-    bool moved = false;
-
-    if (! target.exists())
-    {
-        moved = source.moveFileTo (target);
-    }
-    else
-    {
-        // The target is the source under another case. Moving onto it directly would first
-        // delete the target, which is the file itself; go through a free name beside it.
-        const auto step = folder.getNonexistentChildFile (source.getFileNameWithoutExtension() + "-renaming", source.getFileExtension(), false);
-        std::error_code ec;
-        std::filesystem::rename (toFsPath (source), toFsPath (step), ec);
-
-        if (! ec)
-        {
-            std::filesystem::rename (toFsPath (step), toFsPath (target), ec);
-
-            if (ec)
-            {
-                std::error_code ignored;
-                std::filesystem::rename (toFsPath (step), toFsPath (source), ignored);
-            }
-            else
-            {
-                moved = true;
-            }
-        }
-    }
-
-    if (! moved)
-    {
-        error = "The file could not be renamed. It may be open in another program.";
-        return false;
-    }
-
-    track->file = target;
-    error.clear();
-    sendTracksChanged();
     return true;
 }
 

@@ -15,6 +15,8 @@
 namespace dunmoor
 {
 
+struct ProjectDocument;
+
 /** The key of a cue folder: a 64-bit hash of the lower-cased path in lower-case hex, the same
     in every run ("abc" and "ABC" give "f4046", the empty text "0"). */
 juce::String stableIdFromText (const juce::String& text);
@@ -181,6 +183,17 @@ public:
         no undo state.
     */
     [[nodiscard]] bool renameTrackFile (const juce::String& trackId, const juce::String& newName, juce::String& error);
+
+    //==============================================================================
+    /**
+        Makes the session match a project that was read without error: clears it, takes the
+        project's preset, imports the saved folders again, removes the re-imported tracks that
+        the project does not list, restores each cue's name, tick, cut, relative name and
+        alternative-mix members, and the manual and locked assignments. Appends to missing the
+        saved track paths it could not find (each text once). The operations used send their
+        notifications and leave their undo states; the undo history is kept.
+    */
+    void applyProjectDocument (const ProjectDocument& document, juce::StringArray& missing);
 
     //==============================================================================
     /** Steps back one undo state, restoring assignments and cue names. Sends

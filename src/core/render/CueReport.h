@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/audio/LevelMeter.h"
+#include "core/audio/ReconstructionCheck.h"
+#include "core/audio/SilenceGate.h"
+#include "core/audio/WaveformOverview.h"
+#include "core/model/Types.h"
+
+namespace dunmoor
+{
+
+// What the render of one cue did: levels, gain, stems, gated tracks, files written, problems.
+// Plain values; the batch report holds one per cue and the report writers read them.
+
+/** One stem of a cue. */
+struct StemReport
+{
+    juce::String id;
+    juce::String name;                  // display name
+    int index = 0;                      // schema index
+    int trackCount = 0;
+    bool isEmpty = false;               // no tracks
+    bool skipped = false;               // empty and not written because its policy is skip
+    bool isDigitalSilence = false;      // the summed stem has no non-zero sample (true when empty)
+    double peakDb = -400.0;             // sample peak of the summed stem before gain
+    double peakAfterDb = -400.0;        // peakDb + the cue's gain; -400 when peakDb <= -399
+    juce::StringArray errors;           // this stem's read failures
+};
+
+/** One track read while the silence gate was enabled. */
+struct GatedTrackReport
+{
+    juce::String sourceFile;            // full path
+    juce::String fileName;
+    juce::String stemName;              // display name of the stem it was read for
+    int regionCount = 0;
+    double gatedSeconds = 0.0;          // gated frames / project rate
+    double lengthSeconds = 0.0;         // the track's length at the project rate
+    bool wholeFileSilent = false;
+    std::vector<GateRegion> regions;
+    WaveformOverview overview;          // of the gated track, 3000 buckets
+};
+
+/** One file on disk. */
+struct WrittenFile
+{
+    static constexpr int stemKind = 0;
+    static constexpr int fullMixKind = 1;
+    static constexpr int alternativeMixKind = 2;
+
+    juce::File file;
+    juce::String displayName;           // the stem's display name, the full mix or the alternative mix name
+    juce::String settingsDescription;   // EncoderSettings::describe
+    double sampleRate = 0.0;            // the rate written
+    bool lossless = false;
+    int kind = stemKind;                // 0 stem, 1 full mix, 2 alternative mix
+    int64_t fileSize = 0;               // bytes, read from disk after writing
+    WaveformOverview overview;          // of the item at the project rate, 1400 buckets, shared by its formats
+    double peakDb = -400.0;             // after-gain peak of the mixes by the preset's peak mode; -400 for stems
+    bool ownGain = false;               // an alternative mix brought to the target on its own
+};
+
+/** One cue's render. */
+struct CueReport
+{
+    bool ok = false;
+    bool cancelled = false;
+    juce::String cueName;
+    juce::String cueKey;
+    juce::String sourceFolder;
+    juce::File outputFolder;
+    PeakMode peakMode = PeakMode::truePeak;
+    double mixSamplePeak = 0.0;         // linear, before gain
+    double mixTruePeak = 0.0;           // linear, before gain (the sample peak in samplePeak mode)
+    GainResult gain;
+    double afterSamplePeak = 0.0;       // linear, after gain
+    double afterTruePeak = 0.0;
+    bool remeasured = false;            // after-gain peaks measured on the gained mix
+    int64_t clipCount = 0;              // gained-mix samples with magnitude >= 1.0
+    double leadingSilenceSeconds = 0.0; // before the first sound of the summed mix
+    double appliedCutSeconds = 0.0;     // 0 = no cut
+    int numChannels = 0;
+    int64_t lengthInFrames = 0;         // after a cut, the mix's new length
+    double sampleRate = 0.0;            // the project rate
+    std::vector<StemReport> stems;      // one per stem plan, in plan order
+    std::vector<GatedTrackReport> gatedTracks;
+    std::vector<WrittenFile> files;     // in writing order
+    juce::StringArray unassignedTracks;
+    juce::StringArray warnings;
+    juce::StringArray errors;
+    ReconstructionResult reconstruction;
+    double elapsedSeconds = 0.0;        // wall time of the cue
+};
+
+} // namespace dunmoor

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/model/Preset.h"
+#include "core/model/Validation.h"
+
+namespace dunmoor
+{
+
+// What a delivery run is asked to do: one self-contained request per cue, holding its own copy
+// of the preset so that a running render never touches the session. Plans are plain values,
+// built on the message thread and copied into the render job.
+
+/** One stem inside a request. */
+struct StemPlan
+{
+    juce::String id;
+    juce::String name;                  // display name: status texts, reports, written file's display name
+    juce::String shortCode;             // naming token {stemCode}
+    juce::String fileNameToken;         // Stem::getFileNameToken, naming token {stemName}
+    int index = 1;                      // 1-based schema index
+    uint32_t colour = 0xff8a8a8a;       // ARGB
+    std::vector<juce::File> tracks;     // usable tracks of the cue assigned to this stem, in session order
+    EmptyStemPolicy emptyPolicy = EmptyStemPolicy::skip;   // the stem's own, else the preset's
+    juce::String namingTemplate;        // the stem's own (trimmed) when set, else the preset's stem template
+};
+
+/** One cue's render order. */
+struct RenderRequest
+{
+    Preset preset;                      // full copy, adjusted for the cue
+    juce::File outputFolder;            // the cue's output folder
+    juce::String cueName;               // empty for a plan made without cues
+    juce::String sourceFolder;          // the cue's folder below the imported root, "/"-separated
+    juce::String cueKey;
+    double fixedGainDb = 0.0;           // used instead of a computed gain when useFixedGain is set
+    bool useFixedGain = false;          // set by the job's shared-gain pass
+    double headTrimSeconds = 0.0;       // leading-silence cut; 0 = none
+    std::vector<StemPlan> stems;        // one per schema stem, in schema order
+    int numChannels = 2;
+    int64_t lengthInFrames = 0;         // at the project rate
+    double sampleRate = 48000.0;        // the preset's master rate
+    juce::StringArray unassignedTracks; // file names of usable tracks without a stem
+    bool measureOnly = false;           // analysis run: measure, write nothing
+};
+
+/** One cue's request with the problems found while planning it. */
+struct CuePlan
+{
+    RenderRequest request;
+    ValidationResult validation;
+    bool ok = false;                    // no errors
+};
+
+/** The plans of a whole run. */
+struct BatchPlan
+{
+    std::vector<CuePlan> cues;          // in cue order
+    juce::StringArray errors;           // "<cue name>: <text>"; any of them blocks a run
+    juce::StringArray warnings;
+    bool allCuesOk = false;             // at least one plan and every plan ok
+    bool severalCues = false;           // more than one cue was passed in
+};
+
+/** The checks a request must pass before anything is read: the preset, channel count,
+    length, output folder (not for an analysis), assigned tracks, empty-stem policies and
+    unassigned tracks. Run while planning and again by the render for every cue. */
+ValidationResult validatePlan (const RenderRequest& request);
+
+} // namespace dunmoor
