@@ -13,53 +13,53 @@ using namespace dunmoor::testing;
 
 namespace
 {
-    // Multiples of 1/128, so every bit depth holds them to within one step.
-    float testSample (int channel, int frame)
+// Multiples of 1/128, so every bit depth holds them to within one step.
+float testSample (int channel, int frame)
+{
+    return (float) ((frame * 7 + channel * 13) % 200 - 100) / 128.0f;
+}
+
+juce::AudioBuffer<float> makeTestSignal (int numChannels, int numFrames)
+{
+    juce::AudioBuffer<float> buffer (numChannels, numFrames);
+
+    for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = 0; i < numFrames; ++i)
+            buffer.setSample (ch, i, testSample (ch, i));
+
+    return buffer;
+}
+
+juce::AudioBuffer<float> makeSine (int numChannels, int numFrames, double rate, double frequency)
+{
+    juce::AudioBuffer<float> buffer (numChannels, numFrames);
+
+    for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = 0; i < numFrames; ++i)
+            buffer.setSample (ch, i, (float) (0.5 * std::sin (2.0 * juce::MathConstants<double>::pi * frequency * i / rate)));
+
+    return buffer;
+}
+
+juce::MemoryBlock floatWavWithSample (int numFrames, int badFrame, float badValue)
+{
+    std::vector<float> samples ((size_t) numFrames * 2, 0.25f);
+    samples[(size_t) badFrame * 2 + 1] = badValue;
+    return makeWavBytes (3, 2, 48000, 32, samples.data(), samples.size() * sizeof (float));
+}
+
+struct FakeReader : juce::AudioFormatReader
+{
+    FakeReader (unsigned int channels, double rate, juce::int64 length)
+        : AudioFormatReader (nullptr, "Fake")
     {
-        return (float) ((frame * 7 + channel * 13) % 200 - 100) / 128.0f;
+        numChannels = channels;
+        sampleRate = rate;
+        lengthInSamples = length;
     }
 
-    juce::AudioBuffer<float> makeTestSignal (int numChannels, int numFrames)
-    {
-        juce::AudioBuffer<float> buffer (numChannels, numFrames);
-
-        for (int ch = 0; ch < numChannels; ++ch)
-            for (int i = 0; i < numFrames; ++i)
-                buffer.setSample (ch, i, testSample (ch, i));
-
-        return buffer;
-    }
-
-    juce::AudioBuffer<float> makeSine (int numChannels, int numFrames, double rate, double frequency)
-    {
-        juce::AudioBuffer<float> buffer (numChannels, numFrames);
-
-        for (int ch = 0; ch < numChannels; ++ch)
-            for (int i = 0; i < numFrames; ++i)
-                buffer.setSample (ch, i, (float) (0.5 * std::sin (2.0 * juce::MathConstants<double>::pi * frequency * i / rate)));
-
-        return buffer;
-    }
-
-    juce::MemoryBlock floatWavWithSample (int numFrames, int badFrame, float badValue)
-    {
-        std::vector<float> samples ((size_t) numFrames * 2, 0.25f);
-        samples[(size_t) badFrame * 2 + 1] = badValue;
-        return makeWavBytes (3, 2, 48000, 32, samples.data(), samples.size() * sizeof (float));
-    }
-
-    struct FakeReader : juce::AudioFormatReader
-    {
-        FakeReader (unsigned int channels, double rate, juce::int64 length)
-            : AudioFormatReader (nullptr, "Fake")
-        {
-            numChannels = channels;
-            sampleRate = rate;
-            lengthInSamples = length;
-        }
-
-        bool readSamples (int* const*, int, int, juce::int64, int) override { return false; }
-    };
+    bool readSamples (int* const*, int, int, juce::int64, int) override { return false; }
+};
 } // namespace
 
 TEST (AudioFileReader, EveryFormatBitDepthAndChannelCountReadsBack)
@@ -378,7 +378,7 @@ TEST (AudioFileReader, NonFiniteSamplesInAFloatFileAreRefused)
         const auto file = temp.file (name);
         ASSERT_TRUE (writeBytes (file, floatWavWithSample (40000, 33000, value)));
         const auto expected = "The file \"" + juce::String (name) + "\" contains samples that are not finite numbers"
-                              " (NaN or infinity), the first at frame 33000 of channel 2.";
+                                                                    " (NaN or infinity), the first at frame 33000 of channel 2.";
 
         juce::AudioBuffer<double> buffer;
         juce::String error;
@@ -413,8 +413,8 @@ TEST (AudioFileReader, RangeReads)
 
     const Case cases[] = {
         { 0.25, 0.5, 12000, 24000 },
-        { -3.0, 0.1, 0, 4800 },    // a negative start counts as 0
-        { 0.75, 0.0, 36000, 12000 }, // no duration: to the end
+        { -3.0, 0.1, 0, 4800 },       // a negative start counts as 0
+        { 0.75, 0.0, 36000, 12000 },  // no duration: to the end
         { 0.75, 10.0, 36000, 12000 }, // cut at the end
     };
 
@@ -482,7 +482,7 @@ TEST (AudioFileReader, ReadsRunAtOnceFromSeveralThreads)
     for (size_t t = 0; t < mismatches.size(); ++t)
     {
         threads.emplace_back ([&, t]
-        {
+                              {
             juce::AudioBuffer<double> buffer;
             juce::String threadError;
 
@@ -495,8 +495,7 @@ TEST (AudioFileReader, ReadsRunAtOnceFromSeveralThreads)
                 for (int i = 0; i < buffer.getNumSamples(); ++i)
                     count += buffer.getSample (ch, i) != expected.getSample (ch, i) ? 1 : 0;
 
-            mismatches[t] = count;
-        });
+            mismatches[t] = count; });
     }
 
     for (auto& thread : threads)

@@ -24,7 +24,7 @@ struct TempFolder
     juce::File file (const juce::String& name) const { return folder.getChildFile (name); }
 
     juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("dunmoor-audio-test", "", false);
+                            .getChildFile ("dunmoor-audio-test-" + juce::Uuid().toString());
 };
 
 /** Writes the buffer through the framework's writer for the format ("wav", "aiff", "flac"). */
@@ -50,11 +50,11 @@ inline bool writeAudioFile (const juce::File& file,
         return false;
 
     std::unique_ptr<juce::AudioFormatWriter> writer (format->createWriterFor (stream.get(),
-                                                                             sampleRate,
-                                                                             (unsigned int) buffer.getNumChannels(),
-                                                                             bitsPerSample,
-                                                                             {},
-                                                                             0));
+                                                                              sampleRate,
+                                                                              (unsigned int) buffer.getNumChannels(),
+                                                                              bitsPerSample,
+                                                                              {},
+                                                                              0));
     if (writer == nullptr)
         return false;
 

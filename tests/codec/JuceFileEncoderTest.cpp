@@ -15,7 +15,7 @@ namespace
     struct TemporaryFolder
     {
         juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getNonexistentChildFile ("encoder-test", {}, false);
+                                .getChildFile ("encoder-test-" + juce::Uuid().toString());
 
         TemporaryFolder() { (void) folder.createDirectory(); }
         ~TemporaryFolder() { folder.deleteRecursively(); }

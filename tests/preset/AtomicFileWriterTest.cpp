@@ -9,7 +9,7 @@ namespace
     struct TemporaryFolder
     {
         juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getNonexistentChildFile ("atomic-writer-test", {}, false);
+                                .getChildFile ("atomic-writer-test-" + juce::Uuid().toString());
 
         TemporaryFolder() { (void) folder.createDirectory(); }
         ~TemporaryFolder() { folder.deleteRecursively(); }

@@ -11,7 +11,7 @@ namespace
     {
         TempFolder()
             : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                          .getNonexistentChildFile ("pathrules", "", false))
+                          .getChildFile ("pathrules-" + juce::Uuid().toString()))
         {
             EXPECT_TRUE (folder.createDirectory().wasOk());
         }

@@ -11,7 +11,7 @@ namespace dunmoor::test
 struct TemporaryFolder
 {
     juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("preset-test", {}, false);
+                            .getChildFile ("preset-test-" + juce::Uuid().toString());
 
     TemporaryFolder() { (void) folder.createDirectory(); }
     ~TemporaryFolder() { folder.deleteRecursively(); }

@@ -9,7 +9,7 @@ namespace
     struct TemporaryFolder
     {
         juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getNonexistentChildFile ("naming-test", {}, false);
+                                .getChildFile ("naming-test-" + juce::Uuid().toString());
 
         TemporaryFolder() { (void) folder.createDirectory(); }
         ~TemporaryFolder() { folder.deleteRecursively(); }

@@ -7,6 +7,7 @@
 #include <new>
 #include <sstream>
 
+#include "BufferMemory.h"
 #include "Resampler.h"
 #include "core/model/Types.h"
 
@@ -125,7 +126,7 @@ namespace
     juce::String notEnoughMemory (juce::int64 frames, int channels)
     {
         return "Not enough memory to read the audio (" + juce::String (frames) + " frames, "
-             + juce::String (channels) + " channels).";
+               + juce::String (channels) + " channels).";
     }
 
     // Widens a block of 32-bit samples into the 64-bit result; for float sources also tells
@@ -238,6 +239,7 @@ namespace
         {
             // Every sample is written below, so the result is not cleared first.
             juce::AudioBuffer<double> wide (numChannels, (int) count);
+            adviseLargeBuffer (wide);
 
             const int blockFrames = (int) std::min<juce::int64> (count, std::max (1024, 32768 / numChannels));
             juce::AudioBuffer<float> block (numChannels, blockFrames);
@@ -265,8 +267,8 @@ namespace
                             ++frame;
 
                         error = "The file \"" + file.getFileName() + "\" contains samples that are not finite numbers"
-                              + " (NaN or infinity), the first at frame " + juce::String (start + done + frame)
-                              + " of channel " + juce::String (ch + 1) + ".";
+                                + " (NaN or infinity), the first at frame " + juce::String (start + done + frame)
+                                + " of channel " + juce::String (ch + 1) + ".";
                         return false;
                     }
                 }
@@ -361,7 +363,7 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     if (present < reader.lengthInSamples)
     {
         error = "The file is truncated: its header announces " + juce::String (reader.lengthInSamples)
-              + " frames, but only " + juce::String (present) + " are present.";
+                + " frames, but only " + juce::String (present) + " are present.";
         return false;
     }
 
@@ -408,7 +410,7 @@ bool checkReaderLimits (const juce::AudioFormatReader& reader, juce::String& err
     if ((double) length / rate > maxAudioFileSeconds)
     {
         error = "The file is " + juce::String ((double) length / rate / 60.0, 1) + " minutes long, the limit is "
-              + juce::String ((int) (maxAudioFileSeconds / 60.0)) + " minutes.";
+                + juce::String ((int) (maxAudioFileSeconds / 60.0)) + " minutes.";
         return false;
     }
 
@@ -564,13 +566,14 @@ bool allocateRenderBuffer (juce::AudioBuffer<double>& buffer, int numChannels, j
         juce::AudioBuffer<double> fresh;
         fresh.clear();
         fresh.setSize (numChannels, (int) numFrames);
+        adviseLargeBuffer (fresh);
         buffer = std::move (fresh);
         return true;
     }
     catch (const std::bad_alloc&)
     {
         error = "Not enough memory for a render buffer of " + juce::String (numFrames) + " frames and "
-              + juce::String (numChannels) + " channels.";
+                + juce::String (numChannels) + " channels.";
         return false;
     }
 }

@@ -1,5 +1,7 @@
 #include "Resampler.h"
 
+#include "BufferMemory.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -143,25 +145,87 @@ namespace
         return cache;
     }
 
-    // The dot product of one kernel row with the input, in four independent sums so that the
-    // compiler can keep several multiply-adds in flight (and pair them into vector operations).
+    // The dot product of one kernel row with the input, in eight independent lanes (lane k takes
+    // taps k, k + 8, ...) added up in a fixed order at the end. The lanes keep many multiply-adds in
+    // flight and map onto vector registers of any width, and since every lane's sum runs in the
+    // same order whatever instructions the compiler picks, the result is the same on every machine.
     inline double dot (const double* c, const double* x, int count) noexcept
     {
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        double s[8] = { 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0 };
         int j = 0;
 
-        for (; j + 4 <= count; j += 4)
+        for (; j + 8 <= count; j += 8)
+            for (int k = 0; k < 8; ++k)
+                s[k] += c[j + k] * x[j + k];
+
+        for (int k = 0; j < count; ++j, ++k)
+            s[k] += c[j] * x[j];
+
+        return ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
+    }
+
+    // The conversion proper. On x86-64 with GCC or Clang it is also compiled for AVX2 and the
+    // loader picks the widest version the processor runs; both versions do the same arithmetic in
+    // the same order (no fused multiply-adds), so their results are identical.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && defined(__ELF__)
+    __attribute__ ((target_clones ("avx2", "default")))
+#endif
+    void convertFrames (const double* table,
+                        int halfWidth,
+                        int taps,
+                        int phases,
+                        double ratio,
+                        const double* const* inputs,
+                        int numChannels,
+                        juce::int64 inCount,
+                        double* const* outputs,
+                        juce::int64 outCount) noexcept
+    {
+        const double step = 1.0 / ratio;
+
+        // Interpolated coefficients of the current output frame, shared by every channel.
+        alignas (32) double c[2 * Resampler::maxWidenedHalfWidth];
+
+        for (juce::int64 i = 0; i < outCount; ++i)
         {
-            s0 += c[j] * x[j];
-            s1 += c[j + 1] * x[j + 1];
-            s2 += c[j + 2] * x[j + 2];
-            s3 += c[j + 3] * x[j + 3];
+            const double pos = (double) i * step;
+            const double baseD = std::floor (pos);
+            const auto base = (juce::int64) baseD;
+            const double f = (pos - baseD) * (double) phases;
+            const int p = juce::jlimit (0, phases - 1, (int) f);
+            const double mu = f - (double) p;
+
+            const juce::int64 first = base - halfWidth + 1;
+            const int j0 = (int) std::max<juce::int64> (0, -first);
+            const int j1 = (int) std::min<juce::int64> (taps, inCount - first);
+
+            if (j0 >= j1)
+            {
+                for (int ch = 0; ch < numChannels; ++ch)
+                    if (outputs[ch] != nullptr && inputs[ch] != nullptr)
+                        outputs[ch][i] = 0.0;
+
+                continue;
+            }
+
+            const double* rowA = table + (size_t) p * (size_t) taps;
+            const double* rowB = rowA + taps;
+            const double* coefficients = rowA;
+
+            // An output on a table row (every one of them for ratios like 2:1 or 1:4) takes the
+            // row as it is: interpolating with mu = 0 would give the same values.
+            if (mu != 0.0)
+            {
+                for (int j = j0; j < j1; ++j)
+                    c[j] = rowA[j] + (rowB[j] - rowA[j]) * mu;
+
+                coefficients = c;
+            }
+
+            for (int ch = 0; ch < numChannels; ++ch)
+                if (outputs[ch] != nullptr && inputs[ch] != nullptr)
+                    outputs[ch][i] = dot (coefficients + j0, inputs[ch] + first + j0, j1 - j0);
         }
-
-        for (; j < count; ++j)
-            s0 += c[j] * x[j];
-
-        return (s0 + s1) + (s2 + s3);
     }
 } // namespace
 
@@ -227,44 +291,7 @@ void Resampler::process (const double* const* inputs,
     if (! haveInput)
         return;
 
-    const double step = 1.0 / ratio;
-    const double* const tableData = table->data();
-
-    // Interpolated coefficients of the current output frame, shared by every channel.
-    alignas (32) double c[2 * maxWidenedHalfWidth];
-
-    for (juce::int64 i = 0; i < outCount; ++i)
-    {
-        const double pos = (double) i * step;
-        const double baseD = std::floor (pos);
-        const auto base = (juce::int64) baseD;
-        const double f = (pos - baseD) * (double) phases;
-        const int p = juce::jlimit (0, phases - 1, (int) f);
-        const double mu = f - (double) p;
-
-        const juce::int64 first = base - halfWidth + 1;
-        const int j0 = (int) std::max<juce::int64> (0, -first);
-        const int j1 = (int) std::min<juce::int64> (taps, inCount - first);
-
-        if (j0 >= j1)
-        {
-            for (int ch = 0; ch < numChannels; ++ch)
-                if (outputs[ch] != nullptr && inputs[ch] != nullptr)
-                    outputs[ch][i] = 0.0;
-
-            continue;
-        }
-
-        const double* rowA = tableData + (size_t) p * (size_t) taps;
-        const double* rowB = rowA + taps;
-
-        for (int j = j0; j < j1; ++j)
-            c[j] = rowA[j] + (rowB[j] - rowA[j]) * mu;
-
-        for (int ch = 0; ch < numChannels; ++ch)
-            if (outputs[ch] != nullptr && inputs[ch] != nullptr)
-                outputs[ch][i] = dot (c + j0, inputs[ch] + first + j0, j1 - j0);
-    }
+    convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, outputs, outCount);
 }
 
 juce::int64 getResampledLength (juce::int64 inputFrames, double sourceRate, double targetRate)
@@ -324,6 +351,7 @@ bool resampleBuffer (const juce::AudioBuffer<double>& source,
         // Every output sample is written by process(), so the buffer is not cleared first: clearing
         // would touch every page of a large buffer one more time for nothing.
         juce::AudioBuffer<double> converted (source.getNumChannels(), (int) outLength);
+        adviseLargeBuffer (converted);
         resampler.process (source.getArrayOfReadPointers(),
                            source.getNumChannels(),
                            source.getNumSamples(),

@@ -47,7 +47,10 @@ namespace
     {
     public:
         FirstSampleBuckets (WaveformOverview& o, juce::int64 frames)
-            : overview (o), numFrames (frames), numBuckets ((juce::int64) o.minimums.size()), touched (o.minimums.size(), 0)
+            : overview (o)
+            , numFrames (frames)
+            , numBuckets ((juce::int64) o.minimums.size())
+            , touched (o.minimums.size(), 0)
         {
         }
 

@@ -17,11 +17,11 @@ struct WaveformOverview
     std::vector<float> minimums;
     std::vector<float> maximums;
     double sampleRate = 0.0;
-    double duration = 0.0;                  // seconds, of the whole source
+    double duration = 0.0; // seconds, of the whole source
     int channelCount = 0;
-    float peak = 0.0f;                      // largest magnitude over all buckets
-    juce::int64 nearFullScaleCount = 0;     // samples of magnitude >= nearFullScale (whole-file form only)
-    int longestNearFullScaleRun = 0;        // longest run of them within one channel (whole-file form only)
+    float peak = 0.0f;                  // largest magnitude over all buckets
+    juce::int64 nearFullScaleCount = 0; // samples of magnitude >= nearFullScale (whole-file form only)
+    int longestNearFullScaleRun = 0;    // longest run of them within one channel (whole-file form only)
 
     static constexpr float nearFullScale = 0.99985f;
     static constexpr int maxBuckets = 20000;

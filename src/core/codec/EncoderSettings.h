@@ -17,6 +17,7 @@ struct EncoderSettings
     int mp3Kbps = 320;                              // only for describe() of a lossy codec
     DitherKind dither = DitherKind::tpdfShaped;
     uint64_t ditherSeed = 1;                        // 0: a random seed for every file
+    bool clampFloat = true;                         // float32 only: false keeps samples beyond full scale as they are
 
     /** One line such as "WAV 24bit 48kHz 2ch", "FLAC 16bit 44.1kHz 1ch" or "WAV 32bit float 96kHz 2ch". */
     juce::String describe() const;

@@ -105,9 +105,12 @@ namespace
         int shift;
     };
 
-    float narrowToFloat (double x) noexcept
+    float narrowToFloat (double x, bool clamp) noexcept
     {
-        return std::isnan (x) ? 0.0f : (float) juce::jlimit (-1.0, 1.0, x);
+        if (std::isnan (x))
+            return 0.0f;
+
+        return (float) (clamp ? juce::jlimit (-1.0, 1.0, x) : x);
     }
 } // namespace
 
@@ -261,7 +264,7 @@ bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
                 auto* dest = floats.data() + (size_t) ch * (size_t) blockFrames;
 
                 for (int i = 0; i < frames; ++i)
-                    dest[i] = narrowToFloat (wide[(size_t) i]);
+                    dest[i] = narrowToFloat (wide[(size_t) i], settings.clampFloat);
             }
             else
             {

@@ -1,0 +1,144 @@
+// Whole-file reads as the render does them for every track: 4 minutes of 24-bit stereo at 48 kHz
+// into 64-bit samples. Goal: under 0.3 s, with a peak memory near the 8 bytes per sample of the
+// result. The file is written once into a temporary folder and read from the page cache.
+//
+// peak_MB is the growth of the process's resident set while one read runs (Linux only: the
+// high-water mark is reset before the read), the result buffer included.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "core/audio/AudioFileReader.h"
+#include "core/audio/WaveformOverview.h"
+
+using namespace dunmoor;
+
+namespace
+{
+constexpr double rate = 48000.0;
+constexpr int frames = (int) (240.0 * rate);
+constexpr int channels = 2;
+
+struct TestFiles
+{
+    TestFiles()
+    {
+        folder.createDirectory();
+        write (wav, std::make_unique<juce::WavAudioFormat>());
+        write (flac, std::make_unique<juce::FlacAudioFormat>());
+    }
+
+    ~TestFiles()
+    {
+        folder.deleteRecursively();
+    }
+
+    static void write (const juce::File& file, std::unique_ptr<juce::AudioFormat> format)
+    {
+        auto stream = file.createOutputStream();
+        std::unique_ptr<juce::AudioFormatWriter> writer (format->createWriterFor (stream.get(), rate, channels, 24, {}, 0));
+        stream.release();
+
+        juce::AudioBuffer<float> block (channels, 48000);
+        juce::Random random (3);
+
+        for (int done = 0; done < frames; done += block.getNumSamples())
+        {
+            for (int ch = 0; ch < channels; ++ch)
+                for (int i = 0; i < block.getNumSamples(); ++i)
+                    block.setSample (ch, i, (float) (0.5 * std::sin ((done + i) * 0.013 * (ch + 1)) + 0.05 * (random.nextFloat() - 0.5f)));
+
+            writer->writeFromAudioSampleBuffer (block, 0, std::min (block.getNumSamples(), frames - done));
+        }
+    }
+
+    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("dunmoor-read-bench", "", false);
+    juce::File wav = folder.getChildFile ("four-minutes.wav");
+    juce::File flac = folder.getChildFile ("four-minutes.flac");
+};
+
+const TestFiles& files()
+{
+    static const TestFiles instance;
+    return instance;
+}
+
+juce::int64 statusValueKb (const char* key)
+{
+    const auto lines = juce::StringArray::fromLines (juce::File ("/proc/self/status").loadFileAsString());
+
+    for (const auto& line : lines)
+        if (line.startsWith (key))
+            return line.fromFirstOccurrenceOf (":", false, false).trim().getLargeIntValue();
+
+    return -1;
+}
+
+// Megabytes by which the resident set grew at its highest while fn ran; -1 where unknown.
+double peakGrowthMb (const std::function<void()>& fn)
+{
+    const auto before = statusValueKb ("VmRSS");
+
+    if (auto* f = std::fopen ("/proc/self/clear_refs", "w")) // "5" resets the high-water mark
+    {
+        std::fputs ("5", f);
+        std::fclose (f);
+    }
+
+    fn();
+    const auto peak = statusValueKb ("VmHWM");
+    return before < 0 || peak < 0 ? -1.0 : (double) (peak - before) / 1024.0;
+}
+
+void readWhole (benchmark::State& state, const juce::File& file, double targetRate)
+{
+    juce::String error;
+
+    for (auto _ : state)
+    {
+        juce::AudioBuffer<double> buffer;
+
+        if (! readAudioFile (file, targetRate, buffer, error))
+            state.SkipWithError (error.toRawUTF8());
+
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+
+    double resultSamples = 0.0;
+    const double growth = peakGrowthMb ([&]
+                                        {
+            juce::AudioBuffer<double> buffer;
+            (void) readAudioFile (file, targetRate, buffer, error);
+            resultSamples = (double) buffer.getNumSamples() * buffer.getNumChannels(); });
+
+    state.counters["peak_MB"] = growth;
+    state.counters["result_MB"] = resultSamples * 8.0 / (1024.0 * 1024.0);
+    state.counters["peak_bytes_per_sample"] = growth * 1024.0 * 1024.0 / resultSamples;
+}
+
+void wavAtOwnRate (benchmark::State& state) { readWhole (state, files().wav, 0.0); }
+void wavTo44100 (benchmark::State& state) { readWhole (state, files().wav, 44100.0); }
+void flacAtOwnRate (benchmark::State& state) { readWhole (state, files().flac, 0.0); }
+
+void wavOverview (benchmark::State& state)
+{
+    juce::String error;
+
+    for (auto _ : state)
+    {
+        auto overview = overviewFromFile (files().wav, 2000, error);
+        benchmark::DoNotOptimize (overview.peak);
+    }
+}
+} // namespace
+
+BENCHMARK (wavAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (2.0);
+BENCHMARK (wavTo44100)->Unit (benchmark::kMillisecond)->UseRealTime();
+BENCHMARK (flacAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime();
+BENCHMARK (wavOverview)->Unit (benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,169 @@
+// Import of a folder tree of 2048 small audio files (4 reels x 8 cues x 64 files, mostly WAV with
+// some AIFF and FLAC) into a session holding the default 16-stem schema: scan, cue grouping,
+// header probe of every file and the automatic assignment. Also the per-row lookups of the
+// pages over the full session. Run pinned to one core, e.g. `taskset -c 0 build/bench/ImportBench`.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include "core/model/BuiltInPresets.h"
+#include "core/session/Session.h"
+
+namespace
+{
+using namespace dunmoor;
+
+const char* const instruments[] = { "Violins", "Violas", "Celli", "Basses", "Horns", "Trumpets", "Trombones", "Tuba", "Flutes", "Oboes", "Clarinets", "Bassoons", "Harp", "Piano", "Celesta", "Timpani", "Taiko", "Snare", "Cymbals", "Choir", "Synth Pad", "Sub Bass", "Riser", "Whoosh", "Braam", "Drone", "Ostinato", "Arp", "Guitar", "Perc Loop", "Shaker", "Lead Vox" };
+const char* const details[] = { "Close", "Tree", "Surround", "Hi", "Lo", "Spicc", "Legato", "A" };
+
+bool writeFile (const juce::File& file, juce::AudioFormat& format, int bits)
+{
+    juce::AudioBuffer<float> buffer (2, 4800); // 0.1 s at 48 kHz
+    for (int i = 0; i < buffer.getNumSamples(); ++i)
+        buffer.setSample (0, i, 0.1f * (float) std::sin (0.05 * i)), buffer.setSample (1, i, 0.05f);
+
+    auto stream = file.createOutputStream();
+    if (stream == nullptr)
+        return false;
+
+    std::unique_ptr<juce::AudioFormatWriter> writer (format.createWriterFor (stream.get(), 48000.0, 2, bits, {}, 0));
+    if (writer == nullptr)
+        return false;
+
+    stream.release();
+    return writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples());
+}
+
+// The tree is written once per process and removed at exit.
+struct Tree
+{
+    Tree()
+    {
+        juce::WavAudioFormat wav;
+        juce::AiffAudioFormat aiff;
+        juce::FlacAudioFormat flac;
+        int n = 0;
+
+        for (int reel = 1; reel <= 4; ++reel)
+        {
+            for (int cue = 1; cue <= 8; ++cue)
+            {
+                const auto folder = root.getChildFile ("Reel " + juce::String (reel))
+                                        .getChildFile (juce::String (reel) + "m" + juce::String (cue).paddedLeft ('0', 2) + " Cue");
+                folder.createDirectory();
+
+                for (int i = 0; i < 64; ++i, ++n)
+                {
+                    const auto name = juce::String (reel) + "m" + juce::String (cue).paddedLeft ('0', 2) + "_"
+                                      + juce::String (instruments[i % 32]).replace (" ", "_") + "_" + details[(i / 32 + n) % 8];
+
+                    const auto kind = n % 20;
+                    const auto ok = kind < 15   ? writeFile (folder.getChildFile (name + ".wav"), wav, 24)
+                                    : kind < 18 ? writeFile (folder.getChildFile (name + ".aif"), aiff, 24)
+                                                : writeFile (folder.getChildFile (name + ".flac"), flac, 24);
+                    if (! ok)
+                        failed = true;
+                }
+            }
+        }
+    }
+
+    ~Tree() { root.deleteRecursively(); }
+
+    juce::File root = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("dunmoor-import-bench", "", false);
+    bool failed = false;
+};
+
+const Tree& tree()
+{
+    static Tree t;
+    return t;
+}
+
+void BM_ImportTree (benchmark::State& state)
+{
+    if (tree().failed)
+    {
+        state.SkipWithError ("could not write the test tree");
+        return;
+    }
+
+    const auto preset = makeHybridOrchestraExamplePreset();
+    int imported = 0;
+
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto session = std::make_unique<Session>();
+        session->setPreset (preset);
+        state.ResumeTiming();
+
+        const auto summary = session->importFiles ({ tree().root }, true);
+        imported = summary.imported;
+        benchmark::DoNotOptimize (summary);
+
+        state.PauseTiming();
+        session.reset();
+        state.ResumeTiming();
+    }
+
+    state.counters["imported"] = imported;
+    state.counters["files/s"] = benchmark::Counter ((double) imported, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK (BM_ImportTree)->Unit (benchmark::kMillisecond)->MinTime (3.0);
+
+struct ImportedSession
+{
+    ImportedSession()
+    {
+        session.setPreset (makeHybridOrchestraExamplePreset());
+        (void) session.importFiles ({ tree().root }, true);
+
+        for (const auto& track : session.getTracks())
+            ids.add (track.id);
+    }
+
+    Session session;
+    juce::StringArray ids;
+};
+
+// What a page does to refresh its rows: the track of each row by id, and its cue.
+void BM_TrackAndCueOfEveryRow (benchmark::State& state)
+{
+    ImportedSession imported;
+    const auto& session = imported.session;
+
+    for (auto _ : state)
+    {
+        size_t found = 0;
+        for (const auto& id : imported.ids)
+            if (const auto* track = session.findTrack (id))
+                found += session.findCue (track->cueKey) != nullptr;
+
+        benchmark::DoNotOptimize (found);
+    }
+
+    state.counters["rows"] = (double) imported.ids.size();
+}
+BENCHMARK (BM_TrackAndCueOfEveryRow)->Unit (benchmark::kMicrosecond);
+
+// A page asking for the cues with tracks once per row.
+void BM_CuesWithTracksForEveryRow (benchmark::State& state)
+{
+    ImportedSession imported;
+
+    for (auto _ : state)
+        for (int row = 0; row < imported.ids.size(); ++row)
+            benchmark::DoNotOptimize (imported.session.getCuesWithTracks());
+
+    state.counters["rows"] = (double) imported.ids.size();
+}
+BENCHMARK (BM_CuesWithTracksForEveryRow)->Unit (benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

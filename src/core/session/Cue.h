@@ -1,0 +1,29 @@
+#pragma once
+
+#include <map>
+
+#include "core/model/StemSchema.h"
+
+namespace dunmoor
+{
+
+/** One source folder of tracks: a piece of music delivered as one set of stems. */
+struct Cue
+{
+    juce::String key;              // stableIdFromText of the folder's full path
+    juce::String name;             // display name; also the cue's output folder and {cue} value
+    juce::File folder;             // the folder that holds the cue's audio files
+    juce::String relativeName;     // the folder's place below the import root, parts joined by "/"
+    bool included = true;          // ticked for delivery
+    double trimStartSeconds = 0.0; // leading-silence cut, never negative
+
+    /** Per-cue membership of alternative mixes: mix id -> member stem ids. A mix without an
+        entry uses its own member list. Keys compare exactly. */
+    std::map<juce::String, juce::StringArray> mixOverrides;
+
+    /** The member stem ids of the mix for this cue: the cue's override list for the mix's id
+        when there is one, else the mix's own members. */
+    juce::StringArray getAlternativeMixStems (const AlternativeMix& mix) const;
+};
+
+} // namespace dunmoor

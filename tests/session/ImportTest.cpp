@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include "SessionTestSupport.h"
+
+namespace dunmoor
+{
+namespace
+{
+    using namespace testing;
+
+    juce::StringArray relativeNamesOf (const Session& session)
+    {
+        juce::StringArray names;
+
+        for (const auto& cue : session.getCues())
+            names.add (cue.relativeName);
+
+        return names;
+    }
+
+    TEST (Import, ADroppedCueFolderOrOneOfItsFilesGivesOneCueNamedAfterTheFolder)
+    {
+        SessionTempFolder temp;
+        const auto cueFolder = temp.file ("Proj/Cue1");
+        writeTinyWav (cueFolder.getChildFile ("a.wav"));
+        writeTinyWav (cueFolder.getChildFile ("b.wav"));
+
+        for (const auto& dropped : { cueFolder, cueFolder.getChildFile ("a.wav") })
+        {
+            SCOPED_TRACE (dropped.getFullPathName());
+            Session session;
+            const auto summary = session.importFiles ({ dropped }, true);
+
+            EXPECT_EQ (summary.imported, dropped.isDirectory() ? 2 : 1);
+            ASSERT_EQ (session.getCues().size(), 1u);
+            EXPECT_EQ (session.getCues()[0].name, "Cue1");
+            EXPECT_EQ (session.getCues()[0].relativeName, "Cue1");
+            EXPECT_EQ (session.getCues()[0].folder, cueFolder);
+        }
+    }
+
+    TEST (Import, ADroppedFolderOfCueFolders)
+    {
+        SessionTempFolder temp;
+        const auto project = temp.file ("Proj");
+        writeTinyWav (project.getChildFile ("Reel1/Cue1/x.wav"));
+        writeTinyWav (project.getChildFile ("Cue2/y.wav"));
+
+        Session session;
+        RecordingListener listener (session);
+        EXPECT_EQ (session.importFiles ({ project }, false).toText(), "0 imported");
+        EXPECT_EQ (listener.take(), "tracks");
+        EXPECT_TRUE (session.getTracks().empty());
+
+        EXPECT_EQ (session.importFiles ({ project }, true).toText(), "2 imported");
+        EXPECT_EQ (listener.take(), "tracks,assignments");
+        EXPECT_EQ (relativeNamesOf (session), juce::StringArray ("Cue2", "Reel1/Cue1"));
+
+        // The same folder again: every file is already in the list and nothing is matched.
+        const auto again = session.importFiles ({ project }, true);
+        EXPECT_EQ (again.toText(), "0 imported, 2 already in the list");
+        EXPECT_EQ (listener.take(), "tracks");
+    }
+
+    TEST (Import, FilesAreFoundWhateverTheCaseOfTheirExtension)
+    {
+        SessionTempFolder temp;
+        writeTinyWav (temp.file ("Cue/Upper.WAV"));
+        writeTinyWav (temp.file ("Cue/Mixed.Flac"));
+        temp.file ("Cue/notes.txt").replaceWithText ("session notes");
+
+        Session session;
+        const auto summary = session.importFiles ({ temp.file ("Cue") }, false);
+        EXPECT_EQ (session.getTracks().size(), 2u); // the .txt is not an audio file of the folder
+        EXPECT_EQ (summary.imported, 2);            // WAV bytes under a .flac name are still read
+        EXPECT_EQ (session.getCues().at (0).relativeName, "Cue");
+    }
+
+    TEST (Import, AlreadySplitFilesAreSkipped)
+    {
+        struct Case
+        {
+            const char* name;
+            bool split;
+        };
+
+        const Case cases[] = {
+            { "Bass_splitted.wav", true },
+            { "Bass_splitted2.wav", true },
+            { "Bass_SPLITTED017.wav", true },
+            { "Bass_splitted_2.wav", false },
+            { "Bass_splitted.extra.wav", false },
+            { "splitted.wav", false },
+            { "Bass.wav", false },
+        };
+
+        SessionTempFolder temp;
+
+        for (const auto& c : cases)
+        {
+            EXPECT_EQ (isSplitFileName (juce::File ("/x").getChildFile (c.name)), c.split) << c.name;
+            writeTinyWav (temp.file ("Cue").getChildFile (c.name));
+        }
+
+        Session session;
+        const auto summary = session.importFiles ({ temp.file ("Cue"), temp.file ("Cue/Bass_splitted.wav") }, false);
+
+        EXPECT_EQ (summary.alreadySplit.joinIntoString (","), "Bass_splitted.wav,Bass_SPLITTED017.wav,Bass_splitted2.wav,Bass_splitted.wav");
+        EXPECT_EQ (summary.imported, 4);
+        EXPECT_EQ (summary.toText(), "4 imported, 4 already split");
+    }
+
+    TEST (Import, FoldersDeeperThanEightLevelsAreNotScanned)
+    {
+        SessionTempFolder temp;
+        auto folder = temp.file ("L0");
+
+        for (int level = 0; level <= 10; ++level)
+        {
+            writeTinyWav (folder.getChildFile ("track" + juce::String (level) + ".wav"));
+            folder = folder.getChildFile ("L" + juce::String (level + 1));
+        }
+
+        // A second branch reaching level 9 gives a message of its own.
+        writeTinyWav (temp.file ("L0/B1/B2/B3/B4/B5/B6/B7/B8/B9/deep.wav"));
+
+        Session session;
+        const auto summary = session.importFiles ({ temp.file ("L0") }, true);
+
+        EXPECT_EQ (summary.imported, 9); // levels 0 to 8
+        EXPECT_EQ (summary.messages.joinIntoString ("\n"), "Stopped scanning below 'B9': the folder tree is deeper than 8 levels.\n"
+                                                           "Stopped scanning below 'L9': the folder tree is deeper than 8 levels.");
+        EXPECT_NE (trackNamed (session, "track8.wav"), nullptr);
+        EXPECT_EQ (trackNamed (session, "track9.wav"), nullptr);
+        EXPECT_EQ (session.findCue (trackNamed (session, "track8.wav")->cueKey)->relativeName, "L0/L1/L2/L3/L4/L5/L6/L7/L8");
+    }
+
+    TEST (Import, AFolderLinkedBackIntoItsOwnTreeIsScannedOnce)
+    {
+        // Following such a link used to import the same files again under ever longer paths.
+        SessionTempFolder temp;
+        writeTinyWav (temp.file ("Cue/a.wav"));
+        writeTinyWav (temp.file ("Cue/Sub/b.wav"));
+        ASSERT_TRUE (juce::File::createSymbolicLink (temp.file ("Cue/Sub/Loop"), "..", false));
+        ASSERT_TRUE (temp.file ("Cue/Sub/Loop").isDirectory());
+
+        Session session;
+        const auto summary = session.importFiles ({ temp.file ("Cue") }, true);
+        EXPECT_EQ (summary.toText(), "2 imported");
+        EXPECT_TRUE (summary.messages.isEmpty());
+    }
+
+    TEST (Import, TheSessionHoldsAtMost2048Tracks)
+    {
+        SessionTempFolder temp;
+        const auto filler = temp.file ("Filler");
+        filler.createDirectory();
+
+        // Empty files are enough to fill the session: they are kept as unreadable tracks.
+        for (int i = 0; i < 2047; ++i)
+            ASSERT_TRUE (filler.getChildFile ("f" + juce::String (i) + ".wav").create());
+
+        Session session;
+        const auto first = session.importFiles ({ filler }, false);
+        ASSERT_EQ (first.unreadable, 2047);
+        EXPECT_EQ (first.messages[0], "f0.wav: The file is empty.");
+
+        for (auto* name : { "n1.wav", "n2.wav", "n3.wav" })
+            writeTinyWav (temp.file ("New").getChildFile (name));
+
+        RecordingListener listener (session);
+        const auto summary = session.importFiles ({ temp.file ("New") }, false);
+        EXPECT_EQ (summary.imported, 1);
+        EXPECT_EQ (summary.messages, juce::StringArray ("Stopped at the limit of 2048 tracks."));
+        EXPECT_EQ (session.getTracks().size(), 2048u);
+        EXPECT_EQ (listener.take(), "tracks,assignments");
+
+        // At the limit even files already present end the import with the message.
+        const auto atLimit = session.importFiles ({ filler }, false);
+        EXPECT_EQ (atLimit.toText(), "0 imported");
+        EXPECT_EQ (atLimit.messages, juce::StringArray ("Stopped at the limit of 2048 tracks."));
+    }
+
+    TEST (Import, UnreadableFilesAreKeptWithTheirError)
+    {
+        SessionTempFolder temp;
+        const auto notes = temp.file ("Cue/notes.txt");
+        notes.create();
+        notes.replaceWithText ("not audio");
+        const auto missing = temp.file ("Cue/missing.wav");
+
+        Session session;
+        RecordingListener listener (session);
+        const auto summary = session.importFiles ({ notes, missing }, false);
+
+        EXPECT_EQ (summary.toText(), "0 imported, 1 could not be read");
+        EXPECT_EQ (summary.messages, juce::StringArray ("'" + missing.getFullPathName() + "' is neither a file nor a folder.", "notes.txt: Not a readable audio file, or the format is not supported."));
+        EXPECT_EQ (listener.take(), "tracks"); // no automatic run for unreadable files alone
+
+        ASSERT_EQ (session.getTracks().size(), 1u);
+        const auto& track = session.getTracks()[0];
+        EXPECT_EQ (track.error, "Not a readable audio file, or the format is not supported.");
+        EXPECT_EQ (track.info.lengthInSamples, 0);
+        EXPECT_EQ (track.reason, "");
+        EXPECT_EQ (track.confidence, Confidence::unassigned);
+        EXPECT_EQ (session.countReadableTracks(), 0);
+        EXPECT_EQ (session.getUnassignedTracks().size(), 1u);
+        EXPECT_EQ (session.getCuesWithTracks().size(), 1u); // its cue exists all the same
+    }
+
+    TEST (Import, SampleRateAndChannelWarnings)
+    {
+        SessionTempFolder temp;
+        writeTinyWav (temp.file ("Cue/At44.wav"), 44100, 2);
+        writeTinyWav (temp.file ("Cue/At48.wav"), 48000, 2);
+        writeTinyWav (temp.file ("Cue/Surround.wav"), 48000, 6);
+        writeTinyWav (temp.file ("Cue/At96Quad.wav"), 96000, 4);
+
+        Session session;
+        session.importFiles ({ temp.file ("Cue") }, false);
+
+        EXPECT_EQ (trackNamed (session, "At44.wav")->warnings, juce::StringArray ("Sample rate is 44.1 kHz; it will be converted to 48.0 kHz."));
+        EXPECT_TRUE (trackNamed (session, "At48.wav")->warnings.isEmpty());
+        EXPECT_EQ (trackNamed (session, "Surround.wav")->warnings, juce::StringArray ("6 channels; check that the delivery expects this width."));
+        EXPECT_EQ (trackNamed (session, "At96Quad.wav")->warnings,
+                   juce::StringArray ("Sample rate is 96.0 kHz; it will be converted to 48.0 kHz.", "4 channels; check that the delivery expects this width."));
+
+        // Within half a hertz of the project rate there is nothing to say.
+        auto preset = makeEmptyPreset();
+        preset.exportSettings.masterSampleRate = 44100.3;
+        Session nearRate;
+        nearRate.setPreset (preset);
+        nearRate.importFiles ({ temp.file ("Cue/At44.wav") }, false);
+        EXPECT_TRUE (nearRate.getTracks().at (0).warnings.isEmpty());
+    }
+
+    TEST (Import, SummaryText)
+    {
+        struct Case
+        {
+            int imported, unreadable, alreadyInList, alreadySplit;
+            const char* text;
+        };
+
+        const Case cases[] = {
+            { 3, 0, 0, 0, "3 imported" },
+            { 0, 1, 5, 0, "0 imported, 5 already in the list, 1 could not be read" },
+            { 2, 3, 4, 2, "2 imported, 4 already in the list, 2 already split, 3 could not be read" },
+            { 0, 0, 0, 1, "0 imported, 1 already split" },
+        };
+
+        for (const auto& c : cases)
+        {
+            ImportSummary summary;
+            summary.imported = c.imported;
+            summary.unreadable = c.unreadable;
+            summary.alreadyInList = c.alreadyInList;
+
+            for (int i = 0; i < c.alreadySplit; ++i)
+                summary.alreadySplit.add ("x_splitted.wav");
+
+            EXPECT_EQ (summary.toText(), c.text);
+        }
+    }
+} // namespace
+} // namespace dunmoor
