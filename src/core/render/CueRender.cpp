@@ -1,10 +1,12 @@
 #include "CueRender.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <new>
 #include <set>
 
+#include "RenderWorkers.h"
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/LeadingSilence.h"
 #include "core/audio/Resampler.h"
@@ -21,6 +23,10 @@ namespace
     constexpr int overviewBucketsForFiles = 1400;
     constexpr int overviewBucketsForGatedTracks = 3000;
     constexpr int maxWrittenFormatEntries = 2;
+    constexpr int cancelPollMilliseconds = 5;
+
+    using SharedBuffer = std::shared_ptr<juce::AudioBuffer<double>>;
+    using ConstBuffer = std::shared_ptr<const juce::AudioBuffer<double>>;
 
     double peakOfMode (PeakMode mode, double samplePeak, double truePeak)
     {
@@ -55,12 +61,321 @@ namespace
 
         return false;
     }
+
+    int64_t bytesOfBuffer (int64_t channels, int64_t frames)
+    {
+        return std::max<int64_t> (0, channels) * std::max<int64_t> (0, frames) * (int64_t) sizeof (double);
+    }
+
+    /** How much memory a cue's buffers and the tracks read ahead may take together. A cue whose
+        own buffers need more still renders, reading one track at a time. */
+    int64_t memoryTargetBytes()
+    {
+        const auto physical = (int64_t) juce::SystemStats::getMemorySizeInMegabytes() * 1024 * 1024;
+        const int64_t target = (int64_t) 1400 * 1024 * 1024;
+        return physical > 0 ? std::min (target, physical / 4) : target;
+    }
+
+    //==========================================================================
+    /** One track read by a worker: the file, its converted and gated audio, or why not. The
+        worker writes the results before its task is marked done; the render thread reads them
+        only after that. */
+    struct TrackRead
+    {
+        juce::File file;
+        int64_t estimatedBytes = 0;
+        std::shared_ptr<RenderTask> task;
+
+        bool ok = false;
+        juce::String error;
+        juce::AudioBuffer<double> audio;
+        SilenceGateReport gate;
+        WaveformOverview overview;
+    };
+
+    struct ReadSettings
+    {
+        double sampleRate = 48000.0;
+        int maxChannels = 2;
+        SilenceGateSettings gate;
+        bool gatedOverview = false;     // the summing pass reports gated tracks with an overview
+    };
+
+    void performRead (TrackRead& read, const ReadSettings& settings, const std::atomic<bool>& abandon)
+    {
+        if (abandon.load())
+            return;
+
+        try
+        {
+            if (! readAudioFile (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames))
+                return;
+
+            // Too many channels: the render thread refuses the track with its own message.
+            if (read.audio.getNumChannels() <= settings.maxChannels)
+            {
+                read.gate = applySilenceGate (read.audio, settings.sampleRate, settings.gate);
+
+                if (settings.gate.enabled && settings.gatedOverview)
+                    read.overview = overviewFromBuffer (read.audio, settings.sampleRate, overviewBucketsForGatedTracks);
+            }
+
+            read.ok = true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            read.audio = {};
+            read.ok = false;
+            read.error = "There is not enough memory to read the file.";
+        }
+    }
+
+    /** The memory a read will hold at its peak: the file at its own rate and, while it is
+        converted, the result at the project rate. */
+    int64_t estimateReadBytes (const juce::File& file, double projectRate)
+    {
+        AudioFileInfo info;
+        juce::String error;
+
+        if (! probeAudioFile (file, info, error))
+            return 0;
+
+        auto bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
+
+        if (std::abs (info.sampleRate - projectRate) > 0.5)
+            bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
+
+        return bytes;
+    }
+
+    /**
+        Reads the tracks of a pass in order, ahead of the render thread, on the workers: as many
+        at once as there are workers and the memory budget allows (always at least one). The
+        render thread takes them one by one in the same order, so everything it does with them
+        (summing, messages, reports) happens exactly as if it had read them itself. Without
+        worker threads each track is read when it is taken.
+    */
+    class TrackPrefetcher
+    {
+    public:
+        TrackPrefetcher (RenderWorkers& workersToUse, std::vector<juce::File> files, ReadSettings settingsToUse, int64_t budgetBytes)
+            : workers (workersToUse)
+            , settings (std::make_shared<ReadSettings> (std::move (settingsToUse)))
+            , abandon (std::make_shared<std::atomic<bool>> (false))
+            , budget (budgetBytes)
+            , maxInFlight (std::max (1, workers.getNumThreads()))
+        {
+            for (auto& file : files)
+            {
+                auto read = std::make_shared<TrackRead>();
+                read->file = std::move (file);
+                reads.push_back (std::move (read));
+            }
+
+            if (workers.getNumThreads() > 0)
+                launchMore();
+        }
+
+        ~TrackPrefetcher()
+        {
+            // Reads not started yet are dropped; reads under way finish, since their buffers are theirs.
+            abandon->store (true);
+
+            for (auto& read : reads)
+                if (read != nullptr && read->task != nullptr)
+                    read->task->wait();
+        }
+
+        /** Track k of the pass (taken in order); nullptr when the cue was cancelled meanwhile. */
+        std::shared_ptr<TrackRead> take (size_t k, CueRenderContext& context)
+        {
+            jassert (k < reads.size() && reads[k] != nullptr);
+            auto read = reads[k];
+
+            if (read->task == nullptr)
+                launchMore();
+
+            jassert (read->task != nullptr);
+
+            // The wait is where the render thread spends a long read: it keeps asking for a cancel.
+            while (! read->task->waitFor (cancelPollMilliseconds))
+                if (context.isCancelled())
+                    return nullptr;
+
+            return read;
+        }
+
+        /** Frees track k's memory and starts further reads. */
+        void release (size_t k)
+        {
+            if (k < reads.size() && reads[k] != nullptr)
+            {
+                if (reads[k]->task != nullptr)
+                {
+                    bytesInFlight -= reads[k]->estimatedBytes;
+                    --countInFlight;
+                }
+
+                reads[k] = nullptr;
+            }
+
+            if (workers.getNumThreads() > 0)
+                launchMore();
+        }
+
+    private:
+        void launchMore()
+        {
+            while (nextToLaunch < reads.size())
+            {
+                auto& read = reads[nextToLaunch];
+
+                if (read == nullptr)
+                {
+                    ++nextToLaunch;
+                    continue;
+                }
+
+                if (read->estimatedBytes == 0)
+                    read->estimatedBytes = estimateReadBytes (read->file, settings->sampleRate);
+
+                const bool fits = countInFlight == 0 || (countInFlight < maxInFlight && bytesInFlight + read->estimatedBytes <= budget);
+
+                if (! fits)
+                    return;
+
+                // Inline (no worker threads): one read, when it is taken.
+                if (workers.getNumThreads() == 0 && countInFlight > 0)
+                    return;
+
+                auto sharedSettings = settings;
+                auto sharedAbandon = abandon;
+                auto target = read;
+                read->task = workers.run ([target, sharedSettings, sharedAbandon] { performRead (*target, *sharedSettings, *sharedAbandon); });
+                bytesInFlight += read->estimatedBytes;
+                ++countInFlight;
+                ++nextToLaunch;
+            }
+        }
+
+        RenderWorkers& workers;
+        std::shared_ptr<const ReadSettings> settings;
+        std::shared_ptr<std::atomic<bool>> abandon;
+        std::vector<std::shared_ptr<TrackRead>> reads;
+        size_t nextToLaunch = 0;
+        int64_t budget = 0;
+        int64_t bytesInFlight = 0;
+        int countInFlight = 0;
+        int maxInFlight = 1;
+    };
+
+    //==========================================================================
+    /** One format entry of an item being written. */
+    struct EncodeJob
+    {
+        int ordinal = 1;
+        juce::File file;
+        EncoderSettings settings;
+        std::unique_ptr<AudioEncoder> encoder;
+        bool convert = false;           // written at another rate than the project's
+        juce::StringArray warnings;     // added to the cue when this entry is recorded
+        WrittenFile written;
+        ReconstructionCandidate candidate;
+
+        bool attempted = false;
+        bool ok = false;
+        juce::String error;
+    };
+
+    /** An item whose files are being encoded: its entries are written one after another, the
+        second only when the first succeeded, exactly as the render thread would. */
+    struct PendingWrite
+    {
+        ConstBuffer buffer;
+        double projectRate = 48000.0;
+        juce::String displayName;
+        std::vector<EncodeJob> jobs;
+        WaveformOverview overview;
+        std::shared_ptr<RenderTask> task;
+
+        // An entry that could not be prepared stops the cue once the entries before it are written.
+        bool stopAfterJobs = false;
+        juce::String stopError;         // empty for a cancel
+        juce::StringArray stopWarnings;
+    };
+
+    void performWrite (PendingWrite& pending)
+    {
+        try
+        {
+            pending.overview = overviewFromBuffer (*pending.buffer, pending.projectRate, overviewBucketsForFiles);
+
+            // Converted copies of the item, one per output rate (in whole hertz).
+            std::map<juce::int64, juce::AudioBuffer<double>> converted;
+
+            for (auto& job : pending.jobs)
+            {
+                job.attempted = true;
+                const juce::AudioBuffer<double>* audio = pending.buffer.get();
+
+                if (job.convert)
+                {
+                    const auto key = (juce::int64) std::llround (job.settings.sampleRate);
+                    auto found = converted.find (key);
+
+                    if (found == converted.end())
+                    {
+                        juce::AudioBuffer<double> result;
+                        juce::String error;
+
+                        if (! resampleBuffer (*pending.buffer, pending.projectRate, job.settings.sampleRate, result, error))
+                        {
+                            job.error = pending.displayName + ": " + error;
+                            return;
+                        }
+
+                        found = converted.emplace (key, std::move (result)).first;
+                    }
+
+                    audio = &found->second;
+                }
+
+                job.settings.numChannels = audio->getNumChannels();
+                juce::String error;
+
+                if (! job.encoder->encode (*audio, job.file, job.settings, error))
+                {
+                    job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + error;
+                    return;
+                }
+
+                job.ok = true;
+                job.written.fileSize = job.file.getSize();
+            }
+        }
+        catch (const std::bad_alloc&)
+        {
+            for (auto& job : pending.jobs)
+            {
+                if (job.attempted && ! job.ok && job.error.isEmpty())
+                    job.error = "There is not enough memory to write " + pending.displayName + ".";
+
+                if (job.attempted && ! job.ok)
+                    break;
+            }
+        }
+    }
 } // namespace
 
 //==============================================================================
 struct CueRenderContext::Internals
 {
-    juce::AudioBuffer<double> stemBuffer;   // one stem at a time, reused for every stem
+    std::unique_ptr<RenderWorkers> workers;
+
+    juce::AudioBuffer<double> stemBuffer;   // the summing pass's one stem at a time
+    std::vector<SharedBuffer> spareBuffers; // the writing pass's stem buffers, reused once free
+    bool asyncWrites = false;
+    std::unique_ptr<PendingWrite> pending;
 
     /** One alternative mix, summed while its member stems are written. Members are added in
         the order of the mix's member list, as a sum made at the end would add them, so the
@@ -76,11 +391,25 @@ struct CueRenderContext::Internals
 
     std::vector<MixSum> mixSums;
     std::set<juce::String> passedStems;     // stems whose turn in the write pass is over
-    std::map<juce::String, std::shared_ptr<const juce::AudioBuffer<double>>> heldStems;   // finished members an earlier member still waits for
+    std::map<juce::String, ConstBuffer> heldStems;   // finished members an earlier member still waits for
+
+    RenderWorkers& getWorkers (int requested)
+    {
+        if (workers == nullptr)
+            workers = std::make_unique<RenderWorkers> (requested < 0 ? RenderWorkers::getDefaultThreadCount() : requested);
+
+        return *workers;
+    }
 
     void release()
     {
+        if (pending != nullptr && pending->task != nullptr)
+            pending->task->wait();
+
+        pending.reset();
+        workers.reset();
         stemBuffer = {};
+        spareBuffers.clear();
         mixSums.clear();
         passedStems.clear();
         heldStems.clear();
@@ -95,7 +424,12 @@ CueRenderContext::CueRenderContext (const RenderRequest& requestToUse, RenderCan
 {
 }
 
-CueRenderContext::~CueRenderContext() = default;
+CueRenderContext::~CueRenderContext()
+{
+    // Nothing may still be writing into files or buffers once the context is gone.
+    if (internals != nullptr && internals->pending != nullptr && internals->pending->task != nullptr)
+        internals->pending->task->wait();
+}
 
 bool CueRenderContext::isCancelled()
 {
@@ -119,38 +453,68 @@ void CueRenderContext::addWarningOnce (const juce::String& text)
 //==============================================================================
 namespace
 {
-    /** Reads, converts, gates and sums the plan's tracks into buffer (already sized and cleared).
-        In the summing pass, gated tracks are reported. */
-    bool readStemTracks (CueRenderContext& context, const StemPlan& plan, StemReport& stemReport, juce::AudioBuffer<double>& buffer, bool summingPass)
+    /** What went wrong while reading a stem's tracks, told to the cue by the caller. */
+    struct ReadFailure
+    {
+        juce::String stemMessage;   // for the stem report
+        juce::String cueMessage;    // for the cue's errors
+        bool cancelled = false;
+    };
+
+    void addFailure (CueRenderContext& context, StemReport& stemReport, const ReadFailure& failure)
+    {
+        if (failure.cancelled)
+            return;
+
+        stemReport.errors.add (failure.stemMessage);
+        context.report.errors.add (failure.cueMessage);
+    }
+
+    /** Sums the plan's tracks (taken from the prefetcher from position first on) into buffer,
+        which is sized and cleared. In the summing pass, gated tracks are reported. */
+    bool sumStemTracks (CueRenderContext& context,
+                        const StemPlan& plan,
+                        TrackPrefetcher& reads,
+                        size_t first,
+                        juce::AudioBuffer<double>& buffer,
+                        bool summingPass,
+                        ReadFailure& failure)
     {
         const auto& request = context.request;
         const auto& gate = request.preset.exportSettings.silenceGate;
         auto& report = context.report;
 
-        for (const auto& file : plan.tracks)
+        for (size_t t = 0; t < plan.tracks.size(); ++t)
         {
+            const auto& file = plan.tracks[t];
+
             if (context.isCancelled())
-                return false;
-
-            juce::AudioBuffer<double> track;
-            juce::String error;
-
-            if (! readAudioFile (file, request.sampleRate, track, error, maxReadFrames))
             {
-                stemReport.errors.add (file.getFileName() + ": " + error);
-                report.errors.add (plan.name + ": " + file.getFileName() + ": " + error);
+                failure.cancelled = true;
                 return false;
             }
 
-            if (track.getNumChannels() > request.numChannels)
+            const auto read = reads.take (first + t, context);
+
+            if (read == nullptr)
             {
-                const auto text = file.getFileName() + " has more channels than the project.";
-                stemReport.errors.add (text);
-                report.errors.add (plan.name + ": " + text);
+                failure.cancelled = true;
                 return false;
             }
 
-            const auto gateReport = applySilenceGate (track, request.sampleRate, gate);
+            if (! read->ok)
+            {
+                failure.stemMessage = file.getFileName() + ": " + read->error;
+                failure.cueMessage = plan.name + ": " + failure.stemMessage;
+                return false;
+            }
+
+            if (read->audio.getNumChannels() > request.numChannels)
+            {
+                failure.stemMessage = file.getFileName() + " has more channels than the project.";
+                failure.cueMessage = plan.name + ": " + failure.stemMessage;
+                return false;
+            }
 
             if (gate.enabled && summingPass)
             {
@@ -158,46 +522,84 @@ namespace
                 gated.sourceFile = file.getFullPathName();
                 gated.fileName = file.getFileName();
                 gated.stemName = plan.name;
-                gated.regionCount = gateReport.regionCount;
-                gated.gatedSeconds = request.sampleRate > 0.0 ? (double) gateReport.gatedSamples / request.sampleRate : 0.0;
-                gated.lengthSeconds = request.sampleRate > 0.0 ? (double) track.getNumSamples() / request.sampleRate : 0.0;
-                gated.wholeFileSilent = gateReport.wholeFileSilent;
-                gated.regions = gateReport.regions;
-                gated.overview = overviewFromBuffer (track, request.sampleRate, overviewBucketsForGatedTracks);
+                gated.regionCount = read->gate.regionCount;
+                gated.gatedSeconds = request.sampleRate > 0.0 ? (double) read->gate.gatedSamples / request.sampleRate : 0.0;
+                gated.lengthSeconds = request.sampleRate > 0.0 ? (double) read->audio.getNumSamples() / request.sampleRate : 0.0;
+                gated.wholeFileSilent = read->gate.wholeFileSilent;
+                gated.regions = std::move (read->gate.regions);
+                gated.overview = std::move (read->overview);
                 report.gatedTracks.push_back (std::move (gated));
 
-                if (gateReport.wholeFileSilent)
+                if (read->gate.wholeFileSilent)
                     report.warnings.add ("'" + file.getFileName() + "' was below the silence threshold from start to finish and is now digital silence.");
             }
 
-            addBufferTo (buffer, track);
+            addBufferTo (buffer, read->audio);
+            reads.release (first + t);
         }
 
         return true;
     }
 
-    /** Sizes the reusable stem buffer to frames and clears it. */
-    bool prepareStemBuffer (CueRenderContext& context, int64_t frames, juce::String& error)
+    std::vector<juce::File> tracksOfPass (const RenderRequest& request)
     {
-        auto& buffer = context.internals->stemBuffer;
-        const auto numChannels = context.request.numChannels;
+        std::vector<juce::File> files;
 
-        if (buffer.getNumChannels() == numChannels && (int64_t) buffer.getNumSamples() >= frames)
+        for (const auto& plan : request.stems)
+            files.insert (files.end(), plan.tracks.begin(), plan.tracks.end());
+
+        return files;
+    }
+
+    ReadSettings readSettingsFor (const RenderRequest& request, bool summingPass)
+    {
+        ReadSettings settings;
+        settings.sampleRate = request.sampleRate;
+        settings.maxChannels = request.numChannels;
+        settings.gate = request.preset.exportSettings.silenceGate;
+        settings.gatedOverview = summingPass;
+        return settings;
+    }
+
+    /** Sizes the reusable buffer to frames and clears it, keeping its memory when it can. */
+    bool prepareBuffer (juce::AudioBuffer<double>& buffer, int numChannels, int64_t frames, juce::String& error)
+    {
+        if (buffer.getNumChannels() == numChannels && buffer.getNumSamples() > 0
+            && (int64_t) buffer.getNumSamples() >= frames && frames > 0)
         {
             buffer.setSize (numChannels, (int) frames, false, false, true);
             buffer.clear();
             return true;
         }
 
-        // Give back the old block before asking for a bigger one.
+        // Give back the old block before asking for another.
         buffer = {};
         return allocateRenderBuffer (buffer, numChannels, frames, error);
     }
 
-    void appendStemError (CueRenderContext& context, StemReport& stemReport, const juce::String& message)
+    /** A cleared stem buffer of the writing pass: a spare one no one holds any more, or a new one. */
+    SharedBuffer obtainStemBuffer (CueRenderContext& context, int64_t frames, juce::String& error)
     {
-        stemReport.errors.add (message);
-        context.report.errors.add (stemReport.name + ": " + message);
+        auto& spares = context.internals->spareBuffers;
+
+        for (auto& spare : spares)
+        {
+            if (spare.use_count() == 1)
+            {
+                if (! prepareBuffer (*spare, context.request.numChannels, frames, error))
+                    return {};
+
+                return spare;
+            }
+        }
+
+        auto fresh = std::make_shared<juce::AudioBuffer<double>>();
+
+        if (! allocateRenderBuffer (*fresh, context.request.numChannels, frames, error))
+            return {};
+
+        spares.push_back (fresh);
+        return fresh;
     }
 
     void assignStemNumbers (CueRenderContext& context)
@@ -232,9 +634,8 @@ namespace
     }
 
     /** The folder an item of this kind goes to for the format entry, created when needed. */
-    bool createOutputSubFolder (CueRenderContext& context, const OutputFormat& entry, int kind, juce::File& folder)
+    bool createOutputSubFolder (const RenderRequest& request, const OutputFormat& entry, int kind, juce::File& folder, juce::String& error)
     {
-        const auto& request = context.request;
         juce::StringArray parts;
 
         if (entry.subFolder.trim().isNotEmpty())
@@ -255,7 +656,7 @@ namespace
 
         if (! buildSubFolderPath (request.outputFolder, joined, folder))
         {
-            context.report.errors.add ("The sub-folder '" + joined + "' is not a valid relative path.");
+            error = "The sub-folder '" + joined + "' is not a valid relative path.";
             return false;
         }
 
@@ -266,7 +667,7 @@ namespace
             if (result.failed() || ! folder.isDirectory())
             {
                 const auto reason = result.failed() ? result.getErrorMessage() : juce::String ("a file is in the way");
-                context.report.errors.add ("Could not create '" + folder.getFullPathName() + "': " + reason);
+                error = "Could not create '" + folder.getFullPathName() + "': " + reason;
                 return false;
             }
         }
@@ -276,7 +677,7 @@ namespace
 
     /** Adds a finished member stem to every alternative mix waiting for it, in member-list
         order; holds it only while an earlier member of some mix is still to come. */
-    bool collectMixMembers (CueRenderContext& context, const juce::String& stemId, std::shared_ptr<const juce::AudioBuffer<double>> finished)
+    bool collectMixMembers (CueRenderContext& context, const juce::String& stemId, ConstBuffer finished, juce::String& error)
     {
         auto& in = *context.internals;
         in.passedStems.insert (stemId);
@@ -303,11 +704,9 @@ namespace
                 {
                     if (! mixSum.allocated)
                     {
-                        juce::String error;
-
                         if (! allocateRenderBuffer (mixSum.sum, context.request.numChannels, context.renderedLength, error))
                         {
-                            context.report.errors.add (mixSum.mix->name + ": " + error);
+                            error = mixSum.mix->name + ": " + error;
                             return false;
                         }
 
@@ -336,6 +735,17 @@ namespace
 
         return true;
     }
+
+    /** Ends the writing pass: a write still under way is finished and recorded first, and only
+        when it succeeded do the messages of what stopped the pass count (had the files been
+        written one after another, its failure would have stopped the cue before). */
+    bool stopWriting (CueRenderContext& context, const std::function<void()>& addMessages = {})
+    {
+        if (settlePendingWrites (context) && addMessages != nullptr)
+            addMessages();
+
+        return false;
+    }
 } // namespace
 
 //==============================================================================
@@ -344,6 +754,7 @@ bool sumAndMeasure (CueRenderContext& context)
     const auto& request = context.request;
     const auto& settings = request.preset.exportSettings;
     auto& report = context.report;
+    auto& in = *context.internals;
     juce::String error;
 
     if (! allocateRenderBuffer (context.mix, request.numChannels, request.lengthInFrames, error))
@@ -352,7 +763,12 @@ bool sumAndMeasure (CueRenderContext& context)
         return false;
     }
 
+    auto& workers = in.getWorkers (context.workerThreads);
+    const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+    TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, true), memoryTargetBytes() - 2 * bufferBytes);
+
     const auto n = std::max<size_t> (1, request.stems.size());
+    size_t firstTrack = 0;
 
     for (size_t i = 0; i < request.stems.size(); ++i)
     {
@@ -378,34 +794,37 @@ bool sumAndMeasure (CueRenderContext& context)
             continue;
         }
 
-        if (! prepareStemBuffer (context, request.lengthInFrames, error))
+        if (! prepareBuffer (in.stemBuffer, request.numChannels, request.lengthInFrames, error))
         {
-            appendStemError (context, stemReport, error);
+            addFailure (context, stemReport, { error, plan.name + ": " + error, false });
             report.stems.push_back (std::move (stemReport));
             return false;
         }
 
-        auto& stem = context.internals->stemBuffer;
+        ReadFailure failure;
 
-        if (! readStemTracks (context, plan, stemReport, stem, true))
+        if (! sumStemTracks (context, plan, reads, firstTrack, in.stemBuffer, true, failure))
         {
+            addFailure (context, stemReport, failure);
             report.stems.push_back (std::move (stemReport));
             return false;
         }
 
-        const auto peak = measureSamplePeak (stem);
+        firstTrack += plan.tracks.size();
+
+        const auto peak = measureSamplePeak (in.stemBuffer);
         stemReport.peakDb = gainToDecibels (peak);
         stemReport.isDigitalSilence = peak == 0.0;
 
         if (stemReport.isDigitalSilence)
             report.warnings.add ("Stem '" + plan.name + "' has tracks assigned but is digital silence.");
 
-        addBufferTo (context.mix, stem);
+        addBufferTo (context.mix, in.stemBuffer);
         report.stems.push_back (std::move (stemReport));
     }
 
     // The stem buffer's memory is not needed again until writing.
-    context.internals->stemBuffer = {};
+    in.stemBuffer = {};
 
     if (context.isCancelled())
         return false;
@@ -473,22 +892,70 @@ bool sumAndMeasure (CueRenderContext& context)
 }
 
 //==============================================================================
+bool settlePendingWrites (CueRenderContext& context)
+{
+    auto& in = *context.internals;
+
+    if (in.pending == nullptr)
+        return true;
+
+    // A file being encoded is always finished, cancel or not.
+    if (in.pending->task != nullptr)
+        in.pending->task->wait();
+
+    const auto pending = std::move (in.pending);
+    auto& report = context.report;
+
+    for (auto& job : pending->jobs)
+    {
+        for (const auto& warning : job.warnings)
+            context.addWarningOnce (warning);
+
+        if (! job.ok)
+        {
+            report.errors.add (job.error.isNotEmpty() ? job.error : "Could not write " + pending->displayName + ".");
+            return false;
+        }
+
+        job.written.overview = pending->overview;
+        report.files.push_back (std::move (job.written));
+        context.candidates.push_back (job.candidate);
+    }
+
+    if (pending->stopAfterJobs)
+    {
+        for (const auto& warning : pending->stopWarnings)
+            context.addWarningOnce (warning);
+
+        if (pending->stopError.isNotEmpty())
+            report.errors.add (pending->stopError);
+
+        return false;
+    }
+
+    return true;
+}
+
 bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
 {
+    if (! settlePendingWrites (context))
+        return false;
+
     const auto& request = context.request;
     const auto& preset = request.preset;
     const auto& settings = preset.exportSettings;
-    auto& report = context.report;
-    const auto& audio = *item.buffer;
+    auto& in = *context.internals;
 
-    const auto overview = overviewFromBuffer (audio, request.sampleRate, overviewBucketsForFiles);
-
-    // Converted copies of the item, one per output rate (in whole hertz).
-    std::map<juce::int64, juce::AudioBuffer<double>> converted;
+    auto pending = std::make_unique<PendingWrite>();
+    pending->buffer = item.buffer;
+    pending->projectRate = request.sampleRate;
+    pending->displayName = item.displayName;
 
     const auto entries = std::min<size_t> (maxWrittenFormatEntries, settings.formats.size());
 
-    for (size_t e = 0; e < entries; ++e)
+    // Everything that decides names and may refuse is done here, in order; only encoding is left
+    // to the task.
+    for (size_t e = 0; e < entries && ! pending->stopAfterJobs; ++e)
     {
         const auto& entry = settings.formats[e];
         const int ordinal = (int) e + 1;
@@ -496,50 +963,42 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         if (! entry.enabled)
             continue;
 
+        juce::StringArray warnings;
+
+        auto stop = [&] (const juce::String& error)
+        {
+            pending->stopAfterJobs = true;
+            pending->stopError = error;
+            pending->stopWarnings = warnings;
+        };
+
         if (context.isCancelled())
-            return false;
+        {
+            stop ({});
+            break;
+        }
 
         if (! isCodecAvailable (entry.codec))
         {
-            report.errors.add (describeCodecAvailability (entry.codec));
-            return false;
+            stop (describeCodecAvailability (entry.codec));
+            break;
         }
 
         const double wanted = entry.sampleRate > 0.0 ? entry.sampleRate : request.sampleRate;
         const double rate = bestOutputSampleRate (entry.codec, wanted);
 
         if (std::abs (rate - wanted) > 0.5)
-            context.addWarningOnce (codecToString (entry.codec).toUpperCase() + " cannot store " + kilohertzText (wanted)
-                                    + " kHz; written at " + kilohertzText (rate) + " kHz instead.");
-
-        const juce::AudioBuffer<double>* toWrite = &audio;
-
-        if (std::abs (rate - request.sampleRate) > 0.5)
-        {
-            const auto key = (juce::int64) std::llround (rate);
-            auto found = converted.find (key);
-
-            if (found == converted.end())
-            {
-                juce::AudioBuffer<double> result;
-                juce::String error;
-
-                if (! resampleBuffer (audio, request.sampleRate, rate, result, error))
-                {
-                    report.errors.add (item.displayName + ": " + error);
-                    return false;
-                }
-
-                found = converted.emplace (key, std::move (result)).first;
-            }
-
-            toWrite = &found->second;
-        }
+            warnings.add (codecToString (entry.codec).toUpperCase() + " cannot store " + kilohertzText (wanted)
+                          + " kHz; written at " + kilohertzText (rate) + " kHz instead.");
 
         juce::File folder;
+        juce::String error;
 
-        if (! createOutputSubFolder (context, entry, item.kind, folder))
-            return false;
+        if (! createOutputSubFolder (request, entry, item.kind, folder, error))
+        {
+            stop (error);
+            break;
+        }
 
         NamingContext naming;
         naming.publisher = preset.metadata.publisher;
@@ -560,79 +1019,90 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         const auto name = buildOutputFileName (item.namingTemplate, naming, settings.naming, &unknownTokens);
 
         for (const auto& token : unknownTokens)
-            context.addWarningOnce ("Unknown naming token " + token + " was ignored.");
+            warnings.add ("Unknown naming token " + token + " was ignored.");
 
         // Joined literally: a name may start with characters a path parser would read specially.
         auto file = juce::File (folder.getFullPathName() + juce::File::getSeparatorString() + name);
-        juce::String error;
 
         if (! resolveNameCollision (file, settings.naming.collisionPolicy, context.writtenPaths, error))
         {
-            report.errors.add (error);
-            return false;
+            stop (error);
+            break;
         }
 
         if (! isPathInsideFolder (request.outputFolder, file))
         {
-            report.errors.add ("Refusing to write outside the export folder: " + file.getFullPathName());
-            return false;
+            stop ("Refusing to write outside the export folder: " + file.getFullPathName());
+            break;
         }
 
         if (! isPathLengthAcceptable (file))
         {
-            report.errors.add ("The generated path is too long: " + file.getFullPathName());
-            return false;
+            stop ("The generated path is too long: " + file.getFullPathName());
+            break;
         }
 
         auto encoder = createEncoder (entry.codec, error);
 
         if (encoder == nullptr)
         {
-            report.errors.add (error);
-            return false;
+            stop (error);
+            break;
         }
 
-        EncoderSettings encoderSettings;
+        EncodeJob job;
+        job.ordinal = ordinal;
+        job.file = file;
+        job.encoder = std::move (encoder);
+        job.convert = std::abs (rate - request.sampleRate) > 0.5;
+        job.warnings = warnings;
+
+        auto& encoderSettings = job.settings;
         encoderSettings.codec = entry.codec;
         encoderSettings.sampleFormat = entry.sampleFormat;
         encoderSettings.sampleRate = rate;
-        encoderSettings.numChannels = toWrite->getNumChannels();
+        encoderSettings.numChannels = item.buffer->getNumChannels();
         encoderSettings.mp3Kbps = naming.mp3Kbps;
         encoderSettings.dither = entry.dither;
         encoderSettings.ditherSeed = (uint64_t) (ordinal * 31 + item.kind * 7919 + item.number * 1009 + 1);
 
-        if (! encoder->encode (*toWrite, file, encoderSettings, error))
-        {
-            report.errors.add (item.displayName + " -> " + file.getFileName() + ": " + error);
-            return false;
-        }
-
-        context.writtenPaths.add (file.getFullPathName());
-
-        WrittenFile written;
+        auto& written = job.written;
         written.file = file;
         written.displayName = item.displayName;
         written.settingsDescription = encoderSettings.describe();
         written.sampleRate = rate;
         written.lossless = isLosslessCodec (entry.codec);
         written.kind = item.kind;
-        written.fileSize = file.getSize();
-        written.overview = overview;
         written.peakDb = item.peakDb;
         written.ownGain = item.ownGain;
-        report.files.push_back (std::move (written));
 
-        ReconstructionCandidate candidate;
+        auto& candidate = job.candidate;
         candidate.file = file;
         candidate.kind = item.kind;
         candidate.stemId = item.stemId;
         candidate.formatOrdinal = ordinal;
-        candidate.lossless = isLosslessCodec (entry.codec);
+        candidate.lossless = written.lossless;
         candidate.sampleRate = rate;
         candidate.sampleFormat = entry.sampleFormat;
         candidate.dither = entry.dither;
-        context.candidates.push_back (candidate);
+
+        // Reserved now: the next entry's name must see this one as taken.
+        context.writtenPaths.add (file.getFullPathName());
+        pending->jobs.push_back (std::move (job));
     }
+
+    auto* target = pending.get();
+    in.pending = std::move (pending);
+
+    if (target->jobs.empty())
+        return settlePendingWrites (context);
+
+    target->task = in.getWorkers (context.workerThreads).run ([target] { performWrite (*target); });
+
+    // Written in the background only when nothing stops the cue here; otherwise the entries
+    // before the refusal are finished now and the refusal told after them.
+    if (! in.asyncWrites || target->stopAfterJobs)
+        return settlePendingWrites (context);
 
     return true;
 }
@@ -644,8 +1114,22 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     const auto& preset = request.preset;
     const auto& settings = preset.exportSettings;
     auto& report = context.report;
+    auto& in = *context.internals;
     const auto gainLinear = report.gain.gainLinear;
+    const bool keepMembers = writesAlternativeMixes (preset);
     juce::String error;
+
+    // While the mix is gained and counted, the workers start reading the stems again.
+    auto& workers = in.getWorkers (context.workerThreads);
+    const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+    const auto mixSumCount = keepMembers ? (int64_t) preset.schema.alternativeMixes.size() : 0;
+    auto spare = memoryTargetBytes() - (2 + mixSumCount) * bufferBytes;
+    in.asyncWrites = workers.getNumThreads() > 0 && spare >= 2 * bufferBytes;
+
+    if (in.asyncWrites)
+        spare -= bufferBytes;
+
+    TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, false), spare);
 
     scaleBuffer (context.mix, gainLinear);
 
@@ -672,9 +1156,6 @@ bool writeStemsAndFullMix (CueRenderContext& context)
 
     assignStemNumbers (context);
 
-    auto& in = *context.internals;
-    const bool keepMembers = writesAlternativeMixes (preset);
-
     if (keepMembers)
     {
         in.mixSums.clear();
@@ -688,6 +1169,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     }
 
     const auto n = std::max<size_t> (1, request.stems.size());
+    size_t firstTrack = 0;
 
     for (size_t i = 0; i < request.stems.size(); ++i)
     {
@@ -695,21 +1177,11 @@ bool writeStemsAndFullMix (CueRenderContext& context)
         auto& stemReport = report.stems[i];
 
         if (context.isCancelled())
-            return false;
+            return stopWriting (context);
 
         context.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
 
-        std::shared_ptr<juce::AudioBuffer<double>> stem;
-
-        try
-        {
-            stem = std::make_shared<juce::AudioBuffer<double>>();
-        }
-        catch (const std::bad_alloc&)
-        {
-            report.errors.add ("There is not enough memory to write " + plan.name + ".");
-            return false;
-        }
+        SharedBuffer stem;
 
         if (plan.tracks.empty())
         {
@@ -717,34 +1189,33 @@ bool writeStemsAndFullMix (CueRenderContext& context)
             {
                 stemReport.skipped = true;
 
-                if (keepMembers && ! collectMixMembers (context, plan.id, nullptr))
-                    return false;
+                if (keepMembers && ! collectMixMembers (context, plan.id, nullptr, error))
+                    return stopWriting (context, [&] { report.errors.add (error); });
 
                 continue;
             }
 
             if (plan.emptyPolicy == EmptyStemPolicy::failExport)
-            {
-                report.errors.add ("Stem '" + plan.name + "' is empty.");
-                return false;
-            }
+                return stopWriting (context, [&] { report.errors.add ("Stem '" + plan.name + "' is empty."); });
 
-            if (! allocateRenderBuffer (*stem, request.numChannels, context.renderedLength, error))
-            {
-                report.errors.add (error);
-                return false;
-            }
+            stem = obtainStemBuffer (context, context.renderedLength, error);
+
+            if (stem == nullptr)
+                return stopWriting (context, [&] { report.errors.add (error); });
         }
         else
         {
-            if (! allocateRenderBuffer (*stem, request.numChannels, request.lengthInFrames, error))
-            {
-                appendStemError (context, stemReport, error);
-                return false;
-            }
+            stem = obtainStemBuffer (context, request.lengthInFrames, error);
 
-            if (! readStemTracks (context, plan, stemReport, *stem, false))
-                return false;
+            if (stem == nullptr)
+                return stopWriting (context, [&] { addFailure (context, stemReport, { error, plan.name + ": " + error, false }); });
+
+            ReadFailure failure;
+
+            if (! sumStemTracks (context, plan, reads, firstTrack, *stem, false, failure))
+                return stopWriting (context, [&] { addFailure (context, stemReport, failure); });
+
+            firstTrack += plan.tracks.size();
 
             if (context.cutFrames > 0)
                 trimLeadingSilence (*stem, context.cutFrames, request.sampleRate);
@@ -753,7 +1224,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
         }
 
         OutputItem item;
-        item.buffer = stem.get();
+        item.buffer = stem;
         item.namingTemplate = plan.namingTemplate;
         item.stemName = plan.fileNameToken;
         item.stemCode = plan.shortCode;
@@ -765,26 +1236,27 @@ bool writeStemsAndFullMix (CueRenderContext& context)
         item.stemId = plan.id;
 
         if (! writeOutputFile (context, item))
-            return false;
+            return stopWriting (context);
 
         if (keepMembers)
         {
             const bool member = isMemberOfAnyMix (preset, plan.id);
 
-            if (! collectMixMembers (context, plan.id, member ? std::shared_ptr<const juce::AudioBuffer<double>> (stem) : nullptr))
-                return false;
+            if (! collectMixMembers (context, plan.id, member ? ConstBuffer (stem) : nullptr, error))
+                return stopWriting (context, [&] { report.errors.add (error); });
         }
     }
 
     if (context.isCancelled())
-        return false;
+        return stopWriting (context);
 
+    // The mix is written from the context itself, which outlives every write of the cue.
     if (settings.fullMix.exportMix)
     {
         context.reportProgress (0.9, "Writing the full mix...", RenderJob::Phase::writing);
 
         OutputItem item;
-        item.buffer = &context.mix;
+        item.buffer = ConstBuffer (&context.mix, [] (const juce::AudioBuffer<double>*) {});
         item.namingTemplate = settings.naming.mixTemplate;
         item.stemName = settings.fullMix.name;
         item.stemCode = settings.fullMix.code;
@@ -795,14 +1267,18 @@ bool writeStemsAndFullMix (CueRenderContext& context)
         item.ownGain = false;
 
         if (! writeOutputFile (context, item))
-            return false;
+            return stopWriting (context);
     }
 
     if (! writeAlternativeMixes (context))
+        return stopWriting (context);
+
+    if (! settlePendingWrites (context))
         return false;
 
     in.mixSums.clear();
     in.heldStems.clear();
+    in.spareBuffers.clear();
     return true;
 }
 
@@ -824,7 +1300,7 @@ bool writeAlternativeMixes (CueRenderContext& context)
         const auto& mix = preset.schema.alternativeMixes[m];
 
         if (context.isCancelled())
-            return false;
+            return stopWriting (context);
 
         context.reportProgress (0.92, "Writing " + mix.name + "...", RenderJob::Phase::writing);
 
@@ -834,9 +1310,12 @@ bool writeAlternativeMixes (CueRenderContext& context)
             continue;
         }
 
-        auto& sum = in.mixSums[m].sum;
+        // The sum goes to the write, which frees it once the file is written.
+        auto sum = std::make_shared<juce::AudioBuffer<double>> (std::move (in.mixSums[m].sum));
+        in.mixSums[m].sum = {};
+
         const auto& headroom = settings.headroom;
-        const auto peaks = measurePeaks (sum, headroom.peakMode, headroom.truePeakOversampling);
+        const auto peaks = measurePeaks (*sum, headroom.peakMode, headroom.truePeakOversampling);
         double peak = peakOfMode (headroom.peakMode, peaks.samplePeak, peaks.truePeak);
 
         if (headroom.submixesReachTargetIndependently)
@@ -844,17 +1323,14 @@ bool writeAlternativeMixes (CueRenderContext& context)
             const auto gain = computeGlobalGain (peaks, headroom);
 
             if (gain.error.isNotEmpty())
-            {
-                report.errors.add (mix.name + ": " + gain.error);
-                return false;
-            }
+                return stopWriting (context, [&] { report.errors.add (mix.name + ": " + gain.error); });
 
-            scaleBuffer (sum, gain.gainLinear);
+            scaleBuffer (*sum, gain.gainLinear);
             peak *= gain.gainLinear;
         }
 
         OutputItem item;
-        item.buffer = &sum;
+        item.buffer = sum;
         item.namingTemplate = settings.naming.mixTemplate;
         item.stemName = mix.name;
         item.stemCode = mix.shortCode.trim().isNotEmpty() ? mix.shortCode.trim() : mix.name;
@@ -865,14 +1341,12 @@ bool writeAlternativeMixes (CueRenderContext& context)
         item.ownGain = headroom.submixesReachTargetIndependently;
 
         if (! writeOutputFile (context, item))
-            return false;
+            return stopWriting (context);
 
-        // Its memory goes back before the next mix is written.
-        sum = {};
         ++written;
     }
 
-    return true;
+    return settlePendingWrites (context);
 }
 
 //==============================================================================
@@ -954,7 +1428,18 @@ CueReport renderCue (CueRenderContext& context)
         report.ok = false;
     }
 
-    // Whatever happened, the cue's buffers go now.
+    // A write still under way is finished and listed, whatever stopped the cue.
+    try
+    {
+        if (! settlePendingWrites (context))
+            report.ok = false;
+    }
+    catch (const std::bad_alloc&)
+    {
+        report.ok = false;
+    }
+
+    // Whatever happened, the cue's buffers and threads go now.
     context.mix = {};
     context.internals->release();
 

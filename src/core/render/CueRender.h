@@ -80,7 +80,7 @@ CueReport renderCue (CueRenderContext& context);
     or alternativeMixKind; stemId only for stems). */
 struct OutputItem
 {
-    const juce::AudioBuffer<double>* buffer = nullptr;   // at the project rate
+    std::shared_ptr<const juce::AudioBuffer<double>> buffer;   // at the project rate; kept alive until written
     juce::String namingTemplate;
     juce::String stemName;
     juce::String stemCode;
@@ -92,8 +92,14 @@ struct OutputItem
     juce::String stemId;
 };
 
-/** Writes the item in the first two format entries. False stops the cue. */
+/** Writes the item in the first two format entries. With worker threads the encoding may
+    still be going on when this returns; the next write, or settlePendingWrites, waits for it
+    and records its files. False stops the cue. */
 [[nodiscard]] bool writeOutputFile (CueRenderContext& context, const OutputItem& item);
+
+/** Waits for a write still in progress and records its files (or its error). False when it
+    failed. */
+[[nodiscard]] bool settlePendingWrites (CueRenderContext& context);
 
 /** Checks that the written stems add up to the written mix; fills the report's
     reconstruction and adds an error when it fails. */
