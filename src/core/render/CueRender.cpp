@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <set>
 
@@ -74,6 +75,98 @@ namespace
         const auto physical = (int64_t) juce::SystemStats::getMemorySizeInMegabytes() * 1024 * 1024;
         const int64_t target = (int64_t) 1400 * 1024 * 1024;
         return physical > 0 ? std::min (target, physical / 4) : target;
+    }
+
+    //==========================================================================
+    // Whole-buffer arithmetic of the render thread, shared out over frame ranges. Every sample
+    // gets the same operations in the same order whoever computes it, so the result does not
+    // depend on the number of threads.
+
+    constexpr int64_t pieceFrames = (int64_t) 1 << 18;
+
+    /** dest = src (first) or dest += src over the shorter length; a mono source feeds every
+        channel, and channels the source lacks get nothing. With first, whatever the source does
+        not reach is set to 0, so dest needs no clearing beforehand. */
+    void sumInto (RenderWorkers* helpers, juce::AudioBuffer<double>& dest, const juce::AudioBuffer<double>& src, bool first)
+    {
+        const int destChannels = dest.getNumChannels();
+        const int srcChannels = src.getNumChannels();
+        const int64_t destFrames = dest.getNumSamples();
+        const int64_t shared = srcChannels > 0 ? std::min<int64_t> (destFrames, src.getNumSamples()) : 0;
+        double* const* d = dest.getArrayOfWritePointers();
+        const double* const* s = src.getArrayOfReadPointers();
+
+        parallelFor (helpers, destFrames, pieceFrames, [=] (int64_t begin, int64_t end)
+                     {
+                         for (int ch = 0; ch < destChannels; ++ch)
+                         {
+                             const int sourceChannel = srcChannels == 1 ? 0 : ch;
+                             const int64_t fedEnd = sourceChannel < srcChannels ? std::clamp (shared, begin, end) : begin;
+                             const auto fed = (int) (fedEnd - begin);
+
+                             if (fed > 0)
+                             {
+                                 if (first)
+                                     juce::FloatVectorOperations::copy (d[ch] + begin, s[sourceChannel] + begin, fed);
+                                 else
+                                     juce::FloatVectorOperations::add (d[ch] + begin, s[sourceChannel] + begin, fed);
+                             }
+
+                             if (first && end > fedEnd)
+                                 juce::FloatVectorOperations::clear (d[ch] + fedEnd, (int) (end - fedEnd));
+                         }
+                     });
+    }
+
+    /** Multiplies every sample by gain; a gain of exactly 1 changes nothing. */
+    void scaleAll (RenderWorkers* helpers, juce::AudioBuffer<double>& buffer, double gain)
+    {
+        if (gain == 1.0)
+            return;
+
+        const int channels = buffer.getNumChannels();
+        double* const* d = buffer.getArrayOfWritePointers();
+
+        parallelFor (helpers, buffer.getNumSamples(), pieceFrames, [=] (int64_t begin, int64_t end)
+                     {
+                         for (int ch = 0; ch < channels; ++ch)
+                             for (int64_t i = begin; i < end; ++i)
+                                 d[ch][i] *= gain;
+                     });
+    }
+
+    /** The largest absolute sample, infinity when any sample is NaN or infinite. */
+    double samplePeakOf (RenderWorkers* helpers, const juce::AudioBuffer<double>& buffer)
+    {
+        const int channels = buffer.getNumChannels();
+        const int64_t frames = buffer.getNumSamples();
+
+        if (channels <= 0 || frames <= 0)
+            return 0.0;
+
+        const double* const* x = buffer.getArrayOfReadPointers();
+        std::vector<double> peaks ((size_t) ((frames + pieceFrames - 1) / pieceFrames), 0.0);
+        double* results = peaks.data();
+
+        parallelFor (helpers, frames, pieceFrames, [=] (int64_t begin, int64_t end)
+                     {
+                         double peak = 0.0;
+                         bool notANumber = false;
+
+                         for (int ch = 0; ch < channels; ++ch)
+                         {
+                             for (int64_t i = begin; i < end; ++i)
+                             {
+                                 const double a = std::abs (x[ch][i]);
+                                 peak = a > peak ? a : peak;
+                                 notANumber = notANumber || a != a;
+                             }
+                         }
+
+                         results[begin / pieceFrames] = notANumber ? std::numeric_limits<double>::infinity() : peak;
+                     });
+
+        return *std::max_element (peaks.begin(), peaks.end());
     }
 
     //==========================================================================
@@ -370,7 +463,8 @@ namespace
 //==============================================================================
 struct CueRenderContext::Internals
 {
-    std::unique_ptr<RenderWorkers> workers;
+    std::unique_ptr<RenderWorkers> workers;     // reading ahead and encoding
+    std::unique_ptr<RenderWorkers> helpers;     // sharing out the render thread's buffer arithmetic
 
     juce::AudioBuffer<double> stemBuffer;   // the summing pass's one stem at a time
     std::vector<SharedBuffer> spareBuffers; // the writing pass's stem buffers, reused once free
@@ -396,7 +490,11 @@ struct CueRenderContext::Internals
     RenderWorkers& getWorkers (int requested)
     {
         if (workers == nullptr)
-            workers = std::make_unique<RenderWorkers> (requested < 0 ? RenderWorkers::getDefaultThreadCount() : requested);
+        {
+            const auto count = requested < 0 ? RenderWorkers::getDefaultThreadCount() : requested;
+            workers = std::make_unique<RenderWorkers> (count);
+            helpers = std::make_unique<RenderWorkers> (std::min (3, (count + 1) / 2));
+        }
 
         return *workers;
     }
@@ -408,6 +506,7 @@ struct CueRenderContext::Internals
 
         pending.reset();
         workers.reset();
+        helpers.reset();
         stemBuffer = {};
         spareBuffers.clear();
         mixSums.clear();
@@ -471,7 +570,7 @@ namespace
     }
 
     /** Sums the plan's tracks (taken from the prefetcher from position first on) into buffer,
-        which is sized and cleared. In the summing pass, gated tracks are reported. */
+        which is sized (its contents are replaced). In the summing pass, gated tracks are reported. */
     bool sumStemTracks (CueRenderContext& context,
                         const StemPlan& plan,
                         TrackPrefetcher& reads,
@@ -534,7 +633,7 @@ namespace
                     report.warnings.add ("'" + file.getFileName() + "' was below the silence threshold from start to finish and is now digital silence.");
             }
 
-            addBufferTo (buffer, read->audio);
+            sumInto (context.internals->helpers.get(), buffer, read->audio, t == 0);
             reads.release (first + t);
         }
 
@@ -561,14 +660,18 @@ namespace
         return settings;
     }
 
-    /** Sizes the reusable buffer to frames and clears it, keeping its memory when it can. */
-    bool prepareBuffer (juce::AudioBuffer<double>& buffer, int numChannels, int64_t frames, juce::String& error)
+    /** Sizes the reusable buffer to frames, keeping its memory when it can; cleared on request
+        (a new buffer always is). */
+    bool prepareBuffer (juce::AudioBuffer<double>& buffer, int numChannels, int64_t frames, bool clear, juce::String& error)
     {
         if (buffer.getNumChannels() == numChannels && buffer.getNumSamples() > 0
             && (int64_t) buffer.getNumSamples() >= frames && frames > 0)
         {
             buffer.setSize (numChannels, (int) frames, false, false, true);
-            buffer.clear();
+
+            if (clear)
+                buffer.clear();
+
             return true;
         }
 
@@ -577,8 +680,8 @@ namespace
         return allocateRenderBuffer (buffer, numChannels, frames, error);
     }
 
-    /** A cleared stem buffer of the writing pass: a spare one no one holds any more, or a new one. */
-    SharedBuffer obtainStemBuffer (CueRenderContext& context, int64_t frames, juce::String& error)
+    /** A stem buffer of the writing pass: a spare one no one holds any more, or a new one. */
+    SharedBuffer obtainStemBuffer (CueRenderContext& context, int64_t frames, bool clear, juce::String& error)
     {
         auto& spares = context.internals->spareBuffers;
 
@@ -586,7 +689,7 @@ namespace
         {
             if (spare.use_count() == 1)
             {
-                if (! prepareBuffer (*spare, context.request.numChannels, frames, error))
+                if (! prepareBuffer (*spare, context.request.numChannels, frames, clear, error))
                     return {};
 
                 return spare;
@@ -713,7 +816,7 @@ namespace
                         mixSum.allocated = true;
                     }
 
-                    addBufferTo (mixSum.sum, *held->second);
+                    sumInto (in.helpers.get(), mixSum.sum, *held->second, false);
                     mixSum.hasMember = true;
                 }
 
@@ -794,7 +897,7 @@ bool sumAndMeasure (CueRenderContext& context)
             continue;
         }
 
-        if (! prepareBuffer (in.stemBuffer, request.numChannels, request.lengthInFrames, error))
+        if (! prepareBuffer (in.stemBuffer, request.numChannels, request.lengthInFrames, false, error))
         {
             addFailure (context, stemReport, { error, plan.name + ": " + error, false });
             report.stems.push_back (std::move (stemReport));
@@ -812,14 +915,14 @@ bool sumAndMeasure (CueRenderContext& context)
 
         firstTrack += plan.tracks.size();
 
-        const auto peak = measureSamplePeak (in.stemBuffer);
+        const auto peak = samplePeakOf (in.helpers.get(), in.stemBuffer);
         stemReport.peakDb = gainToDecibels (peak);
         stemReport.isDigitalSilence = peak == 0.0;
 
         if (stemReport.isDigitalSilence)
             report.warnings.add ("Stem '" + plan.name + "' has tracks assigned but is digital silence.");
 
-        addBufferTo (context.mix, in.stemBuffer);
+        sumInto (in.helpers.get(), context.mix, in.stemBuffer, false);
         report.stems.push_back (std::move (stemReport));
     }
 
@@ -1131,7 +1234,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
 
     TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, false), spare);
 
-    scaleBuffer (context.mix, gainLinear);
+    scaleAll (in.helpers.get(), context.mix, gainLinear);
 
     if (settings.headroom.verifyLevelAfterGain)
     {
@@ -1198,14 +1301,14 @@ bool writeStemsAndFullMix (CueRenderContext& context)
             if (plan.emptyPolicy == EmptyStemPolicy::failExport)
                 return stopWriting (context, [&] { report.errors.add ("Stem '" + plan.name + "' is empty."); });
 
-            stem = obtainStemBuffer (context, context.renderedLength, error);
+            stem = obtainStemBuffer (context, context.renderedLength, true, error);
 
             if (stem == nullptr)
                 return stopWriting (context, [&] { report.errors.add (error); });
         }
         else
         {
-            stem = obtainStemBuffer (context, request.lengthInFrames, error);
+            stem = obtainStemBuffer (context, request.lengthInFrames, false, error);
 
             if (stem == nullptr)
                 return stopWriting (context, [&] { addFailure (context, stemReport, { error, plan.name + ": " + error, false }); });
@@ -1220,7 +1323,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
             if (context.cutFrames > 0)
                 trimLeadingSilence (*stem, context.cutFrames, request.sampleRate);
 
-            scaleBuffer (*stem, gainLinear);
+            scaleAll (in.helpers.get(), *stem, gainLinear);
         }
 
         OutputItem item;
@@ -1325,7 +1428,7 @@ bool writeAlternativeMixes (CueRenderContext& context)
             if (gain.error.isNotEmpty())
                 return stopWriting (context, [&] { report.errors.add (mix.name + ": " + gain.error); });
 
-            scaleBuffer (*sum, gain.gainLinear);
+            scaleAll (in.helpers.get(), *sum, gain.gainLinear);
             peak *= gain.gainLinear;
         }
 

@@ -1,6 +1,7 @@
 #include "RenderWorkers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <system_error>
 
@@ -124,6 +125,74 @@ void RenderWorkers::workerLoop()
 
         task->runAndSignal();
     }
+}
+
+//==============================================================================
+void parallelFor (RenderWorkers* helpers, int64_t count, int64_t grain, const std::function<void (int64_t, int64_t)>& body)
+{
+    if (count <= 0)
+        return;
+
+    grain = std::max<int64_t> (1, grain);
+    const int64_t pieces = (count + grain - 1) / grain;
+
+    if (helpers == nullptr || helpers->getNumThreads() == 0 || pieces == 1)
+    {
+        for (int64_t begin = 0; begin < count; begin += grain)
+            body (begin, std::min (count, begin + grain));
+
+        return;
+    }
+
+    struct Shared
+    {
+        std::atomic<int64_t> next { 0 };
+        int64_t done = 0;
+        std::mutex lock;
+        std::condition_variable allDone;
+    };
+
+    auto shared = std::make_shared<Shared>();
+    const auto* work = &body;
+
+    // A helper that starts after the last piece was taken finds nothing and never touches body.
+    auto takePieces = [shared, work, count, grain, pieces]
+    {
+        for (;;)
+        {
+            const auto piece = shared->next.fetch_add (1);
+
+            if (piece >= pieces)
+                return;
+
+            const auto begin = piece * grain;
+            (*work) (begin, std::min (count, begin + grain));
+
+            const std::lock_guard<std::mutex> l (shared->lock);
+
+            if (++shared->done == pieces)
+                shared->allDone.notify_all();
+        }
+    };
+
+    const auto wanted = (int) std::min<int64_t> (helpers->getNumThreads(), pieces - 1);
+
+    for (int i = 0; i < wanted; ++i)
+    {
+        try
+        {
+            helpers->run (takePieces);
+        }
+        catch (const std::exception&)
+        {
+            break;   // the calling thread does the rest
+        }
+    }
+
+    takePieces();
+
+    std::unique_lock<std::mutex> l (shared->lock);
+    shared->allDone.wait (l, [&] { return shared->done == pieces; });
 }
 
 } // namespace dunmoor

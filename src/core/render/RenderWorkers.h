@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -69,5 +70,14 @@ private:
     RenderWorkers (const RenderWorkers&) = delete;
     RenderWorkers& operator= (const RenderWorkers&) = delete;
 };
+
+/**
+    Runs body (begin, end) over [0, count) in pieces of grain, on the calling thread and on
+    whichever helper threads are free, and returns when every piece is done. The calling thread
+    never waits for a piece nobody has started: it takes the pieces itself. The body must not
+    throw; pieces are disjoint, so work on separate elements gives the same result however it
+    is shared out. helpers may be null.
+*/
+void parallelFor (RenderWorkers* helpers, int64_t count, int64_t grain, const std::function<void (int64_t begin, int64_t end)>& body);
 
 } // namespace dunmoor
