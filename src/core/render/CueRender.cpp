@@ -188,7 +188,7 @@ namespace
 
     struct ReadSettings
     {
-        double sampleRate = 48000.0;
+        double sampleRate = 48000.0;    // 0: each file at its own rate
         int maxChannels = 2;
         SilenceGateSettings gate;
         bool gatedOverview = false;     // the summing pass reports gated tracks with an overview
@@ -235,7 +235,7 @@ namespace
 
         auto bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
 
-        if (std::abs (info.sampleRate - projectRate) > 0.5)
+        if (projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5)
             bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
 
         return bytes;
@@ -1478,8 +1478,49 @@ void verifyReconstruction (CueRenderContext& context)
     // The mix bus is not needed any more; its memory goes back before the files are read.
     context.mix = {};
 
+    // The stems are read back ahead of the check, which adds them up in order.
+    const auto& request = context.request;
+    ReadSettings settings;
+    settings.sampleRate = 0.0;
+    settings.maxChannels = maxAudioChannels;
+
+    const auto bufferBytes = bytesOfBuffer (request.numChannels, context.renderedLength);
+    auto& in = *context.internals;
+    TrackPrefetcher reads (in.getWorkers (context.workerThreads), inputs.stemFiles, settings, memoryTargetBytes() - 2 * bufferBytes);
+    bool interrupted = false;
+
+    auto readStem = [&] (size_t index, const juce::File&, juce::AudioBuffer<double>& buffer, juce::String& error)
+    {
+        const auto read = reads.take (index, context);
+
+        if (read == nullptr)
+        {
+            interrupted = true;
+            error = "The render was cancelled.";
+            return false;
+        }
+
+        const bool ok = read->ok;
+
+        if (ok)
+            buffer = std::move (read->audio);
+        else
+            error = read->error;
+
+        reads.release (index);
+        return ok;
+    };
+
     const auto tolerance = reconstructionTolerance (inputs.bits, (int) inputs.stemFiles.size(), inputs.ditherKind);
-    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance);
+    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance, readStem);
+
+    if (interrupted)
+    {
+        report.reconstruction = {};
+        report.reconstruction.state = ReconstructionState::skipped;
+        report.reconstruction.detail = "The render was cancelled.";
+        return;
+    }
 
     if (report.reconstruction.state == ReconstructionState::failed)
         report.errors.add ("Reconstruction check failed: " + report.reconstruction.detail);
