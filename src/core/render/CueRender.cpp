@@ -298,6 +298,15 @@ namespace
             return read;
         }
 
+        /** Changes the memory the reads may take from now on. */
+        void setBudget (int64_t budgetBytes)
+        {
+            budget = budgetBytes;
+
+            if (workers.getNumThreads() > 0)
+                launchMore();
+        }
+
         /** Frees track k's memory and starts further reads. */
         void release (size_t k)
         {
@@ -371,6 +380,7 @@ namespace
         EncoderSettings settings;
         std::unique_ptr<AudioEncoder> encoder;
         bool convert = false;           // written at another rate than the project's
+        std::shared_ptr<struct EarlyEntry> early;   // encoded ahead into a hidden file; only moved into place
         juce::StringArray warnings;     // added to the cue when this entry is recorded
         WrittenFile written;
         ReconstructionCandidate candidate;
@@ -378,6 +388,31 @@ namespace
         bool attempted = false;
         bool ok = false;
         juce::String error;
+    };
+
+    /** A format entry of the full mix encoded at the start of the writing pass into a hidden
+        file beside its final place, so that the mix's memory can go before the stems are
+        written. At the mix's turn the file is moved into place under the name decided then; a
+        file never moved is deleted with the entry. */
+    struct EarlyEntry
+    {
+        int ordinal = 1;
+        std::unique_ptr<juce::TemporaryFile> temporary;
+        std::unique_ptr<AudioEncoder> encoder;
+        EncoderSettings settings;
+        bool convert = false;
+        bool ok = false;
+        juce::String error;
+    };
+
+    struct EarlyMix
+    {
+        ConstBuffer buffer;
+        double projectRate = 48000.0;
+        std::vector<std::shared_ptr<EarlyEntry>> entries;
+        WaveformOverview overview;
+        std::shared_ptr<RenderTask> task;
+        bool coversEveryEntry = false;  // every enabled entry is among them: the mix itself is not needed again
     };
 
     /** An item whose files are being encoded: its entries are written one after another, the
@@ -397,53 +432,123 @@ namespace
         juce::StringArray stopWarnings;
     };
 
+    /** The audio an entry writes: the item itself, or its copy at the entry's rate (made once
+        per rate and shared by the entries). Null with the reason in error. */
+    const juce::AudioBuffer<double>* audioForEntry (const juce::AudioBuffer<double>& item,
+                                                    double projectRate,
+                                                    bool convert,
+                                                    double rate,
+                                                    std::map<juce::int64, juce::AudioBuffer<double>>& converted,
+                                                    juce::String& error)
+    {
+        if (! convert)
+            return &item;
+
+        const auto key = (juce::int64) std::llround (rate);
+        auto found = converted.find (key);
+
+        if (found == converted.end())
+        {
+            juce::AudioBuffer<double> result;
+
+            if (! resampleBuffer (item, projectRate, rate, result, error))
+                return nullptr;
+
+            found = converted.emplace (key, std::move (result)).first;
+        }
+
+        return &found->second;
+    }
+
+    void performEarlyMix (EarlyMix& early)
+    {
+        try
+        {
+            early.overview = overviewFromBuffer (*early.buffer, early.projectRate, overviewBucketsForFiles);
+            std::map<juce::int64, juce::AudioBuffer<double>> converted;
+
+            for (auto& entry : early.entries)
+            {
+                juce::String error;
+                const auto* audio = audioForEntry (*early.buffer, early.projectRate, entry->convert, entry->settings.sampleRate, converted, error);
+
+                if (audio == nullptr)
+                {
+                    entry->error = error;
+                    continue;
+                }
+
+                entry->settings.numChannels = audio->getNumChannels();
+                entry->ok = entry->encoder->encode (*audio, entry->temporary->getFile(), entry->settings, entry->error);
+            }
+        }
+        catch (const std::bad_alloc&)
+        {
+            for (auto& entry : early.entries)
+                if (! entry->ok && entry->error.isEmpty())
+                    entry->error = "There is not enough memory to write the full mix.";
+        }
+    }
+
     void performWrite (PendingWrite& pending)
     {
         try
         {
-            pending.overview = overviewFromBuffer (*pending.buffer, pending.projectRate, overviewBucketsForFiles);
+            if (pending.buffer != nullptr)
+                pending.overview = overviewFromBuffer (*pending.buffer, pending.projectRate, overviewBucketsForFiles);
 
-            // Converted copies of the item, one per output rate (in whole hertz).
             std::map<juce::int64, juce::AudioBuffer<double>> converted;
 
             for (auto& job : pending.jobs)
             {
                 job.attempted = true;
-                const juce::AudioBuffer<double>* audio = pending.buffer.get();
 
-                if (job.convert)
+                if (job.early != nullptr)
                 {
-                    const auto key = (juce::int64) std::llround (job.settings.sampleRate);
-                    auto found = converted.find (key);
+                    // Encoded ahead: moved into place, never over a folder.
+                    const auto& hidden = job.early->temporary->getFile();
+                    juce::String reason = job.early->error;
 
-                    if (found == converted.end())
+                    if (job.early->ok && (job.file.isDirectory() || ! hidden.replaceFileIn (job.file)))
+                        reason = "Could not replace '" + job.file.getFullPathName() + "'.";
+
+                    if (! job.early->ok || reason.isNotEmpty())
                     {
-                        juce::AudioBuffer<double> result;
-                        juce::String error;
-
-                        if (! resampleBuffer (*pending.buffer, pending.projectRate, job.settings.sampleRate, result, error))
-                        {
-                            job.error = pending.displayName + ": " + error;
-                            return;
-                        }
-
-                        found = converted.emplace (key, std::move (result)).first;
+                        job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + reason;
+                        return;
                     }
 
-                    audio = &found->second;
+                    job.settings.numChannels = job.early->settings.numChannels;
                 }
-
-                job.settings.numChannels = audio->getNumChannels();
-                juce::String error;
-
-                if (! job.encoder->encode (*audio, job.file, job.settings, error))
+                else
                 {
-                    job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + error;
-                    return;
+                    if (pending.buffer == nullptr)
+                    {
+                        job.error = "Could not write " + pending.displayName + ".";
+                        return;
+                    }
+
+                    juce::String error;
+                    const auto* audio = audioForEntry (*pending.buffer, pending.projectRate, job.convert, job.settings.sampleRate, converted, error);
+
+                    if (audio == nullptr)
+                    {
+                        job.error = pending.displayName + ": " + error;
+                        return;
+                    }
+
+                    job.settings.numChannels = audio->getNumChannels();
+
+                    if (! job.encoder->encode (*audio, job.file, job.settings, error))
+                    {
+                        job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + error;
+                        return;
+                    }
                 }
 
                 job.ok = true;
                 job.written.fileSize = job.file.getSize();
+                job.written.settingsDescription = job.settings.describe();
             }
         }
         catch (const std::bad_alloc&)
@@ -470,6 +575,7 @@ struct CueRenderContext::Internals
     std::vector<SharedBuffer> spareBuffers; // the writing pass's stem buffers, reused once free
     bool asyncWrites = false;
     std::unique_ptr<PendingWrite> pending;
+    std::shared_ptr<EarlyMix> earlyMix;
 
     /** One alternative mix, summed while its member stems are written. Members are added in
         the order of the mix's member list, as a sum made at the end would add them, so the
@@ -504,7 +610,11 @@ struct CueRenderContext::Internals
         if (pending != nullptr && pending->task != nullptr)
             pending->task->wait();
 
+        if (earlyMix != nullptr && earlyMix->task != nullptr)
+            earlyMix->task->wait();
+
         pending.reset();
+        earlyMix.reset();   // deletes any hidden file never moved into place
         workers.reset();
         helpers.reset();
         stemBuffer = {};
@@ -526,8 +636,8 @@ CueRenderContext::CueRenderContext (const RenderRequest& requestToUse, RenderCan
 CueRenderContext::~CueRenderContext()
 {
     // Nothing may still be writing into files or buffers once the context is gone.
-    if (internals != nullptr && internals->pending != nullptr && internals->pending->task != nullptr)
-        internals->pending->task->wait();
+    if (internals != nullptr)
+        internals->release();
 }
 
 bool CueRenderContext::isCancelled()
@@ -1049,10 +1159,19 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
     const auto& settings = preset.exportSettings;
     auto& in = *context.internals;
 
+    // The full mix may have been encoded ahead; its files are only moved into place here.
+    const auto early = item.kind == WrittenFile::fullMixKind ? in.earlyMix : nullptr;
+
+    if (early != nullptr && early->task != nullptr)
+        early->task->wait();
+
     auto pending = std::make_unique<PendingWrite>();
-    pending->buffer = item.buffer;
+    pending->buffer = item.buffer != nullptr && item.buffer->getNumChannels() > 0 ? item.buffer : nullptr;
     pending->projectRate = request.sampleRate;
     pending->displayName = item.displayName;
+
+    if (early != nullptr)
+        pending->overview = early->overview;
 
     const auto entries = std::min<size_t> (maxWrittenFormatEntries, settings.formats.size());
 
@@ -1164,7 +1283,7 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         encoderSettings.codec = entry.codec;
         encoderSettings.sampleFormat = entry.sampleFormat;
         encoderSettings.sampleRate = rate;
-        encoderSettings.numChannels = item.buffer->getNumChannels();
+        encoderSettings.numChannels = request.numChannels;
         encoderSettings.mp3Kbps = naming.mp3Kbps;
         encoderSettings.dither = entry.dither;
         encoderSettings.ditherSeed = (uint64_t) (ordinal * 31 + item.kind * 7919 + item.number * 1009 + 1);
@@ -1172,7 +1291,6 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         auto& written = job.written;
         written.file = file;
         written.displayName = item.displayName;
-        written.settingsDescription = encoderSettings.describe();
         written.sampleRate = rate;
         written.lossless = isLosslessCodec (entry.codec);
         written.kind = item.kind;
@@ -1189,6 +1307,11 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         candidate.sampleFormat = entry.sampleFormat;
         candidate.dither = entry.dither;
 
+        if (early != nullptr)
+            for (const auto& earlyEntry : early->entries)
+                if (earlyEntry->ordinal == ordinal)
+                    job.early = earlyEntry;
+
         // Reserved now: the next entry's name must see this one as taken.
         context.writtenPaths.add (file.getFullPathName());
         pending->jobs.push_back (std::move (job));
@@ -1196,6 +1319,9 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
 
     auto* target = pending.get();
     in.pending = std::move (pending);
+
+    if (early != nullptr)
+        in.earlyMix = nullptr;   // the pending write holds the entries it moves
 
     if (target->jobs.empty())
         return settlePendingWrites (context);
@@ -1211,6 +1337,84 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
 }
 
 //==============================================================================
+namespace
+{
+    /** Starts encoding the full mix into hidden files beside its final places, so that its
+        memory can go while the stems are written. Entries that can't be prepared now are left
+        to the mix's own turn, which then reports what is wrong with them. */
+    void startEarlyMix (CueRenderContext& context)
+    {
+        const auto& request = context.request;
+        const auto& settings = request.preset.exportSettings;
+        auto& in = *context.internals;
+
+        auto early = std::make_shared<EarlyMix>();
+        early->buffer = ConstBuffer (&context.mix, [] (const juce::AudioBuffer<double>*) {});
+        early->projectRate = request.sampleRate;
+
+        const auto entries = std::min<size_t> (maxWrittenFormatEntries, settings.formats.size());
+        size_t enabled = 0;
+
+        for (size_t e = 0; e < entries; ++e)
+        {
+            const auto& format = settings.formats[e];
+
+            if (! format.enabled)
+                continue;
+
+            ++enabled;
+
+            if (! isCodecAvailable (format.codec))
+                continue;
+
+            juce::File folder;
+            juce::String error;
+
+            if (! createOutputSubFolder (request, format, WrittenFile::fullMixKind, folder, error))
+                continue;
+
+            auto encoder = createEncoder (format.codec, error);
+
+            if (encoder == nullptr)
+                continue;
+
+            auto entry = std::make_shared<EarlyEntry>();
+            entry->ordinal = (int) e + 1;
+            entry->encoder = std::move (encoder);
+            entry->temporary = std::make_unique<juce::TemporaryFile> (juce::File (folder.getFullPathName() + juce::File::getSeparatorString()
+                                                                                  + "full-mix" + codecFileExtension (format.codec)),
+                                                                      juce::TemporaryFile::useHiddenFile);
+
+            // The encoder writes through a temporary file of its own beside this one.
+            if (entry->temporary->getFile().getFullPathName().length() + 24 > maxFullPathLength)
+                continue;
+
+            const double wanted = format.sampleRate > 0.0 ? format.sampleRate : request.sampleRate;
+            const double rate = bestOutputSampleRate (format.codec, wanted);
+            entry->convert = std::abs (rate - request.sampleRate) > 0.5;
+
+            auto& encoderSettings = entry->settings;
+            encoderSettings.codec = format.codec;
+            encoderSettings.sampleFormat = format.sampleFormat;
+            encoderSettings.sampleRate = rate;
+            encoderSettings.numChannels = request.numChannels;
+            encoderSettings.mp3Kbps = nearestMp3Bitrate (format.mp3Bitrate);
+            encoderSettings.dither = format.dither;
+            encoderSettings.ditherSeed = (uint64_t) (entry->ordinal * 31 + WrittenFile::fullMixKind * 7919 + settings.fullMix.index * 1009 + 1);
+
+            early->entries.push_back (std::move (entry));
+        }
+
+        if (early->entries.empty())
+            return;
+
+        early->coversEveryEntry = early->entries.size() == enabled;
+        auto task = early;
+        early->task = in.getWorkers (context.workerThreads).run ([task] { performEarlyMix (*task); });
+        in.earlyMix = std::move (early);
+    }
+} // namespace
+
 bool writeStemsAndFullMix (CueRenderContext& context)
 {
     const auto& request = context.request;
@@ -1232,6 +1436,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     if (in.asyncWrites)
         spare -= bufferBytes;
 
+    const auto mixStaysForItsTurn = ! in.asyncWrites || ! settings.fullMix.exportMix;
     TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, false), spare);
 
     scaleAll (in.helpers.get(), context.mix, gainLinear);
@@ -1259,6 +1464,9 @@ bool writeStemsAndFullMix (CueRenderContext& context)
 
     assignStemNumbers (context);
 
+    if (! mixStaysForItsTurn)
+        startEarlyMix (context);
+
     if (keepMembers)
     {
         in.mixSums.clear();
@@ -1281,6 +1489,14 @@ bool writeStemsAndFullMix (CueRenderContext& context)
 
         if (context.isCancelled())
             return stopWriting (context);
+
+        // Once the mix is in its hidden files its memory goes to reading.
+        if (in.earlyMix != nullptr && in.earlyMix->coversEveryEntry && context.mix.getNumChannels() > 0 && in.earlyMix->task->isDone())
+        {
+            context.mix = {};
+            spare += bufferBytes;
+            reads.setBudget (spare);
+        }
 
         context.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
 
@@ -1583,9 +1799,10 @@ CueReport renderCue (CueRenderContext& context)
         report.ok = false;
     }
 
-    // Whatever happened, the cue's buffers and threads go now.
-    context.mix = {};
+    // Whatever happened, the cue's threads and buffers go now (the threads first: an early
+    // write of the mix may still be reading it).
     context.internals->release();
+    context.mix = {};
 
     report.elapsedSeconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
     context.reportProgress (1.0, report.cancelled ? "Cancelled." : "Finished.", RenderJob::Phase::finished);
