@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <deque>
 #include <limits>
 #include <new>
 #include <set>
@@ -61,6 +63,14 @@ namespace
                 return true;
 
         return false;
+    }
+
+    int workerWritesInFlight()
+    {
+        if (const auto* text = std::getenv ("BRACKENFOLD_WRITES"))
+            return std::atoi (text);
+
+        return 2;
     }
 
     int64_t bytesOfBuffer (int64_t channels, int64_t frames)
@@ -223,28 +233,39 @@ namespace
         }
     }
 
-    /** The memory a read will hold at its peak: the file at its own rate and, while it is
-        converted, the result at the project rate. */
-    int64_t estimateReadBytes (const juce::File& file, double projectRate)
+    /** What a read will cost: the memory it holds at its peak (the file at its own rate and,
+        while it is converted, the result at the project rate) and whether it is converted,
+        which makes it several times slower than a plain read. */
+    struct ReadCost
     {
+        int64_t bytes = 0;
+        bool converted = false;
+    };
+
+    ReadCost estimateRead (const juce::File& file, double projectRate)
+    {
+        ReadCost cost;
         AudioFileInfo info;
         juce::String error;
 
         if (! probeAudioFile (file, info, error))
-            return 0;
+            return cost;
 
-        auto bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
+        cost.bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
+        cost.converted = projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5;
 
-        if (projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5)
-            bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
+        if (cost.converted)
+            cost.bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
 
-        return bytes;
+        return cost;
     }
 
     /**
-        Reads the tracks of a pass in order, ahead of the render thread, on the workers: as many
-        at once as there are workers and the memory budget allows (always at least one). The
-        render thread takes them one by one in the same order, so everything it does with them
+        Reads the tracks of a pass ahead of the render thread, on the workers: as many at once as
+        there are workers and the memory budget allows (always at least the one the render
+        thread waits for). Reads are started in order, except that a converted read coming up
+        soon is started first, so that its long conversion is under way before it is needed.
+        The render thread takes them strictly in order, so everything it does with them
         (summing, messages, reports) happens exactly as if it had read them itself. Without
         worker threads each track is read when it is taken.
     */
@@ -260,13 +281,13 @@ namespace
         {
             for (auto& file : files)
             {
-                auto read = std::make_shared<TrackRead>();
-                read->file = std::move (file);
-                reads.push_back (std::move (read));
+                Slot slot;
+                slot.read = std::make_shared<TrackRead>();
+                slot.read->file = std::move (file);
+                slots.push_back (std::move (slot));
             }
 
-            if (workers.getNumThreads() > 0)
-                launchMore();
+            launchMore();
         }
 
         ~TrackPrefetcher()
@@ -274,21 +295,20 @@ namespace
             // Reads not started yet are dropped; reads under way finish, since their buffers are theirs.
             abandon->store (true);
 
-            for (auto& read : reads)
-                if (read != nullptr && read->task != nullptr)
-                    read->task->wait();
+            for (auto& slot : slots)
+                if (slot.read != nullptr && slot.read->task != nullptr)
+                    slot.read->task->wait();
         }
 
         /** Track k of the pass (taken in order); nullptr when the cue was cancelled meanwhile. */
         std::shared_ptr<TrackRead> take (size_t k, CueRenderContext& context)
         {
-            jassert (k < reads.size() && reads[k] != nullptr);
-            auto read = reads[k];
+            jassert (k < slots.size() && slots[k].read != nullptr);
+            auto read = slots[k].read;
 
+            // The one the render thread needs now starts whatever the budget says.
             if (read->task == nullptr)
-                launchMore();
-
-            jassert (read->task != nullptr);
+                launch (k);
 
             // The wait is where the render thread spends a long read: it keeps asking for a cancel.
             while (! read->task->waitFor (cancelPollMilliseconds))
@@ -302,69 +322,109 @@ namespace
         void setBudget (int64_t budgetBytes)
         {
             budget = budgetBytes;
-
-            if (workers.getNumThreads() > 0)
-                launchMore();
+            launchMore();
         }
 
         /** Frees track k's memory and starts further reads. */
         void release (size_t k)
         {
-            if (k < reads.size() && reads[k] != nullptr)
+            if (k < slots.size() && slots[k].read != nullptr)
             {
-                if (reads[k]->task != nullptr)
+                if (slots[k].read->task != nullptr)
                 {
-                    bytesInFlight -= reads[k]->estimatedBytes;
+                    bytesInFlight -= slots[k].cost.bytes;
                     --countInFlight;
                 }
 
-                reads[k] = nullptr;
+                slots[k].read = nullptr;
+                oldest = std::max (oldest, k + 1);
             }
 
-            if (workers.getNumThreads() > 0)
-                launchMore();
+            launchMore();
         }
 
     private:
+        static constexpr size_t lookAhead = 8;
+
+        struct Slot
+        {
+            std::shared_ptr<TrackRead> read;
+            ReadCost cost;
+            bool costKnown = false;
+        };
+
+        const ReadCost& costOf (size_t k)
+        {
+            if (! slots[k].costKnown)
+            {
+                slots[k].cost = estimateRead (slots[k].read->file, settings->sampleRate);
+                slots[k].costKnown = true;
+            }
+
+            return slots[k].cost;
+        }
+
+        bool fits (size_t k)
+        {
+            return countInFlight < maxInFlight && bytesInFlight + costOf (k).bytes <= budget;
+        }
+
+        void launch (size_t k)
+        {
+            costOf (k);
+            auto sharedSettings = settings;
+            auto sharedAbandon = abandon;
+            auto target = slots[k].read;
+            target->task = workers.run ([target, sharedSettings, sharedAbandon] { performRead (*target, *sharedSettings, *sharedAbandon); });
+            bytesInFlight += slots[k].cost.bytes;
+            ++countInFlight;
+        }
+
         void launchMore()
         {
-            while (nextToLaunch < reads.size())
-            {
-                auto& read = reads[nextToLaunch];
+            // Inline (no worker threads): one read, when it is taken.
+            if (workers.getNumThreads() == 0)
+                return;
 
-                if (read == nullptr)
+            for (;;)
+            {
+                size_t next = slots.size();
+
+                // A converted read within reach goes first; otherwise the earliest not yet started.
+                for (size_t k = oldest; k < std::min (slots.size(), oldest + lookAhead); ++k)
                 {
-                    ++nextToLaunch;
-                    continue;
+                    if (slots[k].read == nullptr || slots[k].read->task != nullptr)
+                        continue;
+
+                    if (next == slots.size())
+                        next = k;
+
+                    if (costOf (k).converted)
+                    {
+                        next = k;
+                        break;
+                    }
                 }
 
-                if (read->estimatedBytes == 0)
-                    read->estimatedBytes = estimateReadBytes (read->file, settings->sampleRate);
+                if (next == slots.size())
+                {
+                    for (size_t k = oldest; k < slots.size() && next == slots.size(); ++k)
+                        if (slots[k].read != nullptr && slots[k].read->task == nullptr)
+                            next = k;
+                }
 
-                const bool fits = countInFlight == 0 || (countInFlight < maxInFlight && bytesInFlight + read->estimatedBytes <= budget);
-
-                if (! fits)
+                if (next == slots.size() || ! (countInFlight == 0 || fits (next)))
                     return;
 
-                // Inline (no worker threads): one read, when it is taken.
-                if (workers.getNumThreads() == 0 && countInFlight > 0)
-                    return;
-
-                auto sharedSettings = settings;
-                auto sharedAbandon = abandon;
-                auto target = read;
-                read->task = workers.run ([target, sharedSettings, sharedAbandon] { performRead (*target, *sharedSettings, *sharedAbandon); });
-                bytesInFlight += read->estimatedBytes;
-                ++countInFlight;
-                ++nextToLaunch;
+                launch (next);
             }
         }
 
         RenderWorkers& workers;
         std::shared_ptr<const ReadSettings> settings;
         std::shared_ptr<std::atomic<bool>> abandon;
-        std::vector<std::shared_ptr<TrackRead>> reads;
-        size_t nextToLaunch = 0;
+        std::vector<Slot> slots;
+        size_t oldest = 0;          // the first slot not yet taken
         int64_t budget = 0;
         int64_t bytesInFlight = 0;
         int countInFlight = 0;
@@ -380,7 +440,8 @@ namespace
         EncoderSettings settings;
         std::unique_ptr<AudioEncoder> encoder;
         bool convert = false;           // written at another rate than the project's
-        std::shared_ptr<struct EarlyEntry> early;   // encoded ahead into a hidden file; only moved into place
+        std::shared_ptr<struct EarlyEntry> early;           // encoded ahead into a hidden file; only moved into place
+        std::unique_ptr<juce::TemporaryFile> hidden;        // encoded into this hidden file, moved into place in turn
         juce::StringArray warnings;     // added to the cue when this entry is recorded
         WrittenFile written;
         ReconstructionCandidate candidate;
@@ -505,16 +566,10 @@ namespace
 
                 if (job.early != nullptr)
                 {
-                    // Encoded ahead: moved into place, never over a folder.
-                    const auto& hidden = job.early->temporary->getFile();
-                    juce::String reason = job.early->error;
-
-                    if (job.early->ok && (job.file.isDirectory() || ! hidden.replaceFileIn (job.file)))
-                        reason = "Could not replace '" + job.file.getFullPathName() + "'.";
-
-                    if (! job.early->ok || reason.isNotEmpty())
+                    // Encoded ahead; it is moved into place when its turn is recorded.
+                    if (! job.early->ok)
                     {
-                        job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + reason;
+                        job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + job.early->error;
                         return;
                     }
 
@@ -538,8 +593,9 @@ namespace
                     }
 
                     job.settings.numChannels = audio->getNumChannels();
+                    const auto target = job.hidden != nullptr ? job.hidden->getFile() : job.file;
 
-                    if (! job.encoder->encode (*audio, job.file, job.settings, error))
+                    if (! job.encoder->encode (*audio, target, job.settings, error))
                     {
                         job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + error;
                         return;
@@ -547,7 +603,6 @@ namespace
                 }
 
                 job.ok = true;
-                job.written.fileSize = job.file.getSize();
                 job.written.settingsDescription = job.settings.describe();
             }
         }
@@ -573,9 +628,19 @@ struct CueRenderContext::Internals
 
     juce::AudioBuffer<double> stemBuffer;   // the summing pass's one stem at a time
     std::vector<SharedBuffer> spareBuffers; // the writing pass's stem buffers, reused once free
-    bool asyncWrites = false;
-    std::unique_ptr<PendingWrite> pending;
+    int writesInFlight = 0;                     // items encoded while the render goes on; 0: one at a time, in place
+    std::deque<std::unique_ptr<PendingWrite>> pending;   // in writing order
     std::shared_ptr<EarlyMix> earlyMix;
+
+    /** Waits for every write under way and drops them; hidden files never moved go with them. */
+    void discardPendingWrites()
+    {
+        for (auto& write : pending)
+            if (write->task != nullptr)
+                write->task->wait();
+
+        pending.clear();
+    }
 
     /** One alternative mix, summed while its member stems are written. Members are added in
         the order of the mix's member list, as a sum made at the end would add them, so the
@@ -607,13 +672,11 @@ struct CueRenderContext::Internals
 
     void release()
     {
-        if (pending != nullptr && pending->task != nullptr)
-            pending->task->wait();
+        discardPendingWrites();
 
         if (earlyMix != nullptr && earlyMix->task != nullptr)
             earlyMix->task->wait();
 
-        pending.reset();
         earlyMix.reset();   // deletes any hidden file never moved into place
         workers.reset();
         helpers.reset();
@@ -1105,54 +1168,91 @@ bool sumAndMeasure (CueRenderContext& context)
 }
 
 //==============================================================================
-bool settlePendingWrites (CueRenderContext& context)
+namespace
 {
-    auto& in = *context.internals;
-
-    if (in.pending == nullptr)
-        return true;
-
-    // A file being encoded is always finished, cancel or not.
-    if (in.pending->task != nullptr)
-        in.pending->task->wait();
-
-    const auto pending = std::move (in.pending);
-    auto& report = context.report;
-
-    for (auto& job : pending->jobs)
+    /** Records the oldest write under way once it has finished: its files are moved into place
+        (when written into hidden files) and listed, or its error told. On failure every later
+        write is dropped, its hidden files deleted: they would never have been written. */
+    bool settleOldestWrite (CueRenderContext& context)
     {
-        for (const auto& warning : job.warnings)
-            context.addWarningOnce (warning);
+        auto& in = *context.internals;
 
-        if (! job.ok)
+        if (in.pending.empty())
+            return true;
+
+        // A file being encoded is always finished, cancel or not.
+        auto pending = std::move (in.pending.front());
+        in.pending.pop_front();
+
+        if (pending->task != nullptr)
+            pending->task->wait();
+
+        auto& report = context.report;
+        bool ok = true;
+
+        for (auto& job : pending->jobs)
         {
-            report.errors.add (job.error.isNotEmpty() ? job.error : "Could not write " + pending->displayName + ".");
-            return false;
+            for (const auto& warning : job.warnings)
+                context.addWarningOnce (warning);
+
+            if (job.ok && (job.hidden != nullptr || job.early != nullptr))
+            {
+                const auto hidden = job.hidden != nullptr ? job.hidden->getFile() : job.early->temporary->getFile();
+
+                // Never over a folder that sits at the target path.
+                if (job.file.isDirectory() || ! hidden.replaceFileIn (job.file))
+                {
+                    job.ok = false;
+                    job.error = pending->displayName + " -> " + job.file.getFileName() + ": Could not replace '" + job.file.getFullPathName() + "'.";
+                }
+            }
+
+            if (! job.ok)
+            {
+                report.errors.add (job.error.isNotEmpty() ? job.error : "Could not write " + pending->displayName + ".");
+                ok = false;
+                break;
+            }
+
+            job.written.fileSize = job.file.getSize();
+            job.written.overview = pending->overview;
+            report.files.push_back (std::move (job.written));
+            context.candidates.push_back (job.candidate);
         }
 
-        job.written.overview = pending->overview;
-        report.files.push_back (std::move (job.written));
-        context.candidates.push_back (job.candidate);
+        if (ok && pending->stopAfterJobs)
+        {
+            for (const auto& warning : pending->stopWarnings)
+                context.addWarningOnce (warning);
+
+            if (pending->stopError.isNotEmpty())
+                report.errors.add (pending->stopError);
+
+            ok = false;
+        }
+
+        if (! ok)
+            in.discardPendingWrites();
+
+        return ok;
     }
+} // namespace
 
-    if (pending->stopAfterJobs)
-    {
-        for (const auto& warning : pending->stopWarnings)
-            context.addWarningOnce (warning);
-
-        if (pending->stopError.isNotEmpty())
-            report.errors.add (pending->stopError);
-
-        return false;
-    }
+bool settlePendingWrites (CueRenderContext& context)
+{
+    while (! context.internals->pending.empty())
+        if (! settleOldestWrite (context))
+            return false;
 
     return true;
 }
 
 bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
 {
-    if (! settlePendingWrites (context))
-        return false;
+    // Room for this item among the writes under way (none stay open when writing in place).
+    while ((int) context.internals->pending.size() >= std::max (1, context.internals->writesInFlight))
+        if (! settleOldestWrite (context))
+            return false;
 
     const auto& request = context.request;
     const auto& preset = request.preset;
@@ -1318,7 +1418,7 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
     }
 
     auto* target = pending.get();
-    in.pending = std::move (pending);
+    in.pending.push_back (std::move (pending));
 
     if (early != nullptr)
         in.earlyMix = nullptr;   // the pending write holds the entries it moves
@@ -1326,11 +1426,40 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
     if (target->jobs.empty())
         return settlePendingWrites (context);
 
+    // With several items under way, each goes through hidden files moved into place in writing
+    // order, so that no file lands on disk before the files written ahead of it. An item whose
+    // hidden path would be too long is written in place, alone.
+    bool inPlace = in.writesInFlight < 2;
+
+    for (auto& job : target->jobs)
+    {
+        if (inPlace || job.early != nullptr)
+            continue;
+
+        job.hidden = std::make_unique<juce::TemporaryFile> (juce::File (job.file.getParentDirectory().getFullPathName()
+                                                                        + juce::File::getSeparatorString() + "bf" + job.file.getFileExtension()),
+                                                            juce::TemporaryFile::useHiddenFile);
+
+        // The encoder writes through a temporary file of its own beside this one.
+        if (job.hidden->getFile().getFullPathName().length() + 24 > maxFullPathLength)
+            inPlace = true;
+    }
+
+    if (inPlace)
+    {
+        for (auto& job : target->jobs)
+            job.hidden.reset();
+
+        while (in.pending.size() > 1)
+            if (! settleOldestWrite (context))
+                return false;
+    }
+
     target->task = in.getWorkers (context.workerThreads).run ([target] { performWrite (*target); });
 
     // Written in the background only when nothing stops the cue here; otherwise the entries
     // before the refusal are finished now and the refusal told after them.
-    if (! in.asyncWrites || target->stopAfterJobs)
+    if (in.writesInFlight == 0 || target->stopAfterJobs || (inPlace && in.writesInFlight >= 2))
         return settlePendingWrites (context);
 
     return true;
@@ -1430,13 +1559,17 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     auto& workers = in.getWorkers (context.workerThreads);
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
     const auto mixSumCount = keepMembers ? (int64_t) preset.schema.alternativeMixes.size() : 0;
-    auto spare = memoryTargetBytes() - (2 + mixSumCount) * bufferBytes;
-    in.asyncWrites = workers.getNumThreads() > 0 && spare >= 2 * bufferBytes;
+    // Memory beside the stem being built and the alternative-mix sums goes to the writes under
+    // way and to reading ahead. The mix is written ahead too when it can be, and its memory then
+    // joins them once that is done.
+    auto spare = memoryTargetBytes() - (1 + mixSumCount) * bufferBytes;
+    const auto maxWritesInFlight = workerWritesInFlight();
+    in.writesInFlight = workers.getNumThreads() == 0 ? 0 : (spare >= 4 * bufferBytes ? std::min (2, maxWritesInFlight) : (spare >= 2 * bufferBytes ? 1 : 0));
+    spare -= std::max (0, in.writesInFlight - 1) * bufferBytes;   // the one being built is counted already
+    spare -= bufferBytes;   // the mix, until it is written
+    spare -= in.writesInFlight > 0 ? bufferBytes : 0;
 
-    if (in.asyncWrites)
-        spare -= bufferBytes;
-
-    const auto mixStaysForItsTurn = ! in.asyncWrites || ! settings.fullMix.exportMix;
+    const auto mixStaysForItsTurn = in.writesInFlight == 0 || ! settings.fullMix.exportMix;
     TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, false), spare);
 
     scaleAll (in.helpers.get(), context.mix, gainLinear);
