@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <deque>
 #include <limits>
 #include <new>
@@ -65,14 +64,6 @@ namespace
         return false;
     }
 
-    int workerWritesInFlight()
-    {
-        if (const auto* text = std::getenv ("BRACKENFOLD_WRITES"))
-            return std::atoi (text);
-
-        return 2;
-    }
-
     int64_t bytesOfBuffer (int64_t channels, int64_t frames)
     {
         return std::max<int64_t> (0, channels) * std::max<int64_t> (0, frames) * (int64_t) sizeof (double);
@@ -83,7 +74,7 @@ namespace
     int64_t memoryTargetBytes()
     {
         const auto physical = (int64_t) juce::SystemStats::getMemorySizeInMegabytes() * 1024 * 1024;
-        const int64_t target = (int64_t) 1400 * 1024 * 1024;
+        const int64_t target = (int64_t) 1350 * 1024 * 1024;
         return physical > 0 ? std::min (target, physical / 4) : target;
     }
 
@@ -344,7 +335,7 @@ namespace
         }
 
     private:
-        static constexpr size_t lookAhead = 8;
+        static constexpr size_t lookAhead = 16;
 
         struct Slot
         {
@@ -1563,8 +1554,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     // way and to reading ahead. The mix is written ahead too when it can be, and its memory then
     // joins them once that is done.
     auto spare = memoryTargetBytes() - (1 + mixSumCount) * bufferBytes;
-    const auto maxWritesInFlight = workerWritesInFlight();
-    in.writesInFlight = workers.getNumThreads() == 0 ? 0 : (spare >= 4 * bufferBytes ? std::min (2, maxWritesInFlight) : (spare >= 2 * bufferBytes ? 1 : 0));
+    in.writesInFlight = workers.getNumThreads() == 0 ? 0 : (spare >= 8 * bufferBytes ? 2 : (spare >= 2 * bufferBytes ? 1 : 0));
     spare -= std::max (0, in.writesInFlight - 1) * bufferBytes;   // the one being built is counted already
     spare -= bufferBytes;   // the mix, until it is written
     spare -= in.writesInFlight > 0 ? bufferBytes : 0;
@@ -1722,6 +1712,13 @@ bool writeStemsAndFullMix (CueRenderContext& context)
             return stopWriting (context);
     }
 
+    // No more reading: the alternative mixes, whose sums exist already, may be encoded side by
+    // side, and the stem buffers go once their writes are done.
+    if (in.writesInFlight > 0)
+        in.writesInFlight = 2;
+
+    in.spareBuffers.clear();
+
     if (! writeAlternativeMixes (context))
         return stopWriting (context);
 
@@ -1835,7 +1832,8 @@ void verifyReconstruction (CueRenderContext& context)
 
     const auto bufferBytes = bytesOfBuffer (request.numChannels, context.renderedLength);
     auto& in = *context.internals;
-    TrackPrefetcher reads (in.getWorkers (context.workerThreads), inputs.stemFiles, settings, memoryTargetBytes() - 2 * bufferBytes);
+    // Beside the reads: the mix file and the sum, which the check holds, and the stem it is adding.
+    TrackPrefetcher reads (in.getWorkers (context.workerThreads), inputs.stemFiles, settings, memoryTargetBytes() - 3 * bufferBytes);
     bool interrupted = false;
 
     auto readStem = [&] (size_t index, const juce::File&, juce::AudioBuffer<double>& buffer, juce::String& error)
