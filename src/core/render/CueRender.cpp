@@ -291,6 +291,9 @@ namespace
                     slot.read->task->wait();
         }
 
+        /** Called while the render thread waits for a read, between its cancel checks. */
+        std::function<void()> whileWaiting;
+
         /** Track k of the pass (taken in order); nullptr when the cue was cancelled meanwhile. */
         std::shared_ptr<TrackRead> take (size_t k, CueRenderContext& context)
         {
@@ -303,8 +306,13 @@ namespace
 
             // The wait is where the render thread spends a long read: it keeps asking for a cancel.
             while (! read->task->waitFor (cancelPollMilliseconds))
+            {
                 if (context.isCancelled())
                     return nullptr;
+
+                if (whileWaiting != nullptr)
+                    whileWaiting();
+            }
 
             return read;
         }
@@ -1590,6 +1598,20 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     if (! mixStaysForItsTurn)
         startEarlyMix (context);
 
+    // Once the mix is in its hidden files its memory goes to reading; looked at before every
+    // stem and while waiting for reads.
+    auto releaseWrittenMix = [&]
+    {
+        if (in.earlyMix != nullptr && in.earlyMix->coversEveryEntry && context.mix.getNumChannels() > 0 && in.earlyMix->task->isDone())
+        {
+            context.mix = {};
+            spare += bufferBytes;
+            reads.setBudget (spare);
+        }
+    };
+
+    reads.whileWaiting = releaseWrittenMix;
+
     if (keepMembers)
     {
         in.mixSums.clear();
@@ -1613,13 +1635,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
         if (context.isCancelled())
             return stopWriting (context);
 
-        // Once the mix is in its hidden files its memory goes to reading.
-        if (in.earlyMix != nullptr && in.earlyMix->coversEveryEntry && context.mix.getNumChannels() > 0 && in.earlyMix->task->isDone())
-        {
-            context.mix = {};
-            spare += bufferBytes;
-            reads.setBudget (spare);
-        }
+        releaseWrittenMix();
 
         context.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
 
