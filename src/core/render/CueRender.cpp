@@ -304,7 +304,8 @@ namespace
             if (read->task == nullptr)
                 launch (k);
 
-            // The wait is where the render thread spends a long read: it keeps asking for a cancel.
+            // The wait is where the render thread spends a long read: it keeps asking for a cancel,
+            // and starts further reads as finished ones give memory back.
             while (! read->task->waitFor (cancelPollMilliseconds))
             {
                 if (context.isCancelled())
@@ -312,6 +313,8 @@ namespace
 
                 if (whileWaiting != nullptr)
                     whileWaiting();
+
+                launchMore();
             }
 
             return read;
@@ -331,7 +334,7 @@ namespace
             {
                 if (slots[k].read->task != nullptr)
                 {
-                    bytesInFlight -= slots[k].cost.bytes;
+                    bytesInFlight -= slots[k].heldBytes;
                     --countInFlight;
                 }
 
@@ -350,6 +353,8 @@ namespace
             std::shared_ptr<TrackRead> read;
             ReadCost cost;
             bool costKnown = false;
+            int64_t heldBytes = 0;      // counted against the budget: the estimate, then what a finished read holds
+            bool settled = false;       // finished, and heldBytes brought down to what it holds
         };
 
         const ReadCost& costOf (size_t k)
@@ -375,8 +380,27 @@ namespace
             auto sharedAbandon = abandon;
             auto target = slots[k].read;
             target->task = workers.run ([target, sharedSettings, sharedAbandon] { performRead (*target, *sharedSettings, *sharedAbandon); });
-            bytesInFlight += slots[k].cost.bytes;
+            slots[k].heldBytes = slots[k].cost.bytes;
+            bytesInFlight += slots[k].heldBytes;
             ++countInFlight;
+        }
+
+        /** A finished converted read holds only its result, not the file at its own rate too. */
+        void recountFinishedReads()
+        {
+            for (size_t k = oldest; k < slots.size(); ++k)
+            {
+                auto& slot = slots[k];
+
+                if (slot.read == nullptr || slot.read->task == nullptr || slot.settled || ! slot.read->task->isDone())
+                    continue;
+
+                const auto& audio = slot.read->audio;
+                const auto held = bytesOfBuffer (audio.getNumChannels(), audio.getNumSamples());
+                bytesInFlight += held - slot.heldBytes;
+                slot.heldBytes = held;
+                slot.settled = true;
+            }
         }
 
         void launchMore()
@@ -384,6 +408,8 @@ namespace
             // Inline (no worker threads): one read, when it is taken.
             if (workers.getNumThreads() == 0)
                 return;
+
+            recountFinishedReads();
 
             for (;;)
             {
