@@ -320,6 +320,18 @@ namespace
             return read;
         }
 
+        int64_t getBytesInFlight() const noexcept { return bytesInFlight; }
+
+        /** True once every read of the pass has been started. */
+        bool hasStartedAll() const noexcept
+        {
+            for (size_t k = oldest; k < slots.size(); ++k)
+                if (slots[k].read != nullptr && slots[k].read->task == nullptr)
+                    return false;
+
+            return true;
+        }
+
         /** Changes the memory the reads may take from now on. */
         void setBudget (int64_t budgetBytes)
         {
@@ -654,6 +666,8 @@ struct CueRenderContext::Internals
     juce::AudioBuffer<double> stemBuffer;   // the summing pass's one stem at a time
     std::vector<SharedBuffer> spareBuffers; // the writing pass's stem buffers, reused once free
     int writesInFlight = 0;                     // items encoded while the render goes on; 0: one at a time, in place
+    int64_t writeReadBudget = 0;                // memory for reading ahead in the writing pass, with the mix still there
+    std::unique_ptr<TrackPrefetcher> writeReads;   // the writing pass's reads, started while the summing pass ends
     std::deque<std::unique_ptr<PendingWrite>> pending;   // in writing order
     std::shared_ptr<EarlyMix> earlyMix;
 
@@ -697,6 +711,7 @@ struct CueRenderContext::Internals
 
     void release()
     {
+        writeReads.reset();
         discardPendingWrites();
 
         if (earlyMix != nullptr && earlyMix->task != nullptr)
@@ -1050,6 +1065,44 @@ namespace
 } // namespace
 
 //==============================================================================
+namespace
+{
+    /** How the writing pass shares its memory: the stem being built, the alternative-mix sums
+        and the mix (until it is written ahead) come first; what is left goes to the writes under
+        way and to reading ahead. */
+    void planWritePass (CueRenderContext& context)
+    {
+        const auto& request = context.request;
+        auto& in = *context.internals;
+        const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+        const auto mixSumCount = writesAlternativeMixes (request.preset) ? (int64_t) request.preset.schema.alternativeMixes.size() : 0;
+
+        auto spare = memoryTargetBytes() - (1 + mixSumCount) * bufferBytes;
+        in.writesInFlight = in.getWorkers (context.workerThreads).getNumThreads() == 0 ? 0 : (spare >= 8 * bufferBytes ? 2 : (spare >= 2 * bufferBytes ? 1 : 0));
+        spare -= in.writesInFlight * bufferBytes;
+        spare -= bufferBytes;   // the mix, until it is written
+        in.writeReadBudget = spare;
+    }
+
+    /** The writing pass's reads start as soon as the summing pass has started all of its own,
+        within what the writing pass will have for them less what the summing reads still hold. */
+    void startWriteReadsEarly (CueRenderContext& context, const TrackPrefetcher& summingReads)
+    {
+        const auto& request = context.request;
+        auto& in = *context.internals;
+
+        if (request.measureOnly || in.getWorkers (context.workerThreads).getNumThreads() == 0 || ! summingReads.hasStartedAll())
+            return;
+
+        const auto budget = in.writeReadBudget - summingReads.getBytesInFlight();
+
+        if (in.writeReads == nullptr)
+            in.writeReads = std::make_unique<TrackPrefetcher> (*in.workers, tracksOfPass (request), readSettingsFor (request, false), budget);
+        else
+            in.writeReads->setBudget (budget);
+    }
+} // namespace
+
 bool sumAndMeasure (CueRenderContext& context)
 {
     const auto& request = context.request;
@@ -1067,6 +1120,8 @@ bool sumAndMeasure (CueRenderContext& context)
     auto& workers = in.getWorkers (context.workerThreads);
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
     TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, true), memoryTargetBytes() - 2 * bufferBytes);
+    planWritePass (context);
+    reads.whileWaiting = [&] { startWriteReadsEarly (context, reads); };
 
     const auto n = std::max<size_t> (1, request.stems.size());
     size_t firstTrack = 0;
@@ -1112,6 +1167,7 @@ bool sumAndMeasure (CueRenderContext& context)
         }
 
         firstTrack += plan.tracks.size();
+        startWriteReadsEarly (context, reads);
 
         const auto peak = samplePeakOf (in.helpers.get(), in.stemBuffer);
         stemReport.peakDb = gainToDecibels (peak);
@@ -1583,18 +1639,18 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     // While the mix is gained and counted, the workers start reading the stems again.
     auto& workers = in.getWorkers (context.workerThreads);
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
-    const auto mixSumCount = keepMembers ? (int64_t) preset.schema.alternativeMixes.size() : 0;
-    // Memory beside the stem being built and the alternative-mix sums goes to the writes under
-    // way and to reading ahead. The mix is written ahead too when it can be, and its memory then
-    // joins them once that is done.
-    auto spare = memoryTargetBytes() - (1 + mixSumCount) * bufferBytes;
-    in.writesInFlight = workers.getNumThreads() == 0 ? 0 : (spare >= 8 * bufferBytes ? 2 : (spare >= 2 * bufferBytes ? 1 : 0));
-    spare -= std::max (0, in.writesInFlight - 1) * bufferBytes;   // the one being built is counted already
-    spare -= bufferBytes;   // the mix, until it is written
-    spare -= in.writesInFlight > 0 ? bufferBytes : 0;
 
+    // The reads may have started while the summing pass ended; they now get the whole budget.
+    // The mix is written ahead when it can be, and its memory joins the reads once that is done.
+    auto spare = in.writeReadBudget;
+
+    if (in.writeReads == nullptr)
+        in.writeReads = std::make_unique<TrackPrefetcher> (workers, tracksOfPass (request), readSettingsFor (request, false), spare);
+    else
+        in.writeReads->setBudget (spare);
+
+    auto& reads = *in.writeReads;
     const auto mixStaysForItsTurn = in.writesInFlight == 0 || ! settings.fullMix.exportMix;
-    TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, false), spare);
 
     scaleAll (in.helpers.get(), context.mix, gainLinear);
 
@@ -1730,6 +1786,9 @@ bool writeStemsAndFullMix (CueRenderContext& context)
                 return stopWriting (context, [&] { report.errors.add (error); });
         }
     }
+
+    // Every read is taken.
+    in.writeReads.reset();
 
     if (context.isCancelled())
         return stopWriting (context);
