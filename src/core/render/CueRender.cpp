@@ -27,6 +27,11 @@ namespace
     constexpr int maxWrittenFormatEntries = 2;
     constexpr int cancelPollMilliseconds = 5;
 
+    // How many reads ahead a converted read (several times slower than a plain one) is started
+    // first: far while summing, where there is memory for many reads, nearer while writing.
+    constexpr size_t summingLookAhead = 16;
+    constexpr size_t writingLookAhead = 8;
+
     using SharedBuffer = std::shared_ptr<juce::AudioBuffer<double>>;
     using ConstBuffer = std::shared_ptr<const juce::AudioBuffer<double>>;
 
@@ -263,12 +268,13 @@ namespace
     class TrackPrefetcher
     {
     public:
-        TrackPrefetcher (RenderWorkers& workersToUse, std::vector<juce::File> files, ReadSettings settingsToUse, int64_t budgetBytes)
+        TrackPrefetcher (RenderWorkers& workersToUse, std::vector<juce::File> files, ReadSettings settingsToUse, int64_t budgetBytes, size_t lookAheadReads)
             : workers (workersToUse)
             , settings (std::make_shared<ReadSettings> (std::move (settingsToUse)))
             , abandon (std::make_shared<std::atomic<bool>> (false))
             , budget (budgetBytes)
             , maxInFlight (std::max (1, workers.getNumThreads()))
+            , lookAhead (lookAheadReads)
         {
             for (auto& file : files)
             {
@@ -358,7 +364,6 @@ namespace
         }
 
     private:
-        static constexpr size_t lookAhead = 16;
 
         struct Slot
         {
@@ -466,6 +471,7 @@ namespace
         int64_t bytesInFlight = 0;
         int countInFlight = 0;
         int maxInFlight = 1;
+        size_t lookAhead = 8;      // how far ahead a converted read may be started first
     };
 
     //==========================================================================
@@ -1097,7 +1103,7 @@ namespace
         const auto budget = in.writeReadBudget - summingReads.getBytesInFlight();
 
         if (in.writeReads == nullptr)
-            in.writeReads = std::make_unique<TrackPrefetcher> (*in.workers, tracksOfPass (request), readSettingsFor (request, false), budget);
+            in.writeReads = std::make_unique<TrackPrefetcher> (*in.workers, tracksOfPass (request), readSettingsFor (request, false), budget, writingLookAhead);
         else
             in.writeReads->setBudget (budget);
     }
@@ -1119,7 +1125,7 @@ bool sumAndMeasure (CueRenderContext& context)
 
     auto& workers = in.getWorkers (context.workerThreads);
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
-    TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, true), memoryTargetBytes() - 2 * bufferBytes);
+    TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
     planWritePass (context);
     reads.whileWaiting = [&] { startWriteReadsEarly (context, reads); };
 
@@ -1645,7 +1651,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     auto spare = in.writeReadBudget;
 
     if (in.writeReads == nullptr)
-        in.writeReads = std::make_unique<TrackPrefetcher> (workers, tracksOfPass (request), readSettingsFor (request, false), spare);
+        in.writeReads = std::make_unique<TrackPrefetcher> (workers, tracksOfPass (request), readSettingsFor (request, false), spare, writingLookAhead);
     else
         in.writeReads->setBudget (spare);
 
@@ -1718,6 +1724,10 @@ bool writeStemsAndFullMix (CueRenderContext& context)
             return stopWriting (context);
 
         releaseWrittenMix();
+
+        // Once every read has started, memory they no longer need lets a second write go on.
+        if (in.writesInFlight == 1 && reads.hasStartedAll() && spare - reads.getBytesInFlight() >= bufferBytes)
+            in.writesInFlight = 2;
 
         context.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
 
@@ -1934,7 +1944,7 @@ void verifyReconstruction (CueRenderContext& context)
     const auto bufferBytes = bytesOfBuffer (request.numChannels, context.renderedLength);
     auto& in = *context.internals;
     // Beside the reads: the mix file and the sum, which the check holds, and the stem it is adding.
-    TrackPrefetcher reads (in.getWorkers (context.workerThreads), inputs.stemFiles, settings, memoryTargetBytes() - 3 * bufferBytes);
+    TrackPrefetcher reads (in.getWorkers (context.workerThreads), inputs.stemFiles, settings, memoryTargetBytes() - 3 * bufferBytes, 1);
     bool interrupted = false;
 
     auto readStem = [&] (size_t index, const juce::File&, juce::AudioBuffer<double>& buffer, juce::String& error)
