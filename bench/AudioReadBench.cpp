@@ -1,6 +1,7 @@
 // Whole-file reads as the render does them for every track: 4 minutes of 24-bit stereo at 48 kHz
 // into 64-bit samples. Goal: under 0.3 s, with a peak memory near the 8 bytes per sample of the
 // result. The file is written once into a temporary folder and read from the page cache.
+// FLAC also: a ten-second window from the middle, and the probe every import runs.
 //
 // peak_MB is the growth of the process's resident set while one read runs (Linux only: the
 // high-water mark is reset before the read), the result buffer included.
@@ -124,6 +125,38 @@ void wavAtOwnRate (benchmark::State& state) { readWhole (state, files().wav, 0.0
 void wavTo44100 (benchmark::State& state) { readWhole (state, files().wav, 44100.0); }
 void flacAtOwnRate (benchmark::State& state) { readWhole (state, files().flac, 0.0); }
 
+void flacWindow (benchmark::State& state)
+{
+    // Ten seconds from the middle: a seek, then the window's frames.
+    juce::String error;
+
+    for (auto _ : state)
+    {
+        juce::AudioBuffer<double> buffer;
+
+        if (! readAudioFileRange (files().flac, 0.0, 120.0, 10.0, buffer, error))
+            state.SkipWithError (error.toRawUTF8());
+
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+}
+
+void flacProbe (benchmark::State& state)
+{
+    // Runs for every imported file: header, limits and a check that the stream's end is there.
+    juce::String error;
+
+    for (auto _ : state)
+    {
+        AudioFileInfo info;
+
+        if (! probeAudioFile (files().flac, info, error))
+            state.SkipWithError (error.toRawUTF8());
+
+        benchmark::DoNotOptimize (info.lengthInSamples);
+    }
+}
+
 void wavOverview (benchmark::State& state)
 {
     juce::String error;
@@ -139,6 +172,8 @@ void wavOverview (benchmark::State& state)
 BENCHMARK (wavAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (2.0);
 BENCHMARK (wavTo44100)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (flacAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime();
+BENCHMARK (flacWindow)->Unit (benchmark::kMillisecond)->UseRealTime();
+BENCHMARK (flacProbe)->Unit (benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK (wavOverview)->Unit (benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

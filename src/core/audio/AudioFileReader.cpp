@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "BufferMemory.h"
+#include "FlacFileDecoder.h"
 #include "Resampler.h"
 #include "core/model/Types.h"
 
@@ -115,6 +116,46 @@ namespace
         return nullptr;
     }
 
+    bool isFlacReader (const juce::AudioFormatReader& reader)
+    {
+        return dynamic_cast<juce::FlacAudioFormat*> (findFormatOf (reader)) != nullptr;
+    }
+
+    // The framework's FLAC reader keeps only the low 32 bits of the announced length, and reads
+    // missing or damaged audio as silence; its own decoder checks the end cheaply instead.
+    bool checkFlacData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
+    {
+        try
+        {
+            FlacFileDecoder decoder (file);
+
+            if (! decoder.open (error) || ! decoder.checkEnd (error))
+                return false;
+
+            const auto announced = decoder.getAnnouncedFrames();
+
+            if (announced != 0 && announced != reader.lengthInSamples)
+            {
+                error = "The file \"" + file.getFileName() + "\" announces " + juce::String (announced)
+                        + " frames, too many to read.";
+                return false;
+            }
+
+            if (decoder.getNumChannels() != (int) reader.numChannels)
+            {
+                error = "The file \"" + file.getFileName() + "\" could not be decoded.";
+                return false;
+            }
+
+            return true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            error = "Not enough memory to open the file.";
+            return false;
+        }
+    }
+
     juce::String formatRate (double rate)
     {
         std::ostringstream out;
@@ -152,6 +193,54 @@ namespace
         }
 
         return bad == 0;
+    }
+
+    // The framework's reader in blocks, widened into the result; float sources are checked for
+    // samples that are not finite numbers on the way.
+    bool readBlocks (juce::AudioFormatReader& reader,
+                     const juce::File& file,
+                     juce::int64 start,
+                     juce::int64 count,
+                     juce::AudioBuffer<double>& wide,
+                     juce::String& error)
+    {
+        const int numChannels = (int) reader.numChannels;
+        const int blockFrames = (int) std::min<juce::int64> (count, std::max (1024, 32768 / numChannels));
+        juce::AudioBuffer<float> block (numChannels, blockFrames);
+        const bool checkFinite = reader.usesFloatingPointData;
+
+        for (juce::int64 done = 0; done < count;)
+        {
+            const auto n = (int) std::min<juce::int64> (blockFrames, count - done);
+
+            if (! reader.read (block.getArrayOfWritePointers(), numChannels, start + done, n))
+            {
+                error = "The audio data could not be read; the file may be truncated.";
+                return false;
+            }
+
+            for (int ch = 0; ch < numChannels; ++ch)
+            {
+                const float* source = block.getReadPointer (ch);
+
+                if (! widenBlock (source, wide.getWritePointer (ch, (int) done), n, checkFinite))
+                {
+                    int frame = 0;
+
+                    while (frame < n && std::isfinite (source[frame]))
+                        ++frame;
+
+                    error = "The file \"" + file.getFileName() + "\" contains samples that are not finite numbers"
+                            + " (NaN or infinity), the first at frame " + juce::String (start + done + frame)
+                            + " of channel " + juce::String (ch + 1) + ".";
+                    return false;
+                }
+            }
+
+            done += n;
+        }
+
+        return true;
     }
 
     struct Section
@@ -241,39 +330,26 @@ namespace
             juce::AudioBuffer<double> wide (numChannels, (int) count);
             adviseLargeBuffer (wide);
 
-            const int blockFrames = (int) std::min<juce::int64> (count, std::max (1024, 32768 / numChannels));
-            juce::AudioBuffer<float> block (numChannels, blockFrames);
-            const bool checkFinite = reader.usesFloatingPointData;
-
-            for (juce::int64 done = 0; done < count;)
+            if (isFlacReader (reader))
             {
-                const auto n = (int) std::min<juce::int64> (blockFrames, count - done);
+                // Straight into the result, with every decoder error and early end reported.
+                FlacFileDecoder decoder (file);
 
-                if (! reader.read (block.getArrayOfWritePointers(), numChannels, start + done, n))
+                if (! decoder.open (error))
+                    return false;
+
+                if (decoder.getNumChannels() != numChannels)
                 {
-                    error = "The audio data could not be read; the file may be truncated.";
+                    error = "The file changed while it was being read.";
                     return false;
                 }
 
-                for (int ch = 0; ch < numChannels; ++ch)
-                {
-                    const float* source = block.getReadPointer (ch);
-
-                    if (! widenBlock (source, wide.getWritePointer (ch, (int) done), n, checkFinite))
-                    {
-                        int frame = 0;
-
-                        while (frame < n && std::isfinite (source[frame]))
-                            ++frame;
-
-                        error = "The file \"" + file.getFileName() + "\" contains samples that are not finite numbers"
-                                + " (NaN or infinity), the first at frame " + juce::String (start + done + frame)
-                                + " of channel " + juce::String (ch + 1) + ".";
-                        return false;
-                    }
-                }
-
-                done += n;
+                if (! decoder.read (start, count, total, wide.getArrayOfWritePointers(), error))
+                    return false;
+            }
+            else if (! readBlocks (reader, file, start, count, wide, error))
+            {
+                return false;
             }
 
             if (resample)
@@ -330,7 +406,7 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
 
 bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
 {
-    // The WAV and AIFF readers return silence for anything past the end of the file and for
+    // The framework's readers return silence for anything past the end of the file and for
     // sample widths they don't decode, and report success either way.
     auto* format = findFormatOf (reader);
     const bool isFlac = dynamic_cast<juce::FlacAudioFormat*> (format) != nullptr;
@@ -344,6 +420,9 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
 
     if (format == nullptr)
         return true;
+
+    if (isFlac)
+        return checkFlacData (reader, file, error);
 
     std::unique_ptr<juce::MemoryMappedAudioFormatReader> mapped (
         format->createMemoryMappedReader (new juce::FileInputStream (file)));

@@ -60,8 +60,10 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
 
 /**
     What the limits can't see: a sample width the decoder really handles (8, 16, 24 or 32 bits for
-    WAV and AIFF), and for uncompressed files that the frames the header announces are present
-    in the file ("The file is truncated: ..." with the count that is really there).
+    WAV and AIFF), for uncompressed files that the frames the header announces are present
+    in the file ("The file is truncated: ..." with the count that is really there), and for FLAC
+    that the last announced frame decodes (a seek, not a pass over the file). Damage inside a
+    FLAC stream shows only when its frames are read.
 */
 [[nodiscard]] bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error);
 
@@ -71,8 +73,9 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
 /**
     Reads the whole file as 64-bit samples, resampled to targetRate when that is above 0 and
     differs from the file's rate by more than 0.5 Hz. Refuses files longer than frameCap frames,
-    before and after resampling (both checked before any sample is read), and float files holding
-    NaN or infinite samples. On failure the buffer is left as it was.
+    before and after resampling (both checked before any sample is read), float files holding
+    NaN or infinite samples, and FLAC files whose stream is damaged or ends early (every frame is
+    checked as it is decoded; the message names the file). On failure the buffer is left as it was.
 */
 [[nodiscard]] bool readAudioFile (const juce::File& file,
                                   double targetRate,

@@ -1,0 +1,414 @@
+#include "FlacFileDecoder.h"
+
+#include <algorithm>
+#include <climits>
+
+#include <FLAC/stream_decoder.h>
+
+namespace dunmoor
+{
+
+namespace
+{
+    juce::String describeDecoderError (FLAC__StreamDecoderErrorStatus status)
+    {
+        switch (status)
+        {
+            case FLAC__STREAM_DECODER_ERROR_STATUS_LOST_SYNC:
+                return "the decoder lost the frame synchronisation";
+            case FLAC__STREAM_DECODER_ERROR_STATUS_BAD_HEADER:
+                return "a frame header is corrupt";
+            case FLAC__STREAM_DECODER_ERROR_STATUS_FRAME_CRC_MISMATCH:
+                return "a frame's audio does not match its checksum";
+            case FLAC__STREAM_DECODER_ERROR_STATUS_UNPARSEABLE_STREAM:
+                return "the stream holds coding the decoder cannot parse";
+            case FLAC__STREAM_DECODER_ERROR_STATUS_BAD_METADATA:
+                return "a metadata block is corrupt";
+            default:
+                return "the stream is corrupt";
+        }
+    }
+} // namespace
+
+//==============================================================================
+struct FlacFileDecoder::Impl
+{
+    explicit Impl (const juce::File& f)
+        : file (f)
+        , input (f)
+    {
+    }
+
+    ~Impl()
+    {
+        if (decoder != nullptr)
+            FLAC__stream_decoder_delete (decoder);
+    }
+
+    enum class Fault
+    {
+        none,
+        gap,          // a frame didn't start where the previous one ended
+        formatChange, // a frame's channel count or bit depth differs from the stream's
+    };
+
+    juce::File file;
+    juce::FileInputStream input;
+    FLAC__StreamDecoder* decoder = nullptr;
+
+    bool hasStreamInfo = false;
+    juce::int64 announced = 0;
+    int numChannels = 0;
+    int bitsPerSample = 0;
+
+    // The window being decoded: frames [start, end) go to destination (nothing is stored when it
+    // is null); next is the frame the following audio frame must begin with.
+    double* const* destination = nullptr;
+    juce::int64 start = 0;
+    juce::int64 end = 0;
+    juce::int64 next = 0;
+    juce::int64 position = 0; // the frame the decoder delivers next without a seek
+
+    bool hasError = false;
+    FLAC__StreamDecoderErrorStatus errorStatus = FLAC__STREAM_DECODER_ERROR_STATUS_LOST_SYNC;
+    juce::int64 errorFrame = 0;
+    Fault fault = Fault::none;
+
+    juce::String quotedName() const { return "\"" + file.getFileName() + "\""; }
+
+    //==============================================================================
+    bool open (juce::String& error)
+    {
+        if (! input.openedOk())
+        {
+            error = "The file " + quotedName() + " could not be opened: " + input.getStatus().getErrorMessage();
+            return false;
+        }
+
+        decoder = FLAC__stream_decoder_new();
+
+        if (decoder == nullptr)
+        {
+            error = "Not enough memory to decode the file " + quotedName() + ".";
+            return false;
+        }
+
+        if (FLAC__stream_decoder_init_stream (decoder, readCallback, seekCallback, tellCallback, lengthCallback, eofCallback, writeCallback, metadataCallback, errorCallback, this)
+            != FLAC__STREAM_DECODER_INIT_STATUS_OK)
+        {
+            error = "The FLAC decoder could not be started for the file " + quotedName() + ".";
+            return false;
+        }
+
+        const bool processed = FLAC__stream_decoder_process_until_end_of_metadata (decoder);
+
+        if (processed && ! hasError && hasStreamInfo)
+            return true;
+
+        if (FLAC__stream_decoder_get_state (decoder) == FLAC__STREAM_DECODER_END_OF_STREAM)
+            error = "The file " + quotedName() + " is truncated: it ends inside its header.";
+        else if (hasError)
+            error = "The file " + quotedName() + " is damaged: " + describeDecoderError (errorStatus) + ".";
+        else
+            error = "The file " + quotedName() + " is damaged: its header could not be read.";
+
+        return false;
+    }
+
+    bool read (juce::int64 first, juce::int64 count, juce::int64 totalFrames, double* const* target, juce::String& error)
+    {
+        destination = target;
+        start = first;
+        end = first + count;
+        next = first;
+
+        // A seek delivers its target frame starting exactly at the sample asked for.
+        if (first != position && ! FLAC__stream_decoder_seek_absolute (decoder, (FLAC__uint64) first))
+        {
+            if (! describeFault (error))
+                error = "The file " + quotedName() + " is truncated or damaged: frame " + juce::String (first)
+                        + " cannot be found.";
+
+            return false;
+        }
+
+        while (next < end && ! hasError && fault == Fault::none
+               && FLAC__stream_decoder_get_state (decoder) != FLAC__STREAM_DECODER_END_OF_STREAM)
+        {
+            if (! FLAC__stream_decoder_process_single (decoder))
+                break;
+        }
+
+        const auto state = FLAC__stream_decoder_get_state (decoder);
+
+        // A stream cut inside a frame also loses its synchronisation there; the cut is the cause.
+        if (next < end && state == FLAC__STREAM_DECODER_END_OF_STREAM)
+        {
+            error = "The file " + quotedName() + " is truncated: its header announces " + juce::String (totalFrames)
+                    + " frames, but the audio ends after " + juce::String (next) + ".";
+            return false;
+        }
+
+        // A damaged frame is delivered as silence after its error, so the error decides.
+        if (describeFault (error))
+            return false;
+
+        if (next >= end)
+        {
+            position = next;
+            return true;
+        }
+
+        if (state == FLAC__STREAM_DECODER_MEMORY_ALLOCATION_ERROR)
+            error = "Not enough memory to decode the file " + quotedName() + ".";
+        else
+            error = "The file " + quotedName() + " could not be read past frame " + juce::String (next) + ".";
+
+        return false;
+    }
+
+    bool checkEnd (juce::String& error)
+    {
+        if (announced <= 0)
+            return true; // the framework found the length by decoding the whole stream
+
+        destination = nullptr;
+        start = next = announced - 1;
+        end = announced;
+
+        if (FLAC__stream_decoder_seek_absolute (decoder, (FLAC__uint64) (announced - 1)) && next >= end
+            && fault == Fault::none)
+        {
+            position = next;
+            return true;
+        }
+
+        error = "The file " + quotedName() + " is truncated or damaged: its header announces " + juce::String (announced)
+                + " frames, but the last of them cannot be decoded.";
+        return false;
+    }
+
+    // The message for a decoder error or a broken frame sequence; false when there is none.
+    bool describeFault (juce::String& error) const
+    {
+        if (hasError)
+        {
+            error = "The file " + quotedName() + " is damaged: " + describeDecoderError (errorStatus) + " (at frame "
+                    + juce::String (errorFrame) + ").";
+            return true;
+        }
+
+        if (fault == Fault::gap)
+        {
+            error = "The file " + quotedName() + " is damaged: audio is missing at frame " + juce::String (next) + ".";
+            return true;
+        }
+
+        if (fault == Fault::formatChange)
+        {
+            error = "The file " + quotedName() + " is damaged: the audio at frame " + juce::String (next)
+                    + " changes its channel count or bit depth.";
+            return true;
+        }
+
+        return false;
+    }
+
+    void store (const FLAC__int32* const buffer[], juce::int64 offset, int count) const noexcept
+    {
+        if (bitsPerSample <= 24)
+        {
+            // Exactly what the framework's integer-to-float path yields for these widths.
+            const double scale = 1.0 / (double) (1 << (bitsPerSample - 1));
+
+            for (int ch = 0; ch < numChannels; ++ch)
+            {
+                const FLAC__int32* source = buffer[ch];
+                double* out = destination[ch] + offset;
+
+                for (int i = 0; i < count; ++i)
+                    out[i] = (double) source[i] * scale;
+            }
+
+            return;
+        }
+
+        // Wider samples are rounded to 32-bit floats on the framework's path; so they are here.
+        const int shift = 32 - bitsPerSample;
+        constexpr float scale = 1.0f / (float) 0x7fffffff;
+
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            const FLAC__int32* source = buffer[ch];
+            double* out = destination[ch] + offset;
+
+            for (int i = 0; i < count; ++i)
+                out[i] = (double) ((float) (FLAC__int32) ((FLAC__uint32) source[i] << shift) * scale);
+        }
+    }
+
+    //==============================================================================
+    static FLAC__StreamDecoderReadStatus readCallback (const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes, void* client)
+    {
+        auto& in = static_cast<Impl*> (client)->input;
+
+        if (*bytes == 0)
+            return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
+
+        const auto got = in.read (buffer, (int) std::min<size_t> (*bytes, INT_MAX / 2));
+
+        if (got <= 0)
+        {
+            *bytes = 0;
+            return in.getStatus().failed() ? FLAC__STREAM_DECODER_READ_STATUS_ABORT
+                                           : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+        }
+
+        *bytes = (size_t) got;
+        return FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
+    }
+
+    static FLAC__StreamDecoderSeekStatus seekCallback (const FLAC__StreamDecoder*, FLAC__uint64 offset, void* client)
+    {
+        return static_cast<Impl*> (client)->input.setPosition ((juce::int64) offset) ? FLAC__STREAM_DECODER_SEEK_STATUS_OK
+                                                                                     : FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+    }
+
+    static FLAC__StreamDecoderTellStatus tellCallback (const FLAC__StreamDecoder*, FLAC__uint64* offset, void* client)
+    {
+        *offset = (FLAC__uint64) static_cast<Impl*> (client)->input.getPosition();
+        return FLAC__STREAM_DECODER_TELL_STATUS_OK;
+    }
+
+    static FLAC__StreamDecoderLengthStatus lengthCallback (const FLAC__StreamDecoder*, FLAC__uint64* length, void* client)
+    {
+        const auto total = static_cast<Impl*> (client)->input.getTotalLength();
+
+        if (total < 0)
+            return FLAC__STREAM_DECODER_LENGTH_STATUS_ERROR;
+
+        *length = (FLAC__uint64) total;
+        return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
+    }
+
+    static FLAC__bool eofCallback (const FLAC__StreamDecoder*, void* client)
+    {
+        return static_cast<Impl*> (client)->input.isExhausted();
+    }
+
+    static FLAC__StreamDecoderWriteStatus writeCallback (const FLAC__StreamDecoder*,
+                                                         const FLAC__Frame* frame,
+                                                         const FLAC__int32* const buffer[],
+                                                         void* client)
+    {
+        auto& d = *static_cast<Impl*> (client);
+        const auto& header = frame->header;
+
+        if ((int) header.channels != d.numChannels || (int) header.bits_per_sample != d.bitsPerSample)
+        {
+            d.fault = Fault::formatChange;
+            return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+        }
+
+        // The decoder turns frame numbers into sample numbers before it calls here.
+        if (header.number_type != FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER || (juce::int64) header.number.sample_number != d.next)
+        {
+            d.fault = Fault::gap;
+            return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+        }
+
+        const auto frames = (juce::int64) header.blocksize;
+
+        if (d.destination != nullptr)
+        {
+            const auto wanted = std::min (frames, d.end - d.next);
+
+            if (wanted > 0)
+                d.store (buffer, d.next - d.start, (int) wanted);
+        }
+
+        d.next += frames;
+        return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+
+    static void metadataCallback (const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* client)
+    {
+        if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO)
+            return;
+
+        auto& d = *static_cast<Impl*> (client);
+        const auto& info = metadata->data.stream_info;
+        d.hasStreamInfo = true;
+        d.announced = (juce::int64) info.total_samples;
+        d.numChannels = (int) info.channels;
+        d.bitsPerSample = (int) info.bits_per_sample;
+    }
+
+    static void errorCallback (const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus status, void* client)
+    {
+        auto& d = *static_cast<Impl*> (client);
+
+        if (! d.hasError)
+        {
+            d.hasError = true;
+            d.errorStatus = status;
+            d.errorFrame = d.next;
+        }
+    }
+};
+
+//==============================================================================
+FlacFileDecoder::FlacFileDecoder (const juce::File& file)
+    : impl (std::make_unique<Impl> (file))
+{
+}
+
+FlacFileDecoder::~FlacFileDecoder() = default;
+
+bool FlacFileDecoder::open (juce::String& error)
+{
+    return impl->open (error);
+}
+
+juce::int64 FlacFileDecoder::getAnnouncedFrames() const noexcept
+{
+    return impl->announced;
+}
+
+int FlacFileDecoder::getNumChannels() const noexcept
+{
+    return impl->numChannels;
+}
+
+int FlacFileDecoder::getBitsPerSample() const noexcept
+{
+    return impl->bitsPerSample;
+}
+
+bool FlacFileDecoder::read (juce::int64 start,
+                            juce::int64 count,
+                            juce::int64 totalFrames,
+                            double* const* destination,
+                            juce::String& error)
+{
+    if (impl->decoder == nullptr || start < 0 || count < 0)
+    {
+        error = "The file " + impl->quotedName() + " could not be decoded.";
+        return false;
+    }
+
+    return impl->read (start, count, totalFrames, destination, error);
+}
+
+bool FlacFileDecoder::checkEnd (juce::String& error)
+{
+    if (impl->decoder == nullptr)
+    {
+        error = "The file " + impl->quotedName() + " could not be decoded.";
+        return false;
+    }
+
+    return impl->checkEnd (error);
+}
+
+} // namespace dunmoor
