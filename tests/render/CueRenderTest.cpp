@@ -474,64 +474,71 @@ TEST (CueRenderTest, AlternativeMixMatchesTheSumOfItsWrittenMembers)
 
 TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
 {
-    SmallCue cue;
-
+    // Files are written by worker threads, several at once, or one after another on the render
+    // thread; what ends up on disk and in the report must be the same.
+    for (int workers : { 0, -1 })
     {
-        // A 44.1 kHz entry is resampled; nothing is written at the project rate, so no check.
-        auto preset = cue.preset;
-        preset.exportSettings.formats.front().sampleRate = 44100.0;
-        const auto report = render (makeRequest (preset, cue.temp.file ("a"), { { cue.drums } }));
+        SCOPED_TRACE (workers == 0 ? "render thread only" : "worker threads");
+        SmallCue cue;
+        auto render = [workers] (const RenderRequest& request) { return dunmoor::render (request, {}, {}, workers); };
 
-        ASSERT_TRUE (report.ok) << describe (report);
-        ASSERT_EQ (report.files.size(), 2u);
-        EXPECT_EQ (report.files[0].sampleRate, 44100.0);
-        EXPECT_EQ (report.files[0].overview.sampleRate, rate);
-        EXPECT_EQ (readBack (report.files[0].file).getNumSamples(), 8820);
-        EXPECT_EQ (report.reconstruction.state, ReconstructionState::skipped);
-        EXPECT_EQ (report.reconstruction.detail, "No lossless full mix was written at the project sample rate.");
-    }
+        {
+            // A 44.1 kHz entry is resampled; nothing is written at the project rate, so no check.
+            auto preset = cue.preset;
+            preset.exportSettings.formats.front().sampleRate = 44100.0;
+            const auto report = render (makeRequest (preset, cue.temp.file ("a"), { { cue.drums } }));
 
-    {
-        // Two equal entries meet the abort policy at the second file.
-        auto preset = cue.preset;
-        preset.exportSettings.formats.push_back (preset.exportSettings.formats.front());
-        preset.exportSettings.naming.collisionPolicy = CollisionPolicy::abort;
-        const auto report = render (makeRequest (preset, cue.temp.file ("b"), { { cue.drums }, { cue.bass } }));
+            ASSERT_TRUE (report.ok) << describe (report);
+            ASSERT_EQ (report.files.size(), 2u);
+            EXPECT_EQ (report.files[0].sampleRate, 44100.0);
+            EXPECT_EQ (report.files[0].overview.sampleRate, rate);
+            EXPECT_EQ (readBack (report.files[0].file).getNumSamples(), 8820);
+            EXPECT_EQ (report.reconstruction.state, ReconstructionState::skipped);
+            EXPECT_EQ (report.reconstruction.detail, "No lossless full mix was written at the project sample rate.");
+        }
 
-        EXPECT_FALSE (report.ok);
-        ASSERT_EQ (report.errors.size(), 1);
-        EXPECT_EQ (report.files.size(), 1u);
-        EXPECT_EQ (listFilesBelow (cue.temp.file ("b")), juce::StringArray ({ "STEMS/Proj_Cue1_01_Drums.wav" }));
-    }
+        {
+            // Two equal entries meet the abort policy at the second file.
+            auto preset = cue.preset;
+            preset.exportSettings.formats.push_back (preset.exportSettings.formats.front());
+            preset.exportSettings.naming.collisionPolicy = CollisionPolicy::abort;
+            const auto report = render (makeRequest (preset, cue.temp.file ("b"), { { cue.drums }, { cue.bass } }));
 
-    {
-        // A stem whose target is a folder fails; the earlier stem stays and is listed, no mix.
-        cue.temp.file ("c/STEMS/Proj_Cue1_02_Bass.wav").createDirectory();
-        auto preset = cue.preset;
-        preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
-        const auto report = render (makeRequest (preset, cue.temp.file ("c"), { { cue.drums }, { cue.bass }, { cue.strings1 } }));
+            EXPECT_FALSE (report.ok);
+            ASSERT_EQ (report.errors.size(), 1);
+            EXPECT_EQ (report.files.size(), 1u);
+            EXPECT_EQ (listFilesBelow (cue.temp.file ("b")), juce::StringArray ({ "STEMS/Proj_Cue1_01_Drums.wav" }));
+        }
 
-        EXPECT_FALSE (report.ok);
-        ASSERT_EQ (report.errors.size(), 1);
-        EXPECT_TRUE (report.errors[0].startsWith ("Bass -> Proj_Cue1_02_Bass.wav: ")) << report.errors[0];
-        ASSERT_EQ (report.files.size(), 1u);
-        EXPECT_EQ (report.files[0].displayName, "Drums");
-        EXPECT_FALSE (cue.temp.file ("c/Proj_Cue1_Full_Mix.wav").exists());
-        EXPECT_EQ (report.reconstruction.state, ReconstructionState::notRun);
-    }
+        {
+            // A stem whose target is a folder fails; the earlier stem stays and is listed, no mix.
+            cue.temp.file ("c/STEMS/Proj_Cue1_02_Bass.wav").createDirectory();
+            auto preset = cue.preset;
+            preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
+            const auto report = render (makeRequest (preset, cue.temp.file ("c"), { { cue.drums }, { cue.bass }, { cue.strings1 } }));
 
-    {
-        // An unreadable track stops the cue with the stem's and the file's names.
-        const auto junk = cue.temp.file ("in/junk.wav");
-        ASSERT_TRUE (junk.replaceWithText ("not audio"));
-        const auto report = render (makeRequest (cue.preset, cue.temp.file ("d"), { { cue.drums }, { cue.bass, junk } }));
+            EXPECT_FALSE (report.ok);
+            ASSERT_EQ (report.errors.size(), 1);
+            EXPECT_TRUE (report.errors[0].startsWith ("Bass -> Proj_Cue1_02_Bass.wav: ")) << report.errors[0];
+            ASSERT_EQ (report.files.size(), 1u);
+            EXPECT_EQ (report.files[0].displayName, "Drums");
+            EXPECT_FALSE (cue.temp.file ("c/Proj_Cue1_Full_Mix.wav").exists());
+            EXPECT_EQ (report.reconstruction.state, ReconstructionState::notRun);
+        }
 
-        EXPECT_FALSE (report.ok);
-        ASSERT_EQ (report.errors.size(), 1);
-        EXPECT_TRUE (report.errors[0].startsWith ("Bass: junk.wav: ")) << report.errors[0];
-        ASSERT_EQ (report.stems.size(), 2u);
-        EXPECT_EQ (report.stems[1].errors.size(), 1);
-        EXPECT_FALSE (cue.temp.file ("d").exists() && ! listFilesBelow (cue.temp.file ("d")).isEmpty());
+        {
+            // An unreadable track stops the cue with the stem's and the file's names.
+            const auto junk = cue.temp.file ("in/junk.wav");
+            ASSERT_TRUE (junk.replaceWithText ("not audio"));
+            const auto report = render (makeRequest (cue.preset, cue.temp.file ("d"), { { cue.drums }, { cue.bass, junk } }));
+
+            EXPECT_FALSE (report.ok);
+            ASSERT_EQ (report.errors.size(), 1);
+            EXPECT_TRUE (report.errors[0].startsWith ("Bass: junk.wav: ")) << report.errors[0];
+            ASSERT_EQ (report.stems.size(), 2u);
+            EXPECT_EQ (report.stems[1].errors.size(), 1);
+            EXPECT_FALSE (cue.temp.file ("d").exists() && ! listFilesBelow (cue.temp.file ("d")).isEmpty());
+        }
     }
 }
 
@@ -558,10 +565,12 @@ TEST (CueRenderTest, CancelInTheMiddleLeavesOnlyFinishedFiles)
     const auto mixId = cue.preset.schema.addAlternativeMix ("Instrumental");
     juce::ignoreUnused (mixId);
 
-    for (const auto* stage : { "Summing Bass...", "Writing Strings...", "Writing the full mix...", "Writing Instrumental...",
-                               "Verifying that the stems reconstruct the mix..." })
+    for (int workers : { 0, -1 })
+    for (const auto* stage : { "Summing Bass...", "Writing Drums...", "Writing Strings...", "Writing the full mix...",
+                               "Writing Instrumental...", "Verifying that the stems reconstruct the mix..." })
     {
-        const auto out = cue.temp.file ("out-" + juce::String (stage).retainCharacters ("abcdefghijklmnopqrstuvwxyz"));
+        SCOPED_TRACE (workers);
+        const auto out = cue.temp.file ("out-" + juce::String (workers + 1) + juce::String (stage).retainCharacters ("abcdefghijklmnopqrstuvwxyz"));
         auto request = cue.request();
         request.outputFolder = out;
 
@@ -569,12 +578,16 @@ TEST (CueRenderTest, CancelInTheMiddleLeavesOnlyFinishedFiles)
         juce::String last;
         int endings = 0;
 
-        const auto report = render (request, [&] { return cancel.load(); }, [&] (double, const juce::String& text, RenderJob::Phase phase)
-                                    {
-                                        cancel = cancel || text == stage;
-                                        endings += phase == RenderJob::Phase::finished ? 1 : 0;
-                                        last = text;
-                                    });
+        const auto report = render (
+            request,
+            [&] { return cancel.load(); },
+            [&] (double, const juce::String& text, RenderJob::Phase phase)
+            {
+                cancel = cancel || text == stage;
+                endings += phase == RenderJob::Phase::finished ? 1 : 0;
+                last = text;
+            },
+            workers);
 
         EXPECT_TRUE (report.cancelled) << stage;
         EXPECT_FALSE (report.ok) << stage;

@@ -182,7 +182,6 @@ namespace
     struct TrackRead
     {
         juce::File file;
-        int64_t estimatedBytes = 0;
         std::shared_ptr<RenderTask> task;
 
         bool ok = false;
@@ -364,7 +363,6 @@ namespace
         }
 
     private:
-
         struct Slot
         {
             std::shared_ptr<TrackRead> read;
@@ -879,19 +877,25 @@ namespace
         return settings;
     }
 
-    /** Sizes the reusable buffer to frames, keeping its memory when it can; cleared on request
-        (a new buffer always is). */
+    /** Sizes the reusable buffer to frames, keeping its memory when it can (a buffer cut at
+        the head keeps its allocation); cleared on request (a new buffer always is). */
     bool prepareBuffer (juce::AudioBuffer<double>& buffer, int numChannels, int64_t frames, bool clear, juce::String& error)
     {
-        if (buffer.getNumChannels() == numChannels && buffer.getNumSamples() > 0
-            && (int64_t) buffer.getNumSamples() >= frames && frames > 0)
+        if (buffer.getNumChannels() == numChannels && buffer.getNumSamples() > 0 && frames > 0 && frames <= maxReadFrames)
         {
-            buffer.setSize (numChannels, (int) frames, false, false, true);
+            try
+            {
+                buffer.setSize (numChannels, (int) frames, false, false, true);
 
-            if (clear)
-                buffer.clear();
+                if (clear)
+                    buffer.clear();
 
-            return true;
+                return true;
+            }
+            catch (const std::bad_alloc&)
+            {
+                // Fall through to a fresh allocation, which reports the failure.
+            }
         }
 
         // Give back the old block before asking for another.
