@@ -204,7 +204,7 @@ TEST (RenderJobTest, JobRunsOnItsThreadAndRefusesASecondStart)
 {
     Batch batch ({ -6.0, -9.0 });
     RenderJob job;
-    juce::WaitableEvent release;
+    juce::WaitableEvent called, release;
     std::atomic<int> calls { 0 };
     BatchReport received;
 
@@ -213,11 +213,11 @@ TEST (RenderJobTest, JobRunsOnItsThreadAndRefusesASecondStart)
                             {
                                 received = r;
                                 ++calls;
+                                called.signal();
                                 release.wait (-1);
                             }));
 
-    while (calls.load() == 0)
-        juce::Thread::yield();
+    ASSERT_TRUE (called.wait (60000));
 
     EXPECT_TRUE (job.getStatus().isRunning);
     EXPECT_FALSE (job.start (batch.requests(), [&] (const BatchReport&) { ++calls; }));

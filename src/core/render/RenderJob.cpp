@@ -199,6 +199,11 @@ void RenderJob::run()
         report.errors.add ("There is not enough memory to run the render.");
         report.allOk = false;
     }
+    catch (const std::exception& e)
+    {
+        report.errors.add ("The render stopped: " + juce::String (e.what()));
+        report.allOk = false;
+    }
 
     // Only what the render itself noticed counts as a cancel: a request that arrives after
     // the last cue has finished must not throw a finished delivery away.
