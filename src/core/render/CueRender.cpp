@@ -670,7 +670,7 @@ struct CueRenderContext::Internals
     juce::AudioBuffer<double> stemBuffer;   // the summing pass's one stem at a time
     std::vector<SharedBuffer> spareBuffers; // the writing pass's stem buffers, reused once free
     int writesInFlight = 0;                     // items encoded while the render goes on; 0: one at a time, in place
-    int64_t writeReadBudget = 0;                // memory for reading ahead in the writing pass, with the mix still there
+    std::vector<int> mixSumSchedule;            // separate alternative-mix sums once the writing pass is past each stem
     std::unique_ptr<TrackPrefetcher> writeReads;   // the writing pass's reads, started while the summing pass ends
     std::deque<std::unique_ptr<PendingWrite>> pending;   // in writing order
     std::shared_ptr<EarlyMix> earlyMix;
@@ -687,14 +687,14 @@ struct CueRenderContext::Internals
 
     /** One alternative mix, summed while its member stems are written. Members are added in
         the order of the mix's member list, as a sum made at the end would add them, so the
-        written mix does not depend on when its members came along. */
+        written mix does not depend on when its members came along. Mixes that have added the
+        same members so far hold the very same sum, which is copied only where they part. */
     struct MixSum
     {
         const AlternativeMix* mix = nullptr;
         int nextMember = 0;                 // position in mix->stemIds of the next member to add
         bool hasMember = false;             // at least one member had a buffer
-        bool allocated = false;
-        juce::AudioBuffer<double> sum;
+        SharedBuffer sum;                   // null: nothing added yet
     };
 
     std::vector<MixSum> mixSums;
@@ -903,21 +903,28 @@ namespace
         return allocateRenderBuffer (buffer, numChannels, frames, error);
     }
 
-    /** A stem buffer of the writing pass: a spare one no one holds any more, or a new one. */
+    /** A stem buffer of the writing pass: a spare one no one holds any more, or a new one.
+        Spares beyond what the writes under way and this stem need are given back. */
     SharedBuffer obtainStemBuffer (CueRenderContext& context, int64_t frames, bool clear, juce::String& error)
     {
-        auto& spares = context.internals->spareBuffers;
+        auto& in = *context.internals;
+        auto& spares = in.spareBuffers;
+        SharedBuffer chosen;
 
         for (auto& spare : spares)
         {
             if (spare.use_count() == 1)
             {
-                if (! prepareBuffer (*spare, context.request.numChannels, frames, clear, error))
-                    return {};
-
-                return spare;
+                chosen = spare;
+                break;
             }
         }
+
+        for (auto it = spares.begin(); it != spares.end() && (int) spares.size() > in.writesInFlight + 1;)
+            it = (*it != chosen && it->use_count() == 1) ? spares.erase (it) : std::next (it);
+
+        if (chosen != nullptr)
+            return prepareBuffer (*chosen, context.request.numChannels, frames, clear, error) ? chosen : nullptr;
 
         auto fresh = std::make_shared<juce::AudioBuffer<double>>();
 
@@ -1001,48 +1008,102 @@ namespace
         return true;
     }
 
+    /** A planned member whose turn has not come yet is waited for; a member that is not in the
+        plan never comes and is passed over. */
+    bool mustWaitFor (const RenderRequest& request, const std::set<juce::String>& passedStems, const juce::String& memberId)
+    {
+        return passedStems.count (memberId) == 0 && isPlanned (request, memberId);
+    }
+
     /** Adds a finished member stem to every alternative mix waiting for it, in member-list
-        order; holds it only while an earlier member of some mix is still to come. */
+        order; holds it only while an earlier member of some mix is still to come. Mixes sharing
+        one sum that all add the same member add it once; a mix that adds a member the others
+        sharing its sum do not add gets its own copy first. */
     bool collectMixMembers (CueRenderContext& context, const juce::String& stemId, ConstBuffer finished, juce::String& error)
     {
         auto& in = *context.internals;
+        const auto& request = context.request;
         in.passedStems.insert (stemId);
 
         if (finished != nullptr)
             in.heldStems[stemId] = std::move (finished);
 
-        for (auto& mixSum : in.mixSums)
+        auto* helpers = in.helpers.get();
+
+        for (;;)
         {
-            const auto& members = mixSum.mix->stemIds;
-
-            while (mixSum.nextMember < members.size())
+            // Members without audio (skipped, or not in the plan) change no sum.
+            for (auto& mixSum : in.mixSums)
             {
-                const auto& memberId = members[mixSum.nextMember];
+                const auto& members = mixSum.mix->stemIds;
 
-                // A planned member whose turn has not come yet: wait for it. A member that is not
-                // in the plan never comes and is passed over.
-                if (in.passedStems.count (memberId) == 0 && isPlanned (context.request, memberId))
-                    break;
+                while (mixSum.nextMember < members.size()
+                       && ! mustWaitFor (request, in.passedStems, members[mixSum.nextMember])
+                       && in.heldStems.count (members[mixSum.nextMember]) == 0)
+                    ++mixSum.nextMember;
+            }
 
-                const auto held = in.heldStems.find (memberId);
+            // The first mix with a member ready, and every mix on the same sum adding that member.
+            auto wants = [&] (const CueRenderContext::Internals::MixSum& mixSum) -> juce::String
+            {
+                const auto& members = mixSum.mix->stemIds;
 
-                if (held != in.heldStems.end())
+                if (mixSum.nextMember >= members.size() || mustWaitFor (request, in.passedStems, members[mixSum.nextMember]))
+                    return {};
+
+                return members[mixSum.nextMember];
+            };
+
+            size_t first = in.mixSums.size();
+
+            for (size_t m = 0; m < in.mixSums.size() && first == in.mixSums.size(); ++m)
+                if (wants (in.mixSums[m]).isNotEmpty())
+                    first = m;
+
+            if (first == in.mixSums.size())
+                break;
+
+            const auto memberId = wants (in.mixSums[first]);
+            const auto shared = in.mixSums[first].sum;
+            std::vector<size_t> adding;
+            bool othersOnSameSum = false;
+
+            for (size_t m = 0; m < in.mixSums.size(); ++m)
+            {
+                if (in.mixSums[m].sum != shared || (shared == nullptr && m != first && wants (in.mixSums[m]) != memberId))
+                    continue;
+
+                if (wants (in.mixSums[m]) == memberId)
+                    adding.push_back (m);
+                else
+                    othersOnSameSum = true;
+            }
+
+            SharedBuffer target = shared;
+
+            if (target == nullptr || othersOnSameSum)
+            {
+                auto fresh = std::make_shared<juce::AudioBuffer<double>>();
+
+                if (! allocateRenderBuffer (*fresh, request.numChannels, context.renderedLength, error))
                 {
-                    if (! mixSum.allocated)
-                    {
-                        if (! allocateRenderBuffer (mixSum.sum, context.request.numChannels, context.renderedLength, error))
-                        {
-                            error = mixSum.mix->name + ": " + error;
-                            return false;
-                        }
-
-                        mixSum.allocated = true;
-                    }
-
-                    sumInto (in.helpers.get(), mixSum.sum, *held->second, false);
-                    mixSum.hasMember = true;
+                    error = in.mixSums[first].mix->name + ": " + error;
+                    return false;
                 }
 
+                if (shared != nullptr)
+                    sumInto (helpers, *fresh, *shared, true);
+
+                target = fresh;
+            }
+
+            sumInto (helpers, *target, *in.heldStems[memberId], false);
+
+            for (auto m : adding)
+            {
+                auto& mixSum = in.mixSums[m];
+                mixSum.sum = target;
+                mixSum.hasMember = true;
                 ++mixSum.nextMember;
             }
         }
@@ -1060,6 +1121,48 @@ namespace
         }
 
         return true;
+    }
+
+    /** How many separate alternative-mix sums exist once the writing pass is past each stem
+        plan: mixes that have added the same members share one. Worked out from the plan alone,
+        so that the reads can leave room for a sum before it is made. */
+    std::vector<int> countMixSumsAfterEachStem (const RenderRequest& request)
+    {
+        std::vector<int> counts;
+        const auto& mixes = request.preset.schema.alternativeMixes;
+        std::vector<int> next (mixes.size(), 0);
+        std::vector<juce::StringArray> added (mixes.size());
+        std::set<juce::String> passed;
+
+        std::set<juce::String> withAudio;
+
+        for (const auto& plan : request.stems)
+            if (! plan.tracks.empty() || plan.emptyPolicy == EmptyStemPolicy::exportSilence)
+                withAudio.insert (plan.id);
+
+        for (const auto& plan : request.stems)
+        {
+            passed.insert (plan.id);
+
+            for (size_t m = 0; m < mixes.size(); ++m)
+            {
+                const auto& members = mixes[m].stemIds;
+
+                for (; next[m] < members.size() && ! mustWaitFor (request, passed, members[next[m]]); ++next[m])
+                    if (withAudio.count (members[next[m]]) > 0)
+                        added[m].add (members[next[m]]);
+            }
+
+            std::set<juce::String> distinct;
+
+            for (const auto& history : added)
+                if (! history.isEmpty())
+                    distinct.insert (history.joinIntoString ("\n"));
+
+            counts.push_back ((int) distinct.size());
+        }
+
+        return counts;
     }
 
     /** Ends the writing pass: a write still under way is finished and recorded first, and only
@@ -1085,13 +1188,32 @@ namespace
         const auto& request = context.request;
         auto& in = *context.internals;
         const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
-        const auto mixSumCount = writesAlternativeMixes (request.preset) ? (int64_t) request.preset.schema.alternativeMixes.size() : 0;
 
-        auto spare = memoryTargetBytes() - (1 + mixSumCount) * bufferBytes;
+        in.mixSumSchedule.clear();
+
+        if (writesAlternativeMixes (request.preset))
+            in.mixSumSchedule = countMixSumsAfterEachStem (request);
+
+        const auto mostSums = in.mixSumSchedule.empty() ? 0 : *std::max_element (in.mixSumSchedule.begin(), in.mixSumSchedule.end());
+        const auto spare = memoryTargetBytes() - (1 + (int64_t) mostSums) * bufferBytes;
         in.writesInFlight = in.getWorkers (context.workerThreads).getNumThreads() == 0 ? 0 : (spare >= 8 * bufferBytes ? 2 : (spare >= 2 * bufferBytes ? 1 : 0));
-        spare -= in.writesInFlight * bufferBytes;
-        spare -= bufferBytes;   // the mix, until it is written
-        in.writeReadBudget = spare;
+    }
+
+    /** The memory the writing pass's reads may take while stem plan i is written with the given
+        number of writes under way: the sums the next few stems will need are set aside before
+        they are made. */
+    int64_t writeReadBudget (const CueRenderContext& context, size_t i, bool mixStillThere, int writesInFlight)
+    {
+        const auto& request = context.request;
+        const auto& in = *context.internals;
+        const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+        const auto& schedule = in.mixSumSchedule;
+        int sums = 0;
+
+        for (size_t k = i; k < std::min (schedule.size(), i + 4); ++k)
+            sums = std::max (sums, schedule[k]);
+
+        return memoryTargetBytes() - (1 + (int64_t) writesInFlight + (mixStillThere ? 1 : 0) + (int64_t) sums) * bufferBytes;
     }
 
     /** The writing pass's reads start as soon as the summing pass has started all of its own,
@@ -1104,7 +1226,7 @@ namespace
         if (request.measureOnly || in.getWorkers (context.workerThreads).getNumThreads() == 0 || ! summingReads.hasStartedAll())
             return;
 
-        const auto budget = in.writeReadBudget - summingReads.getBytesInFlight();
+        const auto budget = writeReadBudget (context, 0, true, in.writesInFlight) - summingReads.getBytesInFlight();
 
         if (in.writeReads == nullptr)
             in.writeReads = std::make_unique<TrackPrefetcher> (*in.workers, tracksOfPass (request), readSettingsFor (request, false), budget, writingLookAhead);
@@ -1652,12 +1774,12 @@ bool writeStemsAndFullMix (CueRenderContext& context)
 
     // The reads may have started while the summing pass ended; they now get the whole budget.
     // The mix is written ahead when it can be, and its memory joins the reads once that is done.
-    auto spare = in.writeReadBudget;
+    bool mixStillThere = true;
 
     if (in.writeReads == nullptr)
-        in.writeReads = std::make_unique<TrackPrefetcher> (workers, tracksOfPass (request), readSettingsFor (request, false), spare, writingLookAhead);
+        in.writeReads = std::make_unique<TrackPrefetcher> (workers, tracksOfPass (request), readSettingsFor (request, false), writeReadBudget (context, 0, true, in.writesInFlight), writingLookAhead);
     else
-        in.writeReads->setBudget (spare);
+        in.writeReads->setBudget (writeReadBudget (context, 0, true, in.writesInFlight));
 
     auto& reads = *in.writeReads;
     const auto mixStaysForItsTurn = in.writesInFlight == 0 || ! settings.fullMix.exportMix;
@@ -1692,13 +1814,15 @@ bool writeStemsAndFullMix (CueRenderContext& context)
 
     // Once the mix is in its hidden files its memory goes to reading; looked at before every
     // stem and while waiting for reads.
+    size_t current = 0;
+
     auto releaseWrittenMix = [&]
     {
         if (in.earlyMix != nullptr && in.earlyMix->coversEveryEntry && context.mix.getNumChannels() > 0 && in.earlyMix->task->isDone())
         {
             context.mix = {};
-            spare += bufferBytes;
-            reads.setBudget (spare);
+            mixStillThere = false;
+            reads.setBudget (writeReadBudget (context, current, false, in.writesInFlight));
         }
     };
 
@@ -1727,11 +1851,18 @@ bool writeStemsAndFullMix (CueRenderContext& context)
         if (context.isCancelled())
             return stopWriting (context);
 
+        current = i;
         releaseWrittenMix();
 
-        // Once every read has started, memory they no longer need lets a second write go on.
-        if (in.writesInFlight == 1 && reads.hasStartedAll() && spare - reads.getBytesInFlight() >= bufferBytes)
-            in.writesInFlight = 2;
+        // A second write goes on beside the reads wherever memory leaves room for both: at least
+        // three reads, or every read already started.
+        if (in.writesInFlight > 0)
+        {
+            const auto withTwo = writeReadBudget (context, i, mixStillThere, 2);
+            in.writesInFlight = withTwo >= 3 * bufferBytes || (reads.hasStartedAll() && withTwo >= reads.getBytesInFlight()) ? 2 : 1;
+        }
+
+        reads.setBudget (writeReadBudget (context, i, mixStillThere, in.writesInFlight));
 
         context.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
 
@@ -1874,9 +2005,21 @@ bool writeAlternativeMixes (CueRenderContext& context)
             continue;
         }
 
-        // The sum goes to the write, which frees it once the file is written.
-        auto sum = std::make_shared<juce::AudioBuffer<double>> (std::move (in.mixSums[m].sum));
-        in.mixSums[m].sum = {};
+        // The sum goes to the write, which frees it once the file is written; a sum another mix
+        // still holds is copied, since this mix may be brought to the target on its own.
+        auto sum = std::move (in.mixSums[m].sum);
+
+        if (sum.use_count() > 1)
+        {
+            auto own = std::make_shared<juce::AudioBuffer<double>>();
+            juce::String error;
+
+            if (! allocateRenderBuffer (*own, sum->getNumChannels(), sum->getNumSamples(), error))
+                return stopWriting (context, [&] { report.errors.add (mix.name + ": " + error); });
+
+            sumInto (in.helpers.get(), *own, *sum, true);
+            sum = std::move (own);
+        }
 
         const auto& headroom = settings.headroom;
         const auto peaks = measurePeaks (*sum, headroom.peakMode, headroom.truePeakOversampling);
