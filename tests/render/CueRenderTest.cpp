@@ -142,12 +142,17 @@ TEST (CueRenderTest, OutputIsBitIdenticalBetweenRunsAndWithoutWorkerThreads)
     const auto mixId = cue.preset.schema.addAlternativeMix ("No Bass");
     ASSERT_TRUE (cue.preset.schema.setAlternativeMixMember (mixId, cue.preset.schema.stems[1].id, false));
 
+    // A track at 44.1 kHz is converted, on worker threads channel by channel.
+    const auto converted = writeTone (cue.temp.file ("in/harp.wav"), 2, 8820, 44100.0, 330.0, 0.3);
+    auto request = cue.request();
+    request.stems[2].tracks.push_back (converted);
+
     std::vector<juce::MemoryBlock> firstRun;
 
     for (int workers : { -1, 0, 3 })
     {
         cue.temp.file ("out").deleteRecursively();
-        const auto report = render (cue.request(), {}, {}, workers);
+        const auto report = render (request, {}, {}, workers);
         ASSERT_TRUE (report.ok) << describe (report);
 
         std::vector<juce::MemoryBlock> contents;

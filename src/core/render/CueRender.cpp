@@ -10,6 +10,7 @@
 
 #include "RenderWorkers.h"
 #include "core/audio/AudioFileReader.h"
+#include "core/audio/BufferMemory.h"
 #include "core/audio/LeadingSilence.h"
 #include "core/audio/Resampler.h"
 #include "core/codec/JuceFileEncoder.h"
@@ -184,6 +185,10 @@ namespace
         juce::File file;
         std::shared_ptr<RenderTask> task;
 
+        // What the probe found before the read; a converted read converts its channels side by side.
+        double sourceRate = 0.0;
+        int64_t sourceFrames = 0;
+
         bool ok = false;
         juce::String error;
         juce::AudioBuffer<double> audio;
@@ -197,7 +202,64 @@ namespace
         int maxChannels = 2;
         SilenceGateSettings gate;
         bool gatedOverview = false;     // the summing pass reports gated tracks with an overview
+        RenderWorkers* helpers = nullptr;
     };
+
+    /** readAudioFile at the project rate, with the rate conversion of a file the probe found at
+        another rate shared out over its channels. The conversion is resampleBuffer's own
+        (half-width 32, 1024 phases), and each output channel is computed from its input channel
+        alone, so the samples are the same as readAudioFile's. */
+    bool readConverted (TrackRead& read, const ReadSettings& settings)
+    {
+        const auto projectRate = settings.sampleRate;
+        const bool convert = read.sourceRate > 0.0 && projectRate > 0.0 && std::abs (read.sourceRate - projectRate) > 0.5
+                          && settings.helpers != nullptr && settings.helpers->getNumThreads() > 0;
+
+        if (! convert)
+            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames);
+
+        juce::AudioBuffer<double> source;
+
+        if (! readAudioFile (read.file, 0.0, source, read.error, maxReadFrames))
+            return false;
+
+        // The file changed since it was probed: the reader converts it itself.
+        if (source.getNumSamples() != read.sourceFrames)
+            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames);
+
+        const auto outLength = getResampledLength (source.getNumSamples(), read.sourceRate, projectRate);
+
+        if (outLength > maxReadFrames)
+        {
+            read.error = "The file is too long once converted to the project sample rate.";
+            return false;
+        }
+
+        const Resampler resampler (read.sourceRate, projectRate, 32, 1024);
+
+        if (! resampler.isValid())
+        {
+            read.error = "Not enough memory to convert the sample rate.";
+            return false;
+        }
+
+        juce::AudioBuffer<double> converted (source.getNumChannels(), (int) outLength);
+        adviseLargeBuffer (converted);
+
+        const auto* const* inputs = source.getArrayOfReadPointers();
+        auto* const* outputs = converted.getArrayOfWritePointers();
+        const auto inCount = (juce::int64) source.getNumSamples();
+
+        parallelFor (settings.helpers, source.getNumChannels(), 1, [&] (int64_t begin, int64_t end)
+                     {
+                         for (auto ch = begin; ch < end; ++ch)
+                             resampler.process (inputs[ch], inCount, outputs[ch], outLength);
+                     });
+
+        source = {};
+        read.audio = std::move (converted);
+        return true;
+    }
 
     void performRead (TrackRead& read, const ReadSettings& settings, const std::atomic<bool>& abandon)
     {
@@ -206,7 +268,7 @@ namespace
 
         try
         {
-            if (! readAudioFile (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames))
+            if (! readConverted (read, settings))
                 return;
 
             // Too many channels: the render thread refuses the track with its own message.
@@ -235,6 +297,8 @@ namespace
     {
         int64_t bytes = 0;
         bool converted = false;
+        double sourceRate = 0.0;
+        int64_t sourceFrames = 0;
     };
 
     ReadCost estimateRead (const juce::File& file, double projectRate)
@@ -248,6 +312,8 @@ namespace
 
         cost.bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
         cost.converted = projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5;
+        cost.sourceRate = info.sampleRate;
+        cost.sourceFrames = info.lengthInSamples;
 
         if (cost.converted)
             cost.bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
@@ -390,7 +456,9 @@ namespace
 
         void launch (size_t k)
         {
-            costOf (k);
+            const auto& cost = costOf (k);
+            slots[k].read->sourceRate = cost.sourceRate;
+            slots[k].read->sourceFrames = cost.sourceFrames;
             auto sharedSettings = settings;
             auto sharedAbandon = abandon;
             auto target = slots[k].read;
@@ -867,9 +935,11 @@ namespace
         return files;
     }
 
-    ReadSettings readSettingsFor (const RenderRequest& request, bool summingPass)
+    ReadSettings readSettingsFor (CueRenderContext& context, bool summingPass)
     {
+        const auto& request = context.request;
         ReadSettings settings;
+        settings.helpers = context.internals->helpers.get();
         settings.sampleRate = request.sampleRate;
         settings.maxChannels = request.numChannels;
         settings.gate = request.preset.exportSettings.silenceGate;
@@ -1229,7 +1299,7 @@ namespace
         const auto budget = writeReadBudget (context, 0, true, in.writesInFlight) - summingReads.getBytesInFlight();
 
         if (in.writeReads == nullptr)
-            in.writeReads = std::make_unique<TrackPrefetcher> (*in.workers, tracksOfPass (request), readSettingsFor (request, false), budget, writingLookAhead);
+            in.writeReads = std::make_unique<TrackPrefetcher> (*in.workers, tracksOfPass (request), readSettingsFor (context, false), budget, writingLookAhead);
         else
             in.writeReads->setBudget (budget);
     }
@@ -1251,7 +1321,7 @@ bool sumAndMeasure (CueRenderContext& context)
 
     auto& workers = in.getWorkers (context.workerThreads);
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
-    TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (request, true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
+    TrackPrefetcher reads (workers, tracksOfPass (request), readSettingsFor (context, true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
     planWritePass (context);
     reads.whileWaiting = [&] { startWriteReadsEarly (context, reads); };
 
@@ -1777,7 +1847,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
     bool mixStillThere = true;
 
     if (in.writeReads == nullptr)
-        in.writeReads = std::make_unique<TrackPrefetcher> (workers, tracksOfPass (request), readSettingsFor (request, false), writeReadBudget (context, 0, true, in.writesInFlight), writingLookAhead);
+        in.writeReads = std::make_unique<TrackPrefetcher> (workers, tracksOfPass (request), readSettingsFor (context, false), writeReadBudget (context, 0, true, in.writesInFlight), writingLookAhead);
     else
         in.writeReads->setBudget (writeReadBudget (context, 0, true, in.writesInFlight));
 
