@@ -34,9 +34,10 @@ public:
     /** Adds a warning unless the same text was already added to this cue. */
     void addWarningOnce (const juce::String& text);
 
-    /** Worker threads the cue may use besides the render thread for reading tracks, measuring
-        and encoding: -1 picks a count from the machine, 0 keeps everything on the calling
-        thread. The written files are the same either way. Set before renderCue. */
+    /** Worker threads the cue may use besides the render thread for reading and converting
+        tracks, summing and encoding: -1 picks a count from the machine, 0 keeps everything on
+        the calling thread. The written files, the report and the order of progress, messages
+        and files are the same either way. Set before renderCue. */
     int workerThreads = -1;
 
     const RenderRequest& request;
@@ -44,7 +45,7 @@ public:
     RenderProgressCallback progress;
 
     juce::AudioBuffer<double> mix;              // the full-mix bus
-    juce::StringArray writtenPaths;             // every file written in this cue, for name collisions
+    juce::StringArray writtenPaths;             // every file written (or being written) in this cue, for name collisions
     std::vector<int> stemNumbers;               // {stemIndex} of each stem plan, in plan order
     CueReport report;
     int64_t cutFrames = 0;                      // frames removed at the head
@@ -54,7 +55,7 @@ public:
     std::vector<ReconstructionCandidate> candidates;
 
     struct Internals;
-    std::unique_ptr<Internals> internals;       // worker pool, reusable buffers, mix accumulators
+    std::unique_ptr<Internals> internals;       // threads, reads ahead, writes under way, reusable buffers, alternative-mix sums
 
 private:
     JUCE_DECLARE_NON_COPYABLE (CueRenderContext)
