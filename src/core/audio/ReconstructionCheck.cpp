@@ -67,6 +67,15 @@ double reconstructionTolerance (int bits, int stemCount, int ditherKind)
 
 ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles, const juce::File& mixFile, double toleranceDb)
 {
+    return runReconstructionCheck (stemFiles, mixFile, toleranceDb, [] (size_t, const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error)
+                                   { return readAudioFileAtOwnRate (file, buffer, error); });
+}
+
+ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles,
+                                             const juce::File& mixFile,
+                                             double toleranceDb,
+                                             const ReconstructionStemReader& readStem)
+{
     ReconstructionResult result;
     result.toleranceDb = toleranceDb;
 
@@ -97,11 +106,12 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
         if (! allocateRenderBuffer (sum, mix.getNumChannels(), mix.getNumSamples(), error))
             return fail ("Could not verify the stems: " + error);
 
-        for (const auto& stemFile : stemFiles)
+        for (size_t index = 0; index < stemFiles.size(); ++index)
         {
+            const auto& stemFile = stemFiles[index];
             juce::AudioBuffer<double> stem;
 
-            if (! readAudioFileAtOwnRate (stemFile, stem, error))
+            if (! readStem (index, stemFile, stem, error))
                 return fail ("Could not read '" + stemFile.getFileName() + "' back: " + error);
 
             if (stem.getNumSamples() > mix.getNumSamples())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -66,6 +67,17 @@ double reconstructionTolerance (int bits, int stemCount, int ditherKind);
     when a file can't be read, a stem is longer than the mix or has more channels than it, or
     the residual is above the tolerance. */
 ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles, const juce::File& mixFile, double toleranceDb);
+
+/** Reads stem file number index (in the order given to the check) back at its own rate, as
+    readAudioFileAtOwnRate does; false with the reason in error. Lets a caller read the files
+    ahead, in parallel, while the check adds them up in order. */
+using ReconstructionStemReader = std::function<bool (size_t index, const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error)>;
+
+/** runReconstructionCheck with the stems read through readStem. */
+ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles,
+                                             const juce::File& mixFile,
+                                             double toleranceDb,
+                                             const ReconstructionStemReader& readStem);
 
 /** Compares the sum of the stems with the mix over the shorter length: the residual's peak and
     RMS in dB, PASSED when the lengths are equal and the peak is within the tolerance. A channel

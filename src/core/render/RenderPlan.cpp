@@ -1,10 +1,201 @@
 #include "RenderPlan.h"
 
+#include <set>
+
 #include "core/audio/AudioFileReader.h"
+#include "core/audio/Resampler.h"
 #include "core/preset/PathRules.h"
 
 namespace dunmoor
 {
+
+namespace
+{
+    StemPlan makeStemPlan (const Stem& stem, const ExportSettings& settings)
+    {
+        StemPlan plan;
+        plan.id = stem.id;
+        plan.name = stem.displayName;
+        plan.shortCode = stem.shortCode;
+        plan.fileNameToken = stem.getFileNameToken();
+        plan.index = stem.index;
+        plan.colour = stem.colour;
+        plan.emptyPolicy = stem.hasEmptyPolicy ? stem.emptyPolicy : settings.emptyStemPolicy;
+
+        const auto ownTemplate = stem.namingTemplate.trim();
+        plan.namingTemplate = ownTemplate.isNotEmpty() ? ownTemplate : settings.naming.stemTemplate;
+        return plan;
+    }
+
+    bool isUsable (const Track& track)
+    {
+        return track.error.isEmpty() && track.info.lengthInSamples > 0;
+    }
+} // namespace
+
+CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly)
+{
+    CuePlan plan;
+    auto& request = plan.request;
+    request.preset = preset;
+    request.outputFolder = outputFolder;
+    request.measureOnly = measureOnly;
+    request.sampleRate = preset.exportSettings.masterSampleRate;
+
+    if ((int) tracks.size() > maxTracksPerCue)
+    {
+        plan.validation.errors.add ("This project has more than " + juce::String (maxTracksPerCue) + " tracks.");
+        plan.ok = false;
+        return plan;
+    }
+
+    std::set<juce::String> stemIds;
+
+    for (const auto& stem : preset.schema.stems)
+        stemIds.insert (stem.id);
+
+    // A track counts as assigned only when its stem is in this preset; one that points at a
+    // stem the preset no longer has is listed as unassigned rather than silently dropped.
+    auto isAssigned = [&stemIds] (const Track& track) { return track.stemId.isNotEmpty() && stemIds.count (track.stemId) > 0; };
+
+    int numChannels = 1;
+    int64_t length = 0;
+    bool anyMono = false;
+    bool anyMultiChannel = false;
+
+    for (const auto& track : tracks)
+    {
+        if (! isUsable (track) || ! isAssigned (track))
+            continue;
+
+        numChannels = std::max (numChannels, track.info.numChannels);
+        length = std::max<int64_t> (length, getResampledLength (track.info.lengthInSamples, track.info.sampleRate, request.sampleRate));
+        anyMono = anyMono || track.info.numChannels == 1;
+        anyMultiChannel = anyMultiChannel || track.info.numChannels > 1;
+    }
+
+    request.numChannels = numChannels;
+    request.lengthInFrames = length;
+
+    if (anyMono && anyMultiChannel)
+        plan.validation.warnings.add ("This project mixes mono and multi-channel tracks. Mono tracks are copied to every channel at unity gain.");
+
+    for (const auto& stem : preset.schema.stems)
+    {
+        auto stemPlan = makeStemPlan (stem, preset.exportSettings);
+
+        for (const auto& track : tracks)
+            if (isUsable (track) && track.stemId == stem.id)
+                stemPlan.tracks.push_back (track.file);
+
+        request.stems.push_back (std::move (stemPlan));
+    }
+
+    for (const auto& track : tracks)
+    {
+        if (! isUsable (track))
+            plan.validation.warnings.add ("'" + track.file.getFileName() + "' could not be read and is excluded: " + track.error);
+        else if (! isAssigned (track))
+            request.unassignedTracks.add (track.file.getFileName());
+    }
+
+    plan.validation.merge (validatePlan (request), {});
+    plan.ok = plan.validation.isClean();
+    return plan;
+}
+
+BatchPlan buildBatchPlan (const Preset& preset,
+                          const std::vector<Track>& tracks,
+                          const std::vector<Cue>& cues,
+                          const juce::File& outputRoot,
+                          bool measureOnly)
+{
+    BatchPlan batch;
+    batch.severalCues = cues.size() > 1;
+
+    if (cues.empty())
+    {
+        auto plan = buildCuePlan (preset, tracks, outputRoot, measureOnly);
+        batch.errors.addArray (plan.validation.errors);
+        batch.warnings.addArray (plan.validation.warnings);
+        batch.allCuesOk = plan.ok;
+        batch.cues.push_back (std::move (plan));
+        return batch;
+    }
+
+    std::set<juce::String> folders;
+
+    for (const auto& cue : cues)
+    {
+        if (! cue.included)
+            continue;
+
+        std::vector<Track> cueTracks;
+
+        for (const auto& track : tracks)
+            if (track.cueKey == cue.key)
+                cueTracks.push_back (track);
+
+        if (cueTracks.empty())
+            continue;
+
+        auto cuePreset = preset;
+
+        for (auto& mix : cuePreset.schema.alternativeMixes)
+            mix.stemIds = cue.getAlternativeMixStems (mix);
+
+        const auto target = cuePreset.exportSettings.batch.folderNameTarget;
+
+        if (target == FolderNameTarget::cue)
+            cuePreset.metadata.cue = cue.name;
+        else if (target == FolderNameTarget::project)
+            cuePreset.metadata.project = cue.name;
+
+        const auto& batchSettings = cuePreset.exportSettings.batch;
+        const auto folder = cue.getOutputFolderName (outputRoot, batchSettings.mirrorFolderStructure, batchSettings.folderPerCue);
+
+        auto plan = buildCuePlan (cuePreset, cueTracks, folder, measureOnly);
+        plan.request.cueName = cue.name;
+        plan.request.sourceFolder = cue.relativeName;
+        plan.request.cueKey = cue.key;
+        plan.request.headTrimSeconds = cue.trimStartSeconds;
+
+        if (batch.severalCues && ! folders.insert (folder.getFullPathName().toLowerCase()).second)
+        {
+            const auto text = "'" + cue.name + "' would be written into the same folder as another cue. Give it a different name, "
+                              "turn on 'mirror the source folder structure', or import the cues separately.";
+
+            if (measureOnly)
+                plan.validation.warnings.add (text);
+            else
+                plan.validation.errors.add (text);
+
+            plan.ok = plan.validation.isClean();
+        }
+
+        const auto prefix = cue.name.isNotEmpty() ? cue.name + ": " : juce::String();
+
+        for (const auto& e : plan.validation.errors)
+            batch.errors.add (prefix + e);
+
+        for (const auto& w : plan.validation.warnings)
+            batch.warnings.add (prefix + w);
+
+        batch.cues.push_back (std::move (plan));
+    }
+
+    if (batch.cues.empty())
+    {
+        const bool anyTicked = std::any_of (cues.begin(), cues.end(), [] (const Cue& c) { return c.included; });
+        batch.errors.add (anyTicked ? "No cue has any usable track."
+                                    : "Every cue is unticked, so there is nothing to write. Tick at least one in the list below.");
+        batch.allCuesOk = false;
+        return batch;
+    }
+
+    batch.allCuesOk = std::all_of (batch.cues.begin(), batch.cues.end(), [] (const CuePlan& p) { return p.ok; });
+    return batch;
+}
 
 ValidationResult validatePlan (const RenderRequest& request)
 {

@@ -5,6 +5,8 @@
 
 #include "core/model/Preset.h"
 #include "core/model/Validation.h"
+#include "core/session/Cue.h"
+#include "core/session/Track.h"
 
 namespace dunmoor
 {
@@ -63,6 +65,24 @@ struct BatchPlan
     bool allCuesOk = false;             // at least one plan and every plan ok
     bool severalCues = false;           // more than one cue was passed in
 };
+
+/** A cue's tracks beyond this many are not planned at all. */
+constexpr int maxTracksPerCue = 2048;
+
+/** The plans of a run over the cues (as the session lists them with their tracks), each cue
+    with its own copy of the preset: alternative-mix members resolved for the cue, the cue's
+    name in the metadata field the batch settings name, and its own output folder below
+    outputRoot. Without cues, one plan over all tracks into outputRoot. */
+BatchPlan buildBatchPlan (const Preset& preset,
+                          const std::vector<Track>& tracks,
+                          const std::vector<Cue>& cues,
+                          const juce::File& outputRoot,
+                          bool measureOnly);
+
+/** One cue's plan from its tracks: channel count and length from the usable assigned tracks
+    (lengths converted to the project rate as the resampler converts them), one stem plan per
+    schema stem, the unassigned and unreadable tracks, and validatePlan's findings. */
+CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly);
 
 /** The checks a request must pass before anything is read: the preset, channel count,
     length, output folder (not for an analysis), assigned tracks, empty-stem policies and

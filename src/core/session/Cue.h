@@ -24,6 +24,13 @@ struct Cue
     /** The member stem ids of the mix for this cue: the cue's override list for the mix's id
         when there is one, else the mix's own members. */
     juce::StringArray getAlternativeMixStems (const AlternativeMix& mix) const;
+
+    /** The folder this cue is delivered into below root. With mirroring and a relative folder,
+        the source tree is repeated with the cue's own folder carrying the cue's name; else
+        root/<cue name> when folderPerCue is set, else root itself. Every part is made a legal
+        folder name ("-" for forbidden characters, "untitled" when nothing is left, at most
+        120 characters). */
+    juce::File getOutputFolderName (const juce::File& root, bool mirrorFolderStructure, bool folderPerCue) const;
 };
 
 } // namespace dunmoor

@@ -1,0 +1,472 @@
+// Renders one realistic cue end to end and compares it with the plain file traffic it causes.
+//
+// The cue: 48 stereo tracks of 4 minutes (24-bit, 48 kHz, four of them at 44.1 kHz) with
+// names a composer's export would have, three per stem of the built-in example preset, plus
+// two alternative mixes (an instrumental without Vocals and Choir, and one without
+// Signature): 16 stems, the full mix and 2 alternative mixes as 24-bit WAV with TPDF dither,
+// true peak 4x, and the reconstruction check.
+//
+// Reported: wall time, CPU time and peak memory of the render; the I/O floor of the same run
+// (every input read twice, every output written once, the stems and the mix read back once,
+// with no processing); and whether the written files are identical between two runs and
+// between a run with worker threads and one without.
+//
+// Usage: CueRenderBench [--data <folder>] [--minutes <n>] [--keep] [--once] [--workers <n>]
+// The generated tracks stay in the data folder (default: a folder in the temporary
+// directory) and are reused by later runs; --keep also keeps the rendered files. --once
+// renders a single time (for profiling), with --workers worker threads (-1: automatic).
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include "core/model/BuiltInPresets.h"
+#include "core/render/CueRender.h"
+
+using namespace dunmoor;
+
+namespace
+{
+    constexpr double projectRate = 48000.0;
+
+    struct TrackSpec
+    {
+        const char* fileName;
+        const char* stem;
+        bool at44k;
+    };
+
+    // Three tracks per stem, four of them delivered at 44.1 kHz.
+    const TrackSpec trackSpecs[] = {
+        { "01 Shaker Loop", "Percussion High", false },   { "02 Tambourine Hits", "Percussion High", false }, { "03 Bell Tree", "Percussion High", true },
+        { "04 Taiko Ensemble", "Percussion Low", false },  { "05 Timpani Rolls", "Percussion Low", false },   { "06 Frame Drum", "Percussion Low", false },
+        { "07 Kick", "Drums", false },                     { "08 Snare Top", "Drums", false },                { "09 Overheads", "Drums", false },
+        { "10 French Horns a4", "Brass", false },          { "11 Trumpets", "Brass", false },                 { "12 Low Brass Cimbasso", "Brass", false },
+        { "13 Violins I Spiccato", "Strings", false },     { "14 Violas Legato", "Strings", false },          { "15 Celli Pizzicato", "Strings", true },
+        { "16 Flutes", "Woodwinds", false },               { "17 Clarinets", "Woodwinds", false },            { "18 Bassoons", "Woodwinds", false },
+        { "19 Felt Piano", "Piano", false },               { "20 Celesta", "Piano", false },                  { "21 Grand Piano Low", "Piano", false },
+        { "22 Acoustic Guitar", "Guitars", false },        { "23 Electric Guitar DI", "Guitars", true },      { "24 Mandolin", "Guitars", false },
+        { "25 Synth Pad Wide", "Synthesizers", false },    { "26 Saw Lead", "Synthesizers", false },          { "27 Arp Synth", "Synthesizers", false },
+        { "28 Sub Bass", "Bass", false },                  { "29 Bass Guitar", "Bass", false },               { "30 Synth Bass", "Bass", false },
+        { "31 Choir Sopranos", "Choir", false },           { "32 Choir Basses", "Choir", false },             { "33 Choir Aahs", "Choir", false },
+        { "34 Lead Vocal", "Vocals", false },              { "35 Backing Vocals", "Vocals", false },          { "36 Vocal Chops", "Vocals", true },
+        { "37 Riser FX", "Sound Design", false },          { "38 Whoosh Impacts", "Sound Design", false },    { "39 Braams", "Sound Design", false },
+        { "40 Signature Motif", "Signature", false },      { "41 Signature Hits", "Signature", false },       { "42 Logo Sting", "Signature", false },
+        { "43 Drone Low", "Drones", false },               { "44 Drone Texture", "Drones", false },           { "45 Drone Shimmer", "Drones", false },
+        { "46 Pulse Ostinato", "Pulses", false },          { "47 Clock Pulse", "Pulses", false },             { "48 Sequenced Pulse", "Pulses", false },
+    };
+
+    //==========================================================================
+    double cpuSeconds()
+    {
+        rusage usage {};
+        getrusage (RUSAGE_SELF, &usage);
+        auto seconds = [] (const timeval& t) { return (double) t.tv_sec + (double) t.tv_usec / 1.0e6; };
+        return seconds (usage.ru_utime) + seconds (usage.ru_stime);
+    }
+
+    double wallSeconds()
+    {
+        return juce::Time::getMillisecondCounterHiRes() / 1000.0;
+    }
+
+    /** Resets the kernel's peak-resident-size mark of this process. */
+    void resetPeakMemory()
+    {
+        std::ofstream ("/proc/self/clear_refs") << "5";
+    }
+
+    /** The peak resident size since the last reset, in MB. */
+    double peakMemoryMB()
+    {
+        std::ifstream status ("/proc/self/status");
+        std::string line;
+
+        while (std::getline (status, line))
+            if (line.rfind ("VmHWM:", 0) == 0)
+                return std::stod (line.substr (6)) / 1024.0;
+
+        return 0.0;
+    }
+
+    //==========================================================================
+    /** A plausible part: two partials with a slow swell, a little noise, a stereo offset. */
+    void generateTrack (juce::AudioBuffer<float>& buffer, double rate, int seed)
+    {
+        juce::Random random (seed);
+        const double f1 = 40.0 + 900.0 * random.nextDouble();
+        const double f2 = f1 * (1.5 + random.nextDouble());
+        const double swell = 0.05 + 0.2 * random.nextDouble();
+        const float level = 0.01f + 0.03f * random.nextFloat();
+        const double twoPi = juce::MathConstants<double>::twoPi;
+
+        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        {
+            auto* x = buffer.getWritePointer (ch);
+            const double phase = 0.4 * ch;
+
+            for (int i = 0; i < buffer.getNumSamples(); ++i)
+            {
+                const double t = i / rate;
+                const double envelope = 0.6 + 0.4 * std::sin (twoPi * swell * t);
+                const double tone = std::sin (twoPi * f1 * t + phase) + 0.5 * std::sin (twoPi * f2 * t);
+                x[i] = level * (float) (envelope * tone) + 0.002f * (random.nextFloat() - 0.5f);
+            }
+        }
+    }
+
+    bool writeWav24 (const juce::File& file, const juce::AudioBuffer<float>& buffer, double rate)
+    {
+        file.deleteFile();
+        auto stream = file.createOutputStream();
+
+        if (stream == nullptr)
+            return false;
+
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.get(), rate, (unsigned int) buffer.getNumChannels(), 24, {}, 0));
+
+        if (writer == nullptr)
+            return false;
+
+        stream.release();
+        return writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples());
+    }
+
+    /** The tracks of the cue, generated once into the folder. */
+    std::vector<juce::File> prepareTracks (const juce::File& folder, double minutes)
+    {
+        folder.createDirectory();
+        const auto stamp = folder.getChildFile ("complete-" + juce::String (minutes, 2) + "min.txt");
+        std::vector<juce::File> files;
+
+        for (const auto& spec : trackSpecs)
+            files.push_back (folder.getChildFile (juce::String (spec.fileName) + ".wav"));
+
+        if (stamp.existsAsFile())
+            return files;
+
+        std::printf ("Generating %d tracks of %.2f minutes in %s ...\n", (int) files.size(), minutes, folder.getFullPathName().toRawUTF8());
+
+        for (size_t i = 0; i < files.size(); ++i)
+        {
+            const double rate = trackSpecs[i].at44k ? 44100.0 : 48000.0;
+            juce::AudioBuffer<float> buffer (2, (int) std::llround (minutes * 60.0 * rate));
+            generateTrack (buffer, rate, (int) i + 1);
+
+            if (! writeWav24 (files[i], buffer, rate))
+            {
+                std::printf ("Could not write %s\n", files[i].getFullPathName().toRawUTF8());
+                return {};
+            }
+        }
+
+        stamp.replaceWithText ("ok");
+        return files;
+    }
+
+    RenderRequest makeBenchRequest (const std::vector<juce::File>& tracks, const juce::File& outputFolder, double minutes)
+    {
+        auto preset = makeHybridOrchestraExamplePreset();
+        preset.metadata.project = "Bench";
+        preset.metadata.cue = "1m01 Opening";
+        auto& settings = preset.exportSettings;
+        settings.formats.front().codec = Codec::wav;
+        settings.formats.front().sampleFormat = SampleFormat::pcm24;
+        settings.formats.front().dither = DitherKind::tpdf;
+        settings.headroom.peakMode = PeakMode::truePeak;
+        settings.headroom.truePeakOversampling = 4;
+        settings.fullMix.exportMix = true;
+        settings.fullMix.exportSubmixes = true;
+        settings.requireDecisionOnUnassigned = false;
+
+        auto& schema = preset.schema;
+        const auto instrumental = schema.addAlternativeMix ("Instrumental");
+        const auto noSignature = schema.addAlternativeMix ("No Signature");
+
+        for (const auto& stem : schema.stems)
+        {
+            (void) schema.setAlternativeMixMember (instrumental, stem.id, stem.displayName != "Vocals" && stem.displayName != "Choir");
+            (void) schema.setAlternativeMixMember (noSignature, stem.id, stem.displayName != "Signature");
+        }
+
+        schema.findAlternativeMix (instrumental)->shortCode = "INST";
+        schema.findAlternativeMix (noSignature)->shortCode = "NOSIG";
+
+        RenderRequest request;
+        request.preset = preset;
+        request.outputFolder = outputFolder;
+        request.cueName = preset.metadata.cue;
+        request.sampleRate = projectRate;
+        request.numChannels = 2;
+        request.lengthInFrames = (int64_t) std::llround (minutes * 60.0 * projectRate);
+
+        for (const auto& stem : schema.stems)
+        {
+            StemPlan plan;
+            plan.id = stem.id;
+            plan.name = stem.displayName;
+            plan.shortCode = stem.shortCode;
+            plan.fileNameToken = stem.getFileNameToken();
+            plan.index = stem.index;
+            plan.colour = stem.colour;
+            plan.emptyPolicy = settings.emptyStemPolicy;
+            plan.namingTemplate = settings.naming.stemTemplate;
+
+            for (size_t i = 0; i < tracks.size(); ++i)
+                if (stem.displayName == trackSpecs[i].stem)
+                    plan.tracks.push_back (tracks[i]);
+
+            request.stems.push_back (plan);
+        }
+
+        return request;
+    }
+
+    //==========================================================================
+    struct RenderRun
+    {
+        CueReport report;
+        double wall = 0.0;
+        double cpu = 0.0;
+        double peakMB = 0.0;
+        std::vector<std::pair<juce::String, double>> stages;   // first progress text of each phase, with its time
+    };
+
+    RenderRun renderOnce (const RenderRequest& request, int workers)
+    {
+        RenderRun run;
+        request.outputFolder.deleteRecursively();
+        resetPeakMemory();
+        const auto cpu0 = cpuSeconds();
+        const auto wall0 = wallSeconds();
+        int lastPhase = -1;
+
+        CueRenderContext context (request, {}, [&] (double, const juce::String& text, RenderJob::Phase phase)
+                                  {
+                                      if ((int) phase != lastPhase)
+                                          run.stages.push_back ({ text, wallSeconds() - wall0 });
+
+                                      lastPhase = (int) phase;
+                                  });
+        context.workerThreads = workers;
+        run.report = renderCue (context);
+
+        run.wall = wallSeconds() - wall0;
+        run.cpu = cpuSeconds() - cpu0;
+        run.peakMB = peakMemoryMB();
+        return run;
+    }
+
+    /** Reads every byte of the file in 4 MB pieces; the count of bytes read. */
+    juce::int64 readAllBytes (const juce::File& file, std::vector<char>& scratch)
+    {
+        juce::FileInputStream in (file);
+        juce::int64 total = 0;
+
+        if (! in.openedOk())
+            return 0;
+
+        for (;;)
+        {
+            const auto n = in.read (scratch.data(), (int) scratch.size());
+
+            if (n <= 0)
+                break;
+
+            total += n;
+        }
+
+        return total;
+    }
+
+    /** The byte traffic of one render with no processing: the inputs read twice, the outputs
+        written once (through a flushed file stream, as the encoder writes), and the stems and
+        the mix read back once. */
+    double measureIoFloor (const std::vector<juce::File>& inputs, const CueReport& rendered, const juce::File& scratchFolder, juce::int64& bytesMoved)
+    {
+        std::vector<char> scratch (4 << 20);
+        scratchFolder.deleteRecursively();
+        scratchFolder.createDirectory();
+        bytesMoved = 0;
+
+        const auto t0 = wallSeconds();
+
+        for (int pass = 0; pass < 2; ++pass)
+            for (const auto& f : inputs)
+                bytesMoved += readAllBytes (f, scratch);
+
+        int index = 0;
+
+        for (const auto& written : rendered.files)
+        {
+            juce::FileOutputStream out (scratchFolder.getChildFile ("file" + juce::String (index++) + ".bin"));
+
+            for (juce::int64 left = written.fileSize; left > 0;)
+            {
+                const auto n = (int) std::min<juce::int64> (left, (juce::int64) scratch.size());
+                out.write (scratch.data(), (size_t) n);
+                left -= n;
+                bytesMoved += n;
+            }
+
+            out.flush();
+        }
+
+        for (const auto& written : rendered.files)
+            if (written.kind != WrittenFile::alternativeMixKind)
+                bytesMoved += readAllBytes (written.file, scratch);
+
+        const auto elapsed = wallSeconds() - t0;
+        scratchFolder.deleteRecursively();
+        return elapsed;
+    }
+
+    bool sameFiles (const CueReport& a, const CueReport& b, juce::String& difference)
+    {
+        if (a.files.size() != b.files.size())
+        {
+            difference = "different numbers of files";
+            return false;
+        }
+
+        for (size_t i = 0; i < a.files.size(); ++i)
+        {
+            juce::MemoryBlock x, y;
+
+            if (a.files[i].file.getFileName() != b.files[i].file.getFileName()
+                || ! a.files[i].file.loadFileAsData (x) || ! b.files[i].file.loadFileAsData (y) || x != y)
+            {
+                difference = a.files[i].file.getFileName();
+                return false;
+            }
+        }
+
+        return true;
+    }
+
+    void printRun (const char* label, const RenderRun& run, double floor)
+    {
+        std::printf ("%-28s wall %7.2f s  (%.2fx the I/O floor)  cpu %7.2f s  peak memory %7.0f MB  %s\n",
+                     label, run.wall, run.wall / floor, run.cpu, run.peakMB, run.report.ok ? "ok" : "FAILED");
+
+        for (const auto& stage : run.stages)
+            std::printf ("    %7.2f s  %s\n", stage.second, stage.first.toRawUTF8());
+    }
+} // namespace
+
+int main (int argc, char** argv)
+{
+    auto dataFolder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("brackenfold-render-bench");
+    double minutes = 4.0;
+    bool keep = false;
+    bool once = false;
+    int workers = -1;
+
+    for (int i = 1; i < argc; ++i)
+    {
+        const juce::String arg (argv[i]);
+
+        if (arg == "--data" && i + 1 < argc)
+            dataFolder = juce::File (juce::String (argv[++i]));
+        else if (arg == "--minutes" && i + 1 < argc)
+            minutes = juce::String (argv[++i]).getDoubleValue();
+        else if (arg == "--keep")
+            keep = true;
+        else if (arg == "--once")
+            once = true;
+        else if (arg == "--workers" && i + 1 < argc)
+            workers = juce::String (argv[++i]).getIntValue();
+    }
+
+    const auto tracks = prepareTracks (dataFolder.getChildFile ("tracks"), minutes);
+
+    if (tracks.empty())
+        return 1;
+
+    const auto request = makeBenchRequest (tracks, dataFolder.getChildFile ("out-1"), minutes);
+
+    std::printf ("Cue: %d tracks, %.2f minutes, %d stems, full mix and 2 alternative mixes; %d hardware threads\n",
+                 (int) tracks.size(), minutes, (int) request.stems.size(), juce::SystemStats::getNumCpus());
+
+    // A warm-up read puts the inputs in the page cache for every measurement alike.
+    {
+        std::vector<char> scratch (4 << 20);
+
+        for (const auto& f : tracks)
+            readAllBytes (f, scratch);
+    }
+
+    const auto first = renderOnce (request, workers);
+
+    if (! first.report.ok)
+    {
+        std::printf ("The render failed:\n%s\n", first.report.errors.joinIntoString ("\n").toRawUTF8());
+        return 1;
+    }
+
+    if (once)
+    {
+        printRun ("render", first, 1.0);
+        return 0;
+    }
+
+    juce::int64 bytes = 0;
+    const auto floorBefore = measureIoFloor (tracks, first.report, dataFolder.getChildFile ("io-floor"), bytes);
+
+    // More runs with worker threads (the wall time varies from run to run on a shared machine),
+    // then one on the render thread alone; every run's files are compared with the first's.
+    std::vector<RenderRun> runs { first };
+    bool identical = true;
+    juce::String difference;
+
+    for (int i = 2; i <= 4; ++i)
+    {
+        auto again = request;
+        again.outputFolder = dataFolder.getChildFile ("out-" + juce::String (i));
+        runs.push_back (renderOnce (again, i < 4 ? workers : 0));
+
+        juce::String d;
+        const bool same = sameFiles (first.report, runs.back().report, d);
+        std::printf ("run %d (%s): output %s %s\n", i, i < 4 ? "worker threads" : "render thread only",
+                     same ? "identical to run 1" : "DIFFERS from run 1 in", d.toRawUTF8());
+        identical = identical && same;
+        again.outputFolder.deleteRecursively();
+    }
+
+    const auto floorAfter = measureIoFloor (tracks, first.report, dataFolder.getChildFile ("io-floor"), bytes);
+    const auto floor = 0.5 * (floorBefore + floorAfter);
+
+    std::printf ("\nI/O floor: %.2f s before and %.2f s after the renders (mean %.2f s) for %.2f GB moved\n",
+                 floorBefore, floorAfter, floor, (double) bytes / 1.0e9);
+
+    for (size_t i = 0; i < runs.size(); ++i)
+        printRun (i < 3 ? ("render " + juce::String ((int) i + 1) + " (worker threads)").toRawUTF8() : "render 4 (render thread only)", runs[i], floor);
+
+    std::vector<double> walls { runs[0].wall, runs[1].wall, runs[2].wall };
+    std::sort (walls.begin(), walls.end());
+    double peak = 0.0;
+
+    for (size_t i = 0; i < 3; ++i)
+        peak = std::max (peak, runs[i].peakMB);
+
+    const auto& r = first.report;
+    std::printf ("\nmedian wall with worker threads: %.2f s = %.2fx the I/O floor (goal: under 3x)\n", walls[1], walls[1] / floor);
+    std::printf ("largest peak memory: %.0f MiB = %.2f GB (goal: under 1.5 GB)\n", peak, peak * 1048576.0 / 1.0e9);
+    std::printf ("mix peak %.2f dBTP, gain %.2f dB, reconstruction: %s (%s), %d files\n",
+                 gainToDecibels (r.mixTruePeak), r.gain.gainDb,
+                 r.reconstruction.state == ReconstructionState::passed ? "passed" : "NOT PASSED",
+                 r.reconstruction.detail.toRawUTF8(), (int) r.files.size());
+    std::printf ("identical output across runs and without worker threads: %s\n", identical ? "yes" : "NO");
+
+    if (! keep)
+        dataFolder.getChildFile ("out-1").deleteRecursively();
+
+    return identical && r.ok ? 0 : 1;
+}
