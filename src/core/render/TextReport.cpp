@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/audio/LevelMeter.h"
+#include "core/preset/AtomicFileWriter.h"
 
 namespace dunmoor
 {
@@ -316,6 +317,13 @@ juce::String formatBatchReportText (const BatchReport& report)
     }
 
     return lines.joinIntoString (crLf);
+}
+
+bool writeBatchReportText (const BatchReport& report, const juce::File& target, juce::String& error)
+{
+    // The report is read on Windows machines in plain editors, so it keeps its CR LF line ends;
+    // the writer's default would drop the CRs.
+    return writeTextFileAtomically (target, formatBatchReportText (report), error, LineEndings::keepCrLf);
 }
 
 juce::String formatDeliveryList (const BatchReport& report)

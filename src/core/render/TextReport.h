@@ -20,6 +20,10 @@ inline constexpr const char* reportProductVersion = "0.97.2";
 /** The batch report of a run; for a run of exactly one cue, that cue's render report. */
 juce::String formatBatchReportText (const BatchReport& report);
 
+/** Saves formatBatchReportText atomically as UTF-8 with its CR LF line ends kept. False with
+    the writer's message in error on failure; an existing file at the target is then unchanged. */
+[[nodiscard]] bool writeBatchReportText (const BatchReport& report, const juce::File& target, juce::String& error);
+
 /** The render report of one cue. */
 juce::String formatCueReportText (const CueReport& cue);
 
