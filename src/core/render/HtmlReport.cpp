@@ -195,6 +195,23 @@ footer { color: var(--muted); font-size: 12px; border-top: 1px solid var(--line)
         text += (char) ('0' + tenths % 10);
     }
 
+    /** At least 64 KB, and enough for the waveforms (about 60 bytes a bucket) so a large run
+        is not copied over and over while it grows. */
+    size_t estimateDocumentBytes (const BatchReport& report, const HtmlReportOptions& options)
+    {
+        size_t bytes = 65536;
+
+        for (const auto& cue : report.cues)
+        {
+            bytes += 16384;
+
+            for (const auto& file : cue.files)
+                bytes += 1024 + (options.includeWaveforms ? file.overview.minimums.size() * 60 : 0);
+        }
+
+        return bytes;
+    }
+
     bool hasEmptyOrSkippedStem (const CueReport& cue)
     {
         return std::any_of (cue.stems.begin(), cue.stems.end(),
@@ -312,168 +329,190 @@ juce::String buildHtmlEmptyStemsNote (const CueReport& cue)
     return html;
 }
 
+namespace
+{
+    void appendWaveformSvg (HtmlText& html, const WaveformOverview& overview, const juce::String& id, int kind)
+    {
+        const auto n = (int) std::min (overview.minimums.size(), overview.maximums.size());
+
+        if (n == 0)
+        {
+            html << "<div class=\"wave-empty\">no waveform</div>\n";
+            return;
+        }
+
+        const auto scale = overview.peak > 0.0f && std::isfinite (overview.peak) ? 0.92 / (double) overview.peak : 0.0;
+
+        std::string top;
+        top.reserve ((size_t) n * 24 + 64);
+        top += "M0 ";
+        appendTenths (top, waveformTenths (overview.maximums[0], scale));
+        top += ' ';
+
+        for (int i = 0; i < n; ++i)
+        {
+            const auto y = waveformTenths (overview.maximums[(size_t) i], scale);
+            top += 'L'; top += std::to_string (i); top += ' '; appendTenths (top, y);
+            top += " L"; top += std::to_string (i + 1); top += ' '; appendTenths (top, y);
+            top += ' ';
+        }
+
+        std::string bottom;
+        bottom.reserve ((size_t) n * 24 + 64);
+
+        for (int i = n - 1; i >= 0; --i)
+        {
+            const auto y = waveformTenths (overview.minimums[(size_t) i], scale);
+            bottom += 'L'; bottom += std::to_string (i + 1); bottom += ' '; appendTenths (bottom, y);
+            bottom += " L"; bottom += std::to_string (i); bottom += ' '; appendTenths (bottom, y);
+            bottom += ' ';
+        }
+
+        const auto colours = getFileKindColour (kind);
+        const auto gradientId = "grad" + escapeHtml (id);
+
+        html << "<svg class=\"wave\" viewBox=\"0 0 " << n << " 90\" preserveAspectRatio=\"none\" role=\"img\" aria-label=\"waveform\">"
+             << "<defs><linearGradient id=\"" << gradientId << "\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">"
+             << "<stop offset=\"0%\" stop-color=\"" << colourHex (colours.colour) << "\"/>"
+             << "<stop offset=\"100%\" stop-color=\"" << colourHex (colours.darker) << "\"/>"
+             << "</linearGradient></defs>"
+             << "<line class=\"wave-axis\" x1=\"0\" y1=\"45.0\" x2=\"" << n << "\" y2=\"45.0\"/>"
+             << "<path d=\"" << top << bottom << "Z\" fill=\"url(#" << gradientId << ")\" opacity=\"0.85\"/>"
+             << "<path d=\"" << top << "\" fill=\"none\" stroke=\"" << colourHex (colours.brighter) << "\" stroke-width=\"1\"/>"
+             << "</svg>\n";
+    }
+
+    void appendFileList (HtmlText& html, const CueReport& cue, int cueIndex, bool includeWaveforms)
+    {
+        if (cue.files.empty())
+        {
+            html << "<p class=\"muted\">No files were written.</p>\n";
+            return;
+        }
+
+        for (size_t j = 0; j < cue.files.size(); ++j)
+        {
+            const auto& file = cue.files[j];
+            const char* extraClass = file.kind == WrittenFile::fullMixKind          ? " mix"
+                                     : file.kind == WrittenFile::alternativeMixKind ? " submix"
+                                                                                    : "";
+            const char* kindText = file.kind == WrittenFile::fullMixKind          ? " &middot; full mix"
+                                   : file.kind == WrittenFile::alternativeMixKind ? " &middot; alternative mix"
+                                                                                  : "";
+
+            html << "<div class=\"file" << extraClass << "\">\n"
+                 << "<div class=\"file-head\"><span class=\"file-name\">" << escapeHtml (file.file.getFileName()) << "</span>"
+                 << "<span class=\"file-meta\">" << escapeHtml (file.settingsDescription) << " &middot; "
+                 << formatFileSizeText (file.fileSize) << kindText << "</span></div>\n";
+
+            if (includeWaveforms)
+                appendWaveformSvg (html, file.overview, juce::String (cueIndex) + "_" + juce::String ((int) j), file.kind);
+
+            html << "</div>\n";
+        }
+    }
+
+    void appendCueSection (HtmlText& html, const CueReport& cue, int cueIndex, const HtmlReportOptions& options)
+    {
+        const auto attention = cueNeedsAttention (cue);
+
+        html << "<section class=\"panel\" id=\"cue" << cueIndex << "\">\n"
+             << "<div class=\"headline " << (attention ? "bad" : "good") << "\">"
+             << escapeHtml (getCueDisplayName (cue)) << " &mdash; " << cueStatusText (cue) << "</div>\n";
+
+        if (cue.sourceFolder.isNotEmpty())
+            html << "<p class=\"muted\">Source folder: " << escapeHtml (cue.sourceFolder) << "</p>\n";
+
+        if (cue.outputFolder != juce::File())
+            html << "<p class=\"muted path\">" << escapeHtml (cue.outputFolder.getFullPathName()) << "</p>\n";
+
+        html << "<h3>Levels</h3>\n<table class=\"data\">\n"
+             << buildHtmlDataRow ("Length", formatLengthText (cue))
+             << buildHtmlDataRow ("Sample rate", juce::String (cue.sampleRate / 1000.0, 1) + " kHz")
+             << buildHtmlDataRow ("Channels", juce::String (cue.numChannels))
+             << buildHtmlDataRow ("Mix peak", formatPeakText (cue.mixSamplePeak, 2) + " dB")
+             << buildHtmlDataRow ("Mix true peak", formatPeakText (cue.mixTruePeak, 2) + " dB")
+             << buildHtmlDataRow ("Target", formatLevelText (cue.gain.targetDb, 2) + " dB")
+             << buildHtmlDataRow ("Global gain", formatLevelText (cue.gain.gainDb, 2) + " dB"
+                                                      + (cue.gain.heldAtZero ? "   (held at 0 dB: attenuate only)" : ""))
+             << buildHtmlDataRow ("Predicted peak", formatLevelText (cue.gain.predictedPeakDb, 2) + " dB")
+             << buildHtmlDataRow (cue.remeasured ? "Measured after gain" : "After gain",
+                                  formatPeakText (cue.afterTruePeak, 2) + " dB true peak");
+
+        if (cue.clipCount > 0)
+            html << buildHtmlDataRow ("Clipping", juce::String (cue.clipCount) + " sample(s) at or above full scale", "bad");
+
+        html << "</table>\n<h3>Reconstruction check</h3>\n";
+
+        const auto& check = cue.reconstruction;
+
+        switch (check.state)
+        {
+            case ReconstructionState::passed:  html << "<p class=\"good\">" << escapeHtml ("PASSED - " + check.detail) << "</p>\n"; break;
+            case ReconstructionState::failed:  html << "<p class=\"bad\">" << escapeHtml ("FAILED - " + check.detail) << "</p>\n"; break;
+            case ReconstructionState::skipped: html << "<p class=\"muted\">" << escapeHtml ("skipped - " + check.detail) << "</p>\n"; break;
+            case ReconstructionState::notRun:
+            default:                           html << "<p class=\"muted\">not run</p>\n"; break;
+        }
+
+        html << "<h3>" << escapeHtml (cue.describeAssignedStems()) << " &mdash; " << escapeHtml (cue.describeEmptyStems()) << "</h3>\n"
+             << buildHtmlStemTable (cue);
+
+        if (hasEmptyOrSkippedStem (cue))
+            html << buildHtmlEmptyStemsNote (cue);
+
+        html << "<h3>Files written (" << (int) cue.files.size() << ")</h3>\n";
+        appendFileList (html, cue, cueIndex, options.includeWaveforms);
+
+        if (! cue.unassignedTracks.isEmpty())
+        {
+            html << "<h3 class=\"bad\">Unassigned tracks (" << cue.unassignedTracks.size() << ")</h3>\n";
+            addList (html, cue.unassignedTracks, "bad");
+        }
+
+        if (! cue.warnings.isEmpty())
+        {
+            html << "<h3>Warnings</h3>\n";
+            addList (html, cue.warnings, "warn");
+        }
+
+        if (! cue.errors.isEmpty())
+        {
+            html << "<h3 class=\"bad\">Errors</h3>\n";
+            addList (html, cue.errors, "bad");
+        }
+
+        if (options.includePlainTextLog)
+            html << "<details>\n<summary>Plain text log</summary>\n<pre>" << escapeHtml (formatCueReportText (cue)) << "</pre>\n</details>\n";
+
+        html << "</section>\n";
+    }
+} // namespace
+
 juce::String buildWaveformSvg (const WaveformOverview& overview, const juce::String& id, int kind)
 {
-    const auto n = (int) std::min (overview.minimums.size(), overview.maximums.size());
-
-    if (n == 0)
-        return "<div class=\"wave-empty\">no waveform</div>\n";
-
-    const auto scale = overview.peak > 0.0f && std::isfinite (overview.peak) ? 0.92 / (double) overview.peak : 0.0;
-
-    std::string top;
-    top.reserve ((size_t) n * 24 + 64);
-    top += "M0 ";
-    appendTenths (top, waveformTenths (overview.maximums[0], scale));
-    top += ' ';
-
-    for (int i = 0; i < n; ++i)
-    {
-        const auto y = waveformTenths (overview.maximums[(size_t) i], scale);
-        top += 'L'; top += std::to_string (i); top += ' '; appendTenths (top, y);
-        top += " L"; top += std::to_string (i + 1); top += ' '; appendTenths (top, y);
-        top += ' ';
-    }
-
-    std::string bottom;
-    bottom.reserve ((size_t) n * 24 + 64);
-
-    for (int i = n - 1; i >= 0; --i)
-    {
-        const auto y = waveformTenths (overview.minimums[(size_t) i], scale);
-        bottom += 'L'; bottom += std::to_string (i + 1); bottom += ' '; appendTenths (bottom, y);
-        bottom += " L"; bottom += std::to_string (i); bottom += ' '; appendTenths (bottom, y);
-        bottom += ' ';
-    }
-
-    const auto colours = getFileKindColour (kind);
-    const auto gradientId = "grad" + escapeHtml (id);
-
-    HtmlText html (top.size() * 2 + bottom.size() + 1024);
-    html << "<svg class=\"wave\" viewBox=\"0 0 " << n << " 90\" preserveAspectRatio=\"none\" role=\"img\" aria-label=\"waveform\">"
-         << "<defs><linearGradient id=\"" << gradientId << "\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">"
-         << "<stop offset=\"0%\" stop-color=\"" << colourHex (colours.colour) << "\"/>"
-         << "<stop offset=\"100%\" stop-color=\"" << colourHex (colours.darker) << "\"/>"
-         << "</linearGradient></defs>"
-         << "<line class=\"wave-axis\" x1=\"0\" y1=\"45.0\" x2=\"" << n << "\" y2=\"45.0\"/>"
-         << "<path d=\"" << top << bottom << "Z\" fill=\"url(#" << gradientId << ")\" opacity=\"0.85\"/>"
-         << "<path d=\"" << top << "\" fill=\"none\" stroke=\"" << colourHex (colours.brighter) << "\" stroke-width=\"1\"/>"
-         << "</svg>\n";
+    HtmlText html (64);
+    appendWaveformSvg (html, overview, id, kind);
     return html.toString();
 }
 
 juce::String buildHtmlFileList (const CueReport& cue, int cueIndex, bool includeWaveforms)
 {
-    if (cue.files.empty())
-        return "<p class=\"muted\">No files were written.</p>\n";
-
-    HtmlText html (1024 + cue.files.size() * (includeWaveforms ? 70000 : 512));
-
-    for (size_t j = 0; j < cue.files.size(); ++j)
-    {
-        const auto& file = cue.files[j];
-        const char* extraClass = file.kind == WrittenFile::fullMixKind          ? " mix"
-                                 : file.kind == WrittenFile::alternativeMixKind ? " submix"
-                                                                                : "";
-        const char* kindText = file.kind == WrittenFile::fullMixKind          ? " &middot; full mix"
-                               : file.kind == WrittenFile::alternativeMixKind ? " &middot; alternative mix"
-                                                                              : "";
-
-        html << "<div class=\"file" << extraClass << "\">\n"
-             << "<div class=\"file-head\"><span class=\"file-name\">" << escapeHtml (file.file.getFileName()) << "</span>"
-             << "<span class=\"file-meta\">" << escapeHtml (file.settingsDescription) << " &middot; "
-             << formatFileSizeText (file.fileSize) << kindText << "</span></div>\n";
-
-        if (includeWaveforms)
-            html << buildWaveformSvg (file.overview, juce::String (cueIndex) + "_" + juce::String ((int) j), file.kind);
-
-        html << "</div>\n";
-    }
-
+    HtmlText html (1024);
+    appendFileList (html, cue, cueIndex, includeWaveforms);
     return html.toString();
 }
 
 juce::String buildHtmlCueSection (const CueReport& cue, int cueIndex, const HtmlReportOptions& options)
 {
     HtmlText html (16384);
-    const auto attention = cueNeedsAttention (cue);
-
-    html << "<section class=\"panel\" id=\"cue" << cueIndex << "\">\n"
-         << "<div class=\"headline " << (attention ? "bad" : "good") << "\">"
-         << escapeHtml (getCueDisplayName (cue)) << " &mdash; " << cueStatusText (cue) << "</div>\n";
-
-    if (cue.sourceFolder.isNotEmpty())
-        html << "<p class=\"muted\">Source folder: " << escapeHtml (cue.sourceFolder) << "</p>\n";
-
-    if (cue.outputFolder != juce::File())
-        html << "<p class=\"muted path\">" << escapeHtml (cue.outputFolder.getFullPathName()) << "</p>\n";
-
-    html << "<h3>Levels</h3>\n<table class=\"data\">\n"
-         << buildHtmlDataRow ("Length", formatLengthText (cue))
-         << buildHtmlDataRow ("Sample rate", juce::String (cue.sampleRate / 1000.0, 1) + " kHz")
-         << buildHtmlDataRow ("Channels", juce::String (cue.numChannels))
-         << buildHtmlDataRow ("Mix peak", formatPeakText (cue.mixSamplePeak, 2) + " dB")
-         << buildHtmlDataRow ("Mix true peak", formatPeakText (cue.mixTruePeak, 2) + " dB")
-         << buildHtmlDataRow ("Target", formatLevelText (cue.gain.targetDb, 2) + " dB")
-         << buildHtmlDataRow ("Global gain", formatLevelText (cue.gain.gainDb, 2) + " dB"
-                                                  + (cue.gain.heldAtZero ? "   (held at 0 dB: attenuate only)" : ""))
-         << buildHtmlDataRow ("Predicted peak", formatLevelText (cue.gain.predictedPeakDb, 2) + " dB")
-         << buildHtmlDataRow (cue.remeasured ? "Measured after gain" : "After gain",
-                              formatPeakText (cue.afterTruePeak, 2) + " dB true peak");
-
-    if (cue.clipCount > 0)
-        html << buildHtmlDataRow ("Clipping", juce::String (cue.clipCount) + " sample(s) at or above full scale", "bad");
-
-    html << "</table>\n<h3>Reconstruction check</h3>\n";
-
-    const auto& check = cue.reconstruction;
-
-    switch (check.state)
-    {
-        case ReconstructionState::passed:  html << "<p class=\"good\">" << escapeHtml ("PASSED - " + check.detail) << "</p>\n"; break;
-        case ReconstructionState::failed:  html << "<p class=\"bad\">" << escapeHtml ("FAILED - " + check.detail) << "</p>\n"; break;
-        case ReconstructionState::skipped: html << "<p class=\"muted\">" << escapeHtml ("skipped - " + check.detail) << "</p>\n"; break;
-        case ReconstructionState::notRun:
-        default:                           html << "<p class=\"muted\">not run</p>\n"; break;
-    }
-
-    html << "<h3>" << escapeHtml (cue.describeAssignedStems()) << " &mdash; " << escapeHtml (cue.describeEmptyStems()) << "</h3>\n"
-         << buildHtmlStemTable (cue);
-
-    if (hasEmptyOrSkippedStem (cue))
-        html << buildHtmlEmptyStemsNote (cue);
-
-    html << "<h3>Files written (" << (int) cue.files.size() << ")</h3>\n"
-         << buildHtmlFileList (cue, cueIndex, options.includeWaveforms);
-
-    if (! cue.unassignedTracks.isEmpty())
-    {
-        html << "<h3 class=\"bad\">Unassigned tracks (" << cue.unassignedTracks.size() << ")</h3>\n";
-        addList (html, cue.unassignedTracks, "bad");
-    }
-
-    if (! cue.warnings.isEmpty())
-    {
-        html << "<h3>Warnings</h3>\n";
-        addList (html, cue.warnings, "warn");
-    }
-
-    if (! cue.errors.isEmpty())
-    {
-        html << "<h3 class=\"bad\">Errors</h3>\n";
-        addList (html, cue.errors, "bad");
-    }
-
-    if (options.includePlainTextLog)
-        html << "<details>\n<summary>Plain text log</summary>\n<pre>" << escapeHtml (formatCueReportText (cue)) << "</pre>\n</details>\n";
-
-    html << "</section>\n";
+    appendCueSection (html, cue, cueIndex, options);
     return html.toString();
 }
 
 juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions& options)
 {
-    HtmlText html (65536);
+    HtmlText html (estimateDocumentBytes (report, options));
 
     const auto title = options.title.isNotEmpty() ? options.title
                                                   : juce::String (reportProductName) + " render report";
@@ -525,7 +564,7 @@ juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions
     html << "</div>\n";
 
     for (int i = 0; i < cueCount; ++i)
-        html << buildHtmlCueSection (report.cues[(size_t) i], i, options);
+        appendCueSection (html, report.cues[(size_t) i], i, options);
 
     if (! report.errors.isEmpty())
     {
