@@ -222,28 +222,31 @@ footer { color: var(--muted); font-size: 12px; border-top: 1px solid var(--line)
 //==============================================================================
 juce::String escapeHtml (const juce::String& text)
 {
-    juce::String result;
-    result.preallocateBytes (text.getNumBytesAsUTF8() + 16);
+    // Everything replaced or dropped is ASCII, and no byte of a multi-byte UTF-8 sequence is,
+    // so walking the bytes walks the code points that matter.
+    const auto* bytes = text.toRawUTF8();
+    std::string result;
+    result.reserve (text.getNumBytesAsUTF8() + 16);
 
-    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    for (; *bytes != 0; ++bytes)
     {
-        const auto c = p.getAndAdvance();
+        const auto c = (unsigned char) *bytes;
 
         if (c < 32 && c != '\t' && c != '\n')
             continue;
 
         switch (c)
         {
-            case '"':  result << "&quot;"; break;
-            case '&':  result << "&amp;"; break;
-            case '\'': result << "&#39;"; break;
-            case '<':  result << "&lt;"; break;
-            case '>':  result << "&gt;"; break;
-            default:   result << juce::String::charToString (c); break;
+            case '"':  result += "&quot;"; break;
+            case '&':  result += "&amp;"; break;
+            case '\'': result += "&#39;"; break;
+            case '<':  result += "&lt;"; break;
+            case '>':  result += "&gt;"; break;
+            default:   result += (char) c; break;
         }
     }
 
-    return result;
+    return juce::String::fromUTF8 (result.data(), (int) result.size());
 }
 
 juce::String formatFileSizeText (int64_t bytes)
