@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <vector>
 
 #include <juce_core/juce_core.h>
@@ -30,8 +32,15 @@ struct BatchReport
     const CueReport& getFirstCue() const;
 };
 
-/** Runs one analysis or render of a batch of cues on a thread of its own. */
-class RenderJob
+/**
+    Runs one analysis or render of a batch of cues on a thread of its own: the cues one after
+    another, after a pass that measures them all when the batch shares one gain. Progress is
+    published for polling; cancel is a request the render notices at its next check.
+
+    The thread is never killed: cancel and the destructor wait for the render to reach a check,
+    however long that takes, so no temporary or half-written file is left behind.
+*/
+class RenderJob : private juce::Thread
 {
 public:
     enum class Phase : int
@@ -52,6 +61,49 @@ public:
         int phase = (int) Phase::idle;  // a Phase
         bool isRunning = false;
     };
+
+    using FinishedCallback = std::function<void (const BatchReport&)>;
+
+    RenderJob();
+
+    /** Asks the render to stop and waits for its thread to end, without a time limit. */
+    ~RenderJob() override;
+
+    /** Starts a run of the requests. False (and both arguments dropped) while a run is going
+        or for an empty list. onFinished is called once, on the render thread, at the end. */
+    bool start (std::vector<RenderRequest> requests, FinishedCallback onFinished);
+
+    /** Asks the render to stop at its next check; returns at once. */
+    void cancel();
+
+    Status getStatus() const;
+
+    /** Waits for the thread to end; a negative timeout waits as long as it takes. False when
+        the thread is still running at the timeout. */
+    bool waitForThreadToExit (int timeoutMs) const;
+
+private:
+    void run() override;
+
+    std::vector<RenderRequest> requests;
+    FinishedCallback onFinished;
+
+    juce::CriticalSection statusLock;
+    juce::String statusText;
+    std::atomic<double> progress { 0.0 };
+    std::atomic<int> phase { (int) Phase::idle };
+
+    JUCE_DECLARE_NON_COPYABLE (RenderJob)
 };
+
+/** Asked at every cancel point; true stops the render. Called on the render thread. */
+using RenderCancelCheck = std::function<bool()>;
+
+/** Told where a render stands: a fraction 0..1, a status text and the phase. */
+using RenderProgressCallback = std::function<void (double fraction, const juce::String& statusText, RenderJob::Phase phase)>;
+
+/** Renders the requests in order, after a shared-gain measuring pass when the first request
+    asks for one, and gathers the batch report. The job's thread calls it; a test may too. */
+BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelCheck& shouldCancel, const RenderProgressCallback& progress);
 
 } // namespace dunmoor

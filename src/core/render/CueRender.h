@@ -1,0 +1,102 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include "CueReport.h"
+#include "RenderJob.h"
+#include "RenderPlan.h"
+
+namespace dunmoor
+{
+
+/**
+    The working state of one cue's render. The job makes one per cue, on the render thread,
+    and drops it after taking the report. The members are the render's own; callers build it
+    and hand it to renderCue.
+*/
+class CueRenderContext
+{
+public:
+    CueRenderContext (const RenderRequest& request, RenderCancelCheck shouldCancel, RenderProgressCallback progress);
+    ~CueRenderContext();
+
+    /** Sticky: once the cancel check has said yes, the cue stays cancelled. */
+    bool isCancelled();
+
+    /** Calls the progress callback when there is one. */
+    void reportProgress (double fraction, const juce::String& text, RenderJob::Phase phase);
+
+    /** Adds a warning unless the same text was already added to this cue. */
+    void addWarningOnce (const juce::String& text);
+
+    /** Worker threads the cue may use besides the render thread for reading tracks, measuring
+        and encoding: -1 picks a count from the machine, 0 keeps everything on the calling
+        thread. The written files are the same either way. Set before renderCue. */
+    int workerThreads = -1;
+
+    const RenderRequest& request;
+    RenderCancelCheck shouldCancel;
+    RenderProgressCallback progress;
+
+    juce::AudioBuffer<double> mix;              // the full-mix bus
+    juce::StringArray writtenPaths;             // every file written in this cue, for name collisions
+    std::vector<int> stemNumbers;               // {stemIndex} of each stem plan, in plan order
+    CueReport report;
+    int64_t cutFrames = 0;                      // frames removed at the head
+    int64_t renderedLength = 0;                 // lengthInFrames - cutFrames
+
+    /** What the reconstruction check needs to know of each written file, in writing order. */
+    std::vector<ReconstructionCandidate> candidates;
+
+    struct Internals;
+    std::unique_ptr<Internals> internals;       // worker pool, reusable buffers, mix accumulators
+
+private:
+    JUCE_DECLARE_NON_COPYABLE (CueRenderContext)
+};
+
+/** Renders one request from validation to the reconstruction check and returns its report.
+    Every failure is a message in the report; nothing is thrown. */
+CueReport renderCue (CueRenderContext& context);
+
+/** Reads and sums every stem into the mix, cuts the head, measures the mix and decides the
+    gain. False stops the cue. */
+[[nodiscard]] bool sumAndMeasure (CueRenderContext& context);
+
+/** Applies the gain and writes every stem, the full mix and then the alternative mixes.
+    False stops the cue. */
+[[nodiscard]] bool writeStemsAndFullMix (CueRenderContext& context);
+
+/** Writes the alternative mixes summed while their member stems were written. False stops
+    the cue. */
+[[nodiscard]] bool writeAlternativeMixes (CueRenderContext& context);
+
+/** One item to write in every enabled format entry (kind: WrittenFile::stemKind, fullMixKind
+    or alternativeMixKind; stemId only for stems). */
+struct OutputItem
+{
+    const juce::AudioBuffer<double>* buffer = nullptr;   // at the project rate
+    juce::String namingTemplate;
+    juce::String stemName;
+    juce::String stemCode;
+    int number = 0;
+    juce::String displayName;
+    int kind = WrittenFile::stemKind;
+    double peakDb = -400.0;
+    bool ownGain = false;
+    juce::String stemId;
+};
+
+/** Writes the item in the first two format entries. False stops the cue. */
+[[nodiscard]] bool writeOutputFile (CueRenderContext& context, const OutputItem& item);
+
+/** Checks that the written stems add up to the written mix; fills the report's
+    reconstruction and adds an error when it fails. */
+void verifyReconstruction (CueRenderContext& context);
+
+} // namespace dunmoor

@@ -1,0 +1,595 @@
+#include <gtest/gtest.h>
+
+#include "RenderTestSupport.h"
+#include "core/audio/LevelMeter.h"
+#include "core/render/CueRender.h"
+
+namespace dunmoor
+{
+namespace
+{
+    using namespace dunmoor::testing;
+
+    constexpr double rate = 48000.0;
+
+    CueReport render (const RenderRequest& request, RenderCancelCheck cancel = {}, RenderProgressCallback progress = {}, int workers = -1)
+    {
+        CueRenderContext context (request, std::move (cancel), std::move (progress));
+        context.workerThreads = workers;
+        return renderCue (context);
+    }
+
+    const WrittenFile* findWritten (const CueReport& report, const juce::String& fileName)
+    {
+        for (const auto& f : report.files)
+            if (f.file.getFileName() == fileName)
+                return &f;
+
+        return nullptr;
+    }
+
+    juce::String describe (const CueReport& report)
+    {
+        return "errors: " + report.errors.joinIntoString (" | ") + "\nwarnings: " + report.warnings.joinIntoString (" | ")
+             + "\nreconstruction: " + report.reconstruction.detail;
+    }
+
+    /** Three stems with tracks (one of them two tracks, one mono), one empty stem. */
+    struct SmallCue
+    {
+        SmallCue()
+        {
+            const int frames = 9600;
+            drums = writeTone (temp.file ("in/kick.wav"), 2, frames, rate, 60.0, 0.5);
+            bass = writeTone (temp.file ("in/bass.wav"), 1, frames, rate, 110.0, 0.4);
+            strings1 = writeTone (temp.file ("in/violins.wav"), 2, frames, rate, 440.0, 0.2);
+            strings2 = writeTone (temp.file ("in/celli.wav"), 2, frames / 2, rate, 220.0, 0.3);
+            preset = makeRenderPreset ({ "Drums", "Bass", "Strings", "Choir" });
+        }
+
+        RenderRequest request() const
+        {
+            return makeRequest (preset, temp.file ("out"), { { drums }, { bass }, { strings1, strings2 }, {} });
+        }
+
+        TempFolder temp;
+        juce::File drums, bass, strings1, strings2;
+        Preset preset;
+    };
+} // namespace
+
+TEST (CueRenderTest, WritesStemsFullMixAndAlternativeMixWithLevelsAndAPassingCheck)
+{
+    SmallCue cue;
+    const auto mixId = cue.preset.schema.addAlternativeMix ("Instrumental");
+    ASSERT_TRUE (cue.preset.schema.setAlternativeMixMember (mixId, cue.preset.schema.stems[0].id, false));
+    cue.preset.schema.findAlternativeMix (mixId)->shortCode = "INST";
+
+    std::vector<std::pair<double, juce::String>> steps;
+    const auto report = render (cue.request(), {}, [&] (double x, const juce::String& text, RenderJob::Phase) { steps.push_back ({ x, text }); });
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_FALSE (report.cancelled);
+
+    const auto out = cue.temp.file ("out");
+    EXPECT_EQ (listFilesBelow (out), juce::StringArray ({ "Proj_Cue1_Full Mix.wav",
+                                                          "Proj_Cue1_Instrumental.wav",
+                                                          "STEMS/Proj_Cue1_01_Drums.wav",
+                                                          "STEMS/Proj_Cue1_02_Bass.wav",
+                                                          "STEMS/Proj_Cue1_03_Strings.wav" }));
+
+    ASSERT_EQ (report.files.size(), 5u);
+    EXPECT_EQ (report.files[3].kind, WrittenFile::fullMixKind);
+    EXPECT_EQ (report.files[4].kind, WrittenFile::alternativeMixKind);
+    EXPECT_EQ (report.files[4].displayName, "Instrumental");
+    EXPECT_TRUE (report.files[4].ownGain);
+    EXPECT_EQ (report.files[0].settingsDescription, "WAV 24bit 48kHz 2ch");
+
+    for (const auto& f : report.files)
+    {
+        EXPECT_EQ (f.fileSize, f.file.getSize());
+        EXPECT_EQ (f.overview.getNumBuckets(), 1400);
+    }
+
+    // The mix and the alternative mix each peak at the target, read back from disk.
+    for (const auto* name : { "Proj_Cue1_Full Mix.wav", "Proj_Cue1_Instrumental.wav" })
+    {
+        const auto audio = readBack (out.getChildFile (name));
+        ASSERT_EQ (audio.getNumSamples(), 9600) << name;
+        const auto peakDb = gainToDecibels (measureSamplePeak (audio));
+        EXPECT_NEAR (peakDb, -3.0, 0.01) << name;
+        EXPECT_NEAR (findWritten (report, name)->peakDb, -3.0, 1e-9) << name;
+    }
+
+    ASSERT_EQ (report.stems.size(), 4u);
+    EXPECT_TRUE (report.stems[3].isEmpty);
+    EXPECT_TRUE (report.stems[3].skipped);
+    EXPECT_TRUE (report.stems[3].isDigitalSilence);
+    EXPECT_NEAR (report.stems[0].peakDb, gainToDecibels (0.5), 1e-3);
+    EXPECT_NEAR (report.stems[0].peakAfterDb, report.stems[0].peakDb + report.gain.gainDb, 1e-12);
+    EXPECT_EQ (report.stems[2].trackCount, 2);
+    EXPECT_NEAR (gainToDecibels (report.afterSamplePeak), -3.0, 1e-9);
+
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed) << report.reconstruction.detail;
+    EXPECT_EQ (report.reconstruction.stemsCompared, 3);
+
+    // Progress moves forward through the stages and ends "Finished.".
+    ASSERT_FALSE (steps.empty());
+    EXPECT_EQ (steps.front().second, "Summing Drums...");
+    EXPECT_EQ (steps.back().second, "Finished.");
+    EXPECT_EQ (steps.back().first, 1.0);
+
+    for (size_t i = 1; i < steps.size(); ++i)
+        EXPECT_GE (steps[i].first, steps[i - 1].first) << steps[i].second;
+
+    const juce::StringArray expected { "Summing Drums...", "Summing Bass...", "Summing Strings...", "Summing Choir...",
+                                       "Measuring the mix...", "Writing Drums...", "Writing Bass...", "Writing Strings...",
+                                       "Writing Choir...", "Writing the full mix...", "Writing Instrumental...",
+                                       "Verifying that the stems reconstruct the mix...", "Verification finished.", "Finished." };
+    juce::StringArray seen;
+
+    for (const auto& step : steps)
+        seen.add (step.second);
+
+    EXPECT_EQ (seen, expected);
+}
+
+TEST (CueRenderTest, OutputIsBitIdenticalBetweenRunsAndWithoutWorkerThreads)
+{
+    SmallCue cue;
+    cue.preset.exportSettings.headroom.peakMode = PeakMode::truePeak;
+    cue.preset.exportSettings.formats.front().dither = DitherKind::tpdfShaped;
+    const auto mixId = cue.preset.schema.addAlternativeMix ("No Bass");
+    ASSERT_TRUE (cue.preset.schema.setAlternativeMixMember (mixId, cue.preset.schema.stems[1].id, false));
+
+    std::vector<juce::MemoryBlock> firstRun;
+
+    for (int workers : { -1, 0, 3 })
+    {
+        cue.temp.file ("out").deleteRecursively();
+        const auto report = render (cue.request(), {}, {}, workers);
+        ASSERT_TRUE (report.ok) << describe (report);
+
+        std::vector<juce::MemoryBlock> contents;
+
+        for (const auto& f : report.files)
+        {
+            juce::MemoryBlock block;
+            ASSERT_TRUE (f.file.loadFileAsData (block));
+            contents.push_back (block);
+        }
+
+        if (firstRun.empty())
+            firstRun = contents;
+        else
+            EXPECT_TRUE (contents == firstRun) << "workers " << workers;
+    }
+}
+
+TEST (CueRenderTest, ReconstructionPassesForEveryBitDepthAndDither)
+{
+    SmallCue cue;
+
+    for (auto format : { SampleFormat::pcm16, SampleFormat::pcm24, SampleFormat::float32 })
+    {
+        for (auto dither : { DitherKind::none, DitherKind::tpdf, DitherKind::tpdfShaped, DitherKind::tpdfContinuous, DitherKind::tpdfShapedContinuous })
+        {
+            auto preset = cue.preset;
+            preset.exportSettings.formats.front().sampleFormat = format;
+            preset.exportSettings.formats.front().dither = dither;
+
+            const auto out = cue.temp.file ("out-" + sampleFormatToString (format) + "-" + ditherKindToString (dither));
+            auto request = makeRequest (preset, out, { { cue.drums }, { cue.bass }, { cue.strings1, cue.strings2 } });
+            const auto report = render (request);
+
+            EXPECT_TRUE (report.ok) << describe (report);
+            EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed)
+                << sampleFormatToString (format) << " " << ditherKindToString (dither) << ": " << report.reconstruction.detail;
+        }
+    }
+}
+
+TEST (CueRenderTest, SixteenStemsAtSixteenBitWithoutDitherPassOverTenMillionFrames)
+{
+    TempFolder temp;
+    constexpr int frames = 10000000;
+    juce::StringArray names;
+    std::vector<std::vector<juce::File>> tracks;
+    juce::AudioBuffer<float> audio (1, frames);
+    ASSERT_TRUE (temp.file ("in").createDirectory());
+
+    for (int s = 0; s < 16; ++s)
+    {
+        names.add (juce::String::charToString ((juce::juce_wchar) ('A' + s)) + " stem");
+
+        // Noise-like content that is not on any quantisation grid.
+        juce::Random random (1000 + s);
+
+        for (int i = 0; i < frames; ++i)
+            audio.setSample (0, i, (random.nextFloat() - 0.5f) * 0.08f);
+
+        const auto file = temp.file ("in/stem" + juce::String (s + 1) + ".wav");
+        ASSERT_TRUE (writeAudioFile (file, "wav", audio, rate, 32));
+        tracks.push_back ({ file });
+    }
+
+    auto preset = makeRenderPreset (names);
+    preset.exportSettings.formats.front().sampleFormat = SampleFormat::pcm16;
+    preset.exportSettings.formats.front().dither = DitherKind::none;
+
+    const auto report = render (makeRequest (preset, temp.file ("out"), tracks, 1));
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed) << report.reconstruction.detail;
+    EXPECT_EQ (report.reconstruction.stemsCompared, 16);
+    EXPECT_EQ (report.reconstruction.framesCompared, frames);
+}
+
+// The check took the largest bit depth of both entries while comparing the first entry's
+// files, so 16-bit FLAC first and 24-bit WAV second failed good files.
+TEST (CueRenderTest, CheckUsesTheBitDepthOfTheComparedEntry)
+{
+    SmallCue cue;
+    auto& formats = cue.preset.exportSettings.formats;
+    formats.front().codec = Codec::flac;
+    formats.front().sampleFormat = SampleFormat::pcm16;
+    formats.front().dither = DitherKind::tpdfShaped;
+    formats.front().subFolder = "FLAC";
+    OutputFormat wav;
+    wav.sampleFormat = SampleFormat::pcm24;
+    wav.subFolder = "WAV";
+    formats.push_back (wav);
+
+    const auto report = render (cue.request());
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed);
+    EXPECT_NEAR (report.reconstruction.toleranceDb, reconstructionTolerance (16, 3, (int) DitherKind::tpdfShaped), 1e-9);
+    EXPECT_EQ (report.files.size(), 8u);
+    EXPECT_TRUE (cue.temp.file ("out/FLAC/STEMS/Proj_Cue1_01_Drums.flac").existsAsFile());
+    EXPECT_TRUE (cue.temp.file ("out/WAV/STEMS/Proj_Cue1_01_Drums.wav").existsAsFile());
+}
+
+// Stems were picked for the check by display name, so two stems sharing one dropped out and
+// a good delivery failed.
+TEST (CueRenderTest, CheckKeysStemsByIdWhenDisplayNamesRepeat)
+{
+    SmallCue cue;
+    cue.preset.schema.stems[2].displayName = "Bass";
+    cue.preset.schema.stems[2].fileNameToken = "Bass-2";
+
+    const auto report = render (cue.request());
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed);
+    EXPECT_EQ (report.reconstruction.stemsCompared, 3);
+}
+
+TEST (CueRenderTest, MeasureOnlyFillsLevelsAndWritesNothing)
+{
+    SmallCue cue;
+    cue.preset.exportSettings.silenceGate.enabled = true;
+    auto request = cue.request();
+    request.measureOnly = true;
+    request.outputFolder = cue.temp.file ("never-created");
+
+    const auto report = render (request);
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_FALSE (request.outputFolder.exists());
+    EXPECT_TRUE (report.files.empty());
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::notRun);
+    EXPECT_GT (report.mixSamplePeak, 0.0);
+    EXPECT_NEAR (report.gain.predictedPeakDb, -3.0, 1e-9);
+    EXPECT_EQ (report.stems.size(), 4u);
+    EXPECT_EQ (report.gatedTracks.size(), 4u);
+}
+
+TEST (CueRenderTest, GatedTracksAreReportedAndSilentTracksWarned)
+{
+    TempFolder temp;
+    const int frames = 48000;
+    // Half a second of tone, then half a second of near-silence.
+    const auto tone = writeTrack (temp.file ("in/tone.wav"), 2, frames, rate, [] (int, int i)
+                                  { return i < 24000 ? (float) (0.5 * std::sin (i * 0.05)) : 1.0e-6f; });
+    const auto hiss = writeTrack (temp.file ("in/hiss.wav"), 1, frames, rate, [] (int, int i) { return (i & 1) ? 1.0e-6f : -1.0e-6f; });
+
+    auto preset = makeRenderPreset ({ "Synth", "Noise" });
+    auto& gate = preset.exportSettings.silenceGate;
+    gate.enabled = true;
+    gate.thresholdDb = -80.0;
+    gate.minimumSeconds = 0.25;
+    gate.fadeOutSeconds = 0.01;
+    gate.fadeInSeconds = 0.01;
+
+    const auto report = render (makeRequest (preset, temp.file ("out"), { { tone }, { hiss } }));
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    ASSERT_EQ (report.gatedTracks.size(), 2u);
+
+    const auto& first = report.gatedTracks[0];
+    EXPECT_EQ (first.fileName, "tone.wav");
+    EXPECT_EQ (first.sourceFile, tone.getFullPathName());
+    EXPECT_EQ (first.stemName, "Synth");
+    EXPECT_EQ (first.regionCount, 1);
+    EXPECT_NEAR (first.gatedSeconds, 0.5, 1e-3);
+    EXPECT_DOUBLE_EQ (first.lengthSeconds, 1.0);
+    EXPECT_FALSE (first.wholeFileSilent);
+    EXPECT_EQ (first.overview.getNumBuckets(), 3000);
+
+    EXPECT_TRUE (report.gatedTracks[1].wholeFileSilent);
+    EXPECT_TRUE (report.warnings.contains ("'hiss.wav' was below the silence threshold from start to finish and is now digital silence."));
+    EXPECT_TRUE (report.warnings.contains ("Stem 'Noise' has tracks assigned but is digital silence."));
+    EXPECT_TRUE (report.stems[1].isDigitalSilence);
+    EXPECT_EQ (report.stems[1].peakDb, -400.0);
+    EXPECT_EQ (report.stems[1].peakAfterDb, -400.0);
+}
+
+TEST (CueRenderTest, LeadingCutAppliesToEveryOutput)
+{
+    TempFolder temp;
+    const int frames = 48000;
+
+    // Silence for a quarter second, then 100 Hz tones whose zero crossings fall between frames
+    // 240k + 2 and 240k + 3: the crossing nearest to 0.5 s is 3 frames later, at 24,003.
+    auto tone = [] (double amplitude)
+    {
+        return [amplitude] (int, int i)
+        {
+            return i < 12000 ? 0.0f : (float) (amplitude * std::sin (2.0 * juce::MathConstants<double>::pi * 100.0 * (i - 2.5) / rate));
+        };
+    };
+
+    const auto a = writeTrack (temp.file ("in/a.wav"), 2, frames, rate, tone (0.5));
+    const auto b = writeTrack (temp.file ("in/b.wav"), 1, frames, rate, tone (0.25));
+
+    auto preset = makeRenderPreset ({ "A", "B", "C" });
+    preset.exportSettings.formats.front().dither = DitherKind::none;
+    preset.exportSettings.emptyStemPolicy = EmptyStemPolicy::exportSilence;
+    auto request = makeRequest (preset, temp.file ("out"), { { a }, { b } });
+    request.headTrimSeconds = 0.5;
+
+    const auto report = render (request);
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_NEAR (report.leadingSilenceSeconds, 12000 / rate, 0.001);
+    EXPECT_DOUBLE_EQ (report.appliedCutSeconds, 24003.0 / rate);
+    EXPECT_EQ (report.lengthInFrames, frames - 24003);
+    ASSERT_EQ (report.files.size(), 4u);
+
+    for (const auto& f : report.files)
+    {
+        const auto audio = readBack (f.file);
+        ASSERT_EQ (audio.getNumSamples(), frames - 24003) << f.file.getFileName();
+
+        // The 5 ms fade-in starts from exactly 0 in every output.
+        for (int ch = 0; ch < audio.getNumChannels(); ++ch)
+            EXPECT_EQ (audio.getSample (ch, 0), 0.0) << f.file.getFileName();
+    }
+
+    // Stem A after the cut: the tone at frame 24,003 onwards, faded in over 240 frames.
+    const auto stemA = readBack (report.files[0].file);
+    const double gain = report.gain.gainLinear;
+    const double expected = gain * 0.5 * std::sin (2.0 * juce::MathConstants<double>::pi * 100.0 * (24003 + 400 - 2.5) / rate);
+    EXPECT_NEAR (stemA.getSample (0, 400), expected, 1.0e-6);
+
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed);
+}
+
+TEST (CueRenderTest, EmptyStemPoliciesAndNumbering)
+{
+    SmallCue cue;
+    // Choir (empty) exports silence; a fifth stem, also empty, is skipped.
+    cue.preset.schema.stems[3].hasEmptyPolicy = true;
+    cue.preset.schema.stems[3].emptyPolicy = EmptyStemPolicy::exportSilence;
+    Stem fx;
+    fx.displayName = "FX";
+    fx.shortCode = "FX";
+    (void) cue.preset.schema.addStem (fx);
+
+    const auto report = render (cue.request());
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    const auto silent = cue.temp.file ("out/STEMS/Proj_Cue1_04_Choir.wav");
+    ASSERT_TRUE (silent.existsAsFile());
+    const auto audio = readBack (silent);
+    EXPECT_EQ (audio.getNumSamples(), 9600);
+    EXPECT_LE (measureSamplePeak (audio), std::ldexp (1.0, -22));   // dither only
+    EXPECT_TRUE (report.stems[4].skipped);
+    EXPECT_FALSE (report.stems[3].skipped);
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed);
+
+    // Under schema numbering the stems keep their index, gaps included.
+    cue.preset.exportSettings.naming.numbering = NumberingMode::schemaIndex;
+    cue.preset.schema.stems[1].hasEmptyPolicy = false;
+    auto request = makeRequest (cue.preset, cue.temp.file ("out2"), { { cue.drums }, {}, { cue.bass } });
+    ASSERT_TRUE (render (request).ok);
+    EXPECT_TRUE (cue.temp.file ("out2/STEMS/Proj_Cue1_03_Strings.wav").existsAsFile());
+    EXPECT_FALSE (cue.temp.file ("out2/STEMS/Proj_Cue1_02_Bass.wav").existsAsFile());
+}
+
+TEST (CueRenderTest, MixesFirstNumberingAndAMixOfOnlySkippedStems)
+{
+    SmallCue cue;
+    auto& settings = cue.preset.exportSettings;
+    settings.naming.numberMixesFirst = true;
+    settings.naming.mixTemplate = "{stemIndex}_{stemName}";
+    settings.naming.stemTemplate = "{stemIndex}_{stemName}";
+    settings.fullMix.stemsSubFolder = {};
+    auto& schema = cue.preset.schema;
+    const auto onlyChoir = schema.addAlternativeMix ("Choir Only");
+    const auto noDrums = schema.addAlternativeMix ("No Drums");
+
+    for (const auto& stem : schema.stems)
+    {
+        (void) schema.setAlternativeMixMember (onlyChoir, stem.id, stem.displayName == "Choir");
+        (void) schema.setAlternativeMixMember (noDrums, stem.id, stem.displayName != "Drums");
+    }
+
+    const auto report = render (cue.request());
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_EQ (listFilesBelow (cue.temp.file ("out")),
+               juce::StringArray ({ "01_Full Mix.wav", "02_No Drums.wav", "04_Drums.wav", "05_Bass.wav", "06_Strings.wav" }));
+    EXPECT_TRUE (report.warnings.contains ("Alternative mix 'Choir Only' has no stems with audio in them and was not written."));
+}
+
+// The alternative mix is summed while its members are written; members listed out of schema
+// order must still be added in list order, exactly as a sum made at the end would.
+TEST (CueRenderTest, AlternativeMixMatchesTheSumOfItsWrittenMembers)
+{
+    SmallCue cue;
+    cue.preset.exportSettings.formats.front().sampleFormat = SampleFormat::float32;
+    cue.preset.exportSettings.headroom.submixesReachTargetIndependently = false;
+    auto& schema = cue.preset.schema;
+    const auto mixId = schema.addAlternativeMix ("Reversed");
+    auto* mix = schema.findAlternativeMix (mixId);
+    mix->stemIds = { schema.stems[2].id, schema.stems[0].id, schema.stems[1].id };
+
+    const auto report = render (cue.request());
+    ASSERT_TRUE (report.ok) << describe (report);
+
+    juce::AudioBuffer<double> expected (2, 9600);
+    expected.clear();
+
+    for (const auto* name : { "STEMS/Proj_Cue1_03_Strings.wav", "STEMS/Proj_Cue1_01_Drums.wav", "STEMS/Proj_Cue1_02_Bass.wav" })
+    {
+        const auto stem = readBack (cue.temp.file ("out").getChildFile (name));
+        ASSERT_EQ (stem.getNumSamples(), 9600) << name;
+        addBufferTo (expected, stem);
+    }
+
+    const auto written = readBack (cue.temp.file ("out/Proj_Cue1_Reversed.wav"));
+    ASSERT_EQ (written.getNumSamples(), 9600);
+
+    // The stems were written as floats, so their sum is within float rounding of the mix.
+    double worst = 0.0;
+
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 9600; ++i)
+            worst = std::max (worst, std::abs (written.getSample (ch, i) - expected.getSample (ch, i)));
+
+    EXPECT_LT (worst, 1.0e-7);
+}
+
+TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
+{
+    SmallCue cue;
+
+    {
+        // A 44.1 kHz entry is resampled; nothing is written at the project rate, so no check.
+        auto preset = cue.preset;
+        preset.exportSettings.formats.front().sampleRate = 44100.0;
+        const auto report = render (makeRequest (preset, cue.temp.file ("a"), { { cue.drums } }));
+
+        ASSERT_TRUE (report.ok) << describe (report);
+        ASSERT_EQ (report.files.size(), 2u);
+        EXPECT_EQ (report.files[0].sampleRate, 44100.0);
+        EXPECT_EQ (report.files[0].overview.sampleRate, rate);
+        EXPECT_EQ (readBack (report.files[0].file).getNumSamples(), 8820);
+        EXPECT_EQ (report.reconstruction.state, ReconstructionState::skipped);
+        EXPECT_EQ (report.reconstruction.detail, "No lossless full mix was written at the project sample rate.");
+    }
+
+    {
+        // Two equal entries meet the abort policy at the second file.
+        auto preset = cue.preset;
+        preset.exportSettings.formats.push_back (preset.exportSettings.formats.front());
+        preset.exportSettings.naming.collisionPolicy = CollisionPolicy::abort;
+        const auto report = render (makeRequest (preset, cue.temp.file ("b"), { { cue.drums }, { cue.bass } }));
+
+        EXPECT_FALSE (report.ok);
+        ASSERT_EQ (report.errors.size(), 1);
+        EXPECT_EQ (report.files.size(), 1u);
+        EXPECT_EQ (listFilesBelow (cue.temp.file ("b")), juce::StringArray ({ "STEMS/Proj_Cue1_01_Drums.wav" }));
+    }
+
+    {
+        // A stem whose target is a folder fails; the earlier stem stays and is listed, no mix.
+        cue.temp.file ("c/STEMS/Proj_Cue1_02_Bass.wav").createDirectory();
+        auto preset = cue.preset;
+        preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
+        const auto report = render (makeRequest (preset, cue.temp.file ("c"), { { cue.drums }, { cue.bass }, { cue.strings1 } }));
+
+        EXPECT_FALSE (report.ok);
+        ASSERT_EQ (report.errors.size(), 1);
+        EXPECT_TRUE (report.errors[0].startsWith ("Bass -> Proj_Cue1_02_Bass.wav: ")) << report.errors[0];
+        ASSERT_EQ (report.files.size(), 1u);
+        EXPECT_EQ (report.files[0].displayName, "Drums");
+        EXPECT_FALSE (cue.temp.file ("c/Proj_Cue1_Full_Mix.wav").exists());
+        EXPECT_EQ (report.reconstruction.state, ReconstructionState::notRun);
+    }
+
+    {
+        // An unreadable track stops the cue with the stem's and the file's names.
+        const auto junk = cue.temp.file ("in/junk.wav");
+        ASSERT_TRUE (junk.replaceWithText ("not audio"));
+        const auto report = render (makeRequest (cue.preset, cue.temp.file ("d"), { { cue.drums }, { cue.bass, junk } }));
+
+        EXPECT_FALSE (report.ok);
+        ASSERT_EQ (report.errors.size(), 1);
+        EXPECT_TRUE (report.errors[0].startsWith ("Bass: junk.wav: ")) << report.errors[0];
+        ASSERT_EQ (report.stems.size(), 2u);
+        EXPECT_EQ (report.stems[1].errors.size(), 1);
+        EXPECT_FALSE (cue.temp.file ("d").exists() && ! listFilesBelow (cue.temp.file ("d")).isEmpty());
+    }
+}
+
+// Memory the framework cannot give must end the cue with a message, never an exception.
+TEST (CueRenderTest, ABufferThatCannotBeAllocatedIsACueError)
+{
+    SmallCue cue;
+    auto request = cue.request();
+    request.numChannels = 64;
+    request.lengthInFrames = 1000000000;
+
+    int finished = 0;
+    const auto report = render (request, {}, [&] (double, const juce::String& text, RenderJob::Phase) { finished += text == "Finished." ? 1 : 0; });
+
+    EXPECT_FALSE (report.ok);
+    ASSERT_EQ (report.errors.size(), 1);
+    EXPECT_TRUE (report.errors[0].startsWith ("Not enough memory")) << report.errors[0];
+    EXPECT_EQ (finished, 1);
+}
+
+TEST (CueRenderTest, CancelInTheMiddleLeavesOnlyFinishedFiles)
+{
+    SmallCue cue;
+    const auto mixId = cue.preset.schema.addAlternativeMix ("Instrumental");
+    juce::ignoreUnused (mixId);
+
+    for (const auto* stage : { "Summing Bass...", "Writing Strings...", "Writing the full mix...", "Writing Instrumental...",
+                               "Verifying that the stems reconstruct the mix..." })
+    {
+        const auto out = cue.temp.file ("out-" + juce::String (stage).retainCharacters ("abcdefghijklmnopqrstuvwxyz"));
+        auto request = cue.request();
+        request.outputFolder = out;
+
+        std::atomic<bool> cancel { false };
+        juce::String last;
+        int endings = 0;
+
+        const auto report = render (request, [&] { return cancel.load(); }, [&] (double, const juce::String& text, RenderJob::Phase phase)
+                                    {
+                                        cancel = cancel || text == stage;
+                                        endings += phase == RenderJob::Phase::finished ? 1 : 0;
+                                        last = text;
+                                    });
+
+        EXPECT_TRUE (report.cancelled) << stage;
+        EXPECT_FALSE (report.ok) << stage;
+        EXPECT_EQ (last, "Cancelled.") << stage;
+        EXPECT_EQ (endings, 1) << stage;
+
+        // Nothing on disk but the files the report lists: no temporary or partial file.
+        juce::StringArray listed;
+
+        for (const auto& f : report.files)
+            listed.add (f.file.getRelativePathFrom (out));
+
+        listed.sort (false);
+        EXPECT_EQ (listFilesBelow (out), listed) << stage;
+    }
+}
+
+} // namespace dunmoor
