@@ -93,6 +93,12 @@ struct CueReport
     juce::StringArray errors;
     ReconstructionResult reconstruction;
     double elapsedSeconds = 0.0;        // wall time of the cue
+
+    // Counts and phrases the reports and pages share (defined with the text reports).
+    int countAssignedStems() const;             // stems that had tracks
+    int countEmptyStems() const;                // stems without tracks
+    juce::String describeAssignedStems() const; // "1 stem assigned", "12 stems assigned"
+    juce::String describeEmptyStems() const;    // "1 empty stem", "4 empty stems"
 };
 
 } // namespace dunmoor

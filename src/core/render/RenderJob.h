@@ -23,6 +23,13 @@ struct BatchReport
     bool sharedGainApplied = false;     // one gain was measured across the batch and applied to every cue
     GainResult sharedGain;
     juce::StringArray errors;           // errors of the run as a whole
+
+    // Defined with the text reports.
+    int countCuesNeedingAttention() const;      // errors, cancelled, not ok or reconstruction FAILED
+    int countFilesWritten() const;              // over all cues
+
+    /** The first cue, or a shared cue report holding the defaults when there is none. */
+    const CueReport& getFirstCue() const;
 };
 
 /**

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include "core/audio/WaveformOverview.h"
+#include "core/render/TextReport.h"
+
+namespace dunmoor
+{
+
+// The delivery document a composer sends along with the files: one self-contained HTML page
+// (no external file, no network) with a summary, one tab per cue, the levels, the stem table,
+// every written file with an inline SVG waveform, the reconstruction result, the problems and
+// the plain-text render report. Every text taken from the data is escaped.
+
+struct HtmlReportOptions
+{
+    bool includeWaveforms = true;       // each written file gets its inline waveform
+    bool includePlainTextLog = true;    // each cue ends with its plain-text render report
+    juce::String title;                 // empty: the product name + " render report"
+};
+
+/** Builds the page and writes it atomically (UTF-8, LF line ends). False with the writer's
+    message in error on failure; an existing file at the target is then left unchanged. */
+[[nodiscard]] bool writeHtmlReport (const BatchReport& report,
+                                    const juce::File& target,
+                                    juce::String& error,
+                                    const HtmlReportOptions& options = {});
+
+/** The whole document. */
+juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions& options = {});
+
+/** One cue's panel: a section with id "cue" + cueIndex. */
+juce::String buildHtmlCueSection (const CueReport& cue, int cueIndex, const HtmlReportOptions& options = {});
+
+/** "Brackenfold report", followed by " - " and the single cue's name or the output root's
+    folder name when there is one, made a safe file name, + ".html". */
+juce::String getReportFileName (const BatchReport& report);
+
+/** Replaces " & ' < > by entities and drops the control characters other than tab and line
+    feed (so carriage returns go). */
+juce::String escapeHtml (const juce::String& text);
+
+/** A table row: a th with the escaped label and a td with the escaped value, carrying the
+    class when one is given. */
+juce::String buildHtmlDataRow (const juce::String& label, const juce::String& value, const juce::String& cssClass = {});
+
+/** The cue's stems that were neither empty nor skipped, as a table. */
+juce::String buildHtmlStemTable (const CueReport& cue);
+
+/** The note naming the empty or skipped stems; the empty text when there are none. */
+juce::String buildHtmlEmptyStemsNote (const CueReport& cue);
+
+/** The written files of a cue, each with its waveform when includeWaveforms is set. */
+juce::String buildHtmlFileList (const CueReport& cue, int cueIndex, bool includeWaveforms);
+
+/** An inline SVG of the overview in the colours of the file kind (see getFileKindColour), or
+    a "no waveform" placeholder for an empty overview. id makes the gradient's id unique. */
+juce::String buildWaveformSvg (const WaveformOverview& overview, const juce::String& id, int kind);
+
+/** A byte count as the file list prints it: "1023 B", "1.0 kB", "1.0 MB". */
+juce::String formatFileSizeText (int64_t bytes);
+
+} // namespace dunmoor

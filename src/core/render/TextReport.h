@@ -1,0 +1,51 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include "core/render/CueReport.h"
+#include "core/render/RenderJob.h"
+
+namespace dunmoor
+{
+
+// The plain-text account of a run: the render report of one cue, the batch report of a whole
+// run and the short delivery list for the clipboard, plus the small phrases and counts that
+// the pages and the HTML report share with them. Lines of both reports are joined with CR LF
+// and there is no line end after the last line; the delivery list uses LF.
+
+/** The product name and version that head every report. */
+inline constexpr const char* reportProductName = "Brackenfold";
+inline constexpr const char* reportProductVersion = "0.97.2";
+
+/** The batch report of a run; for a run of exactly one cue, that cue's render report. */
+juce::String formatBatchReportText (const BatchReport& report);
+
+/** Saves formatBatchReportText atomically as UTF-8 with its CR LF line ends kept. False with
+    the writer's message in error on failure; an existing file at the target is then unchanged. */
+[[nodiscard]] bool writeBatchReportText (const BatchReport& report, const juce::File& target, juce::String& error);
+
+/** The render report of one cue. */
+juce::String formatCueReportText (const CueReport& cue);
+
+/** One block per cue that wrote files, listing each file with its kind and settings, after a
+    line that counts files and cues; the empty text when no file was written. */
+juce::String formatDeliveryList (const BatchReport& report);
+
+/** A level in dB as the reports print it: "-inf" at or below -399 dB, else the number with
+    the given count of decimals (never "-0.00"). */
+juce::String formatLevelText (double dB, int decimals);
+
+/** formatLevelText of a linear peak turned into dB (20 x log10, floored at -400). */
+juce::String formatPeakText (double linearPeak, int decimals);
+
+/** The cue's name, or "Delivery" when it has none. */
+juce::String getCueDisplayName (const CueReport& cue);
+
+/** True when the cue has errors, was cancelled, is not ok or its reconstruction check FAILED. */
+bool cueNeedsAttention (const CueReport& cue);
+
+/** The current local date and time as the reports show it: day, abbreviated month, year,
+    then h:mm:ss and am or pm. */
+juce::String formatReportDateTime();
+
+} // namespace dunmoor
