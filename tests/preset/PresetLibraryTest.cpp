@@ -377,3 +377,22 @@ TEST (PresetLibrary, DeleteMovesTheFileIntoTheTrash)
     EXPECT_EQ (loadPresetFile (f.trashRoot.getChildFile ("files/Gone.dunmoor.2.json")).preset.id, second.id);
     EXPECT_TRUE (f.trashRoot.getChildFile ("info/Gone.dunmoor.2.json.trashinfo").existsAsFile());
 }
+
+// A name starting with "~" was read as a home folder: the preset could not be saved, and a
+// file of such a name was moved out of the trash into the working directory.
+TEST (PresetLibrary, NamesStartingWithATildeStayInTheirFolders)
+{
+    LibraryFixture f;
+    const auto preset = makeUserPreset ("~Strings");
+    f.save (preset);
+
+    const auto file = f.library.findEntry (preset.id)->file;
+    EXPECT_EQ (file.getParentDirectory(), f.publisherFolder());
+    EXPECT_EQ (file.getFileName(), "~Strings.dunmoor.json");
+
+    juce::String error;
+    ASSERT_TRUE (f.library.deletePreset (preset.id, error)) << error;
+    EXPECT_FALSE (file.exists());
+    EXPECT_TRUE (juce::File (f.trashRoot.getFullPathName() + "/files/~Strings.dunmoor.json").existsAsFile());
+    EXPECT_TRUE (juce::File (f.trashRoot.getFullPathName() + "/info/~Strings.dunmoor.json.trashinfo").existsAsFile());
+}

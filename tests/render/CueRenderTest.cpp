@@ -547,6 +547,76 @@ TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
     }
 }
 
+TEST (CueRenderTest, OnlyTheFirstTwoEntriesAreWrittenAndEachSeedsItsDitherByItsPlace)
+{
+    SmallCue cue;
+
+    auto entry = [] (SampleFormat format, DitherKind dither, const char* subFolder, bool enabled)
+    {
+        OutputFormat f;
+        f.enabled = enabled;
+        f.sampleFormat = format;
+        f.dither = dither;
+        f.subFolder = subFolder;
+        return f;
+    };
+
+    auto renderWith = [&] (const char* out, std::vector<OutputFormat> formats)
+    {
+        auto preset = cue.preset;
+        preset.exportSettings.formats = std::move (formats);
+        return render (makeRequest (preset, cue.temp.file (out), { { cue.drums } }));
+    };
+
+    const auto pcm16 = entry (SampleFormat::pcm16, DitherKind::tpdf, "B", true);
+    const auto third = entry (SampleFormat::pcm24, DitherKind::none, "C", true);
+
+    // A disabled first entry keeps its place: the second one's files are seeded as the second's.
+    const auto afterDisabled = renderWith ("a", { entry (SampleFormat::pcm24, DitherKind::none, "A", false), pcm16, third });
+    const auto afterEnabled = renderWith ("b", { entry (SampleFormat::pcm24, DitherKind::none, "A", true), pcm16, third });
+    const auto inFirstPlace = renderWith ("c", { pcm16 });
+
+    for (const auto* report : { &afterDisabled, &afterEnabled, &inFirstPlace })
+        ASSERT_TRUE (report->ok) << describe (*report);
+
+    EXPECT_EQ (listFilesBelow (cue.temp.file ("a")), juce::StringArray ({ "B/Proj_Cue1_Full Mix.wav", "B/STEMS/Proj_Cue1_01_Drums.wav" }));
+    EXPECT_FALSE (cue.temp.file ("b/C").exists());
+
+    const juce::String stem ("B/STEMS/Proj_Cue1_01_Drums.wav");
+    const auto bytes = [&] (const char* out)
+    {
+        juce::MemoryBlock data;
+        EXPECT_TRUE (cue.temp.file (out).getChildFile (stem).loadFileAsData (data)) << out;
+        return data;
+    };
+
+    EXPECT_EQ (bytes ("a"), bytes ("b"));
+    EXPECT_NE (bytes ("a"), bytes ("c"));
+}
+
+// An alternative mix whose name came out as the full mix's file replaced the full mix without a word.
+TEST (CueRenderTest, AnOutputNamedLikeOneWrittenBeforeIsAnErrorNamingBoth)
+{
+    SmallCue cue;
+    const auto mixId = cue.preset.schema.addAlternativeMix ("full mix");
+    ASSERT_TRUE (cue.preset.schema.setAlternativeMixMember (mixId, cue.preset.schema.stems[0].id, false));
+    cue.preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
+
+    const auto report = render (cue.request());
+
+    EXPECT_FALSE (report.ok);
+    ASSERT_EQ (report.errors.size(), 1);
+    EXPECT_EQ (report.errors[0], "full mix (alternative mix) and Full Mix (full mix): 'Proj_Cue1_full mix.wav' was already "
+                                 "written in this run; two outputs cannot share one name.");
+
+    // The full mix stays as it was written, with every stem in it.
+    const auto mix = findWritten (report, "Proj_Cue1_Full Mix.wav");
+    ASSERT_NE (mix, nullptr);
+    EXPECT_EQ (mix->kind, WrittenFile::fullMixKind);
+    EXPECT_NEAR (gainToDecibels (measureSamplePeak (readBack (mix->file))), -3.0, 0.01);
+    EXPECT_EQ (listFilesBelow (cue.temp.file ("out")).size(), 4);
+}
+
 // Memory the framework cannot give must end the cue with a message, never an exception.
 TEST (CueRenderTest, ABufferThatCannotBeAllocatedIsACueError)
 {

@@ -74,6 +74,21 @@ namespace
         }
     }
 
+    // A name starting with "~" was read as a home folder and refused as outside the folder.
+    TEST (FileRename, ANameStartingWithATildeStaysInTheFolder)
+    {
+        SessionTempFolder temp;
+        const auto file = temp.file ("Kick.wav");
+        ASSERT_TRUE (file.replaceWithText ("source"));
+
+        juce::File renamedTo;
+        juce::String error;
+        ASSERT_TRUE (renameFileInFolder (file, "~alt", LetterCaseRename::carryOut, renamedTo, error)) << error;
+        EXPECT_EQ (renamedTo.getFullPathName(), temp.folder.getFullPathName() + "/~alt.wav");
+        EXPECT_EQ (namesIn (temp.folder), juce::StringArray ({ "~alt.wav" }));
+        EXPECT_EQ (renamedTo.loadFileAsString(), "source");
+    }
+
     TEST (FileRename, PathLengthIsChecked)
     {
         SessionTempFolder temp;

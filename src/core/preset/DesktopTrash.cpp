@@ -1,5 +1,7 @@
 #include "DesktopTrash.h"
 
+#include "PathRules.h"
+
 namespace dunmoor
 {
 
@@ -28,9 +30,9 @@ namespace
 
     bool isFreeName (const juce::File& filesFolder, const juce::File& infoFolder, const juce::String& name)
     {
-        const auto inFiles = filesFolder.getChildFile (name);
+        const auto inFiles = getChildFileNamed (filesFolder, name);
         return ! inFiles.exists() && ! inFiles.isSymbolicLink()
-            && ! infoFolder.getChildFile (name + ".trashinfo").exists();
+            && ! getChildFileNamed (infoFolder, name + ".trashinfo").exists();
     }
 } // namespace
 
@@ -104,7 +106,7 @@ bool DesktopTrash::moveToTrash (const juce::File& file, juce::String& error) con
         name = file.getFileNameWithoutExtension() + "." + juce::String (n) + file.getFileExtension();
 
     // The record goes first: it claims the name, and a file in files/ without one could not be restored.
-    const auto info = infoFolder.getChildFile (name + ".trashinfo");
+    const auto info = getChildFileNamed (infoFolder, name + ".trashinfo");
 
     if (! info.replaceWithText (makeTrashInfo (file, juce::Time::getCurrentTime()), false, false, "\n"))
     {
@@ -113,7 +115,7 @@ bool DesktopTrash::moveToTrash (const juce::File& file, juce::String& error) con
         return false;
     }
 
-    if (! file.moveFileTo (filesFolder.getChildFile (name)))
+    if (! file.moveFileTo (getChildFileNamed (filesFolder, name)))
     {
         info.deleteFile();
         error = "Could not move '" + file.getFullPathName() + "' to the trash.";

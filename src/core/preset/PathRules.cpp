@@ -129,6 +129,20 @@ juce::String sanitiseFileName (const juce::String& name,
     return text;
 }
 
+juce::File getChildFileNamed (const juce::File& folder, const juce::String& name)
+{
+    if (! name.startsWithChar ('~'))
+        return folder.getChildFile (name);
+
+    const auto separator = juce::File::getSeparatorString();
+    auto folderPath = folder.getFullPathName();
+
+    if (! folderPath.endsWith (separator))
+        folderPath += separator;
+
+    return juce::File (folderPath + name);
+}
+
 bool validateOutputFolder (const juce::File& folder, juce::String& error)
 {
     if (folder == juce::File())

@@ -29,6 +29,11 @@ juce::String sanitiseFileName (const juce::String& name,
                                const juce::String& fallback,
                                int maxLength);
 
+/** The file of exactly this name in the folder. A name is joined as it stands: the framework's
+    getChildFile would read a name starting with "~" as a home folder on Linux and leave the
+    folder altogether. The name must be a single component (a sanitised name is). */
+juce::File getChildFileNamed (const juce::File& folder, const juce::String& name);
+
 /** Checks that a delivery may be written into the folder, creating it (with any missing
     parents) when it does not exist. On failure returns false with the reason in error;
     on success clears error. Created folders stay even if a later check fails. */

@@ -169,17 +169,17 @@ juce::File PresetLibrary::getFileFor (const Preset& preset) const
     const auto folder = getKindFolder (preset.kind);
     const auto namesOnDisk = namesIn (folder);
     auto base = safeBaseName (preset.name);
-    auto file = folder.getChildFile (base + presetFileSuffix);
+    auto file = getChildFileNamed (folder, base + presetFileSuffix);
 
     if (! isForeignFile (file, preset.id, namesOnDisk))
         return file;
 
     base << "-" << preset.id.retainCharacters ("0123456789abcdefABCDEF").substring (0, 8);
-    file = folder.getChildFile (base + presetFileSuffix);
+    file = getChildFileNamed (folder, base + presetFileSuffix);
 
     // Rare: the suffixed name is taken as well. Count on rather than overwrite it.
     for (int n = 2; isForeignFile (file, preset.id, namesOnDisk); ++n)
-        file = folder.getChildFile (base + "-" + juce::String (n) + presetFileSuffix);
+        file = getChildFileNamed (folder, base + "-" + juce::String (n) + presetFileSuffix);
 
     return file;
 }

@@ -46,6 +46,28 @@ namespace
         return juce::String (rate / 1000.0, 1);
     }
 
+    /** An output as the messages name it: its display name and what kind of file it is. */
+    juce::String describeItem (const juce::String& displayName, int kind)
+    {
+        return displayName + (kind == WrittenFile::fullMixKind          ? " (full mix)"
+                               : kind == WrittenFile::alternativeMixKind ? " (alternative mix)"
+                                                                         : " (stem)");
+    }
+
+    /** A refused name, told with both outputs when it clashes with one written earlier in this
+        cue under the overwrite policy (an alternative mix named like the full mix, say). */
+    juce::String describeNameClash (const CueRenderContext& context, CollisionPolicy policy,
+                                    const juce::String& item, const juce::File& file, const juce::String& refusal)
+    {
+        const auto earlier = context.writtenPaths.indexOf (file.getFullPathName(), true);
+
+        if (policy != CollisionPolicy::overwrite || earlier < 0 || earlier >= context.writtenItems.size())
+            return refusal;
+
+        const auto& earlierItem = context.writtenItems[earlier];
+        return (earlierItem == item ? item : item + " and " + earlierItem) + ": " + refusal;
+    }
+
     /** The alternative mixes the render writes: only when the preset has some and asks for them. */
     bool writesAlternativeMixes (const Preset& preset)
     {
@@ -1631,7 +1653,7 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
 
         if (! resolveNameCollision (file, settings.naming.collisionPolicy, context.writtenPaths, error))
         {
-            stop (error);
+            stop (describeNameClash (context, settings.naming.collisionPolicy, describeItem (item.displayName, item.kind), file, error));
             break;
         }
 
@@ -1697,6 +1719,7 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
 
         // Reserved now: the next entry's name must see this one as taken.
         context.writtenPaths.add (file.getFullPathName());
+        context.writtenItems.add (describeItem (item.displayName, item.kind));
         pending->jobs.push_back (std::move (job));
     }
 

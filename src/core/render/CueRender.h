@@ -46,6 +46,7 @@ public:
 
     juce::AudioBuffer<double> mix;              // the full-mix bus
     juce::StringArray writtenPaths;             // every file written (or being written) in this cue, for name collisions
+    juce::StringArray writtenItems;             // what each of those paths was written for: name and kind of item
     std::vector<int> stemNumbers;               // {stemIndex} of each stem plan, in plan order
     CueReport report;
     int64_t cutFrames = 0;                      // frames removed at the head

@@ -114,7 +114,7 @@ bool renameFileInFolder (const juce::File& file,
     }
 
     const auto folder = file.getParentDirectory();
-    const auto target = folder.getChildFile (safeName + file.getFileExtension());
+    const auto target = getChildFileNamed (folder, safeName + file.getFileExtension());
     const auto currentPath = file.getFullPathName();
     const auto caseOnly = target.getFullPathName().equalsIgnoreCase (currentPath);
 
