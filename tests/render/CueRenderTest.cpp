@@ -617,6 +617,66 @@ TEST (CueRenderTest, AnOutputNamedLikeOneWrittenBeforeIsAnErrorNamingBoth)
     EXPECT_EQ (listFilesBelow (cue.temp.file ("out")).size(), 4);
 }
 
+// With writes under way on worker threads, a skipped stem and an alternative mix without
+// members went into the report ahead of the writes before them: warnings came out of order, and
+// after a failed write the report held decisions a one-by-one render never reached.
+TEST (CueRenderTest, ReportReadsTheSameWithAndWithoutWorkerThreads)
+{
+    auto summary = [] (const CueReport& report)
+    {
+        juce::StringArray lines;
+        lines.add ("ok " + juce::String ((int) report.ok));
+        lines.add ("warnings: " + report.warnings.joinIntoString (" | "));
+        lines.add ("errors: " + report.errors.joinIntoString (" | ").replace (report.outputFolder.getFullPathName(), "<out>"));
+
+        for (const auto& stem : report.stems)
+            lines.add (stem.name + " skipped " + juce::String ((int) stem.skipped) + " errors " + stem.errors.joinIntoString (" | "));
+
+        for (const auto& f : report.files)
+            lines.add (f.file.getRelativePathFrom (report.outputFolder) + " " + f.displayName + " " + juce::String (f.fileSize));
+
+        lines.add ("check " + juce::String ((int) report.reconstruction.state));
+        return lines.joinIntoString ("\n");
+    };
+
+    for (const bool failingBass : { false, true })
+    {
+        SCOPED_TRACE (failingBass ? "a stem fails" : "every file written");
+        SmallCue cue;
+        auto& settings = cue.preset.exportSettings;
+        settings.naming.mixTemplate = "{project}_{cue}_{foo}_{stemName}";
+        settings.naming.collisionPolicy = CollisionPolicy::overwrite;
+        auto& schema = cue.preset.schema;
+        const auto onlyChoir = schema.addAlternativeMix ("Choir Only");
+
+        for (const auto& stem : schema.stems)
+            (void) schema.setAlternativeMixMember (onlyChoir, stem.id, stem.displayName == "Choir");
+
+        juce::String first;
+
+        for (int workers : { 0, -1 })
+        {
+            const auto out = cue.temp.file ("out" + juce::String (workers + 1));
+
+            if (failingBass)
+            {
+                ASSERT_TRUE (out.getChildFile ("STEMS/Proj_Cue1_02_Bass.wav").createDirectory());
+            }
+
+            auto request = cue.request();
+            request.outputFolder = out;
+            const auto text = summary (render (request, {}, {}, workers));
+
+            if (workers == 0)
+                first = text;
+            else
+                EXPECT_EQ (text, first);
+        }
+
+        EXPECT_EQ (first.contains ("ok 1"), ! failingBass) << first;
+    }
+}
+
 // Memory the framework cannot give must end the cue with a message, never an exception.
 TEST (CueRenderTest, ABufferThatCannotBeAllocatedIsACueError)
 {

@@ -166,8 +166,18 @@ namespace
 
     // The conversion proper. On x86-64 with GCC or Clang it is also compiled for AVX2 and the
     // loader picks the widest version the processor runs; both versions do the same arithmetic in
-    // the same order (no fused multiply-adds), so their results are identical.
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && defined(__ELF__)
+    // the same order (no fused multiply-adds), so their results are identical. Sanitizer builds
+    // keep one version: the loader runs the picker before the sanitizer's runtime is up, and an
+    // instrumented picker crashes the program before main.
+#if defined(__has_feature)
+ #if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+  #define DUNMOOR_SANITIZED_BUILD 1
+ #endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+ #define DUNMOOR_SANITIZED_BUILD 1
+#endif
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && defined(__ELF__) && ! defined(DUNMOOR_SANITIZED_BUILD)
     __attribute__ ((target_clones ("avx2", "default")))
 #endif
     void convertFrames (const double* table,

@@ -622,6 +622,17 @@ namespace
         bool stopAfterJobs = false;
         juce::String stopError;         // empty for a cancel
         juce::StringArray stopWarnings;
+
+        // What the render thread decided after this item while it was still being written: a
+        // skipped empty stem or a warning. Told once the item is recorded, and only when it
+        // succeeds, so the report reads as if the files had been written one after another.
+        struct LaterNote
+        {
+            int skippedStem = -1;       // index into the report's stems, or -1
+            juce::String warning;
+        };
+
+        std::vector<LaterNote> laterNotes;
     };
 
     /** The audio an entry writes: the item itself, or its copy at the entry's rate (made once
@@ -1475,6 +1486,29 @@ bool sumAndMeasure (CueRenderContext& context)
 //==============================================================================
 namespace
 {
+    void tellNote (CueRenderContext& context, const PendingWrite::LaterNote& note)
+    {
+        auto& report = context.report;
+
+        if (note.skippedStem >= 0 && note.skippedStem < (int) report.stems.size())
+            report.stems[(size_t) note.skippedStem].skipped = true;
+
+        if (note.warning.isNotEmpty())
+            report.warnings.add (note.warning);
+    }
+
+    /** A decision of the render thread between writes goes into the report at once when no
+        write is under way, else after the last one, when that is recorded. */
+    void tellAfterWrites (CueRenderContext& context, const PendingWrite::LaterNote& note)
+    {
+        auto& pending = context.internals->pending;
+
+        if (pending.empty())
+            tellNote (context, note);
+        else
+            pending.back()->laterNotes.push_back (note);
+    }
+
     /** Records the oldest write under way once it has finished: its files are moved into place
         (when written into hidden files) and listed, or its error told. On failure every later
         write is dropped, its hidden files deleted: they would never have been written. */
@@ -1535,6 +1569,10 @@ namespace
 
             ok = false;
         }
+
+        if (ok)
+            for (const auto& note : pending->laterNotes)
+                tellNote (context, note);
 
         if (! ok)
             in.discardPendingWrites();
@@ -1965,7 +2003,7 @@ bool writeStemsAndFullMix (CueRenderContext& context)
         {
             if (plan.emptyPolicy == EmptyStemPolicy::skip)
             {
-                stemReport.skipped = true;
+                tellAfterWrites (context, { (int) i, {} });
 
                 if (keepMembers && ! collectMixMembers (context, plan.id, nullptr, error))
                     return stopWriting (context, [&] { report.errors.add (error); });
@@ -2094,7 +2132,7 @@ bool writeAlternativeMixes (CueRenderContext& context)
 
         if (m >= in.mixSums.size() || ! in.mixSums[m].hasMember)
         {
-            report.warnings.add ("Alternative mix '" + mix.name + "' has no stems with audio in them and was not written.");
+            tellAfterWrites (context, { -1, "Alternative mix '" + mix.name + "' has no stems with audio in them and was not written." });
             continue;
         }
 
