@@ -534,6 +534,55 @@ TEST (JuceFileEncoder, FailedWritesKeepTheOldTargetAndLeaveNoTemporaryFile)
     }
 }
 
+TEST (JuceFileEncoder, CancelStopsAtTheBlockWhoseCheckSaysYesAndLeavesNoFile)
+{
+    TemporaryFolder temp;
+    const auto audio = stereoSweep (4 * JuceFileEncoder::blockSize + 1000);
+
+    for (auto codec : { Codec::wav, Codec::aiff, Codec::flac })
+    {
+        SCOPED_TRACE (codecToString (codec).toStdString());
+        const auto settings = settingsFor (codec, SampleFormat::pcm24, DitherKind::tpdfShaped, 5);
+        const auto plain = temp.folder.getChildFile ("plain" + codecFileExtension (codec));
+        const auto target = temp.folder.getChildFile ("cue" + codecFileExtension (codec));
+        JuceFileEncoder encoder (codec);
+        juce::String error;
+
+        // A check that never says yes changes nothing in the file.
+        int polls = 0;
+        ASSERT_TRUE (encoder.encode (audio, plain, settings, error)) << error;
+        ASSERT_TRUE (encoder.encode (audio, target, settings, error, [&] { ++polls; return false; })) << error;
+        EXPECT_EQ (decode (target, codec).channels, decode (plain, codec).channels);
+        EXPECT_EQ (polls, 5);
+        ASSERT_TRUE (plain.deleteFile());
+
+        // Cancelled with no target yet (no file at all after), and over an existing target
+        // (left as it was); in both cases no temporary file stays.
+        const auto previous = bytesOf (target);
+
+        for (bool existing : { false, true })
+        {
+            if (! existing)
+                ASSERT_TRUE (target.deleteFile());
+            else
+                ASSERT_TRUE (target.replaceWithData (previous.getData(), previous.getSize()));
+
+            for (int yesAt : { 2, polls })
+            {
+                int asked = 0;
+                EXPECT_FALSE (encoder.encode (audio, target, settings, error, [&] { return ++asked >= yesAt; }));
+                EXPECT_TRUE (isCancelledError (error)) << error;
+                EXPECT_EQ (asked, yesAt);
+                EXPECT_EQ (target.existsAsFile(), existing);
+                EXPECT_EQ (temp.numEntries(), existing ? 1 : 0);
+            }
+        }
+
+        EXPECT_EQ (bytesOf (target), previous);
+        ASSERT_TRUE (target.deleteFile());
+    }
+}
+
 TEST (JuceFileEncoder, StreamAndCommitFailures)
 {
     TemporaryFolder temp;

@@ -1,3 +1,5 @@
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "RenderTestSupport.h"
@@ -737,6 +739,67 @@ TEST (CueRenderTest, CancelInTheMiddleLeavesOnlyFinishedFiles)
 
         listed.sort (false);
         EXPECT_EQ (listFilesBelow (out), listed) << stage;
+    }
+}
+
+// A cancel waited for the end of a long read or encode: they took no cancel check.
+TEST (CueRenderTest, CancelStopsALongReadAndALongEncodeInTheMiddle)
+{
+    TempFolder temp;
+    const int frames = 1500000;    // many blocks of every operation
+    auto sine = [] (int ch, int i) { return (float) (0.5 * std::sin (0.01 * i + 0.3 * ch)); };
+    const auto clean = writeTrack (temp.file ("in/music.wav"), 2, frames, rate, sine);
+
+    // A sample that is not a number near the end: a read that gets there fails on it.
+    const auto damaged = writeTrack (temp.file ("in/damaged.wav"), 2, frames, rate, [&] (int ch, int i)
+                                     { return i == frames - 100 ? std::numeric_limits<float>::quiet_NaN() : sine (ch, i); });
+
+    const auto preset = makeRenderPreset ({ "Music" });
+
+    {
+        SCOPED_TRACE ("read");
+        const auto out = temp.file ("out-read");
+        int pollsSinceSumming = -1;
+
+        // Poll 1 is the check before the track; the read polls from poll 2 on.
+        const auto report = render (
+            makeRequest (preset, out, { { damaged } }),
+            [&] { return pollsSinceSumming >= 0 && ++pollsSinceSumming >= 5; },
+            [&] (double, const juce::String& text, RenderJob::Phase) { pollsSinceSumming = text == "Summing Music..." ? 0 : pollsSinceSumming; },
+            0);
+
+        EXPECT_TRUE (report.cancelled);
+        EXPECT_EQ (pollsSinceSumming, 5);
+        EXPECT_TRUE (report.errors.isEmpty()) << describe (report);    // the read stopped long before the bad sample
+        EXPECT_TRUE (listFilesBelow (out).isEmpty());
+    }
+
+    {
+        SCOPED_TRACE ("encode");
+        const auto out = temp.file ("out-encode");
+        int pollsWhileEncoding = 0;
+
+        auto encoding = [&]
+        {
+            for (const auto& path : listFilesBelow (out))
+                if (path.contains ("_temp"))
+                    return true;
+
+            return false;
+        };
+
+        // Yes at the second poll of the stem's encode: one of its blocks is written.
+        const auto report = render (
+            makeRequest (preset, out, { { clean } }),
+            [&] { return encoding() && ++pollsWhileEncoding >= 2; },
+            {},
+            0);
+
+        EXPECT_TRUE (report.cancelled);
+        EXPECT_EQ (pollsWhileEncoding, 2);
+        EXPECT_TRUE (report.errors.isEmpty()) << describe (report);
+        EXPECT_TRUE (report.files.empty());
+        EXPECT_TRUE (listFilesBelow (out).isEmpty()) << listFilesBelow (out).joinIntoString (", ");
     }
 }
 

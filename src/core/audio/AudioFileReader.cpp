@@ -202,7 +202,8 @@ namespace
                      juce::int64 start,
                      juce::int64 count,
                      juce::AudioBuffer<double>& wide,
-                     juce::String& error)
+                     juce::String& error,
+                     const CancelCheck& cancel)
     {
         const int numChannels = (int) reader.numChannels;
         const int blockFrames = (int) std::min<juce::int64> (count, std::max (1024, 32768 / numChannels));
@@ -212,6 +213,12 @@ namespace
         for (juce::int64 done = 0; done < count;)
         {
             const auto n = (int) std::min<juce::int64> (blockFrames, count - done);
+
+            if (isCancelRequested (cancel))
+            {
+                error = getCancelledErrorText();
+                return false;
+            }
 
             if (! reader.read (block.getArrayOfWritePointers(), numChannels, start + done, n))
             {
@@ -249,6 +256,7 @@ namespace
         juce::int64 frameCap = maxReadFrames;
         double startSeconds = 0.0;
         double durationSeconds = 0.0;
+        CancelCheck cancel;
     };
 
     // Pass 2 of every read: a fresh open, the limits again (the file may have changed since the
@@ -344,10 +352,10 @@ namespace
                     return false;
                 }
 
-                if (! decoder.read (start, count, total, wide.getArrayOfWritePointers(), error))
+                if (! decoder.read (start, count, total, wide.getArrayOfWritePointers(), error, section.cancel))
                     return false;
             }
-            else if (! readBlocks (reader, file, start, count, wide, error))
+            else if (! readBlocks (reader, file, start, count, wide, error, section.cancel))
             {
                 return false;
             }
@@ -357,7 +365,7 @@ namespace
                 juce::AudioBuffer<double> converted;
 
                 // The source is released as soon as the conversion is done.
-                if (! resampleBuffer (wide, rate, targetRate, converted, error))
+                if (! resampleBuffer (wide, rate, targetRate, converted, error, section.cancel))
                     return false;
 
                 buffer = std::move (converted);
@@ -563,7 +571,8 @@ bool readAudioFile (const juce::File& file,
                     double targetRate,
                     juce::AudioBuffer<double>& buffer,
                     juce::String& error,
-                    juce::int64 frameCap)
+                    juce::int64 frameCap,
+                    const CancelCheck& cancel)
 {
     AudioFileInfo info;
 
@@ -574,6 +583,7 @@ bool readAudioFile (const juce::File& file,
     {
         Section section;
         section.frameCap = frameCap;
+        section.cancel = cancel;
         return readSection (file, targetRate, section, buffer, error);
     }
     catch (const std::bad_alloc&)
@@ -583,9 +593,9 @@ bool readAudioFile (const juce::File& file,
     }
 }
 
-bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error)
+bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)
 {
-    return readAudioFile (file, 0.0, buffer, error, maxReadFrames);
+    return readAudioFile (file, 0.0, buffer, error, maxReadFrames, cancel);
 }
 
 bool readAudioFileRange (const juce::File& file,

@@ -4,6 +4,8 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "CancelCheck.h"
+
 namespace dunmoor
 {
 
@@ -76,15 +78,23 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     before and after resampling (both checked before any sample is read), float files holding
     NaN or infinite samples, and FLAC files whose stream is damaged or ends early (every frame is
     checked as it is decoded; the message names the file). On failure the buffer is left as it was.
+
+    The cancel check is polled once per block while the samples are read and converted; when
+    it says yes the read stops, the buffer is left as it was and the error is the cancelled text
+    (isCancelledError() tells it apart from a failure).
 */
 [[nodiscard]] bool readAudioFile (const juce::File& file,
                                   double targetRate,
                                   juce::AudioBuffer<double>& buffer,
                                   juce::String& error,
-                                  juce::int64 frameCap = maxReadFrames);
+                                  juce::int64 frameCap = maxReadFrames,
+                                  const CancelCheck& cancel = {});
 
 /** readAudioFile at the file's own rate with a cap of 1,000,000,000 frames. */
-[[nodiscard]] bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error);
+[[nodiscard]] bool readAudioFileAtOwnRate (const juce::File& file,
+                                           juce::AudioBuffer<double>& buffer,
+                                           juce::String& error,
+                                           const CancelCheck& cancel = {});
 
 /**
     Reads a window of the file: from startSeconds (negative counts as 0) for durationSeconds

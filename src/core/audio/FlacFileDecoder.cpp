@@ -115,7 +115,12 @@ struct FlacFileDecoder::Impl
         return false;
     }
 
-    bool read (juce::int64 first, juce::int64 count, juce::int64 totalFrames, double* const* target, juce::String& error)
+    bool read (juce::int64 first,
+               juce::int64 count,
+               juce::int64 totalFrames,
+               double* const* target,
+               juce::String& error,
+               const CancelCheck& cancel)
     {
         destination = target;
         start = first;
@@ -132,9 +137,24 @@ struct FlacFileDecoder::Impl
             return false;
         }
 
+        juce::int64 nextPoll = next;
+
         while (next < end && ! hasError && fault == Fault::none
                && FLAC__stream_decoder_get_state (decoder) != FLAC__STREAM_DECODER_END_OF_STREAM)
         {
+            if (next >= nextPoll && cancel != nullptr)
+            {
+                if (cancel())
+                {
+                    // Whole frames were delivered so far: the decoder stands at the next one.
+                    position = next;
+                    error = getCancelledErrorText();
+                    return false;
+                }
+
+                nextPoll = next + cancelPollFrames;
+            }
+
             if (! FLAC__stream_decoder_process_single (decoder))
                 break;
         }
@@ -389,7 +409,8 @@ bool FlacFileDecoder::read (juce::int64 start,
                             juce::int64 count,
                             juce::int64 totalFrames,
                             double* const* destination,
-                            juce::String& error)
+                            juce::String& error,
+                            const CancelCheck& cancel)
 {
     if (impl->decoder == nullptr || start < 0 || count < 0)
     {
@@ -397,7 +418,7 @@ bool FlacFileDecoder::read (juce::int64 start,
         return false;
     }
 
-    return impl->read (start, count, totalFrames, destination, error);
+    return impl->read (start, count, totalFrames, destination, error, cancel);
 }
 
 bool FlacFileDecoder::checkEnd (juce::String& error)

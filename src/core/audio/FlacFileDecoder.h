@@ -4,6 +4,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include "CancelCheck.h"
+
 namespace dunmoor
 {
 
@@ -37,13 +39,16 @@ public:
         stream, each with room for count samples), scaled exactly as the framework's reader scales
         them (full scale of the stream's bit depth = 1). totalFrames is the file's length as the
         caller knows it, for the message when the stream ends early. On failure the destination
-        holds an unspecified part of the samples.
+        holds an unspecified part of the samples. The cancel check is polled before the first
+        frame and then about every cancelPollFrames frames; when it says yes the read stops with
+        the cancelled text as its error.
     */
     [[nodiscard]] bool read (juce::int64 start,
                              juce::int64 count,
                              juce::int64 totalFrames,
                              double* const* destination,
-                             juce::String& error);
+                             juce::String& error,
+                             const CancelCheck& cancel = {});
 
     /**
         Decodes only the stream's last announced frame (a seek, not a pass over the file): a cheap

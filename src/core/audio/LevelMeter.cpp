@@ -154,16 +154,17 @@ namespace
     }
 
     template <int Phases>
-    inline double truePeakOfChannel (const double* x, int64_t n, double peak, const double* taps)
+    inline double truePeakOfChannel (const double* x, int64_t n, double samplePeak, double peak, const double* taps, int64_t begin, int64_t end)
     {
-        const double threshold = peak * 0.5;
+        const double threshold = samplePeak * 0.5;
         const int64_t lastInterior = n - (numTaps - centreTap); // interval i reads up to x[i + 12]
 
         // Interval i runs from x[i] to x[i + 1] (the sample after the last one counts as 0). It is
         // interpolated only when one of its ends is at least half the channel's peak; the others
         // are skipped. Intervals go in blocks of four: a block without a loud sample among its
-        // five ends costs a few comparisons.
-        for (int64_t i = 0; i < n; i += 4)
+        // five ends costs a few comparisons. The peak is a maximum, so the intervals may be
+        // visited in runs [begin, end), begin a multiple of four.
+        for (int64_t i = begin; i < end; i += 4)
         {
             const int64_t ends = std::min<int64_t> (5, n - i);
             bool loud[5] = { false, false, false, false, false };
@@ -240,18 +241,111 @@ double measureSamplePeak (const juce::AudioBuffer<double>& buffer)
     return peak;
 }
 
-PeakLevels measurePeaks (const juce::AudioBuffer<double>& buffer, PeakMode peakMode, int oversampling)
+namespace
+{
+    /** absolutePeak in runs of cancelPollFrames with the cancel check polled before each; the
+        largest of the runs' peaks is the same number. False when cancelled. */
+    bool absolutePeakInRuns (const double* x, int64_t n, const CancelCheck& cancel, double& peak)
+    {
+        peak = 0.0;
+
+        for (int64_t begin = 0; begin < n; begin += cancelPollFrames)
+        {
+            if (cancel())
+                return false;
+
+            peak = std::max (peak, absolutePeak (x + begin, std::min<int64_t> (cancelPollFrames, n - begin)));
+        }
+
+        return true;
+    }
+
+    /** measureTruePeak with the cancel check polled before every cancelPollFrames intervals;
+        false when cancelled. */
+    bool truePeakInRuns (const double* samples, int64_t count, int oversampling, const CancelCheck& cancel, double& result)
+    {
+        result = 0.0;
+
+        if (samples == nullptr || count <= 0)
+            return true;
+
+        if (! absolutePeakInRuns (samples, count, cancel, result))
+            return false;
+
+        const double peak = result;
+
+        if (peak == 0.0 || ! std::isfinite (peak))
+            return true;
+
+        const auto& bank = getTruePeakFilters (bankFactorFor (oversampling));
+        const double* taps = bank.coefficients.data();
+        static_assert (cancelPollFrames % 4 == 0, "runs must start on a block of four intervals");
+
+        for (int64_t begin = 0; begin < count; begin += cancelPollFrames)
+        {
+            if (cancel())
+                return false;
+
+            const auto end = std::min<int64_t> (count, begin + cancelPollFrames);
+
+            switch (bank.factor)
+            {
+                case 2:  result = truePeakOfChannel<1> (samples, count, peak, result, taps, begin, end); break;
+                case 4:  result = truePeakOfChannel<3> (samples, count, peak, result, taps, begin, end); break;
+                default: result = truePeakOfChannel<7> (samples, count, peak, result, taps, begin, end); break;
+            }
+        }
+
+        return true;
+    }
+} // namespace
+
+PeakLevels measurePeaks (const juce::AudioBuffer<double>& buffer, PeakMode peakMode, int oversampling, const CancelCheck& cancel)
 {
     PeakLevels levels;
-    levels.samplePeak = measureSamplePeak (buffer);
+
+    if (cancel == nullptr)
+    {
+        levels.samplePeak = measureSamplePeak (buffer);
+        levels.truePeak = levels.samplePeak;
+
+        if (peakMode != PeakMode::truePeak || ! (levels.samplePeak > 0.0) || ! std::isfinite (levels.samplePeak))
+            return levels;
+
+        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+            levels.truePeak = std::max (levels.truePeak,
+                                        measureTruePeak (buffer.getReadPointer (ch), buffer.getNumSamples(), oversampling));
+
+        return levels;
+    }
+
+    PeakLevels cancelled;
+    cancelled.cancelled = true;
+
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+    {
+        double channelPeak = 0.0;
+
+        if (! absolutePeakInRuns (buffer.getReadPointer (ch), buffer.getNumSamples(), cancel, channelPeak))
+            return cancelled;
+
+        levels.samplePeak = std::max (levels.samplePeak, channelPeak);
+    }
+
     levels.truePeak = levels.samplePeak;
 
     if (peakMode != PeakMode::truePeak || ! (levels.samplePeak > 0.0) || ! std::isfinite (levels.samplePeak))
         return levels;
 
     for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-        levels.truePeak = std::max (levels.truePeak,
-                                    measureTruePeak (buffer.getReadPointer (ch), buffer.getNumSamples(), oversampling));
+    {
+        double channelPeak = 0.0;
+
+        if (! truePeakInRuns (buffer.getReadPointer (ch), buffer.getNumSamples(), oversampling, cancel, channelPeak))
+            return cancelled;
+
+        levels.truePeak = std::max (levels.truePeak, channelPeak);
+    }
 
     return levels;
 }
@@ -271,9 +365,9 @@ double measureTruePeak (const double* samples, int64_t count, int oversampling)
 
     switch (bank.factor)
     {
-        case 2:  return truePeakOfChannel<1> (samples, count, peak, taps);
-        case 4:  return truePeakOfChannel<3> (samples, count, peak, taps);
-        default: return truePeakOfChannel<7> (samples, count, peak, taps);
+        case 2:  return truePeakOfChannel<1> (samples, count, peak, peak, taps, 0, count);
+        case 4:  return truePeakOfChannel<3> (samples, count, peak, peak, taps, 0, count);
+        default: return truePeakOfChannel<7> (samples, count, peak, peak, taps, 0, count);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include "CancelCheck.h"
 #include "core/model/Preset.h"
 
 namespace dunmoor
@@ -19,6 +20,7 @@ struct PeakLevels
 {
     double samplePeak = 0.0;
     double truePeak = 0.0;
+    bool cancelled = false;     // the measurement was stopped by its cancel check; both peaks are then 0 and mean nothing
 };
 
 /** The cue gain and what it was computed from. */
@@ -62,8 +64,10 @@ double measureSamplePeak (const juce::AudioBuffer<double>& buffer);
 
 /** The sample peak and, in truePeak mode and when the sample peak is above 0, the largest
     true peak over the channels (never below the sample peak). In samplePeak mode the true
-    peak equals the sample peak. Both are infinity when any sample is NaN or infinite. */
-PeakLevels measurePeaks (const juce::AudioBuffer<double>& buffer, PeakMode peakMode, int oversampling);
+    peak equals the sample peak. Both are infinity when any sample is NaN or infinite.
+    The cancel check is polled before every cancelPollFrames frames of each pass; when it says
+    yes the result has cancelled set and both peaks at 0. */
+PeakLevels measurePeaks (const juce::AudioBuffer<double>& buffer, PeakMode peakMode, int oversampling, const CancelCheck& cancel = {});
 
 /** The true peak of one channel, linear: the largest of its samples and of the values
     interpolated between them. Oversampling 2 or less uses factor 2, 3 or 4 factor 4, and

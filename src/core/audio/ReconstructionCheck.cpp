@@ -65,16 +65,21 @@ double reconstructionTolerance (int bits, int stemCount, int ditherKind)
     return dB > -399.0 ? dB + 3.0 : -140.0;
 }
 
-ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles, const juce::File& mixFile, double toleranceDb)
+ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles,
+                                             const juce::File& mixFile,
+                                             double toleranceDb,
+                                             const CancelCheck& cancel)
 {
-    return runReconstructionCheck (stemFiles, mixFile, toleranceDb, [] (size_t, const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error)
-                                   { return readAudioFileAtOwnRate (file, buffer, error); });
+    return runReconstructionCheck (stemFiles, mixFile, toleranceDb, [&cancel] (size_t, const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error)
+                                   { return readAudioFileAtOwnRate (file, buffer, error, cancel); },
+                                   cancel);
 }
 
 ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles,
                                              const juce::File& mixFile,
                                              double toleranceDb,
-                                             const ReconstructionStemReader& readStem)
+                                             const ReconstructionStemReader& readStem,
+                                             const CancelCheck& cancel)
 {
     ReconstructionResult result;
     result.toleranceDb = toleranceDb;
@@ -83,6 +88,17 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
     {
         result.state = ReconstructionState::failed;
         result.detail = detail;
+        return result;
+    };
+
+    // A cancel is no verdict on the files: nothing was compared.
+    auto cancelled = [&result, toleranceDb]
+    {
+        result = {};
+        result.toleranceDb = toleranceDb;
+        result.state = ReconstructionState::skipped;
+        result.detail = getCancelledErrorText();
+        result.cancelled = true;
         return result;
     };
 
@@ -98,8 +114,8 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
         juce::AudioBuffer<double> mix;
         juce::String error;
 
-        if (! readAudioFileAtOwnRate (mixFile, mix, error))
-            return fail ("Could not read the exported full mix back: " + error);
+        if (! readAudioFileAtOwnRate (mixFile, mix, error, cancel))
+            return isCancelledError (error) ? cancelled() : fail ("Could not read the exported full mix back: " + error);
 
         juce::AudioBuffer<double> sum;
 
@@ -111,8 +127,11 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
             const auto& stemFile = stemFiles[index];
             juce::AudioBuffer<double> stem;
 
+            if (isCancelRequested (cancel))
+                return cancelled();
+
             if (! readStem (index, stemFile, stem, error))
-                return fail ("Could not read '" + stemFile.getFileName() + "' back: " + error);
+                return isCancelledError (error) ? cancelled() : fail ("Could not read '" + stemFile.getFileName() + "' back: " + error);
 
             if (stem.getNumSamples() > mix.getNumSamples())
                 return fail ("'" + stemFile.getFileName() + "' is longer than the exported full mix.");

@@ -6,6 +6,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include "CancelCheck.h"
 #include "core/model/Types.h"
 
 namespace dunmoor
@@ -26,6 +27,7 @@ struct ReconstructionResult
     int64_t framesCompared = 0;
     int stemsCompared = 0;
     juce::String detail;
+    bool cancelled = false;         // stopped by the cancel check: state skipped, nothing was judged
 };
 
 /** One file a cue wrote, as the check needs to know it. */
@@ -65,19 +67,26 @@ double reconstructionTolerance (int bits, int stemCount, int ditherKind);
 /** Reads the stem files and the mix file back at their own rates, sums the stems (a mono stem
     feeds every channel) and compares the sum with the mix. Skipped without stem files; FAILED
     when a file can't be read, a stem is longer than the mix or has more channels than it, or
-    the residual is above the tolerance. */
-ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles, const juce::File& mixFile, double toleranceDb);
+    the residual is above the tolerance. The cancel check is handed to every read and polled
+    between the stems; a cancelled check is skipped with cancelled set. */
+ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles,
+                                             const juce::File& mixFile,
+                                             double toleranceDb,
+                                             const CancelCheck& cancel = {});
 
 /** Reads stem file number index (in the order given to the check) back at its own rate, as
     readAudioFileAtOwnRate does; false with the reason in error. Lets a caller read the files
     ahead, in parallel, while the check adds them up in order. */
 using ReconstructionStemReader = std::function<bool (size_t index, const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error)>;
 
-/** runReconstructionCheck with the stems read through readStem. */
+/** runReconstructionCheck with the stems read through readStem; the cancel check goes to the
+    mix's read. A stem read that fails with the cancelled text (isCancelledError()) cancels the
+    check too. */
 ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles,
                                              const juce::File& mixFile,
                                              double toleranceDb,
-                                             const ReconstructionStemReader& readStem);
+                                             const ReconstructionStemReader& readStem,
+                                             const CancelCheck& cancel = {});
 
 /** Compares the sum of the stems with the mix over the shorter length: the residual's peak and
     RMS in dB, PASSED when the lengths are equal and the peak is within the tolerance. A channel

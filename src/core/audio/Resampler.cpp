@@ -189,14 +189,16 @@ namespace
                         int numChannels,
                         juce::int64 inCount,
                         double* const* outputs,
-                        juce::int64 outCount) noexcept
+                        juce::int64 beginOut,
+                        juce::int64 endOut) noexcept
     {
         const double step = 1.0 / ratio;
 
         // Interpolated coefficients of the current output frame, shared by every channel.
         alignas (32) double c[2 * Resampler::maxWidenedHalfWidth];
 
-        for (juce::int64 i = 0; i < outCount; ++i)
+        // Output frame i depends on i alone, so the frames may be computed in any runs.
+        for (juce::int64 i = beginOut; i < endOut; ++i)
         {
             const double pos = (double) i * step;
             const double baseD = std::floor (pos);
@@ -273,19 +275,20 @@ const double* Resampler::getRow (int r) const noexcept
     return table->data() + (size_t) r * (size_t) taps;
 }
 
-void Resampler::process (const double* input, juce::int64 inCount, double* output, juce::int64 outCount) const
+bool Resampler::process (const double* input, juce::int64 inCount, double* output, juce::int64 outCount, const CancelCheck& cancel) const
 {
-    process (&input, 1, inCount, &output, outCount);
+    return process (&input, 1, inCount, &output, outCount, cancel);
 }
 
-void Resampler::process (const double* const* inputs,
+bool Resampler::process (const double* const* inputs,
                          int numChannels,
                          juce::int64 inCount,
                          double* const* outputs,
-                         juce::int64 outCount) const
+                         juce::int64 outCount,
+                         const CancelCheck& cancel) const
 {
     if (outputs == nullptr || outCount <= 0 || numChannels <= 0)
-        return;
+        return true;
 
     const bool haveInput = inputs != nullptr && inCount > 0 && table != nullptr;
 
@@ -299,9 +302,24 @@ void Resampler::process (const double* const* inputs,
     }
 
     if (! haveInput)
-        return;
+        return true;
 
-    convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, outputs, outCount);
+    if (cancel == nullptr)
+    {
+        convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, outputs, 0, outCount);
+        return true;
+    }
+
+    for (juce::int64 begin = 0; begin < outCount; begin += cancelPollFrames)
+    {
+        if (cancel())
+            return false;
+
+        convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, outputs,
+                       begin, std::min<juce::int64> (outCount, begin + cancelPollFrames));
+    }
+
+    return true;
 }
 
 juce::int64 getResampledLength (juce::int64 inputFrames, double sourceRate, double targetRate)
@@ -326,7 +344,8 @@ bool resampleBuffer (const juce::AudioBuffer<double>& source,
                      double sourceRate,
                      double targetRate,
                      juce::AudioBuffer<double>& result,
-                     juce::String& error)
+                     juce::String& error,
+                     const CancelCheck& cancel)
 {
     error.clear();
 
@@ -362,11 +381,17 @@ bool resampleBuffer (const juce::AudioBuffer<double>& source,
         // would touch every page of a large buffer one more time for nothing.
         juce::AudioBuffer<double> converted (source.getNumChannels(), (int) outLength);
         adviseLargeBuffer (converted);
-        resampler.process (source.getArrayOfReadPointers(),
-                           source.getNumChannels(),
-                           source.getNumSamples(),
-                           converted.getArrayOfWritePointers(),
-                           outLength);
+        if (! resampler.process (source.getArrayOfReadPointers(),
+                                 source.getNumChannels(),
+                                 source.getNumSamples(),
+                                 converted.getArrayOfWritePointers(),
+                                 outLength,
+                                 cancel))
+        {
+            error = getCancelledErrorText();
+            return false;
+        }
+
         result = std::move (converted);
         return true;
     }

@@ -5,6 +5,8 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include "CancelCheck.h"
+
 namespace dunmoor
 {
 
@@ -45,16 +47,23 @@ public:
 
     /** Fills outCount output samples from inCount input samples. Taps that fall outside the input
         add nothing (there is no renormalisation near the ends). No output pointer or a count of 0
-        does nothing; no input gives silence. */
-    void process (const double* input, juce::int64 inCount, double* output, juce::int64 outCount) const;
+        does nothing; no input gives silence. The cancel check is polled before every
+        cancelPollFrames output frames; false when it said yes, and the output is then only
+        partly written. */
+    bool process (const double* input,
+                  juce::int64 inCount,
+                  double* output,
+                  juce::int64 outCount,
+                  const CancelCheck& cancel = {}) const;
 
     /** The same for several channels at once: each output frame's coefficients are interpolated
         once and applied to every channel. */
-    void process (const double* const* inputs,
+    bool process (const double* const* inputs,
                   int numChannels,
                   juce::int64 inCount,
                   double* const* outputs,
-                  juce::int64 outCount) const;
+                  juce::int64 outCount,
+                  const CancelCheck& cancel = {}) const;
 
     double getRatio() const noexcept { return ratio; }
     int getHalfWidth() const noexcept { return halfWidth; }
@@ -88,11 +97,14 @@ juce::int64 getResampledLength (juce::int64 inputFrames, double sourceRate, doub
 */
 juce::AudioBuffer<double> resampleBuffer (const juce::AudioBuffer<double>& source, double sourceRate, double targetRate);
 
-/** resampleBuffer with failures reported: on false the error says why and result is untouched. */
+/** resampleBuffer with failures reported: on false the error says why and result is untouched.
+    The cancel check is polled once per block of output; when it says yes the error is the
+    cancelled text. */
 [[nodiscard]] bool resampleBuffer (const juce::AudioBuffer<double>& source,
                                    double sourceRate,
                                    double targetRate,
                                    juce::AudioBuffer<double>& result,
-                                   juce::String& error);
+                                   juce::String& error,
+                                   const CancelCheck& cancel = {});
 
 } // namespace dunmoor

@@ -3,6 +3,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include "EncoderSettings.h"
+#include "core/audio/CancelCheck.h"
 
 namespace dunmoor
 {
@@ -16,11 +17,16 @@ public:
 
     /** Writes the whole buffer to the target. Returns true when the target now holds it;
         otherwise false with the reason in error (cleared on entry), and the target is left
-        as it was. The channel count comes from the buffer. */
+        as it was, with no temporary file behind. The channel count comes from the buffer.
+
+        The cancel check is polled once per block of audio; when it says yes the encode stops
+        and its error is the cancelled text (see isCancelledError()). Every implementation
+        takes the same default, an empty check. */
     [[nodiscard]] virtual bool encode (const juce::AudioBuffer<double>& audio,
                                        const juce::File& target,
                                        const EncoderSettings& settings,
-                                       juce::String& error) = 0;
+                                       juce::String& error,
+                                       const CancelCheck& cancel = {}) = 0;
 
     virtual juce::String getName() const = 0;
 };

@@ -133,13 +133,14 @@ std::unique_ptr<juce::FileOutputStream> JuceFileEncoder::openOutputStream (const
 bool JuceFileEncoder::encode (const juce::AudioBuffer<double>& audio,
                               const juce::File& target,
                               const EncoderSettings& settings,
-                              juce::String& error)
+                              juce::String& error,
+                              const CancelCheck& cancel)
 {
     error.clear();
 
     try
     {
-        return encodeFile (audio, target, settings, error);
+        return encodeFile (audio, target, settings, error, cancel);
     }
     catch (const std::bad_alloc&)
     {
@@ -153,7 +154,8 @@ bool JuceFileEncoder::encode (const juce::AudioBuffer<double>& audio,
 bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
                                   const juce::File& target,
                                   const EncoderSettings& settings,
-                                  juce::String& error)
+                                  juce::String& error,
+                                  const CancelCheck& cancel)
 {
     if (settings.codec != codec)
     {
@@ -253,6 +255,14 @@ bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
     for (int start = 0; start < numFrames; start += blockSize)
     {
         const auto frames = std::min (blockSize, numFrames - start);
+
+        // Leaving here drops the writer, the stream and then the atomic writer, which deletes
+        // the temporary file: nothing of a cancelled encode stays on disk.
+        if (isCancelRequested (cancel))
+        {
+            error = getCancelledErrorText();
+            return false;
+        }
 
         for (int ch = 0; ch < numChannels; ++ch)
         {

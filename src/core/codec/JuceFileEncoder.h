@@ -24,7 +24,8 @@ public:
     [[nodiscard]] bool encode (const juce::AudioBuffer<double>& audio,
                                const juce::File& target,
                                const EncoderSettings& settings,
-                               juce::String& error) override;
+                               juce::String& error,
+                               const CancelCheck& cancel = {}) override;
 
     /** "JUCE WAV encoder", "JUCE AIFF encoder", "JUCE FLAC encoder". */
     juce::String getName() const override;
@@ -40,7 +41,7 @@ protected:
     virtual std::unique_ptr<juce::FileOutputStream> openOutputStream (const juce::File& temporaryFile) const;
 
 private:
-    bool encodeFile (const juce::AudioBuffer<double>&, const juce::File&, const EncoderSettings&, juce::String&);
+    bool encodeFile (const juce::AudioBuffer<double>&, const juce::File&, const EncoderSettings&, juce::String&, const CancelCheck&);
 
     Codec codec;
 };

@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 #include <set>
+#include <thread>
 
 #include "RenderWorkers.h"
 #include "core/audio/AudioFileReader.h"
@@ -225,29 +226,31 @@ namespace
         SilenceGateSettings gate;
         bool gatedOverview = false;     // the summing pass reports gated tracks with an overview
         RenderWorkers* helpers = nullptr;
+        CancelCheck cancel;             // the cue's, polled by every read once per block
     };
 
     /** readAudioFile at the project rate, with the rate conversion of a file the probe found at
         another rate shared out over its channels. The conversion is resampleBuffer's own
         (half-width 32, 1024 phases), and each output channel is computed from its input channel
-        alone, so the samples are the same as readAudioFile's. */
-    bool readConverted (TrackRead& read, const ReadSettings& settings)
+        alone, so the samples are the same as readAudioFile's. A cancelled read fails with the
+        cancelled text. */
+    bool readConverted (TrackRead& read, const ReadSettings& settings, const CancelCheck& cancel)
     {
         const auto projectRate = settings.sampleRate;
         const bool convert = read.sourceRate > 0.0 && projectRate > 0.0 && std::abs (read.sourceRate - projectRate) > 0.5
                           && settings.helpers != nullptr && settings.helpers->getNumThreads() > 0;
 
         if (! convert)
-            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames);
+            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
 
         juce::AudioBuffer<double> source;
 
-        if (! readAudioFile (read.file, 0.0, source, read.error, maxReadFrames))
+        if (! readAudioFile (read.file, 0.0, source, read.error, maxReadFrames, cancel))
             return false;
 
         // The file changed since it was probed: the reader converts it itself.
         if (source.getNumSamples() != read.sourceFrames)
-            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames);
+            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
 
         const auto outLength = getResampledLength (source.getNumSamples(), read.sourceRate, projectRate);
 
@@ -271,12 +274,30 @@ namespace
         const auto* const* inputs = source.getArrayOfReadPointers();
         auto* const* outputs = converted.getArrayOfWritePointers();
         const auto inCount = (juce::int64) source.getNumSamples();
+        std::atomic<bool> cancelled { false };
+
+        // The channels are converted side by side; one that is stopped stops the others at
+        // their next block (the check is sticky, and a helper's own check sees the first one's).
+        const CancelCheck channelCancel = [&cancel, &cancelled]
+        {
+            if (cancelled.load() || isCancelRequested (cancel))
+                cancelled = true;
+
+            return cancelled.load();
+        };
 
         parallelFor (settings.helpers, source.getNumChannels(), 1, [&] (int64_t begin, int64_t end)
                      {
                          for (auto ch = begin; ch < end; ++ch)
-                             resampler.process (inputs[ch], inCount, outputs[ch], outLength);
+                             if (! resampler.process (inputs[ch], inCount, outputs[ch], outLength, channelCancel))
+                                 cancelled = true;
                      });
+
+        if (cancelled.load())
+        {
+            read.error = getCancelledErrorText();
+            return false;
+        }
 
         source = {};
         read.audio = std::move (converted);
@@ -288,9 +309,12 @@ namespace
         if (abandon.load())
             return;
 
+        // A read whose pass has ended (the cue stopped, or failed elsewhere) stops too.
+        const CancelCheck cancel = [&settings, &abandon] { return abandon.load() || isCancelRequested (settings.cancel); };
+
         try
         {
-            if (! readConverted (read, settings))
+            if (! readConverted (read, settings, cancel))
                 return;
 
             // Too many channels: the render thread refuses the track with its own message.
@@ -376,7 +400,8 @@ namespace
 
         ~TrackPrefetcher()
         {
-            // Reads not started yet are dropped; reads under way finish, since their buffers are theirs.
+            // Reads not started yet are dropped; reads under way stop at their next block (their
+            // buffers are their own, so they are waited for).
             abandon->store (true);
 
             for (auto& slot : slots)
@@ -579,6 +604,7 @@ namespace
 
         bool attempted = false;
         bool ok = false;
+        bool cancelled = false;         // stopped by the cue's cancel: no error of its own
         juce::String error;
     };
 
@@ -594,12 +620,14 @@ namespace
         EncoderSettings settings;
         bool convert = false;
         bool ok = false;
+        bool cancelled = false;     // stopped by the cue's cancel: no error of its own
         juce::String error;
     };
 
     struct EarlyMix
     {
         ConstBuffer buffer;
+        CancelCheck cancel;
         double projectRate = 48000.0;
         std::vector<std::shared_ptr<EarlyEntry>> entries;
         WaveformOverview overview;
@@ -612,6 +640,7 @@ namespace
     struct PendingWrite
     {
         ConstBuffer buffer;
+        CancelCheck cancel;
         double projectRate = 48000.0;
         juce::String displayName;
         std::vector<EncodeJob> jobs;
@@ -642,7 +671,8 @@ namespace
                                                     bool convert,
                                                     double rate,
                                                     std::map<juce::int64, juce::AudioBuffer<double>>& converted,
-                                                    juce::String& error)
+                                                    juce::String& error,
+                                                    const CancelCheck& cancel)
     {
         if (! convert)
             return &item;
@@ -654,7 +684,7 @@ namespace
         {
             juce::AudioBuffer<double> result;
 
-            if (! resampleBuffer (item, projectRate, rate, result, error))
+            if (! resampleBuffer (item, projectRate, rate, result, error, cancel))
                 return nullptr;
 
             found = converted.emplace (key, std::move (result)).first;
@@ -673,16 +703,18 @@ namespace
             for (auto& entry : early.entries)
             {
                 juce::String error;
-                const auto* audio = audioForEntry (*early.buffer, early.projectRate, entry->convert, entry->settings.sampleRate, converted, error);
+                const auto* audio = audioForEntry (*early.buffer, early.projectRate, entry->convert, entry->settings.sampleRate, converted, error, early.cancel);
 
                 if (audio == nullptr)
                 {
                     entry->error = error;
+                    entry->cancelled = isCancelledError (error);
                     continue;
                 }
 
                 entry->settings.numChannels = audio->getNumChannels();
-                entry->ok = entry->encoder->encode (*audio, entry->temporary->getFile(), entry->settings, entry->error);
+                entry->ok = entry->encoder->encode (*audio, entry->temporary->getFile(), entry->settings, entry->error, early.cancel);
+                entry->cancelled = ! entry->ok && isCancelledError (entry->error);
             }
         }
         catch (const std::bad_alloc&)
@@ -711,6 +743,7 @@ namespace
                     // Encoded ahead; it is moved into place when its turn is recorded.
                     if (! job.early->ok)
                     {
+                        job.cancelled = job.early->cancelled;
                         job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + job.early->error;
                         return;
                     }
@@ -726,10 +759,11 @@ namespace
                     }
 
                     juce::String error;
-                    const auto* audio = audioForEntry (*pending.buffer, pending.projectRate, job.convert, job.settings.sampleRate, converted, error);
+                    const auto* audio = audioForEntry (*pending.buffer, pending.projectRate, job.convert, job.settings.sampleRate, converted, error, pending.cancel);
 
                     if (audio == nullptr)
                     {
+                        job.cancelled = isCancelledError (error);
                         job.error = pending.displayName + ": " + error;
                         return;
                     }
@@ -737,8 +771,9 @@ namespace
                     job.settings.numChannels = audio->getNumChannels();
                     const auto target = job.hidden != nullptr ? job.hidden->getFile() : job.file;
 
-                    if (! job.encoder->encode (*audio, target, job.settings, error))
+                    if (! job.encoder->encode (*audio, target, job.settings, error, pending.cancel))
                     {
+                        job.cancelled = isCancelledError (error);
                         job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + error;
                         return;
                     }
@@ -765,6 +800,15 @@ namespace
 //==============================================================================
 struct CueRenderContext::Internals
 {
+    explicit Internals (CueRenderContext& ownerToUse)
+        : owner (ownerToUse)
+    {
+    }
+
+    CueRenderContext& owner;
+    const std::thread::id renderThread = std::this_thread::get_id();    // the thread that made the context renders the cue
+    const std::shared_ptr<std::atomic<bool>> cancelled = std::make_shared<std::atomic<bool>> (false);  // what the render thread noticed, for the workers
+
     std::unique_ptr<RenderWorkers> workers;     // reading ahead and encoding
     std::unique_ptr<RenderWorkers> helpers;     // sharing out the render thread's buffer arithmetic
 
@@ -776,12 +820,21 @@ struct CueRenderContext::Internals
     std::deque<std::unique_ptr<PendingWrite>> pending;   // in writing order
     std::shared_ptr<EarlyMix> earlyMix;
 
+    /** Waits for work on a worker, asking for a cancel meanwhile: the workers' cancel checks
+        only see what the render thread notices. */
+    void waitFor (RenderTask& task)
+    {
+        while (! task.waitFor (cancelPollMilliseconds))
+            if (std::this_thread::get_id() == renderThread)
+                owner.isCancelled();
+    }
+
     /** Waits for every write under way and drops them; hidden files never moved go with them. */
     void discardPendingWrites()
     {
         for (auto& write : pending)
             if (write->task != nullptr)
-                write->task->wait();
+                waitFor (*write->task);
 
         pending.clear();
     }
@@ -820,7 +873,7 @@ struct CueRenderContext::Internals
         discardPendingWrites();
 
         if (earlyMix != nullptr && earlyMix->task != nullptr)
-            earlyMix->task->wait();
+            waitFor (*earlyMix->task);
 
         earlyMix.reset();   // deletes any hidden file never moved into place
         workers.reset();
@@ -837,7 +890,7 @@ CueRenderContext::CueRenderContext (const RenderRequest& requestToUse, RenderCan
     : request (requestToUse)
     , shouldCancel (std::move (cancelCheck))
     , progress (std::move (progressCallback))
-    , internals (std::make_unique<Internals>())
+    , internals (std::make_unique<Internals> (*this))
 {
 }
 
@@ -853,7 +906,27 @@ bool CueRenderContext::isCancelled()
     if (! report.cancelled && shouldCancel != nullptr && shouldCancel())
         report.cancelled = true;
 
+    if (report.cancelled)
+        internals->cancelled->store (true);
+
     return report.cancelled;
+}
+
+CancelCheck CueRenderContext::makeOperationCancelCheck()
+{
+    // The context outlives every task of the cue (release() waits for them all), and only the
+    // render thread reaches through the pointer.
+    auto* self = this;
+    auto flag = internals->cancelled;
+    const auto renderThread = internals->renderThread;
+
+    return [self, flag, renderThread]
+    {
+        if (flag->load())
+            return true;
+
+        return std::this_thread::get_id() == renderThread && self->isCancelled();
+    };
 }
 
 void CueRenderContext::reportProgress (double fraction, const juce::String& text, RenderJob::Phase phase)
@@ -919,6 +992,12 @@ namespace
                 return false;
             }
 
+            if (! read->ok && isCancelledError (read->error))
+            {
+                failure.cancelled = true;
+                return false;
+            }
+
             if (! read->ok)
             {
                 failure.stemMessage = file.getFileName() + ": " + read->error;
@@ -977,6 +1056,7 @@ namespace
         settings.maxChannels = request.numChannels;
         settings.gate = request.preset.exportSettings.silenceGate;
         settings.gatedOverview = summingPass;
+        settings.cancel = context.makeOperationCancelCheck();
         return settings;
     }
 
@@ -1441,7 +1521,11 @@ bool sumAndMeasure (CueRenderContext& context)
 
     const auto& headroom = settings.headroom;
     report.peakMode = headroom.peakMode;
-    const auto peaks = measurePeaks (context.mix, headroom.peakMode, headroom.truePeakOversampling);
+    const auto peaks = measurePeaks (context.mix, headroom.peakMode, headroom.truePeakOversampling, context.makeOperationCancelCheck());
+
+    if (peaks.cancelled)
+        return false;
+
     report.mixSamplePeak = peaks.samplePeak;
     report.mixTruePeak = peaks.truePeak;
 
@@ -1519,12 +1603,12 @@ namespace
         if (in.pending.empty())
             return true;
 
-        // A file being encoded is always finished, cancel or not.
+        // A file being encoded is finished, or stopped by a cancel and then left off the disk.
         auto pending = std::move (in.pending.front());
         in.pending.pop_front();
 
         if (pending->task != nullptr)
-            pending->task->wait();
+            in.waitFor (*pending->task);
 
         auto& report = context.report;
         bool ok = true;
@@ -1548,7 +1632,11 @@ namespace
 
             if (! job.ok)
             {
-                report.errors.add (job.error.isNotEmpty() ? job.error : "Could not write " + pending->displayName + ".");
+                // A cancelled encode is the cue's cancel (already noticed by the render thread,
+                // which is what the workers' checks see), not an error of the file.
+                if (! job.cancelled)
+                    report.errors.add (job.error.isNotEmpty() ? job.error : "Could not write " + pending->displayName + ".");
+
                 ok = false;
                 break;
             }
@@ -1606,10 +1694,11 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
     const auto early = item.kind == WrittenFile::fullMixKind ? in.earlyMix : nullptr;
 
     if (early != nullptr && early->task != nullptr)
-        early->task->wait();
+        in.waitFor (*early->task);
 
     auto pending = std::make_unique<PendingWrite>();
     pending->buffer = item.buffer != nullptr && item.buffer->getNumChannels() > 0 ? item.buffer : nullptr;
+    pending->cancel = context.makeOperationCancelCheck();
     pending->projectRate = request.sampleRate;
     pending->displayName = item.displayName;
 
@@ -1823,6 +1912,7 @@ namespace
 
         auto early = std::make_shared<EarlyMix>();
         early->buffer = ConstBuffer (&context.mix, [] (const juce::AudioBuffer<double>*) {});
+        early->cancel = context.makeOperationCancelCheck();
         early->projectRate = request.sampleRate;
 
         const auto entries = std::min<size_t> (maxWrittenFormatEntries, settings.formats.size());
@@ -1919,7 +2009,11 @@ bool writeStemsAndFullMix (CueRenderContext& context)
 
     if (settings.headroom.verifyLevelAfterGain)
     {
-        const auto after = measurePeaks (context.mix, settings.headroom.peakMode, settings.headroom.truePeakOversampling);
+        const auto after = measurePeaks (context.mix, settings.headroom.peakMode, settings.headroom.truePeakOversampling, context.makeOperationCancelCheck());
+
+        if (after.cancelled)
+            return stopWriting (context);
+
         report.afterSamplePeak = after.samplePeak;
         report.afterTruePeak = after.truePeak;
         report.remeasured = true;
@@ -2153,7 +2247,11 @@ bool writeAlternativeMixes (CueRenderContext& context)
         }
 
         const auto& headroom = settings.headroom;
-        const auto peaks = measurePeaks (*sum, headroom.peakMode, headroom.truePeakOversampling);
+        const auto peaks = measurePeaks (*sum, headroom.peakMode, headroom.truePeakOversampling, context.makeOperationCancelCheck());
+
+        if (peaks.cancelled)
+            return stopWriting (context);
+
         double peak = peakOfMode (headroom.peakMode, peaks.samplePeak, peaks.truePeak);
 
         if (headroom.submixesReachTargetIndependently)
@@ -2218,6 +2316,7 @@ void verifyReconstruction (CueRenderContext& context)
     ReadSettings settings;
     settings.sampleRate = 0.0;
     settings.maxChannels = maxAudioChannels;
+    settings.cancel = context.makeOperationCancelCheck();
 
     const auto bufferBytes = bytesOfBuffer (request.numChannels, context.renderedLength);
     auto& in = *context.internals;
@@ -2243,14 +2342,15 @@ void verifyReconstruction (CueRenderContext& context)
         else
             error = read->error;
 
+        interrupted = interrupted || (! ok && isCancelledError (error));
         reads.release (index);
         return ok;
     };
 
     const auto tolerance = reconstructionTolerance (inputs.bits, (int) inputs.stemFiles.size(), inputs.ditherKind);
-    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance, readStem);
+    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance, readStem, context.makeOperationCancelCheck());
 
-    if (interrupted)
+    if (interrupted || report.reconstruction.cancelled)
     {
         report.reconstruction = {};
         report.reconstruction.state = ReconstructionState::skipped;

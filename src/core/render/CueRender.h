@@ -10,6 +10,7 @@
 #include "CueReport.h"
 #include "RenderJob.h"
 #include "RenderPlan.h"
+#include "core/audio/CancelCheck.h"
 
 namespace dunmoor
 {
@@ -25,8 +26,16 @@ public:
     CueRenderContext (const RenderRequest& request, RenderCancelCheck shouldCancel, RenderProgressCallback progress);
     ~CueRenderContext();
 
-    /** Sticky: once the cancel check has said yes, the cue stays cancelled. */
+    /** Sticky: once the cancel check has said yes, the cue stays cancelled. Asks the cancel
+        check, so it is called on the thread that renders the cue. */
     bool isCancelled();
+
+    /** The check handed to the cue's long operations (reads, rate conversions, peak
+        measurements, encodes), polled once per block. On the thread that made the context it
+        asks isCancelled(); on a worker thread it sees the cancel once the rendering thread has
+        noticed it, so every worker stops at the same sticky cancel. The rendering thread keeps
+        asking while it waits for the workers. */
+    CancelCheck makeOperationCancelCheck();
 
     /** Calls the progress callback when there is one. */
     void reportProgress (double fraction, const juce::String& text, RenderJob::Phase phase);
