@@ -166,8 +166,10 @@ namespace
 
     // The conversion proper. On x86-64 with GCC or Clang it is also compiled for AVX2 and the
     // loader picks the widest version the processor runs; both versions do the same arithmetic in
-    // the same order (no fused multiply-adds), so their results are identical.
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && defined(__ELF__)
+    // the same order (no fused multiply-adds), so their results are identical. Not under the
+    // thread sanitizer: its instrumented version picker runs before the sanitizer has started and
+    // crashes the program at load time.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && defined(__ELF__) && ! defined(__SANITIZE_THREAD__)
     __attribute__ ((target_clones ("avx2", "default")))
 #endif
     void convertFrames (const double* table,
