@@ -98,6 +98,26 @@ TEST (Resampler, OutputLengths)
     EXPECT_EQ (resampleBuffer (source, 0.0, 48000).getNumChannels(), 0);
     EXPECT_EQ (resampleBuffer (source, 48000, -1.0).getNumChannels(), 0);
     EXPECT_EQ (resampleBuffer (juce::AudioBuffer<double>(), 44100, 48000).getNumChannels(), 0);
+
+    // A NaN rate passed the "0 or less" checks and reached an undefined conversion to int64.
+    constexpr auto nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr auto inf = std::numeric_limits<double>::infinity();
+    constexpr auto longest = std::numeric_limits<juce::int64>::max();
+
+    const std::tuple<juce::int64, double, double, juce::int64> limits[] = {
+        { 1000, nan, 48000, 0 },
+        { 1000, 48000, nan, 0 },
+        { 1000, 48000, inf, longest },
+        { 1000, inf, 48000, 0 },
+        { longest, 8000, 768000, longest },
+        { 1000, 1e-300, 1e300, longest },
+    };
+
+    for (const auto& [frames, from, to, expected] : limits)
+        EXPECT_EQ (getResampledLength (frames, from, to), expected) << frames << ": " << from << " -> " << to;
+
+    EXPECT_EQ (resampleBuffer (source, nan, 48000).getNumChannels(), 0);
+    EXPECT_EQ (resampleBuffer (source, 48000, nan).getNumChannels(), 0);
 }
 
 TEST (Resampler, RatesWithinHalfAHertzGiveAnExactCopy)

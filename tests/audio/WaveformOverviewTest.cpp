@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "AudioTestFiles.h"
 #include "core/audio/WaveformOverview.h"
@@ -219,4 +220,15 @@ TEST (WaveformOverview, FileErrors)
     EXPECT_EQ (error, truncated);
     EXPECT_TRUE (overviewFromFileRange (cut, 0.0, 0.1, 100, error).isEmpty());
     EXPECT_EQ (error, truncated);
+
+    // A range of a file past the channel limit was read anyway, and the framework's WAV reader
+    // never returns from a frame wider than its 5760-byte block: 2000 channels of 24 bits hung.
+    const auto wide = temp.file ("wide.wav");
+    const std::vector<char> frame (2000 * 3, 0);
+    ASSERT_TRUE (writeBytes (wide, makeWavBytes (1, 2000, 48000, 24, frame.data(), frame.size())));
+    const juce::String tooWide = "The file has 2000 channels, the limit is 64.";
+    EXPECT_TRUE (overviewFromFile (wide, 100, error).isEmpty());
+    EXPECT_EQ (error, tooWide);
+    EXPECT_TRUE (overviewFromFileRange (wide, 0.0, 1.0, 100, error).isEmpty());
+    EXPECT_EQ (error, tooWide);
 }

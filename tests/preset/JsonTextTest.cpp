@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "core/preset/JsonText.h"
 
 using namespace dunmoor;
@@ -90,4 +93,78 @@ TEST (JsonText, ReportsParserErrors)
     EXPECT_TRUE (parseJsonDocument ("", parsed).failed() || parsed.isVoid());
     EXPECT_TRUE (parseJsonDocument ("[1, 2]", parsed).wasOk());
     EXPECT_TRUE (parsed.isArray());
+}
+
+// The framework's parser gathers an integer in 64 bits and an exponent in 32 bits without a
+// check: 18446744073709551617 read as 1 and 3e4294967296 as 3 (signed overflow underneath).
+TEST (JsonText, NumbersBeyondTheParsersIntegersKeepTheirValue)
+{
+    constexpr auto inf = std::numeric_limits<double>::infinity();
+
+    struct Case
+    {
+        const char* number;
+        double value;
+        bool exactInteger;   // read as a whole number, not a double
+        juce::int64 integer = 0;
+    };
+
+    const Case cases[] = {
+        { "18446744073709551617", 1.8446744073709552e19, false },
+        { "-18446744073709551617", -1.8446744073709552e19, false },
+        { "9223372036854775807", 0.0, true, std::numeric_limits<juce::int64>::max() },
+        { "-9223372036854775807", 0.0, true, -std::numeric_limits<juce::int64>::max() },
+        { "9223372036854775808", 9223372036854775808.0, false },
+        { "-9223372036854775808", -9223372036854775808.0, false },
+        { "0000000000000000000000000042", 0.0, true, 42 },
+        { "123456789012345678901.5", 123456789012345678901.5, false },
+        { "123456789012345678901e-21", 0.123456789012345678901, false },
+        { "-  123456789012345678901.25E+2", -12345678901234567890125.0, false },
+        { "3e4294967296", inf, false },
+        { "-1e4294967297", -inf, false },
+        { "1e-4294967297", 0.0, false },
+        { "0.00000000000000000000000000000000000000000000001e4294967296", inf, false },
+        { "1e0000000000000000000000002", 100.0, false },
+        { "1.5e300", 1.5e300, false },
+        { "-0.000001", -1e-6, false },
+        { "7", 0.0, true, 7 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.number);
+        juce::var parsed;
+        ASSERT_TRUE (parseJsonDocument ("[" + juce::String (c.number) + ", \"x\"]", parsed).wasOk());
+        ASSERT_EQ (parsed.size(), 2);
+
+        const auto& v = parsed[0];
+        EXPECT_EQ (v.isInt() || v.isInt64(), c.exactInteger);
+        EXPECT_EQ (parsed[1].toString(), "x");
+
+        if (std::isinf (c.value))
+            EXPECT_EQ ((double) v, c.value);
+        else if (c.exactInteger)
+            EXPECT_EQ ((juce::int64) v, c.integer);
+        else
+            EXPECT_DOUBLE_EQ ((double) v, c.value);
+    }
+
+    // Digits inside strings and names are text.
+    juce::var parsed;
+    ASSERT_TRUE (parseJsonDocument ("{\"99999999999999999999\": \"18446744073709551617\", \"a\": ['1e4294967296']}", parsed).wasOk());
+    EXPECT_EQ (parsed["99999999999999999999"].toString(), "18446744073709551617");
+    EXPECT_EQ (parsed["a"][0].toString(), "1e4294967296");
+}
+
+// After a minus sign the framework took any character for a digit: "-.5" read as 15.
+TEST (JsonText, AMinusSignWithoutADigitIsAnError)
+{
+    juce::var parsed;
+
+    for (const auto* text : { "[-.5]", "[-e5]", "[-]", "{\"a\": -x}", "[1, - ]" })
+        EXPECT_TRUE (parseJsonDocument (text, parsed).failed()) << text;
+
+    ASSERT_TRUE (parseJsonDocument ("[-0.5, - 2, \"-.5\"]", parsed).wasOk());
+    EXPECT_EQ ((double) parsed[0], -0.5);
+    EXPECT_EQ ((int) parsed[1], -2);
 }

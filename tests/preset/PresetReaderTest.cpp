@@ -259,6 +259,9 @@ TEST (PresetReader, SchemaVersionTable)
         { "\"dunmoor\": { \"schemaVersion\": 4 },", 4, false, "This preset was written by a newer version of Brackenfold (schema version 4, this build understands up to 3)." },
         { "\"dunmoor\": { \"schemaVersion\": 1e300 },", std::numeric_limits<int>::max(), false, nullptr },
         { "\"dunmoor\": { \"schemaVersion\": -1e300 },", std::numeric_limits<int>::min(), false, "The preset file does not declare a schema version." },
+        // Past the parser's own integers: these read as 3 once, and the preset opened.
+        { "\"dunmoor\": { \"schemaVersion\": 18446744073709551619 },", std::numeric_limits<int>::max(), false, nullptr },
+        { "\"dunmoor\": { \"schemaVersion\": 3e4294967296 },", std::numeric_limits<int>::max(), false, nullptr },
     };
 
     for (const auto& c : cases)

@@ -324,20 +324,21 @@ bool Resampler::process (const double* const* inputs,
 
 juce::int64 getResampledLength (juce::int64 inputFrames, double sourceRate, double targetRate)
 {
-    if (inputFrames <= 0 || sourceRate <= 0.0 || targetRate <= 0.0)
+    // Written so that a NaN rate also gives 0: it would otherwise reach the conversion below.
+    if (inputFrames <= 0 || ! (sourceRate > 0.0) || ! (targetRate > 0.0))
         return 0;
 
     if (std::abs (sourceRate - targetRate) < 0.5)
         return inputFrames;
 
     const double exact = (double) inputFrames * (targetRate / sourceRate);
-    const double length = std::ceil (exact - std::abs (exact) * 1e-12);
 
-    // Far beyond anything a buffer could hold; keeps the conversion below defined.
-    if (length >= 9.0e18)
+    // Far beyond anything a buffer could hold; keeps the conversion below defined. Checked before
+    // the rounding, which turns an infinite product into NaN.
+    if (! (exact < 9.0e18))
         return std::numeric_limits<juce::int64>::max();
 
-    return (juce::int64) length;
+    return (juce::int64) std::ceil (exact - std::abs (exact) * 1e-12);
 }
 
 bool resampleBuffer (const juce::AudioBuffer<double>& source,
@@ -351,7 +352,7 @@ bool resampleBuffer (const juce::AudioBuffer<double>& source,
 
     try
     {
-        if (sourceRate <= 0.0 || targetRate <= 0.0 || source.getNumChannels() <= 0)
+        if (! (sourceRate > 0.0) || ! (targetRate > 0.0) || source.getNumChannels() <= 0)
         {
             result = juce::AudioBuffer<double>();
             return true;

@@ -84,14 +84,15 @@ private:
 /**
     Frames that resampleBuffer makes of inputFrames: ceil (n x ratio - |n x ratio| x 1e-12) (the tiny
     subtraction keeps an exact product from rounding up by one); n itself when the rates differ by
-    less than 0.5 Hz; 0 for no input or a rate of 0 or less. Lets a caller refuse a conversion that
-    would be too long before any memory is committed.
+    less than 0.5 Hz; 0 for no input or a rate of 0 or less (or NaN); the int64 maximum when the
+    result is beyond 9e18. Lets a caller refuse a conversion that would be too long before any
+    memory is committed.
 */
 juce::int64 getResampledLength (juce::int64 inputFrames, double sourceRate, double targetRate);
 
 /**
     Converts every channel of the source from sourceRate to targetRate (half-width 32, 1024 phases).
-    Rates within 0.5 Hz of each other give a copy. A rate of 0 or less, a source without channels,
+    Rates within 0.5 Hz of each other give a copy. A rate of 0 or less (or NaN), a source without channels,
     a result longer than an AudioBuffer can hold, or memory that cannot be had give an empty buffer
     (no channels); use the overload below to learn why.
 */

@@ -297,8 +297,10 @@ WaveformOverview overviewFromFileRange (const juce::File& file,
             return {};
         }
 
-        // A file shorter than its header says would otherwise show its missing end as silence.
-        if (! checkReaderData (*reader, file, error))
+        // Limits first, as for every other read: the framework's WAV and AIFF readers never return
+        // from a frame wider than their block buffer. A file shorter than its header says would
+        // otherwise show its missing end as silence.
+        if (! checkReaderLimits (*reader, error) || ! checkReaderData (*reader, file, error))
             return {};
 
         const auto total = reader->lengthInSamples;

@@ -1,5 +1,8 @@
 #include "JsonText.h"
 
+#include <algorithm>
+#include <string>
+
 namespace dunmoor
 {
 
@@ -88,6 +91,191 @@ namespace
                     joinInTree (*property, depth + 1);
         }
     }
+
+    bool isAsciiDigit (juce::juce_wchar c) { return c >= '0' && c <= '9'; }
+
+    using CharPointer = juce::String::CharPointerType;
+
+    CharPointer skipDigits (CharPointer p)
+    {
+        while (isAsciiDigit (*p))
+            ++p;
+
+        return p;
+    }
+
+    /** The digits without their leading zeros. */
+    std::string significantDigits (CharPointer start, CharPointer end)
+    {
+        while (start < end && *start == '0')
+            ++start;
+
+        std::string digits;
+
+        for (; start < end; ++start)
+            digits += (char) *start;
+
+        return digits;
+    }
+
+    // The parser gathers a number's integer part in an int64 and its exponent in an int before it
+    // knows how long they are. Every integer part above this has overflowed, and no exponent of up
+    // to this many digits can.
+    const std::string largestParsedInteger ("9223372036854775807");
+    constexpr size_t maxSafeExponentDigits = 6;
+
+    bool integerOverflows (const std::string& digits)
+    {
+        return digits.size() > largestParsedInteger.size()
+            || (digits.size() == largestParsedInteger.size() && digits > largestParsedInteger);
+    }
+
+    /** One number as the parser reads it: integer digits, then a fraction and an exponent if
+        the parser goes on to read them as a double. */
+    struct NumberText
+    {
+        explicit NumberText (CharPointer start)
+            : intStart (start)
+            , intEnd (skipDigits (start))
+            , fractionStart (intEnd)
+            , fractionEnd (intEnd)
+            , exponentStart (intEnd)
+            , exponentEnd (intEnd)
+            , end (intEnd)
+        {
+            if (*end == '.')
+            {
+                fractionStart = end + 1;
+                fractionEnd = end = skipDigits (fractionStart);
+            }
+
+            if (*end == 'e' || *end == 'E')
+            {
+                auto p = end + 1;
+
+                if (*p == '+' || *p == '-')
+                    negativeExponent = (p.getAndAdvance() == '-');
+
+                const auto digitsEnd = skipDigits (p);
+
+                // Without digits the "e" is not part of the number.
+                if (digitsEnd != p)
+                {
+                    exponentStart = p;
+                    exponentEnd = end = digitsEnd;
+                }
+            }
+        }
+
+        bool overflowsParser() const
+        {
+            return integerOverflows (significantDigits (intStart, intEnd))
+                || significantDigits (exponentStart, exponentEnd).size() > maxSafeExponentDigits;
+        }
+
+        /** The same value as 0.ddd...e+n: the integer part is a single 0, which the parser reads
+            without overflow, and the exponent is small (beyond +-100000 every double is 0 or
+            infinite anyway). */
+        juce::String safeText() const
+        {
+            std::string digits;
+
+            for (auto p = intStart; p < intEnd; ++p)
+                digits += (char) *p;
+
+            const auto integerDigits = (juce::int64) digits.size();
+
+            for (auto p = fractionStart; p < fractionEnd; ++p)
+                digits += (char) *p;
+
+            const auto leadingZeros = digits.find_first_not_of ('0');
+
+            if (leadingZeros == std::string::npos)
+                return "0.0";
+
+            constexpr juce::int64 exponentLimit = 100000;
+            juce::int64 exponent = 0;
+
+            for (auto p = exponentStart; p < exponentEnd; ++p)
+                exponent = std::min (exponentLimit * 10, exponent * 10 + (juce::int64) (*p - '0'));
+
+            exponent = (negativeExponent ? -exponent : exponent)
+                     + integerDigits - (juce::int64) leadingZeros;
+
+            // The parser keeps 18 significant digits; more would only lengthen the text.
+            return "0." + juce::String (digits.substr (leadingZeros, 40))
+                 + "e" + juce::String (juce::jlimit (-exponentLimit, exponentLimit, exponent));
+        }
+
+        CharPointer intStart, intEnd, fractionStart, fractionEnd, exponentStart, exponentEnd, end;
+        bool negativeExponent = false;
+    };
+
+    /** The text with every number the parser would read with integer overflow rewritten to the
+        same value in a form it reads safely; fails on a minus sign without a digit after it, which
+        the parser would read as a number made of whatever character follows. */
+    juce::Result makeNumbersSafeToParse (juce::String& text)
+    {
+        juce::String rewritten;
+        auto copiedUpTo = text.getCharPointer();
+        bool changed = false;
+        juce::juce_wchar quote = 0;
+
+        for (auto p = text.getCharPointer();;)
+        {
+            const auto here = p;
+            const auto c = p.getAndAdvance();
+
+            if (c == 0)
+                break;
+
+            if (quote != 0)
+            {
+                if (c == '\\')
+                {
+                    if (p.getAndAdvance() == 0)
+                        break;
+                }
+                else if (c == quote)
+                {
+                    quote = 0;
+                }
+
+                continue;
+            }
+
+            if (c == '"' || c == '\'')
+            {
+                quote = c;
+            }
+            else if (c == '-')
+            {
+                // The parser allows white space between the sign and the digits.
+                p = p.findEndOfWhitespace();
+
+                if (! isAsciiDigit (*p))
+                    return juce::Result::fail ("a minus sign is not followed by a digit");
+            }
+            else if (isAsciiDigit (c))
+            {
+                const NumberText number (here);
+
+                if (number.overflowsParser())
+                {
+                    rewritten += juce::String (copiedUpTo, here) + number.safeText();
+                    copiedUpTo = number.end;
+                    changed = true;
+                }
+
+                p = number.end;
+            }
+        }
+
+        if (changed)
+            text = rewritten + juce::String (copiedUpTo);
+
+        return juce::Result::ok();
+    }
 } // namespace
 
 juce::String joinSurrogatePairs (const juce::String& text)
@@ -131,8 +319,14 @@ juce::Result parseJsonDocument (const juce::String& text, juce::var& result)
 
     try
     {
+        auto safeText = text;
+        const auto numbers = makeNumbersSafeToParse (safeText);
+
+        if (numbers.failed())
+            return numbers;
+
         juce::var parsed;
-        const auto parseResult = juce::JSON::parse (text, parsed);
+        const auto parseResult = juce::JSON::parse (safeText, parsed);
 
         if (parseResult.failed())
             return parseResult;
