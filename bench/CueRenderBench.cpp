@@ -209,15 +209,7 @@ namespace
 
         for (const auto& stem : schema.stems)
         {
-            StemPlan plan;
-            plan.id = stem.id;
-            plan.name = stem.displayName;
-            plan.shortCode = stem.shortCode;
-            plan.fileNameToken = stem.getFileNameToken();
-            plan.index = stem.index;
-            plan.colour = stem.colour;
-            plan.emptyPolicy = settings.emptyStemPolicy;
-            plan.namingTemplate = settings.naming.stemTemplate;
+            auto plan = makeStemPlan (stem, settings);
 
             for (size_t i = 0; i < tracks.size(); ++i)
                 if (stem.displayName == trackSpecs[i].stem)

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "core/audio/Resampler.h"
+#include "audio/LiteralResampler.h"
 
 using namespace dunmoor;
 
@@ -30,33 +31,6 @@ juce::AudioBuffer<double> makeStereo (double rate)
     }
 
     return buffer;
-}
-
-void literal (const Resampler& r, const double* input, juce::int64 inCount, double* output, juce::int64 outCount)
-{
-    const double step = 1.0 / r.getRatio();
-
-    for (juce::int64 i = 0; i < outCount; ++i)
-    {
-        const double pos = (double) i * step;
-        const auto base = (juce::int64) std::floor (pos);
-        const double f = (pos - (double) base) * r.getPhases();
-        const int p = juce::jlimit (0, r.getPhases() - 1, (int) f);
-        const double mu = f - p;
-        const double* rowA = r.getRow (p);
-        const double* rowB = r.getRow (p + 1);
-        double sum = 0.0;
-
-        for (int j = 0; j < r.getTaps(); ++j)
-        {
-            const auto k = base - r.getHalfWidth() + 1 + j;
-
-            if (k >= 0 && k < inCount)
-                sum += (rowA[j] + (rowB[j] - rowA[j]) * mu) * input[k];
-        }
-
-        output[i] = sum;
-    }
 }
 
 void convert (benchmark::State& state, double from, double to)
@@ -101,7 +75,7 @@ void convertLiterally (benchmark::State& state, double from, double to)
         const Resampler r (from, to);
 
         for (int ch = 0; ch < 2; ++ch)
-            literal (r, source.getReadPointer (ch), source.getNumSamples(), result.getWritePointer (ch), outLength);
+            processLiterally (r, source.getReadPointer (ch), source.getNumSamples(), result.getWritePointer (ch), outLength);
 
         benchmark::DoNotOptimize (result.getReadPointer (0));
     }

@@ -85,7 +85,7 @@ TEST (AudioFileReader, EveryFormatBitDepthAndChannelCountReadsBack)
         { "flac", ".flac", 24, false, "FLAC" },
     };
 
-    TempFolder temp;
+    TemporaryFolder temp;
 
     for (const auto& c : cases)
     {
@@ -121,7 +121,7 @@ TEST (AudioFileReader, EveryFormatBitDepthAndChannelCountReadsBack)
 
 TEST (AudioFileReader, IntegerWavOf32BitsReads)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const int samples[] = { 0, 1 << 30, -(1 << 30), std::numeric_limits<int>::min() };
     const auto file = temp.file ("int32.wav");
     ASSERT_TRUE (writeBytes (file, makeWavBytes (1, 1, 48000, 32, samples, sizeof (samples))));
@@ -143,7 +143,7 @@ TEST (AudioFileReader, IntegerWavOf32BitsReads)
 
 TEST (AudioFileReader, ContentDecidesTheFormatWhateverTheExtensionsCase)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto signal = makeTestSignal (2, 100);
 
     // The framework picks readers by extension and knows neither ".wave" nor ".aifc".
@@ -172,7 +172,7 @@ TEST (AudioFileReader, ContentDecidesTheFormatWhateverTheExtensionsCase)
 
 TEST (AudioFileReader, UnreadableFilesAreRefusedWithTheirReason)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const juce::String notAudio = "Not a readable audio file, or the format is not supported.";
 
     ASSERT_TRUE (temp.file ("empty.wav").create().wasOk());
@@ -215,7 +215,7 @@ TEST (AudioFileReader, UnreadableFilesAreRefusedWithTheirReason)
 
 TEST (AudioFileReader, AHeaderThatLiesAboutTheLengthIsReportedAsTruncated)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
 
     // A 244-byte WAV whose header claims 186 minutes of 16-bit stereo at 44.1 kHz used to pass the
     // limits, make the reader allocate gigabytes and read silence past the data, reporting success.
@@ -281,7 +281,7 @@ TEST (AudioFileReader, LimitChecksAndTheirMessages)
 
 TEST (AudioFileReader, FilesExactlyAtTheLimitsPassAndOnePastIsRefused)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const char zeros[64 * 2 * 4] = {};
 
     const std::tuple<juce::MemoryBlock, juce::String> headers[] = {
@@ -332,7 +332,7 @@ TEST (AudioFileReader, FilesExactlyAtTheLimitsPassAndOnePastIsRefused)
 
 TEST (AudioFileReader, FrameCapIsCheckedBeforeAndAfterResamplingBeforeAnythingIsRead)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("thousand.wav");
     ASSERT_TRUE (writeAudioFile (file, "wav", makeTestSignal (1, 1000), 48000.0, 16));
 
@@ -364,7 +364,7 @@ TEST (AudioFileReader, FrameCapIsCheckedBeforeAndAfterResamplingBeforeAnythingIs
 
 TEST (AudioFileReader, NonFiniteSamplesInAFloatFileAreRefused)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
 
     // One +Inf sample used to make the render's gain 0 and write a silent cue reported as completed.
     const std::tuple<const char*, float> cases[] = {
@@ -397,7 +397,7 @@ TEST (AudioFileReader, NonFiniteSamplesInAFloatFileAreRefused)
 
 TEST (AudioFileReader, RangeReads)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("range.wav");
     ASSERT_TRUE (writeAudioFile (file, "wav", makeTestSignal (2, 48000), 48000.0, 32));
 
@@ -443,7 +443,7 @@ TEST (AudioFileReader, RangeReads)
 
 TEST (AudioFileReader, ReadsAtAnotherRate)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("96k.wav");
     ASSERT_TRUE (writeAudioFile (file, "wav", makeSine (2, 9601, 96000.0, 1000.0), 96000.0, 24));
 
@@ -468,7 +468,7 @@ TEST (AudioFileReader, ReadsAtAnotherRate)
 
 TEST (AudioFileReader, ReadsRunAtOnceFromSeveralThreads)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("shared.flac");
     ASSERT_TRUE (writeAudioFile (file, "flac", makeSine (2, 30000, 44100.0, 440.0), 44100.0, 24));
 

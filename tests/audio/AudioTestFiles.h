@@ -6,26 +6,10 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "TestFolder.h"
+
 namespace dunmoor::testing
 {
-
-struct TempFolder
-{
-    TempFolder()
-    {
-        folder.createDirectory();
-    }
-
-    ~TempFolder()
-    {
-        folder.deleteRecursively();
-    }
-
-    juce::File file (const juce::String& name) const { return folder.getChildFile (name); }
-
-    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getChildFile ("dunmoor-audio-test-" + juce::Uuid().toString());
-};
 
 /** Writes the buffer through the framework's writer for the format ("wav", "aiff", "flac"). */
 inline bool writeAudioFile (const juce::File& file,

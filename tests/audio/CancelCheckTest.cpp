@@ -113,7 +113,7 @@ namespace
 
 TEST (CancelCheck, ReadsStopAtTheBlockWhoseCheckSaysYes)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto audio = noiseFloat (2, 200000, 1);
 
     struct Case { const char* file; const char* format; int bits; double targetRate; };
@@ -183,7 +183,7 @@ TEST (CancelCheck, PeakMeasurementStopsAtTheBlockWhoseCheckSaysYes)
 
 TEST (CancelCheck, ReconstructionCheckIsSkippedAsCancelledNeverFailed)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const int frames = 150000;
     const auto a = noiseFloat (2, frames, 4);
     const auto b = noiseFloat (2, frames, 5);

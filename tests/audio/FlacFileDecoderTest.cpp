@@ -86,7 +86,7 @@ void expectSameSamples (const juce::AudioBuffer<double>& actual, const juce::Aud
 
 TEST (FlacFileDecoder, GoodFilesReadExactlyAsTheFrameworkReadsThem)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
 
     for (int bits : { 16, 24 })
     {
@@ -119,7 +119,7 @@ TEST (FlacFileDecoder, GoodFilesReadExactlyAsTheFrameworkReadsThem)
 // The framework's FLAC reader read missing and damaged audio as silence and reported success.
 TEST (FlacFileDecoder, TruncatedOrDamagedFilesFailNamingTheFile)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto good = temp.file ("good.flac");
     ASSERT_TRUE (writeAudioFile (good, "flac", makeMusic (2), rate, 24));
     const auto offsets = frameOffsets (good);

@@ -7,6 +7,7 @@
 #include "audio/AudioTestFiles.h"
 
 using namespace dunmoor;
+using dunmoor::testing::TemporaryFolder;
 
 namespace
 {
@@ -205,19 +206,6 @@ TEST (ReconstructionCheck, InputsTable)
 
 namespace
 {
-    // Its own folder name per test: the test processes run in parallel, and a name that is only
-    // "not existing yet" can be picked by two of them at once.
-    struct TempFolder
-    {
-        TempFolder() { folder.createDirectory(); }
-        ~TempFolder() { folder.deleteRecursively(); }
-
-        juce::File file (const juce::String& name) const { return folder.getChildFile (name); }
-
-        juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getChildFile ("dunmoor-reconstruction-" + juce::Uuid().toString());
-    };
-
     juce::AudioBuffer<float> toFloat (const juce::AudioBuffer<double>& b)
     {
         juce::AudioBuffer<float> f (b.getNumChannels(), b.getNumSamples());
@@ -229,7 +217,7 @@ namespace
         return f;
     }
 
-    juce::File writeWav (const TempFolder& temp, const juce::String& name, const juce::AudioBuffer<double>& b, int bits)
+    juce::File writeWav (const TemporaryFolder& temp, const juce::String& name, const juce::AudioBuffer<double>& b, int bits)
     {
         const auto file = temp.file (name);
         EXPECT_TRUE (dunmoor::testing::writeAudioFile (file, "wav", toFloat (b), 48000.0, bits)) << name;
@@ -259,7 +247,7 @@ namespace
 
 TEST (ReconstructionCheck, WrittenFilesThatAddUpPass)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto stems = coarseStems (3, 2, 2000);
     juce::AudioBuffer<double> mix (2, 2000);
     mix.clear();
@@ -314,7 +302,7 @@ TEST (ReconstructionCheck, WrittenFilesThatAddUpPass)
 
 TEST (ReconstructionCheck, MonoStemFeedsEveryChannelOfTheMix)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto stems = coarseStems (1, 1, 500);
     juce::AudioBuffer<double> mix (2, 500);
 
@@ -328,7 +316,7 @@ TEST (ReconstructionCheck, MonoStemFeedsEveryChannelOfTheMix)
 
 TEST (ReconstructionCheck, ProblemsWithTheFilesTable)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto stereo = coarseStems (2, 2, 1000);
     const auto mix = writeWav (temp, "mix.wav", stereo[0], 32);
     const auto stem = writeWav (temp, "stem.wav", stereo[0], 32);

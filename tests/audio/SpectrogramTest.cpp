@@ -213,7 +213,7 @@ TEST (Spectrogram, BufferIsAnalysedAsTheMeanOfItsChannels)
 
 namespace
 {
-    using dunmoor::testing::TempFolder;
+    using dunmoor::testing::TemporaryFolder;
     using dunmoor::testing::writeAudioFile;
 } // namespace
 
@@ -221,7 +221,7 @@ namespace
 // into the lowest kilohertz and cut the band shown at a few kHz.
 TEST (Spectrogram, LongFileShowsAHighToneWhereItIs)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("tone.wav");
     const double rate = 48000.0;
     const auto tone = sine ((size_t) (180 * rate), 15000.0, rate, 0.5);
@@ -249,7 +249,7 @@ TEST (Spectrogram, LongFileShowsAHighToneWhereItIs)
 
 TEST (Spectrogram, FileMatchesTheSpectrogramOfItsWholeBuffer)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("two.wav");
     const double rate = 44100.0;
     const auto left = sine (5 * 44100, 440.0, rate, 0.7);
@@ -279,7 +279,7 @@ TEST (Spectrogram, FileMatchesTheSpectrogramOfItsWholeBuffer)
 
 TEST (Spectrogram, FilesThatCannotBeAnalysed)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto text = temp.file ("notes.wav");
     ASSERT_TRUE (text.replaceWithText ("not audio at all"));
 

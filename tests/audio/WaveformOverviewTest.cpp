@@ -78,7 +78,7 @@ TEST (WaveformOverview, BucketCountIsClamped)
 
 TEST (WaveformOverview, ShortFileSpreadsOverTheBucketsOrLowersTheirCount)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("short.wav");
     juce::AudioBuffer<float> signal (1, 100);
 
@@ -108,7 +108,7 @@ TEST (WaveformOverview, ShortFileSpreadsOverTheBucketsOrLowersTheirCount)
 
 TEST (WaveformOverview, NearFullScaleCountsAndTheLongestRunAcrossABlockBoundary)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("clips.wav");
     const float clip = WaveformOverview::nearFullScale;
     const float justBelow = std::nextafter (clip, 0.0f);
@@ -168,7 +168,7 @@ TEST (WaveformOverview, FirstSoundPosition)
 
 TEST (WaveformOverview, RangesOfAFile)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto file = temp.file ("ramp.aif");
     juce::AudioBuffer<float> signal (1, 1000);
 
@@ -198,7 +198,7 @@ TEST (WaveformOverview, RangesOfAFile)
 
 TEST (WaveformOverview, FileErrors)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto cut = temp.file ("cut.wav");
     juce::AudioBuffer<float> quiet (1, 1000);
     quiet.clear();

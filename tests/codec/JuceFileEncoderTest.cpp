@@ -6,32 +6,14 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "TestFolder.h"
 #include "core/codec/JuceFileEncoder.h"
 
 using namespace dunmoor;
+using dunmoor::testing::TemporaryFolder;
 
 namespace
 {
-    struct TemporaryFolder
-    {
-        juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getChildFile ("encoder-test-" + juce::Uuid().toString());
-
-        TemporaryFolder() { (void) folder.createDirectory(); }
-        ~TemporaryFolder() { folder.deleteRecursively(); }
-
-        int numEntries() const
-        {
-            return folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*");
-        }
-
-        /** The atomic writer's temporary files are hidden ones. */
-        int numHiddenEntries() const
-        {
-            return folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, ".*");
-        }
-    };
-
     std::unique_ptr<juce::AudioFormat> formatFor (Codec codec)
     {
         switch (codec)
@@ -269,7 +251,7 @@ TEST (JuceFileEncoder, GridSignalsRoundTripBitExactlyInEveryIntegerFormat)
                 for (int i = 0; i < frames; ++i)
                     ASSERT_EQ (d.step (ch, i), expected[(size_t) ch][(size_t) i]) << "channel " << ch << ", frame " << i;
 
-            EXPECT_EQ (temp.numHiddenEntries(), 0); // no temporary file left beside it
+            EXPECT_EQ (temp.folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, ".*"), 0); // no temporary file left beside it
         }
     }
 }
@@ -486,7 +468,7 @@ TEST (JuceFileEncoder, RefusalsAndTheirTexts)
         EXPECT_EQ (error, c.message);
     }
 
-    EXPECT_EQ (temp.numEntries(), 0); // nothing was created for any of them
+    EXPECT_EQ (temp.folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0); // nothing was created for any of them
 
     // The limits themselves pass: 64 channels in a WAV, a rate 0.3 Hz off.
     juce::AudioBuffer<double> wide (64, 100);
@@ -530,7 +512,7 @@ TEST (JuceFileEncoder, FailedWritesKeepTheOldTargetAndLeaveNoTemporaryFile)
 
         EXPECT_EQ (bytesOf (target), previous);
         ASSERT_TRUE (target.deleteFile());
-        EXPECT_EQ (temp.numEntries(), 0);
+        EXPECT_EQ (temp.folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
     }
 }
 
@@ -574,7 +556,7 @@ TEST (JuceFileEncoder, CancelStopsAtTheBlockWhoseCheckSaysYesAndLeavesNoFile)
                 EXPECT_TRUE (isCancelledError (error)) << error;
                 EXPECT_EQ (asked, yesAt);
                 EXPECT_EQ (target.existsAsFile(), existing);
-                EXPECT_EQ (temp.numEntries(), existing ? 1 : 0);
+                EXPECT_EQ (temp.folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), existing ? 1 : 0);
             }
         }
 
@@ -613,7 +595,7 @@ TEST (JuceFileEncoder, StreamAndCommitFailures)
     EXPECT_TRUE (error.startsWith ("Could not create '" + plain.getFullPathName() + "': ")) << error;
 
     // Only the folders made by the test itself are left.
-    EXPECT_EQ (temp.numEntries(), 3);
+    EXPECT_EQ (temp.folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 3);
 }
 
 TEST (JuceFileEncoder, SizeLimitsOfAiffAndWav)

@@ -1,32 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "TestFolder.h"
 #include "core/preset/AtomicFileWriter.h"
 
 using namespace dunmoor;
+using dunmoor::testing::TemporaryFolder;
 
 namespace
 {
-    struct TemporaryFolder
-    {
-        juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getChildFile ("atomic-writer-test-" + juce::Uuid().toString());
-
-        TemporaryFolder() { (void) folder.createDirectory(); }
-        ~TemporaryFolder() { folder.deleteRecursively(); }
-
-        /** Every entry in the folder, hidden ones included, as names. */
-        juce::StringArray listing (const juce::File& in) const
-        {
-            juce::StringArray names;
-
-            for (const auto& entry : juce::RangedDirectoryIterator (in, false, "*", juce::File::findFilesAndDirectories))
-                names.add (entry.getFile().getFileName());
-
-            names.sort (false);
-            return names;
-        }
-    };
-
     juce::MemoryBlock bytesOf (const juce::File& file)
     {
         juce::MemoryBlock block;

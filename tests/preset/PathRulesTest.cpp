@@ -1,26 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "TestFolder.h"
 #include "core/preset/PathRules.h"
 
 using namespace dunmoor;
-
-namespace
-{
-    // A fresh empty folder under the system temp folder, removed with everything in it.
-    struct TempFolder
-    {
-        TempFolder()
-            : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                          .getChildFile ("pathrules-" + juce::Uuid().toString()))
-        {
-            EXPECT_TRUE (folder.createDirectory().wasOk());
-        }
-
-        ~TempFolder() { folder.deleteRecursively(); }
-
-        juce::File folder;
-    };
-} // namespace
+using dunmoor::testing::TemporaryFolder;
 
 TEST (PathRules, IsPathInsideFolder)
 {
@@ -104,7 +88,7 @@ TEST (PathRules, SanitiseFileName)
 
 TEST (PathRules, ValidateOutputFolderRefusals)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     juce::String error;
 
     EXPECT_FALSE (validateOutputFolder (juce::File(), error));
@@ -132,7 +116,7 @@ TEST (PathRules, ValidateOutputFolderRefusals)
 
 TEST (PathRules, ValidateOutputFolderCreatesMissingFolders)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto target = temp.folder.getChildFile ("a/b/out");
     juce::String error { "stale" };
 

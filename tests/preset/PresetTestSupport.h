@@ -2,32 +2,13 @@
 
 #include <juce_core/juce_core.h>
 
+#include "TestFolder.h"
 #include "core/model/Preset.h"
 
 namespace dunmoor::test
 {
 
-/** A fresh folder under the system's temporary folder, removed with everything in it. */
-struct TemporaryFolder
-{
-    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getChildFile ("preset-test-" + juce::Uuid().toString());
-
-    TemporaryFolder() { (void) folder.createDirectory(); }
-    ~TemporaryFolder() { folder.deleteRecursively(); }
-
-    /** Every entry in a folder, hidden ones included, sorted. */
-    static juce::StringArray listing (const juce::File& in)
-    {
-        juce::StringArray names;
-
-        for (const auto& f : in.findChildFiles (juce::File::findFilesAndDirectories, false, "*"))
-            names.add (f.getFileName());
-
-        names.sort (false);
-        return names;
-    }
-};
+using dunmoor::testing::TemporaryFolder;
 
 /** The folder of committed fixture documents, found by walking up from the test program
     (which lives somewhere in a build folder inside the source tree). */

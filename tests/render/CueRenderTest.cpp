@@ -54,7 +54,7 @@ namespace
             return makeRequest (preset, temp.file ("out"), { { drums }, { bass }, { strings1, strings2 }, {} });
         }
 
-        TempFolder temp;
+        TemporaryFolder temp;
         juce::File drums, bass, strings1, strings2;
         Preset preset;
     };
@@ -198,7 +198,7 @@ TEST (CueRenderTest, ReconstructionPassesForEveryBitDepthAndDither)
 
 TEST (CueRenderTest, SixteenStemsAtSixteenBitWithoutDitherPassOverTenMillionFrames)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     constexpr int frames = 10000000;
     juce::StringArray names;
     std::vector<std::vector<juce::File>> tracks;
@@ -294,7 +294,7 @@ TEST (CueRenderTest, MeasureOnlyFillsLevelsAndWritesNothing)
 
 TEST (CueRenderTest, GatedTracksAreReportedAndSilentTracksWarned)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const int frames = 48000;
     // Half a second of tone, then half a second of near-silence.
     const auto tone = writeTrack (temp.file ("in/tone.wav"), 2, frames, rate, [] (int, int i)
@@ -334,7 +334,7 @@ TEST (CueRenderTest, GatedTracksAreReportedAndSilentTracksWarned)
 
 TEST (CueRenderTest, LeadingCutAppliesToEveryOutput)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const int frames = 48000;
 
     // Silence for a quarter second, then 100 Hz tones whose zero crossings fall between frames
@@ -745,7 +745,7 @@ TEST (CueRenderTest, CancelInTheMiddleLeavesOnlyFinishedFiles)
 // A cancel waited for the end of a long read or encode: they took no cancel check.
 TEST (CueRenderTest, CancelStopsALongReadAndALongEncodeInTheMiddle)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const int frames = 1500000;    // many blocks of every operation
     auto sine = [] (int ch, int i) { return (float) (0.5 * std::sin (0.01 * i + 0.3 * ch)); };
     const auto clean = writeTrack (temp.file ("in/music.wav"), 2, frames, rate, sine);

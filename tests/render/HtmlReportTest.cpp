@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <juce_graphics/juce_graphics.h>
 
+#include "TestFolder.h"
 #include "core/render/FileKindColours.h"
 #include "core/render/HtmlReport.h"
 #include "render/MarkupCheck.h"
@@ -321,9 +322,8 @@ TEST (HtmlReport, ReportFileName)
 
 TEST (HtmlReport, WriteToDisk)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("html-report-test", {}, false);
-    ASSERT_TRUE (folder.createDirectory());
+    const dunmoor::testing::TemporaryFolder temp;
+    const auto& folder = temp.folder;
 
     BatchReport report;
     report.cues = { makeSampleCue() };
@@ -344,5 +344,4 @@ TEST (HtmlReport, WriteToDisk)
     EXPECT_TRUE (error.isNotEmpty());
     EXPECT_TRUE (blocked.isDirectory());
 
-    folder.deleteRecursively();
 }

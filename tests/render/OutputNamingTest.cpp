@@ -1,27 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "TestFolder.h"
 #include "core/render/OutputNaming.h"
 
 using namespace dunmoor;
+using dunmoor::testing::TemporaryFolder;
 
 namespace
 {
-    struct TemporaryFolder
-    {
-        juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getChildFile ("naming-test-" + juce::Uuid().toString());
-
-        TemporaryFolder() { (void) folder.createDirectory(); }
-        ~TemporaryFolder() { folder.deleteRecursively(); }
-
-        juce::File make (const juce::String& name) const
-        {
-            const auto f = folder.getChildFile (name);
-            (void) f.replaceWithText ("x");
-            return f;
-        }
-    };
-
     NamingContext sampleContext()
     {
         NamingContext c;

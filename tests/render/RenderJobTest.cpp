@@ -47,7 +47,7 @@ namespace
             return list;
         }
 
-        TempFolder temp;
+        TemporaryFolder temp;
         Preset preset;
         std::vector<juce::File> tracks;
     };

@@ -46,7 +46,7 @@ namespace
 
 TEST (RenderPlanTest, ValidatePlanChecksInOrder)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto base = makeValidRequest (temp.folder);
     ASSERT_TRUE (validatePlan (base).isClean()) << validatePlan (base).toText();
 
@@ -120,7 +120,7 @@ TEST (RenderPlanTest, ValidatePlanChecksInOrder)
 
 TEST (RenderPlanTest, ValidatePlanCarriesThePresetsOwnProblems)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     auto request = makeValidRequest (temp.folder);
     request.preset.name = {};
     request.preset.exportSettings.headroom.targetDb = 1.0;
@@ -131,7 +131,7 @@ TEST (RenderPlanTest, ValidatePlanCarriesThePresetsOwnProblems)
 
 TEST (RenderPlanTest, CuePlanChannelsLengthAndTrackLists)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto preset = makeRenderPreset ({ "Drums", "Bass" });
     const auto drums = preset.schema.stems[0].id;
     const auto bass = preset.schema.stems[1].id;
@@ -177,7 +177,7 @@ TEST (RenderPlanTest, CuePlanChannelsLengthAndTrackLists)
 
 TEST (RenderPlanTest, CuePlanStopsAtTheTrackLimit)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto preset = makeRenderPreset ({ "Drums" });
     std::vector<Track> tracks ((size_t) maxTracksPerCue, makeTrack ("t.wav", "c", preset.schema.stems[0].id));
 
@@ -226,7 +226,7 @@ TEST (RenderPlanTest, CueOutputFolders)
 
 TEST (RenderPlanTest, BatchPlanPerCueCopiesAndMessages)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     auto preset = makeRenderPreset ({ "Drums", "Bass" });
     preset.exportSettings.batch.mirrorFolderStructure = false;
     preset.exportSettings.batch.folderPerCue = true;
@@ -287,7 +287,7 @@ TEST (RenderPlanTest, BatchPlanPerCueCopiesAndMessages)
 
 TEST (RenderPlanTest, BatchPlanWithoutPlans)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto preset = makeRenderPreset ({ "Drums" });
     const auto drums = preset.schema.stems[0].id;
     auto unticked = makeCue ("k1", "1m01");

@@ -97,17 +97,7 @@ inline RenderRequest makeRequest (const Preset& preset,
 
     for (size_t i = 0; i < preset.schema.stems.size(); ++i)
     {
-        const auto& stem = preset.schema.stems[i];
-        StemPlan plan;
-        plan.id = stem.id;
-        plan.name = stem.displayName;
-        plan.shortCode = stem.shortCode;
-        plan.fileNameToken = stem.getFileNameToken();
-        plan.index = stem.index;
-        plan.colour = stem.colour;
-        plan.emptyPolicy = stem.hasEmptyPolicy ? stem.emptyPolicy : preset.exportSettings.emptyStemPolicy;
-        plan.namingTemplate = stem.namingTemplate.trim().isNotEmpty() ? stem.namingTemplate.trim()
-                                                                      : preset.exportSettings.naming.stemTemplate;
+        auto plan = makeStemPlan (preset.schema.stems[i], preset.exportSettings);
 
         if (i < tracks.size())
             plan.tracks = tracks[i];

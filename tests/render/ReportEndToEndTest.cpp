@@ -10,7 +10,7 @@ using namespace dunmoor::testing;
 
 TEST (ReportEndToEnd, RenderedCueGetsBothReportsBesideIt)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     constexpr double rate = 48000.0;
     const auto drums = writeTone (temp.file ("in/kick.wav"), 2, 9600, rate, 60.0, 0.5);
     const auto bass = writeTone (temp.file ("in/bass.wav"), 1, 9600, rate, 110.0, 0.4);

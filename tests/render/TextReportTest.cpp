@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestFolder.h"
 #include "core/render/TextReport.h"
 #include "render/ReportFixtures.h"
 
@@ -300,9 +301,8 @@ TEST (TextReport, CountsAndPhrases)
 
 TEST (TextReport, SavedWithCrLfOnDisk)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getNonexistentChildFile ("text-report-test", {}, false);
-    ASSERT_TRUE (folder.createDirectory());
+    const dunmoor::testing::TemporaryFolder temp;
+    const auto& folder = temp.folder;
 
     const auto target = folder.getChildFile ("report.txt");
     juce::String error;
@@ -333,5 +333,4 @@ TEST (TextReport, SavedWithCrLfOnDisk)
     EXPECT_FALSE (writeBatchReportText (BatchReport(), blocked, error));
     EXPECT_TRUE (error.isNotEmpty());
 
-    folder.deleteRecursively();
 }

@@ -7,7 +7,7 @@
 #include "core/render/TrackSplitter.h"
 
 using namespace dunmoor;
-using dunmoor::testing::TempFolder;
+using dunmoor::testing::TemporaryFolder;
 namespace files = dunmoor::testing;
 
 namespace
@@ -171,7 +171,7 @@ TEST (TrackSplitter, HalvesAddUpToTheSourceAtItsWordLength)
 
     for (const auto& c : cases)
     {
-        TempFolder temp;
+        TemporaryFolder temp;
         const auto source = temp.file (juce::String ("source.") + c.format);
         const int numFrames = 24000;
         const bool isFloatSource = c.kind == Source::juceWriter && c.bits == 32;
@@ -245,7 +245,7 @@ TEST (TrackSplitter, SplitPointAndCrossfadeAreKeptInsideTheFile)
         { "split frame rounded to the nearest", 0.0500199, 5.0, 2401, 240 },
     };
 
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto source = temp.file ("source.wav");
     ASSERT_TRUE (files::writeAudioFile (source, "wav", makeSignal (1, numFrames, false), rate, 24));
     const auto original = readWhole (source);
@@ -276,7 +276,7 @@ TEST (TrackSplitter, SplitPointAndCrossfadeAreKeptInsideTheFile)
 
 TEST (TrackSplitter, RefusesBeforeWritingAnything)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto source = temp.file ("source.wav");
     const auto lowRate = temp.file ("low.wav");
     const auto text = temp.file ("text.wav");
@@ -332,7 +332,7 @@ TEST (TrackSplitter, RefusesBeforeWritingAnything)
 
 TEST (TrackSplitter, FailedSecondWriteRemovesTheFirstFile)
 {
-    TempFolder temp;
+    TemporaryFolder temp;
     const auto source = temp.file ("source.wav");
     const auto blocker = temp.file ("blocker");
     ASSERT_TRUE (files::writeAudioFile (source, "wav", makeSignal (2, 4800, false), rate, 24));

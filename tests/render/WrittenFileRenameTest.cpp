@@ -1,27 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "TestFolder.h"
 #include "core/render/WrittenFileRename.h"
 
 namespace dunmoor
 {
 namespace
 {
-    struct DeliveryFolder
-    {
-        DeliveryFolder() { (void) folder.createDirectory(); }
-        ~DeliveryFolder() { folder.deleteRecursively(); }
-
-        juce::File make (const juce::String& name, const juce::String& content) const
-        {
-            const auto file = folder.getChildFile (name);
-            EXPECT_TRUE (file.replaceWithText (content));
-            return file;
-        }
-
-        juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                .getChildFile ("dunmoor-written-rename-" + juce::Uuid().toString());
-    };
-
     WrittenFile written (const juce::File& file, const juce::String& displayName)
     {
         WrittenFile w;
@@ -45,7 +30,7 @@ namespace
 
         juce::String pathOf (size_t cue, size_t file) const { return report.cues[cue].files[file].file.getFullPathName(); }
 
-        DeliveryFolder delivery;
+        testing::TemporaryFolder delivery;
         juce::File mix = delivery.make ("Show_Mix.wav", "mix");
         juce::File strings = delivery.make ("Show_Strings.wav", "strings");
         juce::File otherMix = delivery.make ("show_mix.wav", "other mix");

@@ -33,7 +33,7 @@ namespace
         juce::String stem (const juce::String& name) const { return stemIdNamed (session, name); }
         Preset preset() const { return session.getPreset(); }
 
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         juce::File cueFolder = temp.file ("Cue 1");
         Session session;
         juce::String violins, horns, kick, mystery, cueKey;
@@ -363,7 +363,7 @@ namespace
 
     TEST (Assignment, SuggestedRuleKeywords)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         writeTinyWav (temp.file ("Cue/01_Violins_A_take2_Violins.wav"));
 
         Session session;

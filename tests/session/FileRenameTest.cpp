@@ -54,7 +54,7 @@ namespace
         for (const auto& c : cases)
         {
             SCOPED_TRACE (juce::String (c.from) + " -> " + c.name);
-            SessionTempFolder temp;
+            TemporaryFolder temp;
             const auto file = temp.file (c.from);
             ASSERT_TRUE (file.replaceWithText ("source"));
             ASSERT_TRUE (temp.file ("Snare.wav").replaceWithText ("other"));
@@ -77,7 +77,7 @@ namespace
     // A name starting with "~" was read as a home folder and refused as outside the folder.
     TEST (FileRename, ANameStartingWithATildeStaysInTheFolder)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto file = temp.file ("Kick.wav");
         ASSERT_TRUE (file.replaceWithText ("source"));
 
@@ -91,7 +91,7 @@ namespace
 
     TEST (FileRename, PathLengthIsChecked)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto folder = temp.folder.getChildFile (juce::String::repeatedString ("f", 100)).getChildFile (juce::String::repeatedString ("g", 100));
         const auto file = folder.getChildFile ("Kick.wav");
         ASSERT_TRUE (folder.createDirectory());
@@ -109,7 +109,7 @@ namespace
         // Another file whose name differs only in letter case used to pass the check and be
         // deleted by the move. A second name of the very file (what a disk that ignores case
         // shows) is the only thing allowed at a case-only target.
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto bass = temp.file ("Bass.wav");
         ASSERT_TRUE (bass.replaceWithText ("bass"));
         std::filesystem::create_hard_link (fsPath (bass), fsPath (temp.file ("bass.wav")));

@@ -20,7 +20,7 @@ namespace
 
     TEST (Import, ADroppedCueFolderOrOneOfItsFilesGivesOneCueNamedAfterTheFolder)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto cueFolder = temp.file ("Proj/Cue1");
         writeTinyWav (cueFolder.getChildFile ("a.wav"));
         writeTinyWav (cueFolder.getChildFile ("b.wav"));
@@ -41,7 +41,7 @@ namespace
 
     TEST (Import, ADroppedFolderOfCueFolders)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto project = temp.file ("Proj");
         writeTinyWav (project.getChildFile ("Reel1/Cue1/x.wav"));
         writeTinyWav (project.getChildFile ("Cue2/y.wav"));
@@ -64,7 +64,7 @@ namespace
 
     TEST (Import, FilesAreFoundWhateverTheCaseOfTheirExtension)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         writeTinyWav (temp.file ("Cue/Upper.WAV"));
         writeTinyWav (temp.file ("Cue/Mixed.Flac"));
         temp.file ("Cue/notes.txt").replaceWithText ("session notes");
@@ -94,7 +94,7 @@ namespace
             { "Bass.wav", false },
         };
 
-        SessionTempFolder temp;
+        TemporaryFolder temp;
 
         for (const auto& c : cases)
         {
@@ -112,7 +112,7 @@ namespace
 
     TEST (Import, FoldersDeeperThanEightLevelsAreNotScanned)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         auto folder = temp.file ("L0");
 
         for (int level = 0; level <= 10; ++level)
@@ -138,7 +138,7 @@ namespace
     TEST (Import, AFolderLinkedBackIntoItsOwnTreeIsScannedOnce)
     {
         // Following such a link used to import the same files again under ever longer paths.
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         writeTinyWav (temp.file ("Cue/a.wav"));
         writeTinyWav (temp.file ("Cue/Sub/b.wav"));
         ASSERT_TRUE (juce::File::createSymbolicLink (temp.file ("Cue/Sub/Loop"), "..", false));
@@ -152,7 +152,7 @@ namespace
 
     TEST (Import, TheSessionHoldsAtMost2048Tracks)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto filler = temp.file ("Filler");
         filler.createDirectory();
 
@@ -183,7 +183,7 @@ namespace
 
     TEST (Import, UnreadableFilesAreKeptWithTheirError)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto notes = temp.file ("Cue/notes.txt");
         notes.create();
         notes.replaceWithText ("not audio");
@@ -210,7 +210,7 @@ namespace
 
     TEST (Import, SampleRateAndChannelWarnings)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         writeTinyWav (temp.file ("Cue/At44.wav"), 44100, 2);
         writeTinyWav (temp.file ("Cue/At48.wav"), 48000, 2);
         writeTinyWav (temp.file ("Cue/Surround.wav"), 48000, 6);

@@ -34,7 +34,7 @@ namespace
             cue2.getChildFile ("broken.wav").replaceWithText ("not audio");
         }
 
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         juce::File root = temp.file ("Proj");
         juce::File cue1 = root.getChildFile ("Reel1/Cue1");
         juce::File cue2 = root.getChildFile ("Cue2");
@@ -389,7 +389,7 @@ namespace
 
     TEST (ProjectFile, OverrideListsAreWrittenOnlyWhenSet)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         writeTinyWav (temp.file ("A/violins.wav"));
         writeTinyWav (temp.file ("B/horns.wav"));
         Session session;
@@ -414,7 +414,7 @@ namespace
 
     TEST (ProjectFile, LoadingChecksTheFileFirst)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto file = temp.file ("Show.bkfp");
         EXPECT_EQ (loadProjectFile (file).messages.errors, juce::StringArray ("There is no file at " + file.getFullPathName() + "."));
 

@@ -147,7 +147,7 @@ namespace
 
     TEST (Session, FoldersDifferingOnlyInCaseFormOneCueWithoutLosingAFile)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto project = temp.file ("Project");
         writeTinyWav (project.getChildFile ("Cue 1/Violins.wav"));
         writeTinyWav (project.getChildFile ("Cue 1/Horns.wav"));
@@ -192,7 +192,7 @@ namespace
 
     TEST (Session, LookupsCountsAndRemoval)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         writeTinyWav (temp.file ("Cue A/Violins.wav"));
         writeTinyWav (temp.file ("Cue A/Kick.wav"));
         writeTinyWav (temp.file ("Cue B/Horns.wav"));
@@ -248,7 +248,7 @@ namespace
 
     TEST (Session, RenameTrackFile)
     {
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         const auto kick = writeTinyWav (temp.file ("Cue/Kick.wav"));
         writeTinyWav (temp.file ("Cue/Snare.wav"));
 
@@ -305,7 +305,7 @@ namespace
     {
         // On a case-sensitive disk "Bass.wav" and "bass.wav" are two files; renaming one onto the
         // other's name used to delete the other on the way.
-        SessionTempFolder temp;
+        TemporaryFolder temp;
         writeTinyWav (temp.file ("Cue/Bass.wav"), 48000, 1, 16);
         writeTinyWav (temp.file ("Cue/bass.wav"), 48000, 2, 32);
 

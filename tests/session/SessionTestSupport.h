@@ -14,22 +14,6 @@
 namespace dunmoor::testing
 {
 
-/**
-    A temporary folder removed afterwards. Its name holds a fresh UUID: ctest runs every test in
-    a process of its own, in parallel, and two processes looking for the same free name at the
-    same moment would otherwise share (and delete) one folder.
-*/
-struct SessionTempFolder
-{
-    SessionTempFolder() { folder.createDirectory(); }
-    ~SessionTempFolder() { folder.deleteRecursively(); }
-
-    juce::File file (const juce::String& name) const { return folder.getChildFile (name); }
-
-    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getChildFile ("dunmoor-session-test-" + juce::Uuid().toString());
-};
-
 /** A valid 16-bit WAV of a few silent frames; missing parent folders are created. */
 inline juce::File writeTinyWav (const juce::File& file, int sampleRate = 48000, int numChannels = 2, int frames = 16)
 {

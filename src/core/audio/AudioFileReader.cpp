@@ -412,6 +412,19 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     return {};
 }
 
+std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error)
+{
+    if (! probeAudioFile (file, info, error))
+        return {};
+
+    auto reader = openAudioFileReader (file);
+
+    if (reader == nullptr)
+        error = "The file could not be opened for reading.";
+
+    return reader;
+}
+
 bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
 {
     // The framework's readers return silence for anything past the end of the file and for

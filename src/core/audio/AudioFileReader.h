@@ -60,6 +60,9 @@ bool hasAudioFileExtension (const juce::File& file);
 */
 std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file);
 
+/** probeAudioFile, then openAudioFileReader: nullptr with the reason in error when either fails. */
+std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error);
+
 /**
     What the limits can't see: a sample width the decoder really handles (8, 16, 24 or 32 bits for
     WAV and AIFF), for uncompressed files that the frames the header announces are present

@@ -258,17 +258,10 @@ Spectrogram computeSpectrogram (const juce::File& file,
     error.clear();
 
     AudioFileInfo info;
-
-    if (! probeAudioFile (file, info, error))
-        return {};
-
-    auto reader = openAudioFileReader (file);
+    auto reader = openProbedAudioFileReader (file, info, error);
 
     if (reader == nullptr)
-    {
-        error = "The file could not be opened for reading.";
         return {};
-    }
 
     const auto length = reader->lengthInSamples;
     const auto rate = reader->sampleRate;

@@ -165,17 +165,10 @@ WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce:
     try
     {
         AudioFileInfo info;
-
-        if (! probeAudioFile (file, info, error))
-            return {};
-
-        auto reader = openAudioFileReader (file);
+        auto reader = openProbedAudioFileReader (file, info, error);
 
         if (reader == nullptr)
-        {
-            error = "The file could not be opened for reading.";
             return {};
-        }
 
         if (! checkReaderData (*reader, file, error))
             return {};

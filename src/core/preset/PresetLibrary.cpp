@@ -11,6 +11,24 @@ namespace dunmoor
 
 namespace
 {
+    /** Only paths inside the preset folder and within the path length limit are written. */
+    bool isWritablePresetPath (const juce::File& rootFolder, const juce::File& target, juce::String& error)
+    {
+        if (! isPathInsideFolder (rootFolder, target))
+        {
+            error = "Refusing to write a preset outside the preset folder.";
+            return false;
+        }
+
+        if (! isPathLengthAcceptable (target))
+        {
+            error = "The preset path is too long.";
+            return false;
+        }
+
+        return true;
+    }
+
     const char* const presetFileSuffix = ".dunmoor.json";
     const char* const retiredBuiltInId = "builtin-dunmoor-default";
 
@@ -205,17 +223,8 @@ bool PresetLibrary::save (const Preset& preset, juce::String& savedId, juce::Str
     const bool moves = existing != nullptr && ! sameFile (newFile, oldFile);
     const auto target = (existing == nullptr || moves) ? newFile : oldFile;
 
-    if (! isPathInsideFolder (rootFolder, target))
-    {
-        error = "Refusing to write a preset outside the preset folder.";
+    if (! isWritablePresetPath (rootFolder, target, error))
         return false;
-    }
-
-    if (! isPathLengthAcceptable (target))
-    {
-        error = "The preset path is too long.";
-        return false;
-    }
 
     if (! dunmoor::savePreset (copy, target, error))
         return false;
@@ -377,17 +386,8 @@ bool PresetLibrary::exportPreset (const juce::String& id, const juce::File& targ
 
 bool PresetLibrary::writeBuiltIn (const Preset& preset, const juce::File& target, juce::String& error) const
 {
-    if (! isPathInsideFolder (rootFolder, target))
-    {
-        error = "Refusing to write a preset outside the preset folder.";
+    if (! isWritablePresetPath (rootFolder, target, error))
         return false;
-    }
-
-    if (! isPathLengthAcceptable (target))
-    {
-        error = "The preset path is too long.";
-        return false;
-    }
 
     return dunmoor::savePreset (preset, target, error);
 }

@@ -121,18 +121,6 @@ footer { color: var(--muted); font-size: 12px; border-top: 1px solid var(--line)
 
     const char* const footerLine = "A self-contained report: it opens without a network connection or any other file.";
 
-    juce::String twoDigits (int value)
-    {
-        return juce::String (value).paddedLeft ('0', 2);
-    }
-
-    juce::String oneDecimal (double value)
-    {
-        if (std::abs (value) < 0.05)
-            value = 0.0;
-
-        return juce::String (value, 1);
-    }
 
     juce::String formatLengthText (const CueReport& cue)
     {
@@ -299,7 +287,7 @@ juce::String buildHtmlStemTable (const CueReport& cue)
         }
 
         html << (rowClass != nullptr ? juce::String ("<tr class=\"") + rowClass + "\">" : juce::String ("<tr>"))
-             << "<td>" << twoDigits (stem.index) << "</td>"
+             << "<td>" << formatTwoDigits (stem.index) << "</td>"
              << "<td>" << escapeHtml (stem.name) << "</td>"
              << "<td>" << stem.trackCount << "</td>"
              << "<td>" << formatLevelText (stem.peakDb, 2) << " dB</td>"
@@ -317,7 +305,7 @@ juce::String buildHtmlEmptyStemsNote (const CueReport& cue)
 
     for (const auto& stem : cue.stems)
         if (stem.isEmpty || stem.skipped)
-            entries.add (escapeHtml (twoDigits (stem.index) + " " + stem.name));
+            entries.add (escapeHtml (formatTwoDigits (stem.index) + " " + stem.name));
 
     if (entries.isEmpty())
         return {};
@@ -544,7 +532,7 @@ juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions
     card ("card", juce::String (cueCount), cueCount == 1 ? "delivery" : "cues");
     card ("card", juce::String (report.countFilesWritten()), "files written");
     card (attentionCount >= 1 ? "card bad" : "card", juce::String (attentionCount), "need attention");
-    card ("card", oneDecimal (report.elapsedSeconds) + " s", "elapsed");
+    card ("card", formatOneDecimal (report.elapsedSeconds) + " s", "elapsed");
 
     if (report.sharedGainApplied)
         card ("card", formatLevelText (report.sharedGain.gainDb, 2) + " dB", "shared gain");

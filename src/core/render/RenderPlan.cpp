@@ -9,24 +9,24 @@
 namespace dunmoor
 {
 
+StemPlan makeStemPlan (const Stem& stem, const ExportSettings& settings)
+{
+    StemPlan plan;
+    plan.id = stem.id;
+    plan.name = stem.displayName;
+    plan.shortCode = stem.shortCode;
+    plan.fileNameToken = stem.getFileNameToken();
+    plan.index = stem.index;
+    plan.colour = stem.colour;
+    plan.emptyPolicy = stem.hasEmptyPolicy ? stem.emptyPolicy : settings.emptyStemPolicy;
+
+    const auto ownTemplate = stem.namingTemplate.trim();
+    plan.namingTemplate = ownTemplate.isNotEmpty() ? ownTemplate : settings.naming.stemTemplate;
+    return plan;
+}
+
 namespace
 {
-    StemPlan makeStemPlan (const Stem& stem, const ExportSettings& settings)
-    {
-        StemPlan plan;
-        plan.id = stem.id;
-        plan.name = stem.displayName;
-        plan.shortCode = stem.shortCode;
-        plan.fileNameToken = stem.getFileNameToken();
-        plan.index = stem.index;
-        plan.colour = stem.colour;
-        plan.emptyPolicy = stem.hasEmptyPolicy ? stem.emptyPolicy : settings.emptyStemPolicy;
-
-        const auto ownTemplate = stem.namingTemplate.trim();
-        plan.namingTemplate = ownTemplate.isNotEmpty() ? ownTemplate : settings.naming.stemTemplate;
-        return plan;
-    }
-
     bool isUsable (const Track& track)
     {
         return track.error.isEmpty() && track.info.lengthInSamples > 0;

@@ -69,6 +69,10 @@ struct BatchPlan
 /** A cue's tracks beyond this many are not planned at all. */
 constexpr int maxTracksPerCue = 2048;
 
+/** A stem's plan without its tracks: names, index and colour from the stem, its own empty-stem
+    policy and naming template when it has them, else the export settings'. */
+StemPlan makeStemPlan (const Stem& stem, const ExportSettings& settings);
+
 /** The plans of a run over the cues (as the session lists them with their tracks), each cue
     with its own copy of the preset: alternative-mix members resolved for the cue, the cue's
     name in the metadata field the batch settings name, and its own output folder below

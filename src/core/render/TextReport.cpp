@@ -12,20 +12,6 @@ namespace
 {
     const char* const crLf = "\r\n";
 
-    juce::String twoDigits (int value)
-    {
-        return juce::String (value).paddedLeft ('0', 2);
-    }
-
-    juce::String oneDecimal (double value)
-    {
-        // A value that rounds to zero prints as 0.0, never -0.0.
-        if (std::abs (value) < 0.05)
-            value = 0.0;
-
-        return juce::String (value, 1);
-    }
-
     juce::String reportHeader (const char* kind)
     {
         return juce::String (reportProductName) + " " + reportProductVersion + kind;
@@ -58,6 +44,20 @@ namespace
 } // namespace
 
 //==============================================================================
+juce::String formatTwoDigits (int value)
+{
+    return juce::String (value).paddedLeft ('0', 2);
+}
+
+juce::String formatOneDecimal (double value)
+{
+    // A value that rounds to zero prints as 0.0, never -0.0.
+    if (std::abs (value) < 0.05)
+        value = 0.0;
+
+    return juce::String (value, 1);
+}
+
 juce::String formatLevelText (double dB, int decimals)
 {
     if (dB <= -399.0)
@@ -203,7 +203,7 @@ juce::String formatCueReportText (const CueReport& cue)
             continue;
         }
 
-        lines.add ("  " + twoDigits (stem.index) + "  " + stem.name.paddedRight (' ', 18)
+        lines.add ("  " + formatTwoDigits (stem.index) + "  " + stem.name.paddedRight (' ', 18)
                    + juce::String (stem.trackCount).paddedLeft (' ', 3) + " track(s)  "
                    + "peak " + formatLevelText (stem.peakAfterDb, 2).paddedLeft (' ', 8) + " dB"
                    + (stem.isDigitalSilence ? "   digital silence" : ""));
@@ -218,7 +218,7 @@ juce::String formatCueReportText (const CueReport& cue)
 
         for (const auto& stem : cue.stems)
             if (stem.isEmpty || stem.skipped)
-                lines.add ("  " + twoDigits (stem.index) + " " + stem.name);
+                lines.add ("  " + formatTwoDigits (stem.index) + " " + stem.name);
     }
 
     lines.add ({});
@@ -263,7 +263,7 @@ juce::String formatCueReportText (const CueReport& cue)
     lines.add ({});
     lines.add (cue.cancelled ? "Render cancelled by the user."
                              : (cue.ok ? "Render completed." : "Render did not complete."));
-    lines.add ("Elapsed " + oneDecimal (cue.elapsedSeconds) + " s");
+    lines.add ("Elapsed " + formatOneDecimal (cue.elapsedSeconds) + " s");
 
     return lines.joinIntoString (crLf);
 }
@@ -300,7 +300,7 @@ juce::String formatBatchReportText (const BatchReport& report)
         lines.add ("  NEEDS ATTENTION " + names.joinIntoString (", "));
     }
 
-    lines.add ("  elapsed         " + oneDecimal (report.elapsedSeconds) + " s");
+    lines.add ("  elapsed         " + formatOneDecimal (report.elapsedSeconds) + " s");
 
     for (const auto& cue : report.cues)
     {

@@ -31,6 +31,12 @@ juce::String formatCueReportText (const CueReport& cue);
     line that counts files and cues; the empty text when no file was written. */
 juce::String formatDeliveryList (const BatchReport& report);
 
+/** A number with at least two digits, as stem indices print ("03", "12", "128"). */
+juce::String formatTwoDigits (int value);
+
+/** A number with one decimal (seconds), never "-0.0". */
+juce::String formatOneDecimal (double value);
+
 /** A level in dB as the reports print it: "-inf" at or below -399 dB, else the number with
     the given count of decimals (never "-0.00"). */
 juce::String formatLevelText (double dB, int decimals);
