@@ -134,6 +134,32 @@ namespace
         EXPECT_GT (reopened.getUndoIndex(), 1);
     }
 
+    // Reopening listed the files of the second of two folders differing only in case as missing.
+    TEST (ProjectFile, BothFoldersOfACaseMergedCueComeBack)
+    {
+        TemporaryFolder temp;
+        const auto project = temp.file ("Project");
+        writeTinyWav (project.getChildFile ("Cue 1/Violins.wav"));
+        writeTinyWav (project.getChildFile ("CUE 1/Horns.wav"));
+
+        Session saved;
+        saved.setPreset (makeOrchestraPreset());
+        (void) saved.importFiles ({ project }, true);
+        saved.assignTracks ({ trackIdNamed (saved, "Violins.wav") }, stemIdNamed (saved, "Brass"), true);
+        ASSERT_EQ (saved.getCues().size(), 1u);
+
+        Session reopened;
+        juce::StringArray missing;
+        const auto document = reopen (writeProjectDocument (saved, {}, true), reopened, missing);
+
+        EXPECT_TRUE (missing.isEmpty()) << missing.joinIntoString (", ");
+        EXPECT_EQ (document.importedFolders.size(), 2);
+        ASSERT_EQ (reopened.getCues().size(), 1u);
+        EXPECT_EQ (reopened.getCues()[0].folder, saved.getCues()[0].folder);
+        EXPECT_EQ (describeTrack (reopened, "Violins.wav"), "Brass locked");
+        EXPECT_EQ (describeTrack (reopened, "Horns.wav"), "Brass automatic");
+    }
+
     TEST (ProjectFile, MissingFoldersAndFilesAreListedAndTheRestOpens)
     {
         ProjectOnDisk disk;

@@ -335,6 +335,14 @@ juce::String writeProjectDocument (const Session& session, const juce::String& o
         }
     }
 
+    // Folders whose paths differ only in letter case form one cue, but on a disk that tells
+    // case apart they are two folders: the cue's folder alone would bring back only the tracks
+    // of one of them when the project is reopened. A track's own folder is listed too, within
+    // the limit the reader accepts.
+    for (const auto& track : session.getTracks())
+        if (folderPaths.size() < maxProjectEntries)
+            folderPaths.addIfNotAlreadyThere (track.file.getParentDirectory().getFullPathName());
+
     juce::Array<juce::var> folders;
 
     for (const auto& path : folderPaths)
