@@ -351,3 +351,26 @@ TEST (TrackSplitter, FailedSecondWriteRemovesTheFirstFile)
     EXPECT_FALSE (request.firstOutput.exists());
     EXPECT_EQ (countFiles (temp.folder), 2) << "only the source and the blocker stay";
 }
+
+// Outputs naming one file through a linked folder: the second half replaced the first and the
+// split reported success.
+TEST (TrackSplitter, OutputsThatAreOneFileThroughALinkAreRefused)
+{
+    TemporaryFolder temp;
+    const auto source = temp.file ("source.wav");
+    ASSERT_TRUE (files::writeAudioFile (source, "wav", makeSignal (1, 4800, false), rate, 16));
+    ASSERT_TRUE (temp.file ("parts").createDirectory());
+    ASSERT_TRUE (temp.file ("parts").createSymbolicLink (temp.file ("link"), false));
+
+    SplitRequest request;
+    request.source = source;
+    request.splitSeconds = 0.05;
+    request.firstOutput = temp.file ("link/part.wav");
+    request.secondOutput = temp.file ("parts/part.wav");
+
+    const auto result = splitTrack (request);
+
+    EXPECT_FALSE (result.ok);
+    EXPECT_EQ (result.error, "The two parts cannot be written to the same file.");
+    EXPECT_FALSE (request.secondOutput.exists());
+}

@@ -5,6 +5,7 @@
 #include "core/audio/AudioFileReader.h"
 #include "core/codec/JuceFileEncoder.h"
 #include "core/model/CodecCapabilities.h"
+#include "core/session/FileRename.h"
 
 namespace dunmoor
 {
@@ -104,11 +105,13 @@ SplitResult splitTrack (const SplitRequest& request)
         return result;
     }
 
+    const auto sameFileMessage = "The two parts cannot be written to the same file.";
+
     // The second write would replace the first half and the first file would then be
     // deleted as the failure's clean-up, leaving nothing at all.
     if (request.firstOutput.getFullPathName().equalsIgnoreCase (request.secondOutput.getFullPathName()))
     {
-        result.error = "The two parts cannot be written to the same file.";
+        result.error = sameFileMessage;
         return result;
     }
 
@@ -187,6 +190,17 @@ SplitResult splitTrack (const SplitRequest& request)
 
     if (! encoder->encode (first, request.firstOutput, settings, result.error))
         return result;
+
+    // Two different paths can still name one file (through a linked folder), and the second
+    // write would then replace the first half while reporting success. Only the first half can
+    // be at the second path now; anything there is never overwritten.
+    if (request.secondOutput.exists())
+    {
+        result.error = isSameFileOnDisk (request.firstOutput, request.secondOutput) ? sameFileMessage
+                                                                                       : "There is already a file with one of those names.";
+        request.firstOutput.deleteFile();
+        return result;
+    }
 
     if (! encoder->encode (second, request.secondOutput, settings, result.error))
     {
