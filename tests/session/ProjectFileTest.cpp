@@ -160,6 +160,33 @@ namespace
         EXPECT_EQ (describeTrack (reopened, "Horns.wav"), "Brass automatic");
     }
 
+    // Reopening imported the saved folders whole: the other files of a big folder filled the
+    // track limit and the saved tracks after it were listed as missing.
+    TEST (ProjectFile, OnlyTheSavedFilesAreImportedAgain)
+    {
+        TemporaryFolder temp;
+        const auto library = temp.file ("Library");
+        const auto violins = writeTinyWav (library.getChildFile ("violins.wav"));
+        const auto horns = writeTinyWav (temp.file ("Cue 2/horns.wav"));
+
+        for (int i = 0; i < Session::maxTracks; ++i)
+            ASSERT_TRUE (library.getChildFile ("Old/take" + juce::String (i) + ".wav").create());
+
+        Session saved;
+        saved.setPreset (makeOrchestraPreset());
+        (void) saved.importFiles ({ violins, horns }, false);
+
+        Session reopened;
+        juce::StringArray missing;
+        (void) reopen (writeProjectDocument (saved, {}, true), reopened, missing);
+
+        EXPECT_TRUE (missing.isEmpty()) << missing.joinIntoString (", ");
+        ASSERT_EQ (reopened.getTracks().size(), 2u);
+        EXPECT_EQ (describeTrack (reopened, "violins.wav"), "Strings automatic");
+        EXPECT_EQ (describeTrack (reopened, "horns.wav"), "Brass automatic");
+        EXPECT_EQ (reopened.getCues().size(), 2u);
+    }
+
     TEST (ProjectFile, MissingFoldersAndFilesAreListedAndTheRestOpens)
     {
         ProjectOnDisk disk;

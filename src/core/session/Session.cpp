@@ -757,8 +757,24 @@ void Session::applyProjectDocument (const ProjectDocument& document, juce::Strin
     clear();
     setPreset (document.preset);
 
-    if (! document.importedFolders.isEmpty())
+    // The saved tracks come back file by file. Their folders imported whole would also bring in
+    // every other file below them, only to be removed again below; on the way those could fill
+    // the session's track limit before a saved file's turn came, and then it would be lost. A
+    // document listing no track at all (written by hand) imports its folders whole.
+    if (! document.tracks.empty())
+    {
+        juce::Array<juce::File> savedFiles;
+
+        for (const auto& saved : document.tracks)
+            if (juce::File::isAbsolutePath (saved.path))
+                savedFiles.add (juce::File (saved.path));
+
+        (void) importFiles (savedFiles, false);
+    }
+    else if (! document.importedFolders.isEmpty())
+    {
         (void) importFiles (document.importedFolders, document.recurseSubfolders);
+    }
 
     bool relativeNameChanged = false;
 
@@ -853,9 +869,9 @@ void Session::applyProjectDocument (const ProjectDocument& document, juce::Strin
             toLock.add (found->id);
     }
 
-    // Re-importing whole folders brings back the tracks the user had removed before saving; they
-    // would be assigned and delivered again. A document listing no track at all (written by
-    // hand) keeps the re-import whole rather than empty the session.
+    // Anything else the re-import found is not part of the project (a file given as a path that
+    // is now a folder brings that folder's files); it would be assigned and delivered. A
+    // document listing no track at all keeps the re-import whole rather than empty the session.
     if (! document.tracks.empty())
     {
         juce::StringArray unlisted;

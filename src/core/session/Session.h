@@ -187,8 +187,8 @@ public:
     //==============================================================================
     /**
         Makes the session match a project that was read without error: clears it, takes the
-        project's preset, imports the saved folders again, removes the re-imported tracks that
-        the project does not list, restores each cue's name, tick, cut, relative name and
+        project's preset, imports the saved track files again (the saved folders, whole, when the
+        project lists no track), restores each cue's name, tick, cut, relative name and
         alternative-mix members, and the manual and locked assignments. Appends to missing the
         saved track paths it could not find (each text once). The operations used send their
         notifications and leave their undo states; the undo history is kept.
