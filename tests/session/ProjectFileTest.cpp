@@ -187,6 +187,31 @@ namespace
         EXPECT_EQ (reopened.getCues().size(), 2u);
     }
 
+    // A saved file that was deleted took over the assignment of another file whose name
+    // differed only in case, and was not listed as missing.
+    TEST (ProjectFile, AFileGoneIsNotReplacedByOneDifferingInCase)
+    {
+        TemporaryFolder temp;
+        const auto upper = writeTinyWav (temp.file ("Cue/Kick.wav"));
+        const auto lower = writeTinyWav (temp.file ("Cue/kick.wav"));
+
+        Session saved;
+        saved.setPreset (makeOrchestraPreset());
+        (void) saved.importFiles ({ upper.getParentDirectory() }, false);
+        ASSERT_EQ (saved.getTracks().size(), 2u);
+        saved.assignTracks ({ trackIdNamed (saved, "Kick.wav") }, stemIdNamed (saved, "Brass"), true);
+        const auto text = writeProjectDocument (saved, {}, true);
+
+        ASSERT_TRUE (upper.deleteFile());
+        Session reopened;
+        juce::StringArray missing;
+        (void) reopen (text, reopened, missing);
+
+        EXPECT_EQ (missing, juce::StringArray (upper.getFullPathName()));
+        ASSERT_EQ (reopened.getTracks().size(), 1u);
+        EXPECT_EQ (describeTrack (reopened, "kick.wav"), "Percussion automatic");
+    }
+
     TEST (ProjectFile, MissingFoldersAndFilesAreListedAndTheRestOpens)
     {
         ProjectOnDisk disk;

@@ -823,7 +823,9 @@ void Session::applyProjectDocument (const ProjectDocument& document, juce::Strin
         sendTracksChanged();
 
     // Each saved track claims the track of its path: the one of exactly that path, else one
-    // whose path differs only in letter case.
+    // whose path differs only in letter case and that the disk says is the same file. On a disk
+    // that tells case apart, a saved file that is gone must not take over the assignment of
+    // another file whose name differs only in case; it is missing.
     std::unordered_map<juce::String, std::vector<size_t>, StringHash> tracksByPath;
     tracksByPath.reserve (tracks.size());
 
@@ -845,14 +847,16 @@ void Session::applyProjectDocument (const ProjectDocument& document, juce::Strin
 
             if (candidates != tracksByPath.end())
             {
-                auto chosen = candidates->second.front();
-
                 for (auto i : candidates->second)
                     if (tracks[i].file.getFullPathName() == fullPath)
-                        chosen = i;
+                        found = &tracks[i];
 
-                listed[chosen] = true;
-                found = &tracks[chosen];
+                for (auto i : candidates->second)
+                    if (found == nullptr && isSameFileOnDisk (juce::File (fullPath), tracks[i].file))
+                        found = &tracks[i];
+
+                if (found != nullptr)
+                    listed[(size_t) (found - tracks.data())] = true;
             }
         }
 
