@@ -59,8 +59,9 @@ struct ProjectDocument
 };
 
 /** The project file text of the session: multi-line JSON with the working preset embedded
-    whole, the folders of the cues that have tracks, each such cue's settings and every
-    track's path and assignment. Audio is never stored. */
+    whole, the folders of the cues that have tracks (and any other folder a track lies in, as
+    when two folders differ only in letter case), each such cue's settings and every track's
+    path and assignment. Audio is never stored. */
 juce::String writeProjectDocument (const Session& session, const juce::String& outputFolder, bool recurseSubfolders);
 
 /**
