@@ -1,7 +1,13 @@
 #include "FileRename.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#if defined(__linux__)
+ #include <fcntl.h>
+#endif
 
 #include "core/preset/PathRules.h"
 
@@ -50,6 +56,18 @@ namespace
 
     bool moveToFreePath (const juce::File& source, const juce::File& target)
     {
+       #if defined(__linux__) && defined(RENAME_NOREPLACE)
+        // The target was seen free a moment ago, but another program may have put a file there
+        // since; the kernel refuses to replace it. Only a file system that cannot rename this
+        // way falls back to the plain rename below.
+        if (::renameat2 (AT_FDCWD, source.getFullPathName().toRawUTF8(),
+                         AT_FDCWD, target.getFullPathName().toRawUTF8(), RENAME_NOREPLACE) == 0)
+            return true;
+
+        if (errno != EINVAL && errno != ENOSYS)
+            return false;
+       #endif
+
         std::error_code ec;
         std::filesystem::rename (toFsPath (source), toFsPath (target), ec);
         return ! ec;
