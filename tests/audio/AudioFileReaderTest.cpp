@@ -186,6 +186,9 @@ TEST (AudioFileReader, UnreadableFilesAreRefusedWithTheirReason)
     const double doubles[] = { 0.0, 0.5, -0.5, 0.25 };
     writeBytes (temp.file ("double.wav"), makeWavBytes (3, 1, 48000, 64, doubles, sizeof (doubles)));
 
+    const short floatTagged[] = { 0x4000, 0x7f00, 0x1234, 0 };
+    writeBytes (temp.file ("float16.wav"), makeWavBytes (3, 1, 48000, 16, floatTagged, sizeof (floatTagged)));
+
     const std::pair<const char*, juce::String> cases[] = {
         { "missing.wav", "The file does not exist." },
         { "empty.wav", "The file is empty." },
@@ -194,6 +197,8 @@ TEST (AudioFileReader, UnreadableFilesAreRefusedWithTheirReason)
         { "text.aifc", notAudio },
         // A 12-bit WAV used to read as garbage, reported as success.
         { "twelve.wav", "Unsupported sample format: 12 bit." },
+        // A float tag on 16-bit data read its integers as floats (2.0, 1.7e38, ...), reported as success.
+        { "float16.wav", "Unsupported sample format: 16 bit float." },
         { "double.wav", notAudio },
     };
 

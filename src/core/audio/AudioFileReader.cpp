@@ -433,7 +433,9 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     const bool isFlac = dynamic_cast<juce::FlacAudioFormat*> (format) != nullptr;
     const auto bits = (int) reader.bitsPerSample;
 
-    if (! isFlac && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    // A float flag on a narrower width makes the framework hand out the integer bit patterns
+    // as if they were floats: garbage of any size, reported as success.
+    if (! isFlac && ((bits != 8 && bits != 16 && bits != 24 && bits != 32) || (reader.usesFloatingPointData && bits != 32)))
     {
         error = "Unsupported sample format: " + describeBitDepth (bits, reader.usesFloatingPointData) + ".";
         return false;
