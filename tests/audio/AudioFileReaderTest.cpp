@@ -186,6 +186,9 @@ TEST (AudioFileReader, UnreadableFilesAreRefusedWithTheirReason)
     const double doubles[] = { 0.0, 0.5, -0.5, 0.25 };
     writeBytes (temp.file ("double.wav"), makeWavBytes (3, 1, 48000, 64, doubles, sizeof (doubles)));
 
+    const short floatTagged[] = { 0x4000, 0x7f00, 0x1234, 0 };
+    writeBytes (temp.file ("float16.wav"), makeWavBytes (3, 1, 48000, 16, floatTagged, sizeof (floatTagged)));
+
     const std::pair<const char*, juce::String> cases[] = {
         { "missing.wav", "The file does not exist." },
         { "empty.wav", "The file is empty." },
@@ -194,6 +197,8 @@ TEST (AudioFileReader, UnreadableFilesAreRefusedWithTheirReason)
         { "text.aifc", notAudio },
         // A 12-bit WAV used to read as garbage, reported as success.
         { "twelve.wav", "Unsupported sample format: 12 bit." },
+        // A float tag on 16-bit data read its integers as floats (2.0, 1.7e38, ...), reported as success.
+        { "float16.wav", "Unsupported sample format: 16 bit float." },
         { "double.wav", notAudio },
     };
 
@@ -233,9 +238,28 @@ TEST (AudioFileReader, AHeaderThatLiesAboutTheLengthIsReportedAsTruncated)
         ASSERT_TRUE (out.setPosition (cut.getSize() - 6 * 250 - 1) && out.truncate().wasOk());
     }
 
+    // An AIFF cut right before its sound data chunk: the framework's reader left the data
+    // position uninitialised and read from wherever that pointed.
+    const auto headerOnly = temp.file ("header-only.aif");
+    ASSERT_TRUE (writeAudioFile (headerOnly, "aiff", makeTestSignal (2, 1000), 48000.0, 24));
+    {
+        juce::FileOutputStream out (headerOnly);
+        ASSERT_TRUE (out.setPosition (38) && out.truncate().wasOk()); // FORM header and COMM chunk
+    }
+
+    // An AIFF whose sound data offset is negative: its header bytes were read as audio.
+    const auto backwards = temp.file ("backwards.aif");
+    ASSERT_TRUE (writeAudioFile (backwards, "aiff", makeTestSignal (2, 1000), 48000.0, 24));
+    {
+        juce::FileOutputStream out (backwards);
+        ASSERT_TRUE (out.setPosition (46) && out.writeIntBigEndian (-16)); // the SSND offset field
+    }
+
     const std::pair<juce::File, juce::String> cases[] = {
         { lying, "The file is truncated: its header announces 492156000 frames, but only 50 are present." },
         { cut, "The file is truncated: its header announces 1000 frames, but only 749 are present." },
+        { headerOnly, "The file is truncated: its header announces 1000 frames, but only 0 are present." },
+        { backwards, "The file is damaged: its sound data chunk points outside itself." },
     };
 
     for (const auto& [file, expected] : cases)

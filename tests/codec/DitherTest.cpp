@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "core/codec/Dither.h"
@@ -185,4 +186,31 @@ TEST (Dither, NaNIsNotSilence)
     for (int i = 1501; i < 1700; ++i)
         noisy += out[(size_t) i] != 0.0 ? 1 : 0;
     EXPECT_GT (noisy, 0);
+}
+
+// One NaN or infinite sample used to make the shaped error feedback NaN, and every later
+// sample of the channel was written as silence.
+TEST (Dither, ShapedKindsRecoverFromANonFiniteSample)
+{
+    for (auto kind : { DitherKind::tpdfShaped, DitherKind::tpdfShapedContinuous })
+    {
+        std::vector<double> signal (4000, 0.5);
+        signal[100] = std::nan ("");
+        signal[200] = std::numeric_limits<double>::infinity();
+        signal[300] = -std::numeric_limits<double>::infinity();
+        const auto out = dithered (kind, signal);
+
+        for (size_t i = 0; i < out.size(); ++i)
+        {
+            ASSERT_TRUE (std::isfinite (out[i])) << "sample " << i;
+
+            if (i > 302)
+            {
+                ASSERT_NEAR (out[i], 0.5, 4.0 * lsb16) << "sample " << i;
+            }
+        }
+
+        EXPECT_GE (out[200], 1.0);
+        EXPECT_LE (out[300], -1.0);
+    }
 }

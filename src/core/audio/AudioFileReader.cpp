@@ -1,11 +1,13 @@
 #include "AudioFileReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <locale>
 #include <memory>
 #include <new>
 #include <sstream>
+#include <vector>
 
 #include "BufferMemory.h"
 #include "FlacFileDecoder.h"
@@ -154,6 +156,50 @@ namespace
             error = "Not enough memory to open the file.";
             return false;
         }
+    }
+
+    // Where an AIFF file's sound data may start: after each "SSND" chunk's header and its
+    // offset field, walking the chunks the way the framework's reader does. The framework
+    // leaves the data position uninitialised when there is no such chunk (a file cut inside
+    // its header), and takes a negative offset as it stands, reading header bytes as audio.
+    struct AiffSoundData
+    {
+        bool hasChunk = false;
+        std::vector<juce::int64> starts; // one per chunk whose offset lies inside the chunk
+    };
+
+    AiffSoundData findAiffSoundData (const juce::File& file)
+    {
+        AiffSoundData found;
+        juce::FileInputStream in (file);
+
+        if (! in.openedOk() || in.readInt() != (int) juce::ByteOrder::littleEndianInt ("FORM"))
+            return found;
+
+        const auto formLength = (juce::int64) (juce::uint32) in.readIntBigEndian();
+        const auto end = in.getPosition() + formLength;
+        in.skipNextBytes (4); // "AIFF" or "AIFC"
+
+        while (in.getPosition() < end && ! in.isExhausted())
+        {
+            const auto type = in.readInt();
+            const auto length = (juce::int64) (juce::uint32) in.readIntBigEndian();
+            const auto chunkEnd = in.getPosition() + length;
+
+            if (type == (int) juce::ByteOrder::littleEndianInt ("SSND"))
+            {
+                found.hasChunk = true;
+                const auto offset = in.readIntBigEndian();
+
+                if (offset >= 0 && offset <= length - 8)
+                    found.starts.push_back (chunkEnd - length + 8 + offset);
+            }
+
+            if (! in.setPosition (chunkEnd + (chunkEnd & 1)))
+                break;
+        }
+
+        return found;
     }
 
     juce::String formatRate (double rate)
@@ -433,7 +479,9 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     const bool isFlac = dynamic_cast<juce::FlacAudioFormat*> (format) != nullptr;
     const auto bits = (int) reader.bitsPerSample;
 
-    if (! isFlac && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    // A float flag on a narrower width makes the framework hand out the integer bit patterns
+    // as if they were floats: garbage of any size, reported as success.
+    if (! isFlac && ((bits != 8 && bits != 16 && bits != 24 && bits != 32) || (reader.usesFloatingPointData && bits != 32)))
     {
         error = "Unsupported sample format: " + describeBitDepth (bits, reader.usesFloatingPointData) + ".";
         return false;
@@ -445,6 +493,24 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     if (isFlac)
         return checkFlacData (reader, file, error);
 
+    const auto truncated = [&] (juce::int64 present)
+    {
+        error = "The file is truncated: its header announces " + juce::String (reader.lengthInSamples)
+                + " frames, but only " + juce::String (present) + " are present.";
+        return false;
+    };
+
+    const bool isAiff = dynamic_cast<juce::AiffAudioFormat*> (format) != nullptr;
+    AiffSoundData aiffData;
+
+    if (isAiff)
+    {
+        aiffData = findAiffSoundData (file);
+
+        if (! aiffData.hasChunk)
+            return truncated (0);
+    }
+
     std::unique_ptr<juce::MemoryMappedAudioFormatReader> mapped (
         format->createMemoryMappedReader (new juce::FileInputStream (file)));
 
@@ -455,17 +521,19 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     const auto bytesPerFrame = MappedReaderAccess::getBytesPerFrame (*mapped);
     const auto fileSize = file.getSize();
 
+    if (isAiff && std::find (aiffData.starts.begin(), aiffData.starts.end(), dataStart) == aiffData.starts.end())
+    {
+        error = "The file is damaged: its sound data chunk points outside itself.";
+        return false;
+    }
+
     if (bytesPerFrame <= 0)
         return true;
 
     const auto present = fileSize > dataStart ? (fileSize - dataStart) / bytesPerFrame : (juce::int64) 0;
 
     if (present < reader.lengthInSamples)
-    {
-        error = "The file is truncated: its header announces " + juce::String (reader.lengthInSamples)
-                + " frames, but only " + juce::String (present) + " are present.";
-        return false;
-    }
+        return truncated (present);
 
     return true;
 }

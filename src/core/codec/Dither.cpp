@@ -128,9 +128,14 @@ void Dither::processChannel (double* samples, int count, int channel)
 
         if constexpr (shaped)
         {
+            // A NaN or infinite sample would turn the error feedback into NaN and silence the
+            // rest of the channel. It is shaped as what the writer makes of it (NaN as 0,
+            // anything beyond full scale clipped), so only its own sample is affected.
+            const auto xs = x == x ? juce::jlimit (-4.0, 4.0, x) : 0.0;
+
             // v = x - (1.5 e1 - 0.5 e2), grouped so that only the newest error sits on the
             // loop-carried path (e2 is known a sample earlier); t = v + noise likewise.
-            const auto known = x * inverseStep + 0.5 * e2;
+            const auto known = xs * inverseStep + 0.5 * e2;
             const auto v = known - 1.5 * e1;
             const auto t = (known + (a - b) * gain) - 1.5 * e1;
             const auto y = roundHalfAwayFromZero (t);
