@@ -303,6 +303,29 @@ TEST (PresetLibrary, ImportAndExport)
     EXPECT_EQ (error, "'broken.json' could not be imported:\nERROR   The preset file must contain a JSON object.");
 }
 
+// An exported built-in imported while the built-in was missing kept the built-in's id, and the
+// next start-up deleted it to put the built-in back.
+TEST (PresetLibrary, ImportedBuiltInNeverKeepsTheReservedId)
+{
+    LibraryFixture f;
+    juce::String error, id;
+
+    auto edited = makeEmptyPreset();
+    edited.description = "My own notes";
+    const auto file = f.temp.folder.getChildFile ("outside").getChildFile ("empty.json");
+    ASSERT_TRUE (savePreset (edited, file, error)) << error;
+
+    ASSERT_TRUE (f.library.importPreset (file, id, error)) << error;
+    EXPECT_NE (id, builtInEmptyPresetId);
+    EXPECT_EQ (f.library.findEntry (id)->name, "Empty (imported)");
+
+    ASSERT_TRUE (f.library.installBuiltIns (error)) << error;
+    ASSERT_TRUE (f.library.restoreDefaults (error)) << error;
+    const auto read = f.library.loadPreset (id);
+    ASSERT_TRUE (read.ok) << read.messages.toText();
+    EXPECT_EQ (read.preset.description, "My own notes");
+}
+
 TEST (PresetLibrary, BuiltInsAreInstalledAndRewrittenOnlyWhenTheyDiffer)
 {
     LibraryFixture f;

@@ -57,6 +57,13 @@ namespace
     {
         return { makeEmptyPreset(), makeHybridOrchestraExamplePreset() };
     }
+
+    /** Ids that start-up and "Restore defaults" treat as the program's own: a user preset
+        holding one would be deleted there. */
+    bool isReservedBuiltInId (const juce::String& id)
+    {
+        return id == builtInEmptyPresetId || id == builtInExamplePresetId || id == retiredBuiltInId;
+    }
 } // namespace
 
 juce::File PresetLibrary::getDefaultRootFolder()
@@ -353,7 +360,9 @@ bool PresetLibrary::importPreset (const juce::File& file, juce::String& newId, j
     auto preset = read.preset;
     preset.isBuiltIn = false;
 
-    if (findEntry (preset.id) != nullptr)
+    // A built-in's id stays reserved even while its file is missing: the next start-up or
+    // "Restore defaults" would otherwise delete the imported preset to put the built-in back.
+    if (findEntry (preset.id) != nullptr || isReservedBuiltInId (preset.id))
         preset = duplicatePreset (preset, preset.name + " (imported)", preset.kind);
 
     return save (preset, newId, error);
