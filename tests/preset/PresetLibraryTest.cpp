@@ -93,6 +93,32 @@ TEST (PresetLibrary, KindFoldersFileNamesAndOrder)
     EXPECT_EQ (f.library.findEntry (project.id.toUpperCase()), nullptr);   // ids compare exactly
 }
 
+// A name of 80 characters that take three bytes each gave a temporary file name over the
+// 255 bytes Linux allows, and the preset could not be saved at all.
+TEST (PresetLibrary, LongNamesInWideScriptsStillSave)
+{
+    LibraryFixture f;
+    const auto han = juce::String (juce::CharPointer_UTF8 ("\xe6\xbc\xa2"));
+    const auto emoji = juce::String (juce::CharPointer_UTF8 ("\xf0\x9f\x8e\xbb"));
+
+    for (const auto& name : { juce::String::repeatedString (han, 80), juce::String::repeatedString (emoji, 80) })
+    {
+        const auto preset = makeUserPreset (name);
+        f.save (preset);
+
+        const auto* entry = f.library.findEntry (preset.id);
+        ASSERT_NE (entry, nullptr);
+        const auto fileName = entry->file.getFileName();
+        EXPECT_LE (fileName.getNumBytesAsUTF8(), 213u);
+        EXPECT_TRUE (name.startsWith (fileName.upToFirstOccurrenceOf (".dunmoor.json", false, false))) << fileName;
+
+        // The clash suffix still fits.
+        f.save (makeUserPreset (name));
+    }
+
+    EXPECT_EQ (f.library.getEntries().size(), 4u);
+}
+
 TEST (PresetLibrary, SaveRenameDuplicateAndKindChanges)
 {
     LibraryFixture f;
@@ -301,6 +327,29 @@ TEST (PresetLibrary, ImportAndExport)
     ASSERT_TRUE (broken.replaceWithText ("[]"));
     EXPECT_FALSE (f.library.importPreset (broken, id, error));
     EXPECT_EQ (error, "'broken.json' could not be imported:\nERROR   The preset file must contain a JSON object.");
+}
+
+// An exported built-in imported while the built-in was missing kept the built-in's id, and the
+// next start-up deleted it to put the built-in back.
+TEST (PresetLibrary, ImportedBuiltInNeverKeepsTheReservedId)
+{
+    LibraryFixture f;
+    juce::String error, id;
+
+    auto edited = makeEmptyPreset();
+    edited.description = "My own notes";
+    const auto file = f.temp.folder.getChildFile ("outside").getChildFile ("empty.json");
+    ASSERT_TRUE (savePreset (edited, file, error)) << error;
+
+    ASSERT_TRUE (f.library.importPreset (file, id, error)) << error;
+    EXPECT_NE (id, builtInEmptyPresetId);
+    EXPECT_EQ (f.library.findEntry (id)->name, "Empty (imported)");
+
+    ASSERT_TRUE (f.library.installBuiltIns (error)) << error;
+    ASSERT_TRUE (f.library.restoreDefaults (error)) << error;
+    const auto read = f.library.loadPreset (id);
+    ASSERT_TRUE (read.ok) << read.messages.toText();
+    EXPECT_EQ (read.preset.description, "My own notes");
 }
 
 TEST (PresetLibrary, BuiltInsAreInstalledAndRewrittenOnlyWhenTheyDiffer)

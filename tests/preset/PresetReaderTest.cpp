@@ -378,6 +378,14 @@ TEST (PresetReader, TypedReaderRowsNameTheValuesPath)
         EXPECT_EQ (read.messages.errors, juce::StringArray (stem0 + ".rules[1] must be a string or an object."));
     }
 
+    // A plain-string rule over the text limit was read, then written back as an object the reader refused.
+    {
+        auto document = parse (writePreset (makeSimplePreset()));
+        valueAt (document, stem0).getProperty ("rules", {}).getArray()->set (1, juce::String::repeatedString ("k", 4097));
+        const auto read = readPreset (printJsonDocument (document));
+        EXPECT_EQ (read.messages.errors, juce::StringArray (stem0 + ".rules[1] is longer than the 4096 character limit."));
+    }
+
     // A required text of the wrong type gives both messages.
     {
         const auto read = readEdited ({ set ("preset", "name", 5) });

@@ -37,9 +37,19 @@ namespace
         return a.getFullPathName().equalsIgnoreCase (b.getFullPathName());
     }
 
+    // Linux allows 255 bytes per name, and the atomic writer's temporary name adds about 30 to the
+    // file name, the clash suffix up to 13 more: 80 characters of a script that takes three or
+    // four bytes each would leave a preset that can never be saved.
+    constexpr int maxBaseNameBytes = 200;
+
     juce::String safeBaseName (const juce::String& presetName)
     {
-        return sanitiseFileName (presetName, "-", "preset", 80);
+        auto base = sanitiseFileName (presetName, "-", "preset", 80);
+
+        for (auto cap = base.length() - 1; cap > 0 && (int) base.getNumBytesAsUTF8() > maxBaseNameBytes; --cap)
+            base = sanitiseFileName (presetName, "-", "preset", cap);
+
+        return base;
     }
 
     /** Every name in the folder, files and folders alike, for comparisons that ignore case. */
@@ -56,6 +66,13 @@ namespace
     std::vector<Preset> builtInPresets()
     {
         return { makeEmptyPreset(), makeHybridOrchestraExamplePreset() };
+    }
+
+    /** Ids that start-up and "Restore defaults" treat as the program's own: a user preset
+        holding one would be deleted there. */
+    bool isReservedBuiltInId (const juce::String& id)
+    {
+        return id == builtInEmptyPresetId || id == builtInExamplePresetId || id == retiredBuiltInId;
     }
 } // namespace
 
@@ -353,7 +370,9 @@ bool PresetLibrary::importPreset (const juce::File& file, juce::String& newId, j
     auto preset = read.preset;
     preset.isBuiltIn = false;
 
-    if (findEntry (preset.id) != nullptr)
+    // A built-in's id stays reserved even while its file is missing: the next start-up or
+    // "Restore defaults" would otherwise delete the imported preset to put the built-in back.
+    if (findEntry (preset.id) != nullptr || isReservedBuiltInId (preset.id))
         preset = duplicatePreset (preset, preset.name + " (imported)", preset.kind);
 
     return save (preset, newId, error);

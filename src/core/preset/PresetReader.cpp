@@ -509,7 +509,17 @@ KeywordRule readKeywordRule (const juce::var& value, juce::StringArray& errors, 
 
     if (value.isString())
     {
-        rule.pattern = value.toString();
+        // The same limit as the object form: the rule is written back as an object, and an
+        // over-long pattern would then make the stored preset unreadable.
+        const auto pattern = value.toString();
+
+        if (pattern.length() > maxJsonTextLength)
+        {
+            errors.add (path + " is longer than the " + juce::String (maxJsonTextLength) + " character limit.");
+            return rule;
+        }
+
+        rule.pattern = pattern;
         rule.mode = modeForPattern (rule.pattern);
         return rule;
     }
