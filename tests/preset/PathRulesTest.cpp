@@ -86,6 +86,39 @@ TEST (PathRules, SanitiseFileName)
             << "name: " << c.name << " replacement: " << c.replacement;
 }
 
+// 120 characters of three or four bytes each made names too long for Linux, so files under
+// them could never be written.
+TEST (PathRules, SanitisedNamesStayWithinTheBytesLinuxAllows)
+{
+    const auto kana = juce::String::charToString (0x30b9);     // three bytes in UTF-8
+    const auto emoji = juce::String::charToString (0x1f3bb);   // four bytes
+
+    const struct
+    {
+        juce::String name;
+        int maxLength;
+        juce::String expected;
+    } cases[] = {
+        { juce::String::repeatedString (kana, 120), 120, juce::String::repeatedString (kana, 66) },
+        { juce::String::repeatedString (emoji, 120), 120, juce::String::repeatedString (emoji, 50) },
+        // The cut lands inside the second emoji: only whole characters stay.
+        { juce::String::repeatedString ("x", 197) + emoji + emoji, 0, juce::String::repeatedString ("x", 197) },
+        { juce::String::repeatedString ("x", 120), 120, juce::String::repeatedString ("x", 120) },
+    };
+
+    TemporaryFolder temp;
+
+    for (const auto& c : cases)
+    {
+        const auto name = sanitiseFileName (c.name, "-", "x", c.maxLength);
+        EXPECT_EQ (name, c.expected);
+
+        // The hidden temporary name a writer puts beside the file must fit as well.
+        juce::TemporaryFile hidden (temp.file (name + ".wav"), juce::TemporaryFile::useHiddenFile);
+        EXPECT_TRUE (hidden.getFile().replaceWithText ("x")) << hidden.getFile().getFileName().getNumBytesAsUTF8();
+    }
+}
+
 TEST (PathRules, ValidateOutputFolderRefusals)
 {
     TemporaryFolder temp;

@@ -115,6 +115,22 @@ juce::String sanitiseFileName (const juce::String& name,
     if (maxLength > 0 && text.length() > maxLength)
         text = stripTrailingDotsAndSpaces (text.substring (0, maxLength).trim());
 
+    if ((int) text.getNumBytesAsUTF8() > maxFileNameBytes)
+    {
+        int keep = 0;
+        size_t bytes = 0;
+
+        for (auto p = text.getCharPointer(); ! p.isEmpty(); ++p, ++keep)
+        {
+            bytes += juce::CharPointer_UTF8::getBytesRequiredFor (*p);
+
+            if (bytes > (size_t) maxFileNameBytes)
+                break;
+        }
+
+        text = stripTrailingDotsAndSpaces (text.substring (0, keep).trim());
+    }
+
     if (text.isEmpty() || text.containsOnly ("-_. "))
         return fallback;
 

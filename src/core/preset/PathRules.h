@@ -8,6 +8,12 @@ namespace dunmoor
 /** The longest full path, in characters (code points), that the system will write. */
 constexpr int maxFullPathLength = 240;
 
+/** The most UTF-8 bytes a sanitised name keeps. Linux allows 255 bytes per name, and the hidden
+    temporary names the writers use beside a file add up to about 30 to it plus an extension: a
+    name of 120 characters in a script of three or four bytes each could otherwise never be
+    written. Plain ASCII names never come near it. */
+constexpr int maxFileNameBytes = 200;
+
 /** True when path is the folder itself or lies anywhere below it. Letter case is ignored;
     nothing is resolved (no "..", no links). An empty folder or path is never inside. */
 bool isPathInsideFolder (const juce::File& folder, const juce::File& path);
@@ -19,7 +25,8 @@ bool isPathLengthAcceptable (const juce::File& file);
 
     Forbidden and control characters become the replacement (an empty replacement drops
     them; a replacement that is itself unusable becomes "-"), surrounding spaces and full
-    stops go, the result is cut to maxLength characters when maxLength > 0, a name left
+    stops go, the result is cut to maxLength characters when maxLength > 0 and always to
+    maxFileNameBytes bytes of UTF-8 (at a whole character), a name left
     empty or made only of "-", "_", "." and spaces gives the fallback (taken as it is),
     and a reserved device name such as "con" or "con.txt" gets "_" after the device
     part ("con_", "con_.txt").

@@ -37,19 +37,9 @@ namespace
         return a.getFullPathName().equalsIgnoreCase (b.getFullPathName());
     }
 
-    // Linux allows 255 bytes per name, and the atomic writer's temporary name adds about 30 to the
-    // file name, the clash suffix up to 13 more: 80 characters of a script that takes three or
-    // four bytes each would leave a preset that can never be saved.
-    constexpr int maxBaseNameBytes = 200;
-
     juce::String safeBaseName (const juce::String& presetName)
     {
-        auto base = sanitiseFileName (presetName, "-", "preset", 80);
-
-        for (auto cap = base.length() - 1; cap > 0 && (int) base.getNumBytesAsUTF8() > maxBaseNameBytes; --cap)
-            base = sanitiseFileName (presetName, "-", "preset", cap);
-
-        return base;
+        return sanitiseFileName (presetName, "-", "preset", 80);
     }
 
     /** Every name in the folder, files and folders alike, for comparisons that ignore case. */
