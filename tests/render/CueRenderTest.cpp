@@ -679,6 +679,33 @@ TEST (CueRenderTest, ReportReadsTheSameWithAndWithoutWorkerThreads)
     }
 }
 
+// A float track holding a finite sample far beyond full scale gave a gain of -400 dB or less,
+// which is exactly 0: every file was written silent and the cue reported as completed.
+TEST (CueRenderTest, APeakNoGainCanBringToTheTargetIsACueError)
+{
+    TemporaryFolder temp;
+    const auto damaged = writeTrack (temp.file ("in/damaged.wav"), 2, 4800, rate, [] (int, int i)
+                                     { return i == 100 ? 1.0e30f : (float) (0.5 * std::sin (i * 0.05)); });
+    const auto preset = makeRenderPreset ({ "Music" });
+
+    for (const bool sharedGain : { false, true })
+    {
+        SCOPED_TRACE (sharedGain ? "shared gain" : "own gain");
+        const auto out = temp.file (sharedGain ? "out-shared" : "out-own");
+        auto request = makeRequest (preset, out, { { damaged } });
+        request.useFixedGain = sharedGain;
+        request.fixedGainDb = -3.0;
+
+        const auto report = render (request);
+
+        EXPECT_FALSE (report.ok);
+        ASSERT_EQ (report.errors.size(), 1) << describe (report);
+        EXPECT_EQ (report.errors[0], "The audio peaks at 600.00 dB, so far beyond full scale that no gain can bring it to the target.");
+        EXPECT_TRUE (report.files.empty());
+        EXPECT_TRUE (! out.exists() || listFilesBelow (out).isEmpty());
+    }
+}
+
 // Memory the framework cannot give must end the cue with a message, never an exception.
 TEST (CueRenderTest, ABufferThatCannotBeAllocatedIsACueError)
 {

@@ -1529,6 +1529,18 @@ bool sumAndMeasure (CueRenderContext& context)
     report.mixSamplePeak = peaks.samplePeak;
     report.mixTruePeak = peaks.truePeak;
 
+    // A finite peak so far beyond full scale that reaching the target takes -400 dB or less
+    // (samples of a damaged float file) would scale every output to 0: a silent delivery
+    // reported as completed. Such audio is an error of the cue, whatever gain is applied.
+    const auto modePeakDb = gainToDecibels (peakOfMode (headroom.peakMode, peaks.samplePeak, peaks.truePeak));
+
+    if (std::isfinite (modePeakDb) && headroom.targetDb - modePeakDb <= -400.0)
+    {
+        report.errors.add ("The audio peaks at " + juce::String (modePeakDb, 2)
+                           + " dB, so far beyond full scale that no gain can bring it to the target.");
+        return false;
+    }
+
     if (! request.useFixedGain)
     {
         report.gain = computeGlobalGain (peaks, headroom);
