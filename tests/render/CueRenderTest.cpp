@@ -619,6 +619,34 @@ TEST (CueRenderTest, AnOutputNamedLikeOneWrittenBeforeIsAnErrorNamingBoth)
     EXPECT_EQ (listFilesBelow (cue.temp.file ("out")).size(), 4);
 }
 
+// With an earlier delivery imported as tracks and the overwrite policy, the new stem replaced
+// the very track it was still to be read from.
+TEST (CueRenderTest, AnOutputNeverReplacesASourceTrack)
+{
+    SmallCue cue;
+    cue.preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
+    const auto earlier = writeTone (cue.temp.file ("out/STEMS/Proj_Cue1_01_Drums.wav"), 2, 9600, rate, 60.0, 0.5);
+
+    juce::MemoryBlock before;
+    ASSERT_TRUE (earlier.loadFileAsData (before));
+
+    auto request = cue.request();
+    request.stems[0].tracks = { earlier };
+
+    for (const int workers : { 0, -1 })
+    {
+        const auto report = render (request, {}, {}, workers);
+
+        EXPECT_FALSE (report.ok);
+        ASSERT_EQ (report.errors.size(), 1);
+        EXPECT_EQ (report.errors[0], "Refusing to overwrite a source track of this cue: " + earlier.getFullPathName());
+
+        juce::MemoryBlock after;
+        ASSERT_TRUE (earlier.loadFileAsData (after));
+        EXPECT_EQ (after, before);
+    }
+}
+
 // With writes under way on worker threads, a skipped stem and an alternative mix without
 // members went into the report ahead of the writes before them: warnings came out of order, and
 // after a failed write the report held decisions a one-by-one render never reached.

@@ -18,12 +18,28 @@
 #include "core/model/CodecCapabilities.h"
 #include "core/preset/PathRules.h"
 #include "core/render/OutputNaming.h"
+#include "core/session/FileRename.h"
 
 namespace dunmoor
 {
 
 namespace
 {
+    /** True when the file, which is about to be written, is one of the request's tracks (the
+        same path, or the same file through a link or another letter case). */
+    bool isSourceTrack (const RenderRequest& request, const juce::File& file)
+    {
+        if (! file.exists())
+            return false;
+
+        for (const auto& stem : request.stems)
+            for (const auto& track : stem.tracks)
+                if (track == file || isSameFileOnDisk (track, file))
+                    return true;
+
+        return false;
+    }
+
     constexpr int overviewBucketsForFiles = 1400;
     constexpr int overviewBucketsForGatedTracks = 3000;
     constexpr int maxWrittenFormatEntries = 2;
@@ -1805,6 +1821,14 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         if (! isPathLengthAcceptable (file))
         {
             stop ("The generated path is too long: " + file.getFullPathName());
+            break;
+        }
+
+        // An earlier delivery imported as tracks lies where the new one goes: replacing one of
+        // its files would destroy a source of this very render, which is still to be read.
+        if (isSourceTrack (request, file))
+        {
+            stop ("Refusing to overwrite a source track of this cue: " + file.getFullPathName());
             break;
         }
 
