@@ -10,6 +10,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "ShortTrack.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/session/Session.h"
 
@@ -19,24 +20,6 @@ using namespace dunmoor;
 
 const char* const instruments[] = { "Violins", "Violas", "Celli", "Basses", "Horns", "Trumpets", "Trombones", "Tuba", "Flutes", "Oboes", "Clarinets", "Bassoons", "Harp", "Piano", "Celesta", "Timpani", "Taiko", "Snare", "Cymbals", "Choir", "Synth Pad", "Sub Bass", "Riser", "Whoosh", "Braam", "Drone", "Ostinato", "Arp", "Guitar", "Perc Loop", "Shaker", "Lead Vox" };
 const char* const details[] = { "Close", "Tree", "Surround", "Hi", "Lo", "Spicc", "Legato", "A" };
-
-bool writeFile (const juce::File& file, juce::AudioFormat& format, int bits)
-{
-    juce::AudioBuffer<float> buffer (2, 4800); // 0.1 s at 48 kHz
-    for (int i = 0; i < buffer.getNumSamples(); ++i)
-        buffer.setSample (0, i, 0.1f * (float) std::sin (0.05 * i)), buffer.setSample (1, i, 0.05f);
-
-    auto stream = file.createOutputStream();
-    if (stream == nullptr)
-        return false;
-
-    std::unique_ptr<juce::AudioFormatWriter> writer (format.createWriterFor (stream.get(), 48000.0, 2, bits, {}, 0));
-    if (writer == nullptr)
-        return false;
-
-    stream.release();
-    return writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples());
-}
 
 // The tree is written once per process and removed at exit.
 struct Tree
@@ -62,9 +45,9 @@ struct Tree
                                       + juce::String (instruments[i % 32]).replace (" ", "_") + "_" + details[(i / 32 + n) % 8];
 
                     const auto kind = n % 20;
-                    const auto ok = kind < 15   ? writeFile (folder.getChildFile (name + ".wav"), wav, 24)
-                                    : kind < 18 ? writeFile (folder.getChildFile (name + ".aif"), aiff, 24)
-                                                : writeFile (folder.getChildFile (name + ".flac"), flac, 24);
+                    const auto ok = kind < 15   ? bench::writeShortTrack (folder.getChildFile (name + ".wav"), wav, 24)
+                                    : kind < 18 ? bench::writeShortTrack (folder.getChildFile (name + ".aif"), aiff, 24)
+                                                : bench::writeShortTrack (folder.getChildFile (name + ".flac"), flac, 24);
                     if (! ok)
                         failed = true;
                 }

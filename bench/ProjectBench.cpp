@@ -11,6 +11,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "ShortTrack.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/preset/AtomicFileWriter.h"
 #include "core/session/ProjectFile.h"
@@ -26,30 +27,12 @@ const char* const details[] = { "Close", "Tree", "Surround", "Hi", "Lo", "Spicc"
 constexpr int numCues = 40;
 constexpr int numTracks = 2048;
 
-bool writeWav (const juce::File& file)
-{
-    juce::AudioBuffer<float> buffer (2, 4800); // 0.1 s at 48 kHz
-    for (int i = 0; i < buffer.getNumSamples(); ++i)
-        buffer.setSample (0, i, 0.1f * (float) std::sin (0.05 * i)), buffer.setSample (1, i, 0.05f);
-
-    auto stream = file.createOutputStream();
-    if (stream == nullptr)
-        return false;
-
-    juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.get(), 48000.0, 2, 24, {}, 0));
-    if (writer == nullptr)
-        return false;
-
-    stream.release();
-    return writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples());
-}
-
 // The tree and the saved session are made once per process; the tree is removed at exit.
 struct Project
 {
     Project()
     {
+        juce::WavAudioFormat wav;
         int n = 0;
 
         for (int cue = 0; cue < numCues; ++cue)
@@ -64,7 +47,7 @@ struct Project
             for (int i = 0; i < count; ++i, ++n)
             {
                 const auto name = cueName + "_" + juce::String (instruments[i % 32]).replace (" ", "_") + "_" + details[(i / 32 + n) % 8];
-                failed = failed || ! writeWav (folder.getChildFile (name + ".wav"));
+                failed = failed || ! bench::writeShortTrack (folder.getChildFile (name + ".wav"), wav, 24);
             }
         }
 
