@@ -284,6 +284,21 @@ namespace
         source.removeProperty (from);
         return true;
     }
+
+    /** The value under key when it is a number; nullptr when it is absent, or when it is
+        something else, which is then an error. */
+    const juce::var* findJsonNumber (juce::StringArray& errors, const juce::var& object, const juce::String& key, const juce::String& path)
+    {
+        const auto* value = findJsonKey (object, key);
+
+        if (value != nullptr && ! isJsonNumber (*value))
+        {
+            errors.add (at (path, key) + " must be a number.");
+            return nullptr;
+        }
+
+        return value;
+    }
 } // namespace
 
 //==============================================================================
@@ -349,16 +364,10 @@ bool readJsonBool (juce::StringArray& errors, const juce::var& object, const juc
 int readJsonInt (juce::StringArray& errors, const juce::var& object, const juce::String& key,
                  const juce::String& path, int missing, int minimum, int maximum)
 {
-    const auto* value = findJsonKey (object, key);
+    const auto* value = findJsonNumber (errors, object, key, path);
 
     if (value == nullptr)
         return missing;
-
-    if (! isJsonNumber (*value))
-    {
-        errors.add (at (path, key) + " must be a number.");
-        return missing;
-    }
 
     // Compared as a double first: a huge or non-finite value must never reach the int conversion.
     const auto d = (double) *value;
@@ -377,16 +386,10 @@ int readJsonInt (juce::StringArray& errors, const juce::var& object, const juce:
 double readJsonNumber (juce::StringArray& errors, const juce::var& object, const juce::String& key,
                        const juce::String& path, double missing, double minimum, double maximum)
 {
-    const auto* value = findJsonKey (object, key);
+    const auto* value = findJsonNumber (errors, object, key, path);
 
     if (value == nullptr)
         return missing;
-
-    if (! isJsonNumber (*value))
-    {
-        errors.add (at (path, key) + " must be a number.");
-        return missing;
-    }
 
     const auto d = (double) *value;
 
@@ -402,16 +405,10 @@ double readJsonNumber (juce::StringArray& errors, const juce::var& object, const
 juce::int64 readJsonTime (juce::StringArray& errors, const juce::var& object, const juce::String& key,
                           const juce::String& path, juce::int64 missing)
 {
-    const auto* value = findJsonKey (object, key);
+    const auto* value = findJsonNumber (errors, object, key, path);
 
     if (value == nullptr)
         return missing;
-
-    if (! isJsonNumber (*value))
-    {
-        errors.add (at (path, key) + " must be a number.");
-        return missing;
-    }
 
     if (! value->isDouble())
         return (juce::int64) *value;
