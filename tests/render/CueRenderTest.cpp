@@ -639,7 +639,7 @@ TEST (CueRenderTest, AnOutputNeverReplacesASourceTrack)
 
         EXPECT_FALSE (report.ok);
         ASSERT_EQ (report.errors.size(), 1);
-        EXPECT_EQ (report.errors[0], "Refusing to overwrite a source track of this cue: " + earlier.getFullPathName());
+        EXPECT_EQ (report.errors[0], "Refusing to overwrite a source track: " + earlier.getFullPathName());
 
         juce::MemoryBlock after;
         ASSERT_TRUE (earlier.loadFileAsData (after));

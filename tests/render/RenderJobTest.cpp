@@ -184,6 +184,37 @@ TEST (RenderJobTest, CancelAfterTheLastCueFinishedDoesNotCancelTheRun)
     EXPECT_EQ (report.cues.size(), 2u);
 }
 
+// Under the overwrite policy the first cue wrote over a file a later cue of the batch still had
+// to read (an earlier delivery imported as that cue's tracks).
+TEST (RenderJobTest, NoCueWritesOverAnotherCuesSourceTrack)
+{
+    Batch batch ({ -6.0, -6.0 });
+    batch.preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
+
+    std::vector<Step> steps;
+    const auto first = runAll (batch.requests(), steps);
+    ASSERT_TRUE (first.allOk);
+    ASSERT_FALSE (first.cues[0].files.empty());
+
+    // The second cue now reads the first cue's earlier output.
+    const auto earlier = first.cues[0].files.front().file;
+    auto requests = batch.requests();
+    requests[1].stems[0].tracks = { earlier };
+
+    juce::MemoryBlock before;
+    ASSERT_TRUE (earlier.loadFileAsData (before));
+
+    const auto report = runAll (requests, steps);
+
+    EXPECT_FALSE (report.cues[0].ok);
+    ASSERT_EQ (report.cues[0].errors.size(), 1);
+    EXPECT_EQ (report.cues[0].errors[0], "Refusing to overwrite a source track: " + earlier.getFullPathName());
+
+    juce::MemoryBlock after;
+    ASSERT_TRUE (earlier.loadFileAsData (after));
+    EXPECT_EQ (after, before);
+}
+
 TEST (RenderJobTest, EmptyRunsAreRefused)
 {
     const auto report = runQueue ({}, {}, {});

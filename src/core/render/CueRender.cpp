@@ -25,19 +25,29 @@ namespace dunmoor
 
 namespace
 {
-    /** True when the file, which is about to be written, is one of the request's tracks (the
-        same path, or the same file through a link or another letter case). */
-    bool isSourceTrack (const RenderRequest& request, const juce::File& file)
+    /** True when the file, which is about to be written, is a source track of the cue or of
+        another cue of its batch (the same path, or the same file under the same name through a
+        linked folder or another letter case). */
+    bool isSourceTrack (const CueRenderContext& context, const juce::File& file)
     {
         if (! file.exists())
             return false;
 
-        for (const auto& stem : request.stems)
-            for (const auto& track : stem.tracks)
-                if (track == file || isSameFileOnDisk (track, file))
-                    return true;
+        // The disk is asked only about tracks of the same name apart from letter case (a linked
+        // folder or a case-insensitive disk): a delivery written again over itself, with every
+        // output already there, would otherwise ask it about every track for every output.
+        auto isThisFile = [&file] (const juce::File& track)
+        {
+            return track == file
+                || (track.getFileName().equalsIgnoreCase (file.getFileName()) && isSameFileOnDisk (track, file));
+        };
 
-        return false;
+        for (const auto& stem : context.request.stems)
+            if (std::any_of (stem.tracks.begin(), stem.tracks.end(), isThisFile))
+                return true;
+
+        return context.batchSourceTracks != nullptr
+            && std::any_of (context.batchSourceTracks->begin(), context.batchSourceTracks->end(), isThisFile);
     }
 
     constexpr int overviewBucketsForFiles = 1400;
@@ -1825,10 +1835,10 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         }
 
         // An earlier delivery imported as tracks lies where the new one goes: replacing one of
-        // its files would destroy a source of this very render, which is still to be read.
-        if (isSourceTrack (request, file))
+        // its files would destroy a source of this render or of a later cue, still to be read.
+        if (isSourceTrack (context, file))
         {
-            stop ("Refusing to overwrite a source track of this cue: " + file.getFullPathName());
+            stop ("Refusing to overwrite a source track: " + file.getFullPathName());
             break;
         }
 

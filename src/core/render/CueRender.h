@@ -49,6 +49,10 @@ public:
         and files are the same either way. Set before renderCue. */
     int workerThreads = -1;
 
+    /** Source tracks of the other cues of a batch, which this cue must not write over either
+        (its own tracks are in its request). Not owned; set before renderCue, or left null. */
+    const std::vector<juce::File>* batchSourceTracks = nullptr;
+
     const RenderRequest& request;
     RenderCancelCheck shouldCancel;
     RenderProgressCallback progress;

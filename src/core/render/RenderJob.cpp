@@ -94,6 +94,14 @@ BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelChe
         }
     }
 
+    // Every cue's tracks, so that no cue writes over a file a later one still has to read.
+    std::vector<juce::File> batchSourceTracks;
+
+    if (n >= 2)
+        for (const auto& request : requests)
+            for (const auto& stem : request.stems)
+                batchSourceTracks.insert (batchSourceTracks.end(), stem.tracks.begin(), stem.tracks.end());
+
     for (size_t i = 0; i < n; ++i)
     {
         if (cancelRequested())
@@ -107,6 +115,7 @@ BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelChe
 
         CueRenderContext context (requests[i], shouldCancel, [&] (double x, const juce::String& text, RenderJob::Phase phase)
                                   { tell (base + ((double) i + x) * (1.0 - base) / (double) n, prefix + text, phase); });
+        context.batchSourceTracks = &batchSourceTracks;
 
         report.cues.push_back (renderCue (context));
 
