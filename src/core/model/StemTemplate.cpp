@@ -7,18 +7,12 @@ namespace dunmoor
 
 Stem StemTemplate::createStem() const
 {
-    Stem stem;
-    stem.id = newUuidString();
-    stem.displayName = displayName;
-    stem.fileNameToken = displayName;
-    stem.shortCode = shortCode;
-    stem.colour = colourARGB;
-    stem.excludeKeywords = excludeKeywords;
+    std::vector<KeywordRule> rules;
 
     for (const auto& keyword : keywords)
-        stem.rules.push_back (makeKeywordRule (keyword, 0));
+        rules.push_back (makeKeywordRule (keyword, 0));
 
-    return stem;
+    return makeStem (displayName, shortCode, colourARGB, false, 0, std::move (rules), excludeKeywords);
 }
 
 juce::String StemTemplate::describeKeywords() const
