@@ -1,31 +1,9 @@
 #include <clocale>
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include "ui/app/MainWindow.h"
 
 namespace dunmoor::ui
 {
-
-/** The application's only top-level window. */
-class MainWindow final : public juce::DocumentWindow
-{
-public:
-    explicit MainWindow (const juce::String& title)
-        : DocumentWindow (title,
-                          juce::Desktop::getInstance().getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
-                          DocumentWindow::allButtons)
-    {
-        setUsingNativeTitleBar (true);
-        setResizable (true, false);
-        setResizeLimits (1100, 720, 8000, 6000);
-        centreWithSize (1360, 860);
-        setVisible (true);
-    }
-
-    void closeButtonPressed() override
-    {
-        juce::JUCEApplication::getInstance()->systemRequestedQuit();
-    }
-};
 
 class BrackenfoldApplication final : public juce::JUCEApplication
 {

@@ -1,0 +1,32 @@
+#include <clocale>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+int main (int argc, char** argv)
+{
+    ::testing::InitGoogleTest (&argc, argv);
+
+    // Case folding of non-ASCII names relies on a UTF-8 character type locale.
+    std::setlocale (LC_CTYPE, "C.UTF-8");
+
+    // Every test process gets a home, settings and data folders of its own, so nothing a test
+    // writes (settings, presets, templates, trash) reaches the user's folders or another test.
+    const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                          .getChildFile ("dunmoor-ui-home-" + juce::Uuid().toString());
+    home.getChildFile (".config").createDirectory();
+    home.getChildFile (".local/share").createDirectory();
+    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+    setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
+    setenv ("XDG_DATA_HOME", home.getChildFile (".local/share").getFullPathName().toRawUTF8(), 1);
+
+    int result = 0;
+    {
+        juce::ScopedJuceInitialiser_GUI juce;
+        result = RUN_ALL_TESTS();
+    }
+
+    home.deleteRecursively();
+    return result;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace juce
+{
+// The framework's own step of its message loop on Linux: dispatches one pending message, or
+// returns false at once when there is none (with true). The application never runs a modal
+// loop; only the tests pump the queue by hand.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+
+namespace dunmoor::testing
+{
+
+/** Runs the message loop for about that many milliseconds. */
+inline void pumpMessages (int milliseconds)
+{
+    const auto end = juce::Time::getMillisecondCounterHiRes() + milliseconds;
+
+    while (juce::Time::getMillisecondCounterHiRes() < end)
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1);
+}
+
+/** Runs the message loop until the condition holds or the time is up; says whether it held. */
+inline bool pumpUntil (const std::function<bool()>& condition, int timeoutMilliseconds = 10000)
+{
+    const auto end = juce::Time::getMillisecondCounterHiRes() + timeoutMilliseconds;
+
+    while (! condition())
+    {
+        if (juce::Time::getMillisecondCounterHiRes() >= end)
+            return condition();
+
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1);
+    }
+
+    return true;
+}
+
+/** The folder the UI tests write their snapshots to. */
+inline juce::File snapshotFolder()
+{
+    return juce::File (DUNMOOR_UI_SNAPSHOT_DIR);
+}
+
+/**
+    Paints the component into an image and writes it as <name>.png to the snapshot folder, for
+    people to look at. Snapshots are never compared with earlier ones.
+*/
+inline juce::File saveSnapshot (juce::Component& component, const juce::String& name)
+{
+    const auto folder = snapshotFolder();
+    folder.createDirectory();
+
+    const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f);
+    const auto file = folder.getChildFile (name + ".png");
+    file.deleteFile();
+
+    juce::FileOutputStream out (file);
+    EXPECT_TRUE (out.openedOk()) << file.getFullPathName();
+    juce::PNGImageFormat png;
+    EXPECT_TRUE (png.writeImageToStream (image, out)) << file.getFullPathName();
+    return file;
+}
+
+} // namespace dunmoor::testing
