@@ -2429,7 +2429,7 @@ CueReport renderCue (CueRenderContext& context)
 
     try
     {
-        const auto validation = validatePlan (request);
+        const auto validation = validatePlan (request, OutputFolderCheck::create);
         report.warnings.addArray (validation.warnings);
 
         if (! validation.errors.isEmpty())
