@@ -99,7 +99,7 @@ CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, co
             request.unassignedTracks.add (track.file.getFileName());
     }
 
-    plan.validation.merge (validatePlan (request), {});
+    plan.validation.merge (validatePlan (request, OutputFolderCheck::checkOnly), {});
     plan.ok = plan.validation.isClean();
     return plan;
 }
@@ -210,7 +210,7 @@ BatchPlan buildBatchPlan (const Preset& preset,
     return batch;
 }
 
-ValidationResult validatePlan (const RenderRequest& request)
+ValidationResult validatePlan (const RenderRequest& request, OutputFolderCheck folderCheck)
 {
     ValidationResult result;
     result.merge (validatePreset (request.preset), {});
@@ -231,7 +231,11 @@ ValidationResult validatePlan (const RenderRequest& request)
     {
         juce::String folderError;
 
-        if (! validateOutputFolder (request.outputFolder, folderError))
+        const auto folderOk = folderCheck == OutputFolderCheck::create
+                                ? validateOutputFolder (request.outputFolder, folderError)
+                                : checkOutputFolder (request.outputFolder, folderError);
+
+        if (! folderOk)
             result.errors.add (folderError);
     }
 
