@@ -264,13 +264,9 @@ namespace
             return finish();
 
         result.messages.merge (validatePreset (preset), {});
-
-        if (result.messages.errors.isEmpty())
-        {
-            result.preset = std::move (preset);
-            result.ok = true;
-        }
-
+        result.ok = result.messages.errors.isEmpty();
+        result.onlyValidationFailed = ! result.ok;
+        result.preset = std::move (preset);
         return result;
     }
 
