@@ -125,12 +125,17 @@ TEST (PresetLibrary, SaveRenameDuplicateAndKindChanges)
     auto preset = makeUserPreset ("Trailer");
     preset.id = " ";
 
-    juce::String error;
-    ASSERT_TRUE (f.library.savePreset (preset, error)) << error;
+    juce::String error, id;
+    ASSERT_TRUE (f.library.savePreset (preset, id, error)) << error;
     EXPECT_EQ (preset.id, " ");   // the caller's preset is not changed
     ASSERT_EQ (f.library.getEntries().size(), 1u);
-    const auto id = f.library.getEntries()[0].id;
+    EXPECT_EQ (f.library.getEntries()[0].id, id);
     EXPECT_EQ (id.length(), 36);
+
+    // Saving again under the reported id writes the same file instead of a new one.
+    preset.id = id;
+    ASSERT_TRUE (f.library.savePreset (preset, error)) << error;
+    EXPECT_EQ (f.library.getEntries().size(), 1u);
 
     const auto oldFile = f.library.findEntry (id)->file;
     ASSERT_TRUE (f.library.renamePreset (id, "  Teaser ", error)) << error;

@@ -250,6 +250,11 @@ bool PresetLibrary::savePreset (const Preset& preset, juce::String& error)
     return save (preset, savedId, error);
 }
 
+bool PresetLibrary::savePreset (const Preset& preset, juce::String& savedId, juce::String& error)
+{
+    return save (preset, savedId, error);
+}
+
 bool PresetLibrary::saveAsNewPreset (const Preset& preset, const juce::String& newName, PresetKind kind,
                                      juce::String& newId, juce::String& error)
 {

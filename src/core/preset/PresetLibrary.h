@@ -64,6 +64,10 @@ public:
         moving its file when its name or kind changed. The caller's preset is not changed. */
     [[nodiscard]] bool savePreset (const Preset& preset, juce::String& error);
 
+    /** The same, telling the caller the id it was saved under (new when the preset had none),
+        so that the next save of the same preset writes the same file. */
+    [[nodiscard]] bool savePreset (const Preset& preset, juce::String& savedId, juce::String& error);
+
     /** Saves a copy (new id, the given name and kind, not built-in); newId receives its id. */
     [[nodiscard]] bool saveAsNewPreset (const Preset& preset, const juce::String& newName, PresetKind kind,
                                         juce::String& newId, juce::String& error);
