@@ -125,17 +125,12 @@ TEST (PresetLibrary, SaveRenameDuplicateAndKindChanges)
     auto preset = makeUserPreset ("Trailer");
     preset.id = " ";
 
-    juce::String error, id;
-    ASSERT_TRUE (f.library.savePreset (preset, id, error)) << error;
+    juce::String error;
+    ASSERT_TRUE (f.library.savePreset (preset, error)) << error;
     EXPECT_EQ (preset.id, " ");   // the caller's preset is not changed
     ASSERT_EQ (f.library.getEntries().size(), 1u);
-    EXPECT_EQ (f.library.getEntries()[0].id, id);
+    const auto id = f.library.getEntries()[0].id;
     EXPECT_EQ (id.length(), 36);
-
-    // Saving again under the reported id writes the same file instead of a new one.
-    preset.id = id;
-    ASSERT_TRUE (f.library.savePreset (preset, error)) << error;
-    EXPECT_EQ (f.library.getEntries().size(), 1u);
 
     const auto oldFile = f.library.findEntry (id)->file;
     ASSERT_TRUE (f.library.renamePreset (id, "  Teaser ", error)) << error;
@@ -166,6 +161,44 @@ TEST (PresetLibrary, SaveRenameDuplicateAndKindChanges)
     ASSERT_TRUE (f.library.saveAsNewPreset (loaded, "Publisher Version", PresetKind::publisher, newId, error)) << error;
     EXPECT_EQ (f.library.findEntry (newId)->file.getParentDirectory(), f.publisherFolder());
     EXPECT_EQ (f.library.getEntries().size(), 3u);
+}
+
+// A copy taken up as the working preset must not orphan the session's assignments and locks,
+// which name stems by id.
+TEST (PresetLibrary, CopiesKeepStemIdsAndSaveReportsTheId)
+{
+    LibraryFixture f;
+    auto user = makeUserPreset ("Mine");
+    const auto mixId = user.schema.addAlternativeMix ("Instrumental");
+    f.save (user);
+    const auto stemId = user.schema.stems[0].id;
+
+    juce::String error, copyId, newId;
+    ASSERT_TRUE (f.library.duplicate (user.id, "Mine 2", copyId, error)) << error;
+    ASSERT_TRUE (f.library.saveAsNewPreset (user, "Mine 3", PresetKind::project, newId, error)) << error;
+
+    for (const auto& id : { copyId, newId })
+    {
+        const auto loaded = f.library.loadPreset (id);
+        ASSERT_TRUE (loaded.ok) << loaded.messages.toText();
+        EXPECT_NE (loaded.preset.id, user.id);
+        EXPECT_EQ (loaded.preset.schema.stems[0].id, stemId);
+        ASSERT_EQ (loaded.preset.schema.alternativeMixes.size(), 1u);
+        EXPECT_EQ (loaded.preset.schema.alternativeMixes[0].id, mixId);
+        EXPECT_EQ (loaded.preset.schema.alternativeMixes[0].stemIds, juce::StringArray (stemId));
+    }
+
+    // A preset without an id is stored under a new one, which the caller learns.
+    auto anonymous = makeUserPreset ("Nameless id");
+    anonymous.id = {};
+    juce::String savedId;
+    ASSERT_TRUE (f.library.savePreset (anonymous, savedId, error)) << error;
+    EXPECT_EQ (savedId.length(), 36);
+    ASSERT_NE (f.library.findEntry (savedId), nullptr);
+    EXPECT_EQ (f.library.findEntry (savedId)->name, "Nameless id");
+
+    ASSERT_TRUE (f.library.savePreset (user, savedId, error)) << error;
+    EXPECT_EQ (savedId, user.id);
 }
 
 TEST (PresetLibrary, RefusalsLeaveEverythingAsItWas)

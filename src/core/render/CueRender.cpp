@@ -1869,6 +1869,7 @@ bool writeOutputFile (CueRenderContext& context, const OutputItem& item)
         auto& written = job.written;
         written.file = file;
         written.displayName = item.displayName;
+        written.stemId = item.kind == WrittenFile::stemKind ? item.stemId : juce::String();
         written.sampleRate = rate;
         written.lossless = isLosslessCodec (entry.codec);
         written.kind = item.kind;
