@@ -1,7 +1,7 @@
 #include "TrackSplit.h"
 
 #include "ImportRowModel.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 #include "core/session/ImportScanner.h"
 
 namespace dunmoor::ui

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/audio/AudioFileReader.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 #include "session/SessionTestSupport.h"
 #include "ui/pages/import/ImportRowModel.h"
 #include "ui/pages/import/TrackSplit.h"
