@@ -4,7 +4,7 @@
 #include <set>
 
 #include "core/model/CodecCapabilities.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 
 namespace dunmoor
 {
@@ -463,6 +463,12 @@ std::vector<TemplateSegment> splitNamingTemplate (const juce::String& nameTempla
         if (isPaletteToken (braced))
         {
             segments.push_back ({ true, braced });
+        }
+        else if (braced == "{pubcode}")
+        {
+            // The older spelling of the project code: the editor offers it as "{project}",
+            // which expands to the same value.
+            segments.push_back ({ true, "{project}" });
         }
         else
         {

@@ -6,9 +6,10 @@
 #include <optional>
 #include <unordered_set>
 
+#include "core/audio/AudioFileProbe.h"
 #include "core/model/BuiltInPresets.h"
-#include "core/preset/PathRules.h"
-#include "core/session/FileRename.h"
+#include "core/files/PathRules.h"
+#include "core/files/FileRename.h"
 #include "core/session/ProjectFile.h"
 
 namespace dunmoor
@@ -749,6 +750,40 @@ void Session::setCueMixMember (const juce::String& cueKey, const AlternativeMix&
 
     pushUndoState();
     sendTracksChanged();
+}
+
+bool Session::restoreCueSettings (const Cue& saved)
+{
+    auto* cue = findCueForEdit (saved.key);
+
+    if (cue == nullptr)
+        return false;
+
+    auto restored = *cue;
+    const auto name = saved.name.trim();
+
+    if (isUsableCueName (name))
+        restored.name = name;
+
+    restored.included = saved.included;
+    restored.trimStartSeconds = std::isfinite (saved.trimStartSeconds) && saved.trimStartSeconds > 0.0 ? saved.trimStartSeconds : 0.0;
+    restored.relativeName = sanitisedRelativeName (saved.relativeName);
+    restored.mixOverrides = saved.mixOverrides;
+
+    const auto changed = restored.name != cue->name
+                      || restored.included != cue->included
+                      || restored.trimStartSeconds != cue->trimStartSeconds
+                      || restored.relativeName != cue->relativeName
+                      || restored.mixOverrides != cue->mixOverrides;
+
+    if (changed)
+    {
+        *cue = std::move (restored);
+        pushUndoState();
+        sendTracksChanged();
+    }
+
+    return true;
 }
 
 //==============================================================================
