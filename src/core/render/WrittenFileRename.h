@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RenderJob.h"
-#include "core/session/FileRename.h"
+#include "core/files/FileRename.h"
 
 namespace dunmoor
 {

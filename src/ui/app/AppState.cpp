@@ -2,7 +2,7 @@
 
 #include "JuceSeams.h"
 #include "core/model/BuiltInPresets.h"
-#include "core/preset/AtomicFileWriter.h"
+#include "core/files/AtomicFileWriter.h"
 #include "core/render/WrittenFileRename.h"
 #include "core/session/ProjectFile.h"
 
