@@ -363,6 +363,20 @@ namespace
         app->session.updatePreset (edited);
         EXPECT_TRUE (app->isPresetModified());
 
+        // Edits the built-in comparison of presets ignores are still edits the user would lose.
+        app->session.updatePreset (app->presetLibrary->loadPreset (app->presetId).preset);
+        ASSERT_FALSE (app->isPresetModified());
+
+        auto plurals = app->session.getPreset();
+        plurals.schema.matchPlurals = ! plurals.schema.matchPlurals;
+        app->session.updatePreset (plurals);
+        EXPECT_TRUE (app->isPresetModified());
+
+        auto mixes = app->presetLibrary->loadPreset (app->presetId).preset;
+        ASSERT_TRUE (mixes.schema.addAlternativeMix ("Instrumental").isNotEmpty());
+        app->session.updatePreset (mixes);
+        EXPECT_TRUE (app->isPresetModified());
+
         app->presetId = "no-such-preset";
         EXPECT_TRUE (app->isPresetModified());
 
