@@ -334,8 +334,16 @@ juce::PopupMenu MainComponent::buildMenu (juce::StringArray& recentPaths)
     recentPaths = appState.getRecentProjects();
 
     juce::PopupMenu menu;
-    menu.addItem (juce::PopupMenu::Item ("Undo").setID (undoId).setEnabled (session.getUndoIndex() > 0).setShortcutKeyDescription ("Ctrl+Z"));
-    menu.addItem (juce::PopupMenu::Item ("Redo").setID (redoId).setEnabled (session.getUndoIndex() + 1 < session.getNumUndoStates()).setShortcutKeyDescription ("Ctrl+Y"));
+    juce::PopupMenu::Item undo ("Undo");
+    undo.setID (undoId).setEnabled (session.getUndoIndex() > 0);
+    undo.shortcutKeyDescription = "Ctrl+Z";
+    menu.addItem (undo);
+
+    juce::PopupMenu::Item redo ("Redo");
+    redo.setID (redoId).setEnabled (session.getUndoIndex() + 1 < session.getNumUndoStates());
+    redo.shortcutKeyDescription = "Ctrl+Y";
+    menu.addItem (redo);
+
     menu.addSeparator();
     menu.addItem (openProjectId, "Open project");
 
