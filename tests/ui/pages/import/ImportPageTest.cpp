@@ -219,4 +219,48 @@ TEST_F (ImportPageFixture, ZoomStepsOfThePreview)
     EXPECT_FALSE (whole.isEnabled());
 }
 
+namespace
+{
+    struct AuditionFixture : ImportPageFixture
+    {
+        void SetUp() override
+        {
+            audio = std::make_shared<FakeAudioOutput>();
+            ImportPageFixture::SetUp();
+        }
+    };
+} // namespace
+
+TEST_F (AuditionFixture, PlaysFromWhereTheViewIsClickedAndFollowsTheTransport)
+{
+    importTree();
+    ASSERT_TRUE (app->previewEngine.isAudioAvailable());
+    page->selectTracks ({ idOf ("Violins.wav") });
+
+    // A click at 80 % plays from 80 % of the track's length, overview or not.
+    auto& waveform = *findByTitle<ui::WaveformView> (*page, "Waveform");
+    waveform.onSeek (0.8);
+    auto& engine = app->previewEngine;
+    ASSERT_TRUE (pumpUntil ([&] { return engine.isPlaying(); }));
+    EXPECT_EQ (engine.getRequestedSourceId(), "track:" + idOf ("Violins.wav"));
+    EXPECT_GE (engine.getPlayheadSeconds(), 1.6 - 0.01);
+
+    auto& transport = *findByTitle<ui::TransportButton> (*page, "Play");
+    ASSERT_TRUE (pumpUntil ([&] { return transport.isPlaying(); }));
+    EXPECT_TRUE (findByTitle<juce::Label> (*page, "Time")->getText().endsWith (" / 0:02.0"));
+
+    // The button stops it; Autoplay starts each new selection at once.
+    page->togglePlayback();
+    EXPECT_FALSE (engine.isActiveFor ("track:" + idOf ("Violins.wav")));
+    findByTitle<juce::ToggleButton> (*page, "Autoplay")->setToggleState (true, juce::sendNotificationSync);
+    page->selectTracks ({ idOf ("Horns.wav") });
+    EXPECT_EQ (engine.getRequestedSourceId(), "track:" + idOf ("Horns.wav"));
+    EXPECT_TRUE (seams->boxes.size() <= 1) << "only the import's box";
+
+    // Removing the track that plays stops it and empties the pane.
+    app->session.removeTracks ({ idOf ("Horns.wav") });
+    EXPECT_TRUE (engine.getRequestedSourceId().isEmpty());
+    EXPECT_EQ (findByTitle<juce::Label> (*page, "File name")->getText(), "Nothing selected");
+}
+
 } // namespace dunmoor::testing
