@@ -385,7 +385,7 @@ void NameTemplateEditor::PaletteArea::rebuild (const juce::StringArray& vocabula
     for (const auto& word : vocabulary)
         chips.push_back (std::make_unique<Chip> (owner, ChipKind::vocabularyWord, -1, false, word));
 
-    chips.push_back (std::make_unique<Chip> (owner, ChipKind::freeText, -1, false, {}));
+    chips.push_back (std::make_unique<Chip> (owner, ChipKind::freeText, -1, false, juce::String()));
 
     for (auto& chip : chips)
         addAndMakeVisible (*chip);

@@ -1,7 +1,7 @@
 #include "ExportPage.h"
 
 #include "NamingPreview.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 #include "ui/app/AppState.h"
 #include "ui/shell/Theme.h"
 
