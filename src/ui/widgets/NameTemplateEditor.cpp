@@ -123,21 +123,25 @@ int NameTemplateEditor::chipWidthFor (ChipKind kind, bool isToken, const juce::S
 //==============================================================================
 void NameTemplateEditor::insertPiece (TemplateSegment piece, int index)
 {
+    syncRetypeText();
     handle (model.insertPiece (std::move (piece), index));
 }
 
 void NameTemplateEditor::insertEmptyTextPiece (int index)
 {
+    syncRetypeText();
     handle (model.insertEmptyTextPiece (index));
 }
 
 void NameTemplateEditor::removePiece (int index)
 {
+    syncRetypeText();
     handle (model.removePiece (index));
 }
 
 void NameTemplateEditor::startRetype (int index)
 {
+    syncRetypeText();
     handle (model.startRetype (index));
 }
 
@@ -146,7 +150,16 @@ void NameTemplateEditor::commitRetype (bool commit)
     if (! model.isRetyping())
         return;
 
+    syncRetypeText();
+
     handle (model.commitRetype (commit));
+}
+
+void NameTemplateEditor::syncRetypeText()
+{
+    // The field reports its edits through posted messages; what it shows now is what counts.
+    if (model.isRetyping())
+        model.setRetypeText (retypeEditor.getText());
 }
 
 void NameTemplateEditor::handle (const TemplatePieces::EditResult& result)
@@ -506,6 +519,7 @@ void NameTemplateEditor::Sequence::itemDropped (const SourceDetails& details)
     markerIndex = -1;
     repaint();
 
+    owner.syncRetypeText();
     owner.handle (owner.model.applyDrop (details.description.toString(), index));
 }
 

@@ -83,6 +83,7 @@ private:
     friend class Sequence;
 
     void handle (const TemplatePieces::EditResult& result);
+    void syncRetypeText();
     void rebuildPalette();
     void rebuildSequence();
     void chipClicked (ChipKind kind, int index, bool isToken, const juce::String& text, bool onCross);

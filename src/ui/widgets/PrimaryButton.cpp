@@ -7,9 +7,9 @@
 namespace dunmoor::ui
 {
 
-PrimaryButton::PrimaryButton (const juce::String& text) : juce::TextButton (text)
+PrimaryButton::PrimaryButton (const juce::String& buttonText) : juce::TextButton (buttonText)
 {
-    setTitle (text);
+    setTitle (buttonText);
 }
 
 void PrimaryButton::setPulsing (bool shouldPulse)

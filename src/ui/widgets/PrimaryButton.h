@@ -10,7 +10,7 @@ namespace dunmoor::ui
 class PrimaryButton : public juce::TextButton, private juce::Timer
 {
 public:
-    explicit PrimaryButton (const juce::String& text);
+    explicit PrimaryButton (const juce::String& buttonText);
 
     /** Starts (from the dimmest state) or stops the pulse; repaints on a change. */
     void setPulsing (bool shouldPulse);

@@ -14,6 +14,13 @@
 namespace dunmoor::testing
 {
 
+/** A click as the user makes it: the button reports it through a posted message. */
+inline void click (juce::Button& button)
+{
+    button.triggerClick();
+    pumpMessages (20);
+}
+
 /**
     An application state with seams the test answers, the built-in example preset as the working
     copy, generated cues on disk and the Levels & Export page at 1360 x 860. Tracks are short

@@ -54,6 +54,7 @@ TEST (ExportPageRun, ButtonsFollowTheRunState)
     ExportPageFixture f;
     auto& page = f.makePage();
     EXPECT_EQ (buttonsOf (page), (Buttons { false, false, false, true })) << "no tracks yet";
+    saveSnapshot (page, "export-page-settings");
 
     f.importCues (2);
     page.tick();
@@ -160,7 +161,7 @@ TEST (ExportPageRun, WarningsAskAndCancelWritesNothing)
     EXPECT_TRUE (out.getChildFile ("1M01").isDirectory());
     EXPECT_EQ (f.exportsFinished, 1);
     EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "Last render finished.");
-    EXPECT_EQ (page.getRenderBar().phaseBar.getSegments().getFilledEnd(), 1.0);
+    EXPECT_EQ (page.getRenderBar().phaseBar.getSegments().getProgress(), 1.0);
 
     // The summary counts what was written.
     const auto files = f.app->lastReport.countFilesWritten();
@@ -214,8 +215,8 @@ TEST (ExportPageRun, CancelKeepsTheOldReportAndItsText)
 
         page.startExport();
         ASSERT_NE (page.getRenderJob(), nullptr);
-        ASSERT_TRUE (waitForStatus (*page.getRenderJob(), c.cancelAt)) << c.name;
-        page.getRenderBar().cancelButton.triggerClick();
+        ASSERT_TRUE (waitForStatus (*page.getRenderJob(), c.cancelAt)) << c.name << ": " << page.getRenderJob()->getStatus().statusText;
+        click (page.getRenderBar().cancelButton);
         pumpMessages (30);
         ASSERT_TRUE (f.waitForRunToEnd (60000)) << c.name;
 
@@ -244,7 +245,7 @@ TEST (ExportPageRun, CancelAfterTheLastCueDelivers)
     page.startExport();
     ASSERT_NE (page.getRenderJob(), nullptr);
     ASSERT_TRUE (page.getRenderJob()->waitForThreadToExit (-1));
-    page.getRenderBar().cancelButton.triggerClick();
+    click (page.getRenderBar().cancelButton);
     pumpMessages (20);
     ASSERT_TRUE (f.waitForRunToEnd());
 

@@ -44,13 +44,13 @@ TEST (ExportPageSettings, ControlsWriteTheSessionPreset)
           [] (auto& s) { return s.batch.gainMode == BatchGainMode::perTrack && s.headroom.submixesReachTargetIndependently; } },
         { "Empty stems", [&] { c.emptyStemsCombo.setSelectedId (2, juce::sendNotificationSync); },
           [] (auto& s) { return s.emptyStemPolicy == EmptyStemPolicy::exportSilence; } },
-        { "gate toggle", [&] { c.gateToggle.triggerClick(); }, [] (auto& s) { return s.silenceGate.enabled; } },
+        { "gate toggle", [&] { click (c.gateToggle); }, [] (auto& s) { return s.silenceGate.enabled; } },
         { "Take down by, typed -Inf", [&] { c.takeDownBySlider.setValue (c.takeDownBySlider.getValueFromText ("-Inf"), juce::sendNotificationSync); },
           [] (auto& s) { return s.silenceGate.floorDb == -400.0; } },
         { "Take down by -24", [&] { c.takeDownBySlider.setValue (-24.0, juce::sendNotificationSync); },
           [] (auto& s) { return s.silenceGate.floorDb == -24.0; } },
-        { "stems folder off", [&] { c.stemsFolderToggle.triggerClick(); }, [] (auto& s) { return s.fullMix.stemsSubFolder.isEmpty(); } },
-        { "stems folder on", [&] { c.stemsFolderToggle.triggerClick(); }, [] (auto& s) { return s.fullMix.stemsSubFolder == "STEMS"; } },
+        { "stems folder off", [&] { click (c.stemsFolderToggle); }, [] (auto& s) { return s.fullMix.stemsSubFolder.isEmpty(); } },
+        { "stems folder on", [&] { click (c.stemsFolderToggle); }, [] (auto& s) { return s.fullMix.stemsSubFolder == "STEMS"; } },
     };
 
     for (const auto& cs : cases)
@@ -64,7 +64,7 @@ TEST (ExportPageSettings, ControlsWriteTheSessionPreset)
     c.takeDownBySlider.setValue (-80.0, juce::sendNotificationSync);
     EXPECT_EQ (c.takeDownBySlider.getTextFromValue (c.takeDownBySlider.getValue()), juce::String (juce::CharPointer_UTF8 ("-\xe2\x88\x9e dB")));
     EXPECT_TRUE (c.belowSlider.isEnabled());
-    c.gateToggle.triggerClick();
+    click (c.gateToggle);
     EXPECT_FALSE (c.belowSlider.isEnabled());
 
     // With mirroring on, folder-per-cue is off limits but keeps its state.
@@ -103,7 +103,7 @@ TEST (ExportPageSettings, TemplatesSurviveUnrelatedCommits)
     EXPECT_EQ (f.preset().exportSettings.naming.stemTemplate, "{project}-{cue}_{stemName}");
     EXPECT_EQ (f.preset().exportSettings.naming.mixTemplate, "{pubcode}_{cue}");
 
-    c.remeasureToggle.triggerClick();
+    click (c.remeasureToggle);
     EXPECT_EQ (f.preset().exportSettings.naming.stemTemplate, "{project}-{cue}_{stemName}");
     EXPECT_EQ (f.preset().exportSettings.naming.mixTemplate, "{pubcode}_{cue}");
 
@@ -151,7 +151,7 @@ TEST (ExportPageSettings, OutsideChangesRefillAndOwnOnesDoNot)
     // A separator being typed stands through the page's own commit...
     c.separatorChooser.getCombo().setSelectedId (100, juce::sendNotificationSync);
     c.separatorChooser.getCustomEditor().setText ("~~", false);
-    c.mirrorToggle.triggerClick();
+    click (c.mirrorToggle);
     EXPECT_EQ (c.separatorChooser.getCustomEditor().getText(), "~~");
 
     // ...but a preset change from elsewhere fills every control again.
@@ -192,14 +192,14 @@ TEST (ExportPageSettings, SaveToPreset)
 
     // A built-in preset asks for a name; a blank one or Cancel saves nothing.
     const auto entriesBefore = f.app->presetLibrary->getEntries().size();
-    page.getRenderBar().saveButton.triggerClick();
+    click (page.getRenderBar().saveButton);
     ASSERT_EQ (f.seams->prompts.size(), 1u);
     EXPECT_EQ (f.seams->prompts[0].request.title, "Save as a new preset");
     EXPECT_EQ (f.seams->prompts[0].request.fields[0].initialText, "Hybrid Orchestra Example (edited)");
     ASSERT_TRUE (f.seams->answerPrompt (true, { "   " }));
     EXPECT_EQ (f.app->presetLibrary->getEntries().size(), entriesBefore);
 
-    page.getRenderBar().saveButton.triggerClick();
+    click (page.getRenderBar().saveButton);
     ASSERT_TRUE (f.seams->answerPrompt (true, { " My delivery " }));
     EXPECT_EQ (f.app->presetLibrary->getEntries().size(), entriesBefore + 1);
 
@@ -227,7 +227,7 @@ TEST (ExportPageSettings, SaveToPreset)
     ASSERT_TRUE (folder.deleteRecursively());
     ASSERT_TRUE (folder.replaceWithText ("in the way"));
 
-    page.getRenderBar().saveButton.triggerClick();
+    click (page.getRenderBar().saveButton);
     ASSERT_NE (f.seams->lastBox(), nullptr);
     EXPECT_EQ (f.seams->lastBox()->request.title, "The preset was not saved");
     EXPECT_TRUE (f.seams->lastBox()->request.message.isNotEmpty());

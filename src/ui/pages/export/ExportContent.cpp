@@ -97,6 +97,7 @@ ExportContent::ExportContent()
     mixTemplateEditor.setPaletteVisible (false);
 
     // File naming rules
+    fullMixNameEditor.setJustification (juce::Justification::centredLeft);
     fullMixNameEditor.setTooltip ("Goes into the mix file name wherever the template has Stem name. Typed exactly: \"FullMix\" stays \"FullMix\".");
 
     for (int digits = 1; digits <= 4; ++digits)

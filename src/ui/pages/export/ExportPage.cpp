@@ -662,6 +662,11 @@ void ExportPage::presetChanged()
     refresh();
 }
 
+void ExportPage::paint (juce::Graphics& g)
+{
+    g.fillAll (currentPalette().windowBackground);
+}
+
 void ExportPage::resized()
 {
     auto area = getLocalBounds();

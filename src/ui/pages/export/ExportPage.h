@@ -90,6 +90,7 @@ public:
     /** Runs what the 10 Hz timer runs, at once (for tests and benchmarks). */
     void tick() { timerCallback(); }
 
+    void paint (juce::Graphics& g) override;
     void resized() override;
 
     static constexpr const char* vocabularyKey = "nameVocabulary";
