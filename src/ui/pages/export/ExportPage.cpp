@@ -186,10 +186,10 @@ BatchPlan ExportPage::buildRequests (bool measureOnly) const
     return buildBatchPlan (session.getPreset(), session.getTracks(), session.getCuesWithTracks(), appState.outputFolder, measureOnly);
 }
 
-void ExportPage::runAnalysis()
+bool ExportPage::runAnalysis()
 {
     if (! runControl.canLaunch (isRendering()))
-        return;
+        return false;
 
     const auto plan = buildRequests (true);
 
@@ -200,10 +200,10 @@ void ExportPage::runAnalysis()
         content->gatedList.setRows ({});
         renderBar->setPreviewButtonsVisible (false);
         resized();
-        return;
+        return false;
     }
 
-    launch (requestsOf (plan), RunKind::analysis);
+    return launch (requestsOf (plan), RunKind::analysis);
 }
 
 void ExportPage::startExport()
@@ -259,11 +259,11 @@ void ExportPage::showBlockingIssues (const ValidationResult& issues, std::functi
                                  });
 }
 
-void ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
+bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
 {
     // Checked again here: a question may have been open while another run started.
     if (! runControl.canLaunch (isRendering()))
-        return;
+        return false;
 
     const auto run = runControl.beginRun (kind);
     appState.previewEngine.stop();
@@ -292,6 +292,7 @@ void ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
     }
 
     updateWarnings();
+    return started;
 }
 
 void ExportPage::handleCompletion (int runNumber, const BatchReport& report)

@@ -58,7 +58,10 @@ public:
 
     //==============================================================================
     BatchPlan buildRequests (bool measureOnly) const;
-    void runAnalysis();
+
+    /** "Analyse levels": true when a measuring run was launched. */
+    bool runAnalysis();
+
     void startExport();
     void chooseOutputFolder();
     void savePresetFromHere();
@@ -102,7 +105,7 @@ private:
     void presetChanged() override;
 
     void showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed);
-    void launch (std::vector<RenderRequest> requests, RunKind kind);
+    bool launch (std::vector<RenderRequest> requests, RunKind kind);
     void handleCompletion (int runNumber, const BatchReport& report);
     void finishExport (const BatchReport& report);
     void applyRunState();
