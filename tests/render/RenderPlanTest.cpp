@@ -285,6 +285,25 @@ TEST (RenderPlanTest, BatchPlanPerCueCopiesAndMessages)
     EXPECT_EQ (single.cues[0].request.preset.metadata.cue, "Cue1");
 }
 
+// A stem deleted after a cue made its own member list used to leave the id behind, and the
+// cue's plan then failed with "refers to a stem that is not in the schema".
+TEST (RenderPlanTest, BatchPlanDropsCueMixMembersThatNameNoStem)
+{
+    TemporaryFolder temp;
+    auto preset = makeRenderPreset ({ "Drums", "Bass" });
+    const auto drums = preset.schema.stems[0].id;
+    const auto bass = preset.schema.stems[1].id;
+    const auto mixId = preset.schema.addAlternativeMix ("Instrumental");
+
+    auto cue = makeCue ("k1", "1m01");
+    cue.mixOverrides[mixId] = { "deleted-stem", bass, "another-gone" };
+
+    const auto batch = buildBatchPlan (preset, { makeTrack ("kick.wav", "k1", drums) }, { cue }, temp.folder, false);
+    ASSERT_EQ (batch.cues.size(), 1u);
+    EXPECT_EQ (batch.cues[0].request.preset.schema.alternativeMixes[0].stemIds, juce::StringArray (bass));
+    EXPECT_TRUE (batch.allCuesOk) << batch.errors.joinIntoString ("\n");
+}
+
 // Planning an export used to create every cue folder, so a cancelled or refused run left
 // empty folders behind; only the render creates them.
 TEST (RenderPlanTest, PlanningCreatesNoFolder)

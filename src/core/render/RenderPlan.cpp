@@ -125,6 +125,13 @@ BatchPlan buildBatchPlan (const Preset& preset,
 
     std::set<juce::String> folders;
 
+    // A cue's own member list may still name a stem deleted from the schema since it was made;
+    // such a member has nothing to add and is dropped rather than failing the cue.
+    std::set<juce::String> stemIds;
+
+    for (const auto& stem : preset.schema.stems)
+        stemIds.insert (stem.id);
+
     for (const auto& cue : cues)
     {
         if (! cue.included)
@@ -142,7 +149,13 @@ BatchPlan buildBatchPlan (const Preset& preset,
         auto cuePreset = preset;
 
         for (auto& mix : cuePreset.schema.alternativeMixes)
+        {
             mix.stemIds = cue.getAlternativeMixStems (mix);
+
+            for (int i = mix.stemIds.size(); --i >= 0;)
+                if (stemIds.count (mix.stemIds[i]) == 0)
+                    mix.stemIds.remove (i);
+        }
 
         const auto target = cuePreset.exportSettings.batch.folderNameTarget;
 
