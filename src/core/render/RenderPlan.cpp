@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "core/audio/AudioFileReader.h"
+#include "core/audio/AudioFormats.h"
 #include "core/audio/Resampler.h"
 #include "core/preset/PathRules.h"
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "core/audio/AudioFileProbe.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/preset/PathRules.h"
 #include "core/session/FileRename.h"
