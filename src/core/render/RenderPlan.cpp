@@ -4,7 +4,7 @@
 
 #include "core/audio/AudioFormats.h"
 #include "core/audio/Resampler.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 
 namespace dunmoor
 {
