@@ -56,7 +56,7 @@ public:
     JobStatus runJob() override
     {
         juce::String error;
-        auto result = computeSpectrogram (file, error, 10, 700);
+        auto result = computeSpectrogram (file, error, 10, 700, [this] { return shouldExit(); });
 
         if (shouldExit())
             return jobHasFinished;
@@ -129,6 +129,7 @@ ReportPage::ReportPage (AppState& state)
     details.setTitle ("Cue details");
     details.setFont (fontMono13_5());
     issues.setTitle ("Errors and warnings");
+    issues.setTextColour (currentPalette().bad);
 
     table->onRowClicked = [this] (int row, bool doubleClick)
     {
@@ -253,11 +254,8 @@ void ReportPage::refresh()
 
     const auto headlineText = makeReportHeadline (hasReport ? &appState.lastReport : nullptr);
     headline.setText (headlineText.text, juce::dontSendNotification);
-
-    if (headlineText.tone == ReportTone::secondary)
-        setLabelTone (headline, LabelTone::secondary);
-    else
-        headline.setColour (juce::Label::textColourId, colourForTone (currentPalette(), headlineText.tone));
+    headlineTone = headlineText.tone;
+    applyColours();
 
     if (! hasReport)
     {
@@ -334,7 +332,6 @@ void ReportPage::updateCueTexts (const CueReport& cue)
         details.setText (text);
 
     const auto issueText = buildCueIssuesText (cue);
-    issues.setColour (currentPalette().bad);
     issues.setText (issueText);
     issues.setVisible (issueText.isNotEmpty());
 }
@@ -359,8 +356,6 @@ void ReportPage::resetPlayer()
     waveform.setPlayheadPosition (-1.0);
     spectrogram.clear();
     spectrogram.setBusy (false);
-    spectrogramBusy = false;
-    spectrogramShown = false;
     fileNameLabel.setText ({}, juce::dontSendNotification);
     timeLabel.setText ({}, juce::dontSendNotification);
 }
@@ -409,8 +404,6 @@ void ReportPage::showFile (int row, bool play, double startFraction)
         dropSpectrogramJobs();
         spectrogram.clear();
         spectrogram.setBusy (false);
-        spectrogramBusy = false;
-        spectrogramShown = false;
         engine.stop();
         updateTransport();
         return;
@@ -480,8 +473,6 @@ void ReportPage::requestSpectrogram (const juce::File& file)
 {
     dropSpectrogramJobs();
     spectrogram.setBusy (true);
-    spectrogramBusy = true;
-    spectrogramShown = false;
     spectrogramPool.addJob (new SpectrogramJob (*this, file, ++spectrogramRequest), true);
 }
 
@@ -498,18 +489,11 @@ void ReportPage::receiveSpectrogram (int request, Spectrogram result)
         return;
 
     if (result.values.empty())
-    {
         spectrogram.clear();
-        spectrogramShown = false;
-    }
     else
-    {
         spectrogram.setSpectrogram (result);
-        spectrogramShown = true;
-    }
 
     spectrogram.setBusy (false);
-    spectrogramBusy = false;
 }
 
 //==============================================================================
@@ -662,6 +646,22 @@ void ReportPage::setTransportHeight (int height)
         appState.settings->setValue (transportHeightKey, height);
 
     resized();
+}
+
+void ReportPage::applyColours()
+{
+    // The headline's verdict colours are no label tone, so a palette change comes through here.
+    if (headlineTone == ReportTone::secondary)
+        setLabelTone (headline, LabelTone::secondary);
+    else
+        headline.setColour (juce::Label::textColourId, colourForTone (currentPalette(), headlineTone));
+
+    issues.setTextColour (currentPalette().bad);
+}
+
+void ReportPage::lookAndFeelChanged()
+{
+    applyColours();
 }
 
 juce::Component& ReportPage::getGrip()

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "core/audio/Spectrogram.h"
+#include "ReportTexts.h"
 #include "core/render/RenderJob.h"
 #include "ui/widgets/SpectrogramView.h"
 #include "ui/widgets/TextBlock.h"
@@ -91,8 +92,6 @@ public:
     int getTransportHeight() const { return transportHeight; }
     int getSpectrogramRequest() const { return spectrogramRequest.load(); }
     const juce::File& getBrowserReportFile() const { return browserReportFile; }
-    bool isSpectrogramBusy() const { return spectrogramBusy; }
-    bool hasSpectrogram() const { return spectrogramShown; }
 
     /** The folder the browser copy of the report goes to: the user's own, refused when it is a
         link or belongs to someone else. */
@@ -101,6 +100,7 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
     void visibilityChanged() override;
+    void lookAndFeelChanged() override;
 
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
 
@@ -111,6 +111,7 @@ public:
     void timerCallback() override;
 
 private:
+    void applyColours();
     void showCue (const CueReport& cue);
     void updateCueTexts (const CueReport& cue);
     void resetPlayer();
@@ -149,8 +150,7 @@ private:
     juce::String currentFile;
     int transportHeight = 164;
     std::atomic<int> spectrogramRequest { 0 };
-    bool spectrogramBusy = false;
-    bool spectrogramShown = false;
+    ReportTone headlineTone = ReportTone::secondary;
     juce::File browserReportFile;
     juce::Rectangle<int> cueListPanel;
     juce::Rectangle<int> detailsPanel;
