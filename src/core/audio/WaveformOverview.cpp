@@ -158,7 +158,7 @@ WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, do
     }
 }
 
-WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error)
+WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error, const CancelCheck& cancel)
 {
     error.clear();
 
@@ -199,6 +199,12 @@ WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce:
         for (juce::int64 position = 0; position < numFrames;)
         {
             const auto count = (int) std::min<juce::int64> (block.getNumSamples(), numFrames - position);
+
+            if (isCancelRequested (cancel))
+            {
+                error = getCancelledErrorText();
+                return {};
+            }
 
             if (! reader->read (block.getArrayOfWritePointers(), numChannels, position, count))
             {
