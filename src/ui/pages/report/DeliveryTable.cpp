@@ -314,7 +314,12 @@ void ReportPage::DeliveryTable::paintCell (juce::Graphics& g, int rowNumber, int
     }
 
     g.setColour (colour);
-    g.drawText (text, area, justification, true);
+
+    // Numbers are squeezed rather than cut: a peak that ends in "..." says nothing.
+    if (justification == juce::Justification::centredRight)
+        g.drawFittedText (text, area, justification, 1, 0.7f);
+    else
+        g.drawText (text, area, justification, true);
 }
 
 void ReportPage::DeliveryTable::cellClicked (int row, int, const juce::MouseEvent& e)

@@ -1,10 +1,8 @@
 #include "ReportPage.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "DeliveryTable.h"
 #include "ReportTexts.h"
+#include "core/files/PrivateFolder.h"
 #include "core/render/FileKindColours.h"
 #include "core/render/HtmlReport.h"
 #include "core/render/TextReport.h"
@@ -39,6 +37,43 @@ namespace
     bool isSamePath (const juce::String& a, const juce::String& b)
     {
         return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
+    }
+
+    /** Breaks every line that is wider than the width at the spaces before it overflows; a word
+        wider than the width keeps a line of its own. */
+    juce::String wrapToWidth (const juce::String& text, const juce::Font& font, int width)
+    {
+        juce::StringArray out;
+
+        for (const auto& line : juce::StringArray::fromLines (text))
+        {
+            if (width <= 0 || font.getStringWidthFloat (line) <= (float) width)
+            {
+                out.add (line);
+                continue;
+            }
+
+            juce::String current;
+
+            for (const auto& word : juce::StringArray::fromTokens (line, " ", {}))
+            {
+                const auto candidate = current.isEmpty() ? word : current + " " + word;
+
+                if (current.isNotEmpty() && font.getStringWidthFloat (candidate) > (float) width)
+                {
+                    out.add (current);
+                    current = word;
+                }
+                else
+                {
+                    current = candidate;
+                }
+            }
+
+            out.add (current);
+        }
+
+        return out.joinIntoString ("\n");
     }
 } // namespace
 
@@ -77,7 +112,7 @@ private:
 
 //==============================================================================
 /** The bar above the player that makes it taller or shorter. */
-class ReportPage::TransportGrip : public juce::Component
+class ReportPage::TransportGrip : public juce::Component, public juce::SettableTooltipClient
 {
 public:
     explicit TransportGrip (ReportPage& owner) : page (owner)
@@ -260,7 +295,7 @@ void ReportPage::refresh()
     if (! hasReport)
     {
         showsReport = false;
-        details.setText (noReportDetailsText);
+        detailsText = noReportDetailsText;
         issues.setText ({});
         issues.setVisible (false);
         cueList.updateContent();
@@ -272,7 +307,7 @@ void ReportPage::refresh()
     }
 
     const auto& report = appState.lastReport;
-    const auto run = appState.getLastReportRun();
+    const auto run = appState.lastReportRun;
     const auto newRun = ! showsReport || run != shownRun;
     showsReport = true;
     shownRun = run;
@@ -308,7 +343,7 @@ void ReportPage::refresh()
     else
     {
         // A run without a cue failed as a whole; its own errors are all there is to show.
-        details.setText ({});
+        detailsText = {};
         juce::StringArray lines;
 
         for (const auto& error : report.errors)
@@ -326,10 +361,7 @@ void ReportPage::refresh()
 
 void ReportPage::updateCueTexts (const CueReport& cue)
 {
-    const auto text = buildCueDetailsText (cue);
-
-    if (details.getText() != text)
-        details.setText (text);
+    detailsText = buildCueDetailsText (cue);
 
     const auto issueText = buildCueIssuesText (cue);
     issues.setText (issueText);
@@ -527,28 +559,6 @@ bool ReportPage::renameDeliveredFile (int row, const juce::String& newName)
 }
 
 //==============================================================================
-juce::File ReportPage::getBrowserReportFolder()
-{
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getChildFile (juce::String ("Brackenfold report-") + juce::String ((int) ::getuid()));
-    const auto path = folder.getFullPathName().toRawUTF8();
-
-    // Made by us with only our own access, or refused: another user could have put a folder or
-    // a link there first to read or replace what we write.
-    if (::mkdir (path, 0700) != 0 && errno != EEXIST)
-        return {};
-
-    struct stat info {};
-
-    if (::lstat (path, &info) != 0 || ! S_ISDIR (info.st_mode) || info.st_uid != ::getuid())
-        return {};
-
-    if ((info.st_mode & 0077) != 0 && ::chmod (path, 0700) != 0)
-        return {};
-
-    return folder;
-}
-
 void ReportPage::openInBrowser()
 {
     if (! appState.hasLastReport)
@@ -559,16 +569,16 @@ void ReportPage::openInBrowser()
     if (browserReportFile.existsAsFile())
         browserReportFile.deleteFile();
 
-    const auto folder = getBrowserReportFolder();
+    juce::String error;
+    const auto folder = getPrivateTemporaryFolder (juce::String (reportProductName) + " report", error);
 
     if (folder == juce::File())
     {
-        warn (title, "There is no private temporary folder to write the page to.");
+        warn (title, error);
         return;
     }
 
     browserReportFile = folder.getChildFile (getReportFileName (appState.lastReport));
-    juce::String error;
 
     if (! writeHtmlReport (appState.lastReport, browserReportFile, error, { true, true, {} }))
     {
@@ -576,8 +586,13 @@ void ReportPage::openInBrowser()
         return;
     }
 
-    if (! appState.openDocument (browserReportFile))
-        warn (title, "The page was written but the browser could not be launched.\n" + browserReportFile.getFullPathName());
+    // The opener starts the browser with the path as its one argument, never through a shell,
+    // and reports a handler that failed.
+    appState.seams->openFile (browserReportFile, [safe = juce::Component::SafePointer<ReportPage> (this), title, path = browserReportFile.getFullPathName()] (const OpenResult& result)
+                              {
+                                  if (! result.ok && safe != nullptr)
+                                      safe->warn (title, "The page was written but the browser could not be launched.\n" + path);
+                              });
 }
 
 void ReportPage::launchSaveChooser (const juce::String& title, const juce::String& fileName, const juce::String& pattern, std::function<void (const juce::File&)> save)
@@ -585,12 +600,18 @@ void ReportPage::launchSaveChooser (const juce::String& title, const juce::Strin
     const auto start = appState.outputFolder.isDirectory() ? appState.outputFolder
                                                            : juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
 
-    appState.chooseFileToSave (title, start.getChildFile (fileName), pattern,
-                               [safe = juce::Component::SafePointer<ReportPage> (this), save = std::move (save)] (const juce::File& file)
-                               {
-                                   if (safe != nullptr && file != juce::File() && safe->appState.hasLastReport)
-                                       save (file);
-                               });
+    FileChooserRequest request;
+    request.mode = FileChooserRequest::Mode::saveFile;
+    request.title = title;
+    request.initialLocation = start.getChildFile (fileName);
+    request.filePatterns = pattern;
+    request.warnAboutOverwriting = true;
+
+    appState.seams->showFileChooser (request, [safe = juce::Component::SafePointer<ReportPage> (this), save = std::move (save)] (const juce::Array<juce::File>& chosen)
+                                     {
+                                         if (safe != nullptr && ! chosen.isEmpty() && chosen.getFirst() != juce::File() && safe->appState.hasLastReport)
+                                             save (chosen.getFirst());
+                                     });
 }
 
 void ReportPage::saveHtml()
@@ -624,17 +645,26 @@ void ReportPage::saveText()
 void ReportPage::copyDeliveryList()
 {
     if (appState.hasLastReport)
-        appState.copyTextToClipboard (formatDeliveryList (appState.lastReport));
+        appState.seams->copyTextToClipboard (formatDeliveryList (appState.lastReport));
 }
 
 void ReportPage::openOutputFolder()
 {
-    appState.openFolder (appState.outputFolder);
+    const auto folder = appState.outputFolder;
+
+    if (! folder.isDirectory())
+        return;
+
+    appState.seams->openFolder (folder, [safe = juce::Component::SafePointer<ReportPage> (this)] (const OpenResult& result)
+                                {
+                                    if (! result.ok && safe != nullptr)
+                                        safe->warn ("The folder could not be opened", result.error);
+                                });
 }
 
 void ReportPage::warn (const juce::String& title, const juce::String& text)
 {
-    appState.showWarning (title, text, this);
+    appState.seams->showWarning (title, text, this);
 }
 
 //==============================================================================
@@ -716,6 +746,14 @@ void ReportPage::resized()
 
     headline.setBounds (left.removeFromTop (30));
     left.removeFromTop (6);
+
+    // The details block draws one line per line break; a line too long for the column is
+    // broken here rather than cut off. The block repaints only when its text changes.
+    const auto wrapped = wrapToWidth (detailsText, details.getFont(), left.getWidth() - 12);
+
+    if (details.getText() != wrapped)
+        details.setText (wrapped);
+
     detailsPanel = left.removeFromBottom (details.getIdealHeight (1) + 12);
     details.setBounds (detailsPanel.reduced (6));
     left.removeFromBottom (12);

@@ -92,10 +92,7 @@ public:
     int getTransportHeight() const { return transportHeight; }
     int getSpectrogramRequest() const { return spectrogramRequest.load(); }
     const juce::File& getBrowserReportFile() const { return browserReportFile; }
-
-    /** The folder the browser copy of the report goes to: the user's own, refused when it is a
-        link or belongs to someone else. */
-    static juce::File getBrowserReportFolder();
+    int getShownRun() const { return showsReport ? shownRun : 0; }
 
     void paint (juce::Graphics&) override;
     void resized() override;
@@ -152,12 +149,13 @@ private:
     std::atomic<int> spectrogramRequest { 0 };
     ReportTone headlineTone = ReportTone::secondary;
     juce::File browserReportFile;
+    juce::String detailsText;   // before it is broken into lines that fit the column
     juce::Rectangle<int> cueListPanel;
     juce::Rectangle<int> detailsPanel;
 
     // Which run the page shows, so that a refresh can tell a new run from a rename.
     bool showsReport = false;
-    uint64_t shownRun = 0;
+    int shownRun = 0;
     bool filling = false;
 
     juce::ThreadPool spectrogramPool { 1 };
