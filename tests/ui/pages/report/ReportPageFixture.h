@@ -94,6 +94,35 @@ protected:
         return report;
     }
 
+    /** One cue "1m01" whose files (made on disk, a few bytes each) have these names and peaks
+        (-400: none). */
+    BatchReport handMadeReport (const std::vector<std::pair<juce::String, double>>& files)
+    {
+        CueReport cue;
+        cue.ok = true;
+        cue.cueName = "1m01";
+        cue.sampleRate = 48000.0;
+        cue.outputFolder = outputRoot.getChildFile ("1m01");
+        EXPECT_TRUE (cue.outputFolder.createDirectory());
+
+        for (const auto& [name, peak] : files)
+        {
+            WrittenFile written;
+            written.file = cue.outputFolder.getChildFile (name);
+            EXPECT_TRUE (written.file.replaceWithText ("x"));
+            written.fileSize = 1;
+            written.peakDb = peak;
+            written.settingsDescription = "WAV 24bit 48kHz 2ch";
+            cue.files.push_back (written);
+        }
+
+        BatchReport report;
+        report.allOk = true;
+        report.outputRoot = outputRoot;
+        report.cues.push_back (cue);
+        return report;
+    }
+
     /** Hands the report to AppState as an export would and lets the page follow. */
     void deliver (BatchReport report)
     {
@@ -110,6 +139,29 @@ protected:
             names.add (table().getRow (i)->fileName);
 
         return names;
+    }
+
+    /** Sends a key to whatever has the keyboard focus in the page's window, as typing does. */
+    void pressKey (const juce::KeyPress& key)
+    {
+        ASSERT_NE (page->getPeer(), nullptr);
+        page->getPeer()->handleKeyPress (key);
+    }
+
+    /** Types a name into the open rename editor and confirms it with Return. */
+    void typeNameAndReturn (const juce::String& name)
+    {
+        auto& editor = table().getRenameEditor();
+        ASSERT_TRUE (editor.isVisible());
+        editor.setText (name, false);
+        pressKey (juce::KeyPress (juce::KeyPress::returnKey));
+        EXPECT_TRUE (pumpUntil ([&] { return ! editor.isVisible(); }, 5000)) << "Return closes the editor";
+    }
+
+    /** The names of the files in a folder, sorted. */
+    static juce::StringArray namesIn (const juce::File& folder)
+    {
+        return TemporaryFolder::listing (folder);
     }
 
     /** The texts of every message box so far, as "title: message". */
