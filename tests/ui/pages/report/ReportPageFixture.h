@@ -28,11 +28,17 @@ protected:
         audio.pacing = FakeAudioOutput::Pacing::manual;
         output = std::make_shared<FakeAudioOutput> (audio);
 
-        auto seams = std::make_unique<FakeSeams> (output);
-        fake = seams.get();
-        state = std::make_unique<ui::AppState> (std::move (seams));
         outputRoot = temp.file ("Deliveries");
         ASSERT_TRUE (outputRoot.createDirectory());
+        useSeams (std::make_unique<FakeSeams> (output));
+    }
+
+    /** A new AppState and page over these seams. */
+    void useSeams (std::unique_ptr<FakeSeams> seams)
+    {
+        page.reset();
+        fake = seams.get();
+        state = std::make_unique<ui::AppState> (std::move (seams));
         state->setOutputFolder (outputRoot);
         makePage();
     }
