@@ -33,7 +33,6 @@ TEST_F (ReportPageTest, SortingThroughTheHeaderKeepsTiesAndFollowsThePlayersFile
 
 TEST_F (ReportPageTest, RefusedNamesSayWhyAndChangeNothing)
 {
-    showOnDesktop();
     deliver (render ({ "1m01" }));
     const auto folder = outputRoot.getChildFile ("1m01/STEMS");
     const auto before = namesIn (folder);
@@ -70,7 +69,6 @@ TEST_F (ReportPageTest, RefusedNamesSayWhyAndChangeNothing)
 
 TEST_F (ReportPageTest, ABlankOrUnchangedNameRenamesNothing)
 {
-    showOnDesktop();
     deliver (render ({ "1m01" }));
     const auto folder = outputRoot.getChildFile ("1m01/STEMS");
     const auto before = namesIn (folder);
@@ -95,7 +93,6 @@ TEST_F (ReportPageTest, ABlankOrUnchangedNameRenamesNothing)
 
 TEST_F (ReportPageTest, ARenameKeepsTheExtensionAndACaseOnlyChangeReachesTheDisk)
 {
-    showOnDesktop();
     deliver (render ({ "1m01" }));
     const auto folder = outputRoot.getChildFile ("1m01/STEMS");
 
@@ -118,7 +115,6 @@ TEST_F (ReportPageTest, ARenameKeepsTheExtensionAndACaseOnlyChangeReachesTheDisk
 // file that took the row's place.
 TEST_F (ReportPageTest, TabOpensTheNextFileOfTheSameCueInTheShownOrder)
 {
-    showOnDesktop();
     deliver (render ({ "1m01", "1m02", "1m03" }));
     page->getCueList().selectRow (1);
     table().getTable().getHeader().setSortColumnId (ui::fileColumn, false);
@@ -159,7 +155,6 @@ TEST_F (ReportPageTest, TabOpensTheNextFileOfTheSameCueInTheShownOrder)
 
 TEST_F (ReportPageTest, ScrollingTheTableCommitsTheTypedName)
 {
-    showOnDesktop();
     std::vector<std::pair<juce::String, double>> files;
 
     for (int i = 1; i <= 60; ++i)

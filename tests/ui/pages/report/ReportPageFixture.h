@@ -56,14 +56,6 @@ protected:
         page->setSize (1360, 860);
     }
 
-    /** Puts the page in a window of its own, for the keyboard focus and the 10 Hz clock. */
-    void showOnDesktop()
-    {
-        page->addToDesktop (0);
-        page->setVisible (true);
-        pumpMessages (20);
-    }
-
     ui::ReportPage::DeliveryTable& table() { return page->getDeliveryTable(); }
 
     /** Renders one cue per name, each of two stems of short tones (three files with the mix). */
@@ -147,11 +139,17 @@ protected:
         return names;
     }
 
-    /** Sends a key to whatever has the keyboard focus in the page's window, as typing does. */
+    /**
+        Sends a key to the rename editor as the window would: its key listener (the table) first,
+        then the editor itself. The page stays off the desktop, so that test programs running side
+        by side on one display never take the keyboard focus from each other.
+    */
     void pressKey (const juce::KeyPress& key)
     {
-        ASSERT_NE (page->getPeer(), nullptr);
-        page->getPeer()->handleKeyPress (key);
+        auto& editor = table().getRenameEditor();
+
+        if (! table().keyPressed (key, &editor))
+            editor.keyPressed (key);
     }
 
     /** Types a name into the open rename editor and confirms it with Return. */
