@@ -147,12 +147,43 @@ void BM_SummaryAndRows40Cues (benchmark::State& state)
     auto& p = pageWithCues();
     const auto report = makeReport (p.app.session);
 
+    // As after an analysis: the page takes the report's overviews (its copy is not timed).
     for (auto _ : state)
-        p.page.formatBatchSummary (report, ExportRunControl::RunKind::analysis);
+    {
+        state.PauseTiming();
+        auto copy = report;
+        state.ResumeTiming();
+        p.page.formatBatchSummary (std::move (copy), ExportRunControl::RunKind::analysis);
+    }
 
     state.counters["cues"] = (double) report.cues.size();
+    state.counters["gatedRows"] = (double) p.page.getContent().gatedList.getRows().size();
 }
 BENCHMARK (BM_SummaryAndRows40Cues)->Unit (benchmark::kMillisecond);
+
+// The parts of the above: the plain summary text and cue rows, and the page's layout.
+void BM_SummaryTextAndCueRowsOnly (benchmark::State& state)
+{
+    auto& p = pageWithCues();
+    const auto report = makeReport (p.app.session);
+    const auto cues = p.app.session.getCuesWithTracks();
+
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize (BatchSummary::formatText (report, p.app.session.getPreset(), cues, BatchSummary::RunKind::analysis));
+        benchmark::DoNotOptimize (BatchSummary::buildCueRows (report, cues));
+    }
+}
+BENCHMARK (BM_SummaryTextAndCueRowsOnly)->Unit (benchmark::kMillisecond);
+
+void BM_PageLayout (benchmark::State& state)
+{
+    auto& p = pageWithCues();
+
+    for (auto _ : state)
+        p.page.resized();
+}
+BENCHMARK (BM_PageLayout)->Unit (benchmark::kMillisecond);
 
 //==============================================================================
 // The render through the page.
