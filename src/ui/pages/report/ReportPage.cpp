@@ -7,6 +7,7 @@
 #include "core/render/HtmlReport.h"
 #include "core/render/TextReport.h"
 #include "ui/app/AppState.h"
+#include "ui/shell/OpenFolder.h"
 #include "ui/shell/Theme.h"
 
 namespace dunmoor::ui
@@ -650,16 +651,7 @@ void ReportPage::copyDeliveryList()
 
 void ReportPage::openOutputFolder()
 {
-    const auto folder = appState.outputFolder;
-
-    if (! folder.isDirectory())
-        return;
-
-    appState.seams->openFolder (folder, [safe = juce::Component::SafePointer<ReportPage> (this)] (const OpenResult& result)
-                                {
-                                    if (! result.ok && safe != nullptr)
-                                        safe->warn ("The folder could not be opened", result.error);
-                                });
+    openFolderInFileBrowser (*appState.seams, appState.outputFolder, this);
 }
 
 void ReportPage::warn (const juce::String& title, const juce::String& text)
