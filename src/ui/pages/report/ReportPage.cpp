@@ -18,6 +18,7 @@ namespace
     constexpr int defaultTransportHeight = 164;
     constexpr int minimumTransportHeight = 140;
     constexpr int maximumTransportHeight = 800;
+    constexpr int minimumFileNameWidth = 200;
 
     juce::Colour colourForTone (const Palette& palette, ReportTone tone)
     {
@@ -773,6 +774,15 @@ void ReportPage::resized()
         autoplayButton.setBounds (row.removeFromLeft (110));
         row.removeFromLeft (12);
         layoutButtons (row);
+
+        // The buttons leave the first row too narrow for a file name in most windows; the name
+        // and the time then get a row of their own rather than vanish.
+        if (row.getWidth() < 170 + 6 + minimumFileNameWidth)
+        {
+            player.removeFromTop (4);
+            row = player.removeFromTop (22);
+        }
+
         timeLabel.setBounds (row.removeFromRight (170));
         row.removeFromRight (6);
         fileNameLabel.setBounds (row);
