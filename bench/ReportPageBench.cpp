@@ -7,45 +7,16 @@
 // on screen. Settings go to a temporary home folder.
 
 #include <cmath>
-#include <cstdlib>
 
-#include <benchmark/benchmark.h>
-
-#include <juce_gui_basics/juce_gui_basics.h>
-
-#include "audio/AudioTestFiles.h"
-#include "ui/DesktopSupport.h"
+#include "UiBenchmarkMain.h"
 #include "ui/FakeSeams.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/report/DeliveryTable.h"
 #include "ui/pages/report/ReportPage.h"
-#include "ui/shell/AppLookAndFeel.h"
-
-namespace juce
-{
-bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-} // namespace juce
 
 namespace
 {
 using namespace dunmoor;
-
-/** Runs the message loop until the condition holds or the time is up. */
-bool pumpUntil (const std::function<bool()>& condition, int timeoutMilliseconds)
-{
-    const auto end = juce::Time::getMillisecondCounterHiRes() + timeoutMilliseconds;
-
-    while (! condition())
-    {
-        if (juce::Time::getMillisecondCounterHiRes() >= end)
-            return false;
-
-        if (! juce::dispatchNextMessageOnSystemQueue (true))
-            juce::Thread::sleep (1);
-    }
-
-    return true;
-}
 using namespace dunmoor::ui;
 
 BatchReport makeRun (int numCues, int filesPerCue)
@@ -231,7 +202,7 @@ void BM_SpectrogramOfATenMinuteFile (benchmark::State& benchState)
     {
         const auto start = juce::Time::getMillisecondCounterHiRes();
         f.page->showFile (0, false, 0.0);
-        pumpUntil ([&] { return ! f.page->getSpectrogram().isBusy(); }, 60000);
+        bench::pumpUntil ([&] { return ! f.page->getSpectrogram().isBusy(); }, 60000);
         benchState.SetIterationTime ((juce::Time::getMillisecondCounterHiRes() - start) / 1000.0);
     }
 
@@ -244,27 +215,5 @@ BENCHMARK (BM_SpectrogramOfATenMinuteFile)->UseManualTime()->Iterations (5)->Uni
 
 int main (int argc, char** argv)
 {
-    const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("brackenfold-report-bench-home-" + juce::Uuid().toString());
-    home.getChildFile (".config").createDirectory();
-    home.getChildFile (".local/share").createDirectory();
-    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-    setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-    setenv ("XDG_DATA_HOME", home.getChildFile (".local/share").getFullPathName().toRawUTF8(), 1);
-
-    {
-        juce::ScopedJuceInitialiser_GUI juce;
-        dunmoor::testing::ignoreXErrorsAsTheApplicationDoes();
-
-        AppLookAndFeel lookAndFeel;
-        juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
-
-        benchmark::Initialize (&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-
-        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
-    }
-
-    home.deleteRecursively();
-    return 0;
+    return dunmoor::bench::runUiBenchmarks (argc, argv, "brackenfold-report-bench-home-");
 }
