@@ -6,6 +6,7 @@
 #include "AudioTestFiles.h"
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/Spectrogram.h"
+#include "core/audio/WaveformOverview.h"
 
 using namespace dunmoor;
 
@@ -310,4 +311,72 @@ TEST (Spectrogram, FilesThatCannotBeAnalysed)
         EXPECT_EQ (s.sampleRate, 0.0);
         EXPECT_TRUE (s.values.empty());
     }
+}
+
+// The zoomed preview reads a stretch of a file; reading the stretch whole first cost the
+// stretch's length in memory (gigabytes for most of a long multichannel file).
+TEST (Spectrogram, RangeMatchesTheSpectrogramOfThatStretchOfTheBuffer)
+{
+    TemporaryFolder temp;
+    const auto file = temp.file ("stretch.wav");
+    const double rate = 48000.0;
+    const auto left = sine (6 * 48000, 700.0, rate, 0.6);
+    const auto right = sine (6 * 48000, 5000.0, rate, 0.4);
+    juce::AudioBuffer<float> buffer (2, (int) left.size());
+    buffer.copyFrom (0, 0, left.data(), (int) left.size());
+    buffer.copyFrom (1, 0, right.data(), (int) right.size());
+    ASSERT_TRUE (writeAudioFile (file, "wav", buffer, rate, 24));
+
+    juce::AudioBuffer<double> whole;
+    juce::String error;
+    ASSERT_TRUE (readAudioFileAtOwnRate (file, whole, error)) << error;
+
+    const std::pair<double, double> ranges[] = { { 0.0, 1.0 }, { 0.2, 0.8 }, { 0.8, 0.2 }, { 0.995, 1.0 }, { 0.5, 0.5 } };
+
+    for (const auto& [from, to] : ranges)
+    {
+        const auto frames = frameRangeOfFractions (whole.getNumSamples(), from, to);
+        juce::AudioBuffer<double> stretch (2, (int) frames.getLength());
+
+        for (int ch = 0; ch < 2; ++ch)
+            stretch.copyFrom (ch, 0, whole, ch, (int) frames.start, (int) frames.getLength());
+
+        const auto fromFile = computeSpectrogramOfRange (file, from, to, error, 10, 700);
+        const auto fromBuffer = computeSpectrogramOfBuffer (stretch, rate, 10, 700);
+
+        EXPECT_TRUE (error.isEmpty()) << error;
+        EXPECT_EQ (fromFile.columns, fromBuffer.columns) << from << ".." << to;
+        EXPECT_EQ (fromFile.durationSeconds, fromBuffer.durationSeconds) << from << ".." << to;
+        EXPECT_TRUE (fromFile.values == fromBuffer.values) << from << ".." << to;
+    }
+
+    EXPECT_EQ (computeSpectrogramOfRange (file, 0.0, 1.0, error, 10, 700).values, computeSpectrogram (file, error, 10, 700).values);
+    EXPECT_EQ (computeSpectrogramOfRange (file, 0.5, 0.5, error, 10, 700).columns, 0) << "one frame is shorter than a column";
+
+    computeSpectrogramOfRange (temp.file ("missing.wav"), 0.2, 0.4, error, 10, 700);
+    EXPECT_EQ (error, "The file does not exist.");
+}
+
+TEST (Spectrogram, CancelIsAskedPerColumnAndStopsWithTheCancelledText)
+{
+    TemporaryFolder temp;
+    const auto file = temp.file ("tone.wav");
+    const auto tone = sine (4 * 44100, 1000.0, 44100.0, 0.5);
+    juce::AudioBuffer<float> buffer (1, (int) tone.size());
+    buffer.copyFrom (0, 0, tone.data(), (int) tone.size());
+    ASSERT_TRUE (writeAudioFile (file, "wav", buffer, 44100.0, 16));
+
+    int asked = 0;
+    juce::String error;
+    const auto full = computeSpectrogram (file, error, 10, 200, [&asked] { ++asked; return false; });
+    EXPECT_EQ (full.columns, 200);
+    EXPECT_EQ (asked, 200);
+    EXPECT_TRUE (error.isEmpty());
+
+    asked = 0;
+    const auto stopped = computeSpectrogramOfRange (file, 0.1, 0.9, error, 10, 200, [&asked] { return ++asked > 50; });
+    EXPECT_EQ (asked, 51);
+    EXPECT_EQ (stopped.columns, 0);
+    EXPECT_TRUE (stopped.values.empty());
+    EXPECT_TRUE (isCancelledError (error)) << error;
 }

@@ -194,6 +194,40 @@ TEST (WaveformOverview, RangesOfAFile)
     EXPECT_TRUE (error.isEmpty());
 
     EXPECT_EQ (overviewFromFileRange (file, 0.5, 0.5, 6, error).getNumBuckets(), 1) << "at least one frame";
+
+    // The zoomed preview is stopped mid-read when the user moves on; it asks once per block.
+    int asked = 0;
+    EXPECT_EQ (overviewFromFileRange (file, 0.0, 1.0, 6, error, [&asked] { ++asked; return false; }).getNumBuckets(), 6);
+    EXPECT_EQ (asked, 1);
+    EXPECT_TRUE (overviewFromFileRange (file, 0.0, 1.0, 6, error, [] { return true; }).isEmpty());
+    EXPECT_TRUE (isCancelledError (error)) << error;
+}
+
+TEST (WaveformOverview, FrameRangeOfFractions)
+{
+    struct Case
+    {
+        juce::int64 total;
+        double from, to;
+        juce::int64 start, end;
+    };
+
+    const Case cases[] = {
+        { 1000, 0.0, 1.0, 0, 1000 },
+        { 1000, 0.8, 0.2, 200, 800 },          // either order
+        { 1000, 0.5, 0.5, 500, 501 },          // at least one frame
+        { 1000, 1.0, 1.0, 1000, 1000 },        // nothing after the end
+        { 1000, -3.0, std::nan (""), 0, 1 },   // clamped, NaN as 0
+        { 0, 0.0, 1.0, 0, 0 },
+        { 172800000, 0.1, 0.9, 17280000, 155520000 }, // 60 min at 48 kHz: 64-bit frames
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto r = frameRangeOfFractions (c.total, c.from, c.to);
+        EXPECT_EQ (r.start, c.start) << c.total << " " << c.from << ".." << c.to;
+        EXPECT_EQ (r.end, c.end) << c.total << " " << c.from << ".." << c.to;
+    }
 }
 
 TEST (WaveformOverview, FileErrors)

@@ -144,6 +144,57 @@ TEST (Preset, DuplicatePresetGivesNewIdsAndRemapsMixMembers)
     EXPECT_EQ (source.schema.alternativeMixes[0].stemIds.size(), 3);
 }
 
+TEST (Preset, SameContentAlsoWeighsPluralsAndAlternativeMixes)
+{
+    auto base = presetWithStems();
+    const auto mixId = base.schema.addAlternativeMix ("Instrumental");
+    auto later = base;
+    later.modifiedUtcMs = base.modifiedUtcMs + 1000;
+    EXPECT_TRUE (haveSameContent (base, later));
+
+    // Each of these is an unsaved edit the user would lose; operator== sees none but the stem.
+    const struct { const char* what; std::function<void (Preset&)> change; bool equalByOperator; } cases[] = {
+        { "plurals", [] (Preset& p) { p.schema.matchPlurals = ! p.schema.matchPlurals; }, true },
+        { "mix name", [&] (Preset& p) { p.schema.findAlternativeMix (mixId)->name = "Inst"; }, true },
+        { "mix code", [&] (Preset& p) { p.schema.findAlternativeMix (mixId)->shortCode = "INS"; }, true },
+        { "mix member", [&] (Preset& p) { (void) p.schema.setAlternativeMixMember (mixId, p.schema.stems[1].id, false); }, true },
+        { "mix order", [&] (Preset& p) { p.schema.findAlternativeMix (mixId)->stemIds.move (0, 2); }, true },
+        { "another mix", [] (Preset& p) { (void) p.schema.addAlternativeMix ("Underscore"); }, true },
+        { "no mix", [&] (Preset& p) { (void) p.schema.removeAlternativeMix (mixId); }, true },
+        { "stem", [] (Preset& p) { p.schema.stems[0].displayName = "Kit"; }, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto edited = base;
+        c.change (edited);
+        EXPECT_FALSE (haveSameContent (base, edited)) << c.what;
+        EXPECT_FALSE (haveSameContent (edited, base)) << c.what;
+        EXPECT_EQ (edited == base, c.equalByOperator) << c.what;
+    }
+}
+
+TEST (Preset, DuplicatePresetCanKeepStemIds)
+{
+    auto source = presetWithStems();
+    const auto bass = source.schema.stems[1].id;
+    source.schema.alternativeMixes.push_back ({ "mix-id", "No Drums", "ND", juce::StringArray { bass, "gone" } });
+
+    const auto copy = duplicatePreset (source, "Kept", PresetKind::project, StemIds::keep);
+
+    EXPECT_NE (copy.id, source.id);
+    EXPECT_EQ (copy.name, "Kept");
+    EXPECT_EQ (copy.kind, PresetKind::project);
+    ASSERT_EQ (copy.schema.stems.size(), 3u);
+
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ (copy.schema.stems[i].id, source.schema.stems[i].id);
+
+    ASSERT_EQ (copy.schema.alternativeMixes.size(), 1u);
+    EXPECT_EQ (copy.schema.alternativeMixes[0].id, "mix-id");
+    EXPECT_EQ (copy.schema.alternativeMixes[0].stemIds, juce::StringArray (bass));
+}
+
 TEST (Preset, DuplicatePresetNamesAndOrigin)
 {
     auto publisher = presetWithStems();

@@ -160,3 +160,34 @@ TEST (PathRules, ValidateOutputFolderCreatesMissingFolders)
     EXPECT_TRUE (validateOutputFolder (target.getFullPathName(), error));
     EXPECT_TRUE (error.isEmpty());
 }
+
+// Planning a run must not leave folders behind when the run is cancelled or never confirmed.
+TEST (PathRules, CheckOutputFolderCreatesNothing)
+{
+    TemporaryFolder temp;
+    const auto file = temp.make ("notes.txt");
+    juce::String error;
+
+    struct Case
+    {
+        juce::File folder;
+        bool ok;
+        juce::String errorStart;
+    } cases[] = {
+        { juce::File(), false, "No output folder has been chosen." },
+        { juce::File ("/"), false, "Writing a delivery to the root of a volume is not allowed." },
+        { file, false, "The output folder is an existing file." },
+        { file.getChildFile ("out/deeper"), false, "The output folder could not be created: " },
+        { temp.folder, true, {} },
+        { temp.file ("a/b/out"), true, {} },
+    };
+
+    for (const auto& c : cases)
+    {
+        error = "stale";
+        EXPECT_EQ (checkOutputFolder (c.folder, error), c.ok) << c.folder.getFullPathName();
+        EXPECT_TRUE (c.ok ? error.isEmpty() : error.startsWith (c.errorStart)) << error;
+    }
+
+    EXPECT_EQ (TemporaryFolder::listing (temp.folder), juce::StringArray ("notes.txt"));
+}

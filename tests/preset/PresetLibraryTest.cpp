@@ -163,6 +163,44 @@ TEST (PresetLibrary, SaveRenameDuplicateAndKindChanges)
     EXPECT_EQ (f.library.getEntries().size(), 3u);
 }
 
+// A copy taken up as the working preset must not orphan the session's assignments and locks,
+// which name stems by id.
+TEST (PresetLibrary, CopiesKeepStemIdsAndSaveReportsTheId)
+{
+    LibraryFixture f;
+    auto user = makeUserPreset ("Mine");
+    const auto mixId = user.schema.addAlternativeMix ("Instrumental");
+    f.save (user);
+    const auto stemId = user.schema.stems[0].id;
+
+    juce::String error, copyId, newId;
+    ASSERT_TRUE (f.library.duplicate (user.id, "Mine 2", copyId, error)) << error;
+    ASSERT_TRUE (f.library.saveAsNewPreset (user, "Mine 3", PresetKind::project, newId, error)) << error;
+
+    for (const auto& id : { copyId, newId })
+    {
+        const auto loaded = f.library.loadPreset (id);
+        ASSERT_TRUE (loaded.ok) << loaded.messages.toText();
+        EXPECT_NE (loaded.preset.id, user.id);
+        EXPECT_EQ (loaded.preset.schema.stems[0].id, stemId);
+        ASSERT_EQ (loaded.preset.schema.alternativeMixes.size(), 1u);
+        EXPECT_EQ (loaded.preset.schema.alternativeMixes[0].id, mixId);
+        EXPECT_EQ (loaded.preset.schema.alternativeMixes[0].stemIds, juce::StringArray (stemId));
+    }
+
+    // A preset without an id is stored under a new one, which the caller learns.
+    auto anonymous = makeUserPreset ("Nameless id");
+    anonymous.id = {};
+    juce::String savedId;
+    ASSERT_TRUE (f.library.savePreset (anonymous, savedId, error)) << error;
+    EXPECT_EQ (savedId.length(), 36);
+    ASSERT_NE (f.library.findEntry (savedId), nullptr);
+    EXPECT_EQ (f.library.findEntry (savedId)->name, "Nameless id");
+
+    ASSERT_TRUE (f.library.savePreset (user, savedId, error)) << error;
+    EXPECT_EQ (savedId, user.id);
+}
+
 TEST (PresetLibrary, RefusalsLeaveEverythingAsItWas)
 {
     LibraryFixture f;

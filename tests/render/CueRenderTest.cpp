@@ -112,6 +112,17 @@ TEST (CueRenderTest, WritesStemsFullMixAndAlternativeMixWithLevelsAndAPassingChe
     EXPECT_EQ (report.stems[2].trackCount, 2);
     EXPECT_NEAR (gainToDecibels (report.afterSamplePeak), -3.0, 1e-9);
 
+    // A stem's files name it by id, since stem names may repeat and a mix may share one; the
+    // mixes carry no stem.
+    for (size_t i = 0; i < 3; ++i)
+    {
+        EXPECT_FALSE (report.stems[i].id.isEmpty());
+        EXPECT_EQ (report.files[i].stemId, report.stems[i].id) << report.files[i].file.getFileName();
+    }
+
+    EXPECT_TRUE (report.files[3].stemId.isEmpty());
+    EXPECT_TRUE (report.files[4].stemId.isEmpty());
+
     EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed) << report.reconstruction.detail;
     EXPECT_EQ (report.reconstruction.stemsCompared, 3);
 

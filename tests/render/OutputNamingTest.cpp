@@ -324,7 +324,9 @@ TEST (OutputNaming, TemplateEditorSplitsAndJoins)
         { "{project} - {cue}", "_", { token ("{project}"), token ("{cue}") }, " - " },
         { "{project}_FINAL_{cue}", "_", { token ("{project}"), word ("FINAL"), token ("{cue}") }, "_" },
         { "{project}{cue}", "_", { token ("{project}"), token ("{cue}") }, "" },
-        { "{pubcode}-{Take}-{ }", "_", { word ("pubcode"), word ("Take") }, "-" },
+        // "{pubcode}" names the project as "{project}" does, so the editor shows it as that token.
+        { "{pubcode}-{Take}-{ }", "_", { token ("{project}"), word ("Take") }, "-" },
+        { "{pubcode}_{cue}", "_", { token ("{project}"), token ("{cue}") }, "_" },
         { "{cue}.Main Title", "-", { token ("{cue}"), word ("Main Title") }, "." },
         { "Mix{", "_", { word ("Mix{") }, "(unchanged)" },
     };

@@ -48,7 +48,7 @@ TEST (RenderPlanTest, ValidatePlanChecksInOrder)
 {
     TemporaryFolder temp;
     const auto base = makeValidRequest (temp.folder);
-    ASSERT_TRUE (validatePlan (base).isClean()) << validatePlan (base).toText();
+    ASSERT_TRUE (validatePlan (base, OutputFolderCheck::create).isClean()) << validatePlan (base, OutputFolderCheck::create).toText();
 
     struct Case
     {
@@ -107,7 +107,7 @@ TEST (RenderPlanTest, ValidatePlanChecksInOrder)
     {
         auto request = base;
         c.change (request);
-        const auto result = validatePlan (request);
+        const auto result = validatePlan (request, OutputFolderCheck::create);
 
         if (c.errors == juce::StringArray ("*"))
             EXPECT_EQ (result.errors.size(), 1) << c.name << ": " << result.toText();
@@ -125,7 +125,7 @@ TEST (RenderPlanTest, ValidatePlanCarriesThePresetsOwnProblems)
     request.preset.name = {};
     request.preset.exportSettings.headroom.targetDb = 1.0;
 
-    const auto result = validatePlan (request);
+    const auto result = validatePlan (request, OutputFolderCheck::create);
     EXPECT_EQ (result.errors, juce::StringArray ({ "The preset has no name.", "Export settings: The headroom target must be 0 dB or lower." }));
 }
 
@@ -283,6 +283,47 @@ TEST (RenderPlanTest, BatchPlanPerCueCopiesAndMessages)
     EXPECT_TRUE (single.warnings.isEmpty());
     EXPECT_EQ (single.cues[0].request.preset.metadata.project, "1M01");
     EXPECT_EQ (single.cues[0].request.preset.metadata.cue, "Cue1");
+}
+
+// A stem deleted after a cue made its own member list used to leave the id behind, and the
+// cue's plan then failed with "refers to a stem that is not in the schema".
+TEST (RenderPlanTest, BatchPlanDropsCueMixMembersThatNameNoStem)
+{
+    TemporaryFolder temp;
+    auto preset = makeRenderPreset ({ "Drums", "Bass" });
+    const auto drums = preset.schema.stems[0].id;
+    const auto bass = preset.schema.stems[1].id;
+    const auto mixId = preset.schema.addAlternativeMix ("Instrumental");
+
+    auto cue = makeCue ("k1", "1m01");
+    cue.mixOverrides[mixId] = { "deleted-stem", bass, "another-gone" };
+
+    const auto batch = buildBatchPlan (preset, { makeTrack ("kick.wav", "k1", drums) }, { cue }, temp.folder, false);
+    ASSERT_EQ (batch.cues.size(), 1u);
+    EXPECT_EQ (batch.cues[0].request.preset.schema.alternativeMixes[0].stemIds, juce::StringArray (bass));
+    EXPECT_TRUE (batch.allCuesOk) << batch.errors.joinIntoString ("\n");
+}
+
+// Planning an export used to create every cue folder, so a cancelled or refused run left
+// empty folders behind; only the render creates them.
+TEST (RenderPlanTest, PlanningCreatesNoFolder)
+{
+    TemporaryFolder temp;
+    auto preset = makeRenderPreset ({ "Drums" });
+    preset.exportSettings.batch.folderPerCue = true;
+    const auto drums = preset.schema.stems[0].id;
+    const auto root = temp.file ("deliveries/today");
+
+    const auto plan = buildBatchPlan (preset, { makeTrack ("a.wav", "k1", drums), makeTrack ("b.wav", "k2", drums) },
+                                      { makeCue ("k1", "1m01"), makeCue ("k2", "1m02") }, root, false);
+    EXPECT_TRUE (plan.allCuesOk) << plan.errors.joinIntoString ("\n");
+    EXPECT_TRUE (TemporaryFolder::listing (temp.folder).isEmpty());
+
+    // A file where the root should be still blocks the plan, with the folder check's text.
+    temp.make ("deliveries");
+    const auto blocked = buildBatchPlan (preset, { makeTrack ("a.wav", "k1", drums) }, { makeCue ("k1", "1m01") }, root, false);
+    ASSERT_EQ (blocked.errors.size(), 1);
+    EXPECT_TRUE (blocked.errors[0].startsWith ("1m01: The output folder could not be created: ")) << blocked.errors[0];
 }
 
 TEST (RenderPlanTest, BatchPlanWithoutPlans)

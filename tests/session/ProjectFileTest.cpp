@@ -353,7 +353,7 @@ namespace
     TEST (ProjectFile, BadDocumentsAreRefusedWithTheirMessage)
     {
         auto badPreset = writePresetDocument (makeOrchestraPreset());
-        badPreset["preset"]["export"].getDynamicObject()->setProperty ("masterSampleRate", 22050);
+        badPreset["preset"]["schema"]["stems"][0].getDynamicObject()->setProperty ("priority", 5000);
 
         const auto deep = juce::String::repeatedString ("[", 100000);
         const auto deepInPreset = juce::JSON::toString (withKey (emptyProject(), "preset", "deep")).replace ("\"deep\"", "{\"x\": " + deep + "}");
@@ -388,7 +388,7 @@ namespace
             { "preset missing", juce::JSON::toString (withKey (emptyProject(), "preset", {})), "That project has no preset in it." },
             { "preset an array", juce::JSON::toString (withKey (emptyProject(), "preset", listOf (1, 1))), "That project has no preset in it." },
             { "preset nested past the guard", deepInPreset, notAProject },
-            { "preset failing validation", juce::JSON::toString (withKey (emptyProject(), "preset", badPreset)), "Export settings: Unsupported project sample rate: 22050" },
+            { "preset value out of range", juce::JSON::toString (withKey (emptyProject(), "preset", badPreset)), "preset.schema.stems[0].priority must be between" },
             { "2049 folders", juce::JSON::toString (withKey (emptyProject(), "importedFolders", listOf (2049, folder))), "That project names more folders than Brackenfold will open." },
             { "2049 cues", juce::JSON::toString (withKey (emptyProject(), "cues", listOf (2049, cueEntry))), "That project names more cues than Brackenfold will open." },
             { "2049 tracks", juce::JSON::toString (withKey (emptyProject(), "tracks", listOf (2049, trackEntry))), "That project names more tracks than Brackenfold will open." },
@@ -417,6 +417,37 @@ namespace
         EXPECT_TRUE (tooMany.tracks.empty());
         EXPECT_EQ (tooMany.messages.errors.size(), 1);
         EXPECT_TRUE (tooMany.messages.warnings.isEmpty());
+    }
+
+    // The page lets a user keep two stems with one code ("Use the name anyway?"); a project saved
+    // then used to be refused when opened, losing the session's work.
+    TEST (ProjectFile, APresetFailingOnlyValidationOpensWithWarnings)
+    {
+        ProjectOnDisk disk;
+        Session saved;
+        auto invalid = makeOrchestraPreset();
+        invalid.schema.stems[1].shortCode = "STR";
+        invalid.exportSettings.masterSampleRate = 22050.0;
+        saved.setPreset (invalid);
+        (void) saved.importFiles ({ disk.root }, true);
+        saved.assignTracks ({ trackIdNamed (saved, "horns.wav") }, stemIdNamed (saved, "Percussion"), true);
+
+        Session reopened;
+        juce::StringArray missing;
+        const auto document = reopen (writeProjectDocument (saved, {}, true), reopened, missing);
+
+        EXPECT_TRUE (document.messages.errors.isEmpty());
+        EXPECT_TRUE (document.messages.warnings.contains ("Stem schema: Brass: duplicate short code 'STR'."))
+            << document.messages.toText();
+        EXPECT_TRUE (document.messages.warnings.contains ("Export settings: Unsupported project sample rate: 22050"))
+            << document.messages.toText();
+        EXPECT_TRUE (haveSameContent (reopened.getPreset(), saved.getPreset()));
+        EXPECT_EQ (describeTrack (reopened, "horns.wav"), "Percussion locked");
+
+        // Still not something to store or render.
+        juce::String error;
+        EXPECT_FALSE (checkPresetIsStorable (reopened.getPreset(), error));
+        EXPECT_FALSE (validatePreset (reopened.getPreset()).errors.isEmpty());
     }
 
     TEST (ProjectFile, WrongValuesInsideEntriesFallBackWithAWarning)

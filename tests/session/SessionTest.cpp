@@ -319,5 +319,66 @@ namespace
         EXPECT_EQ (temp.file ("Cue/Bass.wav").getSize(), 44 + 32);
         EXPECT_EQ (temp.file ("Cue/bass.wav").getSize(), 44 + 128);
     }
+
+    // A split removes a cue's only track and imports the halves, which makes the cue anew from
+    // its folder; without this the cue's name, tick, cut and mix exceptions were lost.
+    TEST (Session, RestoreCueSettingsBringsBackASavedCueInOneStep)
+    {
+        TemporaryFolder temp;
+        writeTinyWav (temp.file ("Reel/Act 1/Cue/Violins.wav"));
+
+        Session session;
+        auto preset = makeOrchestraPreset();
+        const auto mixId = preset.schema.addAlternativeMix ("No Brass");
+        session.setPreset (preset);
+        (void) session.importFiles ({ temp.file ("Reel") }, true);
+        ASSERT_EQ (session.getCues().size(), 1u);
+
+        const auto key = session.getCues()[0].key;
+        ASSERT_TRUE (session.renameCue (key, "1M01 Opening"));
+        session.setCueIncluded (key, false);
+        session.setCueTrimStart (key, 2.5);
+        session.setCueMixMember (key, *session.getPreset().schema.findAlternativeMix (mixId), stemIdNamed (session, "Brass"), false);
+        const auto saved = session.getCues()[0];
+
+        session.removeTracks ({ trackIdNamed (session, "Violins.wav") });
+        ASSERT_TRUE (session.getCues().empty());
+        (void) session.importFiles ({ temp.file ("Reel/Act 1/Cue/Violins.wav") }, false);
+        ASSERT_EQ (session.getCues().size(), 1u);
+        ASSERT_EQ (session.getCues()[0].key, key);
+        EXPECT_EQ (session.getCues()[0].name, "Cue");
+        EXPECT_EQ (session.getCues()[0].relativeName, "Cue");
+
+        RecordingListener listener (session);
+        const auto statesBefore = session.getNumUndoStates();
+        EXPECT_TRUE (session.restoreCueSettings (saved));
+        EXPECT_EQ (listener.take(), "tracks");
+        EXPECT_EQ (session.getNumUndoStates(), statesBefore + 1);
+
+        const auto& cue = session.getCues()[0];
+        EXPECT_EQ (cue.name, "1M01 Opening");
+        EXPECT_FALSE (cue.included);
+        EXPECT_EQ (cue.trimStartSeconds, 2.5);
+        EXPECT_EQ (cue.relativeName, "Act 1/Cue");
+        EXPECT_EQ (cue.mixOverrides, saved.mixOverrides);
+        EXPECT_EQ (cue.folder, saved.folder);
+
+        // Nothing to change: no undo state, no notification. No such cue: false.
+        EXPECT_TRUE (session.restoreCueSettings (saved));
+        EXPECT_EQ (listener.take(), "");
+        EXPECT_EQ (session.getNumUndoStates(), statesBefore + 1);
+
+        auto other = saved;
+        other.key = "no-such-key";
+        EXPECT_FALSE (session.restoreCueSettings (other));
+
+        // A name that no cue may carry keeps the current one; the rest still comes back.
+        auto bad = saved;
+        bad.name = "../x";
+        bad.included = true;
+        EXPECT_TRUE (session.restoreCueSettings (bad));
+        EXPECT_EQ (session.getCues()[0].name, "1M01 Opening");
+        EXPECT_TRUE (session.getCues()[0].included);
+    }
 } // namespace
 } // namespace dunmoor

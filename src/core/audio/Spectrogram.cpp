@@ -1,6 +1,7 @@
 #include "Spectrogram.h"
 
 #include "AudioFileReader.h"
+#include "WaveformOverview.h"
 
 #include <cmath>
 #include <new>
@@ -250,10 +251,78 @@ Spectrogram computeSpectrogramOfBuffer (const juce::AudioBuffer<double>& buffer,
     }
 }
 
+namespace
+{
+    // The columns of a stretch of an open file, each read on its own from the file.
+    Spectrogram analyseFileFrames (juce::AudioFormatReader& reader,
+                                   FrameSpan range,
+                                   int fftOrder,
+                                   int columns,
+                                   juce::String& error,
+                                   const CancelCheck& cancel)
+    {
+        const auto length = range.getLength();
+        const auto rate = reader.sampleRate;
+        const auto numChannels = (int) reader.numChannels;
+        const auto layout = layoutColumns (length, fftOrder, columns);
+
+        if (layout.columns <= 0 || ! (rate > 0.0))
+            return {};
+
+        try
+        {
+            // Each column reads only its own frame, so the cost follows the column count and
+            // not the stretch's length, and nothing is thinned out before the transform.
+            auto result = makeGrid (layout, rate, (double) length / rate);
+            ColumnAnalyser analyser (layout.frameSize);
+            juce::AudioBuffer<float> block (numChannels, layout.frameSize);
+            std::vector<float> mono ((size_t) layout.frameSize);
+
+            for (int c = 0; c < result.columns; ++c)
+            {
+                if (isCancelRequested (cancel))
+                {
+                    error = getCancelledErrorText();
+                    return {};
+                }
+
+                // A failing read leaves this and the later columns at the floor.
+                if (! reader.read (block.getArrayOfWritePointers(), numChannels, range.start + (juce::int64) c * layout.hop, layout.frameSize))
+                    break;
+
+                mixToMono (block.getArrayOfReadPointers(), numChannels, layout.frameSize, mono.data());
+                analyser.analyse (mono.data(),
+                                  layout.frameSize,
+                                  result.values.data() + (size_t) c * (size_t) result.bins,
+                                  result.floorDb);
+            }
+
+            return result;
+        }
+        catch (const std::bad_alloc&)
+        {
+            error = "There is not enough memory to analyse this file.";
+            return {};
+        }
+    }
+} // namespace
+
 Spectrogram computeSpectrogram (const juce::File& file,
                                 juce::String& error,
                                 int fftOrder,
-                                int columns)
+                                int columns,
+                                const CancelCheck& cancel)
+{
+    return computeSpectrogramOfRange (file, 0.0, 1.0, error, fftOrder, columns, cancel);
+}
+
+Spectrogram computeSpectrogramOfRange (const juce::File& file,
+                                       double startFraction,
+                                       double endFraction,
+                                       juce::String& error,
+                                       int fftOrder,
+                                       int columns,
+                                       const CancelCheck& cancel)
 {
     error.clear();
 
@@ -263,43 +332,8 @@ Spectrogram computeSpectrogram (const juce::File& file,
     if (reader == nullptr)
         return {};
 
-    const auto length = reader->lengthInSamples;
-    const auto rate = reader->sampleRate;
-    const auto numChannels = (int) reader->numChannels;
-    const auto layout = layoutColumns (length, fftOrder, columns);
-
-    if (layout.columns <= 0 || ! (rate > 0.0))
-        return {};
-
-    try
-    {
-        // Each column reads only its own frame, so the cost follows the column count and
-        // not the file's length, and nothing is thinned out before the transform.
-        auto result = makeGrid (layout, rate, (double) length / rate);
-        ColumnAnalyser analyser (layout.frameSize);
-        juce::AudioBuffer<float> block (numChannels, layout.frameSize);
-        std::vector<float> mono ((size_t) layout.frameSize);
-
-        for (int c = 0; c < result.columns; ++c)
-        {
-            // A failing read leaves this and the later columns at the floor.
-            if (! reader->read (block.getArrayOfWritePointers(), numChannels, (juce::int64) c * layout.hop, layout.frameSize))
-                break;
-
-            mixToMono (block.getArrayOfReadPointers(), numChannels, layout.frameSize, mono.data());
-            analyser.analyse (mono.data(),
-                              layout.frameSize,
-                              result.values.data() + (size_t) c * (size_t) result.bins,
-                              result.floorDb);
-        }
-
-        return result;
-    }
-    catch (const std::bad_alloc&)
-    {
-        error = "There is not enough memory to analyse this file.";
-        return {};
-    }
+    const auto range = frameRangeOfFractions (reader->lengthInSamples, startFraction, endFraction);
+    return analyseFileFrames (*reader, range, fftOrder, columns, error, cancel);
 }
 
 } // namespace dunmoor

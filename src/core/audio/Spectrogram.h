@@ -5,6 +5,8 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_core/juce_core.h>
 
+#include "CancelCheck.h"
+
 namespace dunmoor
 {
 
@@ -49,10 +51,25 @@ Spectrogram computeSpectrogramOfBuffer (const juce::AudioBuffer<double>& buffer,
 /** The spectrogram of a whole file at its own rate. Each column reads only its own frame of
     contiguous samples, so a long file costs no more than a short one and the full band is
     shown. Empty, with error set, when the file can't be probed or opened; error is cleared
-    first. */
+    first. The cancel check is asked before every column; when it says yes the result is
+    empty and the error is the cancelled text. */
 Spectrogram computeSpectrogram (const juce::File& file,
                                 juce::String& error,
                                 int fftOrder,
-                                int columns);
+                                int columns,
+                                const CancelCheck& cancel = {});
+
+/** The spectrogram of the stretch of a file between two fractions of its length (in either
+    order), the frames chosen as overviewFromFileRange chooses them. Each column reads only
+    its own frame, so a short stretch of a very long file costs no more than a short file.
+    The same as computeSpectrogramOfBuffer of that stretch read at the file's own rate; its
+    duration is the stretch's. Errors and cancelling as computeSpectrogram. */
+Spectrogram computeSpectrogramOfRange (const juce::File& file,
+                                       double startFraction,
+                                       double endFraction,
+                                       juce::String& error,
+                                       int fftOrder,
+                                       int columns,
+                                       const CancelCheck& cancel = {});
 
 } // namespace dunmoor

@@ -272,11 +272,24 @@ WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce:
     }
 }
 
+FrameSpan frameRangeOfFractions (juce::int64 totalFrames, double startFraction, double endFraction)
+{
+    if (totalFrames <= 0)
+        return {};
+
+    const double lo = std::min (clampFraction (startFraction), clampFraction (endFraction));
+    const double hi = std::max (clampFraction (startFraction), clampFraction (endFraction));
+    const auto first = std::min (totalFrames, (juce::int64) std::floor ((double) totalFrames * lo));
+    const auto end = std::min (totalFrames, std::max (first + 1, (juce::int64) std::floor ((double) totalFrames * hi)));
+    return { first, std::max (first, end) };
+}
+
 WaveformOverview overviewFromFileRange (const juce::File& file,
                                         double startFraction,
                                         double endFraction,
                                         int numBuckets,
-                                        juce::String& error)
+                                        juce::String& error,
+                                        const CancelCheck& cancel)
 {
     error.clear();
 
@@ -308,15 +321,13 @@ WaveformOverview overviewFromFileRange (const juce::File& file,
         if (numChannels <= 0)
             return {};
 
-        const double lo = std::min (clampFraction (startFraction), clampFraction (endFraction));
-        const double hi = std::max (clampFraction (startFraction), clampFraction (endFraction));
-        const auto first = (juce::int64) std::floor ((double) total * lo);
-        const auto end = std::min (total, std::max (first + 1, (juce::int64) std::floor ((double) total * hi)));
+        const auto range = frameRangeOfFractions (total, startFraction, endFraction);
 
-        if (end <= first)
+        if (range.getLength() <= 0)
             return {};
 
-        const auto rangeFrames = end - first;
+        const auto first = range.start;
+        const auto rangeFrames = range.getLength();
 
         WaveformOverview overview;
         const int buckets = clampBuckets ((int) std::min<juce::int64> (numBuckets, rangeFrames));
@@ -331,6 +342,12 @@ WaveformOverview overviewFromFileRange (const juce::File& file,
 
         for (juce::int64 done = 0; done < rangeFrames;)
         {
+            if (isCancelRequested (cancel))
+            {
+                error = getCancelledErrorText();
+                return {};
+            }
+
             const auto count = (int) std::min<juce::int64> (block.getNumSamples(), rangeFrames - done);
             block.clear();
 

@@ -4,6 +4,8 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include "CancelCheck.h"
+
 namespace dunmoor
 {
 
@@ -47,14 +49,34 @@ WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, do
 */
 WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error);
 
+/** Frames [start, end) of a source file. */
+struct FrameSpan
+{
+    juce::int64 start = 0;
+    juce::int64 end = 0;
+
+    juce::int64 getLength() const noexcept { return end - start; }
+};
+
 /**
-    The overview of the stretch between two fractions of the file's length (in either order); the
-    bucket count is lowered to the stretch's frame count. The duration is the whole file's.
+    The frames between two fractions of a source of totalFrames frames: the fractions are clamped
+    to 0..1 (NaN counts as 0) and put in order; start = floor (total x lower), end = floor (total x
+    upper) but at least one frame after start and never past the end. Empty only when the lower
+    fraction is 1 or the source has no frames.
+*/
+FrameSpan frameRangeOfFractions (juce::int64 totalFrames, double startFraction, double endFraction);
+
+/**
+    The overview of the stretch between two fractions of the file's length (in either order, the
+    frames of frameRangeOfFractions); the bucket count is lowered to the stretch's frame count. The
+    duration is the whole file's. The cancel check is asked before every block read; when it says
+    yes the overview is empty and the error is the cancelled text.
 */
 WaveformOverview overviewFromFileRange (const juce::File& file,
                                         double startFraction,
                                         double endFraction,
                                         int numBuckets,
-                                        juce::String& error);
+                                        juce::String& error,
+                                        const CancelCheck& cancel = {});
 
 } // namespace dunmoor

@@ -1,5 +1,6 @@
 #include "Preset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -120,7 +121,23 @@ bool Preset::operator== (const Preset& o) const
         && schema.description == o.schema.description && schema.stems == o.schema.stems;
 }
 
-Preset duplicatePreset (const Preset& source, const juce::String& name, PresetKind kind)
+bool haveSameContent (const Preset& a, const Preset& b)
+{
+    if (a != b || a.schema.matchPlurals != b.schema.matchPlurals)
+        return false;
+
+    const auto& mixesA = a.schema.alternativeMixes;
+    const auto& mixesB = b.schema.alternativeMixes;
+
+    return std::equal (mixesA.begin(), mixesA.end(), mixesB.begin(), mixesB.end(),
+                       [] (const AlternativeMix& x, const AlternativeMix& y)
+                       {
+                           return x.id == y.id && x.name == y.name && x.shortCode == y.shortCode
+                               && x.stemIds == y.stemIds;
+                       });
+}
+
+Preset duplicatePreset (const Preset& source, const juce::String& name, PresetKind kind, StemIds stemIds)
 {
     auto copy = source;
     copy.id = newUuidString();
@@ -135,7 +152,7 @@ Preset duplicatePreset (const Preset& source, const juce::String& name, PresetKi
 
     for (auto& stem : copy.schema.stems)
     {
-        auto fresh = newUuidString();
+        auto fresh = stemIds == StemIds::keep ? stem.id : newUuidString();
         newIds[stem.id] = fresh;   // a repeated old id maps to the later stem
         stem.id = fresh;
     }

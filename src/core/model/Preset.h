@@ -131,12 +131,28 @@ struct Preset
         a disabled float WAV, -3 dB true peak reaching the target. */
     void applyBuiltInDefaults();
 
-    /** Compares everything but modifiedUtcMs, the schema's matchPlurals and the alternative mixes. */
+    /** Compares everything but modifiedUtcMs, the schema's matchPlurals and the alternative
+        mixes: the test for whether a built-in file on disk must be rewritten. */
     bool operator== (const Preset&) const;
     bool operator!= (const Preset& other) const { return ! operator== (other); }
 };
 
-/** A new, independent preset made from the source: new ids throughout, mix members remapped. */
-Preset duplicatePreset (const Preset& source, const juce::String& name, PresetKind kind);
+/** True when the two presets would store the same content: everything operator== compares,
+    and the schema's matchPlurals and alternative mixes (id, name, code and members in order)
+    as well. modifiedUtcMs is ignored. This is what "the working copy has unsaved edits" means. */
+bool haveSameContent (const Preset& a, const Preset& b);
+
+/** What a copied preset's stems are identified by. */
+enum class StemIds
+{
+    renew,  // fresh ids, mix members remapped: a preset independent of its source
+    keep    // the source's ids: tracks assigned to the source's stems stay assigned
+};
+
+/** A new preset made from the source: a new id, the trimmed name (the source's name + " copy"
+    when blank), the kind, not built-in, origin recorded when a publisher preset becomes a project
+    preset, and the time now. Mix ids are kept; mix members that name no stem are dropped. */
+Preset duplicatePreset (const Preset& source, const juce::String& name, PresetKind kind,
+                        StemIds stemIds = StemIds::renew);
 
 } // namespace dunmoor

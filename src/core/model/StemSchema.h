@@ -8,6 +8,10 @@
 namespace dunmoor
 {
 
+/** A schema holds at most this many stems; files with more are refused when read, and the
+    pages offer no new stem once a schema is full. */
+constexpr int maxStems = 256;
+
 /** A schema holds at most this many alternative mixes. */
 constexpr int maxAlternativeMixes = 10;
 
@@ -67,7 +71,7 @@ struct StemSchema
     juce::String publisher;
     juce::String name;
     juce::String description;
-    std::vector<Stem> stems;
+    std::vector<Stem> stems;                        // at most maxStems
     std::vector<AlternativeMix> alternativeMixes;   // at most maxAlternativeMixes
 
     /** Appends the stem, giving it a new id when it has none, and renumbers. The reference

@@ -159,31 +159,69 @@ juce::File getChildFileNamed (const juce::File& folder, const juce::String& name
     return juce::File (folderPath + name);
 }
 
+namespace
+{
+    /** The checks that need nothing on disk to exist. */
+    bool checkOutputFolderPath (const juce::File& folder, juce::String& error)
+    {
+        if (folder == juce::File())
+        {
+            error = "No output folder has been chosen.";
+            return false;
+        }
+
+        if (! juce::File::isAbsolutePath (folder.getFullPathName()))
+        {
+            error = "The output folder must be an absolute path.";
+            return false;
+        }
+
+        if (folder.isRoot())
+        {
+            error = "Writing a delivery to the root of a volume is not allowed.";
+            return false;
+        }
+
+        if (folder.existsAsFile())
+        {
+            error = "The output folder is an existing file.";
+            return false;
+        }
+
+        return true;
+    }
+} // namespace
+
+bool checkOutputFolder (const juce::File& folder, juce::String& error)
+{
+    if (! checkOutputFolderPath (folder, error))
+        return false;
+
+    auto existing = folder;
+
+    while (! existing.exists() && ! existing.isRoot() && existing.getParentDirectory() != existing)
+        existing = existing.getParentDirectory();
+
+    if (! existing.isDirectory())
+    {
+        error = "The output folder could not be created: " + existing.getFullPathName() + " is not a folder.";
+        return false;
+    }
+
+    if (! existing.hasWriteAccess())
+    {
+        error = "The output folder is not writable.";
+        return false;
+    }
+
+    error.clear();
+    return true;
+}
+
 bool validateOutputFolder (const juce::File& folder, juce::String& error)
 {
-    if (folder == juce::File())
-    {
-        error = "No output folder has been chosen.";
+    if (! checkOutputFolderPath (folder, error))
         return false;
-    }
-
-    if (! juce::File::isAbsolutePath (folder.getFullPathName()))
-    {
-        error = "The output folder must be an absolute path.";
-        return false;
-    }
-
-    if (folder.isRoot())
-    {
-        error = "Writing a delivery to the root of a volume is not allowed.";
-        return false;
-    }
-
-    if (folder.existsAsFile())
-    {
-        error = "The output folder is an existing file.";
-        return false;
-    }
 
     if (! folder.isDirectory())
     {

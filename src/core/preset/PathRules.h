@@ -50,4 +50,9 @@ juce::File getChildFileNamed (const juce::File& folder, const juce::String& name
     relative one is refused before it could be resolved against the working directory. */
 [[nodiscard]] bool validateOutputFolder (const juce::String& path, juce::String& error);
 
+/** The checks of validateOutputFolder, with the same texts, for planning a run: nothing is
+    created. A missing folder passes when its nearest existing parent is a writable folder;
+    a file in its way fails as "could not be created". */
+[[nodiscard]] bool checkOutputFolder (const juce::File& folder, juce::String& error);
+
 } // namespace dunmoor

@@ -250,6 +250,11 @@ bool PresetLibrary::savePreset (const Preset& preset, juce::String& error)
     return save (preset, savedId, error);
 }
 
+bool PresetLibrary::savePreset (const Preset& preset, juce::String& savedId, juce::String& error)
+{
+    return save (preset, savedId, error);
+}
+
 bool PresetLibrary::saveAsNewPreset (const Preset& preset, const juce::String& newName, PresetKind kind,
                                      juce::String& newId, juce::String& error)
 {
@@ -259,7 +264,7 @@ bool PresetLibrary::saveAsNewPreset (const Preset& preset, const juce::String& n
         return false;
     }
 
-    return save (duplicatePreset (preset, newName, kind), newId, error);
+    return save (duplicatePreset (preset, newName, kind, StemIds::keep), newId, error);
 }
 
 bool PresetLibrary::duplicate (const juce::String& id, const juce::String& newName, juce::String& newId,
@@ -281,7 +286,7 @@ bool PresetLibrary::duplicate (const juce::String& id, const juce::String& newNa
         return false;
     }
 
-    return save (duplicatePreset (loaded.preset, name, loaded.preset.kind), newId, error);
+    return save (duplicatePreset (loaded.preset, name, loaded.preset.kind, StemIds::keep), newId, error);
 }
 
 bool PresetLibrary::renamePreset (const juce::String& id, const juce::String& newName, juce::String& error)

@@ -64,11 +64,15 @@ public:
         moving its file when its name or kind changed. The caller's preset is not changed. */
     [[nodiscard]] bool savePreset (const Preset& preset, juce::String& error);
 
-    /** Saves a copy (new id, the given name and kind, not built-in); newId receives its id. */
+    /** The same, telling the id the preset was stored under (the new one when it had none). */
+    [[nodiscard]] bool savePreset (const Preset& preset, juce::String& savedId, juce::String& error);
+
+    /** Saves a copy (new id, the given name and kind, not built-in); newId receives its id. The
+        stems keep their ids, so the session's assignments and locks survive taking it up. */
     [[nodiscard]] bool saveAsNewPreset (const Preset& preset, const juce::String& newName, PresetKind kind,
                                         juce::String& newId, juce::String& error);
 
-    /** Copies a library preset; a blank name gives the source's name + " copy". */
+    /** Copies a library preset, keeping its stem ids; a blank name gives the source's name + " copy". */
     [[nodiscard]] bool duplicate (const juce::String& id, const juce::String& newName, juce::String& newId,
                                   juce::String& error);
 

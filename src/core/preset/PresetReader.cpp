@@ -132,7 +132,7 @@ namespace
         if (mix.id.isEmpty())
             mix.id = newUuidString();
 
-        for (const auto& entry : readJsonArray (errors, v, "stems", path, 256))
+        for (const auto& entry : readJsonArray (errors, v, "stems", path, maxStems))
         {
             const auto id = entry.toString();
 
@@ -152,14 +152,14 @@ namespace
         schema.name = readJsonString (errors, v, "name", path, {});
         schema.description = readJsonString (errors, v, "description", path, {});
 
-        const auto stems = readJsonArray (errors, v, "stems", path, 256);
+        const auto stems = readJsonArray (errors, v, "stems", path, maxStems);
 
         for (int i = 0; i < stems.size(); ++i)
             schema.stems.push_back (readStem (stems.getReference (i), errors, indexed (path, "stems", i)));
 
         schema.renumberStems();
 
-        const auto mixes = readJsonArray (errors, v, "submixes", path, 10);
+        const auto mixes = readJsonArray (errors, v, "submixes", path, maxAlternativeMixes);
 
         for (int i = 0; i < mixes.size(); ++i)
             schema.alternativeMixes.push_back (readAlternativeMix (mixes.getReference (i), errors, indexed (path, "submixes", i)));
@@ -264,13 +264,9 @@ namespace
             return finish();
 
         result.messages.merge (validatePreset (preset), {});
-
-        if (result.messages.errors.isEmpty())
-        {
-            result.preset = std::move (preset);
-            result.ok = true;
-        }
-
+        result.ok = result.messages.errors.isEmpty();
+        result.onlyValidationFailed = ! result.ok;
+        result.preset = std::move (preset);
         return result;
     }
 
@@ -546,7 +542,7 @@ Stem readStem (const juce::var& value, juce::StringArray& errors, const juce::St
     }
 
     stem.id = readJsonString (errors, value, "id", path, {});
-    stem.index = readJsonInt (errors, value, "index", path, 1, 0, 256);
+    stem.index = readJsonInt (errors, value, "index", path, 1, 0, maxStems);
     stem.displayName = readRequiredJsonString (errors, value, "displayName", path);
     stem.shortCode = readJsonString (errors, value, "shortCode", path, {});
     stem.fileNameToken = readJsonString (errors, value, "fileNameToken", path, {});

@@ -7,13 +7,15 @@ namespace dunmoor
 {
 
 /** What reading a preset document gave. When ok is false, preset is a default Preset, never a
-    partly read one. Every reader and migration message is an error; warnings come only from the
-    final validation. */
+    partly read one, unless onlyValidationFailed is set: then every value was read and preset
+    holds it, and the errors are all validation's. Every reader and migration message is an
+    error; warnings come only from the final validation. */
 struct PresetReadResult
 {
     bool ok = false;
     Preset preset;
     ValidationResult messages;
+    bool onlyValidationFailed = false;
     int sourceSchemaVersion = 0;    // 0 when none was found or the text was unreadable
     bool migrated = false;          // upgraded from version 1 or 2
 };

@@ -53,6 +53,7 @@ struct WrittenFile
 
     juce::File file;
     juce::String displayName;           // the stem's display name, the full mix or the alternative mix name
+    juce::String stemId;                // the id of the stem it carries; empty for the full and alternative mixes
     juce::String settingsDescription;   // EncoderSettings::describe
     double sampleRate = 0.0;            // the rate written
     bool lossless = false;

@@ -464,6 +464,12 @@ std::vector<TemplateSegment> splitNamingTemplate (const juce::String& nameTempla
         {
             segments.push_back ({ true, braced });
         }
+        else if (braced == "{pubcode}")
+        {
+            // The older spelling of the project code: the editor offers it as "{project}",
+            // which expands to the same value.
+            segments.push_back ({ true, "{project}" });
+        }
         else
         {
             const auto word = braced.removeCharacters ("{}").trim();

@@ -76,8 +76,9 @@ juce::StringArray getNamingTokenPalette();
 /** The separator characters "_- ." (built once, thread-safe). */
 const juce::String& getSeparatorCharacters();
 
-/** The editor's view of a template: token segments for palette tokens, literal segments for
-    the words between them (an unknown token becomes the literal word inside its braces).
+/** The editor's view of a template: token segments for palette tokens ("{pubcode}" becomes
+    "{project}", which has the same value), literal segments for the words between them (an
+    unknown token becomes the literal word inside its braces).
     The separator found between the pieces goes to separatorOut when given: the first one
     found, the empty text when none was found between two or more segments, else unchanged. */
 std::vector<TemplateSegment> splitNamingTemplate (const juce::String& nameTemplate,

@@ -99,7 +99,7 @@ CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, co
             request.unassignedTracks.add (track.file.getFileName());
     }
 
-    plan.validation.merge (validatePlan (request), {});
+    plan.validation.merge (validatePlan (request, OutputFolderCheck::checkOnly), {});
     plan.ok = plan.validation.isClean();
     return plan;
 }
@@ -125,6 +125,13 @@ BatchPlan buildBatchPlan (const Preset& preset,
 
     std::set<juce::String> folders;
 
+    // A cue's own member list may still name a stem deleted from the schema since it was made;
+    // such a member has nothing to add and is dropped rather than failing the cue.
+    std::set<juce::String> stemIds;
+
+    for (const auto& stem : preset.schema.stems)
+        stemIds.insert (stem.id);
+
     for (const auto& cue : cues)
     {
         if (! cue.included)
@@ -142,7 +149,13 @@ BatchPlan buildBatchPlan (const Preset& preset,
         auto cuePreset = preset;
 
         for (auto& mix : cuePreset.schema.alternativeMixes)
+        {
             mix.stemIds = cue.getAlternativeMixStems (mix);
+
+            for (int i = mix.stemIds.size(); --i >= 0;)
+                if (stemIds.count (mix.stemIds[i]) == 0)
+                    mix.stemIds.remove (i);
+        }
 
         const auto target = cuePreset.exportSettings.batch.folderNameTarget;
 
@@ -197,7 +210,7 @@ BatchPlan buildBatchPlan (const Preset& preset,
     return batch;
 }
 
-ValidationResult validatePlan (const RenderRequest& request)
+ValidationResult validatePlan (const RenderRequest& request, OutputFolderCheck folderCheck)
 {
     ValidationResult result;
     result.merge (validatePreset (request.preset), {});
@@ -218,7 +231,11 @@ ValidationResult validatePlan (const RenderRequest& request)
     {
         juce::String folderError;
 
-        if (! validateOutputFolder (request.outputFolder, folderError))
+        const auto folderOk = folderCheck == OutputFolderCheck::create
+                                ? validateOutputFolder (request.outputFolder, folderError)
+                                : checkOutputFolder (request.outputFolder, folderError);
+
+        if (! folderOk)
             result.errors.add (folderError);
     }
 

@@ -88,9 +88,19 @@ BatchPlan buildBatchPlan (const Preset& preset,
     schema stem, the unassigned and unreadable tracks, and validatePlan's findings. */
 CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly);
 
+/** Whether checking a request's output folder may create it. Planning only looks, so that
+    a run that is cancelled or never confirmed leaves nothing on disk; the render creates
+    the folder when it reaches the cue. */
+enum class OutputFolderCheck
+{
+    checkOnly,
+    create
+};
+
 /** The checks a request must pass before anything is read: the preset, channel count,
     length, output folder (not for an analysis), assigned tracks, empty-stem policies and
-    unassigned tracks. Run while planning and again by the render for every cue. */
-ValidationResult validatePlan (const RenderRequest& request);
+    unassigned tracks. Run while planning (checkOnly) and again by the render for every cue
+    (create). */
+ValidationResult validatePlan (const RenderRequest& request, OutputFolderCheck folderCheck);
 
 } // namespace dunmoor

@@ -12,6 +12,9 @@
 namespace dunmoor
 {
 
+/** How often the rendering thread asks for a cancel while it waits for a worker's task. */
+constexpr int cancelPollMilliseconds = 5;
+
 /** One piece of work handed to RenderWorkers; the caller keeps it to wait for it. */
 class RenderTask
 {

@@ -189,10 +189,18 @@ namespace
         }
 
         auto presetRead = readPreset (juce::JSON::toString (*presetValue, true, 15));
-        errors.addArray (presetRead.messages.errors);
+
+        // A preset that read completely but breaks a validation rule (two stems with one code,
+        // say) is what the user had on screen when saving: the project opens with it and the
+        // problems shown as warnings. The render and a library save still refuse it.
+        if (presetRead.onlyValidationFailed)
+            document.messages.warnings.addArray (presetRead.messages.errors);
+        else
+            errors.addArray (presetRead.messages.errors);
+
         document.messages.warnings.addArray (presetRead.messages.warnings);
 
-        if (! presetRead.ok)
+        if (! presetRead.ok && ! presetRead.onlyValidationFailed)
             return document;
 
         document.preset = std::move (presetRead.preset);

@@ -67,7 +67,9 @@ juce::String writeProjectDocument (const Session& session, const juce::String& o
 /**
     Reads a project file's text. A document that is not a project, of a newer version or
     without a preset is refused with one error; the embedded preset is read and validated by
-    the preset reader, whose messages are passed on unchanged, and refused when that fails; too
+    the preset reader, whose messages are passed on unchanged, and refused when reading fails (a
+    preset read whole whose only faults are validation errors is kept, those errors becoming
+    warnings, so a project saved with such a preset opens again); too
     many folders, cues or tracks are an error. Values of the wrong type inside the lists fall
     back to their defaults with a warning naming the value. Paths count only when they are full
     paths: a relative one would resolve against whatever the working directory is.

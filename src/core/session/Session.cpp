@@ -751,6 +751,40 @@ void Session::setCueMixMember (const juce::String& cueKey, const AlternativeMix&
     sendTracksChanged();
 }
 
+bool Session::restoreCueSettings (const Cue& saved)
+{
+    auto* cue = findCueForEdit (saved.key);
+
+    if (cue == nullptr)
+        return false;
+
+    auto restored = *cue;
+    const auto name = saved.name.trim();
+
+    if (isUsableCueName (name))
+        restored.name = name;
+
+    restored.included = saved.included;
+    restored.trimStartSeconds = std::isfinite (saved.trimStartSeconds) && saved.trimStartSeconds > 0.0 ? saved.trimStartSeconds : 0.0;
+    restored.relativeName = sanitisedRelativeName (saved.relativeName);
+    restored.mixOverrides = saved.mixOverrides;
+
+    const auto changed = restored.name != cue->name
+                      || restored.included != cue->included
+                      || restored.trimStartSeconds != cue->trimStartSeconds
+                      || restored.relativeName != cue->relativeName
+                      || restored.mixOverrides != cue->mixOverrides;
+
+    if (changed)
+    {
+        *cue = std::move (restored);
+        pushUndoState();
+        sendTracksChanged();
+    }
+
+    return true;
+}
+
 //==============================================================================
 void Session::applyProjectDocument (const ProjectDocument& document, juce::StringArray& missing)
 {

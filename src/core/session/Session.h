@@ -176,6 +176,15 @@ public:
         starts as a copy of the mix's members the first time the cue's membership is set. */
     void setCueMixMember (const juce::String& cueKey, const AlternativeMix& mix, const juce::String& stemId, bool member);
 
+    /**
+        Gives the cue of the same key the settings of a saved copy: name (an unusable one keeps
+        the current name), tick, leading-silence cut, place below the import root and
+        alternative-mix members. Used when a cue's tracks are removed and imported again, which
+        makes the cue anew from its folder. One undo state and one tracksChanged when anything
+        changed; false when no cue has that key.
+    */
+    bool restoreCueSettings (const Cue& saved);
+
     //==============================================================================
     /**
         Renames a track's source file within its folder, keeping its extension. False with a

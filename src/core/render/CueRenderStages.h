@@ -1,0 +1,135 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include "AlternativeMixSums.h"
+#include "CueRender.h"
+#include "OutputWriter.h"
+#include "ParallelBufferOps.h"
+#include "RenderMemoryPlan.h"
+#include "RenderWorkers.h"
+#include "TrackPrefetcher.h"
+
+namespace dunmoor
+{
+
+// The inside of a cue's render: its working state and its stages, in the order renderCue
+// runs them. Nothing outside the render includes this.
+
+/**
+    The working state of one cue's render. renderCue makes it on the thread that renders the
+    cue and drops it after taking the report; its destructor waits for every task of the cue.
+*/
+class CueRenderState
+{
+public:
+    explicit CueRenderState (const CueRenderContext& context);
+    ~CueRenderState();
+
+    /** Sticky: once the cancel check has said yes, the cue stays cancelled. Asks the cancel
+        check, so it is called on the thread that renders the cue. */
+    bool isCancelled();
+
+    /** The check handed to the cue's long operations (reads, rate conversions, peak
+        measurements, encodes), polled once per block. On the rendering thread it asks
+        isCancelled(); on a worker thread it sees the cancel once the rendering thread has
+        noticed it, so every worker stops at the same sticky cancel. The rendering thread keeps
+        asking while it waits for the workers. */
+    CancelCheck makeOperationCancelCheck();
+
+    /** Calls the progress callback when there is one. */
+    void reportProgress (double fraction, const juce::String& text, RenderJob::Phase phase);
+
+    /** Adds a warning unless the same text was already added to this cue. */
+    void addWarningOnce (const juce::String& text);
+
+    /** Waits for work on a worker, asking for a cancel meanwhile: the workers' cancel checks
+        only see what the rendering thread notices. */
+    void waitFor (RenderTask& task);
+
+    /** The cue's workers (reading ahead and encoding), started on first use. */
+    RenderWorkers& getWorkers();
+
+    /** Threads sharing out the rendering thread's buffer arithmetic; null before getWorkers. */
+    RenderWorkers* getHelpers() const noexcept { return helpers.get(); }
+
+    /** Ends every task of the cue and gives back its threads and buffers (the threads first:
+        an early write of the mix may still be reading it). */
+    void release();
+
+    /** Every track of the request, stem by stem: the order both passes read them in. */
+    std::vector<juce::File> getTracksOfPass() const;
+
+    /** How a pass reads its tracks: at the project rate, gated, with the cue's cancel check. In
+        the summing pass gated tracks get an overview for the report. */
+    ReadSettings makeReadSettings (bool summingPass);
+
+    /** The reads of a pass on the cue's workers; the rendering thread asks for a cancel while it
+        waits for one. */
+    std::unique_ptr<TrackPrefetcher> makeReads (std::vector<juce::File> files, ReadSettings settings, int64_t budgetBytes, size_t lookAhead);
+
+    /** A stem buffer of the writing pass: a spare one no one holds any more, or a new one.
+        Spares beyond what the writes under way and this stem need are given back. Null with the
+        reason in error. */
+    SharedBuffer obtainStemBuffer (int64_t frames, bool clear, juce::String& error);
+
+    const RenderRequest& request;
+    const RenderCancelCheck shouldCancel;
+    const RenderProgressCallback progress;
+    const int workerThreads;
+    const std::vector<juce::File>* const batchSourceTracks;
+
+    juce::AudioBuffer<double> mix;              // the full-mix bus
+    juce::StringArray writtenPaths;             // every file written (or being written) in this cue, for name collisions
+    juce::StringArray writtenItems;             // what each of those paths was written for: name and kind of item
+    std::vector<int> stemNumbers;               // {stemIndex} of each stem plan, in plan order
+    CueReport report;
+    int64_t cutFrames = 0;                      // frames removed at the head
+    int64_t renderedLength = 0;                 // lengthInFrames - cutFrames
+
+    /** What the reconstruction check needs to know of each written file, in writing order. */
+    std::vector<ReconstructionCandidate> candidates;
+
+    juce::AudioBuffer<double> stemBuffer;       // the summing pass's one stem at a time
+    std::vector<SharedBuffer> spareBuffers;     // the writing pass's stem buffers, reused once free
+    RenderMemoryPlan memory;
+    std::unique_ptr<TrackPrefetcher> writeReads;    // the writing pass's reads, started while the summing pass ends
+    OutputWriter writer;
+    AlternativeMixSums mixSums;
+
+private:
+    const std::thread::id renderThread = std::this_thread::get_id();
+    const std::shared_ptr<std::atomic<bool>> cancelled = std::make_shared<std::atomic<bool>> (false);   // what the rendering thread noticed, for the workers
+
+    std::unique_ptr<RenderWorkers> workers;
+    std::unique_ptr<RenderWorkers> helpers;
+
+    JUCE_DECLARE_NON_COPYABLE (CueRenderState)
+};
+
+/** Sizes a reusable buffer to frames, keeping its memory when it can (a buffer cut at the
+    head keeps its allocation); cleared on request (a new buffer always is). */
+[[nodiscard]] bool prepareReusableBuffer (juce::AudioBuffer<double>& buffer, int numChannels, int64_t frames, bool clear, juce::String& error);
+
+/** Reads and sums every stem into the mix, cuts the head, measures the mix and decides the
+    gain. False stops the cue. */
+[[nodiscard]] bool sumAndMeasure (CueRenderState& state);
+
+/** Applies the gain and writes every stem, the full mix and then the alternative mixes.
+    False stops the cue. */
+[[nodiscard]] bool writeStemsAndFullMix (CueRenderState& state);
+
+/** Writes the alternative mixes summed while their member stems were written. False stops
+    the cue. */
+[[nodiscard]] bool writeAlternativeMixes (CueRenderState& state);
+
+/** Checks that the written stems add up to the written mix; fills the report's
+    reconstruction and adds an error when it fails. */
+void verifyReconstruction (CueRenderState& state);
+
+} // namespace dunmoor

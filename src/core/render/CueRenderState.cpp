@@ -1,0 +1,179 @@
+#include "CueRenderStages.h"
+
+#include <algorithm>
+#include <new>
+
+#include "core/audio/AudioFileReader.h"
+
+namespace dunmoor
+{
+
+//==============================================================================
+CueRenderState::CueRenderState (const CueRenderContext& context)
+    : request (context.request)
+    , shouldCancel (context.shouldCancel)
+    , progress (context.progress)
+    , workerThreads (context.workerThreads)
+    , batchSourceTracks (context.batchSourceTracks)
+{
+}
+
+CueRenderState::~CueRenderState()
+{
+    // Nothing may still be writing into files or buffers once the state is gone.
+    release();
+}
+
+bool CueRenderState::isCancelled()
+{
+    if (! report.cancelled && shouldCancel != nullptr && shouldCancel())
+        report.cancelled = true;
+
+    if (report.cancelled)
+        cancelled->store (true);
+
+    return report.cancelled;
+}
+
+CancelCheck CueRenderState::makeOperationCancelCheck()
+{
+    // The state outlives every task of the cue (release() waits for them all), and only the
+    // rendering thread reaches through the pointer.
+    auto* self = this;
+    auto flag = cancelled;
+    const auto thread = renderThread;
+
+    return [self, flag, thread]
+    {
+        if (flag->load())
+            return true;
+
+        return std::this_thread::get_id() == thread && self->isCancelled();
+    };
+}
+
+void CueRenderState::reportProgress (double fraction, const juce::String& text, RenderJob::Phase phase)
+{
+    if (progress != nullptr)
+        progress (fraction, text, phase);
+}
+
+void CueRenderState::addWarningOnce (const juce::String& text)
+{
+    report.warnings.addIfNotAlreadyThere (text);
+}
+
+void CueRenderState::waitFor (RenderTask& task)
+{
+    while (! task.waitFor (cancelPollMilliseconds))
+        if (std::this_thread::get_id() == renderThread)
+            isCancelled();
+}
+
+RenderWorkers& CueRenderState::getWorkers()
+{
+    if (workers == nullptr)
+    {
+        const auto count = workerThreads < 0 ? RenderWorkers::getDefaultThreadCount() : workerThreads;
+        workers = std::make_unique<RenderWorkers> (count);
+        helpers = std::make_unique<RenderWorkers> (std::min (3, (count + 1) / 2));
+    }
+
+    return *workers;
+}
+
+void CueRenderState::release()
+{
+    writeReads.reset();
+    writer.release (*this);
+    workers.reset();
+    helpers.reset();
+    stemBuffer = {};
+    spareBuffers.clear();
+    mixSums.clear();
+}
+
+std::unique_ptr<TrackPrefetcher> CueRenderState::makeReads (std::vector<juce::File> files, ReadSettings settings, int64_t budgetBytes, size_t lookAhead)
+{
+    return std::make_unique<TrackPrefetcher> (getWorkers(), std::move (files), std::move (settings), budgetBytes, lookAhead,
+                                              [this] { return isCancelled(); });
+}
+
+std::vector<juce::File> CueRenderState::getTracksOfPass() const
+{
+    std::vector<juce::File> files;
+
+    for (const auto& plan : request.stems)
+        files.insert (files.end(), plan.tracks.begin(), plan.tracks.end());
+
+    return files;
+}
+
+ReadSettings CueRenderState::makeReadSettings (bool summingPass)
+{
+    getWorkers();   // the helpers start with the workers
+
+    ReadSettings settings;
+    settings.helpers = getHelpers();
+    settings.sampleRate = request.sampleRate;
+    settings.maxChannels = request.numChannels;
+    settings.gate = request.preset.exportSettings.silenceGate;
+    settings.gatedOverview = summingPass;
+    settings.cancel = makeOperationCancelCheck();
+    return settings;
+}
+
+bool prepareReusableBuffer (juce::AudioBuffer<double>& buffer, int numChannels, int64_t frames, bool clear, juce::String& error)
+{
+    if (buffer.getNumChannels() == numChannels && buffer.getNumSamples() > 0 && frames > 0 && frames <= maxReadFrames)
+    {
+        try
+        {
+            buffer.setSize (numChannels, (int) frames, false, false, true);
+
+            if (clear)
+                buffer.clear();
+
+            return true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            // Fall through to a fresh allocation, which reports the failure.
+        }
+    }
+
+    // Give back the old block before asking for another.
+    buffer = {};
+    return allocateRenderBuffer (buffer, numChannels, frames, error);
+}
+
+SharedBuffer CueRenderState::obtainStemBuffer (int64_t frames, bool clear, juce::String& error)
+{
+    auto& spares = spareBuffers;
+    SharedBuffer chosen;
+
+    for (auto& spare : spares)
+    {
+        if (spare.use_count() == 1)
+        {
+            chosen = spare;
+            break;
+        }
+    }
+
+    for (auto it = spares.begin(); it != spares.end() && (int) spares.size() > writer.writesInFlight + 1;)
+        it = (*it != chosen && it->use_count() == 1) ? spares.erase (it) : std::next (it);
+
+    if (chosen != nullptr)
+        return prepareReusableBuffer (*chosen, request.numChannels, frames, clear, error) ? chosen : nullptr;
+
+    auto fresh = std::make_shared<juce::AudioBuffer<double>>();
+
+    if (! allocateRenderBuffer (*fresh, request.numChannels, frames, error))
+        return {};
+
+    spares.push_back (fresh);
+    return fresh;
+}
+
+} // namespace dunmoor

@@ -1,0 +1,331 @@
+#include "TrackPrefetcher.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "RenderMemoryPlan.h"
+#include "core/audio/AudioFileReader.h"
+#include "core/audio/BufferMemory.h"
+#include "core/audio/Resampler.h"
+
+namespace dunmoor
+{
+
+namespace
+{
+    constexpr int overviewBucketsForGatedTracks = 3000;
+
+    /** readAudioFile at the project rate, with the rate conversion of a file the probe found at
+        another rate shared out over its channels. The conversion is resampleBuffer's own
+        (half-width 32, 1024 phases), and each output channel is computed from its input channel
+        alone, so the samples are the same as readAudioFile's. A cancelled read fails with the
+        cancelled text. */
+    bool readConverted (TrackRead& read, const ReadSettings& settings, const CancelCheck& cancel)
+    {
+        const auto projectRate = settings.sampleRate;
+        const bool convert = read.sourceRate > 0.0 && projectRate > 0.0 && std::abs (read.sourceRate - projectRate) > 0.5
+                          && settings.helpers != nullptr && settings.helpers->getNumThreads() > 0;
+
+        if (! convert)
+            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
+
+        juce::AudioBuffer<double> source;
+
+        if (! readAudioFile (read.file, 0.0, source, read.error, maxReadFrames, cancel))
+            return false;
+
+        // The file changed since it was probed: the reader converts it itself.
+        if (source.getNumSamples() != read.sourceFrames)
+            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
+
+        const auto outLength = getResampledLength (source.getNumSamples(), read.sourceRate, projectRate);
+
+        if (outLength > maxReadFrames)
+        {
+            read.error = "The file is too long once converted to the project sample rate.";
+            return false;
+        }
+
+        const Resampler resampler (read.sourceRate, projectRate, 32, 1024);
+
+        if (! resampler.isValid())
+        {
+            read.error = "Not enough memory to convert the sample rate.";
+            return false;
+        }
+
+        juce::AudioBuffer<double> converted (source.getNumChannels(), (int) outLength);
+        adviseLargeBuffer (converted);
+
+        const auto* const* inputs = source.getArrayOfReadPointers();
+        auto* const* outputs = converted.getArrayOfWritePointers();
+        const auto inCount = (juce::int64) source.getNumSamples();
+        std::atomic<bool> cancelled { false };
+
+        // The channels are converted side by side; one that is stopped stops the others at
+        // their next block (the check is sticky, and a helper's own check sees the first one's).
+        const CancelCheck channelCancel = [&cancel, &cancelled]
+        {
+            if (cancelled.load() || isCancelRequested (cancel))
+                cancelled = true;
+
+            return cancelled.load();
+        };
+
+        parallelFor (settings.helpers, source.getNumChannels(), 1, [&] (int64_t begin, int64_t end)
+                     {
+                         for (auto ch = begin; ch < end; ++ch)
+                             if (! resampler.process (inputs[ch], inCount, outputs[ch], outLength, channelCancel))
+                                 cancelled = true;
+                     });
+
+        if (cancelled.load())
+        {
+            read.error = getCancelledErrorText();
+            return false;
+        }
+
+        source = {};
+        read.audio = std::move (converted);
+        return true;
+    }
+
+    void performRead (TrackRead& read, const ReadSettings& settings, const std::atomic<bool>& abandon)
+    {
+        if (abandon.load())
+            return;
+
+        // A read whose pass has ended (the cue stopped, or failed elsewhere) stops too.
+        const CancelCheck cancel = [&settings, &abandon] { return abandon.load() || isCancelRequested (settings.cancel); };
+
+        try
+        {
+            if (! readConverted (read, settings, cancel))
+                return;
+
+            // Too many channels: the rendering thread refuses the track with its own message.
+            if (read.audio.getNumChannels() <= settings.maxChannels)
+            {
+                read.gate = applySilenceGate (read.audio, settings.sampleRate, settings.gate);
+
+                if (settings.gate.enabled && settings.gatedOverview)
+                    read.overview = overviewFromBuffer (read.audio, settings.sampleRate, overviewBucketsForGatedTracks);
+            }
+
+            read.ok = true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            read.audio = {};
+            read.ok = false;
+            read.error = "There is not enough memory to read the file.";
+        }
+    }
+
+    ReadCost estimateRead (const juce::File& file, double projectRate)
+    {
+        ReadCost cost;
+        AudioFileInfo info;
+        juce::String error;
+
+        if (! probeAudioFile (file, info, error))
+            return cost;
+
+        cost.bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
+        cost.converted = projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5;
+        cost.sourceRate = info.sampleRate;
+        cost.sourceFrames = info.lengthInSamples;
+
+        if (cost.converted)
+            cost.bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
+
+        return cost;
+    }
+} // namespace
+
+//==============================================================================
+TrackPrefetcher::TrackPrefetcher (RenderWorkers& workersToUse,
+                                  std::vector<juce::File> files,
+                                  ReadSettings settingsToUse,
+                                  int64_t budgetBytes,
+                                  size_t lookAheadReads,
+                                  std::function<bool()> isCancelledToUse)
+    : workers (workersToUse)
+    , settings (std::make_shared<ReadSettings> (std::move (settingsToUse)))
+    , abandon (std::make_shared<std::atomic<bool>> (false))
+    , isCancelled (std::move (isCancelledToUse))
+    , budget (budgetBytes)
+    , maxInFlight (std::max (1, workers.getNumThreads()))
+    , lookAhead (lookAheadReads)
+{
+    for (auto& file : files)
+    {
+        Slot slot;
+        slot.read = std::make_shared<TrackRead>();
+        slot.read->file = std::move (file);
+        slots.push_back (std::move (slot));
+    }
+
+    launchMore();
+}
+
+TrackPrefetcher::~TrackPrefetcher()
+{
+    // Reads not started yet are dropped; reads under way stop at their next block (their
+    // buffers are their own, so they are waited for).
+    abandon->store (true);
+
+    for (auto& slot : slots)
+        if (slot.read != nullptr && slot.read->task != nullptr)
+            slot.read->task->wait();
+}
+
+std::shared_ptr<TrackRead> TrackPrefetcher::take (size_t k)
+{
+    jassert (k < slots.size() && slots[k].read != nullptr);
+    auto read = slots[k].read;
+
+    // The one the rendering thread needs now starts whatever the budget says.
+    if (read->task == nullptr)
+        launch (k);
+
+    // The wait is where the rendering thread spends a long read: it keeps asking for a cancel,
+    // and starts further reads as finished ones give memory back.
+    while (! read->task->waitFor (cancelPollMilliseconds))
+    {
+        if (isCancelled != nullptr && isCancelled())
+            return nullptr;
+
+        if (whileWaiting != nullptr)
+            whileWaiting();
+
+        launchMore();
+    }
+
+    return read;
+}
+
+bool TrackPrefetcher::hasStartedAll() const noexcept
+{
+    for (size_t k = oldest; k < slots.size(); ++k)
+        if (slots[k].read != nullptr && slots[k].read->task == nullptr)
+            return false;
+
+    return true;
+}
+
+void TrackPrefetcher::setBudget (int64_t budgetBytes)
+{
+    budget = budgetBytes;
+    launchMore();
+}
+
+void TrackPrefetcher::release (size_t k)
+{
+    if (k < slots.size() && slots[k].read != nullptr)
+    {
+        if (slots[k].read->task != nullptr)
+        {
+            bytesInFlight -= slots[k].heldBytes;
+            --countInFlight;
+        }
+
+        slots[k].read = nullptr;
+        oldest = std::max (oldest, k + 1);
+    }
+
+    launchMore();
+}
+
+const ReadCost& TrackPrefetcher::costOf (size_t k)
+{
+    if (! slots[k].costKnown)
+    {
+        slots[k].cost = estimateRead (slots[k].read->file, settings->sampleRate);
+        slots[k].costKnown = true;
+    }
+
+    return slots[k].cost;
+}
+
+bool TrackPrefetcher::fits (size_t k)
+{
+    return countInFlight < maxInFlight && bytesInFlight + costOf (k).bytes <= budget;
+}
+
+void TrackPrefetcher::launch (size_t k)
+{
+    const auto& cost = costOf (k);
+    slots[k].read->sourceRate = cost.sourceRate;
+    slots[k].read->sourceFrames = cost.sourceFrames;
+    auto sharedSettings = settings;
+    auto sharedAbandon = abandon;
+    auto target = slots[k].read;
+    target->task = workers.run ([target, sharedSettings, sharedAbandon] { performRead (*target, *sharedSettings, *sharedAbandon); });
+    slots[k].heldBytes = slots[k].cost.bytes;
+    bytesInFlight += slots[k].heldBytes;
+    ++countInFlight;
+}
+
+void TrackPrefetcher::recountFinishedReads()
+{
+    // A finished converted read holds only its result, not the file at its own rate too.
+    for (size_t k = oldest; k < slots.size(); ++k)
+    {
+        auto& slot = slots[k];
+
+        if (slot.read == nullptr || slot.read->task == nullptr || slot.settled || ! slot.read->task->isDone())
+            continue;
+
+        const auto& audio = slot.read->audio;
+        const auto held = bytesOfBuffer (audio.getNumChannels(), audio.getNumSamples());
+        bytesInFlight += held - slot.heldBytes;
+        slot.heldBytes = held;
+        slot.settled = true;
+    }
+}
+
+void TrackPrefetcher::launchMore()
+{
+    // Inline (no worker threads): one read, when it is taken.
+    if (workers.getNumThreads() == 0)
+        return;
+
+    recountFinishedReads();
+
+    for (;;)
+    {
+        size_t next = slots.size();
+
+        // A converted read within reach goes first; otherwise the earliest not yet started.
+        for (size_t k = oldest; k < std::min (slots.size(), oldest + lookAhead); ++k)
+        {
+            if (slots[k].read == nullptr || slots[k].read->task != nullptr)
+                continue;
+
+            if (next == slots.size())
+                next = k;
+
+            if (costOf (k).converted)
+            {
+                next = k;
+                break;
+            }
+        }
+
+        if (next == slots.size())
+        {
+            for (size_t k = oldest; k < slots.size() && next == slots.size(); ++k)
+                if (slots[k].read != nullptr && slots[k].read->task == nullptr)
+                    next = k;
+        }
+
+        if (next == slots.size() || ! (countInFlight == 0 || fits (next)))
+            return;
+
+        launch (next);
+    }
+}
+
+} // namespace dunmoor
