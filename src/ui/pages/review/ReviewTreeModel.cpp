@@ -1,7 +1,8 @@
 #include "ReviewTreeModel.h"
 
-#include <algorithm>
 #include <unordered_map>
+
+#include "ui/pages/AssignMenu.h"
 
 namespace dunmoor::ui
 {
@@ -50,19 +51,6 @@ bool passesReviewFilter (const Track& track, ReviewFilter filter, const juce::St
     }
 }
 
-juce::String formatStemNumber (int index)
-{
-    return juce::String (index).paddedLeft ('0', 2);
-}
-
-juce::String ReviewHeading::getTitle() const
-{
-    if (stemId.isEmpty())
-        return "Unassigned";
-
-    return formatStemNumber (index) + "  " + displayName;
-}
-
 juce::String ReviewHeading::getUniqueName() const
 {
     return "stem:" + (stemId.isEmpty() ? juce::String ("unassigned") : stemId);
@@ -71,24 +59,6 @@ juce::String ReviewHeading::getUniqueName() const
 juce::String describeTrackCount (int count)
 {
     return juce::String (count) + (count == 1 ? " track" : " tracks");
-}
-
-std::vector<int> stemPositionsByName (const StemSchema& schema)
-{
-    std::vector<juce::String> upper;
-    upper.reserve (schema.stems.size());
-
-    for (const auto& stem : schema.stems)
-        upper.push_back (stem.displayName.toUpperCase());
-
-    std::vector<int> order ((size_t) schema.stems.size());
-
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = (int) i;
-
-    std::stable_sort (order.begin(), order.end(), [&upper] (int a, int b)
-                      { return upper[(size_t) a].compare (upper[(size_t) b]) < 0; });
-    return order;
 }
 
 std::vector<ReviewHeading> buildReviewHeadings (const Session& session,
@@ -103,34 +73,21 @@ std::vector<ReviewHeading> buildReviewHeadings (const Session& session,
     headings.reserve (stems.size() + 1);
 
     ReviewHeading unassigned;
-    unassigned.displayName = "Unassigned";
+    unassigned.title = "Unassigned";
     unassigned.colour = unassignedColour;
     headings.push_back (unassigned);
-
-    std::vector<int> order;
-
-    if (alphabetical)
-    {
-        order = stemPositionsByName (session.getPreset().schema);
-    }
-    else
-    {
-        for (size_t i = 0; i < stems.size(); ++i)
-            order.push_back ((int) i);
-    }
 
     // A stem id maps to the first heading of that id; the schema keeps ids unique.
     std::unordered_map<juce::String, size_t, StringHash> headingByStemId;
     headingByStemId.reserve (stems.size() * 2);
 
-    for (const auto position : order)
+    for (const auto position : getStemMenuOrder (session.getPreset().schema, alphabetical))
     {
         const auto& stem = stems[(size_t) position];
         ReviewHeading heading;
         heading.stemId = stem.id;
-        heading.displayName = stem.displayName;
+        heading.title = getStemItemText (stem);
         heading.colour = stem.colour;
-        heading.index = stem.index;
         headingByStemId.emplace (stem.id, headings.size());
         headings.push_back (std::move (heading));
     }

@@ -26,20 +26,13 @@ bool passesReviewFilter (const Track& track, ReviewFilter filter, const juce::St
 struct ReviewHeading
 {
     juce::String stemId; // empty for the "Unassigned" heading
-    juce::String displayName;
+    juce::String title;  // "03  Strings"; "Unassigned" for the heading without a stem
     juce::uint32 colour = 0;
-    int index = 0; // 1-based stem index; 0 for "Unassigned"
     juce::StringArray trackIds;
-
-    /** "03  Strings"; "Unassigned" for the heading without a stem. */
-    juce::String getTitle() const;
 
     /** The tree item name: "stem:" + the stem id, or "stem:unassigned". */
     juce::String getUniqueName() const;
 };
-
-/** The stem number as the page shows it: at least two digits ("03"). */
-juce::String formatStemNumber (int index);
 
 /** "1 track", otherwise "<n> tracks". */
 juce::String describeTrackCount (int count);
@@ -55,10 +48,6 @@ std::vector<ReviewHeading> buildReviewHeadings (const Session& session,
                                                 ReviewFilter filter,
                                                 const juce::String& chosenCueKey,
                                                 juce::uint32 unassignedColour);
-
-/** Positions of the schema's stems ordered by display name, upper-cased and compared code
-    point by code point; equal names keep schema order. */
-std::vector<int> stemPositionsByName (const StemSchema& schema);
 
 /**
     The status line: the chosen cue's name and three spaces when a cue is chosen, then the

@@ -13,7 +13,7 @@ namespace
     {
         juce::StringArray result;
         for (const auto& heading : headings)
-            result.add (heading.getTitle() + " " + describeTrackCount (heading.trackIds.size()));
+            result.add (heading.title + " " + describeTrackCount (heading.trackIds.size()));
         return result;
     }
 } // namespace
