@@ -13,7 +13,7 @@
 
 #include "ShortTrack.h"
 #include "core/model/BuiltInPresets.h"
-#include "core/preset/AtomicFileWriter.h"
+#include "core/files/AtomicFileWriter.h"
 #include "core/session/ProjectFile.h"
 #include "core/session/Session.h"
 

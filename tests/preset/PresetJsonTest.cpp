@@ -2,7 +2,7 @@
 
 #include "PresetTestSupport.h"
 #include "core/model/BuiltInPresets.h"
-#include "core/preset/JsonText.h"
+#include "core/files/JsonText.h"
 #include "core/preset/PresetJson.h"
 #include "core/preset/PresetReader.h"
 

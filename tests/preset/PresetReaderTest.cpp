@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "PresetTestSupport.h"
-#include "core/preset/JsonText.h"
+#include "core/files/JsonText.h"
 #include "core/preset/PresetJson.h"
 #include "core/preset/PresetReader.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SessionTestSupport.h"
-#include "core/preset/JsonText.h"
+#include "core/files/JsonText.h"
 #include "core/preset/PresetJson.h"
 #include "core/session/ProjectFile.h"
 

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/DesktopSupport.h"
+#include "ui/shell/AppLookAndFeel.h"
+
 int main (int argc, char** argv)
 {
     ::testing::InitGoogleTest (&argc, argv);
@@ -24,7 +27,13 @@ int main (int argc, char** argv)
     int result = 0;
     {
         juce::ScopedJuceInitialiser_GUI juce;
+        dunmoor::testing::ignoreXErrorsAsTheApplicationDoes();
+
+        // Components are built and painted under the application's own look, as in the app.
+        auto lookAndFeel = std::make_unique<dunmoor::ui::AppLookAndFeel>();
+        juce::LookAndFeel::setDefaultLookAndFeel (lookAndFeel.get());
         result = RUN_ALL_TESTS();
+        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
     }
 
     home.deleteRecursively();

@@ -43,6 +43,47 @@ inline bool pumpUntil (const std::function<bool()>& condition, int timeoutMillis
     return true;
 }
 
+/**
+    A mouse event at a position in the component's own coordinates, as the component's mouse
+    callbacks receive it. Pass it to mouseDown, mouseUp, mouseMove, mouseDrag and so on. The
+    modifiers say which button is down (juce::ModifierKeys::leftButtonModifier by default).
+*/
+inline juce::MouseEvent mouseEventAt (juce::Component& component,
+                                      juce::Point<float> position,
+                                      juce::ModifierKeys modifiers = juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
+                                      int clicks = 1,
+                                      bool dragged = false)
+{
+    const auto now = juce::Time::getCurrentTime();
+    return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(),
+                             position,
+                             modifiers,
+                             juce::MouseInputSource::defaultPressure,
+                             juce::MouseInputSource::defaultOrientation,
+                             juce::MouseInputSource::defaultRotation,
+                             juce::MouseInputSource::defaultTiltX,
+                             juce::MouseInputSource::defaultTiltY,
+                             &component,
+                             &component,
+                             now,
+                             position,
+                             now,
+                             clicks,
+                             dragged);
+}
+
+/** A mouse event with the right button down. */
+inline juce::MouseEvent rightClickAt (juce::Component& component, juce::Point<float> position)
+{
+    return mouseEventAt (component, position, juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier));
+}
+
+/** Paints the component into an image at scale 1, as it would show on screen. */
+inline juce::Image paintToImage (juce::Component& component)
+{
+    return component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f);
+}
+
 /** The folder the UI tests write their snapshots to. */
 inline juce::File snapshotFolder()
 {

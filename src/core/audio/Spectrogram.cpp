@@ -1,6 +1,6 @@
 #include "Spectrogram.h"
 
-#include "AudioFileReader.h"
+#include "AudioFileProbe.h"
 #include "WaveformOverview.h"
 
 #include <cmath>

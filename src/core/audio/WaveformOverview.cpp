@@ -5,7 +5,7 @@
 #include <limits>
 #include <new>
 
-#include "AudioFileReader.h"
+#include "AudioFileProbe.h"
 
 namespace dunmoor
 {

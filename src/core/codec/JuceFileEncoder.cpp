@@ -9,7 +9,7 @@
 
 #include "Dither.h"
 #include "core/model/CodecCapabilities.h"
-#include "core/preset/AtomicFileWriter.h"
+#include "core/files/AtomicFileWriter.h"
 
 namespace dunmoor
 {

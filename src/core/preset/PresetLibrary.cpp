@@ -1,7 +1,7 @@
 #include "PresetLibrary.h"
 
 #include "../model/BuiltInPresets.h"
-#include "PathRules.h"
+#include "core/files/PathRules.h"
 #include "PresetJson.h"
 
 #include <algorithm>

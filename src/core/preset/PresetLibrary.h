@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DesktopTrash.h"
+#include "core/files/DesktopTrash.h"
 #include "PresetReader.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "PresetReader.h"
 
-#include "JsonText.h"
+#include "core/files/JsonText.h"
 #include "PresetJson.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "TemplateStore.h"
 
-#include "AtomicFileWriter.h"
-#include "JsonText.h"
+#include "core/files/AtomicFileWriter.h"
+#include "core/files/JsonText.h"
 
 #include <algorithm>
 #include <cmath>

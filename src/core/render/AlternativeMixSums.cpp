@@ -1,6 +1,6 @@
 #include "AlternativeMixSums.h"
 
-#include "core/audio/AudioFileReader.h"
+#include "core/audio/AudioBufferOps.h"
 
 namespace dunmoor
 {

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <new>
 
-#include "core/audio/AudioFileReader.h"
+#include "core/audio/AudioBufferOps.h"
+#include "core/audio/AudioFormats.h"
 #include "core/audio/LeadingSilence.h"
 
 namespace dunmoor

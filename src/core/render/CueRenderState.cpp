@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "core/audio/AudioFileReader.h"
+#include "core/audio/AudioBufferOps.h"
+#include "core/audio/AudioFormats.h"
 
 namespace dunmoor
 {

@@ -5,8 +5,8 @@
 #include <new>
 #include <string>
 
-#include "core/preset/AtomicFileWriter.h"
-#include "core/preset/PathRules.h"
+#include "core/files/AtomicFileWriter.h"
+#include "core/files/PathRules.h"
 #include "core/render/FileKindColours.h"
 
 namespace dunmoor

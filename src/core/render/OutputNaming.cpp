@@ -4,7 +4,7 @@
 #include <set>
 
 #include "core/model/CodecCapabilities.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 
 namespace dunmoor
 {

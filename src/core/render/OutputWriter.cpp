@@ -9,9 +9,9 @@
 #include "core/audio/Resampler.h"
 #include "core/codec/JuceFileEncoder.h"
 #include "core/model/CodecCapabilities.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 #include "core/render/OutputNaming.h"
-#include "core/session/FileRename.h"
+#include "core/files/FileRename.h"
 
 namespace dunmoor
 {

@@ -2,9 +2,9 @@
 
 #include <set>
 
-#include "core/audio/AudioFileReader.h"
+#include "core/audio/AudioFormats.h"
 #include "core/audio/Resampler.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 
 namespace dunmoor
 {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/audio/LevelMeter.h"
-#include "core/preset/AtomicFileWriter.h"
+#include "core/files/AtomicFileWriter.h"
 
 namespace dunmoor
 {

@@ -5,7 +5,7 @@
 #include "core/audio/AudioFileReader.h"
 #include "core/codec/JuceFileEncoder.h"
 #include "core/model/CodecCapabilities.h"
-#include "core/session/FileRename.h"
+#include "core/files/FileRename.h"
 
 namespace dunmoor
 {

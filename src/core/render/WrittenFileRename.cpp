@@ -1,6 +1,6 @@
 #include "WrittenFileRename.h"
 
-#include "core/session/FileRename.h"
+#include "core/files/FileRename.h"
 
 namespace dunmoor
 {

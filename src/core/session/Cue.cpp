@@ -1,6 +1,6 @@
 #include "Cue.h"
 
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 
 namespace dunmoor
 {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/audio/AudioFileReader.h"
+#include "core/audio/AudioFormats.h"
 
 namespace dunmoor
 {

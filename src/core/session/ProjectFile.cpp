@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/preset/JsonText.h"
+#include "core/files/JsonText.h"
 #include "core/preset/PresetJson.h"
 #include "core/preset/PresetReader.h"
 #include "core/session/Session.h"

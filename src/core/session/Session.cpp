@@ -6,9 +6,10 @@
 #include <optional>
 #include <unordered_set>
 
+#include "core/audio/AudioFileProbe.h"
 #include "core/model/BuiltInPresets.h"
-#include "core/preset/PathRules.h"
-#include "core/session/FileRename.h"
+#include "core/files/PathRules.h"
+#include "core/files/FileRename.h"
 #include "core/session/ProjectFile.h"
 
 namespace dunmoor

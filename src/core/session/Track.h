@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/audio/AudioFileReader.h"
+#include "core/audio/AudioFormats.h"
 #include "core/model/Types.h"
 #include "core/session/KeywordMatcher.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "SessionTestSupport.h"
-#include "core/session/FileRename.h"
+#include "session/SessionTestSupport.h"
+#include "core/files/FileRename.h"
 
 namespace dunmoor
 {

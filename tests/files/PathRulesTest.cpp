@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFolder.h"
-#include "core/preset/PathRules.h"
+#include "core/files/PathRules.h"
 
 using namespace dunmoor;
 using dunmoor::testing::TemporaryFolder;

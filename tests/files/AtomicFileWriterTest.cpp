@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFolder.h"
-#include "core/preset/AtomicFileWriter.h"
+#include "core/files/AtomicFileWriter.h"
 
 using namespace dunmoor;
 using dunmoor::testing::TemporaryFolder;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "PresetTestSupport.h"
-#include "core/preset/DesktopTrash.h"
+#include "TestFolder.h"
+#include "core/files/DesktopTrash.h"
 
 #include <cstdlib>
 
 using namespace dunmoor;
-using dunmoor::test::TemporaryFolder;
+using dunmoor::testing::TemporaryFolder;
 
 TEST (DesktopTrash, RecordsTheOriginalPathPercentEncoded)
 {

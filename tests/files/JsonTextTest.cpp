@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/preset/JsonText.h"
+#include "core/files/JsonText.h"
 
 using namespace dunmoor;
 

@@ -9,7 +9,7 @@
  #include <fcntl.h>
 #endif
 
-#include "core/preset/PathRules.h"
+#include "PathRules.h"
 
 namespace dunmoor
 {

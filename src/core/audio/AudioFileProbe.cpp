@@ -1,0 +1,354 @@
+#include "AudioFileProbe.h"
+
+#include <algorithm>
+#include <locale>
+#include <new>
+#include <sstream>
+#include <vector>
+
+#include "FlacFileDecoder.h"
+#include "core/model/Types.h"
+
+namespace dunmoor
+{
+
+namespace
+{
+    // The framework keeps the data chunk's position to itself; a pointer to a protected member,
+    // formed in a derived class, reads it without copying the header parsing.
+    struct MappedReaderAccess : juce::MemoryMappedAudioFormatReader
+    {
+        static juce::int64 getDataStart (const juce::MemoryMappedAudioFormatReader& r) noexcept
+        {
+            return r.*(&MappedReaderAccess::dataChunkStart);
+        }
+
+        static int getBytesPerFrame (const juce::MemoryMappedAudioFormatReader& r) noexcept
+        {
+            return r.*(&MappedReaderAccess::bytesPerFrame);
+        }
+    };
+
+    juce::AudioFormat* findFormatOf (const juce::AudioFormatReader& reader)
+    {
+        auto& manager = getAudioFormatManager();
+
+        for (int i = 0; i < manager.getNumKnownFormats(); ++i)
+            if (manager.getKnownFormat (i)->getFormatName() == reader.getFormatName())
+                return manager.getKnownFormat (i);
+
+        return nullptr;
+    }
+
+    // The framework's FLAC reader keeps only the low 32 bits of the announced length, and reads
+    // missing or damaged audio as silence; its own decoder checks the end cheaply instead.
+    bool checkFlacData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
+    {
+        try
+        {
+            FlacFileDecoder decoder (file);
+
+            if (! decoder.open (error) || ! decoder.checkEnd (error))
+                return false;
+
+            const auto announced = decoder.getAnnouncedFrames();
+
+            if (announced != 0 && announced != reader.lengthInSamples)
+            {
+                error = "The file \"" + file.getFileName() + "\" announces " + juce::String (announced)
+                        + " frames, too many to read.";
+                return false;
+            }
+
+            if (decoder.getNumChannels() != (int) reader.numChannels)
+            {
+                error = "The file \"" + file.getFileName() + "\" could not be decoded.";
+                return false;
+            }
+
+            return true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            error = "Not enough memory to open the file.";
+            return false;
+        }
+    }
+
+    // Where an AIFF file's sound data may start: after each "SSND" chunk's header and its
+    // offset field, walking the chunks the way the framework's reader does. The framework
+    // leaves the data position uninitialised when there is no such chunk (a file cut inside
+    // its header), and takes a negative offset as it stands, reading header bytes as audio.
+    struct AiffSoundData
+    {
+        bool hasChunk = false;
+        std::vector<juce::int64> starts; // one per chunk whose offset lies inside the chunk
+    };
+
+    AiffSoundData findAiffSoundData (const juce::File& file)
+    {
+        AiffSoundData found;
+        juce::FileInputStream in (file);
+
+        if (! in.openedOk() || in.readInt() != (int) juce::ByteOrder::littleEndianInt ("FORM"))
+            return found;
+
+        const auto formLength = (juce::int64) (juce::uint32) in.readIntBigEndian();
+        const auto end = in.getPosition() + formLength;
+        in.skipNextBytes (4); // "AIFF" or "AIFC"
+
+        while (in.getPosition() < end && ! in.isExhausted())
+        {
+            const auto type = in.readInt();
+            const auto length = (juce::int64) (juce::uint32) in.readIntBigEndian();
+            const auto chunkEnd = in.getPosition() + length;
+
+            if (type == (int) juce::ByteOrder::littleEndianInt ("SSND"))
+            {
+                found.hasChunk = true;
+                const auto offset = in.readIntBigEndian();
+
+                if (offset >= 0 && offset <= length - 8)
+                    found.starts.push_back (chunkEnd - length + 8 + offset);
+            }
+
+            if (! in.setPosition (chunkEnd + (chunkEnd & 1)))
+                break;
+        }
+
+        return found;
+    }
+
+    juce::String formatRate (double rate)
+    {
+        std::ostringstream out;
+        out.imbue (std::locale::classic());
+        out << rate;
+        return out.str();
+    }
+
+} // namespace
+
+//==============================================================================
+bool isFlacReader (const juce::AudioFormatReader& reader)
+{
+    return dynamic_cast<juce::FlacAudioFormat*> (findFormatOf (reader)) != nullptr;
+}
+
+std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file)
+{
+    // Every format is offered the stream in turn, whatever the file's extension: the manager's
+    // File overload chooses by extension and would find nothing for ".wave" or ".aifc".
+    auto stream = std::make_unique<juce::FileInputStream> (file);
+
+    if (! stream->openedOk())
+        return {};
+
+    auto& manager = getAudioFormatManager();
+
+    for (int i = 0; i < manager.getNumKnownFormats(); ++i)
+    {
+        if (auto* reader = manager.getKnownFormat (i)->createReaderFor (stream.get(), false))
+        {
+            stream.release(); // now owned by the reader
+            return std::unique_ptr<juce::AudioFormatReader> (reader);
+        }
+
+        if (! stream->setPosition (0))
+            return {};
+    }
+
+    return {};
+}
+
+std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error)
+{
+    if (! probeAudioFile (file, info, error))
+        return {};
+
+    auto reader = openAudioFileReader (file);
+
+    if (reader == nullptr)
+        error = "The file could not be opened for reading.";
+
+    return reader;
+}
+
+bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
+{
+    // The framework's readers return silence for anything past the end of the file and for
+    // sample widths they don't decode, and report success either way.
+    auto* format = findFormatOf (reader);
+    const bool isFlac = dynamic_cast<juce::FlacAudioFormat*> (format) != nullptr;
+    const auto bits = (int) reader.bitsPerSample;
+
+    // A float flag on a narrower width makes the framework hand out the integer bit patterns
+    // as if they were floats: garbage of any size, reported as success.
+    if (! isFlac && ((bits != 8 && bits != 16 && bits != 24 && bits != 32) || (reader.usesFloatingPointData && bits != 32)))
+    {
+        error = "Unsupported sample format: " + describeBitDepth (bits, reader.usesFloatingPointData) + ".";
+        return false;
+    }
+
+    if (format == nullptr)
+        return true;
+
+    if (isFlac)
+        return checkFlacData (reader, file, error);
+
+    const auto truncated = [&] (juce::int64 present)
+    {
+        error = "The file is truncated: its header announces " + juce::String (reader.lengthInSamples)
+                + " frames, but only " + juce::String (present) + " are present.";
+        return false;
+    };
+
+    const bool isAiff = dynamic_cast<juce::AiffAudioFormat*> (format) != nullptr;
+    AiffSoundData aiffData;
+
+    if (isAiff)
+    {
+        aiffData = findAiffSoundData (file);
+
+        if (! aiffData.hasChunk)
+            return truncated (0);
+    }
+
+    std::unique_ptr<juce::MemoryMappedAudioFormatReader> mapped (
+        format->createMemoryMappedReader (new juce::FileInputStream (file)));
+
+    if (mapped == nullptr)
+        return true; // compressed: the decoder finds the end of the data itself
+
+    const auto dataStart = MappedReaderAccess::getDataStart (*mapped);
+    const auto bytesPerFrame = MappedReaderAccess::getBytesPerFrame (*mapped);
+    const auto fileSize = file.getSize();
+
+    if (isAiff && std::find (aiffData.starts.begin(), aiffData.starts.end(), dataStart) == aiffData.starts.end())
+    {
+        error = "The file is damaged: its sound data chunk points outside itself.";
+        return false;
+    }
+
+    if (bytesPerFrame <= 0)
+        return true;
+
+    const auto present = fileSize > dataStart ? (fileSize - dataStart) / bytesPerFrame : (juce::int64) 0;
+
+    if (present < reader.lengthInSamples)
+        return truncated (present);
+
+    return true;
+}
+
+//==============================================================================
+bool checkReaderLimits (const juce::AudioFormatReader& reader, juce::String& error)
+{
+    const auto channels = (juce::int64) reader.numChannels;
+    const auto rate = reader.sampleRate;
+    const auto length = reader.lengthInSamples;
+
+    if (channels == 0)
+    {
+        error = "The file reports zero channels.";
+        return false;
+    }
+
+    if (channels > maxAudioChannels)
+    {
+        error = "The file has " + juce::String (channels) + " channels, the limit is " + juce::String (maxAudioChannels) + ".";
+        return false;
+    }
+
+    if (! (rate >= minAudioSampleRate && rate <= maxAudioSampleRate))
+    {
+        error = "Unsupported sample rate: " + formatRate (rate) + " Hz.";
+        return false;
+    }
+
+    if (length < 0)
+    {
+        error = "The file reports a negative length.";
+        return false;
+    }
+
+    if (length == 0)
+    {
+        error = "The file contains no audio.";
+        return false;
+    }
+
+    if ((double) length / rate > maxAudioFileSeconds)
+    {
+        error = "The file is " + juce::String ((double) length / rate / 60.0, 1) + " minutes long, the limit is "
+                + juce::String ((int) (maxAudioFileSeconds / 60.0)) + " minutes.";
+        return false;
+    }
+
+    return true;
+}
+
+bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error)
+{
+    error.clear();
+
+    try
+    {
+        if (! file.existsAsFile())
+        {
+            error = "The file does not exist.";
+            return false;
+        }
+
+        const auto size = file.getSize();
+
+        if (size <= 0)
+        {
+            error = "The file is empty.";
+            return false;
+        }
+
+        if (size > maxAudioFileBytes)
+        {
+            error = "The file is larger than the " + juce::String (maxAudioFileBytes / (1024 * 1024 * 1024)) + " GB limit.";
+            return false;
+        }
+
+        auto readerHolder = openAudioFileReader (file);
+
+        if (readerHolder == nullptr)
+        {
+            error = "Not a readable audio file, or the format is not supported.";
+            return false;
+        }
+
+        auto& reader = *readerHolder;
+
+        if (! checkReaderLimits (reader, error) || ! checkReaderData (reader, file, error))
+            return false;
+
+        auto name = reader.getFormatName().trim();
+        const auto cut = name.indexOfIgnoreCase (" file");
+
+        if (cut >= 0)
+            name = name.substring (0, cut).trim();
+
+        if (name.isEmpty())
+            name = reader.getFormatName();
+
+        info.formatName = name;
+        info.sampleRate = reader.sampleRate;
+        info.bitsPerSample = (int) reader.bitsPerSample;
+        info.isFloat = reader.usesFloatingPointData;
+        info.numChannels = (int) reader.numChannels;
+        info.lengthInSamples = reader.lengthInSamples;
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "Not enough memory to open the file.";
+        return false;
+    }
+}
+
+} // namespace dunmoor

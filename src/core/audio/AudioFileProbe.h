@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+
+#include "AudioFormats.h"
+
+namespace dunmoor
+{
+
+/**
+    Validates the file (existence, size, a readable format, the channel, rate and length limits,
+    a sample format the reader can decode, and for uncompressed files that the header's length
+    is really there) and fills the info. Opens and closes the file; reads no samples. On failure
+    the info is left as it was.
+*/
+[[nodiscard]] bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error);
+
+/**
+    Opens a reader through the shared manager, offering the file's contents to every format
+    whatever its extension. nullptr when no format recognises the file. Checks no limits.
+*/
+std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file);
+
+/** probeAudioFile, then openAudioFileReader: nullptr with the reason in error when either fails. */
+std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error);
+
+/**
+    What the limits can't see: a sample width the decoder really handles (8, 16, 24 or 32 bits for
+    WAV and AIFF), for uncompressed files that the frames the header announces are present
+    in the file ("The file is truncated: ..." with the count that is really there), and for FLAC
+    that the last announced frame decodes (a seek, not a pass over the file). Damage inside a
+    FLAC stream shows only when its frames are read.
+*/
+[[nodiscard]] bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error);
+
+/** True for a reader of the FLAC format (read through the strict decoder instead). */
+bool isFlacReader (const juce::AudioFormatReader& reader);
+
+/** The channel (1..64), rate (8000..768000 Hz) and length (1 frame..240 minutes) limits. */
+[[nodiscard]] bool checkReaderLimits (const juce::AudioFormatReader& reader, juce::String& error);
+
+} // namespace dunmoor

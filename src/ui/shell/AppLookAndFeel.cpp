@@ -1,0 +1,265 @@
+#include "ui/shell/AppLookAndFeel.h"
+
+#include "ui/shell/Theme.h"
+
+namespace dunmoor::ui
+{
+
+namespace
+{
+    constexpr float cornerRadius = 4.0f;
+
+    juce::Rectangle<float> insetOf (juce::Rectangle<float> r)
+    {
+        return { r.getX() + 0.5f, r.getY() + 0.5f, juce::jmax (0.0f, r.getWidth() - 1.0f), juce::jmax (0.0f, r.getHeight() - 1.0f) };
+    }
+} // namespace
+
+AppLookAndFeel::AppLookAndFeel()
+{
+    applyColours (*this);
+}
+
+void AppLookAndFeel::applyColours (juce::LookAndFeel_V4& lookAndFeel)
+{
+    const auto p = currentPalette();
+    const auto accentTint = p.accent.withAlpha (0.35f);
+    const auto dimmed = dimmedBackground();
+
+    lookAndFeel.setColourScheme ({ p.windowBackground,
+                                   p.panelBackground,
+                                   p.raisedBackground,
+                                   p.outline,
+                                   p.textPrimary,
+                                   p.accent,
+                                   p.textPrimary,
+                                   p.windowBackground,
+                                   p.textPrimary });
+
+    const std::pair<int, juce::Colour> colours[] = {
+        { juce::ResizableWindow::backgroundColourId, p.windowBackground },
+        { juce::DocumentWindow::textColourId, p.textPrimary },
+        { juce::Label::textColourId, p.textPrimary },
+        { juce::Label::backgroundColourId, juce::Colour (0x00000000) },
+        { juce::TextButton::buttonColourId, p.controlBackground },
+        { juce::TextButton::buttonOnColourId, accentTint },
+        { juce::TextButton::textColourOffId, p.textPrimary },
+        { juce::TextButton::textColourOnId, p.textPrimary },
+        { juce::ToggleButton::textColourId, p.textPrimary },
+        { juce::ToggleButton::tickColourId, p.accent },
+        { juce::ToggleButton::tickDisabledColourId, p.outline },
+        { juce::ComboBox::backgroundColourId, p.controlBackground },
+        { juce::ComboBox::textColourId, p.textPrimary },
+        { juce::ComboBox::outlineColourId, p.outline },
+        { juce::ComboBox::arrowColourId, p.textSecondary },
+        { juce::PopupMenu::backgroundColourId, p.controlBackground },
+        { juce::PopupMenu::textColourId, p.textPrimary },
+        { juce::PopupMenu::highlightedBackgroundColourId, accentTint },
+        { juce::PopupMenu::highlightedTextColourId, p.textPrimary },
+        { juce::TextEditor::backgroundColourId, dimmed },
+        { juce::TextEditor::textColourId, p.textPrimary },
+        { juce::TextEditor::outlineColourId, p.outline },
+        { juce::TextEditor::focusedOutlineColourId, p.accent },
+        { juce::TextEditor::highlightColourId, accentTint },
+        { juce::ListBox::backgroundColourId, dimmed },
+        { juce::ListBox::outlineColourId, p.subtleOutline },
+        { juce::TableHeaderComponent::backgroundColourId, p.raisedBackground },
+        { juce::TableHeaderComponent::textColourId, p.textSecondary },
+        { juce::TableHeaderComponent::outlineColourId, p.subtleOutline },
+        { juce::TableHeaderComponent::highlightColourId, p.controlHover },
+        { juce::TreeView::backgroundColourId, dimmed },
+        { juce::TreeView::linesColourId, p.subtleOutline },
+        { juce::TreeView::selectedItemBackgroundColourId, p.accent.withAlpha (0.25f) },
+        { juce::ScrollBar::thumbColourId, p.outline },
+        { juce::ScrollBar::trackColourId, p.panelBackground },
+        { juce::ProgressBar::backgroundColourId, p.controlBackground },
+        { juce::ProgressBar::foregroundColourId, p.accent },
+        { juce::TooltipWindow::backgroundColourId, p.controlBackground },
+        { juce::TooltipWindow::textColourId, p.textPrimary },
+        { juce::TooltipWindow::outlineColourId, p.outline },
+        { juce::AlertWindow::backgroundColourId, p.panelBackground },
+        { juce::AlertWindow::textColourId, p.textPrimary },
+        { juce::AlertWindow::outlineColourId, p.outline },
+        { juce::Slider::backgroundColourId, p.controlBackground },
+        { juce::Slider::thumbColourId, p.accent },
+        { juce::Slider::trackColourId, p.outline },
+        { juce::Slider::textBoxTextColourId, p.textPrimary },
+        { juce::Slider::textBoxBackgroundColourId, dimmed },
+        { juce::Slider::textBoxOutlineColourId, p.outline },
+    };
+
+    for (const auto& [id, colour] : colours)
+        lookAndFeel.setColour (id, colour);
+}
+
+int AppLookAndFeel::getDefaultScrollbarWidth() { return 11; }
+
+void AppLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& button, const juce::Colour& backgroundColour, bool highlighted, bool down)
+{
+    auto fill = backgroundColour;
+    if (highlighted || down)
+        fill = fill.overlaidWith (currentPalette().accent.withAlpha (down ? 0.35f * 1.5f : 0.35f));
+    if (! button.isEnabled())
+        fill = fill.withMultipliedAlpha (0.5f);
+
+    const auto area = insetOf (button.getLocalBounds().toFloat());
+    g.setColour (fill);
+    g.fillRoundedRectangle (area, cornerRadius);
+
+    const auto focused = button.hasKeyboardFocus (false);
+    g.setColour (focused ? currentPalette().accent : currentPalette().outline);
+    g.drawRoundedRectangle (area, cornerRadius, focused ? 1.6f : 1.0f);
+}
+
+juce::Font AppLookAndFeel::getTextButtonFont (juce::TextButton&, int) { return fontPlain14_5(); }
+
+void AppLookAndFeel::drawTickBox (juce::Graphics& g, juce::Component& component, float x, float y, float w, float h, bool ticked, bool enabled, bool, bool)
+{
+    const juce::Rectangle<float> box (x, y, w, h);
+    const auto inset = insetOf (box);
+    const auto base = currentPalette().windowBackground.darker (0.65f);
+
+    g.setColour (enabled ? base : base.brighter (0.12f));
+    g.fillRoundedRectangle (box, cornerRadius);
+    g.setColour (component.findColour (juce::ToggleButton::tickDisabledColourId).withAlpha (enabled ? 1.0f : 0.5f));
+    g.drawRoundedRectangle (inset, cornerRadius, 1.0f);
+
+    if (ticked)
+    {
+        // A ticked box is a solid square in the tick colour, not a tick mark.
+        const auto f = component.findColour (juce::ToggleButton::tickColourId).withMultipliedAlpha (enabled ? 1.0f : 0.5f);
+        g.setGradientFill (juce::ColourGradient::vertical (f.brighter (0.35f), f.darker (0.35f), box));
+        g.fillRoundedRectangle (box, cornerRadius);
+        g.setColour (f);
+        g.drawRoundedRectangle (inset, cornerRadius, 1.0f);
+    }
+}
+
+juce::Font AppLookAndFeel::getPopupMenuFont() { return fontPlain14_5(); }
+
+void AppLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height, bool, int, int, int, int, juce::ComboBox& box)
+{
+    const juce::Rectangle<float> area (0.5f, 0.5f, juce::jmax (0.0f, (float) width - 1.0f), juce::jmax (0.0f, (float) height - 1.0f));
+    g.setColour (box.findColour (juce::ComboBox::backgroundColourId));
+    g.fillRoundedRectangle (area, cornerRadius);
+
+    const auto focused = box.hasKeyboardFocus (true);
+    g.setColour (focused ? currentPalette().accent : currentPalette().outline);
+    g.drawRoundedRectangle (area, cornerRadius, focused ? 1.6f : 1.0f);
+
+    drawChevron (g, { (float) width - 14.0f, (float) height / 2.0f }, currentPalette().textSecondary);
+}
+
+juce::Font AppLookAndFeel::getComboBoxFont (juce::ComboBox&) { return fontPlain14_5(); }
+
+juce::Button* AppLookAndFeel::createSliderButton (juce::Slider&, bool isIncrement)
+{
+    return new StepperButton (isIncrement);
+}
+
+juce::Slider::SliderLayout AppLookAndFeel::getSliderLayout (juce::Slider& slider)
+{
+    auto layout = LookAndFeel_V4::getSliderLayout (slider);
+
+    // A gap between the value box and the stepper buttons.
+    if (slider.getSliderStyle() == juce::Slider::IncDecButtons)
+    {
+        layout.sliderBounds.setX (layout.sliderBounds.getX() + 3);
+        layout.sliderBounds.setWidth (juce::jmax (0, layout.sliderBounds.getWidth() - 3));
+    }
+
+    return layout;
+}
+
+void AppLookAndFeel::drawTableHeaderBackground (juce::Graphics& g, juce::TableHeaderComponent& header)
+{
+    auto area = header.getLocalBounds();
+
+    g.setColour (header.findColour (juce::TableHeaderComponent::outlineColourId));
+    g.fillRect (area.removeFromBottom (1));
+
+    g.setGradientFill (subtleGradient (header.findColour (juce::TableHeaderComponent::backgroundColourId), area.toFloat()));
+    g.fillRect (area);
+
+    for (int i = header.getNumColumns (true); --i >= 0;)
+        drawDividerLine (g, header.getColumnPosition (i).getRight() - 1, 0, area.getHeight());
+}
+
+void AppLookAndFeel::drawTableHeaderColumn (juce::Graphics& g, juce::TableHeaderComponent& header, const juce::String& columnName, int, int width, int height, bool isMouseOver, bool isMouseDown, int columnFlags)
+{
+    const auto highlight = header.findColour (juce::TableHeaderComponent::highlightColourId);
+    if (isMouseDown)
+        g.fillAll (highlight);
+    else if (isMouseOver)
+        g.fillAll (highlight.withMultipliedAlpha (0.625f));
+
+    juce::Rectangle<int> content (8, 0, width > 16 ? width - 16 : 0, height);
+
+    if ((columnFlags & (juce::TableHeaderComponent::sortedForwards | juce::TableHeaderComponent::sortedBackwards)) != 0)
+    {
+        juce::Path arrow;
+        arrow.addTriangle (0.0f, 0.0f, 0.5f, (columnFlags & juce::TableHeaderComponent::sortedForwards) != 0 ? -0.8f : 0.8f, 1.0f, 0.0f);
+
+        const auto strip = content.removeFromRight (juce::jmin (height / 2, content.getWidth())).reduced (2);
+        g.setColour (currentPalette().accent);
+        if (! strip.isEmpty())
+            g.fillPath (arrow, arrow.getTransformToScaleToFit (strip.toFloat(), true));
+    }
+
+    const auto textColour = header.findColour (juce::TableHeaderComponent::textColourId);
+
+    // A column titled "!" carries warnings: it shows the glyph instead of its name.
+    if (columnName == "!")
+    {
+        const auto side = juce::jmin (0.62f * (float) height, (float) content.getWidth());
+        drawWarningGlyph (g, juce::Rectangle<float> (side, side).withCentre (content.toFloat().getCentre()), textColour);
+        return;
+    }
+
+    g.setColour (textColour);
+    g.setFont (fontBold14());
+    g.drawFittedText (columnName, content, juce::Justification::centredLeft, 1);
+}
+
+void AppLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, int width, int height, double progress, const juce::String& textToShow)
+{
+    const juce::Rectangle<float> area (0.0f, 0.0f, (float) width, (float) height);
+
+    g.setColour (bar.findColour (juce::ProgressBar::backgroundColourId));
+    g.fillRoundedRectangle (area, cornerRadius);
+
+    // A negative progress (unknown) shows only the track.
+    if (progress >= 0.0)
+    {
+        g.setColour (bar.findColour (juce::ProgressBar::foregroundColourId));
+        g.fillRoundedRectangle (area.withWidth (juce::jmax (0.0f, (float) juce::jmin (progress, 1.0) * (float) width)), cornerRadius);
+    }
+
+    if (textToShow.isNotEmpty())
+    {
+        g.setColour (currentPalette().textPrimary);
+        g.setFont (fontPlain14_5());
+        g.drawText (textToShow, area, juce::Justification::centred, true);
+    }
+}
+
+//==============================================================================
+StepperButton::StepperButton (bool isIncrement)
+    : increment (isIncrement)
+{
+}
+
+void StepperButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
+{
+    const auto face = findColour (getToggleState() ? buttonOnColourId : buttonColourId);
+    getLookAndFeel().drawButtonBackground (g, *this, face, highlighted, down);
+
+    g.setColour (findColour (textColourOffId).withMultipliedAlpha (isEnabled() ? 1.0f : 0.4f));
+    const auto cx = getWidth() / 2;
+    const auto cy = getHeight() / 2;
+    g.fillRect (cx - 4, cy - 1, 9, 2);
+    if (increment)
+        g.fillRect (cx - 1, cy - 4, 2, 9);
+}
+
+} // namespace dunmoor::ui

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace dunmoor::ui
+{
+
+/**
+    The application's look-and-feel: the framework's V4 look under the current palette, with flat
+    rounded buttons and fields, solid tick boxes, plus/minus stepper buttons, themed table headers
+    and rounded progress bars. It holds no state: every colour comes from the palette, copied in by
+    applyColours whenever the palette changes.
+*/
+class AppLookAndFeel : public juce::LookAndFeel_V4
+{
+public:
+    AppLookAndFeel();
+
+    /** Copies the current palette into the look-and-feel's colour scheme and colour table. */
+    static void applyColours (juce::LookAndFeel_V4& lookAndFeel);
+
+    // Scrollbars
+    int getDefaultScrollbarWidth() override;
+
+    // Buttons
+    void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour, bool highlighted, bool down) override;
+    juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
+    void drawTickBox (juce::Graphics&, juce::Component&, float x, float y, float w, float h, bool ticked, bool enabled, bool highlighted, bool down) override;
+
+    // Popup menus
+    juce::Font getPopupMenuFont() override;
+
+    // Combo boxes
+    void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown, int buttonX, int buttonY, int buttonW, int buttonH, juce::ComboBox&) override;
+    juce::Font getComboBoxFont (juce::ComboBox&) override;
+
+    // Sliders
+    juce::Button* createSliderButton (juce::Slider&, bool isIncrement) override;
+    juce::Slider::SliderLayout getSliderLayout (juce::Slider&) override;
+
+    // Table headers
+    void drawTableHeaderBackground (juce::Graphics&, juce::TableHeaderComponent&) override;
+    void drawTableHeaderColumn (juce::Graphics&, juce::TableHeaderComponent&, const juce::String& columnName, int columnId, int width, int height, bool isMouseOver, bool isMouseDown, int columnFlags) override;
+
+    // Progress bars
+    void drawProgressBar (juce::Graphics&, juce::ProgressBar&, int width, int height, double progress, const juce::String& textToShow) override;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AppLookAndFeel)
+};
+
+/** The increment or decrement button of a stepper slider: a text-button face with a plus or a
+    minus. */
+class StepperButton : public juce::TextButton
+{
+public:
+    explicit StepperButton (bool isIncrement);
+
+    bool isIncrementButton() const noexcept { return increment; }
+
+    void paintButton (juce::Graphics&, bool highlighted, bool down) override;
+
+private:
+    bool increment;
+};
+
+} // namespace dunmoor::ui

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace dunmoor::ui
+{
+
+/**
+    Passive multi-line text: one line per line break, each on its own row of ceil(font height x
+    line spacing) pixels, shortened with an ellipsis when too wide. Takes no mouse clicks.
+*/
+class TextBlock : public juce::Component
+{
+public:
+    TextBlock();
+
+    void setText (const juce::String& newText);
+    void setFont (const juce::Font& newFont);
+    void setTextColour (juce::Colour newColour);
+    void setLineSpacing (float newLineSpacing);
+
+    const juce::String& getText() const noexcept { return text; }
+    const juce::Font& getFont() const noexcept { return font; }
+    juce::Colour getTextColour() const noexcept { return colour; }
+    float getLineSpacing() const noexcept { return lineSpacing; }
+
+    /** The height that shows every line, and at least minimumLines of them, plus 2 pixels. */
+    int getIdealHeight (int minimumLines) const;
+
+    void paint (juce::Graphics& g) override;
+
+private:
+    int getLineHeight() const;
+    juce::StringArray getLines() const;
+
+    juce::String text;
+    juce::Font font;
+    juce::Colour colour;
+    float lineSpacing = 1.0f;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TextBlock)
+};
+
+} // namespace dunmoor::ui

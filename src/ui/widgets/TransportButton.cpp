@@ -1,0 +1,87 @@
+#include "ui/widgets/TransportButton.h"
+
+#include "ui/shell/Theme.h"
+
+namespace dunmoor::ui
+{
+
+TransportButton::TransportButton (const juce::String& labelText)
+    : juce::Button (labelText.isEmpty() ? juce::String ("Play") : labelText)
+    , label (labelText)
+{
+    setTooltip ("Play. Press it again while it is playing to stop.");
+    setTitle (getName());
+}
+
+void TransportButton::setPlaying (bool shouldShowPlaying)
+{
+    if (shouldShowPlaying == playing)
+        return;
+
+    playing = shouldShowPlaying;
+    setTooltip (playing ? "Stop" : "Play");
+    repaint();
+}
+
+void TransportButton::setLoading (bool shouldShowLoading)
+{
+    if (shouldShowLoading == loading)
+        return;
+
+    loading = shouldShowLoading;
+    repaint();
+}
+
+void TransportButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
+{
+    const auto p = currentPalette();
+    const auto bounds = getLocalBounds().toFloat();
+    const juce::Rectangle<float> r (bounds.getX() + 0.5f, bounds.getY() + 0.5f, juce::jmax (bounds.getWidth() - 1.0f, 0.0f), juce::jmax (bounds.getHeight() - 1.0f, 0.0f));
+    const auto enabled = isEnabled();
+
+    auto fill = playing ? p.accent.withAlpha (0.28f) : p.controlBackground;
+    if (highlighted || down)
+        fill = selectionTint (fill, down);
+    if (! enabled)
+        fill = fill.withMultipliedAlpha (0.5f);
+
+    g.setColour (fill);
+    g.fillRoundedRectangle (r, 4.0f);
+
+    g.setColour (playing || isOver() ? p.accent : p.outline);
+    g.drawRoundedRectangle (r, 4.0f, playing ? 1.6f : 1.0f);
+
+    const auto s = juce::jmin (r.getHeight() * 0.45f, 12.0f);
+    const auto left = label.isNotEmpty() ? r.getX() + 10.0f : r.getCentreX() - s / 2.0f;
+    const auto top = r.getY() + r.getHeight() / 2.0f - s / 2.0f;
+
+    g.setColour (! enabled ? p.textDisabled : (playing ? p.accent : p.textPrimary));
+
+    if (loading)
+    {
+        const auto d = 0.24f * s;
+        for (int k = 0; k < 3; ++k)
+            g.fillEllipse (left + (float) k * 1.8f * d, top + s / 2.0f - d / 2.0f, d, d);
+    }
+    else if (playing)
+    {
+        g.fillRoundedRectangle (left, top, s, s, 1.5f);
+    }
+    else
+    {
+        juce::Path triangle;
+        triangle.addTriangle (left, top, left, top + s, left + s, top + s / 2.0f);
+        g.fillPath (triangle);
+    }
+
+    if (label.isNotEmpty())
+    {
+        const auto textLeft = juce::roundToInt (left + s + 8.0f);
+        const auto textRight = juce::roundToInt (r.getRight());
+        g.setColour (enabled ? p.textPrimary : p.textDisabled);
+        g.setFont (fontPlain14_5());
+        g.drawText (label, textLeft, juce::roundToInt (r.getY()), juce::jmax (0, textRight - textLeft), juce::roundToInt (r.getHeight()), juce::Justification::centredLeft, true);
+    }
+}
+
+} // namespace dunmoor::ui

@@ -1,0 +1,255 @@
+#include "core/render/FileKindColours.h"
+#include "ui/UiTestSupport.h"
+#include "ui/shell/AppLookAndFeel.h"
+#include "ui/shell/Theme.h"
+
+namespace dunmoor::ui
+{
+namespace
+{
+
+// Puts the Default palette and 100 % back whatever a test installed.
+struct ThemeTest : ::testing::Test
+{
+    ~ThemeTest() override
+    {
+        applyPalette (defaultPalette());
+        applyUiScale (100);
+    }
+};
+
+TEST_F (ThemeTest, CustomPaletteTextTakesOnlyWellFormedTokensForKnownKeys)
+{
+    const auto defaults = defaultPalette();
+    const auto green = juce::Colour (0xff00ff00);
+
+    struct Case
+    {
+        const char* text;
+        bool accentIsGreen;
+    };
+
+    const Case cases[] = {
+        { "accent:FF00FF00", true },
+        { "accent:ff00ff00", true },
+        { "  accent:FF00FF00   ", true },
+        { "accent:FF0000FF accent:FF00FF00", true }, // later tokens win
+        { "accent:F00FF00", false },                 // seven digits
+        { "accent:FF00FG00", false },                // not hexadecimal
+        { ":FF00FF00", false },                      // nothing before the colon
+        { "Accent:FF00FF00", false },                // keys are case-sensitive
+        { "highlight:FF00FF00", false },             // unknown key
+        { "accentFF00FF00", false },                 // no colon
+        { "", false },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto palette = parseCustomPalette (c.text);
+        EXPECT_EQ (palette.accent == green, c.accentIsGreen) << c.text;
+
+        auto rest = palette;
+        rest.accent = defaults.accent;
+        EXPECT_EQ (rest, defaults) << "only the accent may change: " << c.text;
+    }
+}
+
+TEST_F (ThemeTest, FormattedPalettesReadBackUnchanged)
+{
+    const auto text = formatCustomPalette (defaultPalette());
+    EXPECT_TRUE (text.startsWith ("windowBackground:ff141618 panelBackground:ff232629")) << text;
+    EXPECT_EQ (juce::StringArray::fromTokens (text, " ", "").size(), paletteEntryCount);
+    EXPECT_EQ (parseCustomPalette (text), defaultPalette());
+
+    // Every entry travels, in its own place.
+    auto custom = defaultPalette();
+    int n = 0;
+    for (const auto& entry : getPaletteEntries())
+        custom.*entry.colour = juce::Colour ((juce::uint32) (0x01020304u * (juce::uint32) ++n));
+    EXPECT_EQ (parseCustomPalette (formatCustomPalette (custom)), custom);
+}
+
+TEST_F (ThemeTest, PaletteChoiceReadsStoredValueOrLegacyFlag)
+{
+    struct Case
+    {
+        const char* choice; // nullptr: not stored
+        const char* legacyCustom;
+        PaletteChoice expected;
+    };
+
+    const Case cases[] = {
+        { "1", nullptr, PaletteChoice::defaultColours },
+        { "2", nullptr, PaletteChoice::brighter },
+        { "3", nullptr, PaletteChoice::custom },
+        { "0", nullptr, PaletteChoice::defaultColours },
+        { "4", nullptr, PaletteChoice::defaultColours },
+        { "many", nullptr, PaletteChoice::defaultColours },
+        { "1", "1", PaletteChoice::defaultColours }, // the stored choice wins over the legacy flag
+        { nullptr, "1", PaletteChoice::custom },
+        { nullptr, "0", PaletteChoice::defaultColours },
+        { nullptr, nullptr, PaletteChoice::defaultColours },
+    };
+
+    for (const auto& c : cases)
+    {
+        juce::PropertySet settings;
+        if (c.choice != nullptr)
+            settings.setValue ("paletteChoice", c.choice);
+        if (c.legacyCustom != nullptr)
+            settings.setValue ("useCustomPalette", c.legacyCustom);
+
+        EXPECT_EQ (readPaletteChoice (settings), c.expected)
+            << (c.choice != nullptr ? c.choice : "-") << " / " << (c.legacyCustom != nullptr ? c.legacyCustom : "-");
+    }
+}
+
+TEST_F (ThemeTest, PaletteForChoiceUsesStoredCustomColours)
+{
+    juce::PropertySet settings;
+    EXPECT_EQ (paletteForChoice (PaletteChoice::custom, settings), defaultPalette());
+
+    settings.setValue ("customPalette", "accent:ff00ff00");
+    EXPECT_EQ (paletteForChoice (PaletteChoice::custom, settings).accent, juce::Colour (0xff00ff00));
+    EXPECT_EQ (paletteForChoice (PaletteChoice::defaultColours, settings), defaultPalette());
+
+    const auto brighter = paletteForChoice (PaletteChoice::brighter, settings);
+    EXPECT_EQ (brighter.windowBackground, juce::Colour (0xff1c1e20));
+    EXPECT_EQ (brighter.outline, juce::Colour (0xff44494e));
+    EXPECT_EQ (brighter.accent, defaultPalette().accent);
+}
+
+TEST_F (ThemeTest, UiScaleIsHeldBetween80And120Percent)
+{
+    const std::pair<int, float> cases[] = { { 50, 0.8f }, { 80, 0.8f }, { 100, 1.0f }, { 110, 1.1f }, { 120, 1.2f }, { 200, 1.2f } };
+
+    for (const auto& [percent, scale] : cases)
+    {
+        applyUiScale (percent);
+        EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), scale) << percent;
+    }
+}
+
+TEST_F (ThemeTest, ApplyingPaletteRecoloursTonedLabelsLookAndFeelAndReportColours)
+{
+    juce::Component window;
+    juce::Label toned, plain;
+    window.addAndMakeVisible (toned);
+    window.addAndMakeVisible (plain);
+    window.setSize (200, 100);
+    window.addToDesktop (juce::ComponentPeer::windowHasTitleBar);
+
+    setLabelTone (toned, LabelTone::secondary);
+    plain.setColour (juce::Label::textColourId, juce::Colours::red);
+    EXPECT_EQ (toned.findColour (juce::Label::textColourId), defaultPalette().textSecondary);
+
+    auto custom = defaultPalette();
+    custom.textSecondary = juce::Colour (0xff123456);
+    custom.windowBackground = juce::Colour (0xff202020);
+    custom.stem = juce::Colour (0xff336699);
+    applyPalette (custom);
+
+    EXPECT_EQ (currentPalette(), custom);
+    EXPECT_EQ (toned.findColour (juce::Label::textColourId), custom.textSecondary);
+    EXPECT_EQ (plain.findColour (juce::Label::textColourId), juce::Colours::red) << "a label without a tone keeps its colour";
+    EXPECT_EQ (juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::TextEditor::backgroundColourId), custom.windowBackground.darker (0.65f));
+    EXPECT_EQ (getFileKindColour (0).colour, custom.stem.getARGB());
+
+    // Going back to the Default palette gives reports the Default file colours again.
+    applyPalette (defaultPalette());
+    EXPECT_EQ (getFileKindColour (0), makeFileKindColours (defaultPalette().stem.getARGB()));
+    EXPECT_EQ (getFileKindColour (1), makeFileKindColours (defaultPalette().fullMix.getARGB()));
+    EXPECT_EQ (getFileKindColour (2), makeFileKindColours (defaultPalette().alternativeMix.getARGB()));
+
+    window.removeFromDesktop();
+}
+
+TEST_F (ThemeTest, ColourHelpers)
+{
+    const auto p = defaultPalette();
+
+    EXPECT_EQ (colourForConfidence (Confidence::confident), p.good);
+    EXPECT_EQ (colourForConfidence (Confidence::review), p.warning);
+    EXPECT_EQ (colourForConfidence (Confidence::ambiguous), p.bad);
+    EXPECT_EQ (colourForConfidence (Confidence::unassigned), p.unassigned);
+    EXPECT_EQ (colourForConfidence (static_cast<Confidence> (7)), p.unassigned);
+
+    EXPECT_EQ (textColourOn (juce::Colours::white), juce::Colour (0xff181a1c));
+    EXPECT_EQ (textColourOn (juce::Colours::black), p.textPrimary);
+
+    EXPECT_EQ (colourForTone (static_cast<LabelTone> (9)), p.textPrimary);
+    EXPECT_EQ (colourForTone (LabelTone::warning), p.warning);
+
+    // The gradients keep the colour's alpha and stay inside 0..255.
+    const auto gradient = subtleGradient (juce::Colour (0x80fe0203), { 0, 0, 10, 10 });
+    EXPECT_EQ (gradient.getColour (0), juce::Colour (0x80ff0708));
+    EXPECT_EQ (gradient.getColour (gradient.getNumColours() - 1), juce::Colour (0x80f90000));
+}
+
+TEST_F (ThemeTest, EmptyPanelDrawsNothing)
+{
+    juce::Image image (juce::Image::ARGB, 20, 20, true);
+    {
+        juce::Graphics g (image);
+        drawPanel (g, { 2, 2, 0, 10 }, juce::Colours::white);
+        drawPanel (g, { 2, 2, 10, 0 }, juce::Colours::white);
+    }
+
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ (image.getPixelAt (x, y).getAlpha(), 0) << x << ", " << y;
+}
+
+TEST_F (ThemeTest, ComponentHelpers)
+{
+    juce::Component parent, a, b;
+    addAllHidden (parent, { &a, nullptr });
+    EXPECT_EQ (a.getParentComponent(), &parent);
+    EXPECT_FALSE (a.isVisible());
+
+    addAllAndMakeVisible (parent, { &b });
+    EXPECT_TRUE (b.isVisible());
+
+    setAllEnabled ({ &a, &b, nullptr }, false);
+    EXPECT_FALSE (a.isEnabled() || b.isEnabled());
+
+    setAllBounds ({ &a, &b }, { 1, 2, 30, 40 });
+    EXPECT_EQ (b.getBounds(), juce::Rectangle<int> (1, 2, 30, 40));
+
+    juce::TextEditor editor;
+    setPlaceholder (editor, "Search");
+    EXPECT_EQ (editor.getTextToShowWhenEmpty(), "Search");
+
+    EXPECT_EQ (popupMenuOptionsFor (&b).getParentComponent(), &parent);
+    EXPECT_EQ (popupMenuOptionsFor (nullptr).getParentComponent(), nullptr);
+
+    EXPECT_EQ (measureTextWidthCeil (fontPlain14_5(), {}), 0);
+    EXPECT_GT (measureTextWidthCeil (fontPlain14_5(), "Brackenfold"), measureTextWidthCeil (fontPlain14_5(), "Bracken"));
+}
+
+TEST_F (ThemeTest, LookAndFeelSteppersShowPlusAndMinus)
+{
+    AppLookAndFeel lookAndFeel;
+    juce::Slider slider (juce::Slider::IncDecButtons, juce::Slider::TextBoxLeft);
+
+    std::unique_ptr<juce::Button> up (lookAndFeel.createSliderButton (slider, true));
+    std::unique_ptr<juce::Button> down (lookAndFeel.createSliderButton (slider, false));
+    auto* upStepper = dynamic_cast<StepperButton*> (up.get());
+    auto* downStepper = dynamic_cast<StepperButton*> (down.get());
+    ASSERT_NE (upStepper, nullptr);
+    ASSERT_NE (downStepper, nullptr);
+    EXPECT_TRUE (upStepper->isIncrementButton());
+    EXPECT_FALSE (downStepper->isIncrementButton());
+
+    // The plus has a vertical bar above the centre; the minus has none.
+    for (auto* button : { up.get(), down.get() })
+        button->setBounds (0, 0, 24, 24);
+    const auto plus = testing::paintToImage (*up);
+    const auto minus = testing::paintToImage (*down);
+    EXPECT_EQ (plus.getPixelAt (12, 9), defaultPalette().textPrimary);
+    EXPECT_NE (minus.getPixelAt (12, 9), defaultPalette().textPrimary);
+    EXPECT_EQ (minus.getPixelAt (10, 12), defaultPalette().textPrimary);
+}
+
+} // namespace
+} // namespace dunmoor::ui
