@@ -10,7 +10,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
-#include "ShortTrack.h"
+#include "ImportTree.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/session/Session.h"
 
@@ -18,54 +18,7 @@ namespace
 {
 using namespace dunmoor;
 
-const char* const instruments[] = { "Violins", "Violas", "Celli", "Basses", "Horns", "Trumpets", "Trombones", "Tuba", "Flutes", "Oboes", "Clarinets", "Bassoons", "Harp", "Piano", "Celesta", "Timpani", "Taiko", "Snare", "Cymbals", "Choir", "Synth Pad", "Sub Bass", "Riser", "Whoosh", "Braam", "Drone", "Ostinato", "Arp", "Guitar", "Perc Loop", "Shaker", "Lead Vox" };
-const char* const details[] = { "Close", "Tree", "Surround", "Hi", "Lo", "Spicc", "Legato", "A" };
-
-// The tree is written once per process and removed at exit.
-struct Tree
-{
-    Tree()
-    {
-        juce::WavAudioFormat wav;
-        juce::AiffAudioFormat aiff;
-        juce::FlacAudioFormat flac;
-        int n = 0;
-
-        for (int reel = 1; reel <= 4; ++reel)
-        {
-            for (int cue = 1; cue <= 8; ++cue)
-            {
-                const auto folder = root.getChildFile ("Reel " + juce::String (reel))
-                                        .getChildFile (juce::String (reel) + "m" + juce::String (cue).paddedLeft ('0', 2) + " Cue");
-                folder.createDirectory();
-
-                for (int i = 0; i < 64; ++i, ++n)
-                {
-                    const auto name = juce::String (reel) + "m" + juce::String (cue).paddedLeft ('0', 2) + "_"
-                                      + juce::String (instruments[i % 32]).replace (" ", "_") + "_" + details[(i / 32 + n) % 8];
-
-                    const auto kind = n % 20;
-                    const auto ok = kind < 15   ? bench::writeShortTrack (folder.getChildFile (name + ".wav"), wav, 24)
-                                    : kind < 18 ? bench::writeShortTrack (folder.getChildFile (name + ".aif"), aiff, 24)
-                                                : bench::writeShortTrack (folder.getChildFile (name + ".flac"), flac, 24);
-                    if (! ok)
-                        failed = true;
-                }
-            }
-        }
-    }
-
-    ~Tree() { root.deleteRecursively(); }
-
-    juce::File root = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("dunmoor-import-bench", "", false);
-    bool failed = false;
-};
-
-const Tree& tree()
-{
-    static Tree t;
-    return t;
-}
+using bench::tree;
 
 void BM_ImportTree (benchmark::State& state)
 {

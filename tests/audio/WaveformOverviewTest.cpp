@@ -266,3 +266,23 @@ TEST (WaveformOverview, FileErrors)
     EXPECT_TRUE (overviewFromFileRange (wide, 0.0, 1.0, 100, error).isEmpty());
     EXPECT_EQ (error, tooWide);
 }
+
+TEST (WaveformOverview, AFileOverviewStopsWhenCancelled)
+{
+    TemporaryFolder temp;
+    const auto file = temp.file ("long.wav");
+    juce::AudioBuffer<float> noise (1, 300000);
+    noise.clear();
+    noise.setSample (0, 299999, 0.5f);
+    ASSERT_TRUE (writeAudioFile (file, "wav", noise, 48000.0, 16));
+
+    int polls = 0;
+    juce::String error;
+    const auto overview = overviewFromFile (file, 100, error, [&polls] { return ++polls > 2; });
+    EXPECT_TRUE (overview.isEmpty());
+    EXPECT_TRUE (isCancelledError (error));
+    EXPECT_EQ (polls, 3) << "polled once per block until it said yes";
+
+    EXPECT_FALSE (overviewFromFile (file, 100, error, [] { return false; }).isEmpty());
+    EXPECT_TRUE (error.isEmpty());
+}

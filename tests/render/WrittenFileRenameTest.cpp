@@ -94,5 +94,26 @@ namespace
         EXPECT_EQ (error, "That file is not where the report says it is. It may have been moved or renamed since it was written.");
         EXPECT_EQ (f.pathOf (0, 0), f.mix.getFullPathName());
     }
+    // On a disk that tells letter case apart, "Bass" to "bass" is a real rename when asked for;
+    // a case variant that names another file is still never replaced.
+    TEST (WrittenFileRename, CaseOnlyNamesAreCarriedOutWhenAskedFor)
+    {
+        Fixture f;
+        juce::String error;
+
+        ASSERT_TRUE (renameWrittenFile (f.report, f.strings, "show_STRINGS", error, LetterCaseRename::carryOut)) << error;
+        const auto renamed = f.delivery.folder.getChildFile ("show_STRINGS.wav");
+        EXPECT_EQ (renamed.loadFileAsString(), "strings");
+        EXPECT_EQ (f.pathOf (0, 1), renamed.getFullPathName());
+
+        if (juce::File::areFileNamesCaseSensitive())
+        {
+            EXPECT_FALSE (f.delivery.folder.getChildFile ("Show_Strings.wav").exists());
+            EXPECT_FALSE (renameWrittenFile (f.report, f.mix, "show_mix", error, LetterCaseRename::carryOut));
+            EXPECT_EQ (error, "There is already a file called 'show_mix.wav' in that folder.");
+            EXPECT_EQ (f.otherMix.loadFileAsString(), "other mix");
+            EXPECT_EQ (f.mix.loadFileAsString(), "mix");
+        }
+    }
 } // namespace
 } // namespace dunmoor

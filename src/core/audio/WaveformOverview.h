@@ -45,9 +45,10 @@ WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, do
 /**
     The overview of a whole file, read in blocks of 65536 frames, with the near-full-scale count and
     longest run. On failure the error is set and the overview is empty (the probe or open failed) or
-    partial (a block could not be read).
+    partial (a block could not be read). The cancel check is polled before every block; when it
+    says yes the overview is empty and the error is the cancelled text.
 */
-WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error);
+WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error, const CancelCheck& cancel = {});
 
 /** Frames [start, end) of a source file. */
 struct FrameSpan

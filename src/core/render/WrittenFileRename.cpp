@@ -5,7 +5,11 @@
 namespace dunmoor
 {
 
-bool renameWrittenFile (BatchReport& report, const juce::File& file, const juce::String& newName, juce::String& error)
+bool renameWrittenFile (BatchReport& report,
+                        const juce::File& file,
+                        const juce::String& newName,
+                        juce::String& error,
+                        LetterCaseRename caseRename)
 {
     if (! file.existsAsFile())
     {
@@ -26,7 +30,7 @@ bool renameWrittenFile (BatchReport& report, const juce::File& file, const juce:
 
     juce::File renamedTo;
 
-    if (! renameFileInFolder (file, newName, LetterCaseRename::ignore, renamedTo, error))
+    if (! renameFileInFolder (file, newName, caseRename, renamedTo, error))
         return false;
 
     if (renamedTo.getFullPathName() != oldPath)

@@ -1,0 +1,323 @@
+#include "AppState.h"
+
+#include "JuceSeams.h"
+#include "core/model/BuiltInPresets.h"
+#include "core/files/AtomicFileWriter.h"
+#include "core/render/WrittenFileRename.h"
+#include "core/session/ProjectFile.h"
+
+namespace dunmoor::ui
+{
+
+namespace
+{
+    const char* const applicationName = "Brackenfold";
+    const char* const legacyApplicationName = "Dunmoor";
+
+    const char* const outputFolderKey = "outputFolder";
+    const char* const presetIdKey = "presetId";
+    const char* const recentProjectsKey = "recentProjects";
+    const char* const recentImportFoldersKey = "recentImportFolders";
+    const char* const stemsAlphabeticalKey = "stemsAlphabetical";
+    const char* const legacyStemsAlphabeticalKey = "reviewAlphabeticalStems";
+
+    juce::PropertiesFile::Options settingsOptions (const juce::String& name)
+    {
+        juce::PropertiesFile::Options options;
+        options.applicationName = name;
+        options.folderName = name;
+        options.filenameSuffix = "settings";
+        options.osxLibrarySubFolder = "Application Support";
+        options.storageFormat = juce::PropertiesFile::storeAsXML;
+        options.commonToAllUsers = false;
+        options.ignoreCaseOfKeyNames = false;
+        options.doNotSave = false;
+        options.millisecondsBeforeSaving = AppState::settingsSaveDelayMs;
+        options.processLock = nullptr;
+        return options;
+    }
+
+    juce::File settingsFileFor (const juce::String& name)
+    {
+        return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+            .getChildFile (name)
+            .getChildFile (name + ".settings");
+    }
+
+    // Paths compare by the file system's own rule: "…/Mix" and "…/mix" are two folders where
+    // the disk tells letter case apart.
+    bool isSamePath (const juce::String& a, const juce::String& b)
+    {
+        return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
+    }
+} // namespace
+
+//==============================================================================
+juce::File AppState::getSettingsFile()
+{
+    return settingsFileFor (applicationName);
+}
+
+juce::File AppState::getLegacySettingsFile()
+{
+    return settingsFileFor (legacyApplicationName);
+}
+
+AppState::AppState (std::unique_ptr<Seams> seamsToUse)
+    : seams (seamsToUse != nullptr ? std::move (seamsToUse) : std::make_unique<JuceSeams>())
+    , previewEngine (seams->createAudioDeviceType())
+{
+    settings = std::make_unique<juce::PropertiesFile> (getSettingsFile(), settingsOptions (applicationName));
+    migrateLegacySettings();
+
+    presetLibrary = std::make_unique<PresetLibrary> (PresetLibrary::getDefaultRootFolder());
+    juce::String ignored;
+    juce::ignoreUnused (presetLibrary->installBuiltIns (ignored));
+
+    restoreFromSettings();
+}
+
+AppState::~AppState()
+{
+    writeFinalSettings();
+}
+
+void AppState::migrateLegacySettings()
+{
+    if (settings->getAllProperties().size() > 0)
+        return;
+
+    for (const juce::String name : { legacyApplicationName })
+    {
+        if (name == applicationName)
+            continue;
+
+        auto options = settingsOptions (name);
+        options.doNotSave = true; // the former file is left exactly as it is
+        juce::PropertiesFile legacy (settingsFileFor (name), options);
+        const auto& values = legacy.getAllProperties();
+
+        if (values.size() == 0)
+            continue;
+
+        for (int i = 0; i < values.size(); ++i)
+            settings->setValue (values.getAllKeys()[i], values.getAllValues()[i]);
+
+        juce::ignoreUnused (settings->saveIfNeeded());
+        return;
+    }
+}
+
+void AppState::restoreFromSettings()
+{
+    const auto savedFolder = settings->getValue (outputFolderKey);
+
+    if (savedFolder.isNotEmpty() && juce::File::isAbsolutePath (savedFolder) && juce::File (savedFolder).isDirectory())
+        outputFolder = juce::File (savedFolder);
+
+    const auto takeLibraryPreset = [this] (const juce::String& id) {
+        if (id.isEmpty() || presetLibrary->findEntry (id) == nullptr)
+            return false;
+
+        auto loaded = presetLibrary->loadPreset (id);
+
+        if (! loaded.ok)
+            return false;
+
+        presetId = id;
+        session.setPreset (loaded.preset);
+        return true;
+    };
+
+    if (! takeLibraryPreset (settings->getValue (presetIdKey)))
+        takeLibraryPreset (builtInEmptyPresetId);
+}
+
+void AppState::writeFinalSettings()
+{
+    if (settings == nullptr)
+        return;
+
+    settings->setValue (presetIdKey, presetId);
+
+    if (outputFolder != juce::File())
+        settings->setValue (outputFolderKey, outputFolder.getFullPathName());
+
+    juce::ignoreUnused (settings->saveIfNeeded());
+}
+
+void AppState::saveSettings()
+{
+    writeFinalSettings();
+}
+
+//==============================================================================
+bool AppState::openProject (const juce::File& file, juce::String& error, juce::StringArray& missingSources)
+{
+    if (! file.existsAsFile())
+    {
+        error = "There is no file at " + file.getFullPathName() + ".";
+        return false;
+    }
+
+    if (file.getSize() > maxProjectFileBytes)
+    {
+        error = "That project file is far larger than any project should be.";
+        return false;
+    }
+
+    const auto document = readProjectDocument (file.loadFileAsString());
+
+    if (! document.ok)
+    {
+        error = document.messages.toText();
+        return false;
+    }
+
+    missingSources = document.missingFolders;
+    session.applyProjectDocument (document, missingSources);
+
+    if (document.outputFolder != juce::File() && ! isSamePath (document.outputFolder.getFullPathName(), outputFolder.getFullPathName()))
+    {
+        // Taken whether or not it exists now; the delayed save writes it.
+        outputFolder = document.outputFolder;
+        settings->setValue (outputFolderKey, outputFolder.getFullPathName());
+        sendChangeMessage();
+    }
+
+    presetId.clear();
+    projectFile = file;
+    addRecentProject (file);
+    sendChangeMessage();
+    error.clear();
+    return true;
+}
+
+bool AppState::saveProject (const juce::File& file, juce::String& error)
+{
+    const auto text = writeProjectDocument (session, outputFolder.getFullPathName(), true);
+
+    if (! writeTextFileAtomically (file, text, error))
+        return false;
+
+    projectFile = file;
+    addRecentProject (file);
+    return true;
+}
+
+void AppState::setOutputFolder (const juce::File& folder)
+{
+    if (isSamePath (folder.getFullPathName(), outputFolder.getFullPathName()))
+        return;
+
+    outputFolder = folder;
+    settings->setValue (outputFolderKey, folder.getFullPathName());
+    sendChangeMessage();
+}
+
+void AppState::setLastReport (BatchReport&& report)
+{
+    lastReport = std::move (report);
+    hasLastReport = true;
+    ++lastReportRun;
+    sendChangeMessage();
+}
+
+bool AppState::renameWrittenFile (const juce::File& file, const juce::String& newName, juce::String& error)
+{
+    if (! dunmoor::renameWrittenFile (lastReport, file, newName, error, LetterCaseRename::carryOut))
+        return false;
+
+    sendChangeMessage();
+    return true;
+}
+
+bool AppState::isPresetModified() const
+{
+    if (presetId.isEmpty())
+        return true;
+
+    const auto stored = presetLibrary->loadPreset (presetId);
+    return ! stored.ok || stored.preset != session.getPreset();
+}
+
+bool AppState::isStemsAlphabetical() const
+{
+    return settings->getBoolValue (stemsAlphabeticalKey, settings->getBoolValue (legacyStemsAlphabeticalKey, false));
+}
+
+void AppState::setStemsAlphabetical (bool alphabetical)
+{
+    settings->setValue (stemsAlphabeticalKey, alphabetical);
+    juce::ignoreUnused (settings->saveIfNeeded());
+}
+
+//==============================================================================
+void AppState::addRecentEntry (const juce::String& key, const juce::String& path, int limit)
+{
+    auto entries = getRecentEntries (key, limit);
+
+    for (int i = entries.size(); --i >= 0;)
+        if (isSamePath (entries[i], path))
+            entries.remove (i);
+
+    entries.insert (0, path);
+
+    while (entries.size() > limit)
+        entries.remove (entries.size() - 1);
+
+    settings->setValue (key, entries.joinIntoString ("\n"));
+    juce::ignoreUnused (settings->saveIfNeeded());
+}
+
+juce::StringArray AppState::getRecentEntries (const juce::String& key, int limit) const
+{
+    juce::StringArray entries;
+
+    for (const auto& line : juce::StringArray::fromLines (settings->getValue (key)))
+    {
+        if (entries.size() >= limit)
+            break;
+
+        const auto trimmed = line.trim();
+
+        if (trimmed.isNotEmpty())
+            entries.add (trimmed);
+    }
+
+    return entries;
+}
+
+void AppState::addRecentProject (const juce::File& file)
+{
+    if (file == juce::File())
+        return;
+
+    addRecentEntry (recentProjectsKey, file.getFullPathName(), maxRecentProjects);
+}
+
+juce::StringArray AppState::getRecentProjects() const
+{
+    return getRecentEntries (recentProjectsKey, maxRecentProjects);
+}
+
+void AppState::clearRecentProjects()
+{
+    settings->removeValue (recentProjectsKey);
+    juce::ignoreUnused (settings->saveIfNeeded());
+}
+
+void AppState::addRecentImportFolder (const juce::File& folder)
+{
+    if (folder == juce::File() || ! folder.isDirectory())
+        return;
+
+    addRecentEntry (recentImportFoldersKey, folder.getFullPathName(), maxRecentImportFolders);
+}
+
+juce::StringArray AppState::getRecentImportFolders() const
+{
+    return getRecentEntries (recentImportFoldersKey, maxRecentImportFolders);
+}
+
+} // namespace dunmoor::ui

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <memory>
+
+#include <juce_data_structures/juce_data_structures.h>
+#include <juce_events/juce_events.h>
+
+#include "PreviewEngine.h"
+#include "Seams.h"
+#include "WaveformCache.h"
+#include "core/preset/PresetLibrary.h"
+#include "core/preset/TemplateStore.h"
+#include "core/render/RenderJob.h"
+#include "core/session/Session.h"
+
+namespace dunmoor::ui
+{
+
+/**
+    Everything the running program knows apart from its windows: the desktop seams, the settings
+    file, the preset library, the session, the user's stem templates, the audition engine, the
+    waveform cache, the output folder, the current project file, the id of the library preset
+    in use and the report of the last export run.
+
+    The main component owns exactly one, as its first member, so it outlives every page; pages
+    hold a reference and use the members directly. It is a change broadcaster (asynchronous):
+    setOutputFolder, setLastReport, a successful renameWrittenFile and a successful openProject
+    send a change message. Message thread only; nothing here is locked.
+
+    Settings live in one XML file, "Brackenfold/Brackenfold.settings" under the application-data
+    folder (on Linux $XDG_CONFIG_HOME, else ~/.config), beside the preset library. Most setters
+    save at once; the output folder relies on the file's delayed save and is written again by
+    saveSettings and the destructor.
+*/
+class AppState : public juce::ChangeBroadcaster
+{
+public:
+    /** The seams default to the desktop's own (JuceSeams). */
+    explicit AppState (std::unique_ptr<Seams> seamsToUse = nullptr);
+
+    /** Writes "presetId" and the output folder, saves unsaved settings, then releases everything. */
+    ~AppState() override;
+
+    //==============================================================================
+    static constexpr int maxRecentProjects = 20;
+    static constexpr int maxRecentImportFolders = 15;
+    static constexpr int settingsSaveDelayMs = 3000;
+
+    /** The settings file and the former program's, both at explicit paths. */
+    static juce::File getSettingsFile();
+    static juce::File getLegacySettingsFile();
+
+    //==============================================================================
+    /**
+        Reads, checks and applies a project file. On success missingSources lists every saved
+        folder and track no longer where the project says. On failure the error says why and
+        nothing has changed.
+    */
+    [[nodiscard]] bool openProject (const juce::File& file, juce::String& error, juce::StringArray& missingSources);
+
+    /** Writes the session as a project file, atomically. */
+    [[nodiscard]] bool saveProject (const juce::File& file, juce::String& error);
+
+    /** Writes "presetId" and (when set) "outputFolder", then saves the file if anything changed. */
+    void saveSettings();
+
+    /** Takes the folder unless it is the current one (by the file system's rule); the settings
+        file's delayed save writes it. */
+    void setOutputFolder (const juce::File& folder);
+
+    /** Keeps the report of an export run that was not cancelled and counts the run. */
+    void setLastReport (BatchReport&& report);
+
+    /**
+        Renames one file of the last report on disk within its folder, keeping its extension,
+        and points the report's entries at the new path. A change of letter case alone is a real
+        rename where the disk tells case apart. False with the user's message when refused.
+    */
+    [[nodiscard]] bool renameWrittenFile (const juce::File& file, const juce::String& newName, juce::String& error);
+
+    /** True when no library preset is in use, when it cannot be loaded, or when the working copy
+        differs from it. Reads the preset file on every call. */
+    bool isPresetModified() const;
+
+    bool isStemsAlphabetical() const;
+    void setStemsAlphabetical (bool alphabetical);
+
+    void addRecentProject (const juce::File& file);
+    juce::StringArray getRecentProjects() const;
+    void clearRecentProjects();
+
+    /** Only an existing folder is added. */
+    void addRecentImportFolder (const juce::File& folder);
+    juce::StringArray getRecentImportFolders() const;
+
+    //==============================================================================
+    // Public members, in the order they are built; released in reverse.
+
+    std::unique_ptr<Seams> seams;                    // never null
+    std::unique_ptr<juce::PropertiesFile> settings;  // never null after construction
+    std::unique_ptr<PresetLibrary> presetLibrary;    // never null after construction
+    Session session;
+    TemplateStore templateStore { TemplateStore::getDefaultFile() };
+    PreviewEngine previewEngine;
+    WaveformCache waveformCache;
+    juce::File outputFolder;
+    juce::File projectFile;
+    juce::String presetId;     // the library preset the working copy came from; empty when none
+    BatchReport lastReport;    // the last export run that was not cancelled
+    bool hasLastReport = false;
+    int lastReportRun = 0;     // counts setLastReport, so a page tells a new run from a rename
+
+private:
+    void addRecentEntry (const juce::String& key, const juce::String& path, int limit);
+    juce::StringArray getRecentEntries (const juce::String& key, int limit) const;
+    void migrateLegacySettings();
+    void restoreFromSettings();
+    void writeFinalSettings();
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AppState)
+};
+
+} // namespace dunmoor::ui

@@ -1,0 +1,422 @@
+#include <gtest/gtest.h>
+
+#include "TestFolder.h"
+#include "audio/AudioTestFiles.h"
+#include "core/model/BuiltInPresets.h"
+#include "core/session/ProjectFile.h"
+#include "ui/FakeSeams.h"
+#include "ui/UiTestSupport.h"
+#include "ui/app/AppState.h"
+#include "ui/app/DesktopOpener.h"
+#include "ui/app/JuceSeams.h"
+
+namespace dunmoor::testing
+{
+namespace
+{
+    /** Counts the change messages of a broadcaster (they arrive while the loop is pumped). */
+    struct ChangeCounter : juce::ChangeListener
+    {
+        explicit ChangeCounter (juce::ChangeBroadcaster& b) : broadcaster (b) { broadcaster.addChangeListener (this); }
+        ~ChangeCounter() override { broadcaster.removeChangeListener (this); }
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
+
+        /** Lets pending messages arrive, then says how many came. */
+        int settle()
+        {
+            pumpMessages (50);
+            return count;
+        }
+
+        juce::ChangeBroadcaster& broadcaster;
+        int count = 0;
+    };
+
+    juce::PropertiesFile::Options legacyOptions()
+    {
+        juce::PropertiesFile::Options options;
+        options.applicationName = "Dunmoor";
+        options.folderName = "Dunmoor";
+        options.filenameSuffix = "settings";
+        options.storageFormat = juce::PropertiesFile::storeAsXML;
+        options.millisecondsBeforeSaving = -1;
+        return options;
+    }
+
+    /** The settings as they are on disk now. */
+    std::unique_ptr<juce::PropertiesFile> readSettingsFromDisk()
+    {
+        auto options = legacyOptions();
+        options.doNotSave = true;
+        return std::make_unique<juce::PropertiesFile> (ui::AppState::getSettingsFile(), options);
+    }
+
+    /** Every test starts with no settings, no legacy settings, no presets and no templates. */
+    class AppStateTest : public ::testing::Test
+    {
+    protected:
+        void SetUp() override { clearUserData(); }
+        void TearDown() override { clearUserData(); }
+
+        static void clearUserData()
+        {
+            const auto appData = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory);
+            appData.getChildFile ("Brackenfold").deleteRecursively();
+            appData.getChildFile ("Dunmoor").deleteRecursively();
+        }
+
+        static std::unique_ptr<ui::AppState> makeState()
+        {
+            return std::make_unique<ui::AppState> (std::make_unique<FakeSeams>());
+        }
+
+        TemporaryFolder temp;
+    };
+
+    TEST_F (AppStateTest, FirstStartHasDefaultsAndTheEmptyPreset)
+    {
+        auto app = makeState();
+
+        // Beside the presets, at an explicit path, not in a folder of the home directory.
+        const auto appData = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory);
+        EXPECT_EQ (ui::AppState::getSettingsFile(), appData.getChildFile ("Brackenfold/Brackenfold.settings"));
+        EXPECT_EQ (PresetLibrary::getDefaultRootFolder().getParentDirectory(), ui::AppState::getSettingsFile().getParentDirectory());
+
+        EXPECT_EQ (app->outputFolder, juce::File());
+        EXPECT_EQ (app->presetId, builtInEmptyPresetId);
+        EXPECT_FALSE (app->isPresetModified());
+        EXPECT_TRUE (app->getRecentProjects().isEmpty());
+        EXPECT_TRUE (app->getRecentImportFolders().isEmpty());
+        EXPECT_FALSE (app->isStemsAlphabetical());
+        EXPECT_FALSE (app->hasLastReport);
+
+        // The fake seams bring no audio device: auditions are refused with a reason.
+        EXPECT_FALSE (app->previewEngine.isAudioAvailable());
+        EXPECT_EQ (app->previewEngine.getDeviceErrorText(), "No audio output device could be opened.");
+
+        app.reset();
+        EXPECT_EQ (readSettingsFromDisk()->getValue ("presetId"), builtInEmptyPresetId);
+        EXPECT_FALSE (readSettingsFromDisk()->containsKey ("outputFolder"));
+    }
+
+    TEST_F (AppStateTest, LegacySettingsMigrateOnceAndOnlyIntoAnEmptyFile)
+    {
+        const auto kept = temp.folder.getChildFile ("Deliveries");
+        ASSERT_TRUE (kept.createDirectory());
+
+        {
+            juce::PropertiesFile legacy (ui::AppState::getLegacySettingsFile(), legacyOptions());
+            legacy.setValue ("outputFolder", kept.getFullPathName());
+            legacy.setValue ("uiScalePercent", 110);
+            legacy.setValue ("reviewAlphabeticalStems", true);
+            ASSERT_TRUE (legacy.save());
+        }
+
+        const auto legacyText = ui::AppState::getLegacySettingsFile().loadFileAsString();
+
+        {
+            auto app = makeState();
+
+            // Written at once, not by a delayed save.
+            auto onDisk = readSettingsFromDisk();
+            EXPECT_EQ (onDisk->getIntValue ("uiScalePercent"), 110);
+            EXPECT_EQ (onDisk->getValue ("outputFolder"), kept.getFullPathName());
+            EXPECT_EQ (app->outputFolder, kept);
+            EXPECT_TRUE (app->isStemsAlphabetical()) << "the legacy key is the default of the new one";
+
+            app->setStemsAlphabetical (false);
+            EXPECT_FALSE (app->isStemsAlphabetical());
+        }
+
+        EXPECT_EQ (ui::AppState::getLegacySettingsFile().loadFileAsString(), legacyText) << "the former file is left alone";
+
+        // A second start finds keys in the new file and migrates nothing.
+        {
+            juce::PropertiesFile legacy (ui::AppState::getLegacySettingsFile(), legacyOptions());
+            legacy.setValue ("uiScalePercent", 90);
+            ASSERT_TRUE (legacy.save());
+        }
+
+        auto app = makeState();
+        EXPECT_EQ (app->settings->getIntValue ("uiScalePercent"), 110);
+    }
+
+    TEST_F (AppStateTest, OutputFolderIsSavedLaterAndByTheDestructor)
+    {
+        const auto mix = temp.folder.getChildFile ("Mix");
+        ASSERT_TRUE (mix.createDirectory());
+
+        {
+            auto app = makeState();
+            ChangeCounter changes (*app);
+
+            app->setOutputFolder (mix);
+            EXPECT_EQ (changes.settle(), 1);
+            EXPECT_FALSE (readSettingsFromDisk()->containsKey ("outputFolder")) << "the delayed save has not run yet";
+
+            app->setOutputFolder (mix);
+            EXPECT_EQ (changes.settle(), 1) << "the same folder changes nothing";
+
+            // Two folders where the disk tells letter case apart.
+            const auto lower = temp.folder.getChildFile ("mix");
+            app->setOutputFolder (lower);
+            EXPECT_EQ (changes.settle(), juce::File::areFileNamesCaseSensitive() ? 2 : 1);
+            app->setOutputFolder (mix);
+        }
+
+        EXPECT_EQ (readSettingsFromDisk()->getValue ("outputFolder"), mix.getFullPathName());
+
+        // A saved folder that is gone is ignored at start and not rewritten.
+        ASSERT_TRUE (mix.deleteRecursively());
+        {
+            auto app = makeState();
+            EXPECT_EQ (app->outputFolder, juce::File());
+        }
+        EXPECT_EQ (readSettingsFromDisk()->getValue ("outputFolder"), mix.getFullPathName());
+    }
+
+    TEST_F (AppStateTest, RecentListsKeepTheNewestDistinctEntries)
+    {
+        auto app = makeState();
+
+        for (int i = 1; i <= 21; ++i)
+            app->addRecentProject (temp.file ("Project " + juce::String (i) + ".bkfp"));
+
+        auto projects = app->getRecentProjects();
+        ASSERT_EQ (projects.size(), 20);
+        EXPECT_EQ (projects[0], temp.file ("Project 21.bkfp").getFullPathName());
+        EXPECT_EQ (projects[19], temp.file ("Project 2.bkfp").getFullPathName());
+
+        // The same path moves to the front; another letter case is another file on Linux.
+        app->addRecentProject (temp.file ("Project 5.bkfp"));
+        app->addRecentProject (temp.file ("project 6.bkfp"));
+        projects = app->getRecentProjects();
+        EXPECT_EQ (projects[0], temp.file ("project 6.bkfp").getFullPathName());
+        EXPECT_EQ (projects[1], temp.file ("Project 5.bkfp").getFullPathName());
+        EXPECT_EQ (projects.size(), 20);
+        EXPECT_EQ (projects.contains (temp.file ("Project 6.bkfp").getFullPathName()), juce::File::areFileNamesCaseSensitive());
+        EXPECT_EQ (readSettingsFromDisk()->getValue ("recentProjects"), projects.joinIntoString ("\n")) << "saved at once";
+
+        app->clearRecentProjects();
+        EXPECT_TRUE (app->getRecentProjects().isEmpty());
+        EXPECT_FALSE (readSettingsFromDisk()->containsKey ("recentProjects"));
+
+        // Import folders: existing folders only, at most 15.
+        app->addRecentImportFolder (temp.make ("a file.wav"));
+        app->addRecentImportFolder (temp.file ("missing"));
+        app->addRecentImportFolder ({});
+        EXPECT_TRUE (app->getRecentImportFolders().isEmpty());
+
+        for (int i = 1; i <= 16; ++i)
+        {
+            const auto folder = temp.file ("Cue " + juce::String (i));
+            ASSERT_TRUE (folder.createDirectory());
+            app->addRecentImportFolder (folder);
+        }
+
+        const auto folders = app->getRecentImportFolders();
+        ASSERT_EQ (folders.size(), 15);
+        EXPECT_EQ (folders[0], temp.file ("Cue 16").getFullPathName());
+        EXPECT_EQ (folders[14], temp.file ("Cue 2").getFullPathName());
+    }
+
+    TEST_F (AppStateTest, ProjectsSaveOpenAndRefuseWithoutChangingAnything)
+    {
+        const auto cue = temp.file ("1M01");
+        ASSERT_TRUE (cue.createDirectory());
+        juce::AudioBuffer<float> tone (2, 4800);
+        tone.clear();
+        ASSERT_TRUE (writeAudioFile (cue.getChildFile ("Violins.wav"), "wav", tone, 48000.0, 24));
+        ASSERT_TRUE (writeAudioFile (cue.getChildFile ("Bass.wav"), "wav", tone, 48000.0, 24));
+
+        const auto project = temp.file ("Show.bkfp");
+        const auto deliveries = temp.file ("Deliveries");
+        {
+            auto app = makeState();
+            juce::ignoreUnused (app->session.importFiles ({ cue }, true));
+            ASSERT_EQ (app->session.getTracks().size(), 2u);
+            app->setOutputFolder (deliveries);
+
+            juce::String error;
+            ASSERT_TRUE (app->saveProject (project, error)) << error;
+            EXPECT_EQ (app->projectFile, project);
+            EXPECT_EQ (app->getRecentProjects()[0], project.getFullPathName());
+        }
+
+        ASSERT_TRUE (cue.getChildFile ("Bass.wav").deleteFile());
+
+        auto app = makeState();
+        ChangeCounter changes (*app);
+        juce::String error;
+        juce::StringArray missing;
+
+        // Refusals: each leaves the session, the preset, the folder and the lists as they were.
+        const auto garbage = temp.make ("garbage.bkfp", "not a project");
+        const auto huge = temp.file ("huge.bkfp");
+        {
+            juce::FileOutputStream out (huge);
+            out.writeRepeatedByte (' ', (size_t) maxProjectFileBytes + 1);
+        }
+
+        struct Refusal
+        {
+            juce::File file;
+            juce::String error;
+        };
+
+        const Refusal refusals[] = {
+            { temp.file ("nowhere.bkfp"), "There is no file at " + temp.file ("nowhere.bkfp").getFullPathName() + "." },
+            { huge, "That project file is far larger than any project should be." },
+            { garbage, {} },
+        };
+
+        for (const auto& refusal : refusals)
+        {
+            SCOPED_TRACE (refusal.file.getFileName());
+            error.clear();
+            EXPECT_FALSE (app->openProject (refusal.file, error, missing));
+
+            if (refusal.error.isNotEmpty())
+            {
+                EXPECT_EQ (error, refusal.error);
+            }
+            else
+            {
+                EXPECT_TRUE (error.startsWith ("ERROR   ")) << error;
+            }
+
+            EXPECT_TRUE (app->session.getTracks().empty());
+            EXPECT_EQ (app->presetId, builtInEmptyPresetId);
+            EXPECT_EQ (app->outputFolder, juce::File());
+            EXPECT_EQ (app->projectFile, juce::File());
+            EXPECT_EQ (app->getRecentProjects().size(), 1);
+        }
+
+        EXPECT_EQ (changes.settle(), 0);
+
+        // At the limit a project is still read: the document padded with spaces to exactly 32 MiB.
+        {
+            auto text = project.loadFileAsString();
+            juce::FileOutputStream out (huge);
+            ASSERT_TRUE (out.setPosition (0) && out.truncate().wasOk());
+            out.writeText (text, false, false, nullptr);
+            out.writeRepeatedByte (' ', (size_t) (maxProjectFileBytes - out.getPosition()));
+        }
+        ASSERT_EQ (huge.getSize(), maxProjectFileBytes);
+
+        ASSERT_TRUE (app->openProject (huge, error, missing)) << error;
+        EXPECT_EQ (app->session.getTracks().size(), 1u);
+        EXPECT_EQ (missing, juce::StringArray (cue.getChildFile ("Bass.wav").getFullPathName()));
+        EXPECT_EQ (app->outputFolder, deliveries) << "taken although it does not exist";
+        EXPECT_TRUE (app->presetId.isEmpty());
+        EXPECT_TRUE (app->isPresetModified());
+        EXPECT_EQ (app->projectFile, huge);
+        EXPECT_EQ (app->getRecentProjects()[0], huge.getFullPathName());
+        EXPECT_GE (changes.settle(), 1);
+    }
+
+    TEST_F (AppStateTest, LastReportCountsRunsAndRenamesItsFiles)
+    {
+        auto app = makeState();
+        ChangeCounter changes (*app);
+        const auto bass = temp.make ("Bass.wav", "bass");
+
+        BatchReport report;
+        report.cues.resize (1);
+        report.cues[0].files.resize (1);
+        report.cues[0].files[0].file = bass;
+        app->setLastReport (std::move (report));
+        EXPECT_TRUE (app->hasLastReport);
+        EXPECT_EQ (app->lastReportRun, 1);
+        EXPECT_EQ (changes.settle(), 1);
+
+        // A change of letter case alone is a real rename on a disk that tells case apart.
+        juce::String error;
+        ASSERT_TRUE (app->renameWrittenFile (bass, "bass", error)) << error;
+        const auto renamed = temp.file ("bass.wav");
+        EXPECT_EQ (renamed.loadFileAsString(), "bass");
+        EXPECT_EQ (app->lastReport.cues[0].files[0].file.getFullPathName(), renamed.getFullPathName());
+
+        if (juce::File::areFileNamesCaseSensitive())
+        {
+            EXPECT_FALSE (temp.file ("Bass.wav").exists());
+        }
+
+        EXPECT_EQ (changes.settle(), 2);
+        EXPECT_EQ (app->lastReportRun, 1) << "a rename is not a new run";
+
+        EXPECT_FALSE (app->renameWrittenFile (temp.file ("gone.wav"), "x", error));
+        EXPECT_FALSE (error.isEmpty());
+        EXPECT_EQ (changes.settle(), 2);
+
+        app->setLastReport (BatchReport());
+        EXPECT_EQ (app->lastReportRun, 2);
+    }
+
+    TEST_F (AppStateTest, PresetModifiedFollowsTheWorkingCopyAndTheLibrary)
+    {
+        auto app = makeState();
+        ASSERT_FALSE (app->isPresetModified());
+
+        auto edited = app->session.getPreset();
+        edited.description = "Edited";
+        app->session.updatePreset (edited);
+        EXPECT_TRUE (app->isPresetModified());
+
+        app->presetId = "no-such-preset";
+        EXPECT_TRUE (app->isPresetModified());
+
+        // The id in use is restored at the next start only while the library knows it.
+        app->saveSettings();
+        app.reset();
+        app = makeState();
+        EXPECT_EQ (app->presetId, builtInEmptyPresetId);
+    }
+
+    // Opening a folder or a page hands the name to the program as one argument: no shell runs
+    // "$(...)" in a cue's name, and a handler that fails is reported, not taken for success.
+    TEST (DesktopOpener, PassesTheTargetAsOneArgumentAndReportsFailures)
+    {
+        TemporaryFolder temp;
+        const auto record = temp.file ("argument.txt");
+        const auto planted = temp.file ("pwned");
+        const auto target = temp.folder.getFullPathName() + "/Cue $(touch " + planted.getFullPathName() + ") `id`";
+
+        struct Case
+        {
+            juce::StringArray command;
+            bool ok;
+            juce::String error;
+        };
+
+        const Case cases[] = {
+            { { "/bin/sh", "-c", "printf '%s' \"$1\" > '" + record.getFullPathName() + "'", "opener" }, true, {} },
+            { { "/bin/sh", "-c", "exit 4", "opener" }, false, "/bin/sh reported a failure (exit status 4)." },
+            { { "/nonexistent/opener" }, false, "/nonexistent/opener could not be started." },
+        };
+
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (c.command[0] + " " + c.command[2]);
+            ui::DesktopOpener opener (c.command);
+            std::optional<ui::OpenResult> result;
+            opener.open (target, [&result] (const ui::OpenResult& r) { result = r; });
+
+            ASSERT_TRUE (pumpUntil ([&] { return result.has_value(); }));
+            EXPECT_EQ (result->ok, c.ok);
+            EXPECT_EQ (result->error, c.error);
+        }
+
+        EXPECT_EQ (record.loadFileAsString(), target);
+        EXPECT_FALSE (planted.exists());
+    }
+
+    TEST (JuceSeams, AuditionUsesTheAlsaOutput)
+    {
+        ui::JuceSeams seams;
+        const auto type = seams.createAudioDeviceType();
+        ASSERT_NE (type, nullptr);
+        EXPECT_EQ (type->getTypeName(), "ALSA");
+    }
+} // namespace
+} // namespace dunmoor::testing

@@ -1,0 +1,242 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "ui/FakeAudioDevice.h"
+#include "ui/app/Seams.h"
+
+namespace dunmoor::testing
+{
+
+/** One item of a popup menu as a test reads it (submenus flattened, depth counted). */
+struct MenuItemInfo
+{
+    int id = 0;
+    juce::String text;
+    bool enabled = true;
+    bool ticked = false;
+    bool separator = false;
+    bool sectionHeader = false;
+    bool hasSubMenu = false;
+};
+
+/** Every item of the menu and its submenus, in order. */
+inline std::vector<MenuItemInfo> listMenuItems (const juce::PopupMenu& menu)
+{
+    std::vector<MenuItemInfo> items;
+    juce::PopupMenu::MenuItemIterator iterator (menu, true);
+
+    while (iterator.next())
+    {
+        const auto& item = iterator.getItem();
+        items.push_back ({ item.itemID, item.text, item.isEnabled, item.isTicked, item.isSeparator, item.isSectionHeader, item.subMenu != nullptr });
+    }
+
+    return items;
+}
+
+/**
+    Seams that show nothing: every chooser, box, question, prompt, menu and call-out is recorded,
+    and the test answers it by hand (the answer runs the callback at once, on the test's
+    thread). The clipboard is a string. Opening folders, files and addresses is recorded and
+    answered later on the message thread with `openOutcome`. Audio comes from the FakeAudioOutput
+    given, or there is no audio device at all.
+*/
+class FakeSeams : public ui::Seams
+{
+public:
+    explicit FakeSeams (std::shared_ptr<FakeAudioOutput> audioToUse = nullptr)
+        : audio (std::move (audioToUse))
+    {
+    }
+
+    //==============================================================================
+    struct Chooser
+    {
+        ui::FileChooserRequest request;
+        ChooserCallback callback;
+    };
+
+    struct Box
+    {
+        ui::MessageBoxRequest request;
+        bool question = false;
+        std::function<void()> onClosed;
+        std::function<void (bool)> onAnswered;
+        bool answered = false;
+    };
+
+    struct Prompt
+    {
+        ui::TextPromptRequest request;
+        std::function<void (bool, const juce::StringArray&)> onAnswered;
+        bool answered = false;
+    };
+
+    struct Menu
+    {
+        juce::PopupMenu menu;
+        juce::PopupMenu::Options options;
+        std::function<void (int)> onChosen;
+        bool answered = false;
+    };
+
+    struct Opened
+    {
+        OpenKind kind = OpenKind::file;
+        juce::String target;
+    };
+
+    std::vector<Chooser> choosers;
+    std::vector<Box> boxes;
+    std::vector<Prompt> prompts;
+    std::vector<Menu> menus;
+    std::vector<Opened> opened;
+    std::unique_ptr<juce::Component> callOutContent;
+    juce::Rectangle<int> callOutArea;
+    juce::String clipboard;
+    ui::OpenResult openOutcome { true, {} };
+
+    //==============================================================================
+    // Answers. Each returns false when there was nothing open to answer.
+
+    /** Answers the newest chooser with these files (none: cancelled). */
+    bool answerChooser (const juce::Array<juce::File>& chosen)
+    {
+        if (choosers.empty() || choosers.back().callback == nullptr)
+            return false;
+
+        auto callback = std::move (choosers.back().callback);
+        choosers.back().callback = nullptr;
+        callback (chosen);
+        return true;
+    }
+
+    /** Closes the oldest open message box, or answers the oldest open question. */
+    bool closeBox (bool ok = true)
+    {
+        for (auto& box : boxes)
+        {
+            if (box.answered)
+                continue;
+
+            box.answered = true;
+
+            if (box.question && box.onAnswered != nullptr)
+                box.onAnswered (ok);
+            else if (! box.question && box.onClosed != nullptr)
+                box.onClosed();
+
+            return true;
+        }
+
+        return false;
+    }
+
+    /** The newest box or question, or null. */
+    const Box* lastBox() const { return boxes.empty() ? nullptr : &boxes.back(); }
+
+    bool answerPrompt (bool ok, const juce::StringArray& texts)
+    {
+        for (auto& prompt : prompts)
+        {
+            if (prompt.answered)
+                continue;
+
+            prompt.answered = true;
+
+            if (prompt.onAnswered != nullptr)
+                prompt.onAnswered (ok, texts);
+
+            return true;
+        }
+
+        return false;
+    }
+
+    /** Chooses an item of the newest open menu by id (0: dismissed). */
+    bool chooseMenuItem (int id)
+    {
+        for (auto it = menus.rbegin(); it != menus.rend(); ++it)
+        {
+            if (it->answered)
+                continue;
+
+            it->answered = true;
+
+            if (it->onChosen != nullptr)
+                it->onChosen (id);
+
+            return true;
+        }
+
+        return false;
+    }
+
+    /** The items of the newest menu. */
+    std::vector<MenuItemInfo> lastMenuItems() const
+    {
+        return menus.empty() ? std::vector<MenuItemInfo>() : listMenuItems (menus.back().menu);
+    }
+
+    /** Deletes the call-out's content, as a click outside the box would. */
+    void dismissCallOut() { callOutContent.reset(); }
+
+    //==============================================================================
+    void showFileChooser (const ui::FileChooserRequest& request, ChooserCallback onChosen) override
+    {
+        choosers.push_back ({ request, std::move (onChosen) });
+    }
+
+    void showMessageBox (const ui::MessageBoxRequest& request, std::function<void()> onClosed) override
+    {
+        boxes.push_back ({ request, false, std::move (onClosed), nullptr });
+    }
+
+    void askOkCancel (const ui::MessageBoxRequest& request, std::function<void (bool)> onAnswered) override
+    {
+        boxes.push_back ({ request, true, nullptr, std::move (onAnswered) });
+    }
+
+    void askForText (const ui::TextPromptRequest& request,
+                     std::function<void (bool, const juce::StringArray&)> onAnswered) override
+    {
+        prompts.push_back ({ request, std::move (onAnswered) });
+    }
+
+    using ui::Seams::askForText;
+
+    void showPopupMenu (const juce::PopupMenu& menu,
+                        const juce::PopupMenu::Options& options,
+                        std::function<void (int)> onChosen) override
+    {
+        menus.push_back ({ menu, options, std::move (onChosen) });
+    }
+
+    void showCallOutBox (std::unique_ptr<juce::Component> content, juce::Rectangle<int> area, juce::Component*) override
+    {
+        callOutContent = std::move (content);
+        callOutArea = area;
+    }
+
+    void copyTextToClipboard (const juce::String& text) override { clipboard = text; }
+    juce::String getTextFromClipboard() override { return clipboard; }
+
+    void openWithDesktop (OpenKind kind, const juce::String& target, std::function<void (const ui::OpenResult&)> onDone) override
+    {
+        opened.push_back ({ kind, target });
+
+        if (onDone != nullptr)
+            juce::MessageManager::callAsync ([onDone, outcome = openOutcome] { onDone (outcome); });
+    }
+
+    std::unique_ptr<juce::AudioIODeviceType> createAudioDeviceType() override
+    {
+        return audio != nullptr ? audio->createType() : nullptr;
+    }
+
+    std::shared_ptr<FakeAudioOutput> audio;
+};
+
+} // namespace dunmoor::testing

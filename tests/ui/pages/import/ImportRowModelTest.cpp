@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include "session/SessionTestSupport.h"
+#include "ui/pages/import/ImportRowModel.h"
+#include "ui/pages/import/PreviewZoom.h"
+
+namespace dunmoor::ui
+{
+namespace
+{
+    using namespace dunmoor::testing;
+
+    // Two cues: horns 9.5 s, Mystery 1 s (no stem), Violins 10 s; Kick 2 s, Broken (unreadable).
+    struct RowFixture : ::testing::Test
+    {
+        void SetUp() override
+        {
+            writeTinyWav (temp.file ("Cue A/Violins.wav"), 8000, 1, 80000);
+            writeTinyWav (temp.file ("Cue A/horns.wav"), 8000, 1, 76000);
+            writeTinyWav (temp.file ("Cue A/Mystery.wav"), 8000, 3, 8000);
+            writeTinyWav (temp.file ("Cue B/Kick.wav"), 8000, 1, 16000);
+            temp.make ("Cue B/Broken.wav", "not audio");
+
+            session.setPreset (makeOrchestraPreset());
+            (void) session.importFiles ({ temp.file ("Cue A"), temp.file ("Cue B") }, false);
+            ASSERT_EQ (session.getTracks().size(), 5u);
+        }
+
+        juce::String namesOf (int column, bool forwards, const juce::String& search = {})
+        {
+            rows.refresh (session, search, column, forwards, clips);
+            juce::StringArray names;
+
+            for (const auto& id : rows.getTrackIds())
+                names.add (session.findTrack (id)->file.getFileNameWithoutExtension());
+
+            return names.joinIntoString (" ");
+        }
+
+        const Track& track (const char* name) const { return *trackNamed (session, name); }
+
+        TemporaryFolder temp;
+        Session session;
+        ImportRowModel rows;
+        ImportRowModel::ClipLookup clips = [] (const Track& t)
+        {
+            return t.file.getFileName() == "Kick.wav"    ? ClipState::clipped
+                 : t.file.getFileName() == "horns.wav" ? ClipState::clean
+                                                        : ClipState::unknown;
+        };
+    };
+} // namespace
+
+TEST_F (RowFixture, SortKeysOrderRowsStablyInEitherDirection)
+{
+    struct Case
+    {
+        int column;
+        bool forwards;
+        const char* expected;
+    };
+
+    const Case cases[] = {
+        { ImportColumn::file, true, "Broken horns Kick Mystery Violins" }, // ignoring case
+        { ImportColumn::file, false, "Violins Mystery Kick horns Broken" },
+        { ImportColumn::duration, true, "Broken Mystery Kick horns Violins" }, // 9.5 s before 10 s
+        { ImportColumn::stem, true, "horns Kick Violins Mystery Broken" },     // unassigned last
+        { ImportColumn::stem, false, "Mystery Broken Violins Kick horns" },    // equal keys keep session order
+        { ImportColumn::clip, true, "Kick horns Mystery Violins Broken" },     // clipped first, unknown with clean
+        { ImportColumn::channels, false, "Mystery horns Violins Kick Broken" },
+        { ImportColumn::status, true, "horns Violins Kick Mystery Broken" },   // confident, then unassigned
+        { ImportColumn::cue, false, "Broken Kick horns Mystery Violins" },
+        { ImportColumn::preview, true, "Broken horns Kick Mystery Violins" },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (namesOf (c.column, c.forwards), c.expected) << "column " << c.column << (c.forwards ? " forwards" : " backwards");
+
+    EXPECT_EQ (ImportRowModel::getSortKey (session, track ("horns.wav"), ImportColumn::duration, {}), "000000009.500000");
+    EXPECT_EQ (ImportRowModel::getSortKey (session, track ("horns.wav"), ImportColumn::rate, {}), "0000008000.0");
+    EXPECT_EQ (ImportRowModel::getSortKey (session, track ("Mystery.wav"), ImportColumn::stem, {}), "zzz unassigned");
+}
+
+TEST_F (RowFixture, FilterCountsAndRowsById)
+{
+    EXPECT_EQ (namesOf (ImportColumn::file, true, "   "), "Broken horns Kick Mystery Violins") << "spaces filter nothing";
+    EXPECT_EQ (rows.getShownTrackCount (session), -1);
+
+    EXPECT_EQ (namesOf (ImportColumn::file, true, " IN "), "Violins");
+    EXPECT_EQ (rows.getShownTrackCount (session), 1);
+
+    EXPECT_EQ (namesOf (ImportColumn::file, true, "nothing like it"), "");
+    EXPECT_EQ (rows.getShownTrackCount (session), 0);
+    EXPECT_EQ (rows.getTrackId (0), "");
+
+    // A row follows its track through a re-sort; ids outside the rows give -1.
+    const auto kick = track ("Kick.wav").id;
+    rows.refresh (session, {}, ImportColumn::file, true, clips);
+    EXPECT_EQ (rows.findRow (kick), 2);
+    rows.refresh (session, {}, ImportColumn::clip, true, clips);
+    EXPECT_EQ (rows.findRow (kick), 0);
+    EXPECT_EQ (rows.getTrackId (0), kick);
+    EXPECT_EQ (rows.findRow ("gone"), -1);
+
+    Session empty;
+    rows.refresh (empty, "x", ImportColumn::file, true, clips);
+    EXPECT_EQ (rows.getShownTrackCount (empty), -1);
+}
+
+TEST_F (RowFixture, StatusFollowsTracksAndCues)
+{
+    auto status = getImportStatus (session);
+    EXPECT_FALSE (status.dropHintVisible);
+    EXPECT_TRUE (status.removeEnabled && status.clearEnabled);
+    EXPECT_TRUE (status.cueColumnVisible);
+
+    session.removeTracks ({ track ("Kick.wav").id, track ("Broken.wav").id });
+    EXPECT_FALSE (getImportStatus (session).cueColumnVisible) << "one cue left";
+
+    session.clear();
+    status = getImportStatus (session);
+    EXPECT_TRUE (status.dropHintVisible);
+    EXPECT_FALSE (status.removeEnabled || status.clearEnabled || status.cueColumnVisible);
+}
+
+TEST_F (RowFixture, CellTextsAndTooltips)
+{
+    const auto& mystery = track ("Mystery.wav");
+    const auto& violins = track ("Violins.wav");
+
+    EXPECT_EQ (getCellText (session, violins, ImportColumn::stem), "Strings");
+    EXPECT_EQ (getCellText (session, mystery, ImportColumn::stem), "-");
+    EXPECT_EQ (getCellText (session, violins, ImportColumn::cue), "Cue A");
+    EXPECT_EQ (getCellText (session, violins, ImportColumn::duration), "0:10.000");
+    EXPECT_EQ (getCellText (session, mystery, ImportColumn::channels), "3 ch");
+
+    ASSERT_EQ (mystery.warnings.size(), 2) << mystery.warnings.joinIntoString ("|");
+    EXPECT_EQ (getCellTooltip (session, mystery, ImportColumn::file, {}),
+               mystery.file.getFullPathName() + "\n" + mystery.warnings[0] + "\n" + mystery.warnings[1]);
+    EXPECT_TRUE (getCellTooltip (session, violins, ImportColumn::preview, {}).endsWith ("\nDouble-click to audition."));
+    EXPECT_EQ (getCellTooltip (session, violins, ImportColumn::cue, {}), "Cue folder: " + temp.file ("Cue A").getFullPathName());
+    EXPECT_EQ (getCellTooltip (session, violins, ImportColumn::status, {}), violins.reason + "\nRight-click to assign this to a stem.");
+    EXPECT_EQ (getCellTooltip (session, violins, ImportColumn::clip, ClipState::clipped), "Clipped.");
+    EXPECT_EQ (getCellTooltip (session, violins, ImportColumn::clip, ClipState::clean), "Not clipped.");
+    EXPECT_EQ (getCellTooltip (session, violins, ImportColumn::clip, ClipState::unknown), "Not checked yet.");
+    EXPECT_EQ (getCellTooltip (session, violins, ImportColumn::rate, {}), "");
+
+    WaveformOverview overview;
+    EXPECT_EQ (clipStateOf (&overview), ClipState::unknown);
+    overview.minimums = overview.maximums = { 0.5f };
+    overview.longestNearFullScaleRun = 2;
+    EXPECT_EQ (clipStateOf (&overview), ClipState::clean);
+    overview.longestNearFullScaleRun = 3;
+    EXPECT_EQ (clipStateOf (&overview), ClipState::clipped);
+}
+
+TEST_F (RowFixture, ColumnsFitTheShownTexts)
+{
+    int measured = 0;
+    const TextMeasure measure = [&measured] (const juce::String& text) { ++measured; return text.length() * 7; };
+
+    auto widthOf = [] (const std::vector<ColumnWidth>& widths, int column)
+    {
+        for (const auto& w : widths)
+            if (w.column == column)
+                return w.width;
+
+        return -1;
+    };
+
+    rows.refresh (session, {}, ImportColumn::file, true, clips);
+    auto widths = fitColumnsToContent (session, rows.getTrackIds(), true, measure);
+    EXPECT_EQ (widthOf (widths, ImportColumn::file), 200) << "short names: the minimum";
+    EXPECT_EQ (widthOf (widths, ImportColumn::cue), 90);
+    EXPECT_EQ (widthOf (widths, ImportColumn::format), 6 * 7 + 24) << "the caption is wider than WAV";
+    EXPECT_EQ (widthOf (widths, ImportColumn::duration), 8 * 7 + 24);
+    EXPECT_EQ (widthOf (widths, ImportColumn::channels), -1) << "Ch is not fitted";
+    EXPECT_LT (measured, 25) << "equal texts are measured once";
+
+    EXPECT_EQ (widthOf (fitColumnsToContent (session, rows.getTrackIds(), false, measure), ImportColumn::cue), -1);
+
+    writeTinyWav (temp.file ("Cue A/" + juce::String::repeatedString ("Long", 30) + ".wav"));
+    (void) session.importFiles ({ temp.file ("Cue A") }, false);
+    rows.refresh (session, {}, ImportColumn::file, true, clips);
+    EXPECT_EQ (widthOf (fitColumnsToContent (session, rows.getTrackIds(), true, measure), ImportColumn::file), 620);
+
+    EXPECT_EQ (fitPreviewColumnWidth (1152, 900), 252);
+    EXPECT_EQ (fitPreviewColumnWidth (1152, 1100), 120);
+}
+
+TEST (ImportSummaryBox, SaysWhatTheImportSkipped)
+{
+    ImportSummary quiet;
+    quiet.alreadyInList = 3;
+    EXPECT_FALSE (describeImportSummary (quiet).show) << "already in the list says nothing";
+
+    ImportSummary split;
+    split.alreadySplit.add ("Bass_splitted.wav");
+    auto box = describeImportSummary (split);
+    EXPECT_TRUE (box.show);
+    EXPECT_FALSE (box.warning);
+    EXPECT_EQ (box.title, "One split file was not imported");
+    EXPECT_EQ (box.message, "This file has already been split. Its two halves were imported instead:\n\nBass_splitted.wav");
+
+    split.alreadySplit.add ("Pad_splitted.wav");
+    split.imported = 1;
+    split.unreadable = 1;
+    split.messages.add ("Broken.wav: Not a readable audio file, or the format is not supported.");
+    box = describeImportSummary (split);
+    EXPECT_TRUE (box.warning);
+    EXPECT_EQ (box.title, "Some files could not be imported");
+    EXPECT_EQ (box.message,
+               "1 imported, 2 already split, 1 could not be read\n\n"
+               "Broken.wav: Not a readable audio file, or the format is not supported.\n\n"
+               "These files have already been split. Their halves were imported instead:\n\n"
+               "Bass_splitted.wav\nPad_splitted.wav");
+
+    split.messages.clear();
+    EXPECT_EQ (describeImportSummary (split).title, "Split files were not imported");
+
+    EXPECT_EQ (getRecentFolderLabel (juce::File ("/music/Reel 1/1M01")), "Reel 1 / 1M01");
+    EXPECT_EQ (getRecentFolderLabel (juce::File ("/1M01")), "1M01");
+}
+
+TEST (PreviewZoom, ZoomStepsAndConversions)
+{
+    struct Case
+    {
+        ViewRange from;
+        double factor, anchor;
+        double start, end;
+    };
+
+    const Case cases[] = {
+        { { 0.0, 1.0 }, 0.5, 0.5, 0.25, 0.75 },
+        { { 0.25, 0.75 }, 2.0, 0.5, 0.0, 1.0 },         // back out to the whole file
+        { { 0.0, 0.1 }, 2.0, 0.5, 0.0, 0.2 },           // start held at 0, width grows to the right
+        { { 0.9, 1.0 }, 2.0, 0.5, 0.8, 1.0 },           // end held at 1
+        { { 0.2, 0.6 }, 0.8, 0.25, 0.22, 0.54 },        // the wheel's anchor stays put
+        { { 0.5, 0.515 }, 0.5, 0.5, 0.5025, 0.5125 },   // 1 % floor
+        { { 0.0, 1.0 }, 4.0, 0.5, 0.0, 1.0 },           // never wider than the file
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto r = c.from.zoomedBy (c.factor, c.anchor);
+        EXPECT_NEAR (r.start, c.start, 1e-12) << c.from.start << ".." << c.from.end << " x" << c.factor;
+        EXPECT_NEAR (r.end, c.end, 1e-12) << c.from.start << ".." << c.from.end << " x" << c.factor;
+    }
+
+    // The file position under the anchor is under it after the step.
+    const ViewRange view { 0.2, 0.6 };
+    EXPECT_NEAR (view.zoomedBy (0.8, 0.25).toFile (0.25), view.toFile (0.25), 1e-12);
+    EXPECT_NEAR (view.zoomedBy (1.25, 0.9).toFile (0.9), view.toFile (0.9), 1e-12);
+
+    ViewRange r;
+
+    for (int i = 0; i < 20; ++i)
+        r = r.zoomedBy (0.5, 0.5);
+
+    EXPECT_NEAR (r.getWidth(), 0.01, 1e-12);
+    EXPECT_FALSE (r.isWholeFile());
+
+    EXPECT_DOUBLE_EQ (view.toView (0.4), 0.5);
+    EXPECT_EQ (view.toView (0.1), -1.0);
+    EXPECT_EQ (view.toView (0.7), -1.0);
+    const ViewRange noWidth { 0.5, 0.5 };
+    EXPECT_EQ (noWidth.toView (0.5), -1.0);
+    EXPECT_TRUE (ViewRange().isWholeFile());
+    const ViewRange whole { 0.0, 1.0 }, nearlyWhole { 0.0, 0.99999 }, sameAsWhole { 0.0, 0.9999999 };
+    EXPECT_FALSE (ViewRange::clamped (-0.5, 0.2).differsFrom (ViewRange { 0.0, 0.7 }));
+    EXPECT_TRUE (whole.differsFrom (nearlyWhole));
+    EXPECT_FALSE (whole.differsFrom (sameAsWhole));
+
+    EXPECT_EQ (getWheelZoomFactor (0.5), 0.8);
+    EXPECT_EQ (getWheelZoomFactor (-0.1), 1.25);
+    EXPECT_EQ (getWheelZoomFactor (1e-7), 0.0);
+}
+
+} // namespace dunmoor::ui
