@@ -6,14 +6,6 @@
 namespace dunmoor::ui
 {
 
-namespace
-{
-    struct StringHash
-    {
-        size_t operator() (const juce::String& s) const noexcept { return (size_t) s.hashCode64(); }
-    };
-} // namespace
-
 juce::String makeTrackPreviewKey (const juce::StringArray& selectedTrackIds)
 {
     if (selectedTrackIds.isEmpty())
@@ -61,7 +53,7 @@ std::vector<const Track*> getMixTrackList (const Session& session, const juce::S
     // Member lists per cue, looked up once: a cue may keep its own members for the mix.
     const Cue* lastCue = nullptr;
     juce::String lastCueKey;
-    std::unordered_set<juce::String, StringHash> members;
+    std::unordered_set<juce::String> members;
     bool haveMembers = false;
 
     for (const auto& track : session.getTracks())

@@ -8,15 +8,10 @@ namespace dunmoor::ui
 
 namespace
 {
-    struct StringHash
-    {
-        size_t operator() (const juce::String& s) const noexcept { return (size_t) s.hashCode64(); }
-    };
-
     std::vector<ReviewCueChoice::Entry> makeEntries (const Session& session, const std::vector<Cue>& cues)
     {
         // Distinct stems used by the readable tracks of each cue, in one pass over the tracks.
-        std::unordered_map<juce::String, std::set<juce::String>, StringHash> stemsByCue;
+        std::unordered_map<juce::String, std::set<juce::String>> stemsByCue;
 
         for (const auto& track : session.getTracks())
             if (track.isReadable() && track.stemId.isNotEmpty())

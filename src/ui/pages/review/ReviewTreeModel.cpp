@@ -7,14 +7,6 @@
 namespace dunmoor::ui
 {
 
-namespace
-{
-    struct StringHash
-    {
-        size_t operator() (const juce::String& s) const noexcept { return (size_t) s.hashCode64(); }
-    };
-} // namespace
-
 ReviewFilter reviewFilterFromBoxId (int boxId)
 {
     switch (boxId)
@@ -78,7 +70,7 @@ std::vector<ReviewHeading> buildReviewHeadings (const Session& session,
     headings.push_back (unassigned);
 
     // A stem id maps to the first heading of that id; the schema keeps ids unique.
-    std::unordered_map<juce::String, size_t, StringHash> headingByStemId;
+    std::unordered_map<juce::String, size_t> headingByStemId;
     headingByStemId.reserve (stems.size() * 2);
 
     for (const auto position : getStemMenuOrder (session.getPreset().schema, alphabetical))

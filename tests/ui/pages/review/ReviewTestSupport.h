@@ -3,6 +3,8 @@
 // A small session for the Review page's tests: two cue folders of tiny WAV files matched
 // against a four-stem preset whose names give every confidence.
 
+#include <cmath>
+
 #include "TestFolder.h"
 #include "session/SessionTestSupport.h"
 
@@ -33,33 +35,51 @@ inline Preset makeReviewPreset()
     return preset;
 }
 
+/** A mono sine of that amplitude, at 8 kHz to keep long files small. */
+inline juce::File writeToneFile (const juce::File& file, double seconds, float amplitude, double rate = 8000.0)
+{
+    file.getParentDirectory().createDirectory();
+    const auto frames = (int) std::lround (seconds * rate);
+    juce::AudioBuffer<float> buffer (1, frames);
+
+    for (int i = 0; i < frames; ++i)
+        buffer.setSample (0, i, amplitude * (float) std::sin (0.3 * i));
+
+    EXPECT_TRUE (writeAudioFile (file, "wav", buffer, rate, 16)) << file.getFullPathName();
+    return file;
+}
+
 /**
+    Sets the review preset and imports two cues of two-second tones, one file at a time so that
+    the session holds them in this order:
     1M01: violins_a.wav (Strings, confident), horns_violins.wav (Brass, review), kick_violins.wav
     (ambiguous, no stem), Glimmer_03.wav (unassigned), choir.wav (Choir), broken.wav (unreadable).
     1M02: strings_b.wav (Strings), snare.wav (Percussion).
 */
+inline void importReviewCues (Session& session, const TemporaryFolder& folder)
+{
+    session.setPreset (makeReviewPreset());
+
+    juce::Array<juce::File> files;
+    const auto first = folder.file ("1M01");
+    for (const auto* name : { "violins_a.wav", "horns_violins.wav", "kick_violins.wav", "Glimmer_03.wav", "choir.wav" })
+        files.add (writeToneFile (first.getChildFile (name), 2.0, 0.25f));
+    files.add (first.getChildFile ("broken.wav"));
+    EXPECT_TRUE (files.getLast().replaceWithText ("not audio"));
+
+    const auto second = folder.file ("1M02");
+    files.add (writeToneFile (second.getChildFile ("strings_b.wav"), 2.0, 0.25f));
+    files.add (writeToneFile (second.getChildFile ("snare.wav"), 2.0, 0.25f));
+
+    const auto summary = session.importFiles (files, false);
+    EXPECT_EQ (summary.imported, 7);
+    EXPECT_EQ (summary.unreadable, 1);
+}
+
+/** A session holding importReviewCues. */
 struct ReviewSessionFixture
 {
-    ReviewSessionFixture()
-    {
-        session.setPreset (makeReviewPreset());
-
-        // Files are handed over one by one, so the session holds them in this order.
-        juce::Array<juce::File> files;
-        const auto first = folder.file ("1M01");
-        for (const auto* name : { "violins_a.wav", "horns_violins.wav", "kick_violins.wav", "Glimmer_03.wav", "choir.wav" })
-            files.add (writeTinyWav (first.getChildFile (name)));
-        files.add (first.getChildFile ("broken.wav"));
-        EXPECT_TRUE (files.getLast().replaceWithText ("not audio"));
-
-        const auto second = folder.file ("1M02");
-        files.add (writeTinyWav (second.getChildFile ("strings_b.wav")));
-        files.add (writeTinyWav (second.getChildFile ("snare.wav")));
-
-        const auto summary = session.importFiles (files, false);
-        EXPECT_EQ (summary.imported, 7);
-        EXPECT_EQ (summary.unreadable, 1);
-    }
+    ReviewSessionFixture() { importReviewCues (session, folder); }
 
     juce::String id (const juce::String& fileName) const { return trackIdNamed (session, fileName); }
     juce::String stem (const juce::String& name) const { return stemIdNamed (session, name); }
