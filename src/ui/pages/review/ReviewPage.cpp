@@ -340,10 +340,7 @@ ReviewPage::ReviewPage (AppState& appState)
     tree.setMultiSelectEnabled (true);
     tree.setRootItemVisible (false);
     tree.setIndentSize (18);
-    tree.setColour (juce::TreeView::backgroundColourId, juce::Colours::transparentBlack);
-    tree.setColour (juce::TreeView::selectedItemBackgroundColourId, juce::Colours::transparentBlack);
-    tree.setColour (juce::TreeView::oddItemsColourId, juce::Colours::transparentBlack);
-    tree.setColour (juce::TreeView::evenItemsColourId, juce::Colours::transparentBlack);
+    applyTreeColours();
     root = std::make_unique<RootNode> (*this);
     tree.setRootItem (root.get());
 
@@ -365,6 +362,18 @@ ReviewPage::~ReviewPage()
 }
 
 //==============================================================================
+void ReviewPage::applyTreeColours()
+{
+    // Rows draw their own selection; the open/close arrows must stand out from the rows.
+    tree.setColour (juce::TreeView::selectedItemBackgroundColourId, juce::Colours::transparentBlack);
+    tree.setColour (juce::TreeView::linesColourId, currentPalette().textSecondary);
+}
+
+void ReviewPage::lookAndFeelChanged()
+{
+    applyTreeColours();
+}
+
 void ReviewPage::paint (juce::Graphics& g)
 {
     g.fillAll (currentPalette().windowBackground);
@@ -433,10 +442,11 @@ void ReviewPage::resized()
         audition.removeFromRight (juce::jmin (12, audition.getWidth()));
     }
 
-    timeLabelSpace = juce::jmin (audition.getWidth() / 2, getTimeLabelWidth());
-    timeLabel.setBounds (audition.removeFromRight (timeLabelSpace));
+    stripWidth = audition.getWidth();
+    const auto timeWidth = juce::jmin (stripWidth / 2, getTimeLabelWidth());
+    timeLabel.setBounds (audition.removeFromRight (timeWidth));
 
-    if (timeLabelSpace > 0)
+    if (timeWidth > 0)
         audition.removeFromRight (juce::jmin (6, audition.getWidth()));
 
     waveformView.setBounds (audition);
@@ -491,9 +501,8 @@ void ReviewPage::timerCallback()
     if (timeLabel.getText() != timeText)
         timeLabel.setText (timeText, juce::dontSendNotification);
 
-    // Compare what the label can have (at most half the free width) with what it had.
-    const auto wanted = juce::jmin (getTimeLabelWidth(), timeLabelSpace + timeLabel.getWidth() + waveformView.getWidth() / 2);
-    if (std::abs (wanted - timeLabel.getWidth()) > 4)
+    // The label gets at most half the strip, so that is what its width is compared with.
+    if (std::abs (juce::jmin (stripWidth / 2, getTimeLabelWidth()) - timeLabel.getWidth()) > 4)
         resized();
 }
 

@@ -40,6 +40,7 @@ public:
     //==============================================================================
     void paint (juce::Graphics&) override;
     void resized() override;
+    void lookAndFeelChanged() override;
 
     //==============================================================================
     /** Builds the tree again from the session, keeping closed headings closed, the selection
@@ -130,6 +131,7 @@ private:
     void startPreview (const juce::StringArray& files, const juce::String& caption, const juce::String& id, std::optional<double> startFraction);
     void auditionTrack (const juce::String& trackId);
     void setAllHeadingsOpen (bool open);
+    void applyTreeColours();
     void handleAssignMenuResult (int itemId, const juce::StringArray& trackIds);
     void showNoAudioOutput();
     void showInformation (const juce::String& title, const juce::String& message);
@@ -171,7 +173,7 @@ private:
     bool sessionChanged = false;
     bool rebuilding = false;
     int rebuildCount = 0;
-    int timeLabelSpace = 0; // width the last layout had for the time label
+    int stripWidth = 0; // what the last layout left for the waveform and the time label
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReviewPage)
 };

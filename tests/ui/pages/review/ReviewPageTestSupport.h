@@ -14,10 +14,11 @@
 namespace dunmoor::testing
 {
 
-inline std::shared_ptr<FakeAudioOutput> makeFakeOutput (const juce::String& openError = {})
+inline std::shared_ptr<FakeAudioOutput> makeFakeOutput (const juce::String& openError = {}, double sampleRate = 48000.0)
 {
     FakeAudioOutput::Settings settings;
     settings.openError = openError;
+    settings.sampleRate = sampleRate;
     return std::make_shared<FakeAudioOutput> (settings);
 }
 

@@ -35,7 +35,8 @@ inline Preset makeReviewPreset()
     return preset;
 }
 
-/** A mono sine of that amplitude, at 8 kHz to keep long files small. */
+/** A mono sine swelling from 0.35 of the amplitude to all of it half-way and back, at 8 kHz to
+    keep long files small. */
 inline juce::File writeToneFile (const juce::File& file, double seconds, float amplitude, double rate = 8000.0)
 {
     file.getParentDirectory().createDirectory();
@@ -43,7 +44,10 @@ inline juce::File writeToneFile (const juce::File& file, double seconds, float a
     juce::AudioBuffer<float> buffer (1, frames);
 
     for (int i = 0; i < frames; ++i)
-        buffer.setSample (0, i, amplitude * (float) std::sin (0.3 * i));
+    {
+        const auto swell = 0.35 + 0.65 * std::sin (juce::MathConstants<double>::pi * i / frames);
+        buffer.setSample (0, i, (float) (amplitude * swell * std::sin (0.3 * i)));
+    }
 
     EXPECT_TRUE (writeAudioFile (file, "wav", buffer, rate, 16)) << file.getFullPathName();
     return file;
