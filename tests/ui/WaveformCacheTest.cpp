@@ -30,10 +30,15 @@ namespace
         EXPECT_EQ (cache.getWorkerThreadName(), "Brackenfold waveforms");
         EXPECT_EQ (cache.get ({}), nullptr);
 
+        // Looking without asking queues nothing.
+        EXPECT_EQ (cache.find (file.getFullPathName()), nullptr);
+        EXPECT_EQ (cache.getNumPending(), 0);
+
         EXPECT_EQ (cache.get (file.getFullPathName()), nullptr);
         ASSERT_TRUE (pumpUntil ([&] { return listener.count > 0; }));
         const auto overview = cache.get (file.getFullPathName());
         ASSERT_NE (overview, nullptr);
+        EXPECT_EQ (cache.find (file.getFullPathName()), overview);
         EXPECT_EQ (overview->getNumBuckets(), 2000);
         EXPECT_NEAR (overview->peak, 0.5f, 1e-3f);
 

@@ -260,6 +260,7 @@ private:
 ReviewPage::ReviewPage (AppState& appState)
     : app (appState), session (appState.session)
 {
+    setTitle ("Review");
     meterClock = [] { return juce::Time::getMillisecondCounterHiRes() / 1000.0; };
 
     rerunButton.setTooltip ("Run the keyword engine again. Locked assignments are left alone.");
@@ -1054,51 +1055,22 @@ void ReviewPage::buildAssignMenu (bool fromTree)
     if (ids.isEmpty())
         return;
 
-    const auto menu = ui::buildAssignMenu (session.getPreset().schema,
-                                           app.templateStore.getTemplates(),
-                                           { ids.size(), app.isStemsAlphabetical(), false });
-
     auto options = popupMenuOptionsFor (this);
     options = fromTree ? options.withMousePosition() : options.withTargetComponent (&assignButton);
 
     // The ids are the selection when the menu opened; a change while it is open moves nothing else.
     juce::Component::SafePointer<ReviewPage> safe (this);
-    app.seams->showPopupMenu (menu, options, [safe, ids] (int result)
+    app.seams->showPopupMenu (ui::buildAssignMenu (app, ids.size(), false), options, [safe, ids] (int result)
     {
-        if (safe != nullptr)
-            safe->handleAssignMenuResult (result, ids);
+        if (safe == nullptr)
+            return;
+
+        handleAssignMenuItem (result, safe->app, safe.getComponent(), ids, [safe]
+        {
+            if (safe != nullptr)
+                safe->toggleAlphabeticalStems (! safe->app.isStemsAlphabetical());
+        });
     });
-}
-
-void ReviewPage::handleAssignMenuResult (int itemId, const juce::StringArray& ids)
-{
-    using Kind = AssignMenuChoice::Kind;
-
-    if (itemId <= 0 || ids.isEmpty())
-        return;
-
-    const auto choice = decodeAssignMenuItem (itemId, session.getPreset().schema, app.templateStore.getTemplates(), ids.size());
-
-    switch (choice.kind)
-    {
-        case Kind::toggleAlphabetical:
-            toggleAlphabeticalStems (! app.isStemsAlphabetical());
-            break;
-        case Kind::unassign:
-            session.assignTracks (ids, {}, false);
-            break;
-        case Kind::assignToStem:
-            session.assignTracks (ids, choice.stemId, false);
-            break;
-        case Kind::fromTemplate:
-            assignToStemFromTemplate (session, choice.stemTemplate, ids);
-            break;
-        case Kind::renameFile:
-        case Kind::newStemPrompt:
-        case Kind::nothing:
-        case Kind::refusedNewStem:
-            break;
-    }
 }
 
 } // namespace dunmoor::ui

@@ -132,7 +132,6 @@ private:
     void auditionTrack (const juce::String& trackId);
     void setAllHeadingsOpen (bool open);
     void applyTreeColours();
-    void handleAssignMenuResult (int itemId, const juce::StringArray& trackIds);
     void showNoAudioOutput();
     void showInformation (const juce::String& title, const juce::String& message);
     int getTimeLabelWidth() const;

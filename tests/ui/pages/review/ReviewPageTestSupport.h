@@ -40,7 +40,7 @@ struct ReviewAppFixture
     ui::AppState app;
 };
 
-/** importReviewCues on an application state, and a Review page of 1360 x 760 over it. */
+/** importReviewCues on an application state, and a Review page of the main window's 1360 x 712 over it. */
 struct ReviewPageFixture : ReviewAppFixture
 {
     explicit ReviewPageFixture (std::shared_ptr<FakeAudioOutput> output = makeFakeOutput())
@@ -48,7 +48,7 @@ struct ReviewPageFixture : ReviewAppFixture
     {
         importReviewCues (app.session, folder);
         page = std::make_unique<ui::ReviewPage> (app);
-        page->setSize (1360, 760);
+        page->setSize (1360, 712);
         page->tick();
         pumpMessages (20);
     }
