@@ -176,6 +176,46 @@ TEST (ReviewPage, DropsLandOnTheStemOfTheRowUnderThePointer)
     EXPECT_EQ (f.app.session.getNumUndoStates(), undoStates);
 }
 
+TEST (ReviewPage, AssignAndStemMenusFromTheButtonAndFromRightClicks)
+{
+    ReviewPageFixture f;
+    auto& page = *f.page;
+    TreeRows rows (page);
+    auto& seams = *f.seams;
+    const auto glimmer = f.id ("Glimmer_03.wav"), kick = f.id ("kick_violins.wav");
+
+    rows.click (*rows.track (glimmer));
+    press (page, "Assign to...");
+    ASSERT_EQ (seams.menus.size(), 1u);
+    EXPECT_EQ (seams.menus[0].options.getTargetComponent(), &button (page, "Assign to..."));
+    const auto items = seams.lastMenuItems();
+    EXPECT_EQ (items[0].text, "1 track(s) selected");
+    seams.chooseMenuItem (2 + 3); // the fourth stem of the schema, Choir
+    tickAndSettle (page);
+    EXPECT_EQ (rows.stemOf (glimmer), f.stem ("Choir"));
+
+    // A right-click on a row outside the selection selects it alone; the menu opens at the mouse.
+    rows.click (*rows.track (kick), juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier));
+    EXPECT_EQ (page.getSelectedTrackIds(), juce::StringArray (kick));
+    ASSERT_EQ (seams.menus.size(), 2u);
+    EXPECT_EQ (seams.menus[1].options.getTargetComponent(), nullptr);
+    seams.chooseMenuItem (100000); // sort stems alphabetically
+    EXPECT_TRUE (f.app.isStemsAlphabetical());
+    EXPECT_EQ (page.getTree().getRootItem()->getSubItem (1)->getUniqueName(), "stem:" + f.stem ("Brass"));
+
+    // A heading's right-click: the order and expand/collapse menu.
+    pumpMessages (20); // the sorted rows take their places
+    rows.click (*rows.heading (f.stem ("Strings")), juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier));
+    ASSERT_EQ (seams.menus.size(), 3u);
+    const auto stemItems = seams.lastMenuItems();
+    ASSERT_EQ (stemItems.size(), 4u);
+    EXPECT_TRUE (stemItems[0].ticked);
+    EXPECT_EQ (stemItems[3].text, "Collapse all");
+    seams.chooseMenuItem (3);
+    for (int i = 0; i < page.getTree().getRootItem()->getNumSubItems(); ++i)
+        EXPECT_FALSE (page.getTree().getRootItem()->getSubItem (i)->isOpen()) << i;
+}
+
 TEST (ReviewPage, SaveAsRuleOffersTheFirstSelectedTracksNewWords)
 {
     ReviewPageFixture f;

@@ -29,6 +29,8 @@ struct ReviewAppFixture
         : seams (new FakeSeams (std::move (output))),
           app (std::unique_ptr<ui::Seams> (seams))
     {
+        // Settings outlive a test when several run in one process.
+        app.setStemsAlphabetical (false);
     }
 
     juce::String id (const juce::String& fileName) const { return trackIdNamed (app.session, fileName); }
