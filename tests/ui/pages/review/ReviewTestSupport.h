@@ -54,7 +54,7 @@ inline juce::File writeToneFile (const juce::File& file, double seconds, float a
 }
 
 /**
-    Sets the review preset and imports two cues of two-second tones, one file at a time so that
+    Sets the review preset and imports two cues of three-second tones, one file at a time so that
     the session holds them in this order:
     1M01: violins_a.wav (Strings, confident), horns_violins.wav (Brass, review), kick_violins.wav
     (ambiguous, no stem), Glimmer_03.wav (unassigned), choir.wav (Choir), broken.wav (unreadable).
@@ -67,13 +67,13 @@ inline void importReviewCues (Session& session, const TemporaryFolder& folder)
     juce::Array<juce::File> files;
     const auto first = folder.file ("1M01");
     for (const auto* name : { "violins_a.wav", "horns_violins.wav", "kick_violins.wav", "Glimmer_03.wav", "choir.wav" })
-        files.add (writeToneFile (first.getChildFile (name), 2.0, 0.25f));
+        files.add (writeToneFile (first.getChildFile (name), 3.0, 0.25f));
     files.add (first.getChildFile ("broken.wav"));
     EXPECT_TRUE (files.getLast().replaceWithText ("not audio"));
 
     const auto second = folder.file ("1M02");
-    files.add (writeToneFile (second.getChildFile ("strings_b.wav"), 2.0, 0.25f));
-    files.add (writeToneFile (second.getChildFile ("snare.wav"), 2.0, 0.25f));
+    files.add (writeToneFile (second.getChildFile ("strings_b.wav"), 3.0, 0.25f));
+    files.add (writeToneFile (second.getChildFile ("snare.wav"), 3.0, 0.25f));
 
     const auto summary = session.importFiles (files, false);
     EXPECT_EQ (summary.imported, 7);
