@@ -21,6 +21,15 @@ MainWindow::MainWindow (const juce::String& title, std::unique_ptr<Seams> seams)
     setVisible (true);
 }
 
+void MainWindow::focusGained (FocusChangeType)
+{
+    // Keys go to the focused component and up through its parents, never down: when the window
+    // itself is given the focus (as it is when it becomes active), it hands it to the main
+    // component, so the number keys and Space work before the first click.
+    if (auto* main = mainComponent.getComponent())
+        main->grabKeyboardFocus();
+}
+
 MainComponent* MainWindow::getMainComponent() const noexcept
 {
     return mainComponent.getComponent();

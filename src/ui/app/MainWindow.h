@@ -23,6 +23,7 @@ public:
     explicit MainWindow (const juce::String& title, std::unique_ptr<Seams> seams = nullptr);
 
     void closeButtonPressed() override;
+    void focusGained (FocusChangeType cause) override;
 
     MainComponent* getMainComponent() const noexcept;
 

@@ -5,54 +5,131 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "BatchSummary.h"
+#include "ExportContent.h"
+#include "ExportRenderBar.h"
+#include "ExportRunControl.h"
+#include "NamingVocabulary.h"
 #include "core/render/RenderJob.h"
-#include "ui/app/AppState.h"
+#include "core/session/Session.h"
 
 namespace dunmoor::ui
 {
 
+class AppState;
+
 /**
-    Step 4, "Levels & Export". Until the page is built it offers what the main window asks of it
-    and can analyse the levels of the session's cues (a measuring run that writes nothing), so
-    that a running render holds up closing the window as a real export does. Destroying the page
-    cancels a running job and waits for it to end, however long that takes: the render polls its
-    cancel flag between blocks, and a thread is never killed.
+    Step 4, "Levels & Export": the export settings of the session's working preset, the
+    analysis of the delivery's levels and the render itself. The only place that creates and
+    drives a RenderJob: it plans the requests, refuses on errors and asks past warnings, polls
+    the job ten times a second, cancels it on request and hands a finished export's report to
+    the application state.
+
+    Every settings control commits at once into the session preset; "Save to preset" stores
+    that preset in the library. A completion of the render thread comes back as a message that
+    carries its run number and a safe pointer to the page: a late one of an older run, or one
+    arriving after the page is gone, is dropped. Closing the page cancels a running job and
+    waits for it, however long that takes.
 */
-class ExportPage : public juce::Component, private Session::Listener, private juce::Timer
+class ExportPage : public juce::Component, private juce::Timer, private Session::Listener
 {
 public:
+    using Content = ExportContent;
+    using RenderBar = ExportRenderBar;
+    using RunKind = ExportRunControl::RunKind;
+
     explicit ExportPage (AppState& state);
     ~ExportPage() override;
 
-    /** Called on the message thread after an export (not an analysis) that was not cancelled has
-        finished and its report has gone to the application state. */
+    /** Called after an export finished without being cancelled. */
     std::function<void()> onExportFinished;
 
-    /** A render thread (analysis or export) is running. */
+    /** An analysis or export thread is running. */
     bool isRendering() const;
 
     /** Forgets the saved arrangement of the settings blocks and their column widths. */
     void resetLayout();
 
-    /** The cleanup preview's arrow keys; false: no preview is shown, so the key is not used. */
-    bool handleCleanupKey (bool forward);
-
-    /** Stops an audition of this page, or plays the cleaned version of the last track; nothing
-        while there is none. */
+    /** Space: the cleanup preview's audition (not there yet, so nothing happens). */
     void togglePlayback();
 
-    /** Starts a measuring run over the session's cues; false when one is running or the session
-        gives nothing to measure. */
+    /** Left and right arrows over the cleanup preview; false when the key is not used. */
+    bool handleCleanupKey (bool forward);
+
+    //==============================================================================
+    BatchPlan buildRequests (bool measureOnly) const;
+
+    /** "Analyse levels": true when a measuring run was launched. */
     bool runAnalysis();
 
+    void startExport();
+    void chooseOutputFolder();
+    void savePresetFromHere();
+    void storePreset (Preset preset, const juce::String& newName);
+
+    /** Fills every control from the session preset and the output folder; commits nothing. */
+    void refresh();
+
+    /** Reads every control into a copy of the session preset and hands it to the session. */
+    void commitSettings();
+
+    void updatePresetStatus();
+    void updateWarnings();
+    void updateNamingPreview();
+    void updateCueCount();
+    void updateStemsFolderNote();
+    void formatBatchSummary (const BatchReport& report, RunKind kind);
+    void loadVocabulary();
+    void applyVocabulary();
+
+    //==============================================================================
+    Content& getContent() noexcept { return *content; }
+    RenderBar& getRenderBar() noexcept { return *renderBar; }
+    juce::Viewport& getViewport() noexcept { return viewport; }
+    const ExportRunControl& getRunControl() const noexcept { return runControl; }
+    const NamingVocabulary& getVocabulary() const noexcept { return vocabulary; }
+    RenderJob* getRenderJob() noexcept { return renderJob.get(); }
+
+    /** Runs what the 10 Hz timer runs, at once (for tests and benchmarks). */
+    void tick() { timerCallback(); }
+
     void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    static constexpr const char* vocabularyKey = "nameVocabulary";
 
 private:
     void timerCallback() override;
+    void tracksChanged() override;
+    void assignmentsChanged() override;
+    void presetChanged() override;
+
+    void showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed);
+    bool launch (std::vector<RenderRequest> requests, RunKind kind);
+    void handleCompletion (int runNumber, const BatchReport& report);
+    void finishExport (const BatchReport& report);
+    void applyRunState();
+    void showSummaryText (const juce::String& text);
+    void addWord (const juce::String& word);
+    void removeWord (const juce::String& word);
+    void storeVocabulary();
+    void wireControls();
 
     AppState& appState;
+    NamingVocabulary vocabulary;
+    ExportRunControl runControl;
+    bool committingSettings = false;
+    bool statusDirty = false;
+    bool warningsDirty = false;
+    bool sliderDragging = false;
+    bool stemTemplateEdited = false;
+    bool mixTemplateEdited = false;
+    bool warningsHaveErrors = false;
+
+    std::unique_ptr<Content> content;
+    std::unique_ptr<RenderBar> renderBar;
+    juce::Viewport viewport;
     std::unique_ptr<RenderJob> renderJob;
-    juce::String statusText;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ExportPage)
 };
