@@ -180,22 +180,45 @@ TEST (TemplateStore, DamagedAndForeignFiles)
         EXPECT_EQ (coloured.getTemplates()[0].colourARGB, juce::String (colour) == "-5" ? 0xfffffffbu : 0xff8a8f94u) << colour;
     }
 
-    // The next successful add replaces a damaged file with the store's own content.
+    // A damaged file used to be replaced by the next add, losing every template it held: it is
+    // left alone, and the message names it, until it reads again or is gone.
     ASSERT_TRUE (file.replaceWithText ("{ not json"));
     TemplateStore damaged (file);
     juce::String error;
+    EXPECT_FALSE (damaged.addOrReplace (userTemplate ("Fresh"), error));
+    EXPECT_TRUE (error.contains (file.getFullPathName())) << error;
+    EXPECT_FALSE (damaged.remove ("Fresh", error));
+    EXPECT_FALSE (damaged.save (error));
+    EXPECT_EQ (file.loadFileAsString(), "{ not json");
+    EXPECT_TRUE (damaged.getTemplates().empty());
+
+    ASSERT_TRUE (file.replaceWithText ("{ \"templates\": [ { \"displayName\": \"Mended\", \"keywords\": [\"m\"] } ] }"));
     ASSERT_TRUE (damaged.addOrReplace (userTemplate ("Fresh"), error)) << error;
+    EXPECT_EQ (namesOf (damaged), juce::StringArray ("Fresh", "Mended"));
+
+    ASSERT_TRUE (file.replaceWithText ("{ not json"));
+    TemplateStore removed (file);
+    ASSERT_TRUE (file.deleteFile());
+    ASSERT_TRUE (removed.addOrReplace (userTemplate ("Fresh"), error)) << error;
     TemplateStore again (file);
     EXPECT_FALSE (again.hasLoadFailed());
     EXPECT_EQ (namesOf (again), juce::StringArray ("Fresh"));
 
-    // A folder where the file should be is a failed load, and the save reports the writer's error.
+    // A folder where the file should be is a failed load too: refused before anything changes.
     const auto folderInTheWay = temp.folder.getChildFile ("Dir.json");
     ASSERT_TRUE (folderInTheWay.createDirectory());
     ASSERT_TRUE (folderInTheWay.getChildFile ("content").replaceWithText ("x"));
     TemplateStore blocked (folderInTheWay);
     EXPECT_TRUE (blocked.hasLoadFailed());
     EXPECT_FALSE (blocked.addOrReplace (userTemplate ("X"), error));
+    EXPECT_TRUE (error.contains (folderInTheWay.getFullPathName())) << error;
+    EXPECT_TRUE (blocked.getTemplates().empty());
+
+    // A write that fails after a good load keeps the change in the list.
+    TemplateStore writable (temp.folder.getChildFile ("Later.json"));
+    ASSERT_TRUE (temp.folder.getChildFile ("Later.json").createDirectory());
+    EXPECT_FALSE (writable.hasLoadFailed());
+    EXPECT_FALSE (writable.addOrReplace (userTemplate ("Y"), error));
     EXPECT_FALSE (error.isEmpty());
-    EXPECT_EQ (blocked.getTemplates().size(), 1u);   // the list keeps the change
+    EXPECT_EQ (writable.getTemplates().size(), 1u);
 }

@@ -145,8 +145,28 @@ void TemplateStore::load()
     }
 }
 
+bool TemplateStore::refuseUnreadableFile (juce::String& error)
+{
+    if (! loadFailed)
+        return false;
+
+    // The file may have been mended or removed since; while it still cannot be read, writing
+    // the (empty) list would throw away every template it holds.
+    load();
+
+    if (! loadFailed)
+        return false;
+
+    error = "The template file '" + file.getFullPathName() + "' could not be read, so it is left as it is. "
+            "Fix that file or remove it, then try again.";
+    return true;
+}
+
 bool TemplateStore::addOrReplace (StemTemplate newTemplate, juce::String& error)
 {
+    if (refuseUnreadableFile (error))
+        return false;
+
     newTemplate.group = "User";
     newTemplate.displayName = newTemplate.displayName.trim();
     newTemplate.shortCode = newTemplate.shortCode.trim();
@@ -207,6 +227,9 @@ bool TemplateStore::addOrReplace (StemTemplate newTemplate, juce::String& error)
 
 bool TemplateStore::remove (const juce::String& displayName, juce::String& error)
 {
+    if (refuseUnreadableFile (error))
+        return false;
+
     const auto before = templates.size();
 
     templates.erase (std::remove_if (templates.begin(), templates.end(), [&displayName] (const StemTemplate& t)
@@ -221,6 +244,9 @@ bool TemplateStore::remove (const juce::String& displayName, juce::String& error
 
 bool TemplateStore::save (juce::String& error)
 {
+    if (refuseUnreadableFile (error))
+        return false;
+
     try
     {
         juce::Array<juce::var> list;

@@ -29,7 +29,10 @@ public:
     /** Stores the template under the "User" group, replacing one of the same name (ignoring
         case), then saves. Refuses a blank name, a template without a non-blank keyword and a
         new template beyond maxTemplates. A refusal changes nothing; when only the save fails,
-        the list keeps the change. */
+        the list keeps the change.
+
+        A file that could not be read is never written over: every change (and save) first
+        reads it again and is refused, naming the file, while it still cannot be read. */
     [[nodiscard]] bool addOrReplace (StemTemplate newTemplate, juce::String& error);
 
     /** Removes every template of that name (ignoring case) and saves; true without saving when
@@ -44,6 +47,9 @@ public:
     bool hasLoadFailed() const noexcept { return loadFailed; }
 
 private:
+    /** True, with the user's message, while the file exists but cannot be read. */
+    bool refuseUnreadableFile (juce::String& error);
+
     juce::File file;
     std::vector<StemTemplate> templates;
     bool loadFailed = false;
