@@ -64,7 +64,7 @@ namespace
             page->refreshLibrary();
             seams->boxes.clear();
             edit();
-            pumpMessages (10);
+            settle();
             const auto edited = working();
             ASSERT_EQ (status(), "Unsaved changes in this session");
 

@@ -61,8 +61,7 @@ namespace
         auto& editor = field ("Stem name");
         editor.setText ("Kit");
         pressKey (editor, juce::KeyPress::returnKey);
-        pumpMessages (20);
-        EXPECT_EQ (working().schema.findStem (drums)->displayName, "Kit");
+        ASSERT_TRUE (pumpUntil ([&] { return working().schema.findStem (drums)->displayName == "Kit"; }));
         EXPECT_EQ (session().findTrack (kick)->stemId, drums);
 
         // Give the Sound Design stem a rule that takes the choir track.
@@ -78,8 +77,7 @@ namespace
         stems().selectRow (working().schema.indexOfStem (sfx));
         typeInto (field ("Keyword rules"), ", ~Choir", false);
         page->unfocusAllComponents();
-        pumpMessages (30);
-        EXPECT_EQ (session().findTrack (choir)->stemId, sfx) << session().findTrack (choir)->reason;
+        EXPECT_TRUE (pumpUntil ([&] { return session().findTrack (choir)->stemId == sfx; })) << session().findTrack (choir)->reason;
         EXPECT_EQ (status(), "Unsaved changes in this session");
 
         click ("Save as");

@@ -10,6 +10,7 @@
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
 #include "ui/FindByTitle.h"
+#include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/preset/PresetPage.h"
@@ -33,8 +34,9 @@ inline juce::File writeShortWav (const juce::File& file)
 
 /**
     The application state with faked seams and no audio device, its library holding the two
-    built-in presets, and the page at 1360 x 860 on the desktop (so that it can take the
-    keyboard focus). Every test starts without settings, presets or templates.
+    built-in presets, and the page at 1360 x 860 on a private desktop window (so that it can
+    take the keyboard focus, and no other test program can take it away). Every test starts
+    without settings, presets or templates.
 */
 struct PresetPageFixture : ::testing::Test
 {
@@ -61,7 +63,7 @@ struct PresetPageFixture : ::testing::Test
 
     void makePage()
     {
-        page = std::make_unique<ui::PresetPage> (*app);
+        page = std::make_unique<OnPrivateDesktop<ui::PresetPage>> (*app);
         ui::applyLabelTones (*page); // as the application does when it installs its palette
         page->setSize (1360, 860);
         page->addToDesktop (0);
@@ -76,11 +78,35 @@ struct PresetPageFixture : ::testing::Test
     juce::ListBox& library() { return *findByTitle<juce::ListBox> (*page, "Preset library"); }
     juce::TextEditor& field (const juce::String& title) { return *findByTitle<juce::TextEditor> (*page, title); }
     juce::Button& button (const juce::String& title) { return *findByTitle<juce::Button> (*page, title); }
-    /** Clicks a button as the user does; its click arrives through the message loop. */
+    /** Clicks a button as the user does: the click arrives through the message loop, and this
+        returns once the button has acted on it (at once for a disabled button, which ignores it). */
     void click (const juce::String& title)
     {
-        button (title).triggerClick();
-        pumpMessages (20);
+        auto& target = button (title);
+
+        if (! target.isEnabled())
+            return;
+
+        struct Seen : juce::Button::Listener
+        {
+            void buttonClicked (juce::Button*) override { clicked = true; }
+            bool clicked = false;
+        } seen;
+
+        target.addListener (&seen);
+        target.triggerClick();
+        // Listeners hear of the click just before onClick runs, within the same message.
+        EXPECT_TRUE (pumpUntil ([&seen] { return seen.clicked; })) << title;
+        target.removeListener (&seen);
+    }
+
+    /** Lets every message already posted arrive (a change that must not happen has had its
+        chance), however slowly the machine runs. */
+    static void settle()
+    {
+        for (int i = 0; i < 10000 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
+        {
+        }
     }
 
     juce::String status() { return findByTitle<juce::Label> (*page, "Preset status")->getText(); }
