@@ -1,6 +1,9 @@
 #include "PresetPage.h"
 
+#include "PresetAudition.h"
 #include "PresetPageTexts.h"
+#include "StemAdditions.h"
+#include "StemTemplateMenu.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/shell/Theme.h"
 
@@ -277,11 +280,83 @@ juce::var PresetPage::StemListModel::getDragSourceDescription (const juce::Spars
 }
 
 //==============================================================================
-/** The strip above the stem rows that names the columns. */
-class PresetPage::SubmixHeader : public juce::Component
+/** The strip above the stem rows that names the alternative-mix columns: a double-click
+    renames, the cross removes, the zone on the left of a column auditions it for the chosen cue. */
+class PresetPage::SubmixHeader : public juce::Component,
+                                 public juce::TooltipClient
 {
 public:
     explicit SubmixHeader (PresetPage& p) : page (p) {}
+
+    void mouseMove (const juce::MouseEvent& e) override
+    {
+        const int cross = TickColumns::crossAt (layout(), e.x);
+
+        if (cross != hoveredCross)
+        {
+            hoveredCross = cross;
+            repaint();
+        }
+    }
+
+    void mouseExit (const juce::MouseEvent&) override
+    {
+        if (hoveredCross != -1)
+        {
+            hoveredCross = -1;
+            repaint();
+        }
+    }
+
+    void mouseDown (const juce::MouseEvent& e) override
+    {
+        const auto l = layout();
+        const int column = TickColumns::columnAt (l, e.x);
+        const auto& mixes = page.session.getPreset().schema.alternativeMixes;
+
+        if (column < 0 || column >= (int) mixes.size())
+            return;
+
+        const auto mix = mixes[(size_t) column];
+        const bool hasCue = page.selectedCueKey.isNotEmpty();
+
+        if (TickColumns::crossAt (l, e.x) == column)
+        {
+            page.removeSubmix (mix.id);
+        }
+        else if (hasCue && TickColumns::isInAuditionZone (l, column, e.x, hasCue))
+        {
+            page.auditionMix (mix);
+        }
+        else if (e.mods.isPopupMenu())
+        {
+            juce::PopupMenu menu;
+            menu.addItem (1, "Rename...");
+            menu.addItem (2, "Remove this alternative mix");
+
+            page.seams.showPopupMenu (menu, popupMenuOptionsFor (&page).withTargetComponent (this),
+                                      [safe = juce::Component::SafePointer<PresetPage> (&page), mixId = mix.id] (int result)
+                                      {
+                                          if (safe == nullptr)
+                                              return;
+
+                                          if (result == 1)
+                                              safe->renameSubmix (mixId);
+                                          else if (result == 2)
+                                              safe->removeSubmix (mixId);
+                                      });
+        }
+    }
+
+    void mouseDoubleClick (const juce::MouseEvent& e) override
+    {
+        const auto l = layout();
+        const int column = TickColumns::columnAt (l, e.x);
+        const auto& mixes = page.session.getPreset().schema.alternativeMixes;
+
+        if (column >= 0 && column < (int) mixes.size() && TickColumns::crossAt (l, e.x) != column)
+            page.renameSubmix (mixes[(size_t) column].id);
+    }
 
     void paint (juce::Graphics& g) override
     {
@@ -292,12 +367,82 @@ public:
         g.setColour (lf.findColour (juce::TableHeaderComponent::outlineColourId));
         g.fillRect (bounds.withTop (bounds.getBottom() - 1));
 
-        const auto layout = page.computeRowLayout (bounds, 0, 0, false, page.tickColumnWidth);
-        const auto nameArea = layout.nameArea;
-        g.setColour (lf.findColour (juce::TableHeaderComponent::textColourId));
+        const auto l = layout();
+        const auto nameArea = l.nameArea;
+        const auto textColour = lf.findColour (juce::TableHeaderComponent::textColourId);
+        g.setColour (textColour);
         g.setFont (fontBold14());
         g.drawText ("Stem", nameArea.getX() + 12, nameArea.getY(), juce::jmax (0, nameArea.getWidth() - 12), nameArea.getHeight(),
                     juce::Justification::centredLeft, true);
+
+        const auto& schema = page.session.getPreset().schema;
+        const bool hasCue = page.selectedCueKey.isNotEmpty();
+        const auto palette = currentPalette();
+
+        juce::Graphics::ScopedSaveState clip (g);
+        g.reduceClipRegion (l.tickArea);
+
+        for (size_t i = 0; i < l.columns.size() && i < schema.alternativeMixes.size(); ++i)
+        {
+            const auto& mix = schema.alternativeMixes[i];
+            const auto column = l.columns[i];
+            drawDividerLine (g, column.getX(), column.getY(), juce::jmax (0, column.getHeight() - 1));
+
+            const auto cross = TickColumns::crossZone (column);
+            auto nameZone = column.withRight (cross.getX());
+
+            if (hasCue)
+            {
+                const auto zone = TickColumns::auditionZone (column, true);
+                const auto id = PresetAudition::mixSourceId (page.selectedCueKey, mix.id);
+                PresetAudition::drawButton (g, zone, page.isSourcePlaying (id), true, palette.accent, palette.textSecondary);
+                nameZone.setLeft (zone.getRight());
+            }
+
+            g.setColour (textColour);
+            g.setFont (fontBold14());
+            g.drawText (mix.name, nameZone.getX() + 4, nameZone.getY(), juce::jmax (0, nameZone.getWidth() - 8), nameZone.getHeight(),
+                        juce::Justification::centred, true);
+
+            const float cx = (float) cross.getX() + (float) (cross.getWidth() - 9) / 2.0f;
+            const float cy = (float) column.getY() + (float) (column.getHeight() - 9) / 2.0f;
+            g.setColour ((int) i == hoveredCross ? palette.textPrimary : palette.textSecondary);
+            g.drawLine (cx, cy, cx + 9.0f, cy + 9.0f, 1.4f);
+            g.drawLine (cx, cy + 9.0f, cx + 9.0f, cy, 1.4f);
+        }
+    }
+
+    juce::String getTooltip() override { return "Double-click a heading to rename it. The cross removes that alternative mix."; }
+
+    int getHoveredCross() const noexcept { return hoveredCross; }
+
+private:
+    StemRowLayout layout() const
+    {
+        return page.computeRowLayout (getLocalBounds(), (int) page.session.getPreset().schema.alternativeMixes.size(),
+                                      page.tickScrollOffset, page.selectedCueKey.isNotEmpty(), page.tickColumnWidth);
+    }
+
+    PresetPage& page;
+    int hoveredCross = -1;
+};
+
+//==============================================================================
+/** Follows an audition of this page twelve times a second, and stops once nothing plays. */
+class PresetPage::AuditionRepainter : public juce::Timer
+{
+public:
+    explicit AuditionRepainter (PresetPage& p) : page (p) {}
+
+    void timerCallback() override
+    {
+        page.updateAuditionState();
+        page.repaintStemsAndHeading();
+
+        auto& engine = page.appState.previewEngine;
+
+        if (! engine.isPlaying() && ! engine.isLoading())
+            stopTimer();
     }
 
 private:
@@ -493,9 +638,6 @@ PresetPage::PresetPage (AppState& state)
                                    &rulesLabel, &rulesField, &exclusionsLabel, &exclusionsField });
     inlineEditor.setVisible (false);
 
-    // Adding stems, alternative mixes, the cue scope and the audition come with their own work.
-    setAllEnabled ({ &addStemButton, &addSeveralButton, &addMixButton, &cueChoice, submixHeader.get() }, false);
-
     // 3. Wiring.
     newButton.onClick = [this] { newPreset(); };
     duplicateButton.onClick = [this] { duplicatePreset(); };
@@ -519,6 +661,17 @@ PresetPage::PresetPage (AppState& state)
     earlierButton.onClick = [this] { moveSelectedStems (-1); };
     laterButton.onClick = [this] { moveSelectedStems (1); };
     colourButton.onClick = [this] { chooseStemColour(); };
+    addStemButton.onClick = [this] { addStem(); };
+    addSeveralButton.onClick = [this] { addSeveralStems(); };
+    addMixButton.onClick = [this] { addSubmix(); };
+    cueChoice.onChange = [this] { cueChoiceChanged(); };
+
+    auditionView.onSeek = [this] (double fraction)
+    {
+        // Only a playing window moves; a load in flight keeps its own start.
+        if (isAuditioning() && appState.previewEngine.isPlaying())
+            appState.previewEngine.seekWithinWindow (fraction);
+    };
 
     for (auto* field : { &publisherField, &pubCodeField, &composerField, &versionField })
     {
@@ -556,6 +709,7 @@ PresetPage::PresetPage (AppState& state)
     };
 
     colourTimer = std::make_unique<ColourCommitTimer> (*this);
+    auditionRepainter = std::make_unique<AuditionRepainter> (*this);
 
     // 4. Focus blocks.
     projectBlock = { &publisherField, &pubCodeField, &composerField, &versionField, &numberingChoice, &pluralToggle };
@@ -563,6 +717,8 @@ PresetPage::PresetPage (AppState& state)
 
     // 5. Listen and fill.
     session.addListener (this);
+    rebuildCueStemIndex();
+    refreshCueChoices();
     refreshLibrary();
     refreshStemList();
     fillStemFields();
@@ -571,6 +727,7 @@ PresetPage::PresetPage (AppState& state)
 PresetPage::~PresetPage()
 {
     stopTimer();
+    auditionRepainter->stopTimer();
     detachColourSelector();
     colourTimer->forget();
 
@@ -601,22 +758,6 @@ void PresetPage::detachColourSelector()
 juce::ListBox& PresetPage::getStemListBox() noexcept
 {
     return *stemList;
-}
-
-//==============================================================================
-// Audition (the stems' and mixes' own come with the cue scope)
-
-void PresetPage::togglePlayback()
-{
-    auto& engine = appState.previewEngine;
-    const auto id = engine.getRequestedSourceId();
-
-    if ((engine.isPlaying() || engine.isLoading()) && (id.startsWith ("presetstem:") || id.startsWith ("presetmix:")))
-    {
-        engine.stop();
-        stemList->repaint();
-        submixHeader->repaint();
-    }
 }
 
 //==============================================================================
@@ -710,14 +851,24 @@ bool PresetPage::aTextFieldHasFocus() const
 
 void PresetPage::tracksChanged()
 {
-    stemList->repaint();
-    submixHeader->repaint();
+    // Cue exceptions live with the cues, so the ticks may have changed too.
+    mixTicksStale = true;
+    rebuildCueStemIndex();
+    refreshCueChoices();
+    repaintStemsAndHeading();
 }
 
-void PresetPage::assignmentsChanged() {}
+void PresetPage::assignmentsChanged()
+{
+    rebuildCueStemIndex();
+    refreshCueChoices();
+    stemList->repaint();
+}
 
 void PresetPage::presetChanged()
 {
+    mixTicksStale = true;
+
     if (isFilling())
     {
         stemList->repaint();
@@ -1342,8 +1493,16 @@ void PresetPage::paintStemRow (int row, juce::Graphics& g, int width, int height
     if (selected)
         g.fillAll (palette.accent.withAlpha (0.25f));
 
-    // Alternative-mix columns and the audition cell join the rows with the cue scope.
-    const auto layout = computeRowLayout ({ 0, 0, width, height }, 0, tickScrollOffset, false, tickColumnWidth);
+    const auto& schema = session.getPreset().schema;
+    const bool hasCue = selectedCueKey.isNotEmpty();
+    const auto layout = computeRowLayout ({ 0, 0, width, height }, (int) schema.alternativeMixes.size(), tickScrollOffset,
+                                          hasCue, tickColumnWidth);
+    paintTickCells (g, layout, stem);
+
+    if (hasCue)
+        PresetAudition::drawButton (g, layout.auditionCell, isSourcePlaying (PresetAudition::stemSourceId (selectedCueKey, stem.id)),
+                                    cueStemIndex.hasTracks (selectedCueKey, stem.id), palette.accent, palette.textSecondary);
+
     const auto parts = StemNameAreaParts::split (layout.nameArea);
 
     g.setColour (juce::Colour (stem.colour));
@@ -1356,12 +1515,91 @@ void PresetPage::paintStemRow (int row, juce::Graphics& g, int width, int height
     g.drawText (stem.shortCode, parts.code, juce::Justification::centredRight, true);
 }
 
+void PresetPage::paintTickCells (juce::Graphics& g, const StemRowLayout& layout, const Stem& stem)
+{
+    if (layout.columns.empty() || layout.tickArea.isEmpty())
+        return;
+
+    const auto palette = currentPalette();
+    juce::Graphics::ScopedSaveState clip (g);
+    g.reduceClipRegion (layout.tickArea);
+
+    for (size_t i = 0; i < layout.columns.size(); ++i)
+    {
+        const auto column = layout.columns[i];
+
+        if (column.getRight() < layout.tickArea.getX() || column.getX() > layout.tickArea.getRight())
+            continue;
+
+        drawDividerLine (g, column.getX(), column.getY(), column.getHeight());
+        const juce::Rectangle<float> box ((float) (column.getX() + column.getWidth() / 2 - 7),
+                                          (float) (column.getY() + column.getHeight() / 2 - 7), 15.0f, 15.0f);
+
+        if (isStemInMix ((int) i, stem.id))
+        {
+            drawButtonFace (g, box, juce::Colour (stem.colour), 3.0f);
+        }
+        else
+        {
+            g.setColour (dimmedBackground());
+            g.fillRoundedRectangle (box, 3.0f);
+            g.setColour (palette.outline);
+            g.drawRoundedRectangle (box.reduced (0.5f), 3.0f, 1.0f);
+        }
+    }
+}
+
 void PresetPage::stemRowClicked (int row, const juce::MouseEvent& e)
 {
     if (e.mods.isPopupMenu())
+    {
         showStemContextMenu (row);
+        return;
+    }
+
+    const auto& schema = session.getPreset().schema;
+
+    if (row < 0 || row >= (int) schema.stems.size())
+        return;
+
+    const bool hasCue = selectedCueKey.isNotEmpty();
+    const auto layout = computeRowLayout ({ 0, 0, stemList->getVisibleRowWidth(), stemList->getRowHeight() },
+                                          (int) schema.alternativeMixes.size(), tickScrollOffset, hasCue, tickColumnWidth);
+    const auto stem = schema.stems[(size_t) row];
+
+    if (hasCue && layout.auditionCell.getWidth() > 0 && e.x >= layout.auditionCell.getX() && e.x < layout.auditionCell.getRight())
+    {
+        auditionStem (stem);
+        return;
+    }
 
     // A click in the name area only selects; the framework has done that already.
+    if (const int column = TickColumns::columnAt (layout, e.x); column >= 0)
+        tickClicked (stem, column);
+}
+
+void PresetPage::tickClicked (const Stem& stem, int column)
+{
+    const auto& schema = session.getPreset().schema;
+
+    if (column < 0 || column >= (int) schema.alternativeMixes.size())
+        return;
+
+    const auto mix = schema.alternativeMixes[(size_t) column];
+    const bool member = isStemInMix (column, stem.id);
+
+    if (selectedCueKey.isNotEmpty())
+    {
+        // An exception for this cue, kept in the project; the preset is not touched.
+        session.setCueMixMember (selectedCueKey, mix, stem.id, ! member);
+        repaintStemsAndHeading();
+        return;
+    }
+
+    auto copy = schema;
+
+    if (copy.setAlternativeMixMember (mix.id, stem.id, ! mix.stemIds.contains (stem.id)))
+        commitSubmixTicks (copy);
 }
 
 void PresetPage::onStemSelectionChanged()
@@ -1417,10 +1655,10 @@ void PresetPage::showStemContextMenu (int row)
     const int selectedCount = getSelectedStemIds().size();
 
     juce::PopupMenu menu;
-    menu.addItem (1, "Add stem", false);
+    menu.addItem (1, "Add stem");
 
     if (row >= 0)
-        menu.addItem (2, "Add several stems...", false);
+        menu.addItem (2, "Add several stems...");
 
     menu.addSeparator();
     menu.addItem (3, "Duplicate", hasStem);
@@ -1439,6 +1677,8 @@ void PresetPage::showStemContextMenu (int row)
 
                              switch (result)
                              {
+                                 case 1: safe->addPlainStems (1); break;
+                                 case 2: safe->addSeveralStems(); break;
                                  case 3: safe->duplicateStem(); break;
                                  case 4: safe->startInlineRename (rememberedRow); break;
                                  case 5: safe->chooseStemColour(); break;
@@ -1457,7 +1697,8 @@ void PresetPage::startInlineRename (int row)
 
     inlineRenameRow = row;
     const auto rowArea = getLocalArea (stemList.get(), stemList->getRowPosition (row, true));
-    const auto layout = computeRowLayout (rowArea.withZeroOrigin(), 0, tickScrollOffset, false, tickColumnWidth);
+    const auto layout = computeRowLayout (rowArea.withZeroOrigin(), (int) session.getPreset().schema.alternativeMixes.size(),
+                                          tickScrollOffset, selectedCueKey.isNotEmpty(), tickColumnWidth);
     const auto bounds = StemNameAreaParts::renameEditorBounds (layout.nameArea, stemList->getRowHeight());
 
     inlineEditor.setBounds (bounds + rowArea.getPosition());
@@ -1785,6 +2026,559 @@ void PresetPage::applyStemColour (juce::Colour colour)
 }
 
 //==============================================================================
+// Adding stems and stem templates
+
+bool PresetPage::refuseWhenFull (const StemSchema& schema)
+{
+    // A schema over the limit could be neither saved nor opened again in a project.
+    if (StemAdditions::room (schema) > 0)
+        return false;
+
+    showFailure (StemAdditions::noRoomTitle, StemAdditions::noRoomMessage());
+    return true;
+}
+
+void PresetPage::addStem()
+{
+    const auto built = StemTemplateMenu::build (appState.templateStore.getTemplates(), getBuiltInTemplates(),
+                                                StemAdditions::room (session.getPreset().schema) > 0);
+
+    seams.showPopupMenu (built.menu, popupMenuOptionsFor (this).withTargetComponent (&addStemButton),
+                         [safe = juce::Component::SafePointer<PresetPage> (this), built] (int result)
+                         {
+                             if (safe == nullptr)
+                                 return;
+
+                             using Kind = StemTemplateMenu::Choice::Kind;
+                             const auto choice = built.decode (result);
+
+                             switch (choice.kind)
+                             {
+                                 case Kind::newTemplate: safe->showTemplateEditor(); break;
+                                 case Kind::forgetUserTemplate: safe->confirmForgetTemplate (choice.index); break;
+                                 case Kind::userTemplate: safe->addFromUserTemplate (choice.index); break;
+                                 case Kind::builtInTemplate:
+                                 {
+                                     const auto index = choice.index;
+                                     safe->confirmNameClash (getBuiltInTemplates()[(size_t) index].displayName, {},
+                                                             [safe, index]
+                                                             {
+                                                                 if (safe != nullptr)
+                                                                     safe->addStemFromTemplate (index);
+                                                             });
+                                     break;
+                                 }
+                                 case Kind::nothing: break;
+                             }
+                         });
+}
+
+void PresetPage::addStemFromTemplate (int catalogueIndex)
+{
+    const auto& catalogue = getBuiltInTemplates();
+
+    if (catalogueIndex < 0 || catalogueIndex >= (int) catalogue.size())
+        return;
+
+    auto copy = session.getPreset();
+
+    if (refuseWhenFull (copy.schema))
+        return;
+
+    currentStemId = StemAdditions::addFromTemplate (copy.schema, catalogue[(size_t) catalogueIndex]);
+    commitPresetEdit (copy);
+}
+
+void PresetPage::addFromUserTemplate (int index)
+{
+    const auto& templates = appState.templateStore.getTemplates();
+
+    if (index < 0 || index >= (int) templates.size())
+        return;
+
+    if (refuseWhenFull (session.getPreset().schema))
+        return;
+
+    const auto stemTemplate = templates[(size_t) index];
+
+    confirmNameClash (stemTemplate.displayName, {}, [this, stemTemplate]
+    {
+        auto copy = session.getPreset();
+
+        if (refuseWhenFull (copy.schema))
+            return;
+
+        // The code is numbered as a built-in one is: a taken code would fail validation.
+        currentStemId = StemAdditions::addFromTemplate (copy.schema, stemTemplate);
+        commitPresetEdit (copy);
+    });
+}
+
+void PresetPage::addSeveralStems()
+{
+    const int room = StemAdditions::room (session.getPreset().schema);
+
+    if (refuseWhenFull (session.getPreset().schema))
+        return;
+
+    seams.showPopupMenu (StemAdditions::buildCountMenu (room), popupMenuOptionsFor (this).withTargetComponent (&addSeveralButton),
+                         [safe = juce::Component::SafePointer<PresetPage> (this)] (int result)
+                         {
+                             if (safe == nullptr || result <= 0)
+                                 return;
+
+                             if (result == StemAdditions::askForCountId)
+                                 safe->askForStemCount();
+                             else
+                                 safe->addPlainStems (result);
+                         });
+}
+
+void PresetPage::askForStemCount()
+{
+    askForName ("Add several stems", "How many?", "24", [this] (const juce::String& text)
+    {
+        const int count = StemAdditions::parseCount (text);
+
+        if (count > 0)
+            addPlainStems (count);
+        else
+            showFailure ("That is not a number of stems", "Type how many to add, as a figure.");
+    });
+}
+
+void PresetPage::addPlainStems (int count)
+{
+    if (count <= 0)
+        return;
+
+    auto copy = session.getPreset();
+
+    if (refuseWhenFull (copy.schema))
+        return;
+
+    const auto added = StemAdditions::addPlainStems (copy.schema, count);
+    currentStemId = added.lastId;
+    commitPresetEdit (copy);
+
+    if (added.added < count)
+        showFailure ("Not all of them fitted", StemAdditions::notAllFittedMessage (added.added, count));
+}
+
+void PresetPage::showTemplateEditor()
+{
+    TextPromptRequest request;
+    request.title = "New stem template";
+    request.message = "A name, and the words that find it. Keywords are separated by commas.";
+    request.fields = { { "name", "Name", {}, maxFieldCharacters },
+                       { "code", "Short code", {}, maxFieldCharacters },
+                       { "keywords", "Keywords", {}, maxFieldCharacters },
+                       { "excludes", "Never match", {}, maxFieldCharacters } };
+    request.okText = "Save";
+    request.associatedComponent = this;
+
+    seams.askForText (request, [safe = juce::Component::SafePointer<PresetPage> (this)] (bool confirmed, const juce::StringArray& texts)
+    {
+        if (safe == nullptr || ! confirmed)
+            return;
+
+        auto& store = safe->appState.templateStore;
+        const auto made = makeTemplateFromForm (texts[0], texts[1], texts[2], texts[3], (int) store.getTemplates().size());
+        juce::String error;
+
+        // A store whose file could not be read refuses, naming the file: nothing is added then.
+        if (! store.addOrReplace (made, error))
+        {
+            safe->showFailure ("The template was not saved", error);
+            return;
+        }
+
+        const auto& templates = store.getTemplates();
+
+        for (size_t i = 0; i < templates.size(); ++i)
+        {
+            if (templates[i].displayName == made.displayName)
+            {
+                safe->addFromUserTemplate ((int) i);
+                return;
+            }
+        }
+    });
+}
+
+void PresetPage::confirmForgetTemplate (int index)
+{
+    const auto& templates = appState.templateStore.getTemplates();
+
+    if (index < 0 || index >= (int) templates.size())
+        return;
+
+    const auto name = templates[(size_t) index].displayName;
+
+    ask (juce::MessageBoxIconType::QuestionIcon, "Forget this template?",
+         "'" + name + "' is removed from the Add stem menu.\n\nStems already made from it are not touched: a template is a "
+                      "starting point, and once a stem exists it is its own.",
+         [this, name] (bool confirmed)
+    {
+        if (! confirmed)
+            return;
+
+        juce::String error;
+
+        if (! appState.templateStore.remove (name, error))
+            showFailure ("The template was not forgotten", error);
+    });
+}
+
+//==============================================================================
+// Alternative mixes and the cue scope
+
+void PresetPage::addSubmix()
+{
+    if ((int) session.getPreset().schema.alternativeMixes.size() >= maxAlternativeMixes)
+    {
+        MessageBoxRequest request;
+        request.icon = juce::MessageBoxIconType::InfoIcon;
+        request.title = "That is as many as you can have";
+        request.message = "A schema can define up to " + juce::String (maxAlternativeMixes)
+                        + " alternative mixes. Each one is a whole extra render of the project.";
+        request.associatedComponent = this;
+        seams.showMessageBox (request, nullptr);
+        return;
+    }
+
+    askForName ("New alternative mix", "Name:", "Instrumental", [this] (const juce::String& name)
+    {
+        auto copy = session.getPreset().schema;
+
+        if (copy.addAlternativeMix (name).isNotEmpty())
+            commitSubmixTicks (copy);
+    });
+}
+
+void PresetPage::renameSubmix (const juce::String& mixId)
+{
+    const auto* mix = session.getPreset().schema.findAlternativeMix (mixId);
+
+    if (mix == nullptr)
+        return;
+
+    TextPromptRequest request;
+    request.title = "Rename the alternative mix";
+    request.message = "This name is what the file is called.";
+    request.fields = { { "name", "Name", mix->name, maxFieldCharacters },
+                       { "code", "Short code (optional)", mix->shortCode, maxFieldCharacters } };
+    request.okText = "Rename";
+    request.associatedComponent = this;
+
+    seams.askForText (request, [safe = juce::Component::SafePointer<PresetPage> (this), mixId] (bool confirmed, const juce::StringArray& texts)
+    {
+        if (safe == nullptr || ! confirmed)
+            return;
+
+        const auto name = texts[0].substring (0, maxFieldCharacters).trim();
+
+        if (name.isEmpty())
+            return;
+
+        auto copy = safe->session.getPreset().schema;
+        auto* target = copy.findAlternativeMix (mixId);
+
+        if (target == nullptr)
+            return;
+
+        target->name = name;
+        target->shortCode = texts[1].substring (0, maxFieldCharacters).trim();
+        safe->commitSubmixTicks (copy);
+    });
+}
+
+void PresetPage::removeSubmix (const juce::String& mixId)
+{
+    const auto* mix = session.getPreset().schema.findAlternativeMix (mixId);
+
+    if (mix == nullptr)
+        return;
+
+    ask (juce::MessageBoxIconType::QuestionIcon, "Remove this alternative mix?",
+         "\"" + mix->name + "\" will no longer be written. The stems themselves are not affected.",
+         [this, mixId] (bool confirmed)
+    {
+        if (! confirmed)
+            return;
+
+        auto copy = session.getPreset().schema;
+
+        if (copy.removeAlternativeMix (mixId))
+            commitSubmixTicks (copy);
+    });
+}
+
+void PresetPage::commitSubmixTicks (const StemSchema& schema)
+{
+    auto copy = session.getPreset();
+    copy.schema = schema;
+    commitPresetEdit (copy); // lays the page out again, so the columns follow the names
+    repaintStemsAndHeading();
+}
+
+const MixTicks& PresetPage::currentMixTicks()
+{
+    if (mixTicksStale)
+    {
+        mixTicks = MixTicks (session.getPreset().schema, selectedCueKey.isNotEmpty() ? session.findCue (selectedCueKey) : nullptr);
+        mixTicksStale = false;
+    }
+
+    return mixTicks;
+}
+
+bool PresetPage::isStemInMix (int mixIndex, const juce::String& stemId)
+{
+    return currentMixTicks().isMember (mixIndex, stemId);
+}
+
+void PresetPage::rebuildCueStemIndex()
+{
+    cueStemIndex = CueStemIndex (session.getTracks());
+}
+
+void PresetPage::refreshCueChoices()
+{
+    auto choices = CueChoices::build (session.getCuesWithTracks(), cueStemIndex);
+
+    // Refilled only when a text changed, so a notification that changed nothing costs nothing.
+    if (choices != cueChoices || cueChoice.getNumItems() != (int) choices.items.size() + 1)
+    {
+        cueChoices = std::move (choices);
+        cueChoice.clear (juce::dontSendNotification);
+        cueChoice.addItem (CueChoices::allCuesText, CueChoices::allCuesId);
+
+        for (size_t i = 0; i < cueChoices.items.size(); ++i)
+            cueChoice.addItem (cueChoices.items[i].text, (int) i + 2);
+    }
+
+    const int id = cueChoices.idForKey (selectedCueKey);
+    cueChoice.setSelectedId (id, juce::dontSendNotification);
+    cueChoice.setEnabled (! cueChoices.items.empty());
+
+    if (id == CueChoices::allCuesId && selectedCueKey.isNotEmpty())
+    {
+        // The cue has gone: back to the preset's own ticks.
+        selectedCueKey = {};
+        mixTicksStale = true;
+
+        if (isAuditioning())
+            appState.previewEngine.stop();
+
+        resized();
+        repaintStemsAndHeading();
+    }
+}
+
+void PresetPage::cueChoiceChanged()
+{
+    const auto key = cueChoices.keyForId (cueChoice.getSelectedId());
+    appState.previewEngine.stop();
+
+    selectedCueKey = key;
+    mixTicksStale = true;
+
+    // The audition cell comes or goes, and with it the room for the columns.
+    resized();
+    repaintStemsAndHeading();
+    updateAuditionState();
+}
+
+void PresetPage::updateTickColumns (PresetPageLayout& l)
+{
+    const auto& mixes = session.getPreset().schema.alternativeMixes;
+    int widest = 0;
+
+    for (const auto& mix : mixes)
+        widest = juce::jmax (widest, measureTextWidthCeil (fontPlain14_5(), mix.name));
+
+    tickColumnWidth = TickColumns::columnWidthFor (widest);
+    const bool hasCue = selectedCueKey.isNotEmpty();
+
+    // The room is what a row leaves for the ticks: the list's own scroll bar and the audition
+    // cell are not room, or the last column could never be scrolled into view.
+    const auto fitToList = [&]
+    {
+        const auto row = computeRowLayout ({ 0, 0, stemList->getVisibleRowWidth(), stemList->getRowHeight() }, (int) mixes.size(),
+                                           0, hasCue, tickColumnWidth);
+        return TickColumns::fit (row.tickArea.getWidth(), (int) mixes.size(), tickColumnWidth, tickScrollOffset);
+    };
+
+    l.placeTickScrollBar (false);
+    stemList->setBounds (l.stemList);
+    auto fit = fitToList();
+
+    if (fit.scrollBarVisible)
+    {
+        // A shorter list may need its own scroll bar, which leaves the rows a little less room.
+        l.placeTickScrollBar (true);
+        stemList->setBounds (l.stemList);
+        fit = fitToList();
+        l.placeTickScrollBar (fit.scrollBarVisible);
+        stemList->setBounds (l.stemList);
+    }
+
+    tickScrollOffset = fit.offset;
+    tickScrollBar.setBounds (l.tickScrollBar);
+    tickScrollBar.setVisible (fit.scrollBarVisible);
+
+    if (fit.scrollBarVisible)
+    {
+        tickScrollBar.setRangeLimits (0.0, (double) fit.total, juce::dontSendNotification);
+        tickScrollBar.setCurrentRange ((double) fit.offset, (double) fit.visible, juce::dontSendNotification);
+    }
+
+    repaintStemsAndHeading();
+}
+
+void PresetPage::repaintStemsAndHeading()
+{
+    stemList->repaint();
+    submixHeader->repaint();
+}
+
+//==============================================================================
+// Preset audition
+
+juce::StringArray PresetPage::getAuditionTracks (const Stem& stem) const
+{
+    return PresetAudition::stemFiles (session.getTracks(), selectedCueKey, stem.id);
+}
+
+void PresetPage::auditionStem (const Stem& stem)
+{
+    const auto* current = session.getPreset().schema.findStem (stem.id);
+
+    if (current == nullptr || selectedCueKey.isEmpty())
+        return;
+
+    startAudition (getAuditionTracks (*current), current->displayName, PresetAudition::stemSourceId (selectedCueKey, current->id));
+}
+
+void PresetPage::auditionMix (const AlternativeMix& mix)
+{
+    if (selectedCueKey.isEmpty())
+        return;
+
+    const auto* cue = session.findCue (selectedCueKey);
+    const auto& schema = session.getPreset().schema;
+    const auto* current = schema.findAlternativeMix (mix.id);
+    const auto files = cue != nullptr && current != nullptr ? PresetAudition::mixFiles (schema, session.getTracks(), *cue, *current)
+                                                            : juce::StringArray();
+
+    startAudition (files, mix.name, PresetAudition::mixSourceId (selectedCueKey, mix.id));
+}
+
+void PresetPage::startAudition (const juce::StringArray& files, const juce::String& label, const juce::String& id)
+{
+    auto& engine = appState.previewEngine;
+    const auto action = PresetAudition::decide (engine.isActiveFor (id), engine.isPlaying() || engine.isLoading(),
+                                                ! files.isEmpty(), engine.isAudioAvailable());
+
+    switch (action)
+    {
+        case PresetAudition::Action::nothing:
+            return;
+
+        case PresetAudition::Action::noAudioOutput:
+            showFailure ("No audio output", PresetAudition::noAudioOutputMessage (engine.getDeviceErrorText()));
+            return;
+
+        case PresetAudition::Action::stop:
+            engine.stop();
+            break;
+
+        case PresetAudition::Action::play:
+            engine.play (files, session.getPreset().exportSettings.masterSampleRate, label, id, 0.0, PreviewEngine::playFromFirstSound);
+            break;
+    }
+
+    if (! auditionRepainter->isTimerRunning())
+        auditionRepainter->startTimerHz (auditionRefreshHz);
+
+    repaintStemsAndHeading();
+    updateAuditionState();
+}
+
+bool PresetPage::isAuditioning() const
+{
+    const auto& engine = appState.previewEngine;
+    return (engine.isPlaying() || engine.isLoading()) && PresetAudition::isPresetSource (engine.getRequestedSourceId());
+}
+
+bool PresetPage::isSourcePlaying (const juce::String& sourceId) const
+{
+    const auto& engine = appState.previewEngine;
+    return (engine.isPlaying() || engine.isLoading()) && engine.isActiveFor (sourceId);
+}
+
+void PresetPage::togglePlayback()
+{
+    if (isAuditioning())
+    {
+        appState.previewEngine.stop();
+        repaintStemsAndHeading();
+        updateAuditionState();
+        return;
+    }
+
+    if (selectedCueKey.isEmpty())
+        return;
+
+    if (const auto* stem = session.getPreset().schema.findStem (currentStemId))
+        auditionStem (*stem);
+}
+
+void PresetPage::updateAuditionState()
+{
+    auto& engine = appState.previewEngine;
+
+    if (! isAuditioning())
+    {
+        auditionView.setPlayheadPosition (-1.0);
+        shownAuditionKey = {};
+
+        if (auditionView.isVisible())
+        {
+            auditionView.setVisible (false);
+            repaint (auditionView.getBounds());
+        }
+
+        return;
+    }
+
+    const auto loadedId = engine.getLoadedSourceId();
+    const auto key = loadedId + "@" + juce::String (engine.getLoadedWindow().startSeconds, 3);
+
+    if (loadedId.isNotEmpty() && key != shownAuditionKey)
+    {
+        shownAuditionKey = key;
+        const auto overview = engine.getMixOverview();
+
+        if (overview.maximums.empty())
+            auditionView.clear();
+        else
+            auditionView.setPeaks (overview);
+    }
+
+    if (engine.isLoading())
+    {
+        auditionView.setBusyText ("Preparing");
+        auditionView.setBusyProgress (engine.getLoadProgress());
+    }
+
+    auditionView.setBusy (engine.isLoading());
+    auditionView.setPlayheadPosition (engine.getWindowPosition());
+    auditionView.setVisible (true);
+}
+
+//==============================================================================
 // Layout and painting
 
 void PresetPage::resized()
@@ -1810,9 +2604,6 @@ void PresetPage::resized()
     }
 
     auto l = PresetPageLayout::compute (inputs);
-    l.placeTickScrollBar (false);
-    tickScrollBar.setVisible (false);
-    tickScrollOffset = 0;
 
     libraryHeading.setBounds (l.libraryHeading);
     libraryList.setBounds (l.libraryList);
@@ -1843,8 +2634,7 @@ void PresetPage::resized()
     cueChoice.setBounds (l.cueChoice);
     addMixButton.setBounds (l.addMixButton);
     submixHeader->setBounds (l.mixHeader);
-    stemList->setBounds (l.stemList);
-    tickScrollBar.setBounds (l.tickScrollBar);
+    updateTickColumns (l);
 
     juce::Component* stemButtons[] = { &addStemButton, &addSeveralButton, &duplicateStemButton, &deleteStemButton,
                                        &deleteAllButton, &earlierButton, &laterButton };

@@ -2,9 +2,11 @@
 
 #include <juce_gui_extra/juce_gui_extra.h>
 
+#include "CueChoices.h"
 #include "PresetPageLayout.h"
 #include "StemFieldEdits.h"
 #include "StemListGeometry.h"
+#include "TickColumns.h"
 #include "ui/app/AppState.h"
 #include "ui/widgets/WaveformView.h"
 
@@ -55,7 +57,8 @@ public:
     explicit PresetPage (AppState& state);
     ~PresetPage() override;
 
-    /** Space on this page: stops an audition of this page. */
+    /** Space on this page: stops an audition of this page, else plays the current stem of the
+        chosen cue; nothing under "All cues". */
     void togglePlayback();
 
     //==============================================================================
@@ -110,6 +113,42 @@ public:
     void commitStemFields();
     void chooseStemColour();
 
+    // Adding stems and stem templates. Every add refuses once the schema holds maxStems.
+    void addStem();
+    void addStemFromTemplate (int catalogueIndex);
+    void addFromUserTemplate (int index);
+    void addSeveralStems();
+    void askForStemCount();
+    void addPlainStems (int count);
+    void showTemplateEditor();
+    void confirmForgetTemplate (int index);
+
+    // Alternative mixes and the cue scope
+    void addSubmix();
+    void renameSubmix (const juce::String& mixId);
+    void removeSubmix (const juce::String& mixId);
+    void commitSubmixTicks (const StemSchema& schema);
+
+    /** Whether the stem's tick is on in the mix under the current scope (the chosen cue's
+        exception, or the preset's members). */
+    bool isStemInMix (int mixIndex, const juce::String& stemId);
+    void refreshCueChoices();
+
+    /** The key of the chosen cue; empty for "All cues". */
+    const juce::String& getSelectedCueKey() const noexcept { return selectedCueKey; }
+    int getTickColumnWidth() const noexcept { return tickColumnWidth; }
+    int getTickScrollOffset() const noexcept { return tickScrollOffset; }
+
+    // Preset audition
+    void auditionStem (const Stem& stem);
+    void auditionMix (const AlternativeMix& mix);
+    juce::StringArray getAuditionTracks (const Stem& stem) const;
+    void startAudition (const juce::StringArray& files, const juce::String& label, const juce::String& id);
+    bool isAuditioning() const;
+    void updateAuditionState();
+
+    static constexpr int auditionRefreshHz = 12;
+
     const juce::String& getCurrentStemId() const noexcept { return currentStemId; }
     bool isCommitPending() const noexcept { return pending; }
 
@@ -146,6 +185,7 @@ private:
     class StemListModel;
     class SubmixHeader;
     class ColourCommitTimer;
+    class AuditionRepainter;
 
     /** Sets the filling flag for its lifetime; nests, so an inner refill never clears it early. */
     struct ScopedFilling
@@ -185,6 +225,17 @@ private:
     void numberingChanged();
     void pluralToggled();
     void detachColourSelector();
+
+    // Adding stems, mixes, scope and audition
+    bool refuseWhenFull (const StemSchema& schema);
+    void cueChoiceChanged();
+    void updateTickColumns (PresetPageLayout& layout);
+    void tickClicked (const Stem& stem, int column);
+    void rebuildCueStemIndex();
+    const MixTicks& currentMixTicks();
+    bool isSourcePlaying (const juce::String& sourceId) const;
+    void repaintStemsAndHeading();
+    void paintTickCells (juce::Graphics& g, const StemRowLayout& layout, const Stem& stem);
 
     //==============================================================================
     AppState& appState;
@@ -256,6 +307,13 @@ private:
     juce::Component::SafePointer<juce::ColourSelector> colourSelector;
     juce::String colourTargetId;
     std::unique_ptr<ColourCommitTimer> colourTimer;
+
+    CueStemIndex cueStemIndex;          // rebuilt when tracks or assignments change
+    CueChoices cueChoices;              // what the Cue choice lists
+    MixTicks mixTicks;                  // the ticks under the current scope
+    bool mixTicksStale = true;
+    std::unique_ptr<AuditionRepainter> auditionRepainter;
+    juce::String shownAuditionKey;      // loaded source id + "@" + window start of the shown overview
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetPage)
 };
