@@ -43,10 +43,7 @@ struct PresetPageFixture : ::testing::Test
     void SetUp() override
     {
         clearUserData();
-        auto fakeSeams = std::make_unique<FakeSeams>();
-        seams = fakeSeams.get();
-        app = std::make_unique<ui::AppState> (std::move (fakeSeams));
-        makePage();
+        build();
     }
 
     void TearDown() override
@@ -61,9 +58,25 @@ struct PresetPageFixture : ::testing::Test
         juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
     }
 
-    void makePage()
+    /** Builds the application state and the page again: with this audio output (none: no audio
+        device) and on a private or a real desktop window. */
+    void build (std::shared_ptr<FakeAudioOutput> audio = nullptr, bool privateDesktop = true)
     {
-        page = std::make_unique<OnPrivateDesktop<ui::PresetPage>> (*app);
+        page.reset();
+        app.reset();
+        auto fakeSeams = std::make_unique<FakeSeams> (std::move (audio));
+        seams = fakeSeams.get();
+        app = std::make_unique<ui::AppState> (std::move (fakeSeams));
+        makePage (privateDesktop);
+    }
+
+    void makePage (bool privateDesktop = true)
+    {
+        if (privateDesktop)
+            page = std::make_unique<OnPrivateDesktop<ui::PresetPage>> (*app);
+        else
+            page = std::make_unique<ui::PresetPage> (*app);
+
         ui::applyLabelTones (*page); // as the application does when it installs its palette
         page->setSize (1360, 860);
         page->addToDesktop (0);
@@ -158,6 +171,100 @@ struct PresetPageFixture : ::testing::Test
     static void pressKey (juce::Component& target, int keyCode, juce::ModifierKeys modifiers = {})
     {
         target.keyPressed (juce::KeyPress (keyCode, modifiers, 0));
+    }
+
+    //==============================================================================
+    // Cues, mixes and rows
+
+    /** Writes the files (generated short tones) into one folder per cue and imports them all. */
+    void importCues (const std::vector<std::pair<juce::String, juce::StringArray>>& cues)
+    {
+        juce::Array<juce::File> folders;
+
+        for (const auto& [cue, files] : cues)
+        {
+            const auto folder = temp.folder.getChildFile (cue);
+
+            for (const auto& name : files)
+                writeShortWav (folder.getChildFile (name));
+
+            folders.add (folder);
+        }
+
+        (void) session().importFiles (folders, false);
+    }
+
+    juce::ComboBox& cueChoice() { return *findByTitle<juce::ComboBox> (*page, "Cue"); }
+
+    /** Chooses the cue whose item starts with its name ("All cues" for the preset), as a pick in
+        the list does. */
+    void chooseCue (const juce::String& name)
+    {
+        auto& combo = cueChoice();
+
+        for (int i = 0; i < combo.getNumItems(); ++i)
+        {
+            if (combo.getItemText (i) == name || combo.getItemText (i).startsWith (name + "  ("))
+            {
+                combo.setSelectedItemIndex (i, juce::sendNotificationSync);
+                return;
+            }
+        }
+
+        ADD_FAILURE() << "no cue item " << name;
+    }
+
+    juce::String cueKeyOf (const juce::String& folderName)
+    {
+        for (const auto& cue : session().getCues())
+            if (cue.folder.getFileName() == folderName)
+                return cue.key;
+
+        return {};
+    }
+
+    juce::Component& mixHeading() { return *findByTitle<juce::Component> (*page, "Alternative mixes"); }
+
+    /** The layout of a stem row as the page draws it now. */
+    ui::StemRowLayout rowLayout()
+    {
+        return ui::StemRowLayout::compute ({ 0, 0, stems().getVisibleRowWidth(), stems().getRowHeight() },
+                                           (int) working().schema.alternativeMixes.size(), page->getTickScrollOffset(),
+                                           page->getSelectedCueKey().isNotEmpty(), page->getTickColumnWidth());
+    }
+
+    /** Presses and releases the mouse at x (row coordinates) in a row, as the user clicks. */
+    void clickRow (int row, int x, juce::ModifierKeys mods = juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier))
+    {
+        stems().scrollToEnsureRowIsOnscreen (row);
+        auto* rowComponent = stems().getComponentAt (stems().getRowPosition (row, true).getCentre());
+        ASSERT_NE (rowComponent, nullptr) << row;
+        ASSERT_EQ (stems().getRowNumberOfComponent (rowComponent), row);
+        const juce::Point<float> at ((float) x, (float) rowComponent->getHeight() / 2.0f);
+        rowComponent->mouseDown (mouseEventAt (*rowComponent, at, mods));
+        rowComponent->mouseUp (mouseEventAt (*rowComponent, at, mods));
+    }
+
+    /** Clicks the tick of the stem in the row in the mix's column. */
+    void clickTick (int row, int mixIndex)
+    {
+        const auto column = rowLayout().columns[(size_t) mixIndex];
+        clickRow (row, column.getCentreX());
+    }
+
+    void clickAuditionCell (int row) { clickRow (row, rowLayout().auditionCell.getCentreX()); }
+
+    /** Adds an alternative mix through the button and its prompt. */
+    void addMix (const juce::String& name)
+    {
+        click ("Add Alternative Mix");
+        ASSERT_TRUE (seams->answerPrompt (true, { name }));
+    }
+
+    bool isMember (int mixIndex, const juce::String& stemId)
+    {
+        const auto& ids = working().schema.alternativeMixes[(size_t) mixIndex].stemIds;
+        return ids.contains (stemId);
     }
 
     /** Answers the newest open question or box; true when there was one. */
