@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RenderTestSupport.h"
+#include "audio/BufferLimit.h"
 #include "core/audio/LevelMeter.h"
 #include "core/render/CueRender.h"
 
@@ -748,6 +749,7 @@ TEST (CueRenderTest, APeakNoGainCanBringToTheTargetIsACueError)
 // Memory the framework cannot give must end the cue with a message, never an exception.
 TEST (CueRenderTest, ABufferThatCannotBeAllocatedIsACueError)
 {
+    const ScopedRenderBufferLimit limit (1 << 30);
     SmallCue cue;
     auto request = cue.request();
     request.numChannels = 64;
