@@ -29,9 +29,9 @@ inline void click (juce::Button& button)
 */
 struct ExportPageFixture
 {
-    ExportPageFixture()
+    explicit ExportPageFixture (std::shared_ptr<FakeAudioOutput> audio = nullptr)
     {
-        auto fakeSeams = std::make_unique<FakeSeams>();
+        auto fakeSeams = std::make_unique<FakeSeams> (std::move (audio));
         seams = fakeSeams.get();
         app = std::make_unique<ui::AppState> (std::move (fakeSeams));
         app->session.setPreset (makeHybridOrchestraExamplePreset());
@@ -65,10 +65,10 @@ struct ExportPageFixture
         return temp.file ("in");
     }
 
-    ui::ExportPage& makePage()
+    ui::ExportPage& makePage (int width = 1360, int height = 860)
     {
         page = std::make_unique<ui::ExportPage> (*app);
-        page->setSize (1360, 860);
+        page->setSize (width, height);
         page->onExportFinished = [this] { ++exportsFinished; };
         return *page;
     }

@@ -70,7 +70,7 @@ CleanupPreviews::~CleanupPreviews()
         file.deleteFile();
 }
 
-juce::File CleanupPreviews::getPreviewFile (const juce::File& source, const SilenceGateSettings& gate, double rate, juce::String& error)
+juce::File CleanupPreviews::getPreviewFile (const juce::File& source, const SilenceGateSettings& gate, double rate, juce::String& error) const
 {
     if (folderRefusalForTesting.isNotEmpty())
     {

@@ -44,7 +44,7 @@ public:
 
     /** The preview of the source under the gate settings at the rate; the empty file with the
         reason in error when the private folder cannot be used. */
-    juce::File getPreviewFile (const juce::File& source, const SilenceGateSettings& gate, double rate, juce::String& error);
+    juce::File getPreviewFile (const juce::File& source, const SilenceGateSettings& gate, double rate, juce::String& error) const;
 
     /**
         Queues a preparation of the preview; earlier requests become stale (their running job is

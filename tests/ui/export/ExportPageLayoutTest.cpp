@@ -1,0 +1,198 @@
+#include "ExportPageFixture.h"
+
+#include "ui/pages/export/BlockLayoutSettings.h"
+
+namespace dunmoor::testing
+{
+namespace
+{
+    using ui::BlockLayoutSettings::blockColumnsKey;
+    using ui::BlockLayoutSettings::columnWidthsKey;
+
+    /** Block ids per column of the content's last layout, top to bottom, as "a b | c d". */
+    juce::String describeColumns (ui::ExportContent& content)
+    {
+        juce::StringArray columns;
+
+        for (int c = 0; c < (int) content.getColumnWidths().size(); ++c)
+        {
+            std::vector<std::pair<int, juce::String>> inColumn;
+
+            for (const auto& p : content.getPlacements())
+                if (p.column == c)
+                    inColumn.push_back ({ p.panel.getY(), p.blockId });
+
+            std::sort (inColumn.begin(), inColumn.end());
+            juce::StringArray ids;
+
+            for (const auto& [y, id] : inColumn)
+                ids.add (id);
+
+            columns.add (ids.joinIntoString (" "));
+        }
+
+        return columns.joinIntoString (" | ");
+    }
+
+    /** Drags a block's title strip to a point of the content, as the mouse would; releases it
+        there unless asked not to. */
+    void dragBlock (ui::ExportContent& content, const juce::String& id, juce::Point<int> to, bool release = true)
+    {
+        auto& handle = *content.getBlockHandle (id);
+        const auto local = (to - handle.getPosition()).toFloat();
+        const auto start = juce::Point<float> (20.0f, 20.0f);
+        handle.mouseDown (mouseEventAt (handle, start));
+        handle.mouseDrag (mouseEventAt (handle, (start + local) / 2, juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), 1, true));
+        handle.mouseDrag (mouseEventAt (handle, local, juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), 1, true));
+
+        if (release)
+            handle.mouseUp (mouseEventAt (handle, local, juce::ModifierKeys(), 1, true));
+    }
+
+    void clearLayoutSettings (ui::AppState& app)
+    {
+        app.settings->setValue (blockColumnsKey, juce::String());
+        app.settings->setValue (columnWidthsKey, juce::String());
+    }
+} // namespace
+
+TEST (ExportPageLayout, BlocksFollowTheWidth)
+{
+    ExportPageFixture f;
+    clearLayoutSettings (*f.app);
+    auto& page = f.makePage();
+    auto& c = page.getContent();
+    pumpMessages (20);
+
+    // The usual window: two columns, the narrow one holding the delivery blocks.
+    EXPECT_EQ (c.getColumnWidths().size(), 2u);
+    EXPECT_EQ (describeColumns (c), "cues rules | naming namingRules formats cleanup headroom");
+    EXPECT_EQ (c.getBlockPanel ("cues").getPosition(), juce::Point<int> (12, 12));
+    EXPECT_TRUE (c.getBlockPanel ("cues").contains (c.cuesHeader.getBounds()));
+    EXPECT_TRUE (c.getBlockPanel ("formats").contains (c.getFormatRows()[1]->getBounds()));
+    EXPECT_EQ (c.getBlockHandle ("cues")->getBounds(), c.getBlockPanel ("cues").withHeight (39));
+
+    // Wider: three and four columns; the report title stays under the lowest column.
+    for (auto [width, columns] : { std::pair { 1700, 3u }, std::pair { 2100, 4u } })
+    {
+        page.setSize (width, 860);
+        EXPECT_EQ (c.getColumnWidths().size(), columns) << width;
+        EXPECT_EQ (c.getMaxColumns(), (int) columns) << width;
+
+        int lowest = 0;
+
+        for (const auto& placement : c.getPlacements())
+            lowest = std::max (lowest, placement.panel.getBottom());
+
+        EXPECT_GE (c.reportHeader.getY(), lowest) << width;
+    }
+
+    // The smallest window: the wide blocks take the wider main column, not column 0.
+    page.setSize (1100, 720);
+    EXPECT_EQ (c.getBlockPanel ("naming").getX(), 12 + 440 + 12);
+    EXPECT_EQ (c.getBlockPanel ("formats").getX(), 12 + 440 + 12);
+}
+
+TEST (ExportPageLayout, DroppedBlocksAreKeptAndRestored)
+{
+    ExportPageFixture f;
+    clearLayoutSettings (*f.app);
+    auto& page = f.makePage();
+    auto& c = page.getContent();
+    pumpMessages (20);
+
+    const auto rules = c.getBlockPanel ("rules");
+    const auto cues = c.getBlockPanel ("cues");
+
+    // Over the gap between cues and rules: the mark 7 px above rules, column 0 lit.
+    dragBlock (c, "headroom", { rules.getCentreX(), rules.getY() - 4 }, false);
+    EXPECT_EQ (c.getDropColumn(), 0);
+    EXPECT_EQ (c.getDropIndicator(), juce::Rectangle<int> (12, rules.getY() - 7, rules.getWidth(), 2));
+    saveSnapshot (page, "export-page-block-drag");
+
+    // Below the last block of column 0: the mark 5 px under it.
+    dragBlock (c, "headroom", { rules.getCentreX(), rules.getBottom() + 300 }, false);
+    EXPECT_EQ (c.getDropIndicator().getY(), rules.getBottom() + 5);
+
+    // Dropped between them: directly above rules, stored at once.
+    dragBlock (c, "headroom", { rules.getCentreX(), rules.getY() - 4 });
+    EXPECT_EQ (c.getDropColumn(), -1);
+    EXPECT_TRUE (c.getDropIndicator().isEmpty());
+    EXPECT_EQ (describeColumns (c), "cues headroom rules | naming namingRules formats cleanup");
+    EXPECT_EQ (c.getBlockPanel ("headroom").getY(), cues.getBottom() + 12);
+
+    const auto stored = f.app->settings->getValue (blockColumnsKey);
+    EXPECT_EQ (stored, "cues:0\nheadroom:0\nrules:0\nnaming:1\nnamingRules:1\nformats:1\ncleanup:1\n@columns:2");
+    EXPECT_FALSE (f.app->settings->needsToBeSaved());
+
+    // A drop outside every column changes nothing.
+    dragBlock (c, "cues", { 5, 300 });
+    EXPECT_EQ (f.app->settings->getValue (blockColumnsKey), stored);
+
+    // A new page on the same settings shows the same arrangement.
+    const auto before = describeColumns (c);
+    f.page.reset();
+    auto& again = f.makePage();
+    pumpMessages (20);
+    EXPECT_EQ (describeColumns (again.getContent()), before);
+
+    // Reset: both keys empty, the automatic arrangement back.
+    again.resetLayout();
+    EXPECT_EQ (f.app->settings->getValue (blockColumnsKey), "");
+    EXPECT_EQ (f.app->settings->getValue (columnWidthsKey), "");
+    EXPECT_TRUE (f.app->settings->containsKey (blockColumnsKey));
+    EXPECT_EQ (describeColumns (again.getContent()), "cues rules | naming namingRules formats cleanup headroom");
+}
+
+TEST (ExportPageLayout, ColumnGapDrags)
+{
+    ExportPageFixture f;
+    clearLayoutSettings (*f.app);
+    auto& page = f.makePage();
+    auto& c = page.getContent();
+    pumpMessages (20);
+    f.app->saveSettings();
+    ASSERT_FALSE (f.app->settings->needsToBeSaved());
+
+    const auto widths = c.getColumnWidths();
+    const auto pair = widths[0] + widths[1];
+    auto& splitter = *c.getColumnSplitter (0);
+    EXPECT_TRUE (splitter.isVisible());
+    EXPECT_EQ (splitter.getBounds().getX(), 12 + widths[0]);
+
+    auto dragTo = [&splitter] (int contentX)
+    {
+        splitter.mouseDrag (mouseEventAt (splitter, { (float) (contentX - splitter.getX()), 10.0f },
+                                          juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), 1, true));
+    };
+
+    splitter.mouseDown (mouseEventAt (splitter, { 6.0f, 10.0f }));
+
+    // Far right: stops with 440 left for the main column; the shares are kept on every move,
+    // but the settings file is written only when the drag ends.
+    dragTo (5000);
+    EXPECT_EQ (c.getColumnWidths(), (std::vector<int> { pair - 440, 440 }));
+    EXPECT_TRUE (f.app->settings->getValue (columnWidthsKey).startsWith (juce::String ((double) (pair - 440) / pair, 4)));
+    EXPECT_TRUE (f.app->settings->needsToBeSaved());
+
+    dragTo (-100);
+    EXPECT_EQ (c.getColumnWidths(), (std::vector<int> { 440, pair - 440 }));
+
+    dragTo (12 + 600);
+    EXPECT_EQ (c.getColumnWidths(), (std::vector<int> { 600, pair - 600 }));
+    EXPECT_EQ (c.getBlockPanel ("cues").getWidth(), 600);
+    EXPECT_EQ (c.getBlockPanel ("naming").getX(), 12 + 600 + 12);
+
+    splitter.mouseUp (mouseEventAt (splitter, { 6.0f, 10.0f }));
+    EXPECT_FALSE (f.app->settings->needsToBeSaved());
+    EXPECT_TRUE (ui::AppState::getSettingsFile().loadFileAsString().contains (f.app->settings->getValue (columnWidthsKey)));
+
+    // The widths come back with a new page, and a reset forgets them.
+    f.page.reset();
+    auto& again = f.makePage();
+    EXPECT_EQ (again.getContent().getColumnWidths()[0], 600);
+    again.resetLayout();
+    EXPECT_EQ (again.getContent().getColumnWidths(), widths);
+}
+
+} // namespace dunmoor::testing
