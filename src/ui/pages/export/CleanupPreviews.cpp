@@ -19,6 +19,7 @@ public:
          SilenceGateSettings gateSettings, std::function<void (const Outcome&)> done)
         : juce::ThreadPoolJob ("cleanup preview"),
           previews (&owner),
+          posted (owner.outcomesPosted),
           request (requestNumber),
           source (std::move (sourceFile)),
           preview (std::move (previewFile)),
@@ -38,16 +39,18 @@ public:
         if (outcome.cancelled)
             outcome.error = {};
 
-        juce::MessageManager::callAsync ([owner = previews, outcome, file = preview, done = std::move (onDone)]
+        ++*posted;
+        juce::MessageManager::callAsync ([owner = previews, outcome, done = std::move (onDone)]
                                          {
                                              if (auto* p = owner.get())
-                                                 p->finished (outcome, file, done);
+                                                 p->finished (outcome, done);
                                          });
         return jobHasFinished;
     }
 
 private:
     juce::WeakReference<CleanupPreviews> previews;
+    std::shared_ptr<std::atomic<int>> posted;
     int request;
     juce::File source, preview;
     double rate;
@@ -99,6 +102,11 @@ int CleanupPreviews::prepare (const juce::File& source,
     if (pool == nullptr)
         pool = std::make_unique<juce::ThreadPool> (1);
 
+    // Listed as this object's from the start: a job that ends just before this object goes
+    // leaves no file behind.
+    written.removeAllInstancesOf (preview);
+    written.add (preview);
+
     preparing = true;
     preparingSource = source;
     pool->addJob (new Job (*this, latestRequest, source, preview, rate, gate, std::move (onDone)), true);
@@ -115,13 +123,9 @@ void CleanupPreviews::cancel()
         pool->removeAllJobs (true, 0);
 }
 
-void CleanupPreviews::finished (const Outcome& outcome, const juce::File& preview, const std::function<void (const Outcome&)>& onDone)
+void CleanupPreviews::finished (const Outcome& outcome, const std::function<void (const Outcome&)>& onDone)
 {
-    if (outcome.ok)
-    {
-        written.removeAllInstancesOf (preview);
-        written.add (preview);
-    }
+    ++outcomesHandled;
 
     if (outcome.request == latestRequest)
     {
@@ -144,7 +148,7 @@ void CleanupPreviews::limitTotalSize (const juce::Array<juce::File>& keep)
     {
         const auto file = written[i];
 
-        if (keep.contains (file))
+        if (keep.contains (file) || (preparing && i == written.size() - 1))
         {
             ++i;
             continue;
@@ -154,6 +158,11 @@ void CleanupPreviews::limitTotalSize (const juce::Array<juce::File>& keep)
         file.deleteFile();
         written.remove (i);
     }
+}
+
+bool CleanupPreviews::isIdle() const
+{
+    return (pool == nullptr || pool->getNumJobs() == 0) && outcomesHandled == outcomesPosted->load();
 }
 
 juce::Array<juce::File> CleanupPreviews::getWrittenFiles() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -73,6 +74,9 @@ public:
         sparing the ones listed. */
     void limitTotalSize (const juce::Array<juce::File>& keep);
 
+    /** Every job queued so far has ended and its outcome, if any, has been handed over. */
+    bool isIdle() const;
+
     /** The previews this object wrote that still exist. */
     juce::Array<juce::File> getWrittenFiles() const;
 
@@ -98,9 +102,11 @@ public:
 
 private:
     class Job;
-    void finished (const Outcome& outcome, const juce::File& preview, const std::function<void (const Outcome&)>& onDone);
+    void finished (const Outcome& outcome, const std::function<void (const Outcome&)>& onDone);
 
     std::unique_ptr<juce::ThreadPool> pool;
+    std::shared_ptr<std::atomic<int>> outcomesPosted = std::make_shared<std::atomic<int>> (0);
+    int outcomesHandled = 0;
     juce::Array<juce::File> written;     // oldest first
     juce::File preparingSource;
     int latestRequest = 0;

@@ -411,9 +411,13 @@ void CueResultList::paintHeader (juce::Graphics& g)
     g.drawText ("Leading silence", cutToWidth (CueListModel::cutFieldX, band.getY(), CueListModel::cutFieldWidth, band.getHeight(), width),
                 juce::Justification::centredLeft, true);
 
+    // The captions may run up to the next divider: "Assigned stems" needs all but 2 px of its column.
     for (const auto& column : resultColumns)
-        g.drawText (column.caption, inset (cutToWidth (column.x, band.getY(), column.width, band.getHeight(), width)),
-                    juce::Justification::centredLeft, true);
+    {
+        auto box = cutToWidth (column.x, band.getY(), column.width, band.getHeight(), width);
+        box = box.withTrimmedLeft (std::min (8, box.getWidth())).withTrimmedRight (std::min (2, box.getWidth()));
+        g.drawText (column.caption, box, juce::Justification::centredLeft, true);
+    }
 
     for (auto x : { 248, 392, 472, 562, 652, 772 })
         if (x < width)

@@ -195,6 +195,13 @@ void ExportPage::wireReportArea()
 
         if (engine.isActiveFor (idOf (row)) && (engine.isPlaying() || engine.isLoading()))
         {
+            // A newer request than whatever is still being prepared: that must not start later.
+            if (previews.isPreparing())
+            {
+                clearPreviewStatus();
+                previews.cancel();
+            }
+
             engine.seekToFraction (juce::jlimit (0.0, 1.0, seconds / row.durationSeconds));
             return;
         }

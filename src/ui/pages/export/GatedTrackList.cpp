@@ -540,16 +540,16 @@ void GatedTrackList::paintRow (juce::Graphics& g, int index, juce::Rectangle<int
     }
 
     // Play: a square while this row plays, else a triangle.
+    // The glyphs sit in the square faces, so a tall row does not stretch them.
     const auto playBox = getPlayButtonBounds (index);
-    drawRowButton (g, playBox);
+    const auto playFace = drawRowButton (g, playBox);
     const auto playing = isPlaying != nullptr && isPlaying (row);
-    const auto playGlyph = playBox.toFloat().reduced (0.26f * (float) std::min (playBox.getWidth(), playBox.getHeight()));
+    const auto playGlyph = playFace.reduced (std::max (0.0f, 0.26f * (float) std::min (playBox.getWidth(), playBox.getHeight()) - 1.5f));
 
     if (playing)
     {
         g.setColour (palette.accent);
-        g.fillRect (playGlyph.withSizeKeepingCentre (std::min (playGlyph.getWidth(), playGlyph.getHeight()),
-                                                     std::min (playGlyph.getWidth(), playGlyph.getHeight())));
+        g.fillRect (playGlyph);
     }
     else
     {
@@ -559,8 +559,8 @@ void GatedTrackList::paintRow (juce::Graphics& g, int index, juce::Rectangle<int
 
     // Next stretch: a triangle and a bar.
     const auto jumpBox = getJumpButtonBounds (index);
-    drawRowButton (g, jumpBox);
-    const auto jumpGlyph = jumpBox.toFloat().reduced (0.28f * (float) std::min (jumpBox.getWidth(), jumpBox.getHeight()));
+    const auto jumpFace = drawRowButton (g, jumpBox);
+    const auto jumpGlyph = jumpFace.reduced (std::max (0.0f, 0.28f * (float) std::min (jumpBox.getWidth(), jumpBox.getHeight()) - 1.5f));
     g.setColour (row.regionCount > 0 ? palette.textPrimary : palette.textDisabled);
     g.fillPath (rightTriangle (jumpGlyph.withWidth (jumpGlyph.getWidth() * 0.78f)));
     g.fillRect (jumpGlyph.withTrimmedLeft (jumpGlyph.getWidth() * 0.82f));
