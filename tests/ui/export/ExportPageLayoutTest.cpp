@@ -196,3 +196,44 @@ TEST (ExportPageLayout, ColumnGapDrags)
 }
 
 } // namespace dunmoor::testing
+
+namespace dunmoor::testing
+{
+
+TEST (ExportPageLayout, SnapshotsAfterAnAnalysisWithCleanup)
+{
+    ExportPageFixture f;
+    clearLayoutSettings (*f.app);
+    auto preset = f.preset();
+    preset.exportSettings.silenceGate.enabled = true;
+    preset.exportSettings.silenceGate.thresholdDb = -60.0;
+    preset.exportSettings.silenceGate.minimumSeconds = 0.5;
+    f.app->session.setPreset (preset);
+
+    // Two cues of three tracks, each with rests of noise floor; the second cue starts late.
+    const juce::StringArray names { "Kick", "Bass", "Strings" };
+
+    for (int cue = 1; cue <= 2; ++cue)
+        for (int i = 0; i < 3; ++i)
+            writeTrack (f.temp.file ("in/1M0" + juce::String (cue) + "/" + names[i] + ".wav"), 2, 3 * 48000, 48000.0, [=] (int, int n)
+                        {
+                            const auto t = n / 48000.0;
+                            const auto rest = (t > 0.6 + 0.3 * i && t < 1.4 + 0.2 * i) || (cue == 2 && t < 0.4);
+                            return rest ? (float) (((n * 7919) % 200 - 100) * 1.0e-6) : (float) (0.3 * std::sin (n * 0.02 * (i + 1)));
+                        });
+
+    (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
+    auto& page = f.makePage (1360, 860);
+    click (page.getRenderBar().analyseButton);
+    ASSERT_TRUE (f.waitForRunToEnd());
+    ASSERT_TRUE (page.getContent().gatedList.isVisible());
+    saveSnapshot (page, "export-page-cleanup-1360");
+
+    page.setSize (2000, 1100);
+    page.getViewport().setViewPosition (0, 0);
+    saveSnapshot (page, "export-page-cleanup-2000");
+    page.getViewport().setViewPosition (0, page.getContent().getReportTop() - 12);
+    saveSnapshot (page, "export-page-cleanup-2000-report");
+}
+
+} // namespace dunmoor::testing

@@ -260,6 +260,16 @@ bool ExportPage::isRendering() const
     return renderJob != nullptr && renderJob->getStatus().isRunning;
 }
 
+bool ExportPage::isJobThreadBusy()
+{
+    // Once the last run's completion has been handled, its thread has only to return from its
+    // callback: a press right after a run ends waits for that rather than being ignored.
+    if (renderJob != nullptr && ! runControl.isRunInFlight())
+        (void) renderJob->waitForThreadToExit (-1);
+
+    return isRendering();
+}
+
 void ExportPage::loadLayoutSettings()
 {
     auto& settings = *appState.settings;
@@ -434,7 +444,7 @@ BatchPlan ExportPage::buildRequests (bool measureOnly) const
 
 bool ExportPage::runAnalysis()
 {
-    if (! runControl.canLaunch (isRendering()))
+    if (! runControl.canLaunch (isJobThreadBusy()))
         return false;
 
     const auto plan = buildRequests (true);
@@ -454,7 +464,7 @@ bool ExportPage::runAnalysis()
 
 void ExportPage::startExport()
 {
-    if (! runControl.canLaunch (isRendering()))
+    if (! runControl.canLaunch (isJobThreadBusy()))
         return;
 
     if (appState.outputFolder == juce::File())
@@ -508,7 +518,7 @@ void ExportPage::showBlockingIssues (const ValidationResult& issues, std::functi
 bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
 {
     // Checked again here: a question may have been open while another run started.
-    if (! runControl.canLaunch (isRendering()))
+    if (! runControl.canLaunch (isJobThreadBusy()))
         return false;
 
     const auto run = runControl.beginRun (kind);

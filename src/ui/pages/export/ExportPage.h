@@ -125,6 +125,7 @@ private:
     void assignmentsChanged() override;
     void presetChanged() override;
 
+    bool isJobThreadBusy();
     void showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed);
     bool launch (std::vector<RenderRequest> requests, RunKind kind);
     void handleCompletion (int runNumber, BatchReport report);

@@ -45,6 +45,7 @@ FormatRow::FormatRow (int rowIndex, Seams& seamsToUse, std::function<void()> onC
     ditherCombo.setTitle ("Dither" + number);
 
     setPlaceholder (subFolderEditor, "sub-folder (optional)");
+    subFolderEditor.setJustification (juce::Justification::centredLeft);
     subFolderEditor.setTooltip ("A folder underneath the export folder. Type a name, or use the button to pick one.");
     subFolderEditor.setTitle ("Sub-folder" + number);
     pickButton.setTooltip ("Pick a folder inside the export folder.");
