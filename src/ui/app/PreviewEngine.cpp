@@ -22,6 +22,7 @@ namespace
     constexpr double crossfadeSeconds = 0.006;
     constexpr double firstSoundThreshold = 0.005; // of the mix's peak
     constexpr double firstSoundLeadIn = 0.05;     // seconds before it
+    constexpr double playFromWindowStart = -1.0;
 
     double rateOrDefault (double rate) noexcept
     {
@@ -138,12 +139,14 @@ public:
                 double windowSeconds,
                 int mixChannelsToUse,
                 int numThreadsToUse,
+                int readFramesToUse,
                 CancelCheck cancelToUse,
                 std::function<void (float)> onProgressToUse)
         : reader (readerToUse)
         , readingRate (readingRateToUse)
         , mixChannels (mixChannelsToUse)
         , numThreads (std::max (1, numThreadsToUse))
+        , readFrames (readFramesToUse)
         , cancel (std::move (cancelToUse))
         , onProgress (std::move (onProgressToUse))
     {
@@ -321,7 +324,7 @@ private:
         f.resample = std::abs (readingRate - f.fileRate) > 0.5;
         f.outFrames = f.resample ? getResampledLength (f.frameCount, f.fileRate, readingRate) : f.frameCount;
         f.keepChannels = info.numChannels == 1 ? 1 : std::min (info.numChannels, mixChannels);
-        f.segmentFrames = std::max (65536, segmentSamples / std::max (1, info.numChannels));
+        f.segmentFrames = readFrames > 0 ? readFrames : std::max (65536, segmentSamples / std::max (1, info.numChannels));
         f.numSegments = (int) ((f.frameCount + f.segmentFrames - 1) / f.segmentFrames);
 
         if (f.outFrames > maxReadFrames)
@@ -689,6 +692,7 @@ private:
     const double readingRate;
     const int mixChannels;
     const int numThreads;
+    const int readFrames;
     const CancelCheck cancel;
     const std::function<void (float)> onProgress;
 
@@ -880,12 +884,14 @@ void PreviewEngine::requestLoad (double startSeconds, bool autoplay, double play
         const juce::ScopedLock requestScope (requestLock);
         requestedStart = std::max (0.0, startSeconds);
 
+        // Below the window start means the window start, which the loader may still move
+        // (a start past the end plays the last moments); the first sound is found by the loader.
         if (playFromSeconds == playFromFirstSound)
             requestedPlayFrom = playFromFirstSound;
-        else if (playFromSeconds < 0.0)
-            requestedPlayFrom = requestedStart;
+        else if (playFromSeconds < requestedStart)
+            requestedPlayFrom = playFromWindowStart;
         else
-            requestedPlayFrom = std::max (playFromSeconds, requestedStart);
+            requestedPlayFrom = playFromSeconds;
 
         requestedAutoplay = autoplay;
         ++requestGeneration;
@@ -1236,6 +1242,7 @@ void PreviewEngine::load (const Request& request)
                         windowSeconds,
                         mixChannels,
                         options.maxReadThreads,
+                        options.readFrames,
                         cancelled,
                         [this, generation] (float settled) {
                             if (isCurrent (generation))
@@ -1296,6 +1303,9 @@ void PreviewEngine::load (const Request& request)
     result.filesLoaded = builder.getFilesLoaded();
     result.errors = errors;
     result.playFrom = request.playFrom;
+
+    if (result.playFrom == playFromWindowStart)
+        result.playFrom = windowStartSeconds;
 
     if (result.playFrom == playFromFirstSound)
     {

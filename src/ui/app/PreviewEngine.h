@@ -49,6 +49,7 @@ public:
     {
         RangeReader readRange;  // empty: the core's range reader
         int maxReadThreads = 0; // threads reading and summing one load; 0: one per CPU, at most 8
+        int readFrames = 0;     // frames per read of a file; 0: about 32 MB of samples
     };
 
     /** The loaded window: its start and length and the whole source's length, in seconds. */
