@@ -457,6 +457,47 @@ namespace
         }
     }
 
+    // A file that fails after some of it was read leaves nothing of itself in the mix, and the
+    // others are summed as if it had never been asked for.
+    TEST (PreviewEngine, AFileFailingHalfwayLeavesTheOthersExact)
+    {
+        TemporaryFolder temp;
+        const auto a = writeTone (temp, "a.wav", 2.0, { 0.3f, 0.2f });
+        const auto b = writeTone (temp, "b.wav", 3.0, { 0.4f });
+        const auto c = writeTone (temp, "c.wav", 1.5, { 0.1f, 0.3f });
+
+        ui::PreviewEngine::Options options;
+        options.readFrames = 20011;
+        options.readRange = [&b] (const juce::File& file, double start, double duration, juce::AudioBuffer<double>& buffer, juce::String& error) {
+            if (file == b && start > 1.0)
+            {
+                error = "The disk went away.";
+                return false;
+            }
+
+            return readAudioFileRange (file, 0.0, start, duration, buffer, error);
+        };
+
+        auto output = makeOutput (Pacing::manual);
+        ui::PreviewEngine engine (output->createType(), options);
+        engine.play (Files { a, b, c }, 48000.0, "Mix", "mix:1", 0.0, 0.0);
+        ASSERT_TRUE (waitUntilLoaded (engine));
+        EXPECT_EQ (engine.getStatusText(), "Playing (2 file(s); b.wav: The disk went away.)");
+
+        const auto reference = sequentialSum ({ a, c }, 48000.0, 0.0, 300.0);
+        ASSERT_NEAR (engine.getLoadedWindow().lengthSeconds, 2.0, 1e-9) << "no silent tail where b would have been";
+
+        Recorder recorder (*output);
+        output->renderBlocks (reference.getNumSamples() / 512 + 1);
+        int mismatches = 0;
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = engine.fadeLengthFor (0.002); i < reference.getNumSamples(); ++i)
+                mismatches += recorder.recorded.getSample (ch, i) != (float) reference.getSample (ch, i) ? 1 : 0;
+
+        EXPECT_EQ (mismatches, 0);
+    }
+
     TEST (PreviewEngine, StatusAndWindowOfEachKindOfLoad)
     {
         TemporaryFolder temp;
