@@ -22,6 +22,7 @@
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/WaveformOverview.h"
 #include "ui/FakeAudioDevice.h"
+#include "ui/PlainSum.h"
 #include "ui/app/PreviewEngine.h"
 #include "ui/app/WaveformCache.h"
 
@@ -156,29 +157,14 @@ bool mixEqualsPlainSum (int& comparedSamples)
     engine.play (files, rate, "Bench", "mix:bench", 0.0, 0.0);
     waitFor ([&] { return ! engine.isLoading(); });
 
-    juce::AudioBuffer<double> sum (2, seconds * (int) rate);
-    sum.clear();
+    const auto sum = testing::plainSequentialSum (files, rate, 0.0, ui::PreviewEngine::maxWindowSeconds);
+    juce::AudioBuffer<float> sum32 (sum.getNumChannels(), sum.getNumSamples());
 
-    for (const auto& file : files)
-    {
-        juce::AudioBuffer<double> part;
-        juce::String error;
+    for (int ch = 0; ch < sum.getNumChannels(); ++ch)
+        for (int i = 0; i < sum.getNumSamples(); ++i)
+            sum32.setSample (ch, i, (float) sum.getSample (ch, i));
 
-        if (! readAudioFileRange (file, rate, 0.0, ui::PreviewEngine::maxWindowSeconds, part, error))
-            return false;
-
-        addBufferTo (sum, part);
-    }
-
-    double peak = 0.0;
-    for (int ch = 0; ch < 2; ++ch)
-        peak = std::max (peak, (double) sum.getMagnitude (ch, 0, sum.getNumSamples()));
-
-    if (peak > 1.0)
-        for (int ch = 0; ch < 2; ++ch)
-            juce::FloatVectorOperations::multiply (sum.getWritePointer (ch), 1.0 / peak, sum.getNumSamples());
-
-    const auto expected = overviewFromBuffer (sum, rate, ui::PreviewEngine::overviewBuckets);
+    const auto expected = overviewFromBuffer (sum32, rate, ui::PreviewEngine::overviewBuckets);
     const auto overview = engine.getMixOverview();
 
     if (overview.minimums != expected.minimums || overview.maximums != expected.maximums)
@@ -204,7 +190,7 @@ bool mixEqualsPlainSum (int& comparedSamples)
 
         for (int ch = 0; ch < 2; ++ch)
             for (int i = 0; i < heard.getNumSamples(); ++i, ++comparedSamples)
-                equal &= heard.getSample (ch, i) == (float) sum.getSample (ch, position + 512 + i);
+                equal &= heard.getSample (ch, i) == sum32.getSample (ch, position + 512 + i);
     }
 
     output->setBlockObserver (nullptr);
