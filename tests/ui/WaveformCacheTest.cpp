@@ -125,11 +125,16 @@ namespace
         EXPECT_EQ (cache.getNumThreads(), juce::jlimit (2, 6, juce::SystemStats::getNumCpus() - 1));
         EXPECT_EQ (cache.get ({}), nullptr);
 
+        // Looking without asking queues nothing.
+        EXPECT_EQ (cache.find (file.getFullPathName()), nullptr);
+        EXPECT_EQ (cache.getNumPending(), 0);
+
         EXPECT_EQ (cache.get (file.getFullPathName()), nullptr);
         juce::ignoreUnused (cache.get (file.getFullPathName())); // pending or done: no second job
         ASSERT_TRUE (pumpUntil ([&] { return listener.count > 0; }));
         const auto overview = cache.get (file.getFullPathName());
         ASSERT_NE (overview, nullptr);
+        EXPECT_EQ (cache.find (file.getFullPathName()), overview);
         EXPECT_EQ (overview->getNumBuckets(), 2000);
         EXPECT_NEAR (overview->peak, 0.5f, 1e-3f);
         EXPECT_EQ (cache.getNumComputed(), 1) << "asked for twice, computed once";

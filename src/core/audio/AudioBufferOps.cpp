@@ -51,6 +51,49 @@ bool allocateRenderBuffer (juce::AudioBuffer<double>& buffer, int numChannels, j
     }
 }
 
+void sumChannels (double* const* destination,
+                  int destinationChannels,
+                  const double* const* source,
+                  int sourceChannels,
+                  juce::int64 sourceFrames,
+                  juce::int64 begin,
+                  juce::int64 end,
+                  bool replace,
+                  double gain) noexcept
+{
+    for (int ch = 0; ch < destinationChannels; ++ch)
+    {
+        const int sourceChannel = sourceChannels == 1 ? 0 : ch;
+        const auto fedEnd = sourceChannel < sourceChannels ? std::clamp (sourceFrames, begin, end) : begin;
+        const auto fed = (int) (fedEnd - begin);
+        auto* d = destination[ch] + begin;
+
+        if (fed > 0)
+        {
+            const auto* s = source[sourceChannel] + begin;
+
+            if (replace)
+            {
+                if (gain == 1.0)
+                    juce::FloatVectorOperations::copy (d, s, fed);
+                else
+                    juce::FloatVectorOperations::copyWithMultiply (d, s, gain, fed);
+            }
+            else if (gain == 1.0)
+            {
+                juce::FloatVectorOperations::add (d, s, fed);
+            }
+            else
+            {
+                juce::FloatVectorOperations::addWithMultiply (d, s, gain, fed);
+            }
+        }
+
+        if (replace && end > fedEnd)
+            juce::FloatVectorOperations::clear (destination[ch] + fedEnd, (int) (end - fedEnd));
+    }
+}
+
 void addBufferTo (juce::AudioBuffer<double>& destination, const juce::AudioBuffer<double>& source)
 {
     addBufferWithGain (destination, source, 1.0);
@@ -58,23 +101,12 @@ void addBufferTo (juce::AudioBuffer<double>& destination, const juce::AudioBuffe
 
 void addBufferWithGain (juce::AudioBuffer<double>& destination, const juce::AudioBuffer<double>& source, double gain)
 {
-    const int n = std::min (destination.getNumSamples(), source.getNumSamples());
-
-    if (n <= 0 || gain == 0.0 || source.getNumChannels() == 0)
+    if (gain == 0.0 || source.getNumChannels() == 0 || source.hasBeenCleared())
         return;
 
-    const bool monoSource = source.getNumChannels() == 1;
-
-    for (int ch = 0; ch < destination.getNumChannels(); ++ch)
-    {
-        const int sourceChannel = monoSource ? 0 : ch;
-
-        if (sourceChannel >= source.getNumChannels())
-            continue;
-
-        // Adds nothing from a source marked as cleared; copies into a destination marked as cleared.
-        destination.addFrom (ch, 0, source, sourceChannel, 0, n, gain);
-    }
+    sumChannels (destination.getArrayOfWritePointers(), destination.getNumChannels(),
+                 source.getArrayOfReadPointers(), source.getNumChannels(), source.getNumSamples(),
+                 0, destination.getNumSamples(), false, gain);
 }
 
 void scaleBuffer (juce::AudioBuffer<double>& buffer, double gain)

@@ -161,6 +161,22 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     return {};
 }
 
+std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file, const juce::String& whenUnreadable, juce::String& error)
+{
+    auto reader = openAudioFileReader (file);
+
+    if (reader == nullptr)
+    {
+        error = whenUnreadable;
+        return {};
+    }
+
+    if (! checkReaderLimits (*reader, error) || ! checkReaderData (*reader, file, error))
+        return {};
+
+    return reader;
+}
+
 std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error)
 {
     if (! probeAudioFile (file, info, error))
@@ -314,18 +330,12 @@ bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& 
             return false;
         }
 
-        auto readerHolder = openAudioFileReader (file);
+        const auto readerHolder = openCheckedAudioFileReader (file, "Not a readable audio file, or the format is not supported.", error);
 
         if (readerHolder == nullptr)
-        {
-            error = "Not a readable audio file, or the format is not supported.";
             return false;
-        }
 
-        auto& reader = *readerHolder;
-
-        if (! checkReaderLimits (reader, error) || ! checkReaderData (reader, file, error))
-            return false;
+        const auto& reader = *readerHolder;
 
         auto name = reader.getFormatName().trim();
         const auto cut = name.indexOfIgnoreCase (" file");

@@ -21,6 +21,11 @@ namespace dunmoor
 */
 std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file);
 
+/** openAudioFileReader, then checkReaderLimits and checkReaderData, as every read of samples
+    does before it reads: nullptr with the reason in error (whenUnreadable when no format
+    recognises the file). */
+std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file, const juce::String& whenUnreadable, juce::String& error);
+
 /** probeAudioFile, then openAudioFileReader: nullptr with the reason in error when either fails. */
 std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error);
 

@@ -106,8 +106,14 @@ namespace
         juce::int64 frameCap = maxReadFrames;
         double startSeconds = 0.0;
         double durationSeconds = 0.0;
-        CancelCheck cancel;
+        const CancelCheck* cancel = nullptr;   // the caller's, which outlives the read; null: never cancelled
     };
+
+    const CancelCheck& cancelOf (const Section& section)
+    {
+        static const CancelCheck never;
+        return section.cancel != nullptr ? *section.cancel : never;
+    }
 
     // Pass 2 of every read: a fresh open, the limits again (the file may have changed since the
     // probe), every size checked before memory is committed, then the samples in blocks straight
@@ -118,18 +124,12 @@ namespace
                       juce::AudioBuffer<double>& buffer,
                       juce::String& error)
     {
-        auto readerHolder = openAudioFileReader (file);
+        const auto readerHolder = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error);
 
         if (readerHolder == nullptr)
-        {
-            error = "The file became unreadable between the two passes.";
             return false;
-        }
 
         auto& reader = *readerHolder;
-
-        if (! checkReaderLimits (reader, error) || ! checkReaderData (reader, file, error))
-            return false;
 
         const auto total = reader.lengthInSamples;
         const auto rate = reader.sampleRate;
@@ -202,10 +202,10 @@ namespace
                     return false;
                 }
 
-                if (! decoder.read (start, count, total, wide.getArrayOfWritePointers(), error, section.cancel))
+                if (! decoder.read (start, count, total, wide.getArrayOfWritePointers(), error, cancelOf (section)))
                     return false;
             }
-            else if (! readBlocks (reader, file, start, count, wide, error, section.cancel))
+            else if (! readBlocks (reader, file, start, count, wide, error, cancelOf (section)))
             {
                 return false;
             }
@@ -215,7 +215,7 @@ namespace
                 juce::AudioBuffer<double> converted;
 
                 // The source is released as soon as the conversion is done.
-                if (! resampleBuffer (wide, rate, targetRate, converted, error, section.cancel))
+                if (! resampleBuffer (wide, rate, targetRate, converted, error, cancelOf (section)))
                     return false;
 
                 buffer = std::move (converted);
@@ -233,6 +233,29 @@ namespace
             return false;
         }
     }
+
+    // Every read: the probe (pass 1), then the section (pass 2).
+    bool probeAndReadSection (const juce::File& file,
+                              double targetRate,
+                              const Section& section,
+                              juce::AudioBuffer<double>& buffer,
+                              juce::String& error)
+    {
+        AudioFileInfo info;
+
+        if (! probeAudioFile (file, info, error))
+            return false;
+
+        try
+        {
+            return readSection (file, targetRate, section, buffer, error);
+        }
+        catch (const std::bad_alloc&)
+        {
+            error = "Not enough memory to open the file.";
+            return false;
+        }
+    }
 } // namespace
 
 //==============================================================================
@@ -243,23 +266,10 @@ bool readAudioFile (const juce::File& file,
                     juce::int64 frameCap,
                     const CancelCheck& cancel)
 {
-    AudioFileInfo info;
-
-    if (! probeAudioFile (file, info, error))
-        return false;
-
-    try
-    {
-        Section section;
-        section.frameCap = frameCap;
-        section.cancel = cancel;
-        return readSection (file, targetRate, section, buffer, error);
-    }
-    catch (const std::bad_alloc&)
-    {
-        error = "Not enough memory to open the file.";
-        return false;
-    }
+    Section section;
+    section.frameCap = frameCap;
+    section.cancel = &cancel;
+    return probeAndReadSection (file, targetRate, section, buffer, error);
 }
 
 bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)
@@ -274,24 +284,11 @@ bool readAudioFileRange (const juce::File& file,
                          juce::AudioBuffer<double>& buffer,
                          juce::String& error)
 {
-    AudioFileInfo info;
-
-    if (! probeAudioFile (file, info, error))
-        return false;
-
-    try
-    {
-        Section section;
-        section.wholeFile = false;
-        section.startSeconds = startSeconds;
-        section.durationSeconds = durationSeconds;
-        return readSection (file, targetRate, section, buffer, error);
-    }
-    catch (const std::bad_alloc&)
-    {
-        error = "Not enough memory to open the file.";
-        return false;
-    }
+    Section section;
+    section.wholeFile = false;
+    section.startSeconds = startSeconds;
+    section.durationSeconds = durationSeconds;
+    return probeAndReadSection (file, targetRate, section, buffer, error);
 }
 
 } // namespace dunmoor

@@ -315,19 +315,19 @@ WaveformOverview overviewFromFileRange (const juce::File& file,
 
     try
     {
-        auto reader = file.existsAsFile() ? openAudioFileReader (file) : nullptr;
-
-        if (reader == nullptr)
-        {
-            error = "The file could not be opened for reading.";
-            return {};
-        }
-
         // Limits first, as for every other read: the framework's WAV and AIFF readers never return
         // from a frame wider than their block buffer. A file shorter than its header says would
         // otherwise show its missing end as silence.
-        if (! checkReaderLimits (*reader, error) || ! checkReaderData (*reader, file, error))
+        const juce::String unreadable ("The file could not be opened for reading.");
+        auto reader = file.existsAsFile() ? openCheckedAudioFileReader (file, unreadable, error) : nullptr;
+
+        if (reader == nullptr)
+        {
+            if (error.isEmpty())
+                error = unreadable;
+
             return {};
+        }
 
         const auto total = reader->lengthInSamples;
         const int numChannels = (int) reader->numChannels;

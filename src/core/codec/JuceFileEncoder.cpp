@@ -171,7 +171,7 @@ bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
 
     if (! supportsSampleRate (codec, settings.sampleRate))
     {
-        error = upperName (codec) + " cannot store " + juce::String (settings.sampleRate / 1000.0, 1) + " kHz.";
+        error = upperName (codec) + " cannot store " + formatKilohertzWithOneDecimal (settings.sampleRate) + ".";
         return false;
     }
 

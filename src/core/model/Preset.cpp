@@ -33,7 +33,7 @@ juce::String OutputFormat::describe() const
         text << " " << bitsPerSample (sampleFormat) << "-bit";
 
     if (sampleRate > 0.0)
-        text << " @ " << juce::String (sampleRate / 1000.0, 1) << " kHz";
+        text << " @ " << formatKilohertzWithOneDecimal (sampleRate);
 
     return text;
 }

@@ -217,6 +217,11 @@ juce::String formatKilohertz (double rate)
     return juce::String (k, 1) + " kHz";
 }
 
+juce::String formatKilohertzWithOneDecimal (double rate)
+{
+    return juce::String (rate / 1000.0, 1) + " kHz";
+}
+
 juce::String codecFileExtension (Codec c)
 {
     switch (c)

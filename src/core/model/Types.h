@@ -77,6 +77,10 @@ juce::String formatDuration (double seconds);
 /** "48 kHz", "44.1 kHz"; "-" for a rate of 0 or below. */
 juce::String formatKilohertz (double sampleRateHz);
 
+/** "48.0 kHz", "44.1 kHz", "88.2 kHz": always one decimal, for messages and reports that
+    line rates up. */
+juce::String formatKilohertzWithOneDecimal (double sampleRateHz);
+
 /** ".wav", ".aif", ".flac", ".mp3"; empty for anything else. */
 juce::String codecFileExtension (Codec);
 

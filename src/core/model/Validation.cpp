@@ -14,11 +14,6 @@ namespace
     {
         return name.containsAnyOf ("\\/:*?\"<>|") || name.contains ("..");
     }
-
-    juce::String kilohertzWithOneDecimal (double rateHz)
-    {
-        return juce::String (rateHz / 1000.0, 1);
-    }
 } // namespace
 
 void ValidationResult::merge (const ValidationResult& other, const juce::String& section)
@@ -234,8 +229,8 @@ ValidationResult validateExportSettings (const ExportSettings& settings)
         const auto rate = format.sampleRate > 0.0 ? format.sampleRate : settings.masterSampleRate;
 
         if (! supportsSampleRate (format.codec, rate))
-            warnings.add (label + ": " + kilohertzWithOneDecimal (rate) + " kHz is not valid for this codec, it will be resampled to "
-                          + kilohertzWithOneDecimal (bestOutputSampleRate (format.codec, rate)) + " kHz.");
+            warnings.add (label + ": " + formatKilohertzWithOneDecimal (rate) + " is not valid for this codec, it will be resampled to "
+                          + formatKilohertzWithOneDecimal (bestOutputSampleRate (format.codec, rate)) + ".");
 
         if (isLossyCodec (format.codec))
         {

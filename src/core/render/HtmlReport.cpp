@@ -419,7 +419,7 @@ namespace
 
         html << "<h3>Levels</h3>\n<table class=\"data\">\n"
              << buildHtmlDataRow ("Length", formatLengthText (cue))
-             << buildHtmlDataRow ("Sample rate", juce::String (cue.sampleRate / 1000.0, 1) + " kHz")
+             << buildHtmlDataRow ("Sample rate", formatKilohertzWithOneDecimal (cue.sampleRate))
              << buildHtmlDataRow ("Channels", juce::String (cue.numChannels))
              << buildHtmlDataRow ("Mix peak", formatPeakText (cue.mixSamplePeak, 2) + " dB")
              << buildHtmlDataRow ("Mix true peak", formatPeakText (cue.mixTruePeak, 2) + " dB")

@@ -101,21 +101,6 @@ namespace
         return result;
     }
 
-    /** A child of the folder with exactly this name. juce::File::getChildFile would treat a
-        name starting with "~" as a home folder on Linux. */
-    juce::File childNamed (const juce::File& folder, const juce::String& name)
-    {
-        if (! name.startsWithChar ('~'))
-            return folder.getChildFile (name);
-
-        auto folderPath = folder.getFullPathName();
-
-        if (! folderPath.endsWithChar (juce::File::getSeparatorChar()))
-            folderPath += juce::File::getSeparatorString();
-
-        return juce::File (folderPath + name);
-    }
-
     /** Whether a path is taken: something exists there, a name in its folder matches it
         ignoring case (a case-sensitive disk would otherwise let two names coexist that
         clash on the delivery's target systems), or the run has written it already. */
@@ -202,6 +187,37 @@ namespace
     {
         return getNamingTokenPalette().contains (text);
     }
+
+    /** Walks a template in order, handing over the literal text between tokens and each
+        "{...}" token with its braces. A "{" without a closing "}" is literal text. */
+    template <typename TextCallback, typename TokenCallback>
+    void scanNamingTemplate (const juce::String& nameTemplate, TextCallback&& onText, TokenCallback&& onToken)
+    {
+        int i = 0;
+
+        for (;;)
+        {
+            const auto open = nameTemplate.indexOfChar (i, '{');
+
+            if (open < 0)
+            {
+                onText (nameTemplate.substring (i));
+                return;
+            }
+
+            onText (nameTemplate.substring (i, open));
+            const auto close = nameTemplate.indexOfChar (open + 1, '}');
+
+            if (close < 0)
+            {
+                onText (nameTemplate.substring (open));
+                return;
+            }
+
+            onToken (nameTemplate.substring (open, close + 1));
+            i = close + 1;
+        }
+    }
 } // namespace
 
 juce::String expandNamingTokens (const juce::String& nameTemplate,
@@ -211,37 +227,18 @@ juce::String expandNamingTokens (const juce::String& nameTemplate,
     juce::String result;
     result.preallocateBytes ((size_t) nameTemplate.getNumBytesAsUTF8() * 2 + 64);
 
-    int i = 0;
-
-    for (;;)
-    {
-        const auto open = nameTemplate.indexOfChar (i, '{');
-
-        if (open < 0)
+    scanNamingTemplate (
+        nameTemplate,
+        [&] (const juce::String& text) { result += text; },
+        [&] (const juce::String& token)
         {
-            result += nameTemplate.substring (i);
-            break;
-        }
+            juce::String value;
 
-        result += nameTemplate.substring (i, open);
-        const auto close = nameTemplate.indexOfChar (open + 1, '}');
-
-        if (close < 0)
-        {
-            result += nameTemplate.substring (open);
-            break;
-        }
-
-        const auto token = nameTemplate.substring (open, close + 1);
-        juce::String value;
-
-        if (tokenValue (token, context, value))
-            result += value;
-        else if (unknownTokens != nullptr)
-            unknownTokens->addIfNotAlreadyThere (token);
-
-        i = close + 1;
-    }
+            if (tokenValue (token, context, value))
+                result += value;
+            else if (unknownTokens != nullptr)
+                unknownTokens->addIfNotAlreadyThere (token);
+        });
 
     return result;
 }
@@ -305,7 +302,7 @@ bool resolveNameCollision (juce::File& path,
         else
             candidateBase = base + "-" + juce::String (attempt + 2);
 
-        const auto candidate = childNamed (folder, candidateBase + extension);
+        const auto candidate = getChildFileNamed (folder, candidateBase + extension);
 
         if (! taken.isTaken (candidate))
         {
@@ -353,7 +350,7 @@ bool buildSubFolderPath (const juce::File& root, const juce::String& relativePat
         if (name.isEmpty())
             return false;
 
-        folder = childNamed (folder, name);
+        folder = getChildFileNamed (folder, name);
     }
 
     if (! isPathInsideFolder (root, folder))
@@ -435,51 +432,31 @@ std::vector<TemplateSegment> splitNamingTemplate (const juce::String& nameTempla
         segments.push_back ({ false, core });
     };
 
-    int i = 0;
-
-    for (;;)
-    {
-        const auto open = nameTemplate.indexOfChar (i, '{');
-
-        if (open < 0)
+    scanNamingTemplate (
+        nameTemplate,
+        [&] (const juce::String& text) { pending += text; },
+        [&] (const juce::String& braced)
         {
-            pending += nameTemplate.substring (i);
-            break;
-        }
+            flushPending();
 
-        pending += nameTemplate.substring (i, open);
-        const auto close = nameTemplate.indexOfChar (open + 1, '}');
+            if (isPaletteToken (braced))
+            {
+                segments.push_back ({ true, braced });
+            }
+            else if (braced == "{pubcode}")
+            {
+                // The older spelling of the project code: the editor offers it as "{project}",
+                // which expands to the same value.
+                segments.push_back ({ true, "{project}" });
+            }
+            else
+            {
+                const auto word = braced.removeCharacters ("{}").trim();
 
-        if (close < 0)
-        {
-            pending += nameTemplate.substring (open);
-            break;
-        }
-
-        flushPending();
-
-        const auto braced = nameTemplate.substring (open, close + 1);
-
-        if (isPaletteToken (braced))
-        {
-            segments.push_back ({ true, braced });
-        }
-        else if (braced == "{pubcode}")
-        {
-            // The older spelling of the project code: the editor offers it as "{project}",
-            // which expands to the same value.
-            segments.push_back ({ true, "{project}" });
-        }
-        else
-        {
-            const auto word = braced.removeCharacters ("{}").trim();
-
-            if (word.isNotEmpty())
-                segments.push_back ({ false, word });
-        }
-
-        i = close + 1;
-    }
+                if (word.isNotEmpty())
+                    segments.push_back ({ false, word });
+            }
+        });
 
     flushPending();
 

@@ -126,11 +126,6 @@ namespace
             && std::any_of (state.batchSourceTracks->begin(), state.batchSourceTracks->end(), isThisFile);
     }
 
-    juce::String kilohertzText (double rate)
-    {
-        return juce::String (rate / 1000.0, 1);
-    }
-
     /** An output as the messages name it: its display name and what kind of file it is. */
     juce::String describeItem (const juce::String& displayName, int kind)
     {
@@ -151,6 +146,43 @@ namespace
 
         const auto& earlierItem = state.writtenItems[earlier];
         return (earlierItem == item ? item : item + " and " + earlierItem) + ": " + refusal;
+    }
+
+    /** The rate a format entry is written at: its own or the project's, as the codec can store it. */
+    double outputRateOf (const OutputFormat& entry, double projectRate)
+    {
+        return bestOutputSampleRate (entry.codec, entry.sampleRate > 0.0 ? entry.sampleRate : projectRate);
+    }
+
+    /** How an item is encoded in a format entry. The dither seed depends only on the entry's
+        position, the kind of item and its number, so the full mix encoded ahead is the very
+        file its own turn would have written, and every run of the same cue writes the same
+        files. */
+    EncoderSettings makeEncoderSettings (const OutputFormat& entry, double rate, int numChannels, int ordinal, int kind, int number)
+    {
+        EncoderSettings settings;
+        settings.codec = entry.codec;
+        settings.sampleFormat = entry.sampleFormat;
+        settings.sampleRate = rate;
+        settings.numChannels = numChannels;
+        settings.mp3Kbps = nearestMp3Bitrate (entry.mp3Bitrate);
+        settings.dither = entry.dither;
+        settings.ditherSeed = (uint64_t) (ordinal * 31 + kind * 7919 + number * 1009 + 1);
+        return settings;
+    }
+
+    /** A hidden file in the folder to encode into before it is moved into place under its
+        name; null when its path, with the encoder's own temporary file beside it, would be too
+        long. */
+    std::unique_ptr<juce::TemporaryFile> makeHiddenFile (const juce::File& folder, const juce::String& name)
+    {
+        auto hidden = std::make_unique<juce::TemporaryFile> (juce::File (folder.getFullPathName() + juce::File::getSeparatorString() + name),
+                                                             juce::TemporaryFile::useHiddenFile);
+
+        if (hidden->getFile().getFullPathName().length() + 24 > maxFullPathLength)
+            return {};
+
+        return hidden;
     }
 
     /** The folder an item of this kind goes to for the format entry, created when needed. */
@@ -411,11 +443,11 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         }
 
         const double wanted = entry.sampleRate > 0.0 ? entry.sampleRate : request.sampleRate;
-        const double rate = bestOutputSampleRate (entry.codec, wanted);
+        const double rate = outputRateOf (entry, request.sampleRate);
 
         if (std::abs (rate - wanted) > 0.5)
-            warnings.add (codecToString (entry.codec).toUpperCase() + " cannot store " + kilohertzText (wanted)
-                          + " kHz; written at " + kilohertzText (rate) + " kHz instead.");
+            warnings.add (codecToString (entry.codec).toUpperCase() + " cannot store " + formatKilohertzWithOneDecimal (wanted)
+                          + "; written at " + formatKilohertzWithOneDecimal (rate) + " instead.");
 
         juce::File folder;
         juce::String error;
@@ -491,14 +523,7 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         job.convert = std::abs (rate - request.sampleRate) > 0.5;
         job.warnings = warnings;
 
-        auto& encoderSettings = job.settings;
-        encoderSettings.codec = entry.codec;
-        encoderSettings.sampleFormat = entry.sampleFormat;
-        encoderSettings.sampleRate = rate;
-        encoderSettings.numChannels = request.numChannels;
-        encoderSettings.mp3Kbps = naming.mp3Kbps;
-        encoderSettings.dither = entry.dither;
-        encoderSettings.ditherSeed = (uint64_t) (ordinal * 31 + item.kind * 7919 + item.number * 1009 + 1);
+        job.settings = makeEncoderSettings (entry, rate, request.numChannels, ordinal, item.kind, item.number);
 
         auto& written = job.written;
         written.file = file;
@@ -550,12 +575,9 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         if (inPlace || job.early != nullptr)
             continue;
 
-        job.hidden = std::make_unique<juce::TemporaryFile> (juce::File (job.file.getParentDirectory().getFullPathName()
-                                                                        + juce::File::getSeparatorString() + "bf" + job.file.getFileExtension()),
-                                                            juce::TemporaryFile::useHiddenFile);
+        job.hidden = makeHiddenFile (job.file.getParentDirectory(), "bf" + job.file.getFileExtension());
 
-        // The encoder writes through a temporary file of its own beside this one.
-        if (job.hidden->getFile().getFullPathName().length() + 24 > maxFullPathLength)
+        if (job.hidden == nullptr)
             inPlace = true;
     }
 
@@ -619,26 +641,14 @@ void OutputWriter::startEarlyMix (CueRenderState& state)
         auto entry = std::make_shared<EarlyEntry>();
         entry->ordinal = (int) e + 1;
         entry->encoder = std::move (encoder);
-        entry->temporary = std::make_unique<juce::TemporaryFile> (juce::File (folder.getFullPathName() + juce::File::getSeparatorString()
-                                                                              + "full-mix" + codecFileExtension (format.codec)),
-                                                                  juce::TemporaryFile::useHiddenFile);
+        entry->temporary = makeHiddenFile (folder, "full-mix" + codecFileExtension (format.codec));
 
-        // The encoder writes through a temporary file of its own beside this one.
-        if (entry->temporary->getFile().getFullPathName().length() + 24 > maxFullPathLength)
+        if (entry->temporary == nullptr)
             continue;
 
-        const double wanted = format.sampleRate > 0.0 ? format.sampleRate : request.sampleRate;
-        const double rate = bestOutputSampleRate (format.codec, wanted);
+        const double rate = outputRateOf (format, request.sampleRate);
         entry->convert = std::abs (rate - request.sampleRate) > 0.5;
-
-        auto& encoderSettings = entry->settings;
-        encoderSettings.codec = format.codec;
-        encoderSettings.sampleFormat = format.sampleFormat;
-        encoderSettings.sampleRate = rate;
-        encoderSettings.numChannels = request.numChannels;
-        encoderSettings.mp3Kbps = nearestMp3Bitrate (format.mp3Bitrate);
-        encoderSettings.dither = format.dither;
-        encoderSettings.ditherSeed = (uint64_t) (entry->ordinal * 31 + WrittenFile::fullMixKind * 7919 + settings.fullMix.index * 1009 + 1);
+        entry->settings = makeEncoderSettings (format, rate, request.numChannels, entry->ordinal, WrittenFile::fullMixKind, settings.fullMix.index);
 
         early->entries.push_back (std::move (entry));
     }

@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "core/audio/AudioBufferOps.h"
+
 namespace dunmoor
 {
 
@@ -16,31 +18,12 @@ void sumInto (RenderWorkers* helpers, juce::AudioBuffer<double>& dest, const juc
 {
     const int destChannels = dest.getNumChannels();
     const int srcChannels = src.getNumChannels();
-    const int64_t destFrames = dest.getNumSamples();
-    const int64_t shared = srcChannels > 0 ? std::min<int64_t> (destFrames, src.getNumSamples()) : 0;
+    const int64_t srcFrames = src.getNumSamples();
     double* const* d = dest.getArrayOfWritePointers();
     const double* const* s = src.getArrayOfReadPointers();
 
-    parallelFor (helpers, destFrames, pieceFrames, [=] (int64_t begin, int64_t end)
-                 {
-                     for (int ch = 0; ch < destChannels; ++ch)
-                     {
-                         const int sourceChannel = srcChannels == 1 ? 0 : ch;
-                         const int64_t fedEnd = sourceChannel < srcChannels ? std::clamp (shared, begin, end) : begin;
-                         const auto fed = (int) (fedEnd - begin);
-
-                         if (fed > 0)
-                         {
-                             if (first)
-                                 juce::FloatVectorOperations::copy (d[ch] + begin, s[sourceChannel] + begin, fed);
-                             else
-                                 juce::FloatVectorOperations::add (d[ch] + begin, s[sourceChannel] + begin, fed);
-                         }
-
-                         if (first && end > fedEnd)
-                             juce::FloatVectorOperations::clear (d[ch] + fedEnd, (int) (end - fedEnd));
-                     }
-                 });
+    parallelFor (helpers, dest.getNumSamples(), pieceFrames, [=] (int64_t begin, int64_t end)
+                 { sumChannels (d, destChannels, s, srcChannels, srcFrames, begin, end, first); });
 }
 
 void scaleAll (RenderWorkers* helpers, juce::AudioBuffer<double>& buffer, double gain)

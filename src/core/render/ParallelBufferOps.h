@@ -19,9 +19,9 @@ namespace dunmoor
 using SharedBuffer = std::shared_ptr<juce::AudioBuffer<double>>;
 using ConstBuffer = std::shared_ptr<const juce::AudioBuffer<double>>;
 
-/** dest = src (first) or dest += src over the shorter length; a mono source feeds every
-    channel, and channels the source lacks get nothing. With first, whatever the source does
-    not reach is set to 0, so dest needs no clearing beforehand. */
+/** dest = src (first) or dest += src over the shorter length, channels mapped as every sum
+    maps them (sumChannels). With first, whatever the source does not reach is set to 0, so
+    dest needs no clearing beforehand. */
 void sumInto (RenderWorkers* helpers, juce::AudioBuffer<double>& dest, const juce::AudioBuffer<double>& src, bool first);
 
 /** Multiplies every sample by gain; a gain of exactly 1 changes nothing. */

@@ -172,7 +172,7 @@ juce::String formatCueReportText (const CueReport& cue)
     lines.add ({});
     lines.add ("Project");
     lines.add ("  length        " + formatLengthMinutesSeconds (cue) + " (" + juce::String (cue.lengthInFrames) + " frames)");
-    lines.add ("  sample rate   " + juce::String (cue.sampleRate / 1000.0, 1) + " kHz");
+    lines.add ("  sample rate   " + formatKilohertzWithOneDecimal (cue.sampleRate));
     lines.add ("  channels      " + juce::String (cue.numChannels));
 
     lines.add ({});

@@ -19,12 +19,8 @@ namespace
 {
     const char* const staleStemReason = "The stem this track was assigned to no longer exists in the schema.";
 
-    struct StringHash
-    {
-        size_t operator() (const juce::String& s) const noexcept { return (size_t) s.hashCode64(); }
-    };
-
-    using StringSet = std::unordered_set<juce::String, StringHash>;
+    // The framework hashes its strings for the standard containers.
+    using StringSet = std::unordered_set<juce::String>;
 
     bool isSeparator (juce::juce_wchar c)
     {
@@ -84,11 +80,6 @@ namespace
             return {};
 
         return sanitisedRelativeName (folderPath.substring (prefix.length()));
-    }
-
-    juce::String kilohertzWithOneDecimal (double rate)
-    {
-        return juce::String (rate / 1000.0, 1);
     }
 
     bool isUsableCueName (const juce::String& name)
@@ -295,7 +286,7 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
         scanImportPath (path, settleImportRoot (path), recurse, 0, found, summary);
 
     // Tracks by lower-cased path, for the duplicate test.
-    std::unordered_map<juce::String, std::vector<size_t>, StringHash> tracksByPath;
+    std::unordered_map<juce::String, std::vector<size_t>> tracksByPath;
     tracksByPath.reserve (tracks.size() + found.size());
 
     for (size_t i = 0; i < tracks.size(); ++i)
@@ -341,8 +332,8 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
             ++summary.imported;
 
             if (std::abs (track.info.sampleRate - projectRate) > 0.5)
-                track.warnings.add ("Sample rate is " + kilohertzWithOneDecimal (track.info.sampleRate)
-                                    + " kHz; it will be converted to " + kilohertzWithOneDecimal (projectRate) + " kHz.");
+                track.warnings.add ("Sample rate is " + formatKilohertzWithOneDecimal (track.info.sampleRate)
+                                    + "; it will be converted to " + formatKilohertzWithOneDecimal (projectRate) + ".");
 
             if (track.info.numChannels > 2)
                 track.warnings.add (juce::String (track.info.numChannels) + " channels; check that the delivery expects this width.");
@@ -861,7 +852,7 @@ void Session::applyProjectDocument (const ProjectDocument& document, juce::Strin
     // whose path differs only in letter case and that the disk says is the same file. On a disk
     // that tells case apart, a saved file that is gone must not take over the assignment of
     // another file whose name differs only in case; it is missing.
-    std::unordered_map<juce::String, std::vector<size_t>, StringHash> tracksByPath;
+    std::unordered_map<juce::String, std::vector<size_t>> tracksByPath;
     tracksByPath.reserve (tracks.size());
 
     for (size_t i = 0; i < tracks.size(); ++i)

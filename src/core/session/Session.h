@@ -213,12 +213,7 @@ public:
     void redo();
 
 private:
-    struct StringHash
-    {
-        size_t operator() (const juce::String& s) const noexcept { return (size_t) s.hashCode64(); }
-    };
-
-    using IndexMap = std::unordered_map<juce::String, size_t, StringHash>;
+    using IndexMap = std::unordered_map<juce::String, size_t>;
 
     Preset preset;
     std::vector<Track> tracks;

@@ -1,19 +1,35 @@
 #pragma once
 
+#include <memory>
+
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include "ui/app/Seams.h"
 
 namespace dunmoor::ui
 {
 
-/** The application's only top-level window. */
+class MainComponent;
+
+/**
+    The application's only top-level window: native title bar, resizable between 1100 x 720 and
+    8000 x 6000, holding the main component. Closing it goes through the main component's
+    guarded close, which asks first while a render runs.
+*/
 class MainWindow final : public juce::DocumentWindow
 {
 public:
-    explicit MainWindow (const juce::String& title);
+    /** The seams default to the desktop's own. */
+    explicit MainWindow (const juce::String& title, std::unique_ptr<Seams> seams = nullptr);
 
     void closeButtonPressed() override;
+    void focusGained (FocusChangeType cause) override;
+
+    MainComponent* getMainComponent() const noexcept;
 
 private:
+    juce::Component::SafePointer<MainComponent> mainComponent;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
 };
 

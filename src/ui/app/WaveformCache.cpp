@@ -130,6 +130,17 @@ void WaveformCache::queue (const juce::String& key, const juce::String& path, bo
         prefetchQueue.push_back (key);
 }
 
+std::shared_ptr<const WaveformOverview> WaveformCache::find (const juce::String& path) const
+{
+    if (path.isEmpty())
+        return {};
+
+    const auto key = keyFor (path);
+    const juce::ScopedLock scope (lock);
+    const auto it = overviews.find (key);
+    return it != overviews.end() ? it->second.overview : nullptr;
+}
+
 std::shared_ptr<const WaveformOverview> WaveformCache::get (const juce::String& path)
 {
     if (path.isEmpty())

@@ -69,6 +69,10 @@ public:
         path gives null. The pointer keeps the overview alive as long as it is held. */
     std::shared_ptr<const WaveformOverview> get (const juce::String& path);
 
+    /** The cached overview, or null; queues nothing and leaves the use order alone. For lookups
+        over every track (a sort by clipping) that must not turn them all into wanted work. */
+    std::shared_ptr<const WaveformOverview> find (const juce::String& path) const;
+
     /** Queues the path at low priority unless it is cached or pending. */
     void prefetch (const juce::String& path);
 

@@ -291,4 +291,125 @@ NewStemOutcome createStemFromTypedName (Session& session,
     return outcome;
 }
 
+//==============================================================================
+void addNewStemSubmenu (juce::PopupMenu& menu, AppState& app)
+{
+    addNewStemSubmenu (menu, app.session.getPreset().schema, app.templateStore.getTemplates());
+}
+
+juce::PopupMenu buildAssignMenu (AppState& app, int numSelected, bool showNoStemsItem)
+{
+    return buildAssignMenu (app.session.getPreset().schema,
+                            app.templateStore.getTemplates(),
+                            { numSelected, app.isStemsAlphabetical(), showNoStemsItem });
+}
+
+bool handleNewStemMenuItem (int itemId, AppState& app, juce::Component* page, const juce::StringArray& trackIds)
+{
+    if (! isNewStemMenuItem (itemId))
+        return false;
+
+    const auto choice = decodeAssignMenuItem (itemId, app.session.getPreset().schema, app.templateStore.getTemplates(), trackIds.size());
+
+    if (choice.kind == AssignMenuChoice::Kind::newStemPrompt)
+        askForNewStemName (app, page, trackIds);
+    else if (choice.kind == AssignMenuChoice::Kind::fromTemplate)
+        assignToStemFromTemplate (app.session, choice.stemTemplate, trackIds);
+
+    return true;
+}
+
+void handleAssignMenuItem (int itemId,
+                           AppState& app,
+                           juce::Component* page,
+                           const juce::StringArray& trackIds,
+                           const std::function<void()>& toggleAlphabetical)
+{
+    using Kind = AssignMenuChoice::Kind;
+
+    if (itemId <= 0 || handleNewStemMenuItem (itemId, app, page, trackIds))
+        return;
+
+    const auto choice = decodeAssignMenuItem (itemId, app.session.getPreset().schema, app.templateStore.getTemplates(), trackIds.size());
+
+    switch (choice.kind)
+    {
+        case Kind::toggleAlphabetical:
+            if (toggleAlphabetical)
+                toggleAlphabetical();
+            break;
+        case Kind::renameFile:
+            if (! trackIds.isEmpty())
+                askToRenameTrackFile (app, page, trackIds[0]);
+            break;
+        case Kind::unassign:
+            app.session.assignTracks (trackIds, {}, false);
+            break;
+        case Kind::assignToStem:
+            app.session.assignTracks (trackIds, choice.stemId, false);
+            break;
+        case Kind::nothing:
+        case Kind::newStemPrompt:
+        case Kind::fromTemplate:
+        case Kind::refusedNewStem:
+            break;
+    }
+}
+
+void askForNewStemName (AppState& app, juce::Component* page, const juce::StringArray& trackIds)
+{
+    TextPromptRequest request;
+    request.title = "New stem";
+    request.message = juce::String (trackIds.size()) + " track(s) will be put in it, and it will be kept as a template for next time.";
+    request.fields.push_back ({ "name", "Name", {} });
+    request.okText = "Create";
+    request.associatedComponent = page;
+
+    juce::Component::SafePointer<juce::Component> safePage (page);
+
+    app.seams->askForText (request, [&app, safePage, trackIds] (bool confirmed, const juce::StringArray& texts)
+                           {
+                               if (! confirmed)
+                                   return;
+
+                               const auto outcome = createStemFromTypedName (app.session, app.templateStore, texts[0], trackIds);
+
+                               if (outcome.kind == NewStemOutcome::Kind::refused)
+                                   app.seams->showWarning (outcome.title, outcome.message, safePage.getComponent());
+                           });
+}
+
+void askToRenameTrackFile (AppState& app, juce::Component* page, const juce::String& trackId)
+{
+    const auto* track = app.session.findTrack (trackId);
+
+    if (track == nullptr)
+        return;
+
+    // The file must not be held open by the audition while it is moved.
+    app.previewEngine.stop();
+
+    TextPromptRequest request;
+    request.title = "Rename this file";
+    request.message = "It is renamed on disk, in this folder:\n" + track->file.getParentDirectory().getFullPathName();
+    request.fields.push_back ({ "name", {}, track->file.getFileNameWithoutExtension() });
+    request.okText = "Rename";
+    request.associatedComponent = page;
+
+    juce::Component::SafePointer<juce::Component> safePage (page);
+
+    app.seams->askForText (request, [&app, safePage, trackId] (bool confirmed, const juce::StringArray& texts)
+                           {
+                               const auto name = texts[0].trim();
+
+                               if (! confirmed || name.isEmpty())
+                                   return;
+
+                               juce::String error;
+
+                               if (! app.session.renameTrackFile (trackId, name, error))
+                                   app.seams->showWarning ("The file was not renamed", error, safePage.getComponent());
+                           });
+}
+
 } // namespace dunmoor::ui

@@ -7,6 +7,7 @@
 #include "core/model/StemTemplate.h"
 #include "core/preset/TemplateStore.h"
 #include "core/session/Session.h"
+#include "ui/app/AppState.h"
 
 namespace dunmoor::ui
 {
@@ -141,5 +142,36 @@ NewStemOutcome createStemFromTypedName (Session& session,
                                         TemplateStore& store,
                                         const juce::String& typedName,
                                         const juce::StringArray& trackIds);
+
+//==============================================================================
+// The menu over the application's session, templates and seams, as the pages use it.
+
+/** The new-stem items for the application's session and user templates. */
+void addNewStemSubmenu (juce::PopupMenu& menu, AppState& app);
+
+/** The whole assign menu for the selected tracks, as the pages show it. */
+juce::PopupMenu buildAssignMenu (AppState& app, int numSelected, bool showNoStemsItem);
+
+/** Acts on a new-stem id: false for any other id, true for every id of the new-stem range
+    (whether or not it did anything). */
+bool handleNewStemMenuItem (int itemId, AppState& app, juce::Component* page, const juce::StringArray& trackIds);
+
+/**
+    Acts on a chosen id in the order both pages share: the new-stem items first, then sorting
+    (toggleAlphabetical, which each page does its own way), renaming the first track's file,
+    unassigning, and assigning to the stem at that position of the schema as it is now.
+*/
+void handleAssignMenuItem (int itemId,
+                           AppState& app,
+                           juce::Component* page,
+                           const juce::StringArray& trackIds,
+                           const std::function<void()>& toggleAlphabetical);
+
+/** The "New stem" prompt; its answer makes the stem, assigns the tracks and keeps the stem as
+    a user template, or explains in a box why not. */
+void askForNewStemName (AppState& app, juce::Component* page, const juce::StringArray& trackIds);
+
+/** The prompt that renames a track's file on disk, in its folder; a refusal shows in a box. */
+void askToRenameTrackFile (AppState& app, juce::Component* page, const juce::String& trackId);
 
 } // namespace dunmoor::ui

@@ -1,15 +1,13 @@
 #include "ui/widgets/SpectrogramView.h"
 
 #include "ui/shell/Theme.h"
-#include "ui/widgets/ViewPositions.h"
 
 namespace dunmoor::ui
 {
 
 SpectrogramView::SpectrogramView()
+    : FileRangeView (true)
 {
-    setInterceptsMouseClicks (true, false);
-    setMouseCursor (juce::MouseCursor::PointingHandCursor);
 }
 
 void SpectrogramView::setSpectrogram (const Spectrogram& newSpectrogram)
@@ -35,48 +33,6 @@ void SpectrogramView::setBusy (bool shouldBeBusy)
         busy = shouldBeBusy;
         repaint();
     }
-}
-
-void SpectrogramView::setDataRange (double start, double end)
-{
-    viewpositions::setRange (dataStart, dataEnd, start, end);
-    repaint();
-}
-
-void SpectrogramView::setVisibleRange (double start, double end)
-{
-    viewpositions::setRange (visibleStart, visibleEnd, start, end);
-    repaint();
-}
-
-void SpectrogramView::setPlayheadPosition (double position)
-{
-    if (viewpositions::update (playhead, position))
-        repaint();
-}
-
-void SpectrogramView::setMarkerPosition (double position)
-{
-    if (viewpositions::update (marker, position))
-        repaint();
-}
-
-void SpectrogramView::setHoverPosition (double position)
-{
-    if (viewpositions::update (hover, position))
-        repaint();
-}
-
-void SpectrogramView::setDuration (double seconds)
-{
-    duration = juce::jmax (0.0, seconds);
-    repaint();
-}
-
-juce::Rectangle<int> SpectrogramView::getDrawingArea() const
-{
-    const auto b = getLocalBounds();
-    return { b.getX() + 3, b.getY() + 3, juce::jmax (0, b.getWidth() - 6), juce::jmax (0, b.getHeight() - 6) };
 }
 
 juce::Colour SpectrogramView::colourForLevel (float a)
@@ -216,78 +172,17 @@ void SpectrogramView::paint (juce::Graphics& g)
                     area.getX() + 4, y - 12, 40, 12, juce::Justification::centredLeft, false);
     }
 
-    const auto x0 = (float) area.getX();
-    const auto width = (float) area.getWidth();
-    const auto hoverX = x0 + (float) hover * width;
-
-    if (hover >= 0.0)
-        viewpositions::drawHoverLine (g, area, hoverX);
-
-    if (playhead >= 0.0)
-    {
-        g.setColour (p.accent);
-        g.fillRect (juce::Rectangle<float> (x0 + (float) playhead * width - 1.0f, (float) area.getY(), 2.0f, (float) area.getHeight()));
-    }
-
-    if (hover >= 0.0 && duration > 0.0 && isMouseOver())
-        viewpositions::drawHoverTime (g, area, hoverX, (visibleStart + hover * (visibleEnd - visibleStart)) * duration, juce::Colours::black.withAlpha (0.78f));
-
-    if (marker >= 0.0)
-        viewpositions::drawMarker (g, area, x0 + (float) marker * width);
+    paintPositions (
+        g,
+        [p] (juce::Graphics& pg, juce::Rectangle<int> drawing, float x)
+        {
+            pg.setColour (p.accent);
+            pg.fillRect (juce::Rectangle<float> (x - 1.0f, (float) drawing.getY(), 2.0f, (float) drawing.getHeight()));
+        },
+        juce::Colours::black.withAlpha (0.78f));
 
     g.setColour (p.subtleOutline);
     g.drawRoundedRectangle (bounds.reduced (0.5f), 4.0f, 1.0f);
-}
-
-void SpectrogramView::mouseMove (const juce::MouseEvent& e)
-{
-    if (getDrawingArea().getWidth() <= 0)
-        return;
-
-    hover = viewpositions::fractionAcross (getDrawingArea(), e.position.x);
-    repaint();
-    if (onHover)
-        onHover (hover);
-}
-
-void SpectrogramView::mouseExit (const juce::MouseEvent&)
-{
-    if (hover < 0.0)
-        return;
-
-    hover = -1.0;
-    repaint();
-    if (onHover)
-        onHover (-1.0);
-}
-
-void SpectrogramView::mouseDown (const juce::MouseEvent& e)
-{
-    if (getDrawingArea().getWidth() <= 0)
-        return;
-
-    const auto position = viewpositions::fractionAcross (getDrawingArea(), e.position.x);
-    if (e.mods.isRightButtonDown())
-    {
-        if (onContextMenu)
-            onContextMenu (position);
-    }
-    else if (onSeek)
-    {
-        onSeek (position);
-    }
-}
-
-void SpectrogramView::mouseDrag (const juce::MouseEvent& e)
-{
-    if (getDrawingArea().getWidth() > 0 && ! e.mods.isRightButtonDown() && onSeek)
-        onSeek (viewpositions::fractionAcross (getDrawingArea(), e.position.x));
-}
-
-void SpectrogramView::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel)
-{
-    if (getDrawingArea().getWidth() > 0 && onWheel)
-        onWheel (wheel.deltaY, viewpositions::fractionAcross (getDrawingArea(), e.position.x));
 }
 
 } // namespace dunmoor::ui

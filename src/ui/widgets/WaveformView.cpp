@@ -1,16 +1,14 @@
 #include "ui/widgets/WaveformView.h"
 
 #include "ui/shell/Theme.h"
-#include "ui/widgets/ViewPositions.h"
 
 namespace dunmoor::ui
 {
 
 WaveformView::WaveformView()
-    : waveformColour (currentPalette().accent)
+    : FileRangeView (false)
+    , waveformColour (currentPalette().accent)
 {
-    setInterceptsMouseClicks (true, false);
-    setMouseCursor (juce::MouseCursor::PointingHandCursor);
 }
 
 void WaveformView::setPeaks (const WaveformOverview& newOverview)
@@ -79,48 +77,6 @@ void WaveformView::setPlaceholderText (const juce::String& text)
         repaint();
 }
 
-void WaveformView::setPlayheadPosition (double position)
-{
-    if (viewpositions::update (playhead, position))
-        repaint();
-}
-
-void WaveformView::setMarkerPosition (double position)
-{
-    if (viewpositions::update (marker, position))
-        repaint();
-}
-
-void WaveformView::setHoverPosition (double position)
-{
-    if (viewpositions::update (hover, position))
-        repaint();
-}
-
-void WaveformView::setDuration (double seconds)
-{
-    duration = juce::jmax (0.0, seconds);
-    repaint();
-}
-
-void WaveformView::setDataRange (double start, double end)
-{
-    viewpositions::setRange (dataStart, dataEnd, start, end);
-    repaint();
-}
-
-void WaveformView::setVisibleRange (double start, double end)
-{
-    viewpositions::setRange (visibleStart, visibleEnd, start, end);
-    repaint();
-}
-
-juce::Rectangle<int> WaveformView::getDrawingArea() const
-{
-    const auto b = getLocalBounds();
-    return { b.getX() + 3, b.getY() + 3, juce::jmax (0, b.getWidth() - 6), juce::jmax (0, b.getHeight() - 6) };
-}
-
 void WaveformView::paint (juce::Graphics& g)
 {
     const auto p = currentPalette();
@@ -177,78 +133,18 @@ void WaveformView::paint (juce::Graphics& g)
 
     drawWaveform (g, area.toFloat(), overview, waveformColour, false, dataStart, dataEnd, visibleStart, visibleEnd);
 
-    const auto w = (float) area.getWidth();
-    const auto x0 = (float) area.getX();
-    const auto hoverX = x0 + (float) hover * w;
-
-    if (hover >= 0.0)
-        viewpositions::drawHoverLine (g, area, hoverX);
-
-    if (playhead >= 0.0)
-    {
-        const auto x = x0 + (float) playhead * w;
-        g.setColour (juce::Colours::black.withAlpha (0.25f));
-        g.fillRect (juce::Rectangle<float> (x0, (float) area.getY(), x - x0, (float) area.getHeight()));
-        g.setColour (p.playhead);
-        g.fillRect (juce::Rectangle<float> (x - 1.0f, (float) area.getY(), 2.0f, (float) area.getHeight()));
-        g.fillEllipse (x - 4.0f, (float) area.getY() - 1.0f, 8.0f, 8.0f);
-    }
-
-    if (hover >= 0.0 && duration > 0.0 && isMouseOver())
-        viewpositions::drawHoverTime (g, area, hoverX, (visibleStart + hover * (visibleEnd - visibleStart)) * duration, p.windowBackground.withAlpha (0.78f));
-
-    if (marker >= 0.0)
-        viewpositions::drawMarker (g, area, x0 + (float) marker * w);
-}
-
-double WaveformView::positionOf (const juce::MouseEvent& e) const
-{
-    return viewpositions::fractionAcross (getDrawingArea(), e.position.x);
-}
-
-void WaveformView::mouseMove (const juce::MouseEvent& e)
-{
-    hover = positionOf (e);
-    repaint();
-    if (onHover)
-        onHover (hover);
-}
-
-void WaveformView::mouseExit (const juce::MouseEvent&)
-{
-    if (hover < 0.0)
-        return;
-
-    hover = -1.0;
-    repaint();
-    if (onHover)
-        onHover (-1.0);
-}
-
-void WaveformView::mouseDown (const juce::MouseEvent& e)
-{
-    const auto position = positionOf (e);
-    if (e.mods.isRightButtonDown())
-    {
-        if (onContextMenu)
-            onContextMenu (position);
-    }
-    else if (onSeek)
-    {
-        onSeek (position);
-    }
-}
-
-void WaveformView::mouseDrag (const juce::MouseEvent& e)
-{
-    if (! e.mods.isRightButtonDown() && onSeek)
-        onSeek (positionOf (e));
-}
-
-void WaveformView::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel)
-{
-    if (onWheel)
-        onWheel (wheel.deltaY, positionOf (e));
+    paintPositions (
+        g,
+        [p] (juce::Graphics& pg, juce::Rectangle<int> drawing, float x)
+        {
+            // The played part is shaded; the line ends in a dot at the top.
+            pg.setColour (juce::Colours::black.withAlpha (0.25f));
+            pg.fillRect (juce::Rectangle<float> ((float) drawing.getX(), (float) drawing.getY(), x - (float) drawing.getX(), (float) drawing.getHeight()));
+            pg.setColour (p.playhead);
+            pg.fillRect (juce::Rectangle<float> (x - 1.0f, (float) drawing.getY(), 2.0f, (float) drawing.getHeight()));
+            pg.fillEllipse (x - 4.0f, (float) drawing.getY() - 1.0f, 8.0f, 8.0f);
+        },
+        p.windowBackground.withAlpha (0.78f));
 }
 
 } // namespace dunmoor::ui

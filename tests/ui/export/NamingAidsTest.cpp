@@ -2,7 +2,7 @@
 
 #include "ui/pages/export/NamingPreview.h"
 #include "ui/pages/export/NamingVocabulary.h"
-#include "ui/pages/export/SeparatorRules.h"
+#include "ui/widgets/SeparatorRules.h"
 
 namespace dunmoor::ui
 {

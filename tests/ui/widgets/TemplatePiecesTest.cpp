@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/pages/export/TemplatePieces.h"
+#include "ui/widgets/TemplatePieces.h"
 
 namespace dunmoor::ui
 {

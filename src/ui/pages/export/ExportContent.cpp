@@ -1,0 +1,569 @@
+#include "ExportContent.h"
+
+#include <cmath>
+
+#include "core/model/CodecCapabilities.h"
+#include "ui/shell/Theme.h"
+
+namespace dunmoor::ui
+{
+
+namespace
+{
+    constexpr int rowHeight = 30;
+    constexpr int toggleHeight = 26;
+    constexpr int titleHeight = 27;
+    constexpr int sliderControlWidth = 760;
+
+    void addItems (juce::ComboBox& combo, std::initializer_list<const char*> items)
+    {
+        int id = 1;
+
+        for (auto* item : items)
+            combo.addItem (item, id++);
+    }
+
+} // namespace
+
+//==============================================================================
+ExportContent::SettingsSlider::SettingsSlider (ExportSlider which)
+    : juce::Slider (juce::Slider::LinearHorizontal, juce::Slider::TextBoxRight), kind (which)
+{
+    const auto range = ExportSettingsMapping::rangeOf (which);
+    setRange (range.minimum, range.maximum, range.step);
+    setTextBoxStyle (juce::Slider::TextBoxRight, false, 80, 22);
+
+    switch (which)
+    {
+        case ExportSlider::targetLevel:
+        case ExportSlider::below:       setTextValueSuffix (" dB"); break;
+        case ExportSlider::forAtLeast:  setTextValueSuffix (" s"); break;
+        case ExportSlider::fadeIn:
+        case ExportSlider::fadeOut:     setTextValueSuffix (" ms"); break;
+        case ExportSlider::takeDownBy:  break;
+    }
+}
+
+juce::String ExportContent::SettingsSlider::getTextFromValue (double value)
+{
+    if (kind == ExportSlider::takeDownBy)
+        return ExportSettingsMapping::formatFloorText (value);
+
+    return juce::Slider::getTextFromValue (value);
+}
+
+double ExportContent::SettingsSlider::getValueFromText (const juce::String& text)
+{
+    if (kind == ExportSlider::takeDownBy)
+        return ExportSettingsMapping::parseFloorText (text);
+
+    return juce::Slider::getValueFromText (text);
+}
+
+//==============================================================================
+ExportContent::ExportContent()
+{
+    setTitle ("Levels and export settings");
+
+    // Cues
+    cueCountLabel.setFont (fontPlain12_5());
+    setLabelTone (cueCountLabel, LabelTone::disabled);
+    addItems (folderNameCombo, { "Do not use the folder name", "Folder name becomes the cue", "Folder name becomes the project" });
+    folderNameCombo.setTooltip ("The folder that holds a set of stems names the track it belongs to.");
+    folderPerCueToggle.setTooltip ("One folder per cue, named after the cue, directly under the export folder. For when the sources "
+                                   "have no structure to reproduce - a pile of files dropped in at once.");
+
+    // Headroom
+    targetSlider.setTooltip ("The peak level the whole delivery is scaled to reach.");
+    addItems (gainScopeCombo, { "Each cue reaches the target on its own", "One gain for the whole run", "Each cue, and each alternative mix, on its own" });
+    gainScopeCombo.setTooltip ("One gain for the whole run keeps the cues at the loudness they have against each other. Use it for an album.");
+    addItems (measureCombo, { "Sample peak", "True peak (recommended)" });
+    addItems (gainModeCombo, { "Always reach the target", "Attenuate only" });
+
+    for (auto factor : ExportSettingsMapping::oversamplingIds())
+        oversamplingCombo.addItem (juce::String (factor) + "x", factor);
+
+    for (auto rate : getLosslessSampleRates())
+        sampleRateCombo.addItem (formatKilohertz (rate), (int) rate);
+
+    remeasureToggle.setTooltip ("Off, the level after the gain is worked out from the level before it, which is exact: a constant gain "
+                                "scales a true peak by the same amount. On, the mix is measured a second time so the figure comes from "
+                                "the delivered samples rather than from the arithmetic. It checks the program, not the audio, and it is "
+                                "the slowest thing in a render after writing the files.");
+
+    // File naming
+    stemTemplateEditor.setCaption ("Stem file name");
+    mixTemplateEditor.setCaption ("Full & alternative mix file name");
+    mixTemplateEditor.setPaletteVisible (false);
+
+    // File naming rules
+    fullMixNameEditor.setJustification (juce::Justification::centredLeft);
+    fullMixNameEditor.setTooltip ("Goes into the mix file name wherever the template has Stem name. Typed exactly: \"FullMix\" stays \"FullMix\".");
+
+    for (int digits = 1; digits <= 4; ++digits)
+        indexPaddingCombo.addItem (juce::String (digits) + (digits == 1 ? " digit" : " digits"), digits);
+
+    addItems (numberingCombo, { "Keep the schema number (gaps where stems are skipped)", "Renumber the exported stems 1..N (no gaps)" });
+    numberingCombo.setTooltip ("Some publishers want 04 to mean the same stem in every cue. Others want 1 to N with no gaps in each delivery.");
+    mixesFirstToggle.setTooltip ("On: the full mix is 01, the alternative mixes take the numbers after it, and the stems carry on from "
+                                 "there - one run through the whole delivery.\n\nOff: the mixes and the stems are numbered separately, "
+                                 "so there is an 01 mix and an 01 stem. They are in different folders, so nothing is overwritten either way.");
+    addItems (collisionCombo, { "Overwrite", "Increment the version", "Stop and ask" });
+    previewCaption.setText ("Preview", juce::dontSendNotification);
+    previewCaption.setFont (fontBold14_5());
+    previewCaption.setBorderSize ({ 1, 0, 1, 5 });
+    previewText.setFont (fontMono12());
+    previewText.setLineSpacing (1.5f);
+    previewText.setTitle ("Example file names");
+
+    // Noise floor cleanup
+    gateToggle.setTooltip ("A track exported from a DAW runs the whole cue whether its instrument is playing or not, and where it is "
+                           "not it usually carries a noise floor rather than silence. Summed across forty tracks that becomes audible.");
+    belowSlider.setTooltip ("The level a track has to stay under to count as not playing.");
+    forAtLeastSlider.setTooltip ("How long it has to stay there before it counts as a rest. Short values work inside phrasing, which is "
+                                 "heard as the cleanup opening and closing under the cue.");
+    fadeInSlider.setTooltip ("The ramp back up out of each silenced stretch, before the instrument returns. Usually shorter than the fade "
+                             "out: a long one lets the noise floor back in ahead of the note that justifies it.");
+    fadeOutSlider.setTooltip ("The ramp down into each silenced stretch. It acts inside the stretch, so it never touches audio that is "
+                              "still playing - what it follows is the decay that has already fallen below the threshold.");
+    takeDownBySlider.setTooltip ("How far down a cleaned stretch is taken. All the way at the bottom of the range, which removes it "
+                                 "outright; anything else leaves the room or the tail under the cue, quieter but present.");
+
+    // Delivery rules
+    addItems (emptyStemsCombo, { "Do not export empty stems", "Export empty stems as silence", "Treat an empty stem as an error" });
+    alternativeMixToggle.setTooltip ("The alternative mixes defined in step 2. Switch it off and they stay in the preset, unwritten this time round.");
+    stemsFolderToggle.setTooltip ("Only the stems move down into it. The full mix and the alternative mixes stay at the top of the cue folder.");
+
+    // Report area
+    summaryText.setFont (fontMono12());
+    summaryText.setLineSpacing (1.5f);
+    summaryText.setText ("Ready for analysis.\nAnalyse levels to see the gain, the peaks and the cue names before anything is written.");
+    summaryText.setTitle ("Summary");
+    warningsLabel.setJustificationType (juce::Justification::topLeft);
+    warningsLabel.setTitle ("Warnings");
+
+    // Children, block by block, in the order they are laid out.
+    for (auto* child : std::initializer_list<juce::Component*> {
+             &namingHeader, &stemTemplateEditor, &mixTemplateEditor,
+             &namingRulesHeader, &separatorChooser, &mixesFirstToggle, &previewCaption, &previewText,
+             &cuesHeader, &cueCountLabel, &mirrorToggle, &folderPerCueToggle,
+             &cleanupHeader, &gateToggle,
+             &rulesHeader, &refuseUnassignedToggle, &fullMixToggle, &alternativeMixToggle, &stemsFolderToggle,
+             &headroomHeader, &remeasureToggle,
+             &reportHeader, &summaryText, &warningsLabel })
+        addAndMakeVisible (child);
+
+    addChildComponent (cueList);
+    addChildComponent (gatedList);
+
+    makeRow ("Full mix name", fullMixNameEditor, true).controlWidth = 0;
+    makeRow ("Index padding", indexPaddingCombo, true);
+    makeRow ("Numbering", numberingCombo, true);
+    makeRow ("If the name exists", collisionCombo, true);
+    makeRow ("Folder name", folderNameCombo, true);
+    makeRow ("Below", belowSlider, false);
+    makeRow ("For at least", forAtLeastSlider, false);
+    makeRow ("Fade in", fadeInSlider, false);
+    makeRow ("Fade out", fadeOutSlider, false);
+    makeRow ("Take down by", takeDownBySlider, false);
+    makeRow ("Empty stems", emptyStemsCombo, true);
+    makeRow ("Target level", targetSlider, true);
+    makeRow ("Gain scope", gainScopeCombo, true);
+    makeRow ("Measure", measureCombo, true);
+    makeRow ("Gain mode", gainModeCombo, true);
+    makeRow ("True peak oversampling", oversamplingCombo, true);
+    makeRow ("Project sample rate", sampleRateCombo, true);
+
+    for (auto* toggle : getToggles())
+        toggle->setTitle (toggle->getButtonText());
+
+    applyColours();
+}
+
+ExportContent::~ExportContent() = default;
+
+ExportContent::Row& ExportContent::makeRow (const juce::String& captionText, juce::Component& control, bool secondaryTone)
+{
+    auto row = std::make_unique<Row>();
+    row->caption.setText (captionText, juce::dontSendNotification);
+
+    if (secondaryTone)
+        setLabelTone (row->caption, LabelTone::secondary);
+
+    row->control = &control;
+    control.setTitle (captionText);
+
+    if (auto* combo = dynamic_cast<juce::ComboBox*> (&control))
+        row->controlWidth = comboWidthFor (*combo);
+    else
+        row->controlWidth = sliderControlWidth;
+
+    addAndMakeVisible (row->caption);
+    addAndMakeVisible (control);
+    rows.push_back (std::move (row));
+    return *rows.back();
+}
+
+juce::Label* ExportContent::findCaption (const juce::String& text)
+{
+    for (auto& row : rows)
+        if (row->caption.getText() == text)
+            return &row->caption;
+
+    return nullptr;
+}
+
+std::vector<ExportContent::SettingsSlider*> ExportContent::getSliders()
+{
+    return { &targetSlider, &belowSlider, &forAtLeastSlider, &fadeOutSlider, &fadeInSlider, &takeDownBySlider };
+}
+
+std::vector<juce::ComboBox*> ExportContent::getCombos()
+{
+    return { &folderNameCombo, &gainScopeCombo, &measureCombo, &gainModeCombo, &oversamplingCombo,
+             &sampleRateCombo, &indexPaddingCombo, &numberingCombo, &collisionCombo, &emptyStemsCombo };
+}
+
+std::vector<juce::ToggleButton*> ExportContent::getToggles()
+{
+    return { &mirrorToggle, &folderPerCueToggle, &remeasureToggle, &mixesFirstToggle, &gateToggle,
+             &refuseUnassignedToggle, &fullMixToggle, &alternativeMixToggle, &stemsFolderToggle };
+}
+
+//==============================================================================
+void ExportContent::setValues (const ExportControlValues& v)
+{
+    const auto n = juce::dontSendNotification;
+
+    folderNameCombo.setSelectedId (v.folderNameId, n);
+    mirrorToggle.setToggleState (v.mirrorFolders, n);
+    folderPerCueToggle.setToggleState (v.folderPerCue, n);
+
+    targetSlider.setValue (v.targetDb, n);
+    gainScopeCombo.setSelectedId (v.gainScopeId, n);
+    measureCombo.setSelectedId (v.measureId, n);
+    gainModeCombo.setSelectedId (v.gainModeId, n);
+    oversamplingCombo.setSelectedId (v.oversamplingId, n);
+    sampleRateCombo.setSelectedId (v.sampleRateId, n);
+    remeasureToggle.setToggleState (v.remeasure, n);
+
+    separatorChooser.setSeparator (v.separator);
+
+    // A name being typed is not overwritten; it is committed when the field lets go.
+    if (! fullMixNameEditor.hasKeyboardFocus (true))
+        fullMixNameEditor.setText (v.fullMixName, false);
+
+    indexPaddingCombo.setSelectedId (v.indexPaddingId, n);
+    numberingCombo.setSelectedId (v.numberingId, n);
+    mixesFirstToggle.setToggleState (v.mixesFirst, n);
+    collisionCombo.setSelectedId (v.collisionId, n);
+
+    gateToggle.setToggleState (v.gateEnabled, n);
+    belowSlider.setValue (v.belowDb, n);
+    forAtLeastSlider.setValue (v.forAtLeastSeconds, n);
+    fadeInSlider.setValue (v.fadeInMs, n);
+    fadeOutSlider.setValue (v.fadeOutMs, n);
+    takeDownBySlider.setValue (v.takeDownByDb, n);
+
+    emptyStemsCombo.setSelectedId (v.emptyStemsId, n);
+    refuseUnassignedToggle.setToggleState (v.refuseUnassigned, n);
+    fullMixToggle.setToggleState (v.exportFullMix, n);
+    alternativeMixToggle.setToggleState (v.exportAlternativeMixes, n);
+    stemsFolderToggle.setToggleState (v.stemsFolder, n);
+}
+
+ExportControlValues ExportContent::getValues() const
+{
+    ExportControlValues v;
+
+    v.folderNameId = folderNameCombo.getSelectedId();
+    v.mirrorFolders = mirrorToggle.getToggleState();
+    v.folderPerCue = folderPerCueToggle.getToggleState();
+
+    v.targetDb = targetSlider.getValue();
+    v.gainScopeId = gainScopeCombo.getSelectedId();
+    v.measureId = measureCombo.getSelectedId();
+    v.gainModeId = gainModeCombo.getSelectedId();
+    v.oversamplingId = oversamplingCombo.getSelectedId();
+    v.sampleRateId = sampleRateCombo.getSelectedId();
+    v.remeasure = remeasureToggle.getToggleState();
+
+    v.separator = separatorChooser.getSeparator();
+    v.fullMixName = fullMixNameEditor.getText();
+    v.indexPaddingId = indexPaddingCombo.getSelectedId();
+    v.numberingId = numberingCombo.getSelectedId();
+    v.mixesFirst = mixesFirstToggle.getToggleState();
+    v.collisionId = collisionCombo.getSelectedId();
+
+    v.gateEnabled = gateToggle.getToggleState();
+    v.belowDb = belowSlider.getValue();
+    v.forAtLeastSeconds = forAtLeastSlider.getValue();
+    v.fadeInMs = fadeInSlider.getValue();
+    v.fadeOutMs = fadeOutSlider.getValue();
+    v.takeDownByDb = takeDownBySlider.getValue();
+
+    v.emptyStemsId = emptyStemsCombo.getSelectedId();
+    v.refuseUnassigned = refuseUnassignedToggle.getToggleState();
+    v.exportFullMix = fullMixToggle.getToggleState();
+    v.exportAlternativeMixes = alternativeMixToggle.getToggleState();
+    v.stemsFolder = stemsFolderToggle.getToggleState();
+    return v;
+}
+
+void ExportContent::updateDependentControls (const ExportSettings& settings)
+{
+    const auto gateOn = settings.silenceGate.enabled;
+
+    for (auto* slider : { &belowSlider, &forAtLeastSlider, &fadeInSlider, &fadeOutSlider, &takeDownBySlider })
+        slider->setEnabled (gateOn);
+
+    for (auto caption : { "Below", "For at least", "Fade in", "Fade out", "Take down by" })
+        if (auto* label = findCaption (caption))
+            label->setEnabled (gateOn);
+
+    folderPerCueToggle.setEnabled (! settings.batch.mirrorFolderStructure);
+    stemsFolderToggle.setButtonText (ExportSettingsMapping::describeStemsFolderToggle (settings.fullMix.stemsSubFolder));
+}
+
+//==============================================================================
+int ExportContent::labelColumnWidth (std::initializer_list<const juce::Label*> captions)
+{
+    int widest = 0;
+
+    for (const auto* caption : captions)
+        if (caption != nullptr)
+            widest = std::max (widest, measureTextWidthCeil (caption->getFont(), caption->getText()));
+
+    return widest + 11;
+}
+
+int ExportContent::comboWidthFor (const juce::ComboBox& combo)
+{
+    const juce::Font font (15.0f);
+    int widest = 0;
+
+    for (int i = 0; i < combo.getNumItems(); ++i)
+        widest = std::max (widest, measureTextWidthCeil (font, combo.getItemText (i)));
+
+    return juce::jlimit (120, 620, widest + 56);
+}
+
+void ExportContent::layoutRow (juce::Rectangle<int>& area, Row& row, int labelWidth)
+{
+    const auto controlWidth = row.controlWidth > 0 ? row.controlWidth : comboWidthFor (numberingCombo);
+
+    if (area.getWidth() - labelWidth - 5 < 170)
+    {
+        row.caption.setBounds (takeItem (area, 20));
+        const auto strip = takeItem (area, rowHeight);
+        row.control->setBounds (strip.withWidth (std::min (strip.getWidth(), controlWidth)));
+    }
+    else
+    {
+        const auto strip = takeItem (area, rowHeight);
+        row.caption.setJustificationType (juce::Justification::centredLeft);
+        row.caption.setBorderSize ({ 1, 5, 1, 5 });
+        row.caption.setBounds (strip.withWidth (std::min (labelWidth, strip.getWidth())));
+
+        const auto g = std::min (5, strip.getWidth() - labelWidth);
+        auto controlBounds = juce::Rectangle<int> (strip.getX() + labelWidth + g, strip.getY(),
+                                                   std::min (strip.getWidth() - labelWidth - g, controlWidth), strip.getHeight());
+
+        if (auto* slider = dynamic_cast<juce::Slider*> (row.control))
+        {
+            // The slider's track starts where the other controls start.
+            slider->setBounds (controlBounds);
+            const auto offset = slider->getLookAndFeel().getSliderLayout (*slider).sliderBounds.getX();
+            controlBounds = controlBounds.withX (controlBounds.getX() - offset).withWidth (std::max (0, controlBounds.getWidth() + offset));
+        }
+
+        row.control->setBounds (controlBounds);
+    }
+
+    area.removeFromTop (std::min (6, area.getHeight()));
+}
+
+void ExportContent::layoutBlock (int& y, int x, int width, const std::function<void (juce::Rectangle<int>&)>& items)
+{
+    juce::Rectangle<int> area (x + 12, y + 12, std::max (0, width - 24), 65536);
+    blockBottom = area.getY();
+    items (area);
+
+    // The panel ends 12 px below the block's lowest item, and the next block starts 12 px below it.
+    panels.push_back ({ x, y, width, blockBottom - y + 12 });
+    y = blockBottom + 24;
+}
+
+juce::Rectangle<int> ExportContent::takeItem (juce::Rectangle<int>& area, int height)
+{
+    const auto taken = area.removeFromTop (std::min (height, area.getHeight()));
+    blockBottom = std::max (blockBottom, taken.getBottom());
+    return taken;
+}
+
+void ExportContent::resized()
+{
+    const auto W = std::max (0, getWidth() - 24);
+    const auto H = std::max (0, getHeight() - 24);
+    panels.clear();
+    dividers.clear();
+
+    int y = 12;
+    const int x = 12;
+
+    auto row = [this] (const juce::String& caption) -> Row& { return *std::find_if (rows.begin(), rows.end(), [&] (auto& r) { return r->caption.getText() == caption; })->get(); };
+    auto take = [this] (juce::Rectangle<int>& area, int height) { return takeItem (area, height); };
+    auto gap = [] (juce::Rectangle<int>& area, int height) { area.removeFromTop (std::min (height, area.getHeight())); };
+
+    // Until the blocks can be arranged in columns they stand one under the other.
+    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
+                 {
+                     namingHeader.setBounds (take (area, titleHeight));
+                     stemTemplateEditor.setBounds (take (area, stemTemplateEditor.getIdealHeight (area.getWidth())));
+                     gap (area, 12);
+                     dividers.push_back (take (area, 1));
+                     gap (area, 12);
+                     mixTemplateEditor.setBounds (take (area, mixTemplateEditor.getIdealHeight (area.getWidth())));
+                 });
+
+    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
+                 {
+                     namingRulesHeader.setBounds (take (area, titleHeight));
+                     const auto L = labelColumnWidth ({ &separatorChooser.getLabel(), findCaption ("Full mix name"), findCaption ("Index padding"),
+                                                        findCaption ("Numbering"), findCaption ("If the name exists") });
+                     separatorChooser.labelWidth = L;
+                     separatorChooser.setBounds (take (area, rowHeight));
+                     separatorChooser.resized();
+                     gap (area, 6);
+                     layoutRow (area, row ("Full mix name"), L);
+                     layoutRow (area, row ("Index padding"), L);
+                     layoutRow (area, row ("Numbering"), L);
+                     const auto toggleRow = take (area, toggleHeight);
+                     mixesFirstToggle.setBounds (toggleRow.withTrimmedLeft (std::min (toggleRow.getWidth(), L + 5)));
+                     gap (area, 3);
+                     layoutRow (area, row ("If the name exists"), L);
+                     gap (area, 12);
+                     previewCaption.setBounds (take (area, 20));
+                     gap (area, 6);
+                     const auto lineHeight = (int) std::ceil (previewText.getFont().getHeight() * previewText.getLineSpacing());
+                     previewText.setBounds (take (area, previewText.getIdealHeight (4) + lineHeight / 2));
+                 });
+
+    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
+                 {
+                     cuesHeader.setBounds (take (area, titleHeight));
+                     cueCountLabel.setBounds (take (area, 18));
+                     gap (area, 5);
+                     layoutRow (area, row ("Folder name"), labelColumnWidth ({ findCaption ("Folder name") }));
+                     gap (area, 6);
+                     mirrorToggle.setBounds (take (area, toggleHeight));
+                     folderPerCueToggle.setBounds (take (area, toggleHeight));
+                 });
+
+    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
+                 {
+                     cleanupHeader.setBounds (take (area, titleHeight));
+                     gateToggle.setBounds (take (area, toggleHeight));
+                     gap (area, 6);
+                     const auto L = labelColumnWidth ({ findCaption ("Below"), findCaption ("For at least"), findCaption ("Fade in"),
+                                                        findCaption ("Fade out"), findCaption ("Take down by") });
+
+                     for (auto caption : { "Below", "For at least", "Fade in", "Fade out", "Take down by" })
+                         layoutRow (area, row (caption), L);
+                 });
+
+    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
+                 {
+                     rulesHeader.setBounds (take (area, titleHeight));
+                     layoutRow (area, row ("Empty stems"), labelColumnWidth ({ findCaption ("Empty stems") }));
+                     gap (area, 6);
+
+                     for (auto* toggle : { &refuseUnassignedToggle, &fullMixToggle, &alternativeMixToggle, &stemsFolderToggle })
+                         toggle->setBounds (take (area, toggleHeight));
+                 });
+
+    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
+                 {
+                     headroomHeader.setBounds (take (area, titleHeight));
+                     const auto L = labelColumnWidth ({ findCaption ("Target level"), findCaption ("Gain scope"), findCaption ("Measure"),
+                                                        findCaption ("Gain mode"), findCaption ("True peak oversampling"),
+                                                        findCaption ("Project sample rate") });
+
+                     for (auto caption : { "Target level", "Gain scope", "Measure", "Gain mode", "True peak oversampling", "Project sample rate" })
+                         layoutRow (area, row (caption), L);
+
+                     gap (area, 6);
+                     remeasureToggle.setBounds (take (area, toggleHeight));
+                 });
+
+    // The report area, over the full width under the blocks.
+    const auto columnsBottom = std::max (12, y);
+    const auto h0 = std::min (H, columnsBottom - 24);
+    const auto titleGap = std::min (12, H - h0);
+    reportHeader.setBounds (24, 12 + h0 + titleGap, std::max (0, W - 12), titleHeight);
+    reportTop = reportHeader.getY();
+
+    juce::Rectangle<int> report (12, reportHeader.getBottom(), W, std::max (0, H + 12 - reportHeader.getBottom()));
+    summaryText.setBounds (take (report, summaryText.getIdealHeight (2)));
+    gap (report, 6);
+
+    if (cueList.isVisible())
+    {
+        cueList.setBounds (take (report, cueList.getIdealHeight()));
+        gap (report, 6);
+    }
+
+    if (gatedList.isVisible())
+    {
+        gatedList.setBounds (take (report, gatedList.getIdealHeight()));
+        gap (report, 6);
+    }
+
+    const auto lines = std::max (1, juce::StringArray::fromLines (warningsLabel.getText()).size());
+    warningsLabel.setBounds (take (report, ((int) std::ceil (warningsLabel.getFont().getHeight()) + 3) * lines));
+    requiredHeight = warningsLabel.getBottom() + 12;
+}
+
+void ExportContent::setWarningsHaveErrors (bool hasErrors)
+{
+    if (hasErrors == warningsHaveErrors)
+        return;
+
+    warningsHaveErrors = hasErrors;
+    applyColours();
+}
+
+void ExportContent::applyColours()
+{
+    const auto palette = currentPalette();
+    warningsLabel.setColour (juce::Label::textColourId, warningsHaveErrors ? palette.bad : palette.textSecondary);
+    previewText.setTextColour (palette.textSecondary);
+    summaryText.setTextColour (palette.textPrimary);
+}
+
+void ExportContent::lookAndFeelChanged()
+{
+    applyColours();
+}
+
+void ExportContent::mouseDown (const juce::MouseEvent&)
+{
+    if (auto* focused = juce::Component::getCurrentlyFocusedComponent())
+        if (focused != this && isParentOf (focused))
+            focused->giveAwayKeyboardFocus();
+}
+
+void ExportContent::paint (juce::Graphics& g)
+{
+    const auto palette = currentPalette();
+
+    for (const auto& panel : panels)
+        drawPanel (g, panel, palette.panelBackground);
+
+    g.setColour (palette.subtleOutline);
+
+    for (const auto& divider : dividers)
+        g.fillRect (divider);
+}
+
+} // namespace dunmoor::ui

@@ -1,0 +1,691 @@
+#include "ExportPage.h"
+
+#include "NamingPreview.h"
+#include "core/files/PathRules.h"
+#include "ui/app/AppState.h"
+#include "ui/shell/Theme.h"
+
+namespace dunmoor::ui
+{
+
+namespace
+{
+    std::vector<RenderRequest> requestsOf (const BatchPlan& plan)
+    {
+        std::vector<RenderRequest> requests;
+        requests.reserve (plan.cues.size());
+
+        for (const auto& cue : plan.cues)
+            requests.push_back (cue.request);
+
+        return requests;
+    }
+} // namespace
+
+//==============================================================================
+ExportPage::ExportPage (AppState& state)
+    : appState (state),
+      content (std::make_unique<Content>()),
+      renderBar (std::make_unique<RenderBar>())
+{
+    setTitle ("Levels & Export");
+
+    addAndMakeVisible (viewport);
+    addAndMakeVisible (*renderBar);
+    viewport.setViewedComponent (content.get(), false);
+    viewport.setScrollBarsShown (true, false);
+    viewport.setTitle ("Export settings");
+
+    renderBar->saveButton.setTooltip ("Keep the formats, naming, headroom and cue rules in the preset. Next delivery for this publisher starts here.");
+
+    wireControls();
+    loadVocabulary();
+
+    appState.session.addListener (this);
+    refresh();
+    startTimerHz (10);
+}
+
+ExportPage::~ExportPage()
+{
+    stopTimer();
+    appState.session.removeListener (this);
+
+    // A render still running is asked to stop and waited for, however long its current block
+    // takes; its completion message, if already posted, finds no page and is dropped.
+    if (renderJob != nullptr)
+    {
+        renderJob->cancel();
+        (void) renderJob->waitForThreadToExit (-1);
+    }
+
+    viewport.setViewedComponent (nullptr, false);
+    renderJob.reset();
+}
+
+//==============================================================================
+void ExportPage::wireControls()
+{
+    auto& bar = *renderBar;
+    auto& c = *content;
+
+    bar.saveButton.onClick = [this] { savePresetFromHere(); };
+    bar.chooseFolderButton.onClick = [this] { chooseOutputFolder(); };
+    bar.openFolderButton.onClick = [this]
+    {
+        if (appState.outputFolder.isDirectory())
+            appState.seams->openFolder (appState.outputFolder);
+    };
+
+    for (auto* combo : c.getCombos())
+        combo->onChange = [this] { commitSettings(); };
+
+    for (auto* toggle : c.getToggles())
+        toggle->onClick = [this] { commitSettings(); };
+
+    // A drag commits once, when it ends; typing a value or stepping commits at once.
+    for (auto* slider : c.getSliders())
+    {
+        slider->onDragStart = [this] { sliderDragging = true; };
+        slider->onValueChange = [this]
+        {
+            if (! sliderDragging)
+                commitSettings();
+        };
+        slider->onDragEnd = [this]
+        {
+            sliderDragging = false;
+            commitSettings();
+        };
+    }
+
+    c.stemTemplateEditor.onChange = [this]
+    {
+        stemTemplateEdited = true;
+        commitSettings();
+        resized();
+    };
+
+    c.mixTemplateEditor.onChange = [this]
+    {
+        mixTemplateEdited = true;
+        commitSettings();
+        resized();
+    };
+
+    c.separatorChooser.onChange = [this] (const juce::String&) { commitSettings(); };
+    c.separatorChooser.onRefused = [this] (const juce::String& reason)
+    {
+        appState.seams->showWarning ("That separator cannot be used", reason, this);
+    };
+
+    c.fullMixNameEditor.onFocusLost = [this] { commitSettings(); };
+    c.fullMixNameEditor.onReturnKey = [this]
+    {
+        commitSettings();
+        content->fullMixNameEditor.giveAwayKeyboardFocus();
+    };
+
+    for (auto* editor : { &c.stemTemplateEditor, &c.mixTemplateEditor })
+    {
+        editor->onWordAdded = [this] (const juce::String& word) { addWord (word); };
+        editor->onWordRemoved = [this] (const juce::String& word) { removeWord (word); };
+        editor->askToConfirm = [this] (const juce::String& title, const juce::String& message, std::function<void (bool)> answered)
+        {
+            MessageBoxRequest request;
+            request.icon = juce::MessageBoxIconType::QuestionIcon;
+            request.title = title;
+            request.message = message;
+            request.associatedComponent = this;
+            appState.seams->askOkCancel (request, std::move (answered));
+        };
+    }
+
+    c.onLayoutChanged = [this] { resized(); };
+
+    c.cueList.onRename = [this] (const juce::String& key, const juce::String& name) { return appState.session.renameCue (key, name); };
+    c.cueList.onIncludedChanged = [this] (const juce::String& key, bool included) { appState.session.setCueIncluded (key, included); };
+    c.cueList.onTrimChanged = [this] (const juce::String& key, double seconds) { appState.session.setCueTrimStart (key, seconds); };
+
+    bar.analyseButton.onClick = [this] { runAnalysis(); };
+    bar.renderButton.onClick = [this] { startExport(); };
+    bar.cancelButton.onClick = [this]
+    {
+        if (renderJob != nullptr)
+            renderJob->cancel();
+    };
+}
+
+//==============================================================================
+bool ExportPage::isRendering() const
+{
+    return renderJob != nullptr && renderJob->getStatus().isRunning;
+}
+
+void ExportPage::resetLayout()
+{
+    appState.settings->setValue ("exportBlockColumns", juce::String());
+    appState.settings->setValue ("exportColumnWidths", juce::String());
+    juce::ignoreUnused (appState.settings->saveIfNeeded());
+    resized();
+}
+
+void ExportPage::togglePlayback()
+{
+}
+
+bool ExportPage::handleCleanupKey (bool)
+{
+    return false;
+}
+
+//==============================================================================
+BatchPlan ExportPage::buildRequests (bool measureOnly) const
+{
+    const auto& session = appState.session;
+    return buildBatchPlan (session.getPreset(), session.getTracks(), session.getCuesWithTracks(), appState.outputFolder, measureOnly);
+}
+
+bool ExportPage::runAnalysis()
+{
+    if (! runControl.canLaunch (isRendering()))
+        return false;
+
+    const auto plan = buildRequests (true);
+
+    if (! plan.errors.isEmpty())
+    {
+        showSummaryText ("Cannot analyse:\n" + plan.errors.joinIntoString ("\n"));
+        content->cueList.setRows ({});
+        content->gatedList.setRows ({});
+        renderBar->setPreviewButtonsVisible (false);
+        resized();
+        return false;
+    }
+
+    return launch (requestsOf (plan), RunKind::analysis);
+}
+
+void ExportPage::startExport()
+{
+    if (! runControl.canLaunch (isRendering()))
+        return;
+
+    if (appState.outputFolder == juce::File())
+    {
+        chooseOutputFolder();
+        return;
+    }
+
+    const auto plan = buildRequests (false);
+    ValidationResult issues;
+    issues.errors = plan.errors;
+    issues.warnings = plan.warnings;
+
+    juce::Component::SafePointer<ExportPage> safe (this);
+    auto requests = std::make_shared<std::vector<RenderRequest>> (requestsOf (plan));
+
+    showBlockingIssues (issues, [safe, requests]
+                        {
+                            if (safe != nullptr)
+                                safe->launch (std::move (*requests), RunKind::exportRun);
+                        });
+}
+
+void ExportPage::showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed)
+{
+    if (! issues.errors.isEmpty())
+    {
+        appState.seams->showWarning ("The export cannot start", issues.errors.joinIntoString ("\n"), this);
+        return;
+    }
+
+    if (issues.warnings.isEmpty())
+    {
+        proceed();
+        return;
+    }
+
+    MessageBoxRequest request;
+    request.icon = juce::MessageBoxIconType::QuestionIcon;
+    request.title = "Continue with these warnings?";
+    request.message = issues.warnings.joinIntoString ("\n");
+    request.associatedComponent = this;
+
+    appState.seams->askOkCancel (request, [proceed = std::move (proceed)] (bool confirmed)
+                                 {
+                                     if (confirmed)
+                                         proceed();
+                                 });
+}
+
+bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
+{
+    // Checked again here: a question may have been open while another run started.
+    if (! runControl.canLaunch (isRendering()))
+        return false;
+
+    const auto run = runControl.beginRun (kind);
+    appState.previewEngine.stop();
+    renderBar->phaseBar.clear();
+    renderBar->phaseBar.setText ({});
+    applyRunState();
+
+    renderJob = std::make_unique<RenderJob>();
+
+    juce::Component::SafePointer<ExportPage> safe (this);
+    const auto started = renderJob->start (std::move (requests), [safe, run] (const BatchReport& report)
+                                           {
+                                               // On the render thread: the report is copied into the message.
+                                               juce::MessageManager::callAsync ([safe, run, report]
+                                                                                {
+                                                                                    if (safe != nullptr)
+                                                                                        safe->handleCompletion (run, report);
+                                                                                });
+                                           });
+
+    if (! started)
+    {
+        runControl.launchFailed();
+        renderBar->phaseBar.setText (runControl.getIdleText());
+        applyRunState();
+    }
+
+    updateWarnings();
+    return started;
+}
+
+void ExportPage::handleCompletion (int runNumber, const BatchReport& report)
+{
+    const auto kind = runControl.isExporting() ? RunKind::exportRun : RunKind::analysis;
+
+    if (! runControl.acceptCompletion (runNumber, report.cancelled, appState.hasLastReport))
+        return;
+
+    // The job's last progress report, taken before the bar stops polling it.
+    if (! report.cancelled && renderJob != nullptr)
+    {
+        const auto status = renderJob->getStatus();
+        renderBar->phaseBar.setProgress (status.progress, status.phase);
+    }
+
+    applyRunState();
+
+    if (report.cancelled)
+    {
+        renderBar->phaseBar.clear();
+        renderBar->phaseBar.setText (runControl.getIdleText());
+        updateWarnings();
+        return;
+    }
+
+    if (kind == RunKind::exportRun)
+    {
+        finishExport (report);
+        return;
+    }
+
+    renderBar->phaseBar.setText (runControl.getIdleText());
+    formatBatchSummary (report, RunKind::analysis);
+    updateWarnings();
+}
+
+void ExportPage::finishExport (const BatchReport& report)
+{
+    renderBar->phaseBar.finish();
+    renderBar->phaseBar.setText (runControl.getIdleText());
+
+    // Summarised before the report is handed over.
+    formatBatchSummary (report, RunKind::exportRun);
+    appState.setLastReport (BatchReport (report));
+    updateWarnings();
+
+    if (onExportFinished != nullptr)
+        onExportFinished();
+}
+
+void ExportPage::applyRunState()
+{
+    const auto states = runControl.getButtonStates (! appState.session.getTracks().empty(), content->cueList.isVisible());
+    content->setEnabled (states.content);
+    renderBar->analyseButton.setEnabled (states.analyse);
+    renderBar->renderButton.setEnabled (states.render);
+    renderBar->renderButton.setPulsing (states.pulse);
+    renderBar->cancelButton.setEnabled (states.cancel);
+}
+
+//==============================================================================
+void ExportPage::chooseOutputFolder()
+{
+    FileChooserRequest request;
+    request.mode = FileChooserRequest::Mode::openFolder;
+    request.title = "Choose the export folder";
+    request.initialLocation = appState.outputFolder != juce::File() ? appState.outputFolder
+                                                                    : juce::File::getSpecialLocation (juce::File::userMusicDirectory);
+
+    juce::Component::SafePointer<ExportPage> safe (this);
+    appState.seams->showFileChooser (request, [safe] (const juce::Array<juce::File>& chosen)
+                                     {
+                                         if (safe == nullptr || chosen.isEmpty())
+                                             return;
+
+                                         auto& page = *safe;
+                                         juce::String error;
+
+                                         if (! validateOutputFolder (chosen.getFirst(), error))
+                                         {
+                                             page.appState.seams->showWarning ("That folder cannot be used", error, &page);
+                                             return;
+                                         }
+
+                                         page.appState.setOutputFolder (chosen.getFirst());
+                                         page.renderBar->setFolder (page.appState.outputFolder);
+                                         page.updateWarnings();
+                                     });
+}
+
+void ExportPage::savePresetFromHere()
+{
+    const auto preset = appState.session.getPreset();
+
+    if (! preset.isBuiltIn)
+    {
+        storePreset (preset, {});
+        return;
+    }
+
+    TextPromptRequest request;
+    request.icon = juce::MessageBoxIconType::NoIcon;
+    request.title = "Save as a new preset";
+    request.message = "'" + preset.name + "' is built in and cannot be changed.\nGive these settings a name of their own:";
+    request.fields.push_back ({ "name", {}, preset.name + " (edited)" });
+    request.okText = "Save";
+    request.cancelText = "Cancel";
+    request.associatedComponent = this;
+
+    juce::Component::SafePointer<ExportPage> safe (this);
+    appState.seams->askForText (request, [safe, preset] (bool confirmed, const juce::StringArray& texts)
+                                {
+                                    const auto name = texts[0].trim();
+
+                                    if (safe != nullptr && confirmed && name.isNotEmpty())
+                                        safe->storePreset (preset, name);
+                                });
+}
+
+void ExportPage::storePreset (Preset preset, const juce::String& newName)
+{
+    auto& library = *appState.presetLibrary;
+    juce::String error, savedId;
+
+    const auto saved = newName.isNotEmpty() ? library.saveAsNewPreset (preset, newName, preset.kind, savedId, error)
+                                            : library.savePreset (preset, savedId, error);
+
+    if (! saved)
+    {
+        appState.seams->showWarning ("The preset was not saved", error, this);
+        return;
+    }
+
+    // The working copy becomes what the library holds, id included, so that the next save
+    // writes the same file and the footer sees no difference.
+    appState.presetId = savedId;
+    const auto loaded = library.loadPreset (savedId);
+
+    if (loaded.ok && loaded.preset != appState.session.getPreset())
+        appState.session.updatePreset (loaded.preset);
+
+    appState.saveSettings();
+    appState.sendChangeMessage();
+    updatePresetStatus();
+}
+
+//==============================================================================
+void ExportPage::refresh()
+{
+    const auto& settings = appState.session.getPreset().exportSettings;
+    auto& c = *content;
+
+    c.setValues (ExportSettingsMapping::fromSettings (settings));
+    c.stemTemplateEditor.setTemplate (settings.naming.stemTemplate);
+    c.mixTemplateEditor.setTemplate (settings.naming.mixTemplate);
+    c.stemTemplateEditor.setSeparator (settings.naming.separator);
+    c.mixTemplateEditor.setSeparator (settings.naming.separator);
+    stemTemplateEdited = false;
+    mixTemplateEdited = false;
+
+    renderBar->setFolder (appState.outputFolder);
+
+    updateStemsFolderNote();
+    updateCueCount();
+    updatePresetStatus();
+    updateNamingPreview();
+    updateWarnings();
+    resized();
+}
+
+void ExportPage::commitSettings()
+{
+    const auto& current = appState.session.getPreset();
+    auto preset = current;
+    auto& settings = preset.exportSettings;
+    auto& c = *content;
+
+    const auto values = c.getValues();
+    ExportSettingsMapping::applyToSettings (values, settings);
+
+    c.stemTemplateEditor.setSeparator (values.separator);
+    c.mixTemplateEditor.setSeparator (values.separator);
+    const auto templates = ExportSettingsMapping::chooseTemplates (current.exportSettings.naming, values.separator,
+                                                                   stemTemplateEdited, c.stemTemplateEditor.getTemplateString(),
+                                                                   mixTemplateEdited, c.mixTemplateEditor.getTemplateString());
+    settings.naming.stemTemplate = templates.stemTemplate;
+    settings.naming.mixTemplate = templates.mixTemplate;
+    stemTemplateEdited = false;
+    mixTemplateEdited = false;
+
+    if (settings != current.exportSettings)
+    {
+        const auto wasCommitting = committingSettings;
+        committingSettings = true;
+        appState.session.updatePreset (std::move (preset));
+        committingSettings = wasCommitting;
+    }
+
+    updateStemsFolderNote();
+    statusDirty = true;
+}
+
+void ExportPage::updateCueCount()
+{
+    juce::StringArray names;
+
+    for (const auto& cue : appState.session.getCuesWithTracks())
+        names.add (cue.name);
+
+    content->cueCountLabel.setText (ExportSettingsMapping::describeCueCount (names), juce::dontSendNotification);
+}
+
+void ExportPage::updateStemsFolderNote()
+{
+    content->updateDependentControls (appState.session.getPreset().exportSettings);
+}
+
+void ExportPage::updatePresetStatus()
+{
+    const auto& preset = appState.session.getPreset();
+    renderBar->saveButton.setEnabled (preset.isBuiltIn || appState.isPresetModified());
+}
+
+void ExportPage::updateNamingPreview()
+{
+    const auto text = buildNamingPreview (appState.session.getPreset(), appState.session.getCuesWithTracks());
+
+    if (text != content->previewText.getText())
+        content->previewText.setText (text);
+}
+
+void ExportPage::updateWarnings()
+{
+    warningsDirty = false;
+    const auto plan = buildRequests (true);
+
+    juce::StringArray lines;
+
+    for (const auto& error : plan.errors)
+        lines.add ("ERROR    " + error);
+
+    for (const auto& warning : plan.warnings)
+        lines.add ("warning  " + warning);
+
+    auto& label = content->warningsLabel;
+    const auto text = lines.joinIntoString ("\n");
+    warningsHaveErrors = ! plan.errors.isEmpty();
+    content->setWarningsHaveErrors (warningsHaveErrors);
+
+    if (text != label.getText())
+    {
+        label.setText (text, juce::dontSendNotification);
+        resized();
+    }
+
+    applyRunState();
+    updateCueCount();
+    updatePresetStatus();
+}
+
+void ExportPage::showSummaryText (const juce::String& text)
+{
+    if (text != content->summaryText.getText())
+        content->summaryText.setText (text);
+}
+
+void ExportPage::formatBatchSummary (const BatchReport& report, RunKind kind)
+{
+    const auto& session = appState.session;
+    const auto cues = session.getCuesWithTracks();
+    const auto summaryKind = kind == RunKind::exportRun ? BatchSummary::RunKind::exportRun : BatchSummary::RunKind::analysis;
+
+    showSummaryText (BatchSummary::formatText (report, session.getPreset(), cues, summaryKind));
+    content->cueList.setRows (BatchSummary::buildCueRows (report, cues));
+    content->gatedList.setRows (BatchSummary::buildGatedRows (report));
+
+    renderBar->setPreviewButtonsVisible (content->gatedList.isVisible());
+    resized();
+    applyRunState();
+
+    const auto maxScroll = content->getHeight() - viewport.getMaximumVisibleHeight();
+    viewport.setViewPosition (0, std::max (0, std::min (maxScroll, content->getReportTop() - 12)));
+}
+
+//==============================================================================
+void ExportPage::loadVocabulary()
+{
+    vocabulary.load (appState.settings->getValue (vocabularyKey));
+    applyVocabulary();
+}
+
+void ExportPage::applyVocabulary()
+{
+    content->stemTemplateEditor.setVocabulary (vocabulary.getWords());
+    content->mixTemplateEditor.setVocabulary (vocabulary.getWords());
+    resized();
+}
+
+void ExportPage::storeVocabulary()
+{
+    appState.settings->setValue (vocabularyKey, vocabulary.toText());
+    appState.saveSettings();
+}
+
+void ExportPage::addWord (const juce::String& word)
+{
+    if (! vocabulary.add (word))
+        return;
+
+    storeVocabulary();
+    applyVocabulary();
+}
+
+void ExportPage::removeWord (const juce::String& word)
+{
+    if (! vocabulary.remove (word))
+        return;
+
+    storeVocabulary();
+    applyVocabulary();
+}
+
+//==============================================================================
+void ExportPage::timerCallback()
+{
+    if (statusDirty)
+    {
+        statusDirty = false;
+        updatePresetStatus();
+        updateNamingPreview();
+        warningsDirty = true;
+    }
+
+    if (warningsDirty)
+        updateWarnings();
+
+    // Only the job of a run still in flight is polled: a handled run's job can never refill the
+    // bar or replace the text it was left with.
+    if (renderJob != nullptr && runControl.isRunInFlight())
+    {
+        const auto status = renderJob->getStatus();
+        renderBar->phaseBar.setProgress (status.progress, status.phase);
+
+        if (status.isRunning)
+            renderBar->phaseBar.setText (status.statusText);
+    }
+}
+
+void ExportPage::tracksChanged()
+{
+    applyRunState();
+    updateNamingPreview();
+    warningsDirty = true;
+}
+
+void ExportPage::assignmentsChanged()
+{
+    updateNamingPreview();
+    warningsDirty = true;
+}
+
+void ExportPage::presetChanged()
+{
+    if (committingSettings)
+        return;
+
+    refresh();
+}
+
+void ExportPage::paint (juce::Graphics& g)
+{
+    g.fillAll (currentPalette().windowBackground);
+}
+
+void ExportPage::resized()
+{
+    auto area = getLocalBounds();
+    renderBar->setBounds (area.removeFromBottom (std::min (RenderBar::preferredHeight, area.getHeight())));
+    viewport.setBounds (area);
+
+    const auto width = std::max (880, viewport.getMaximumVisibleWidth());
+    content->setSize (width, 32768);
+    content->setSize (width, content->getRequiredHeight());
+
+    // The scroll bar may have come or gone with the new height.
+    const auto settledWidth = std::max (880, viewport.getMaximumVisibleWidth());
+
+    if (settledWidth != width)
+    {
+        content->setSize (settledWidth, 32768);
+        content->setSize (settledWidth, content->getRequiredHeight());
+    }
+}
+
+} // namespace dunmoor::ui

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "BatchSummary.h"
+#include "ExportContent.h"
+#include "ExportRenderBar.h"
+#include "ExportRunControl.h"
+#include "NamingVocabulary.h"
+#include "core/render/RenderJob.h"
+#include "core/session/Session.h"
+
+namespace dunmoor::ui
+{
+
+class AppState;
+
+/**
+    Step 4, "Levels & Export": the export settings of the session's working preset, the
+    analysis of the delivery's levels and the render itself. The only place that creates and
+    drives a RenderJob: it plans the requests, refuses on errors and asks past warnings, polls
+    the job ten times a second, cancels it on request and hands a finished export's report to
+    the application state.
+
+    Every settings control commits at once into the session preset; "Save to preset" stores
+    that preset in the library. A completion of the render thread comes back as a message that
+    carries its run number and a safe pointer to the page: a late one of an older run, or one
+    arriving after the page is gone, is dropped. Closing the page cancels a running job and
+    waits for it, however long that takes.
+*/
+class ExportPage : public juce::Component, private juce::Timer, private Session::Listener
+{
+public:
+    using Content = ExportContent;
+    using RenderBar = ExportRenderBar;
+    using RunKind = ExportRunControl::RunKind;
+
+    explicit ExportPage (AppState& state);
+    ~ExportPage() override;
+
+    /** Called after an export finished without being cancelled. */
+    std::function<void()> onExportFinished;
+
+    /** An analysis or export thread is running. */
+    bool isRendering() const;
+
+    /** Forgets the saved arrangement of the settings blocks and their column widths. */
+    void resetLayout();
+
+    /** Space: the cleanup preview's audition (not there yet, so nothing happens). */
+    void togglePlayback();
+
+    /** Left and right arrows over the cleanup preview; false when the key is not used. */
+    bool handleCleanupKey (bool forward);
+
+    //==============================================================================
+    BatchPlan buildRequests (bool measureOnly) const;
+
+    /** "Analyse levels": true when a measuring run was launched. */
+    bool runAnalysis();
+
+    void startExport();
+    void chooseOutputFolder();
+    void savePresetFromHere();
+    void storePreset (Preset preset, const juce::String& newName);
+
+    /** Fills every control from the session preset and the output folder; commits nothing. */
+    void refresh();
+
+    /** Reads every control into a copy of the session preset and hands it to the session. */
+    void commitSettings();
+
+    void updatePresetStatus();
+    void updateWarnings();
+    void updateNamingPreview();
+    void updateCueCount();
+    void updateStemsFolderNote();
+    void formatBatchSummary (const BatchReport& report, RunKind kind);
+    void loadVocabulary();
+    void applyVocabulary();
+
+    //==============================================================================
+    Content& getContent() noexcept { return *content; }
+    RenderBar& getRenderBar() noexcept { return *renderBar; }
+    juce::Viewport& getViewport() noexcept { return viewport; }
+    const ExportRunControl& getRunControl() const noexcept { return runControl; }
+    const NamingVocabulary& getVocabulary() const noexcept { return vocabulary; }
+    RenderJob* getRenderJob() noexcept { return renderJob.get(); }
+
+    /** Runs what the 10 Hz timer runs, at once (for tests and benchmarks). */
+    void tick() { timerCallback(); }
+
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    static constexpr const char* vocabularyKey = "nameVocabulary";
+
+private:
+    void timerCallback() override;
+    void tracksChanged() override;
+    void assignmentsChanged() override;
+    void presetChanged() override;
+
+    void showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed);
+    bool launch (std::vector<RenderRequest> requests, RunKind kind);
+    void handleCompletion (int runNumber, const BatchReport& report);
+    void finishExport (const BatchReport& report);
+    void applyRunState();
+    void showSummaryText (const juce::String& text);
+    void addWord (const juce::String& word);
+    void removeWord (const juce::String& word);
+    void storeVocabulary();
+    void wireControls();
+
+    AppState& appState;
+    NamingVocabulary vocabulary;
+    ExportRunControl runControl;
+    bool committingSettings = false;
+    bool statusDirty = false;
+    bool warningsDirty = false;
+    bool sliderDragging = false;
+    bool stemTemplateEdited = false;
+    bool mixTemplateEdited = false;
+    bool warningsHaveErrors = false;
+
+    std::unique_ptr<Content> content;
+    std::unique_ptr<RenderBar> renderBar;
+    juce::Viewport viewport;
+    std::unique_ptr<RenderJob> renderJob;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ExportPage)
+};
+
+} // namespace dunmoor::ui

@@ -1,0 +1,212 @@
+#pragma once
+
+#include <memory>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "ui/app/AppState.h"
+#include "ui/pages/import/ImportRowModel.h"
+#include "ui/pages/import/PreviewAnalysis.h"
+#include "ui/pages/import/PreviewZoom.h"
+#include "ui/widgets/MagnifierButton.h"
+#include "ui/widgets/SpectrogramView.h"
+#include "ui/widgets/TransportButton.h"
+#include "ui/widgets/WaveformView.h"
+
+namespace dunmoor::ui
+{
+
+/**
+    The first step: files and folders come in (chooser, recent folders, desktop drop), every
+    track is listed in a sortable, filterable table, tracks are assigned, renamed, removed or
+    cleared, and the selected track is previewed (spectrogram, waveform, zoom, audition) and can
+    be split in two.
+
+    The page holds no project data: it reads the session on every refresh and paint and changes
+    it only through the session's operations. The table's rows and selection are kept as track
+    ids, so a sort, a filter or a removal never moves the selection to other tracks. Everything
+    runs on the message thread except the preview analysis.
+*/
+class ImportPage : public juce::Component,
+                   public juce::FileDragAndDropTarget,
+                   public juce::TableListBoxModel,
+                   public Session::Listener,
+                   public WaveformCache::Listener,
+                   public juce::TextEditor::Listener,
+                   private juce::Timer
+{
+public:
+    /** The analysis function may be replaced (tests hold a job back with it). */
+    explicit ImportPage (AppState& app, PreviewAnalysis::Compute analysis = {});
+    ~ImportPage() override;
+
+    //==============================================================================
+    // What the main component calls.
+
+    /** For the footer: -1 with no tracks or all shown, else the number of shown rows. */
+    int getShownTrackCount() const;
+
+    /** Play or stop the shown track (Space, the transport button, a double click). */
+    void togglePlayback();
+
+    //==============================================================================
+    // Import, removal, selection.
+
+    /** Imports the paths as chosen or dropped, under the wait cursor, and reports what was not
+        imported. Every folder given becomes a recent import folder. */
+    void importFiles (const juce::Array<juce::File>& files);
+
+    void addFiles();
+    void addFolder();
+    void removeSelected();
+    void askToClearList();
+
+    /** The selected tracks that the session still has, in row order. */
+    juce::StringArray getSelectedTrackIds() const;
+
+    /** Selects the rows of these tracks (those shown), as a click would. */
+    void selectTracks (const juce::StringArray& trackIds);
+
+    /** The track ids of the rows, in row order. */
+    const std::vector<juce::String>& getShownRows() const noexcept { return rows.getTrackIds(); }
+
+    /** The assign popup for the selected tracks, opened at a screen position. */
+    void showAssignMenu (juce::Point<int> screenPosition);
+
+    //==============================================================================
+    // Preview pane.
+
+    /** Shows a track in the pane (an empty file: nothing). The same track again changes nothing. */
+    void showSelection (const juce::File& file, const juce::String& trackId);
+
+    const juce::String& getShownTrackId() const noexcept { return shownTrackId; }
+    const juce::File& getShownFile() const noexcept { return shownFile; }
+    ViewRange getViewRange() const noexcept { return view; }
+    ViewRange getDataRange() const noexcept { return data; }
+    juce::Rectangle<int> getPreviewPaneBounds() const noexcept { return previewPaneBounds; }
+    const WaveformOverview& getShownOverview() const noexcept { return shownOverview; }
+
+    void zoomBy (double factor, double anchor);
+    void setZoomRange (double start, double end);
+
+    /** Plays the shown track from a fraction of it; says "No audio output" when there is none. */
+    void playFrom (double fileFraction);
+
+    /** Where playback starts: the first sound when Jump silence is on, else 0 (a fraction). */
+    double getStartPosition() const;
+
+    //==============================================================================
+    // Splitting.
+
+    /** The split popup at a point of the preview (a right click in either view). */
+    void offerSplitAt (double fileFraction);
+    void askForSplitName (double seconds);
+    void splitTrackAt (double seconds, const juce::String& name);
+    void setMarker (double fileFraction);
+
+    //==============================================================================
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+    bool keyPressed (const juce::KeyPress& key) override;
+
+    bool isInterestedInFileDrag (const juce::StringArray& files) override;
+    void fileDragEnter (const juce::StringArray& files, int x, int y) override;
+    void fileDragMove (const juce::StringArray& files, int x, int y) override;
+    void fileDragExit (const juce::StringArray& files) override;
+    void filesDropped (const juce::StringArray& files, int x, int y) override;
+
+    int getNumRows() override;
+    void paintRowBackground (juce::Graphics& g, int row, int width, int height, bool selected) override;
+    void paintCell (juce::Graphics& g, int row, int columnId, int width, int height, bool selected) override;
+    void cellClicked (int row, int columnId, const juce::MouseEvent& e) override;
+    void cellDoubleClicked (int row, int columnId, const juce::MouseEvent& e) override;
+    void backgroundClicked (const juce::MouseEvent&) override {}
+    void sortOrderChanged (int newSortColumnId, bool isForwards) override;
+    juce::String getCellTooltip (int row, int columnId) override;
+    void selectedRowsChanged (int lastRowSelected) override;
+    void deleteKeyPressed (int lastRowSelected) override;
+    void returnKeyPressed (int) override {}
+    void listWasScrolled() override {}
+
+    void tracksChanged() override;
+    void assignmentsChanged() override;
+    void presetChanged() override;
+    void waveformsChanged() override;
+    void textEditorTextChanged (juce::TextEditor& editor) override;
+
+private:
+    class ZoomSettleTimer : public juce::Timer
+    {
+    public:
+        explicit ZoomSettleTimer (ImportPage& p) : page (p) {}
+        void timerCallback() override;
+
+    private:
+        ImportPage& page;
+    };
+
+    void timerCallback() override;
+
+    void refreshRows();
+    void updateStatusLine();
+    void fitColumnsToContent();
+    void fitPreviewColumn();
+    void restoreSelection();
+    ClipState getClipState (const Track& track);
+
+    void refreshWaveform();
+    void updateTransport();
+    void startSpectrogramJob();
+    void applySpectrogramResult (const PreviewAnalysisResult& result);
+    void zoomSettled();
+    bool checkAudioOutput();
+    void seekFromView (double viewFraction);
+    void layoutPreviewPane (juce::Rectangle<int> pane);
+    double getShownDuration() const;
+    juce::String getAuditionId() const;
+    void openFolderChooser();
+    void showMessage (const juce::String& title, const juce::String& message, bool warning);
+
+    // View and data ranges come first: the analysis (below) may deliver as soon as it exists.
+    ViewRange view, data;
+    AppState& app;
+    ZoomSettleTimer zoomSettleTimer { *this };
+    juce::Rectangle<int> previewPaneBounds;
+    juce::File shownFile;
+    juce::String shownTrackId;
+    WaveformOverview shownOverview;
+    juce::String shownOverviewFile;
+    ImportRowModel rows;
+    juce::StringArray selectedIds; // the selection by track id, kept across refreshes
+    int sortColumn = ImportColumn::file;
+    bool sortForwards = true;
+    bool dragOver = false;
+    bool refreshing = false;
+
+    juce::TextButton addFilesButton { "Add files" };
+    juce::TextButton addFolderButton { "Add folder" };
+    juce::TextButton removeButton { "Remove selected" };
+    juce::TextButton clearButton { "Clear list" };
+    juce::ToggleButton recurseToggle { "Include sub-folders (one cue per folder)" };
+    juce::TextEditor searchField;
+    juce::Label searchLabel { {}, "Search" };
+    juce::TableListBox table { "Tracks", this };
+    juce::Label dropHint { {}, "Drop audio files or folders anywhere on this page" };
+    juce::Label fileNameLabel { {}, "Nothing selected" };
+    TransportButton transportButton;
+    juce::ToggleButton autoplayToggle { "Autoplay" };
+    juce::ToggleButton jumpSilenceToggle { "Jump silence" };
+    SpectrogramView spectrogramView;
+    WaveformView waveformView;
+    juce::Label timeLabel;
+    MagnifierButton zoomInButton { "zoom in", MagnifierButton::zoomIn };
+    MagnifierButton zoomOutButton { "zoom out", MagnifierButton::zoomOut };
+    MagnifierButton wholeFileButton { "whole file", MagnifierButton::wholeView };
+
+    // Last, so that it stops (and waits for its job) before anything a result could touch goes.
+    PreviewAnalysis analysis;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImportPage)
+};
+
+} // namespace dunmoor::ui

@@ -1,0 +1,35 @@
+#include "ui/shell/OpenFolder.h"
+
+namespace dunmoor::ui
+{
+
+void openFolderInFileBrowser (Seams& seams, const juce::File& folder, juce::Component* associatedComponent)
+{
+    if (! folder.isDirectory())
+        return;
+
+    juce::Component::SafePointer<juce::Component> associated (associatedComponent);
+    auto* seamsPointer = &seams;
+
+    seams.openFolder (folder, [seamsPointer, folder, associated] (const OpenResult& result)
+                      {
+                          if (result.ok)
+                              return;
+
+                          const auto parent = folder.getParentDirectory();
+                          if (parent == folder)
+                          {
+                              seamsPointer->showWarning ("The folder was not opened", result.error, associated.getComponent());
+                              return;
+                          }
+
+                          // Show where the folder is instead.
+                          seamsPointer->openFolder (parent, [seamsPointer, associated] (const OpenResult& revealed)
+                                                    {
+                                                        if (! revealed.ok)
+                                                            seamsPointer->showWarning ("The folder was not opened", revealed.error, associated.getComponent());
+                                                    });
+                      });
+}
+
+} // namespace dunmoor::ui

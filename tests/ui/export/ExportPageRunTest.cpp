@@ -1,0 +1,292 @@
+#include "ExportPageFixture.h"
+
+namespace dunmoor::testing
+{
+namespace
+{
+    using RunKind = ui::ExportRunControl::RunKind;
+
+    struct Buttons
+    {
+        bool analyse, render, cancel, content;
+
+        bool operator== (const Buttons& o) const
+        {
+            return analyse == o.analyse && render == o.render && cancel == o.cancel && content == o.content;
+        }
+    };
+
+    Buttons buttonsOf (ui::ExportPage& page)
+    {
+        auto& bar = page.getRenderBar();
+        return { bar.analyseButton.isEnabled(), bar.renderButton.isEnabled(), bar.cancelButton.isEnabled(), page.getContent().isEnabled() };
+    }
+
+    std::ostream& operator<< (std::ostream& s, const Buttons& b)
+    {
+        return s << "{ analyse " << b.analyse << ", render " << b.render << ", cancel " << b.cancel << ", content " << b.content << " }";
+    }
+
+    /** Waits, without handling messages, until the job's status text starts with the prefix. */
+    bool waitForStatus (RenderJob& job, const juce::String& prefix, int timeoutMs = 20000)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
+
+        while (juce::Time::getMillisecondCounter() < end)
+        {
+            const auto status = job.getStatus();
+
+            if (status.statusText.startsWith (prefix))
+                return true;
+
+            if (! status.isRunning)
+                return false;
+
+            juce::Thread::yield();
+        }
+
+        return false;
+    }
+} // namespace
+
+TEST (ExportPageRun, ButtonsFollowTheRunState)
+{
+    ExportPageFixture f;
+    auto& page = f.makePage();
+    EXPECT_EQ (buttonsOf (page), (Buttons { false, false, false, true })) << "no tracks yet";
+    saveSnapshot (page, "export-page-settings");
+
+    f.importCues (2);
+    page.tick();
+    EXPECT_EQ (buttonsOf (page), (Buttons { true, true, false, true }));
+    EXPECT_EQ (page.getContent().cueCountLabel.getText(), "2 cues will be rendered one after the other, never summed together.");
+
+    page.runAnalysis();
+    EXPECT_TRUE (page.getRunControl().isAnalysing());
+    EXPECT_EQ (buttonsOf (page), (Buttons { false, false, true, false }));
+
+    ASSERT_TRUE (f.waitForRunToEnd());
+    EXPECT_EQ (buttonsOf (page), (Buttons { true, true, false, true }));
+    EXPECT_TRUE (page.getContent().summaryText.getText().startsWith ("Cues                2\n")) << page.getContent().summaryText.getText();
+    EXPECT_EQ (page.getContent().cueList.getRows().size(), 2u);
+    EXPECT_TRUE (page.getRenderBar().renderButton.isPulsing());
+
+    // An analysis stores nothing and never switches pages.
+    EXPECT_FALSE (f.app->hasLastReport);
+    EXPECT_EQ (f.exportsFinished, 0);
+    EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "");
+    saveSnapshot (page, "export-page-after-analysis");
+}
+
+TEST (ExportPageRun, PlanningErrorsStopTheAnalysis)
+{
+    ExportPageFixture f;
+    auto& page = f.makePage();
+    f.importCues (1);
+
+    auto preset = f.preset();
+    preset.schema.stems.clear();
+    f.app->session.updatePreset (preset);
+    page.getRenderBar().phaseBar.setText ("left alone");
+
+    page.runAnalysis();
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+    EXPECT_TRUE (page.getContent().summaryText.getText().startsWith ("Cannot analyse:\n")) << page.getContent().summaryText.getText();
+    EXPECT_FALSE (page.getContent().cueList.isVisible());
+    EXPECT_FALSE (page.getRenderBar().zoomInButton.isVisible());
+    EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "left alone");
+}
+
+TEST (ExportPageRun, NoFolderOpensTheChooser)
+{
+    ExportPageFixture f;
+    auto& page = f.makePage();
+    f.importCues (1);
+    EXPECT_EQ (page.getRenderBar().folderLabel.getText(), "No folder chosen yet");
+    EXPECT_EQ (page.getRenderBar().folderLabel.getTooltip(), "Where the delivery is written.");
+
+    page.startExport();
+    ASSERT_EQ (f.seams->choosers.size(), 1u);
+    EXPECT_EQ (f.seams->choosers[0].request.title, "Choose the export folder");
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+
+    // A file where the folder should be is refused with the check's reason.
+    const auto file = f.temp.make ("not a folder");
+    ASSERT_TRUE (f.seams->answerChooser ({ file }));
+    ASSERT_NE (f.seams->lastBox(), nullptr);
+    EXPECT_EQ (f.seams->lastBox()->request.title, "That folder cannot be used");
+    EXPECT_EQ (f.seams->lastBox()->request.message, "The output folder is an existing file.");
+    EXPECT_EQ (f.app->outputFolder, juce::File());
+
+    page.chooseOutputFolder();
+    const auto folder = f.temp.file ("Deliveries");
+    ASSERT_TRUE (f.seams->answerChooser ({ folder }));
+    EXPECT_EQ (f.app->outputFolder, folder);
+    EXPECT_EQ (page.getRenderBar().folderLabel.getText(), folder.getFullPathName());
+
+    page.startExport();
+    EXPECT_TRUE (page.getRunControl().isExporting());
+    ASSERT_TRUE (f.waitForRunToEnd());
+    EXPECT_EQ (f.exportsFinished, 1);
+}
+
+// Planning used to create every cue folder, so a refused question left folders behind.
+TEST (ExportPageRun, WarningsAskAndCancelWritesNothing)
+{
+    ExportPageFixture f;
+    f.writeCue ("1M01", { "Kick", "Bass" });
+    writeTone (f.temp.file ("in/1M01/Strings.wav"), 1, 9600, 48000.0, 300.0, 0.25);   // mono beside stereo: a warning
+    (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
+    auto& page = f.makePage();
+    const auto out = f.useOutputFolder ("deliveries/today");
+
+    page.startExport();
+    ASSERT_NE (f.seams->lastBox(), nullptr);
+    EXPECT_EQ (f.seams->lastBox()->request.title, "Continue with these warnings?");
+    EXPECT_TRUE (f.seams->lastBox()->request.message.contains ("mono and multi-channel"));
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+
+    ASSERT_TRUE (f.seams->closeBox (false));
+    pumpMessages (50);
+    EXPECT_FALSE (f.temp.file ("deliveries").exists());
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+
+    page.startExport();
+    ASSERT_TRUE (f.seams->closeBox (true));
+    EXPECT_TRUE (page.getRunControl().isExporting());
+    ASSERT_TRUE (f.waitForRunToEnd());
+
+    EXPECT_TRUE (f.app->hasLastReport);
+    EXPECT_GT (f.app->lastReport.countFilesWritten(), 0);
+    EXPECT_TRUE (out.getChildFile ("1M01").isDirectory());
+    EXPECT_EQ (f.exportsFinished, 1);
+    EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "Last render finished.");
+    EXPECT_EQ (page.getRenderBar().phaseBar.getSegments().getProgress(), 1.0);
+
+    // The summary counts what was written.
+    const auto files = f.app->lastReport.countFilesWritten();
+    EXPECT_TRUE (page.getContent().summaryText.getText().contains ("Files written       " + juce::String (files) + "  ("));
+
+    // Errors block with a box of their own and start nothing.
+    auto preset = f.preset();
+    preset.exportSettings.requireDecisionOnUnassigned = true;
+    f.app->session.updatePreset (preset);
+    f.app->session.assignTracks ({ f.app->session.getTracks()[0].id }, {}, false);
+    page.startExport();
+    EXPECT_EQ (f.seams->lastBox()->request.title, "The export cannot start");
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+}
+
+// "Export cancelled." used to last one tick before an older export's text replaced it, and the
+// old job refilled the cleared bar.
+TEST (ExportPageRun, CancelKeepsTheOldReportAndItsText)
+{
+    struct Case
+    {
+        const char* name;
+        bool sharedGain;
+        const char* cancelAt;
+    };
+
+    const Case cases[] { { "cue 2 of 3", false, "[2/3]" }, { "shared-gain pass", true, "Measuring 1M02" } };
+
+    for (const auto& c : cases)
+    {
+        ExportPageFixture f;
+        f.writeCue ("1M01", { "Kick", "Bass" });
+        f.writeCue ("1M02", { "Kick", "Bass", "Strings" }, 20.0);
+        f.writeCue ("1M03", { "Kick", "Bass" });
+        (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
+        auto& page = f.makePage();
+        f.useOutputFolder();
+
+        if (c.sharedGain)
+        {
+            page.getContent().gainScopeCombo.setSelectedId (2, juce::sendNotificationSync);
+            ASSERT_EQ (f.preset().exportSettings.batch.gainMode, BatchGainMode::sharedAcrossBatch);
+        }
+
+        // A previous export, whose report stays.
+        page.startExport();
+        ASSERT_TRUE (f.waitForRunToEnd (60000)) << c.name;
+        ASSERT_TRUE (f.app->hasLastReport);
+        const auto previousRun = f.app->lastReportRun;
+        const auto previousSummary = page.getContent().summaryText.getText();
+
+        page.startExport();
+        ASSERT_NE (page.getRenderJob(), nullptr);
+        ASSERT_TRUE (waitForStatus (*page.getRenderJob(), c.cancelAt)) << c.name << ": " << page.getRenderJob()->getStatus().statusText;
+        click (page.getRenderBar().cancelButton);
+        pumpMessages (30);
+        ASSERT_TRUE (f.waitForRunToEnd (60000)) << c.name;
+
+        EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "Export cancelled.") << c.name;
+        EXPECT_TRUE (page.getRenderBar().phaseBar.getSegments().getSegments().empty()) << c.name;
+        EXPECT_EQ (f.app->lastReportRun, previousRun) << c.name;
+        EXPECT_EQ (page.getContent().summaryText.getText(), previousSummary) << c.name;
+        EXPECT_EQ (f.exportsFinished, 1) << c.name;
+
+        // Ticks later the text stands and the bar stays empty.
+        for (int i = 0; i < 5; ++i)
+            page.tick();
+
+        EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "Export cancelled.") << c.name;
+        EXPECT_TRUE (page.getRenderBar().phaseBar.getSegments().getSegments().empty()) << c.name;
+    }
+}
+
+TEST (ExportPageRun, CancelAfterTheLastCueDelivers)
+{
+    ExportPageFixture f;
+    f.importCues (2);
+    auto& page = f.makePage();
+    f.useOutputFolder();
+
+    page.startExport();
+    ASSERT_NE (page.getRenderJob(), nullptr);
+    ASSERT_TRUE (page.getRenderJob()->waitForThreadToExit (-1));
+    click (page.getRenderBar().cancelButton);
+    pumpMessages (20);
+    ASSERT_TRUE (f.waitForRunToEnd());
+
+    EXPECT_TRUE (f.app->hasLastReport);
+    EXPECT_EQ (f.exportsFinished, 1);
+    EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "Last render finished.");
+}
+
+TEST (ExportPageRun, PageDestroyedMidRender)
+{
+    ExportPageFixture f;
+    f.writeCue ("1M01", { "Kick", "Bass", "Strings" }, 20.0);
+    (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
+    auto& page = f.makePage();
+    f.useOutputFolder();
+
+    page.startExport();
+    ASSERT_TRUE (page.isRendering());
+    pumpMessages (30);
+    f.page.reset();     // cancels, waits for the thread; the completion finds no page
+    pumpMessages (100);
+
+    EXPECT_FALSE (f.app->hasLastReport);
+    EXPECT_EQ (f.exportsFinished, 0);
+}
+
+TEST (ExportPageRun, MidExportSnapshot)
+{
+    ExportPageFixture f;
+    f.writeCue ("1M01", { "Kick", "Bass", "Strings" }, 20.0);
+    (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
+    auto& page = f.makePage();
+    f.useOutputFolder();
+
+    page.startExport();
+    ASSERT_NE (page.getRenderJob(), nullptr);
+    ASSERT_TRUE (pumpUntil ([&] { return page.getRenderBar().phaseBar.getSegments().getFilledEnd() > 0.3; }, 30000));
+    EXPECT_FALSE (page.getContent().isEnabled());
+    EXPECT_TRUE (page.getRenderBar().phaseBar.getText().isNotEmpty());
+    saveSnapshot (page, "export-page-mid-export");
+    ASSERT_TRUE (f.waitForRunToEnd (60000));
+}
+
+} // namespace dunmoor::testing

@@ -1,0 +1,454 @@
+#include "TestFolder.h"
+#include "audio/AudioTestFiles.h"
+#include "core/model/BuiltInPresets.h"
+#include "ui/FakeSeams.h"
+#include "ui/UiTestSupport.h"
+#include "ui/shell/MainComponent.h"
+
+namespace dunmoor::ui
+{
+namespace
+{
+
+using testing::FakeSeams;
+
+/** A short WAV of quiet noise, long enough that measuring it takes a moment. */
+juce::File writeTrack (const juce::File& file, int frames = 4800)
+{
+    file.getParentDirectory().createDirectory();
+    juce::AudioBuffer<float> buffer (1, frames);
+    juce::Random random (7);
+    for (int i = 0; i < frames; ++i)
+        buffer.setSample (0, i, 0.25f * (random.nextFloat() - 0.5f));
+    EXPECT_TRUE (testing::writeAudioFile (file, "wav", buffer, 48000.0, 24)) << file.getFullPathName();
+    return file;
+}
+
+/** Every test starts without settings, presets or templates and ends with the default look. */
+struct MainComponentTest : ::testing::Test
+{
+    MainComponentTest()
+    {
+        clearUserData();
+        auto fake = std::make_unique<FakeSeams>();
+        seams = fake.get();
+        main = std::make_unique<MainComponent> (std::move (fake));
+    }
+
+    ~MainComponentTest() override
+    {
+        main.reset();
+        applyPalette (defaultPalette());
+        applyUiScale (100);
+        clearUserData();
+    }
+
+    static void clearUserData()
+    {
+        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
+    }
+
+    AppState& state() { return main->getAppState(); }
+
+    /** Imports one folder of tracks into the session. */
+    void importTracks (const juce::StringArray& names, int frames = 4800)
+    {
+        juce::Array<juce::File> files;
+        for (const auto& name : names)
+            files.add (writeTrack (temp.file ("Cue 1").getChildFile (name), frames));
+        state().session.importFiles (files, false);
+        main->refreshFooter();
+    }
+
+    bool press (int key, int modifiers = 0) { return main->keyPressed (juce::KeyPress (key, juce::ModifierKeys (modifiers), 0)); }
+
+    /** The page components, in step order. */
+    std::vector<juce::Component*> pages()
+    {
+        return { main->getImportPage(), main->getPresetPage(), main->getReviewPage(), main->getExportPage(), main->getReportPage() };
+    }
+
+    testing::TemporaryFolder temp;
+    FakeSeams* seams = nullptr;
+    std::unique_ptr<MainComponent> main;
+};
+
+TEST_F (MainComponentTest, NumberKeysShowEveryPageAndTheStepBarFollows)
+{
+    importTracks ({ "one.wav", "two.wav" });
+    const char* names[] = { "import", "preset", "review", "export", "report" };
+
+    // "5" shows the Report page even though its step is disabled (no export yet).
+    EXPECT_FALSE (main->getStepBar().isStepEnabled (4));
+
+    for (int step : { 3, 0, 4, 1, 2 })
+    {
+        EXPECT_TRUE (press ('1' + step)) << step;
+        EXPECT_EQ ((int) main->getCurrentPage(), step);
+        EXPECT_EQ (main->getStepBar().getCurrentStep(), step);
+
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ (pages()[(size_t) i]->isVisible(), i == step) << "step " << step << ", page " << i;
+
+        EXPECT_EQ (pages()[(size_t) step]->getBounds(), juce::Rectangle<int> (0, 104, 1360, 712));
+        testing::saveSnapshot (*main, juce::String ("main-window-") + names[step]);
+    }
+
+    // Shift+digit and Alt+digit are left to others; so is a key nothing handles.
+    EXPECT_FALSE (press ('1', juce::ModifierKeys::shiftModifier));
+    EXPECT_FALSE (press ('1', juce::ModifierKeys::altModifier));
+    EXPECT_FALSE (press ('x'));
+    EXPECT_EQ (main->getCurrentPage(), Page::review);
+
+    // The step bar switches pages too.
+    main->getStepBar().onStepClicked (Page::preset);
+    EXPECT_EQ (main->getCurrentPage(), Page::preset);
+}
+
+TEST_F (MainComponentTest, SpaceArrowsUndoAndRedoKeys)
+{
+    // Space goes to the shown page's audition on every page; nothing to play is still consumed.
+    for (int step = 0; step < 5; ++step)
+    {
+        main->showPage ((Page) step);
+        EXPECT_TRUE (press (juce::KeyPress::spaceKey)) << step;
+        EXPECT_FALSE (press (juce::KeyPress::spaceKey, juce::ModifierKeys::shiftModifier)) << step;
+    }
+
+    // The arrows reach only the Export page's cleanup preview, which uses them only while it
+    // auditions a row.
+    main->showPage (Page::levelsAndExport);
+    EXPECT_FALSE (press (juce::KeyPress::rightKey));
+    main->showPage (Page::import);
+    EXPECT_FALSE (press (juce::KeyPress::leftKey));
+
+    // Ctrl+Z with nothing to undo is consumed all the same.
+    auto& session = state().session;
+    const auto ctrl = juce::ModifierKeys::ctrlModifier;
+    EXPECT_TRUE (press ('Z', ctrl));
+
+    importTracks ({ "flute.wav" });
+    session.setPreset (makeHybridOrchestraExamplePreset());
+    session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+    const auto top = session.getUndoIndex();
+    ASSERT_GT (top, 0);
+
+    EXPECT_TRUE (press ('Z', ctrl));
+    EXPECT_EQ (session.getUndoIndex(), top - 1);
+    EXPECT_TRUE (press ('Z', ctrl | juce::ModifierKeys::shiftModifier));
+    EXPECT_EQ (session.getUndoIndex(), top);
+    EXPECT_TRUE (press ('z', ctrl));
+    EXPECT_TRUE (press ('Y', ctrl));
+    EXPECT_EQ (session.getUndoIndex(), top);
+}
+
+TEST_F (MainComponentTest, StepGatingAndFooterFollowTheSession)
+{
+    auto& bar = main->getStepBar();
+    EXPECT_TRUE (bar.isStepEnabled (0) && bar.isStepEnabled (1));
+    EXPECT_FALSE (bar.isStepEnabled (2) || bar.isStepEnabled (3) || bar.isStepEnabled (4));
+    EXPECT_EQ (main->getFooter().getSegments().size(), 2u);
+
+    importTracks ({ "a.wav" });
+    EXPECT_TRUE (bar.isStepEnabled (2) && bar.isStepEnabled (3));
+    EXPECT_FALSE (bar.isStepEnabled (4));
+    EXPECT_TRUE (main->getFooter().getSegments()[0].text.startsWith ("1 track(s)"));
+
+    // A report keeps step 5 enabled after every track is gone; the state's change message
+    // reaches the footer without the timer.
+    state().setLastReport ({});
+    state().session.clear();
+    EXPECT_TRUE (testing::pumpUntil ([&] { return bar.isStepEnabled (4); }, 2000));
+    EXPECT_FALSE (bar.isStepEnabled (2));
+
+    // The output folder becomes a link that opens it.
+    state().setOutputFolder (temp.folder);
+    EXPECT_TRUE (testing::pumpUntil ([&] { return main->getFooter().getSegments().size() == 3; }, 2000));
+    main->getFooter().onFolderClick();
+    ASSERT_EQ (seams->opened.size(), 1u);
+    EXPECT_EQ (seams->opened[0].kind, Seams::OpenKind::folder);
+    EXPECT_EQ (seams->opened[0].target, temp.folder.getFullPathName());
+
+    // The preset label names the preset, its kind, and marks a working copy without a stored preset.
+    state().session.setPreset (makeHybridOrchestraExamplePreset());
+    state().presetId.clear();
+    main->refreshFooter();
+    EXPECT_EQ (main->getPresetLabel().getText(), state().session.getPreset().name + "   [publisher]  *");
+}
+
+TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
+{
+    const auto find = [] (const std::vector<testing::MenuItemInfo>& items, const juce::String& text)
+    {
+        for (const auto& item : items)
+            if (item.text == text)
+                return item;
+        ADD_FAILURE() << "no item " << text;
+        return testing::MenuItemInfo {};
+    };
+
+    main->showMenu();
+    auto items = seams->lastMenuItems();
+    EXPECT_EQ (find (items, "Undo").enabled, state().session.getUndoIndex() > 0);
+    EXPECT_FALSE (find (items, "Redo").enabled) << "nothing undone";
+    EXPECT_FALSE (find (items, "Open recent").enabled);
+    EXPECT_FALSE (find (items, "Save project as").enabled) << "no project file yet";
+    EXPECT_TRUE (find (items, "Save project").enabled);
+    EXPECT_EQ (find (items, "Reset the layout of step 4").id, 8);
+
+    // "Save project" without a project file asks for one, named after the project field.
+    EXPECT_TRUE (seams->chooseMenuItem (5));
+    ASSERT_EQ (seams->choosers.size(), 1u);
+    EXPECT_EQ (seams->choosers[0].request.mode, FileChooserRequest::Mode::saveFile);
+    EXPECT_TRUE (seams->choosers[0].request.warnAboutOverwriting);
+    EXPECT_EQ (seams->choosers[0].request.initialLocation.getFileName(), "Untitled.bkfp");
+
+    // Recent projects: a deleted one is listed but greyed; "Clear the list" empties the list.
+    temp.file ("Shows").createDirectory();
+    const auto kept = temp.make ("Shows/Kept.bkfp");
+    const auto gone = temp.file ("Gone.bkfp");
+    state().addRecentProject (gone);
+    state().addRecentProject (kept);
+    main->showMenu();
+    items = seams->lastMenuItems();
+    EXPECT_TRUE (find (items, "Open recent").enabled);
+    EXPECT_TRUE (find (items, "Shows / Kept").enabled);
+    EXPECT_EQ (find (items, "Shows / Kept").id, 100);
+    EXPECT_FALSE (find (items, temp.folder.getFileName() + " / Gone").enabled);
+
+    seams->chooseMenuItem (7);
+    EXPECT_TRUE (state().getRecentProjects().isEmpty());
+    main->showMenu();
+    EXPECT_FALSE (find (seams->lastMenuItems(), "Open recent").enabled);
+
+    // The layout reset clears the export page's stored arrangement.
+    state().settings->setValue ("exportBlockColumns", "a|b");
+    main->showMenu();
+    seams->chooseMenuItem (8);
+    EXPECT_EQ (state().settings->getValue ("exportBlockColumns", "unset"), "");
+
+    // Undo and Redo follow the history and run from the menu.
+    importTracks ({ "oboe.wav" });
+    auto& session = state().session;
+    session.setPreset (makeHybridOrchestraExamplePreset());
+    session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+    const auto top = session.getUndoIndex();
+    main->showMenu();
+    EXPECT_TRUE (find (seams->lastMenuItems(), "Undo").enabled);
+    EXPECT_FALSE (find (seams->lastMenuItems(), "Redo").enabled);
+    seams->chooseMenuItem (9);
+    EXPECT_EQ (session.getUndoIndex(), top - 1);
+    main->showMenu();
+    EXPECT_TRUE (find (seams->lastMenuItems(), "Redo").enabled);
+    seams->chooseMenuItem (10);
+    EXPECT_EQ (session.getUndoIndex(), top);
+
+    // A dismissed menu does nothing.
+    main->showMenu();
+    EXPECT_TRUE (seams->chooseMenuItem (0));
+    EXPECT_EQ (seams->choosers.size(), 1u);
+}
+
+TEST_F (MainComponentTest, SavingAddsTheExtensionAndAsksBeforeReplacingAnotherFile)
+{
+    struct Case
+    {
+        const char* chosen;
+        const char* written;
+    };
+    const Case cases[] = { { "Plain", "Plain.bkfp" }, { "Named.bkfp", "Named.bkfp" }, { "Other.txt", "Other.txt.bkfp" }, { "Upper.BKFP", "Upper.BKFP" } };
+
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ (MainComponent::withProjectExtension (temp.file (c.chosen)), temp.file (c.written)) << c.chosen;
+
+        main->saveProject (true);
+        ASSERT_TRUE (seams->answerChooser ({ temp.file (c.chosen) }));
+        EXPECT_TRUE (temp.file (c.written).existsAsFile()) << c.written;
+        EXPECT_EQ (state().projectFile, temp.file (c.written));
+    }
+    EXPECT_TRUE (seams->boxes.empty()) << "no question when nothing else is replaced";
+
+    // The chooser asked about "Kept"; the file written would be "Kept.bkfp", which exists.
+    const auto existing = temp.make ("Kept.bkfp", "the earlier project");
+    main->saveProject (true);
+    ASSERT_TRUE (seams->answerChooser ({ temp.file ("Kept") }));
+    ASSERT_EQ (seams->boxes.size(), 1u);
+    EXPECT_TRUE (seams->boxes[0].question);
+    EXPECT_EQ (seams->boxes[0].request.title, "The project file already exists");
+
+    seams->closeBox (false);
+    EXPECT_EQ (existing.loadFileAsString(), "the earlier project");
+
+    main->saveProject (true);
+    seams->answerChooser ({ temp.file ("Kept") });
+    seams->closeBox (true);
+    EXPECT_NE (existing.loadFileAsString(), "the earlier project");
+    EXPECT_EQ (state().projectFile, existing);
+
+    // With a project file, "Save project" writes it without asking anything.
+    const auto choosers = seams->choosers.size();
+    existing.replaceWithText ("stale");
+    main->saveProject (false);
+    EXPECT_EQ (seams->choosers.size(), choosers);
+    EXPECT_NE (existing.loadFileAsString(), "stale");
+
+    // A failed save says so.
+    main->saveProject (true);
+    temp.file ("Folder.bkfp").createDirectory();
+    seams->answerChooser ({ temp.file ("Folder.bkfp") });
+    ASSERT_NE (seams->lastBox(), nullptr);
+    EXPECT_EQ (seams->lastBox()->request.title, "The project was not saved");
+}
+
+TEST_F (MainComponentTest, OpeningProjectsReportsMissingSourcesAndFailures)
+{
+    importTracks ({ "horn.wav" });
+    const auto project = temp.file ("Show.bkfp");
+    juce::String error;
+    ASSERT_TRUE (state().saveProject (project, error)) << error;
+
+    // The sources move away: the project opens and lists them.
+    temp.file ("Cue 1").deleteRecursively();
+    main->showPage (Page::review);
+    main->openProject();
+    ASSERT_EQ (seams->choosers.size(), 1u);
+    EXPECT_EQ (seams->choosers[0].request.title, "Open a project");
+    EXPECT_EQ (seams->choosers[0].request.initialLocation, temp.folder);
+    seams->answerChooser ({ project });
+
+    EXPECT_EQ (main->getCurrentPage(), Page::import);
+    ASSERT_NE (seams->lastBox(), nullptr);
+    EXPECT_EQ (seams->lastBox()->request.title, "Some sources were not found");
+    EXPECT_TRUE (seams->lastBox()->request.message.startsWith ("Everything else was restored."));
+
+    // A file that is no project is refused with the reason; a dismissed chooser does nothing.
+    const auto boxes = seams->boxes.size();
+    main->openProjectFile (temp.make ("Broken.bkfp", "{ not json"));
+    ASSERT_EQ (seams->boxes.size(), boxes + 1);
+    EXPECT_EQ (seams->lastBox()->request.title, "The project was not opened");
+    EXPECT_FALSE (seams->lastBox()->request.message.isEmpty());
+
+    main->openProject();
+    seams->answerChooser ({});
+    EXPECT_EQ (seams->boxes.size(), boxes + 1);
+}
+
+TEST_F (MainComponentTest, CloseAsksWhileARenderRunsAndCancelKeepsEverythingRunning)
+{
+    int quits = 0;
+    main->requestClose ([&] { ++quits; });
+    EXPECT_EQ (quits, 1) << "nothing renders: no question";
+    EXPECT_TRUE (seams->boxes.empty());
+
+    // A minute of audio assigned to a stem keeps an analysis busy for a while.
+    importTracks ({ "strings.wav" }, 48000 * 60);
+    auto& session = state().session;
+    session.setPreset (makeHybridOrchestraExamplePreset());
+    session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+
+    auto* exportPage = main->getExportPage();
+    ASSERT_TRUE (exportPage->runAnalysis());
+    ASSERT_TRUE (exportPage->isRendering());
+
+    main->requestClose ([&] { ++quits; });
+    ASSERT_EQ (seams->boxes.size(), 1u);
+    EXPECT_EQ (seams->boxes[0].request.title, "A render is still running");
+    EXPECT_EQ (seams->boxes[0].request.message, "Closing now cancels it. Files already written stay where they are; nothing is left half-written.");
+
+    seams->closeBox (false);
+    EXPECT_EQ (quits, 1) << "Cancel leaves the window open";
+
+    main->requestClose ([&] { ++quits; });
+    seams->closeBox (true);
+    EXPECT_EQ (quits, 2);
+
+    // Closing the window cancels the render and waits for it to end before anything goes.
+    main.reset();
+}
+
+TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
+{
+    main->showSettingsDialog();
+    auto* dialog = main->getSettingsDialog();
+    ASSERT_NE (dialog, nullptr);
+    EXPECT_EQ (main->getSettingsWindow()->getName(), "Brackenfold settings");
+
+    main->showSettingsDialog();
+    EXPECT_EQ (main->getSettingsDialog(), dialog) << "a second call shows the same window";
+
+    auto& settings = *state().settings;
+    dialog->getSizeBox().setSelectedId (110, juce::sendNotificationSync);
+    EXPECT_EQ (settings.getIntValue ("uiScalePercent"), 110);
+    EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), 1.1f);
+
+    dialog->getColoursBox().setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_EQ (settings.getIntValue ("paletteChoice"), 2);
+    EXPECT_EQ (currentPalette(), brighterPalette());
+
+    dialog->getColoursBox().setSelectedId (3, juce::sendNotificationSync);
+    EXPECT_EQ (settings.getIntValue ("paletteChoice"), 3);
+    EXPECT_EQ (currentPalette(), defaultPalette()) << "no custom palette stored yet: the Default colours";
+
+    dialog->getRow (12).applyColour (juce::Colour (0xff112233)); // warning
+    const auto stored = settings.getValue ("customPalette");
+    EXPECT_EQ (juce::StringArray::fromTokens (stored, " ", "").size(), paletteEntryCount);
+    EXPECT_TRUE (stored.contains ("warning:ff112233")) << stored;
+
+    // Reopened, the program applies what was stored.
+    delete main->getSettingsWindow();
+    main.reset();
+    applyPalette (defaultPalette());
+    applyUiScale (100);
+    main = std::make_unique<MainComponent> (std::make_unique<FakeSeams>());
+    EXPECT_EQ (currentPalette().warning, juce::Colour (0xff112233));
+    EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), 1.1f);
+    testing::saveSnapshot (*main, "main-window-custom-colours");
+}
+
+TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramElseTheWebManualOpens)
+{
+    const auto program = temp.file ("opt/brackenfold/bin");
+    program.createDirectory();
+    EXPECT_EQ (MainComponent::findManual (program), juce::File());
+
+    temp.file ("opt/docs/manual").createDirectory();
+    const auto manual = temp.make ("opt/docs/manual/index.html", "<html></html>");
+    EXPECT_EQ (MainComponent::findManual (program), manual);
+
+    temp.file ("opt/brackenfold/manual").createDirectory();
+    const auto nearer = temp.make ("opt/brackenfold/manual/index.html", "<html></html>");
+    EXPECT_EQ (MainComponent::findManual (program), nearer);
+
+    // The test program has no manual above it: the web manual opens, and a failure is told.
+    seams->openOutcome = { false, "No browser." };
+    main->openManual();
+    ASSERT_EQ (seams->opened.size(), 1u);
+    EXPECT_EQ (seams->opened[0].kind, Seams::OpenKind::url);
+    EXPECT_EQ (seams->opened[0].target, "https://tessaloomery.example/manual");
+    EXPECT_TRUE (testing::pumpUntil ([&] { return seams->lastBox() != nullptr; }, 2000));
+    EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
+    EXPECT_EQ (seams->lastBox()->request.message, "No browser.");
+}
+
+TEST_F (MainComponentTest, TitleRowAndFooterRowLayout)
+{
+    EXPECT_EQ (main->getBounds(), juce::Rectangle<int> (1360, 860));
+    EXPECT_EQ (main->getTitleBanner().getBounds().getHeight(), 19);
+    EXPECT_EQ (main->getTitleBanner().getY(), 12);
+    EXPECT_EQ (main->getMenuButton().getBounds(), juce::Rectangle<int> (1360 - 12 - 86, 7, 86, 30));
+    EXPECT_EQ (main->getStepBar().getBounds(), juce::Rectangle<int> (0, 44, 1360, 60));
+    EXPECT_EQ (main->getCompanyMark().getBounds().getY(), 860 - 44 + 6);
+    EXPECT_EQ (main->getCompanyMark().getRight(), 1360 - 12);
+    EXPECT_LE (main->getFooter().getRight() + 12, main->getCompanyMark().getX());
+    EXPECT_LE (main->getVersionLabel().getRight(), main->getPresetLabel().getX());
+    EXPECT_LE (main->getPresetLabel().getRight() + 12, main->getMenuButton().getX());
+
+    // At the smallest window nothing overlaps either.
+    main->setSize (1100, 720);
+    EXPECT_LE (main->getPresetLabel().getRight(), main->getMenuButton().getX());
+    EXPECT_EQ (main->getImportPage()->getBounds(), juce::Rectangle<int> (0, 104, 1100, 720 - 104 - 44));
+}
+
+} // namespace
+} // namespace dunmoor::ui
