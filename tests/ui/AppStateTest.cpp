@@ -363,6 +363,20 @@ namespace
         app->session.updatePreset (edited);
         EXPECT_TRUE (app->isPresetModified());
 
+        // Edits the built-in comparison of presets ignores are still edits the user would lose.
+        app->session.updatePreset (app->presetLibrary->loadPreset (app->presetId).preset);
+        ASSERT_FALSE (app->isPresetModified());
+
+        auto plurals = app->session.getPreset();
+        plurals.schema.matchPlurals = ! plurals.schema.matchPlurals;
+        app->session.updatePreset (plurals);
+        EXPECT_TRUE (app->isPresetModified());
+
+        auto mixes = app->presetLibrary->loadPreset (app->presetId).preset;
+        ASSERT_TRUE (mixes.schema.addAlternativeMix ("Instrumental").isNotEmpty());
+        app->session.updatePreset (mixes);
+        EXPECT_TRUE (app->isPresetModified());
+
         app->presetId = "no-such-preset";
         EXPECT_TRUE (app->isPresetModified());
 
@@ -417,6 +431,36 @@ namespace
         const auto type = seams.createAudioDeviceType();
         ASSERT_NE (type, nullptr);
         EXPECT_EQ (type->getTypeName(), "ALSA");
+    }
+
+    // A name longer than a preset file may hold could be typed, and then never saved.
+    TEST (JuceSeams, PromptFieldsStopAtTheirLimit)
+    {
+        ui::JuceSeams seams;
+        ui::TextPromptRequest request;
+        request.title = "Name it";
+        request.fields.push_back ({ "name", {}, "start", 4096 });
+
+        juce::String answer;
+        bool answered = false;
+        seams.askForText (request, [&] (bool, const juce::StringArray& texts)
+        {
+            answer = texts[0];
+            answered = true;
+        });
+
+        auto* window = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+        ASSERT_NE (window, nullptr);
+        auto* editor = window->getTextEditor ("name");
+        ASSERT_NE (editor, nullptr);
+        pumpMessages (50); // the field settles on its initial text before the user types
+        editor->setCaretPosition (editor->getTotalNumChars());
+        editor->insertTextAtCaret (juce::String::repeatedString ("x", 5000));
+
+        window->exitModalState (1);
+        ASSERT_TRUE (pumpUntil ([&] { return answered; }));
+        EXPECT_EQ (answer.length(), 4096);
+        EXPECT_TRUE (answer.startsWith ("startxxx"));
     }
 } // namespace
 } // namespace dunmoor::testing

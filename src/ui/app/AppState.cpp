@@ -238,7 +238,7 @@ bool AppState::isPresetModified() const
         return true;
 
     const auto stored = presetLibrary->loadPreset (presetId);
-    return ! stored.ok || stored.preset != session.getPreset();
+    return ! stored.ok || ! haveSameContent (stored.preset, session.getPreset());
 }
 
 bool AppState::isStemsAlphabetical() const

@@ -79,7 +79,8 @@ public:
     [[nodiscard]] bool renameWrittenFile (const juce::File& file, const juce::String& newName, juce::String& error);
 
     /** True when no library preset is in use, when it cannot be loaded, or when the working copy
-        differs from it. Reads the preset file on every call. */
+        differs from it in anything a save would store (the plurals flag and the alternative
+        mixes included). Reads the preset file on every call. */
     bool isPresetModified() const;
 
     bool isStemsAlphabetical() const;

@@ -82,6 +82,10 @@ void JuceSeams::askForText (const TextPromptRequest& request,
     {
         window->addTextEditor (field.key, field.initialText, field.label);
         keys.add (field.key);
+
+        if (field.maxLength > 0)
+            if (auto* editor = window->getTextEditor (field.key))
+                editor->setInputRestrictions (field.maxLength);
     }
 
     window->addButton (request.okText, 1, juce::KeyPress (juce::KeyPress::returnKey));

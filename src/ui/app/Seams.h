@@ -47,6 +47,7 @@ struct TextPromptRequest
         juce::String key;   // the field's name in the window
         juce::String label; // shown beside it; may be empty
         juce::String initialText;
+        int maxLength = 0;  // the most characters the field takes; 0: no limit
     };
 
     juce::MessageBoxIconType icon = juce::MessageBoxIconType::NoIcon;

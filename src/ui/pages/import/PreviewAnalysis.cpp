@@ -11,48 +11,35 @@ namespace
 } // namespace
 
 //==============================================================================
-class PreviewAnalysis::Job : public juce::ThreadPoolJob
+class PreviewAnalysis::Worker : public juce::Thread
 {
 public:
-    Job (PreviewAnalysis& owner, const juce::File& f, ViewRange r, int g)
-        : juce::ThreadPoolJob ("spectrogram")
-        , target (&owner) // made here, on the message thread
-        , compute (owner.compute)
-        , currentGeneration (owner.generation)
-        , file (f)
-        , range (r)
-        , jobGeneration (g)
+    explicit Worker (PreviewAnalysis& o)
+        : juce::Thread ("Brackenfold spectrogram")
+        , owner (o)
     {
     }
 
-    JobStatus runJob() override
+    void run() override
     {
-        const CancelCheck cancel = [this] { return shouldExit() || currentGeneration.load() != jobGeneration; };
-        auto result = compute (file, range, cancel);
+        while (! threadShouldExit())
+        {
+            const auto request = owner.takeRequest();
 
-        if (cancel())
-            return jobHasFinished;
+            if (! request.has_value())
+            {
+                wait (-1);
+                continue;
+            }
 
-        result.path = file.getFullPathName();
-        result.range = range;
-        result.wholeFile = range.isWholeFile();
-        result.generation = jobGeneration;
-
-        juce::MessageManager::callAsync ([target = target, result = std::move (result)]
-                                         {
-                                             if (auto* analysis = target.get())
-                                                 analysis->deliver (result);
-                                         });
-        return jobHasFinished;
+            // Stops at the next column or block once a newer request (or the end) is in.
+            owner.run (*request, [this, g = request->generation]
+                       { return threadShouldExit() || owner.generation.load() != g; });
+        }
     }
 
 private:
-    juce::WeakReference<PreviewAnalysis> target;
-    Compute compute;
-    std::atomic<int>& currentGeneration; // the owner waits for every job before it goes
-    juce::File file;
-    ViewRange range;
-    int jobGeneration;
+    PreviewAnalysis& owner; // waits for this thread before it goes
 };
 
 //==============================================================================
@@ -83,30 +70,78 @@ PreviewAnalysisResult PreviewAnalysis::computeDefault (const juce::File& file, V
 PreviewAnalysis::PreviewAnalysis (Deliver deliver, Compute c)
     : onResult (std::move (deliver))
     , compute (c ? std::move (c) : Compute (computeDefault))
+    , worker (std::make_unique<Worker> (*this))
 {
+    self = this;
+    worker->startThread();
 }
 
 PreviewAnalysis::~PreviewAnalysis()
 {
     ++generation;
 
-    // Waits as long as it takes: the running job stops at its next column or block.
-    pool.removeAllJobs (true, -1);
+    // Waits as long as it takes (a negative time-out never kills): the running job stops at its
+    // next column or block.
+    worker->stopThread (-1);
+}
+
+juce::String PreviewAnalysis::getWorkerThreadName() const
+{
+    return worker->getThreadName();
 }
 
 void PreviewAnalysis::start (const juce::File& file, ViewRange range)
 {
-    const auto jobGeneration = ++generation;
-    pool.removeAllJobs (true, 0); // told to stop, never waited for
+    const auto requestGeneration = ++generation; // the running job sees it and stops
+
+    {
+        const std::lock_guard<std::mutex> lock (requestMutex);
+        pending = Request { file, range, requestGeneration };
+    }
+
     busy = true;
-    pool.addJob (new Job (*this, file, range, jobGeneration), true);
+    worker->notify();
 }
 
 void PreviewAnalysis::cancel()
 {
     ++generation;
-    pool.removeAllJobs (true, 0);
+
+    {
+        const std::lock_guard<std::mutex> lock (requestMutex);
+        pending.reset();
+    }
+
     busy = false;
+}
+
+std::optional<PreviewAnalysis::Request> PreviewAnalysis::takeRequest()
+{
+    const std::lock_guard<std::mutex> lock (requestMutex);
+    auto request = std::move (pending);
+    pending.reset();
+    return request;
+}
+
+void PreviewAnalysis::run (const Request& request, const CancelCheck& cancel)
+{
+    auto result = compute (request.file, request.range, cancel);
+
+    if (cancel())
+        return;
+
+    result.path = request.file.getFullPathName();
+    result.range = request.range;
+    result.wholeFile = request.range.isWholeFile();
+    result.generation = request.generation;
+
+    // The reference was made on the message thread; it is read only there, where the analysis
+    // may already have gone.
+    juce::MessageManager::callAsync ([target = self, result = std::move (result)]
+                                     {
+                                         if (auto* analysis = target.get())
+                                             analysis->deliver (result);
+                                     });
 }
 
 const Spectrogram* PreviewAnalysis::getCachedWholeFile (const juce::String& path) const

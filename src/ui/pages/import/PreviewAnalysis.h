@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <optional>
 
 #include <juce_events/juce_events.h>
 
@@ -26,7 +28,7 @@ struct PreviewAnalysisResult
 
 /**
     The spectrogram (and, for a zoomed view, waveform) analysis behind the Import page's preview,
-    on one worker thread of its own.
+    on one worker thread of its own ("Brackenfold spectrogram").
 
     Every request, and every cancel, starts a new generation; a result reaches the delivery
     callback on the message thread only while its generation is still the current one, so a
@@ -69,9 +71,21 @@ public:
     /** Forgets the kept whole-file spectrogram (its file has changed on disk). */
     void forgetCachedWholeFile();
 
-private:
-    class Job;
+    juce::String getWorkerThreadName() const;
 
+private:
+    class Worker;
+
+    struct Request
+    {
+        juce::File file;
+        ViewRange range;
+        int generation = 0;
+    };
+
+    /** The newest request, taken by the worker; none when there is nothing to do. */
+    std::optional<Request> takeRequest();
+    void run (const Request& request, const CancelCheck& cancel);
     void deliver (const PreviewAnalysisResult& result);
 
     Deliver onResult;
@@ -80,7 +94,11 @@ private:
     bool busy = false;
     Spectrogram cachedWholeFile;
     juce::String cachedWholeFilePath;
-    juce::ThreadPool pool { 1, 0, juce::Thread::Priority::normal };
+
+    std::mutex requestMutex;
+    std::optional<Request> pending; // replaced by every newer request
+    std::unique_ptr<Worker> worker;
+    juce::WeakReference<PreviewAnalysis> self; // made on the message thread, copied by the worker
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (PreviewAnalysis)
     JUCE_DECLARE_NON_COPYABLE (PreviewAnalysis)

@@ -63,6 +63,7 @@ TEST (PreviewAnalysis, ANewRequestStopsTheOldJobAndOnlyTheNewestArrives)
     Delivered delivered;
     PreviewAnalysis analysis (delivered.function(), compute.function());
 
+    EXPECT_EQ (analysis.getWorkerThreadName(), "Brackenfold spectrogram");
     analysis.start (juce::File ("/music/A.wav"), {});
     ASSERT_TRUE (pumpUntil ([&] { return compute.started == 1; }));
     EXPECT_TRUE (analysis.isBusy());

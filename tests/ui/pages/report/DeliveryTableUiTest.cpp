@@ -1,0 +1,173 @@
+#include "ReportPageFixture.h"
+
+namespace dunmoor::testing
+{
+
+TEST_F (ReportPageTest, SortingThroughTheHeaderKeepsTiesAndFollowsThePlayersFile)
+{
+    deliver (handMadeReport ({ { "Cue 10.wav", -1.0 }, { "Cue 2.wav", -6.0 }, { "cue 2.wav", -3.0 }, { "Cue Mix.wav", -400.0 } }));
+    page->showFile (0, false, 0.0);
+    ASSERT_EQ (page->getCurrentFile(), outputRoot.getChildFile ("1m01/Cue 10.wav").getFullPathName());
+
+    auto& header = table().getTable().getHeader();
+    const auto sortBy = [&] (int column, bool forwards)
+    {
+        header.setSortColumnId (column, forwards);
+        EXPECT_TRUE (pumpUntil ([&] { return table().getSortColumnId() == column && table().isSortedForwards() == forwards; }));
+    };
+
+    sortBy (ui::fileColumn, true);
+    EXPECT_EQ (shownFileNames(), juce::StringArray ({ "Cue 2.wav", "cue 2.wav", "Cue 10.wav", "Cue Mix.wav" }));
+    EXPECT_EQ (page->getCurrentRow(), 2);
+    EXPECT_EQ (table().getTable().getSelectedRow(), 2);
+
+    sortBy (ui::peakColumn, true);
+    EXPECT_EQ (shownFileNames(), juce::StringArray ({ "Cue 2.wav", "cue 2.wav", "Cue 10.wav", "Cue Mix.wav" }));
+
+    sortBy (ui::peakColumn, false);
+    EXPECT_EQ (shownFileNames(), juce::StringArray ({ "Cue Mix.wav", "Cue 10.wav", "cue 2.wav", "Cue 2.wav" }));
+    EXPECT_EQ (page->getCurrentRow(), 1);
+    EXPECT_EQ (table().getTable().getSelectedRow(), 1);
+    EXPECT_EQ (page->getCurrentFile(), outputRoot.getChildFile ("1m01/Cue 10.wav").getFullPathName());
+}
+
+TEST_F (ReportPageTest, RefusedNamesSayWhyAndChangeNothing)
+{
+    deliver (render ({ "1m01" }));
+    const auto folder = outputRoot.getChildFile ("1m01/STEMS");
+    const auto before = namesIn (folder);
+
+    struct Case
+    {
+        const char* typed;
+        const char* message;
+    };
+
+    const Case cases[] = {
+        { "...", "That name has nothing in it that can be used for a file name." },
+        { "Proj_1m01_02_Brass", "There is already a file called 'Proj_1m01_02_Brass.wav' in that folder." },
+    };
+
+    for (const auto& c : cases)
+    {
+        table().startRename (0);
+        typeNameAndReturn (c.typed);
+        ASSERT_FALSE (fake->boxes.empty()) << c.typed;
+        EXPECT_EQ (fake->boxes.back().request.title, "The file was not renamed");
+        EXPECT_EQ (fake->boxes.back().request.message, c.message);
+        EXPECT_EQ (namesIn (folder), before) << c.typed;
+    }
+
+    // A file deleted since the run.
+    ASSERT_TRUE (folder.getChildFile ("Proj_1m01_01_Strings.wav").deleteFile());
+    table().startRename (0);
+    typeNameAndReturn ("Violins");
+    EXPECT_EQ (fake->boxes.back().request.message, "That file is not where the report says it is. It may have been moved or renamed since it was written.");
+    EXPECT_FALSE (folder.getChildFile ("Violins.wav").exists());
+    EXPECT_EQ (fake->boxes.size(), 3u);
+}
+
+TEST_F (ReportPageTest, ABlankOrUnchangedNameRenamesNothing)
+{
+    deliver (render ({ "1m01" }));
+    const auto folder = outputRoot.getChildFile ("1m01/STEMS");
+    const auto before = namesIn (folder);
+
+    for (const auto* typed : { "   ", "Proj_1m01_01_Strings", "  Proj_1m01_01_Strings\t" })
+    {
+        table().startRename (0);
+        EXPECT_EQ (table().getRenameEditor().getText(), "Proj_1m01_01_Strings") << "the name without its extension";
+        typeNameAndReturn (typed);
+        EXPECT_EQ (namesIn (folder), before) << typed;
+    }
+
+    EXPECT_TRUE (fake->boxes.empty());
+
+    // Escape drops what was typed.
+    table().startRename (0);
+    table().getRenameEditor().setText ("Violins", false);
+    pressKey (juce::KeyPress (juce::KeyPress::escapeKey));
+    EXPECT_TRUE (pumpUntil ([this] { return ! table().isRenaming(); }));
+    EXPECT_EQ (namesIn (folder), before);
+}
+
+TEST_F (ReportPageTest, ARenameKeepsTheExtensionAndACaseOnlyChangeReachesTheDisk)
+{
+    deliver (render ({ "1m01" }));
+    const auto folder = outputRoot.getChildFile ("1m01/STEMS");
+
+    table().startRename (0);
+    typeNameAndReturn ("Violins");
+    EXPECT_TRUE (folder.getChildFile ("Violins.wav").existsAsFile());
+    EXPECT_FALSE (folder.getChildFile ("Proj_1m01_01_Strings.wav").exists());
+    EXPECT_EQ (state->lastReport.cues[0].files[0].file, folder.getChildFile ("Violins.wav"));
+    EXPECT_EQ (table().getRow (0)->fileName, "Violins.wav");
+
+    // On a disk that tells case apart, "Violins" to "violins" is a real rename.
+    table().startRename (0);
+    typeNameAndReturn ("violins");
+    EXPECT_EQ (namesIn (folder), juce::StringArray ({ "Proj_1m01_02_Brass.wav", "violins.wav" }));
+    EXPECT_EQ (state->lastReport.cues[0].files[0].file.getFileName(), "violins.wav");
+    EXPECT_TRUE (fake->boxes.empty()) << boxTexts().joinIntoString ("\n");
+}
+
+// A rename that moves its row in a sorted table must not send Tab (or a double click) to the
+// file that took the row's place.
+TEST_F (ReportPageTest, TabOpensTheNextFileOfTheSameCueInTheShownOrder)
+{
+    deliver (render ({ "1m01", "1m02", "1m03" }));
+    page->getCueList().selectRow (1);
+    table().getTable().getHeader().setSortColumnId (ui::fileColumn, false);
+    ASSERT_TRUE (pumpUntil ([this] { return table().getSortColumnId() == ui::fileColumn; }));
+    ASSERT_EQ (shownFileNames(), juce::StringArray ({ "Proj_1m02_Full Mix.wav", "Proj_1m02_02_Brass.wav", "Proj_1m02_01_Strings.wav" }));
+
+    table().startRename (0);
+    table().getRenameEditor().setText ("A Mix", false);
+    pressKey (juce::KeyPress (juce::KeyPress::tabKey));
+    ASSERT_TRUE (pumpUntil ([this] { return table().isRenaming(); }));
+
+    EXPECT_EQ (shownFileNames(), juce::StringArray ({ "Proj_1m02_02_Brass.wav", "Proj_1m02_01_Strings.wav", "A Mix.wav" }));
+    EXPECT_EQ (table().getEditingRow(), 0);
+    EXPECT_EQ (table().getRenameEditor().getText(), "Proj_1m02_02_Brass");
+    EXPECT_EQ (table().getTable().getSelectedRow(), 0);
+    EXPECT_EQ (page->getSelectedCue()->cueName, "1m02");
+
+    // Shift+Tab on the first file, and Tab on the last, keep the editor where it is.
+    pressKey (juce::KeyPress (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier, 0));
+    pumpMessages (20);
+    EXPECT_EQ (table().getEditingRow(), 0);
+
+    table().startRename (2);
+    pressKey (juce::KeyPress (juce::KeyPress::tabKey));
+    pumpMessages (20);
+    EXPECT_TRUE (table().isRenaming());
+    EXPECT_EQ (table().getEditingRow(), 2);
+
+    // A double click on another file mid-rename commits and opens that file, wherever the
+    // commit moved it.
+    table().startRename (0);
+    table().getRenameEditor().setText ("Z Brass", false);
+    table().cellDoubleClicked (1, ui::fileColumn, mouseEventAt (table(), {}));
+    EXPECT_EQ (shownFileNames(), juce::StringArray ({ "Z Brass.wav", "Proj_1m02_01_Strings.wav", "A Mix.wav" }));
+    EXPECT_EQ (table().getRenameEditor().getText(), "Proj_1m02_01_Strings");
+    EXPECT_EQ (table().getEditingRow(), 1);
+}
+
+TEST_F (ReportPageTest, ScrollingTheTableCommitsTheTypedName)
+{
+    std::vector<std::pair<juce::String, double>> files;
+
+    for (int i = 1; i <= 60; ++i)
+        files.push_back ({ "Take " + juce::String (i) + ".wav", -400.0 });
+
+    deliver (handMadeReport (files));
+    table().startRename (0);
+    table().getRenameEditor().setText ("First", false);
+    table().getTable().scrollToEnsureRowIsOnscreen (59);
+
+    EXPECT_FALSE (table().isRenaming());
+    EXPECT_TRUE (outputRoot.getChildFile ("1m01/First.wav").existsAsFile());
+    EXPECT_EQ (table().getRow (0)->fileName, "First.wav");
+}
+
+} // namespace dunmoor::testing
