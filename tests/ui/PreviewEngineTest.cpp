@@ -627,8 +627,11 @@ namespace
     TEST (PreviewEngine, PollingThePlayheadNeverSilencesABlock)
     {
         TemporaryFolder temp;
-        const auto file = writeTone (temp, "tone.wav", 30.0, { 0.3f }, 8000.0, 0.0, 16);
-        auto output = makeOutput (Pacing::flatOut, 8000.0);
+        const auto file = writeTone (temp, "tone.wav", 300.0, { 0.3f }, 8000.0, 0.0, 16);
+        FakeAudioOutput::Settings settings;
+        settings.sampleRate = 8000.0;
+        settings.blockPeriodMs = 0.2; // 2000 blocks in less than half a second
+        auto output = std::make_shared<FakeAudioOutput> (settings);
         ui::PreviewEngine engine (output->createType());
         engine.play (Files { file }, 8000.0, "Tone", "track:1", 0.0, 0.0);
         ASSERT_TRUE (waitUntilLoaded (engine));
@@ -636,14 +639,14 @@ namespace
         const auto firstBlock = output->getBlockCount();
         double sum = 0.0;
 
-        while (engine.isPlaying() && output->getBlockCount() < firstBlock + 2000)
+        while (output->getBlockCount() < firstBlock + 2000)
         {
             const auto window = engine.getLoadedWindow();
             sum += engine.getPlayheadSeconds() + engine.getPlayheadFraction() + engine.getWindowPosition()
                    + window.startSeconds + window.lengthSeconds + engine.getSourceLength();
         }
 
-        EXPECT_GT (output->getBlockCount(), firstBlock + 100);
+        EXPECT_TRUE (engine.isPlaying());
         EXPECT_GT (sum, 0.0);
         EXPECT_EQ (engine.getSkippedBlockCount(), 0u);
     }
