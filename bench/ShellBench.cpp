@@ -9,15 +9,12 @@
 // the peer itself skips a paint while the display still owes it the previous one, which a
 // loop that never returns to the message loop would never receive.
 
-#include <cstdlib>
-
 #include <benchmark/benchmark.h>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "ui/DesktopSupport.h"
+#include "UiBenchmarkMain.h"
 #include "ui/app/MainWindow.h"
-#include "ui/shell/AppLookAndFeel.h"
 #include "ui/shell/MainComponent.h"
 #include "ui/shell/Theme.h"
 
@@ -104,27 +101,5 @@ BENCHMARK (BM_FullRepaint)->Arg (100)->Arg (120)->Unit (benchmark::kMillisecond)
 
 int main (int argc, char** argv)
 {
-    const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("brackenfold-shell-bench-" + juce::Uuid().toString());
-    home.getChildFile (".config").createDirectory();
-    home.getChildFile (".local/share").createDirectory();
-    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-    setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-    setenv ("XDG_DATA_HOME", home.getChildFile (".local/share").getFullPathName().toRawUTF8(), 1);
-
-    {
-        juce::ScopedJuceInitialiser_GUI juce;
-        dunmoor::testing::ignoreXErrorsAsTheApplicationDoes();
-
-        AppLookAndFeel lookAndFeel;
-        juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
-
-        benchmark::Initialize (&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-
-        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
-    }
-
-    home.deleteRecursively();
-    return 0;
+    return dunmoor::bench::runUiBenchmarks (argc, argv, "brackenfold-shell-bench-");
 }

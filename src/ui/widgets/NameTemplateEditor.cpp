@@ -400,30 +400,25 @@ void NameTemplateEditor::PaletteArea::rebuild (const juce::StringArray& vocabula
 
     chips.push_back (std::make_unique<Chip> (owner, ChipKind::freeText, -1, false, juce::String()));
 
+    widths.clear();
+
     for (auto& chip : chips)
+    {
         addAndMakeVisible (*chip);
+        widths.push_back (chipWidthFor (chip->getKind(), chip->getKind() == ChipKind::paletteToken, chip->getText()));
+    }
 
     resized();
 }
 
-std::vector<int> NameTemplateEditor::PaletteArea::chipWidths() const
-{
-    std::vector<int> widths;
-
-    for (const auto& chip : chips)
-        widths.push_back (chipWidthFor (chip->getKind(), chip->getKind() == ChipKind::paletteToken, chip->getText()));
-
-    return widths;
-}
-
 int NameTemplateEditor::PaletteArea::countRows (int width) const
 {
-    return TemplatePieces::countRows (TemplatePieces::flowChips (chipWidths(), 0, 0, width));
+    return TemplatePieces::countRows (TemplatePieces::flowChips (widths, 0, 0, width));
 }
 
 void NameTemplateEditor::PaletteArea::resized()
 {
-    const auto rects = TemplatePieces::flowChips (chipWidths(), 0, 0, getWidth());
+    const auto rects = TemplatePieces::flowChips (widths, 0, 0, getWidth());
 
     for (size_t i = 0; i < chips.size(); ++i)
         chips[i]->setBounds (rects[i]);
@@ -437,12 +432,14 @@ NameTemplateEditor::Sequence::Sequence (NameTemplateEditor& ownerToUse) : owner 
 void NameTemplateEditor::Sequence::rebuild()
 {
     chips.clear();
+    widths.clear();
     const auto& pieces = owner.model.getPieces();
 
     for (size_t i = 0; i < pieces.size(); ++i)
     {
         chips.push_back (std::make_unique<Chip> (owner, ChipKind::sequencePiece, (int) i, pieces[i].isToken, pieces[i].text));
         addAndMakeVisible (*chips.back());
+        widths.push_back (chipWidthFor (ChipKind::sequencePiece, pieces[i].isToken, pieces[i].text));
     }
 
     resized();
@@ -451,11 +448,6 @@ void NameTemplateEditor::Sequence::rebuild()
 
 std::vector<juce::Rectangle<int>> NameTemplateEditor::Sequence::flow (int width) const
 {
-    std::vector<int> widths;
-
-    for (const auto& piece : owner.model.getPieces())
-        widths.push_back (chipWidthFor (ChipKind::sequencePiece, piece.isToken, piece.text));
-
     return TemplatePieces::flowChips (widths, 8, 6, width - 8);
 }
 

@@ -146,10 +146,9 @@ public:
     const std::vector<std::unique_ptr<Chip>>& getChips() const noexcept { return chips; }
 
 private:
-    std::vector<int> chipWidths() const;
-
     NameTemplateEditor& owner;
     std::vector<std::unique_ptr<Chip>> chips;
+    std::vector<int> widths;    // measured once per rebuild: layouts run often, the chips change rarely
 };
 
 /** The template's pieces, and the drop target for chips. */
@@ -179,6 +178,7 @@ private:
 
     NameTemplateEditor& owner;
     std::vector<std::unique_ptr<Chip>> chips;
+    std::vector<int> widths;    // measured once per rebuild
     bool dragOver = false;
     int markerIndex = -1;
 };

@@ -39,6 +39,25 @@ juce::String TemplatePieces::getTemplateString() const
     return joinTemplateSegments (pieces, separator);
 }
 
+namespace
+{
+    /** Follows an index over the removal of the piece at removed (-1: none). False when the
+        index named that very piece. */
+    bool followRemoval (int removed, int& index)
+    {
+        if (removed < 0)
+            return true;
+
+        if (removed == index)
+            return false;
+
+        if (removed < index)
+            --index;
+
+        return true;
+    }
+} // namespace
+
 bool TemplatePieces::isTextPiece (int index) const
 {
     return juce::isPositiveAndBelow (index, (int) pieces.size()) && ! pieces[(size_t) index].isToken;
@@ -68,9 +87,7 @@ TemplatePieces::EditResult TemplatePieces::insertPiece (TemplateSegment piece, i
 
     int removed = -1;
     auto result = closeRetypeBeforeEdit (removed);
-
-    if (removed >= 0 && removed < index)
-        --index;
+    followRemoval (removed, index);
 
     if (index < 0 || index > (int) pieces.size())
         index = (int) pieces.size();
@@ -85,9 +102,7 @@ TemplatePieces::EditResult TemplatePieces::insertEmptyTextPiece (int index)
 {
     int removed = -1;
     auto result = closeRetypeBeforeEdit (removed);
-
-    if (removed >= 0 && removed < index)
-        --index;
+    followRemoval (removed, index);
 
     if (index < 0 || index > (int) pieces.size())
         index = (int) pieces.size();
@@ -105,14 +120,8 @@ TemplatePieces::EditResult TemplatePieces::removePiece (int index)
     int removed = -1;
     auto result = closeRetypeBeforeEdit (removed);
 
-    if (removed >= 0)
-    {
-        if (removed == index)
-            return result;
-
-        if (removed < index)
-            --index;
-    }
+    if (! followRemoval (removed, index))
+        return result;
 
     if (! juce::isPositiveAndBelow (index, (int) pieces.size()))
         return result;
@@ -128,17 +137,10 @@ TemplatePieces::EditResult TemplatePieces::movePiece (int from, int insertionInd
     int removed = -1;
     auto result = closeRetypeBeforeEdit (removed);
 
-    if (removed >= 0)
-    {
-        if (removed == from)
-            return result;
+    if (! followRemoval (removed, from))
+        return result;
 
-        if (removed < from)
-            --from;
-
-        if (removed < insertionIndex)
-            --insertionIndex;
-    }
+    followRemoval (removed, insertionIndex);
 
     if (! juce::isPositiveAndBelow (from, (int) pieces.size()))
         return result;
@@ -170,14 +172,8 @@ TemplatePieces::EditResult TemplatePieces::startRetype (int index)
     int removed = -1;
     auto result = closeRetypeBeforeEdit (removed);
 
-    if (removed >= 0)
-    {
-        if (removed == index)
-            return result;
-
-        if (removed < index)
-            --index;
-    }
+    if (! followRemoval (removed, index))
+        return result;
 
     if (! isTextPiece (index))
         return result;

@@ -47,6 +47,17 @@ namespace
 
         return false;
     }
+
+    /** An export of one cue of 20 s, started. */
+    ui::ExportPage& startLongExport (ExportPageFixture& f)
+    {
+        f.writeCue ("1M01", { "Kick", "Bass", "Strings" }, 20.0);
+        (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
+        auto& page = f.makePage();
+        f.useOutputFolder();
+        page.startExport();
+        return page;
+    }
 } // namespace
 
 TEST (ExportPageRun, ButtonsFollowTheRunState)
@@ -257,12 +268,7 @@ TEST (ExportPageRun, CancelAfterTheLastCueDelivers)
 TEST (ExportPageRun, PageDestroyedMidRender)
 {
     ExportPageFixture f;
-    f.writeCue ("1M01", { "Kick", "Bass", "Strings" }, 20.0);
-    (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
-    auto& page = f.makePage();
-    f.useOutputFolder();
-
-    page.startExport();
+    auto& page = startLongExport (f);
     ASSERT_TRUE (page.isRendering());
     pumpMessages (30);
     f.page.reset();     // cancels, waits for the thread; the completion finds no page
@@ -275,12 +281,7 @@ TEST (ExportPageRun, PageDestroyedMidRender)
 TEST (ExportPageRun, MidExportSnapshot)
 {
     ExportPageFixture f;
-    f.writeCue ("1M01", { "Kick", "Bass", "Strings" }, 20.0);
-    (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
-    auto& page = f.makePage();
-    f.useOutputFolder();
-
-    page.startExport();
+    auto& page = startLongExport (f);
     ASSERT_NE (page.getRenderJob(), nullptr);
     ASSERT_TRUE (pumpUntil ([&] { return page.getRenderBar().phaseBar.getSegments().getFilledEnd() > 0.3; }, 30000));
     EXPECT_FALSE (page.getContent().isEnabled());

@@ -274,3 +274,31 @@ TEST (ExportPageSettings, CueCountAndNamingPreview)
 }
 
 } // namespace dunmoor::testing
+
+namespace dunmoor::testing
+{
+
+// The warning list is red over errors and quiet otherwise, under any palette.
+TEST (ExportPageSettings, WarningColoursFollowThePalette)
+{
+    ExportPageFixture f;
+    f.importCues (1);
+    auto& page = f.makePage();
+    auto& label = page.getContent().warningsLabel;
+
+    auto preset = f.preset();
+    preset.schema.stems.clear();
+    f.app->session.updatePreset (preset);
+    page.updateWarnings();
+    ASSERT_TRUE (label.getText().startsWith ("ERROR    ")) << label.getText();
+    EXPECT_EQ (label.findColour (juce::Label::textColourId), ui::currentPalette().bad);
+
+    ui::applyPalette (ui::brighterPalette());
+    page.sendLookAndFeelChange();
+    EXPECT_EQ (label.findColour (juce::Label::textColourId), ui::brighterPalette().bad);
+
+    ui::applyPalette (ui::defaultPalette());
+    page.sendLookAndFeelChange();
+}
+
+} // namespace dunmoor::testing

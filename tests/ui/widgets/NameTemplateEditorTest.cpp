@@ -100,8 +100,8 @@ TEST (NameTemplateEditor, DropsMoveWithinASequenceAndAddFromAnyPalette)
     mixSequence.itemDropped (add);
     EXPECT_EQ (pair.mix.getTemplateString(), "{format}_{cue}_{stemName}");
 
-    // A description that is no chip's is not taken.
-    EXPECT_FALSE (sequence.isInterestedInDragSource ({ "dunmoor.tracks", &third, {} }));
+    // A description that is no chip's is not taken (the drop rebuilt the chips: take a new one).
+    EXPECT_FALSE (sequence.isInterestedInDragSource ({ "dunmoor.tracks", &sequenceChip (pair.stem, 0), {} }));
     testing::saveSnapshot (pair, "name-template-editors");
 }
 

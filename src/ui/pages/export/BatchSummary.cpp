@@ -249,31 +249,51 @@ std::vector<CueResultRow> buildCueRows (const BatchReport& report, const std::ve
     return rows;
 }
 
+namespace
+{
+    template <typename Report, typename TakeOverview>
+    std::vector<GatedTrackRow> makeGatedRows (Report& report, TakeOverview&& takeOverview)
+    {
+        std::vector<GatedTrackRow> rows;
+        size_t count = 0;
+
+        for (const auto& cue : report.cues)
+            count += cue.gatedTracks.size();
+
+        rows.reserve (count);
+
+        for (auto& cue : report.cues)
+        {
+            for (auto& gated : cue.gatedTracks)
+            {
+                GatedTrackRow row;
+                row.path = juce::File (gated.sourceFile);
+                row.cueKey = cue.cueKey;
+                row.cueName = cue.cueName.isNotEmpty() ? cue.cueName : juce::String ("Delivery");
+                row.fileName = gated.fileName;
+                row.stemName = gated.stemName;
+                row.gatedSeconds = gated.gatedSeconds;
+                row.durationSeconds = gated.lengthSeconds;
+                row.regionCount = gated.regionCount;
+                row.wholeFileSilent = gated.wholeFileSilent;
+                row.regions = gated.regions;
+                row.overview = takeOverview (gated);
+                rows.push_back (std::move (row));
+            }
+        }
+
+        return rows;
+    }
+} // namespace
+
 std::vector<GatedTrackRow> buildGatedRows (const BatchReport& report)
 {
-    std::vector<GatedTrackRow> rows;
+    return makeGatedRows (report, [] (const GatedTrackReport& gated) { return gated.overview; });
+}
 
-    for (const auto& cue : report.cues)
-    {
-        for (const auto& gated : cue.gatedTracks)
-        {
-            GatedTrackRow row;
-            row.path = juce::File (gated.sourceFile);
-            row.cueKey = cue.cueKey;
-            row.cueName = cue.cueName.isNotEmpty() ? cue.cueName : juce::String ("Delivery");
-            row.fileName = gated.fileName;
-            row.stemName = gated.stemName;
-            row.gatedSeconds = gated.gatedSeconds;
-            row.durationSeconds = gated.lengthSeconds;
-            row.regionCount = gated.regionCount;
-            row.wholeFileSilent = gated.wholeFileSilent;
-            row.regions = gated.regions;
-            row.overview = gated.overview;
-            rows.push_back (std::move (row));
-        }
-    }
-
-    return rows;
+std::vector<GatedTrackRow> takeGatedRows (BatchReport& report)
+{
+    return makeGatedRows (report, [] (GatedTrackReport& gated) { return std::move (gated.overview); });
 }
 
 } // namespace dunmoor::ui::BatchSummary

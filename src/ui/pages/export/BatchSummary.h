@@ -45,6 +45,10 @@ namespace BatchSummary
     /** One row per gated track of every cue report, in run order. */
     std::vector<GatedTrackRow> buildGatedRows (const BatchReport& report);
 
+    /** The same rows, taking the waveform overviews out of the report instead of copying them
+        (a long run holds tens of megabytes of them); the report keeps everything else. */
+    std::vector<GatedTrackRow> takeGatedRows (BatchReport& report);
+
     /** "-inf" at or below -399 dB, else two decimals and " dB". */
     juce::String formatDecibels (double dB);
 

@@ -1,6 +1,7 @@
 #include "ExportContent.h"
 
 #include <cmath>
+#include <map>
 
 #include "core/model/CodecCapabilities.h"
 #include "ui/shell/Theme.h"
@@ -328,11 +329,23 @@ void ExportContent::updateDependentControls (const ExportSettings& settings)
 //==============================================================================
 int ExportContent::labelColumnWidth (std::initializer_list<const juce::Label*> captions)
 {
+    // The captions never change, and the layout runs on every size change.
+    static std::map<juce::String, int> measured;
     int widest = 0;
 
     for (const auto* caption : captions)
-        if (caption != nullptr)
-            widest = std::max (widest, measureTextWidthCeil (caption->getFont(), caption->getText()));
+    {
+        if (caption == nullptr)
+            continue;
+
+        const auto key = caption->getText() + "|" + caption->getFont().toString();
+        auto it = measured.find (key);
+
+        if (it == measured.end())
+            it = measured.emplace (key, measureTextWidthCeil (caption->getFont(), caption->getText())).first;
+
+        widest = std::max (widest, it->second);
+    }
 
     return widest + 11;
 }
@@ -350,7 +363,10 @@ int ExportContent::comboWidthFor (const juce::ComboBox& combo)
 
 void ExportContent::layoutRow (juce::Rectangle<int>& area, Row& row, int labelWidth)
 {
-    const auto controlWidth = row.controlWidth > 0 ? row.controlWidth : comboWidthFor (numberingCombo);
+    if (row.controlWidth <= 0)
+        row.controlWidth = comboWidthFor (numberingCombo);
+
+    const auto controlWidth = row.controlWidth;
 
     if (area.getWidth() - labelWidth - 5 < 170)
     {

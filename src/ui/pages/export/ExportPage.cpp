@@ -277,10 +277,10 @@ bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
     const auto started = renderJob->start (std::move (requests), [safe, run] (const BatchReport& report)
                                            {
                                                // On the render thread: the report is copied into the message.
-                                               juce::MessageManager::callAsync ([safe, run, report]
+                                               juce::MessageManager::callAsync ([safe, run, report]() mutable
                                                                                 {
                                                                                     if (safe != nullptr)
-                                                                                        safe->handleCompletion (run, report);
+                                                                                        safe->handleCompletion (run, std::move (report));
                                                                                 });
                                            });
 
@@ -295,7 +295,7 @@ bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
     return started;
 }
 
-void ExportPage::handleCompletion (int runNumber, const BatchReport& report)
+void ExportPage::handleCompletion (int runNumber, BatchReport report)
 {
     const auto kind = runControl.isExporting() ? RunKind::exportRun : RunKind::analysis;
 
@@ -321,23 +321,23 @@ void ExportPage::handleCompletion (int runNumber, const BatchReport& report)
 
     if (kind == RunKind::exportRun)
     {
-        finishExport (report);
+        finishExport (std::move (report));
         return;
     }
 
     renderBar->phaseBar.setText (runControl.getIdleText());
-    formatBatchSummary (report, RunKind::analysis);
+    formatBatchSummary (std::move (report), RunKind::analysis);
     updateWarnings();
 }
 
-void ExportPage::finishExport (const BatchReport& report)
+void ExportPage::finishExport (BatchReport report)
 {
     renderBar->phaseBar.finish();
     renderBar->phaseBar.setText (runControl.getIdleText());
 
-    // Summarised before the report is handed over.
+    // Summarised before the report is handed over; the report is kept whole.
     formatBatchSummary (report, RunKind::exportRun);
-    appState.setLastReport (BatchReport (report));
+    appState.setLastReport (std::move (report));
     updateWarnings();
 
     if (onExportFinished != nullptr)
@@ -562,13 +562,24 @@ void ExportPage::showSummaryText (const juce::String& text)
 
 void ExportPage::formatBatchSummary (const BatchReport& report, RunKind kind)
 {
+    showSummary (report, kind, BatchSummary::buildGatedRows (report));
+}
+
+void ExportPage::formatBatchSummary (BatchReport&& report, RunKind kind)
+{
+    auto rows = BatchSummary::takeGatedRows (report);
+    showSummary (report, kind, std::move (rows));
+}
+
+void ExportPage::showSummary (const BatchReport& report, RunKind kind, std::vector<GatedTrackRow> gatedRows)
+{
     const auto& session = appState.session;
     const auto cues = session.getCuesWithTracks();
     const auto summaryKind = kind == RunKind::exportRun ? BatchSummary::RunKind::exportRun : BatchSummary::RunKind::analysis;
 
     showSummaryText (BatchSummary::formatText (report, session.getPreset(), cues, summaryKind));
     content->cueList.setRows (BatchSummary::buildCueRows (report, cues));
-    content->gatedList.setRows (BatchSummary::buildGatedRows (report));
+    content->gatedList.setRows (std::move (gatedRows));
 
     renderBar->setPreviewButtonsVisible (content->gatedList.isVisible());
     resized();

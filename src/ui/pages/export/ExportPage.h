@@ -79,6 +79,9 @@ public:
     void updateCueCount();
     void updateStemsFolderNote();
     void formatBatchSummary (const BatchReport& report, RunKind kind);
+
+    /** The same for a report the page may take apart: the cleanup rows take its overviews. */
+    void formatBatchSummary (BatchReport&& report, RunKind kind);
     void loadVocabulary();
     void applyVocabulary();
 
@@ -106,8 +109,9 @@ private:
 
     void showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed);
     bool launch (std::vector<RenderRequest> requests, RunKind kind);
-    void handleCompletion (int runNumber, const BatchReport& report);
-    void finishExport (const BatchReport& report);
+    void handleCompletion (int runNumber, BatchReport report);
+    void finishExport (BatchReport report);
+    void showSummary (const BatchReport& report, RunKind kind, std::vector<GatedTrackRow> gatedRows);
     void applyRunState();
     void showSummaryText (const juce::String& text);
     void addWord (const juce::String& word);

@@ -7,6 +7,7 @@
 #include "core/render/HtmlReport.h"
 #include "core/render/TextReport.h"
 #include "ui/app/AppState.h"
+#include "ui/shell/OpenFolder.h"
 #include "ui/shell/Theme.h"
 
 namespace dunmoor::ui
@@ -17,6 +18,7 @@ namespace
     constexpr int defaultTransportHeight = 164;
     constexpr int minimumTransportHeight = 140;
     constexpr int maximumTransportHeight = 800;
+    constexpr int minimumFileNameWidth = 200;
 
     juce::Colour colourForTone (const Palette& palette, ReportTone tone)
     {
@@ -650,16 +652,7 @@ void ReportPage::copyDeliveryList()
 
 void ReportPage::openOutputFolder()
 {
-    const auto folder = appState.outputFolder;
-
-    if (! folder.isDirectory())
-        return;
-
-    appState.seams->openFolder (folder, [safe = juce::Component::SafePointer<ReportPage> (this)] (const OpenResult& result)
-                                {
-                                    if (! result.ok && safe != nullptr)
-                                        safe->warn ("The folder could not be opened", result.error);
-                                });
+    openFolderInFileBrowser (*appState.seams, appState.outputFolder, this);
 }
 
 void ReportPage::warn (const juce::String& title, const juce::String& text)
@@ -781,6 +774,15 @@ void ReportPage::resized()
         autoplayButton.setBounds (row.removeFromLeft (110));
         row.removeFromLeft (12);
         layoutButtons (row);
+
+        // The buttons leave the first row too narrow for a file name in most windows; the name
+        // and the time then get a row of their own rather than vanish.
+        if (row.getWidth() < 170 + 6 + minimumFileNameWidth)
+        {
+            player.removeFromTop (4);
+            row = player.removeFromTop (22);
+        }
+
         timeLabel.setBounds (row.removeFromRight (170));
         row.removeFromRight (6);
         fileNameLabel.setBounds (row);

@@ -54,6 +54,15 @@ TEST_F (ReportPageTest, ThreeCuesWithAnErrorInTheSecondArriveOnTheSecond)
     EXPECT_LT (page->getIssues().getBottom(), table().getY());
     EXPECT_EQ (table().getBottom() + 6, page->getGrip().getY());
     EXPECT_EQ (page->getGrip().getBottom(), 860 - 12 - 164);
+
+    // The mix in the player, with its spectrogram.
+    page->showFile (2, false, 0.0);
+    EXPECT_TRUE (pumpUntil ([this] { return ! page->getSpectrogram().isBusy(); }));
+    EXPECT_FALSE (page->getSpectrogram().getSpectrogram().values.empty());
+    page->updateTransport();
+    EXPECT_EQ (page->getTimeLabel().getText(), "0:00.5");
+    EXPECT_EQ (page->getFileNameLabel().getText(), "Proj_1m02 Chase_Full Mix.wav");
+    EXPECT_GE (page->getFileNameLabel().getWidth(), 200) << "the name has room to show";
     saveSnapshot (*page, "report-page-three-cues");
 
     // Another cue from the list.
