@@ -243,7 +243,7 @@ KeywordRule makeKeywordRule (const juce::String& pattern, int priority, const ju
 {
     KeywordRule rule;
     rule.pattern = pattern;
-    rule.mode = pattern.containsChar (' ') ? MatchMode::phrase : MatchMode::token;
+    rule.mode = defaultMatchModeFor (pattern);
     rule.priority = priority;
     rule.note = note;
     return rule;

@@ -9,6 +9,11 @@
 namespace dunmoor
 {
 
+MatchMode defaultMatchModeFor (const juce::String& pattern)
+{
+    return pattern.containsChar (' ') ? MatchMode::phrase : MatchMode::token;
+}
+
 bool KeywordRule::operator== (const KeywordRule& o) const
 {
     return pattern == o.pattern && mode == o.mode && priority == o.priority

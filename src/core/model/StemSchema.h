@@ -15,6 +15,10 @@ constexpr int maxStems = 256;
 /** A schema holds at most this many alternative mixes. */
 constexpr int maxAlternativeMixes = 10;
 
+/** The mode a rule gets when none is given: a pattern with a space is a phrase, any other a
+    single token. */
+MatchMode defaultMatchModeFor (const juce::String& pattern);
+
 struct KeywordRule
 {
     juce::String pattern;

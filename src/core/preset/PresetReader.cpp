@@ -1,7 +1,7 @@
 #include "PresetReader.h"
 
-#include "core/files/JsonText.h"
 #include "PresetJson.h"
+#include "core/files/JsonText.h"
 
 #include <cmath>
 #include <limits>
@@ -9,58 +9,18 @@
 namespace dunmoor
 {
 
-namespace detail
-{
-    const juce::var* findJsonKey (const juce::var& object, const juce::String& key)
-    {
-        if (auto* o = object.getDynamicObject())
-            return o->getProperties().getVarPointer (juce::Identifier (key));
-
-        return nullptr;
-    }
-} // namespace detail
-
 namespace
 {
     using detail::findJsonKey;
-
-    bool isJsonNumber (const juce::var& v) { return v.isInt() || v.isInt64() || v.isDouble(); }
-
-    juce::String at (const juce::String& path, const juce::String& key) { return path + "." + key; }
 
     juce::String indexed (const juce::String& path, const char* list, int i)
     {
         return path + "." + list + "[" + juce::String (i) + "]";
     }
 
-    /** A document number as an int: NaN gives 0, values beyond int saturate. */
-    int saturatingInt (const juce::var& v)
-    {
-        if (v.isInt())
-            return (int) v;
-
-        const auto d = (double) v;
-
-        if (std::isnan (d))
-            return 0;
-
-        if (d >= (double) std::numeric_limits<int>::max())
-            return std::numeric_limits<int>::max();
-
-        if (d <= (double) std::numeric_limits<int>::min())
-            return std::numeric_limits<int>::min();
-
-        return (int) d;
-    }
-
     juce::String newIdIfBlank (const juce::String& id)
     {
         return id.trim().isEmpty() ? newUuidString() : id;
-    }
-
-    MatchMode modeForPattern (const juce::String& pattern)
-    {
-        return pattern.containsChar (' ') ? MatchMode::phrase : MatchMode::token;
     }
 
     void readHeadroom (HeadroomSettings& h, const juce::var& v, juce::StringArray& errors, const juce::String& path)
@@ -270,230 +230,9 @@ namespace
         return result;
     }
 
-    /** Moves `from` of `source` into `target` as `to` when present; true when it moved. */
-    bool moveKey (juce::DynamicObject& source, const char* from, juce::DynamicObject& target, const char* to)
-    {
-        if (! source.hasProperty (from))
-            return false;
-
-        target.setProperty (to, source.getProperty (from));
-        source.removeProperty (from);
-        return true;
-    }
-
     /** The value under key when it is a number; nullptr when it is absent, or when it is
         something else, which is then an error. */
-    const juce::var* findJsonNumber (juce::StringArray& errors, const juce::var& object, const juce::String& key, const juce::String& path)
-    {
-        const auto* value = findJsonKey (object, key);
-
-        if (value != nullptr && ! isJsonNumber (*value))
-        {
-            errors.add (at (path, key) + " must be a number.");
-            return nullptr;
-        }
-
-        return value;
-    }
 } // namespace
-
-//==============================================================================
-juce::String readJsonString (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                             const juce::String& path, const juce::String& missing)
-{
-    const auto* value = findJsonKey (object, key);
-
-    if (value == nullptr)
-        return missing;
-
-    if (! value->isString())
-    {
-        errors.add (at (path, key) + " must be a string.");
-        return missing;
-    }
-
-    auto text = value->toString();
-
-    if (text.length() > maxJsonTextLength)
-    {
-        errors.add (at (path, key) + " is longer than the " + juce::String (maxJsonTextLength) + " character limit.");
-        return missing;
-    }
-
-    return text;
-}
-
-juce::String readRequiredJsonString (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                                     const juce::String& path)
-{
-    if (findJsonKey (object, key) == nullptr)
-    {
-        errors.add (at (path, key) + " is missing.");
-        return {};
-    }
-
-    auto text = readJsonString (errors, object, key, path, {});
-
-    if (text.trim().isEmpty())
-        errors.add (at (path, key) + " must not be empty.");
-
-    return text;
-}
-
-bool readJsonBool (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                   const juce::String& path, bool missing)
-{
-    const auto* value = findJsonKey (object, key);
-
-    if (value == nullptr)
-        return missing;
-
-    if (! value->isBool())
-    {
-        errors.add (at (path, key) + " must be true or false.");
-        return missing;
-    }
-
-    return (bool) *value;
-}
-
-int readJsonInt (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                 const juce::String& path, int missing, int minimum, int maximum)
-{
-    const auto* value = findJsonNumber (errors, object, key, path);
-
-    if (value == nullptr)
-        return missing;
-
-    // Compared as a double first: a huge or non-finite value must never reach the int conversion.
-    const auto d = (double) *value;
-    const bool inRange = value->isDouble() ? (std::isfinite (d) && d >= (double) minimum && d <= (double) maximum)
-                                           : ((juce::int64) *value >= minimum && (juce::int64) *value <= maximum);
-
-    if (! inRange)
-    {
-        errors.add (at (path, key) + " must be between " + juce::String (minimum) + " and " + juce::String (maximum) + ".");
-        return missing;
-    }
-
-    return value->isDouble() ? (int) d : (int) (juce::int64) *value;
-}
-
-double readJsonNumber (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                       const juce::String& path, double missing, double minimum, double maximum)
-{
-    const auto* value = findJsonNumber (errors, object, key, path);
-
-    if (value == nullptr)
-        return missing;
-
-    const auto d = (double) *value;
-
-    if (! std::isfinite (d) || d < minimum || d > maximum)
-    {
-        errors.add (at (path, key) + " is out of range.");
-        return missing;
-    }
-
-    return d;
-}
-
-juce::int64 readJsonTime (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                          const juce::String& path, juce::int64 missing)
-{
-    const auto* value = findJsonNumber (errors, object, key, path);
-
-    if (value == nullptr)
-        return missing;
-
-    if (! value->isDouble())
-        return (juce::int64) *value;
-
-    // 2^63 is exactly representable; anything at or beyond it does not fit.
-    const auto d = (double) *value;
-    constexpr double limit = 9223372036854775808.0;
-
-    if (! std::isfinite (d) || d >= limit || d < -limit)
-    {
-        errors.add (at (path, key) + " is out of range.");
-        return missing;
-    }
-
-    return (juce::int64) d;
-}
-
-uint32_t readJsonColour (juce::StringArray& errors, const juce::String& text, const juce::String& path, uint32_t missing)
-{
-    const auto digits = text.trim().removeCharacters ("#");
-
-    if (digits.length() != 6 && digits.length() != 8)
-    {
-        errors.add (path + ": colour must be 6 or 8 hexadecimal digits.");
-        return missing;
-    }
-
-    if (! digits.containsOnly ("0123456789abcdefABCDEF"))
-    {
-        errors.add (path + ": colour contains a non-hexadecimal character.");
-        return missing;
-    }
-
-    auto argb = (uint32_t) digits.getHexValue64();
-
-    if (digits.length() == 6)
-        argb |= 0xff000000u;
-
-    return argb;
-}
-
-juce::Array<juce::var> readJsonArray (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                                      const juce::String& path, int limit)
-{
-    const auto* value = findJsonKey (object, key);
-
-    if (value == nullptr || value->isVoid())
-        return {};
-
-    const auto* array = value->getArray();
-
-    if (array == nullptr)
-    {
-        errors.add (at (path, key) + " must be an array.");
-        return {};
-    }
-
-    if (array->size() > limit)
-    {
-        errors.add (at (path, key) + " has " + juce::String (array->size()) + " entries, the limit is " + juce::String (limit) + ".");
-        return {};
-    }
-
-    return *array;
-}
-
-juce::StringArray readJsonStringArray (juce::StringArray& errors, const juce::var& object, const juce::String& key,
-                                       const juce::String& path, int limit)
-{
-    juce::StringArray texts;
-
-    for (const auto& entry : readJsonArray (errors, object, key, path, limit))
-    {
-        if (! entry.isString())
-        {
-            errors.add (at (path, key) + " must contain only strings.");
-            continue;
-        }
-
-        const auto text = entry.toString();
-
-        if (text.length() > maxJsonTextLength)
-            errors.add (at (path, key) + " contains an over-long entry.");
-        else if (text.trim().isNotEmpty())
-            texts.add (text);
-    }
-
-    return texts;
-}
 
 //==============================================================================
 KeywordRule readKeywordRule (const juce::var& value, juce::StringArray& errors, const juce::String& path)
@@ -513,7 +252,7 @@ KeywordRule readKeywordRule (const juce::var& value, juce::StringArray& errors, 
         }
 
         rule.pattern = pattern;
-        rule.mode = modeForPattern (rule.pattern);
+        rule.mode = defaultMatchModeFor (rule.pattern);
         return rule;
     }
 
@@ -524,7 +263,7 @@ KeywordRule readKeywordRule (const juce::var& value, juce::StringArray& errors, 
     }
 
     rule.pattern = readRequiredJsonString (errors, value, "pattern", path);
-    rule.mode = readJsonEnum (errors, value, "mode", path, modeForPattern (rule.pattern), matchModeFromString);
+    rule.mode = readJsonEnum (errors, value, "mode", path, defaultMatchModeFor (rule.pattern), matchModeFromString);
     rule.priority = readJsonInt (errors, value, "priority", path, 0, -1000, 1000);
     rule.note = readJsonString (errors, value, "note", path, {});
     rule.excludes = readJsonStringArray (errors, value, "excludes", path, 256);
@@ -640,141 +379,6 @@ ExportSettings readExportSettings (const juce::var& value, juce::StringArray& er
     }
 
     return settings;
-}
-
-//==============================================================================
-int readSchemaVersion (const juce::var& document)
-{
-    const auto header = document.getProperty ("dunmoor", {});
-
-    if (isJsonObject (header))
-        if (const auto* v = findJsonKey (header, "schemaVersion"); v != nullptr && isJsonNumber (*v))
-            return saturatingInt (*v);
-
-    if (const auto* v = findJsonKey (document, "schemaVersion"); v != nullptr && isJsonNumber (*v))
-        return saturatingInt (*v);
-
-    return 0;
-}
-
-bool migratePresetV1ToV2 (juce::var& document, juce::StringArray& errors)
-{
-    auto* root = document.getDynamicObject();
-
-    if (root == nullptr)
-    {
-        errors.add ("Migration 1->2: the 'preset' object is missing.");
-        return false;
-    }
-
-    juce::DynamicObject::Ptr header (new juce::DynamicObject());
-    header->setProperty ("schemaVersion", 2);
-    header->setProperty ("application", "Brackenfold");
-    root->setProperty ("dunmoor", juce::var (header.get()));
-    root->removeProperty ("schemaVersion");
-
-    auto* preset = root->getProperty ("preset").getDynamicObject();
-
-    if (preset == nullptr)
-    {
-        errors.add ("Migration 1->2: the 'preset' object is missing.");
-        return false;
-    }
-
-    if (auto* schema = preset->getProperty ("schema").getDynamicObject())
-    {
-        if (auto* stems = schema->getProperty ("stems").getArray())
-        {
-            for (auto& entry : *stems)
-            {
-                auto* stem = entry.getDynamicObject();
-
-                if (stem == nullptr)
-                {
-                    errors.add ("Migration 1->2: a stem entry is not an object.");
-                    return false;
-                }
-
-                if (stem->hasProperty ("keywords"))
-                {
-                    const auto* keywords = stem->getProperty ("keywords").getArray();
-
-                    if (keywords == nullptr)
-                    {
-                        errors.add ("Migration 1->2: 'keywords' must be an array of strings.");
-                        return false;
-                    }
-
-                    juce::Array<juce::var> rules;
-
-                    for (const auto& keyword : *keywords)
-                    {
-                        if (! keyword.isString())
-                        {
-                            errors.add ("Migration 1->2: 'keywords' must contain only strings.");
-                            return false;
-                        }
-
-                        juce::DynamicObject::Ptr rule (new juce::DynamicObject());
-                        rule->setProperty ("pattern", keyword);
-                        rule->setProperty ("mode", matchModeToString (modeForPattern (keyword.toString())));
-                        rule->setProperty ("priority", 0);
-                        rules.add (juce::var (rule.get()));
-                    }
-
-                    stem->setProperty ("rules", rules);
-                    stem->removeProperty ("keywords");
-                }
-
-                if (stem->hasProperty ("exclude"))
-                {
-                    stem->setProperty ("excludeKeywords", stem->getProperty ("exclude"));
-                    stem->removeProperty ("exclude");
-                }
-            }
-        }
-    }
-
-    if (auto* exportObject = preset->getProperty ("export").getDynamicObject())
-    {
-        juce::DynamicObject::Ptr headroom (new juce::DynamicObject());
-        bool moved = moveKey (*exportObject, "headroomDb", *headroom, "targetDb");
-        moved = moveKey (*exportObject, "peakMode", *headroom, "peakMode") || moved;
-        moved = moveKey (*exportObject, "gainMode", *headroom, "gainMode") || moved;
-
-        if (moved)
-            exportObject->setProperty ("headroom", juce::var (headroom.get()));
-
-        juce::DynamicObject::Ptr fullMix (new juce::DynamicObject());
-        moved = moveKey (*exportObject, "exportFullMix", *fullMix, "export");
-        moved = moveKey (*exportObject, "fullMixName", *fullMix, "name") || moved;
-        moved = moveKey (*exportObject, "fullMixCode", *fullMix, "code") || moved;
-
-        if (moved)
-            exportObject->setProperty ("fullMix", juce::var (fullMix.get()));
-    }
-
-    return true;
-}
-
-bool migratePreset (juce::var& document, int fromVersion, int toVersion, juce::StringArray& errors)
-{
-    for (int v = fromVersion; v < toVersion; ++v)
-    {
-        if (v == 1)
-        {
-            if (! migratePresetV1ToV2 (document, errors))
-                return false;
-        }
-        else if (v == 2)
-        {
-            // Versions 2 and 3 differ only in the number.
-            if (auto* header = document.getProperty ("dunmoor", {}).getDynamicObject())
-                header->setProperty ("schemaVersion", 3);
-        }
-    }
-
-    return true;
 }
 
 PresetReadResult readPreset (const juce::String& documentText)

@@ -7,6 +7,22 @@
 namespace dunmoor
 {
 
+/** The key of a cue folder: a 64-bit hash of the lower-cased path in lower-case hex, the same
+    in every run ("abc" and "ABC" give "f4046", the empty text "0"). */
+juce::String stableIdFromText (const juce::String& text);
+
+/** Folder names below an import root, split at separators, blank parts dropped and each part
+    made safe, joined with "/". Nothing of it can climb out of a folder: ".." becomes a word. */
+juce::String sanitiseRelativeCueName (const juce::String& relativePath);
+
+/** The folder's place below the import root as sanitiseRelativeCueName makes it; empty for
+    the root itself or a folder outside it. */
+juce::String relativeCueNameOf (const juce::File& folder, const juce::File& importRoot);
+
+/** A name a cue may take: not empty, at most 4096 characters, no separators, "..", or
+    control characters. */
+bool isUsableCueName (const juce::String& name);
+
 /** One source folder of tracks: a piece of music delivered as one set of stems. */
 struct Cue
 {

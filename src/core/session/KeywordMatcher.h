@@ -106,22 +106,8 @@ juce::String normaliseForMatching (const juce::String& text);
 /** A pattern or exclusion entry as tokens: its normalised text split at spaces, no empty entries. */
 juce::StringArray tokenizeKeyword (const juce::String& text);
 
-/** Ranks the stems of a schema for an analysed file name and decides. */
-MatchResult scoreFileName (const MatchOptions& options, const StemSchema& schema, const FileNameAnalysis& analysis);
-
 /** The forms tried for a word when plurals count as the same word, the word itself first. */
 juce::StringArray pluralVariants (const juce::String& word);
-
-bool containsToken (const FileNameAnalysis& analysis, const juce::String& token);
-bool matchPhrase (const FileNameAnalysis& analysis, const juce::StringArray& keywordTokens);
-bool matchTokenWithPlurals (const FileNameAnalysis& analysis, const juce::String& token, bool plurals);
-bool matchPhraseWithPlurals (const FileNameAnalysis& analysis, const juce::StringArray& keywordTokens, bool plurals);
-
-/** True when an entry of the list occurs in the file name; the first such entry, as written, goes to excludingEntry. */
-bool matchesAnyExclusion (const FileNameAnalysis& analysis,
-                          const juce::StringArray& exclusions,
-                          bool plurals,
-                          juce::String& excludingEntry);
 
 /** Levenshtein distance over code points, or bound + 1 as soon as it is known to exceed the bound. */
 int boundedEditDistance (const juce::String& a, const juce::String& b, int bound);

@@ -131,7 +131,7 @@ namespace
         }
 
         if (! marked)
-            rule.mode = rule.pattern.containsChar (' ') ? MatchMode::phrase : MatchMode::token;
+            rule.mode = defaultMatchModeFor (rule.pattern);
 
         if (priorityClamped)
             result.adjustments.add ("The priority " + typedPriority + " of " + quoted (rule.pattern) + " is outside "

@@ -17,10 +17,6 @@ namespace dunmoor
 
 struct ProjectDocument;
 
-/** The key of a cue folder: a 64-bit hash of the lower-cased path in lower-case hex, the same
-    in every run ("abc" and "ABC" give "f4046", the empty text "0"). */
-juce::String stableIdFromText (const juce::String& text);
-
 /**
     The project in memory: the working copy of the preset, the imported tracks, the cues they
     came from, the matcher settings, the undo history and the listeners.
