@@ -246,15 +246,89 @@ struct TimerProbe : public juce::Timer
     {
         const auto now = nowMs();
 
-        if (last > 0.0)
-            worstLateMs = std::max (worstLateMs, now - last - 1.0);
+        if (last > 0.0 && now - last - 1.0 > worstLateMs)
+        {
+            worstLateMs = now - last - 1.0;
+            worstAtMs = now - started;
+        }
 
         last = now;
     }
 
+    double started = nowMs();
     double last = 0.0;
     double worstLateMs = 0.0;
+    double worstAtMs = 0.0;
 };
+
+struct PageRun
+{
+    double ms = 0.0;
+    std::vector<double> ticks;
+    double worstLateMs = 0.0;
+    double worstAtMs = 0.0;
+    bool delivered = false;
+    int files = 0;
+};
+
+double renderAlone (AppState& app, const juce::File& out)
+{
+    out.deleteRecursively();
+    const auto plan = buildBatchPlan (app.session.getPreset(), app.session.getTracks(), app.session.getCuesWithTracks(), out, false);
+    std::vector<RenderRequest> requests;
+
+    for (const auto& cue : plan.cues)
+        requests.push_back (cue.request);
+
+    const auto start = nowMs();
+    const auto report = runQueue (requests, {}, {});
+    const auto ms = nowMs() - start;
+
+    if (! report.allOk)
+        std::printf ("runQueue alone did not deliver: %s\n", report.cues.empty() ? "no cue" : report.cues[0].errors.joinIntoString ("; ").toRawUTF8());
+
+    return ms;
+}
+
+PageRun renderThroughPage (AppState& app, const juce::File& out)
+{
+    out.deleteRecursively();
+    PageRun run;
+    ExportPage page (app);
+    page.setSize (1360, 860);
+    bool finished = false;
+    page.onExportFinished = [&] { finished = true; };
+
+    TimerProbe probe;
+    probe.startTimer (1);
+
+    const auto start = nowMs();
+    page.getRenderBar().renderButton.triggerClick();
+    pumpFor (1);
+    double nextTick = nowMs() + 100.0;
+
+    while (! finished && (page.getRunControl().isRunInFlight() || nowMs() - start < 50.0))
+    {
+        if (nowMs() >= nextTick)
+        {
+            const auto t0 = nowMs();
+            page.tick();
+            run.ticks.push_back (nowMs() - t0);
+            nextTick += 100.0;
+        }
+
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1);
+    }
+
+    run.ms = nowMs() - start;
+    probe.stopTimer();
+    run.worstLateMs = probe.worstLateMs;
+    run.worstAtMs = probe.worstAtMs - (start - probe.started);
+    run.delivered = app.hasLastReport && app.lastReport.allOk;
+    run.files = app.lastReport.countFilesWritten();
+    return run;
+}
 
 void renderThroughThePage (const Options& options)
 {
@@ -276,59 +350,30 @@ void renderThroughThePage (const Options& options)
         if (stem.displayName == "Sound Design")
             app.session.assignTracks (unplaced, stem.id, false);
 
-    // runQueue alone, on the same requests (the second of two runs, so both read from the cache).
-    double aloneMs = 0.0;
-
-    for (int run = 0; run < 2; ++run)
-    {
-        out.deleteRecursively();
-        const auto plan = buildBatchPlan (app.session.getPreset(), app.session.getTracks(), app.session.getCuesWithTracks(), out, false);
-        std::vector<RenderRequest> requests;
-
-        for (const auto& cue : plan.cues)
-            requests.push_back (cue.request);
-
-        const auto start = nowMs();
-        const auto report = runQueue (requests, {}, {});
-        aloneMs = nowMs() - start;
-
-        if (! report.allOk)
-            std::printf ("runQueue alone did not deliver: %s\n", report.cues.empty() ? "no cue" : report.cues[0].errors.joinIntoString ("; ").toRawUTF8());
-    }
-
-    out.deleteRecursively();
-    ExportPage page (app);
-    page.setSize (1360, 860);
-    bool finished = false;
-    page.onExportFinished = [&] { finished = true; };
-
-    TimerProbe probe;
-    probe.startTimer (1);
-
+    // Alternating runs, so that neither way pays for the other's disk writes more often; the
+    // fastest of each counts.
+    double aloneMs = 1.0e12;
+    PageRun best;
+    best.ms = 1.0e12;
+    double worstLate = 0.0, worstAt = 0.0;
     std::vector<double> ticks;
-    const auto start = nowMs();
-    page.getRenderBar().renderButton.triggerClick();
-    pumpFor (1);
 
-    // The question about warnings, if any, would show here; this cue has none.
-    double nextTick = nowMs() + 100.0;
-
-    while (! finished && page.getRunControl().isRunInFlight())
+    for (int round = 0; round < 2; ++round)
     {
-        if (nowMs() >= nextTick)
+        aloneMs = std::min (aloneMs, renderAlone (app, out));
+        const auto run = renderThroughPage (app, out);
+
+        if (run.ms < best.ms)
+            best = run;
+
+        if (run.worstLateMs > worstLate)
         {
-            const auto t0 = nowMs();
-            page.tick();
-            ticks.push_back (nowMs() - t0);
-            nextTick += 100.0;
+            worstLate = run.worstLateMs;
+            worstAt = run.worstAtMs;
         }
 
-        if (! juce::dispatchNextMessageOnSystemQueue (true))
-            juce::Thread::sleep (1);
+        ticks.insert (ticks.end(), run.ticks.begin(), run.ticks.end());
     }
-
-    const auto pageMs = nowMs() - start;
-    probe.stopTimer();
 
     double sum = 0.0, worst = 0.0;
 
@@ -338,14 +383,13 @@ void renderThroughThePage (const Options& options)
         worst = std::max (worst, t);
     }
 
-    std::printf ("\nRender of 48 tracks x %.1f min through the page\n", options.minutes);
+    std::printf ("\nRender of 48 tracks x %.1f min through the page (fastest of two runs each, alternating)\n", options.minutes);
     std::printf ("  runQueue alone          %10.0f ms\n", aloneMs);
-    std::printf ("  through the page        %10.0f ms  (%+.2f %%; goal within 2 %%)\n", pageMs, 100.0 * (pageMs - aloneMs) / aloneMs);
+    std::printf ("  through the page        %10.0f ms  (%+.2f %%; goal within 2 %%)\n", best.ms, 100.0 * (best.ms - aloneMs) / aloneMs);
     std::printf ("  page polls              %10zu, mean %.3f ms (goal < 1), worst %.3f ms (goal < 5)\n",
                  ticks.size(), ticks.empty() ? 0.0 : sum / (double) ticks.size(), worst);
-    std::printf ("  1 ms timer worst late   %10.2f ms (goal < 16)\n", probe.worstLateMs);
-    std::printf ("  delivered               %10s, %d files\n\n", app.hasLastReport && app.lastReport.allOk ? "yes" : "NO",
-                 app.lastReport.countFilesWritten());
+    std::printf ("  1 ms timer worst late   %10.2f ms at %.0f ms into the run (goal < 16)\n", worstLate, worstAt);
+    std::printf ("  delivered               %10s, %d files\n\n", best.delivered ? "yes" : "NO", best.files);
 }
 } // namespace
 

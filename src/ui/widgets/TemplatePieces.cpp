@@ -80,11 +80,8 @@ TemplatePieces::EditResult TemplatePieces::closeRetypeBeforeEdit (int& removedIn
     return result;
 }
 
-TemplatePieces::EditResult TemplatePieces::insertPiece (TemplateSegment piece, int index)
+TemplatePieces::EditResult TemplatePieces::insertAt (TemplateSegment piece, int& index)
 {
-    if (! piece.isToken && piece.text.trim().isEmpty())
-        return insertEmptyTextPiece (index);
-
     int removed = -1;
     auto result = closeRetypeBeforeEdit (removed);
     followRemoval (removed, index);
@@ -93,6 +90,15 @@ TemplatePieces::EditResult TemplatePieces::insertPiece (TemplateSegment piece, i
         index = (int) pieces.size();
 
     pieces.insert (pieces.begin() + index, std::move (piece));
+    return result;
+}
+
+TemplatePieces::EditResult TemplatePieces::insertPiece (TemplateSegment piece, int index)
+{
+    if (! piece.isToken && piece.text.trim().isEmpty())
+        return insertEmptyTextPiece (index);
+
+    auto result = insertAt (std::move (piece), index);
     result.changed = true;
     result.rebuild = true;
     return result;
@@ -100,14 +106,7 @@ TemplatePieces::EditResult TemplatePieces::insertPiece (TemplateSegment piece, i
 
 TemplatePieces::EditResult TemplatePieces::insertEmptyTextPiece (int index)
 {
-    int removed = -1;
-    auto result = closeRetypeBeforeEdit (removed);
-    followRemoval (removed, index);
-
-    if (index < 0 || index > (int) pieces.size())
-        index = (int) pieces.size();
-
-    pieces.insert (pieces.begin() + index, TemplateSegment { false, {} });
+    auto result = insertAt ({ false, {} }, index);
     retypeIndex = index;
     retypeText.clear();
     result.rebuild = true;

@@ -134,6 +134,10 @@ private:
         this removed goes to removedIndex (-1 for none). */
     EditResult closeRetypeBeforeEdit (int& removedIndex);
 
+    /** Closes an open retype, then inserts the piece at the index (followed over the closing,
+        appended when out of range); the index becomes where it went. */
+    EditResult insertAt (TemplateSegment piece, int& index);
+
     bool isTextPiece (int index) const;
 
     std::vector<TemplateSegment> pieces;

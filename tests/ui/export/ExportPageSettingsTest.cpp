@@ -232,6 +232,18 @@ TEST (ExportPageSettings, SaveToPreset)
     EXPECT_EQ (f.seams->lastBox()->request.title, "The preset was not saved");
     EXPECT_TRUE (f.seams->lastBox()->request.message.isNotEmpty());
     EXPECT_EQ (session.getPreset().exportSettings.headroom.targetDb, -7.0);
+
+    // With the folder back, a plain save stores the working copy under the id it already has.
+    ASSERT_TRUE (folder.deleteFile());
+    ASSERT_TRUE (folder.createDirectory().wasOk());
+    const auto savedId = f.app->presetId;
+    click (page.getRenderBar().saveButton);
+    f.app->presetLibrary->rescan();
+    EXPECT_EQ (f.app->presetId, savedId);
+    EXPECT_EQ (f.app->presetLibrary->loadPreset (savedId).preset.exportSettings.headroom.targetDb, -7.0);
+    EXPECT_FALSE (f.app->isPresetModified());
+    page.tick();
+    EXPECT_FALSE (page.getRenderBar().saveButton.isEnabled());
 }
 
 TEST (ExportPageSettings, VocabularyIsKeptInTheSettings)
