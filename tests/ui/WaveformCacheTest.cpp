@@ -48,6 +48,7 @@ namespace
                         condition.wait_for (lock, std::chrono::milliseconds (2));
 
                     --waiting;
+                    condition.notify_all();
 
                     if (isCancelRequested (cancel))
                     {
@@ -84,6 +85,14 @@ namespace
         {
             const std::lock_guard<std::mutex> lock (mutex);
             return order;
+        }
+
+        /** How many calls gave up because they were cancelled, once no call is waiting any more. */
+        int getCancelledWhenIdle()
+        {
+            std::unique_lock<std::mutex> lock (mutex);
+            condition.wait_for (lock, std::chrono::seconds (10), [this] { return waiting == 0; });
+            return cancelled;
         }
 
         std::mutex mutex;
@@ -200,7 +209,7 @@ namespace
         script.setOpen (true);
         ASSERT_TRUE (pumpUntil ([&] { return cache.get (path) != nullptr; }));
         EXPECT_EQ (cache.get (path)->sampleRate, 3.0) << "the overview of the last request";
-        EXPECT_EQ (script.cancelled, 1);
+        EXPECT_EQ (script.getCancelledWhenIdle(), 1);
         EXPECT_EQ (before->sampleRate, 1.0) << "an overview a page holds is never changed in place";
     }
 
@@ -241,7 +250,7 @@ namespace
         cache.addListener (&page);
 
         page.onAnnounce();
-        ASSERT_TRUE (pumpUntil ([&] { return cache.getNumPending() == 0; }));
+        ASSERT_TRUE (pumpUntil ([&] { return cache.getNumPending() == 0 && drawn == 2; }));
         pumpMessages (300);
         const auto computed = cache.getNumComputed();
         EXPECT_LE (computed, 4);
@@ -276,7 +285,7 @@ namespace
             ASSERT_TRUE (script.waitUntilWaiting (2));
         }
 
-        EXPECT_EQ (script.cancelled, 2) << "both running jobs were asked to stop, neither was killed";
+        EXPECT_EQ (script.getCancelledWhenIdle(), 2) << "both running jobs were asked to stop, neither was killed";
         EXPECT_EQ (script.getOrder().size(), 2) << "the queued file was never started";
         pumpMessages (100);
         EXPECT_EQ (listener.count, 0);
