@@ -523,6 +523,7 @@ void ReviewPage::MeterTimer::timerCallback()
     }
 
     page.tree.repaint();
+    ++page.meterRepaintCount;
 }
 
 //==============================================================================
@@ -555,6 +556,7 @@ void ReviewPage::rebuildTree()
 
     const auto scrollY = tree.getViewport()->getViewPositionY();
 
+    selectionCache.reset();
     root->clearSubItems();
 
     const auto headings = buildReviewHeadings (session, app.isStemsAlphabetical(), filter, cueChoice.getChosenKey(), currentPalette().bad.getARGB());
@@ -656,14 +658,14 @@ void ReviewPage::updateStatusLine()
 
 juce::StringArray ReviewPage::getSelectedTrackIds() const
 {
+    // Every selection change comes through handleSelectionChanged and every new set of rows
+    // through rebuildTree, which both drop this copy; a tick with 2048 rows selected then costs
+    // no walk of the tree.
+    if (selectionCache.has_value())
+        return selectionCache->ids;
+
     juce::StringArray ids;
     IdSet seen;
-
-    const auto add = [&] (const juce::String& id)
-    {
-        if (seen.insert (id).second)
-            ids.add (id);
-    };
 
     for (int i = 0; i < root->getNumSubItems(); ++i)
     {
@@ -672,14 +674,18 @@ juce::StringArray ReviewPage::getSelectedTrackIds() const
 
         for (int j = 0; j < heading->getNumSubItems(); ++j)
             if (auto* row = heading->getSubItem (j); whole || row->isSelected())
-                add (static_cast<TrackNode*> (row)->trackId);
+                if (const auto& id = static_cast<TrackNode*> (row)->trackId; seen.insert (id).second)
+                    ids.add (id);
     }
 
+    selectionCache = SelectionCache { ids, makeTrackPreviewKey (ids) };
     return ids;
 }
 
 void ReviewPage::handleSelectionChanged()
 {
+    selectionCache.reset();
+
     // A track audition that no longer matches the selection stops; a mix plays on. While the
     // tree is rebuilt the selection is only being restored, so nothing stops then.
     auto& engine = app.previewEngine;
@@ -733,7 +739,8 @@ void ReviewPage::dropTracks (const juce::var& description, const juce::String& s
 //==============================================================================
 juce::String ReviewPage::getTrackPreviewKey() const
 {
-    return makeTrackPreviewKey (getSelectedTrackIds());
+    getSelectedTrackIds();
+    return selectionCache->previewKey;
 }
 
 juce::StringArray ReviewPage::getMixFiles() const
@@ -931,11 +938,28 @@ void ReviewPage::updateMeters()
 
     if (isPreviewing() && engine.isPlaying())
     {
+        // What an audition id plays is looked up once per id and session state, not 60 times
+        // a second; overviews that are not ready yet are asked for again at each step.
+        const auto id = engine.getRequestedSourceId();
+
+        if (id != playing.id || sessionGeneration != playing.generation)
+        {
+            playing = { id, sessionGeneration, {} };
+
+            for (const auto* track : getPlayingTracks (session, id))
+                playing.sources.push_back ({ track->file.getFullPathName(), track->stemId, nullptr });
+        }
+
         const auto t = engine.getPlayheadSeconds();
 
-        for (const auto* track : getPlayingTracks (session, engine.getRequestedSourceId()))
-            if (const auto overview = app.waveformCache.get (track->file.getFullPathName()))
-                addMeterTarget (targets, track->stemId, meterTargetAt (*overview, t));
+        for (auto& source : playing.sources)
+        {
+            if (source.overview == nullptr)
+                source.overview = app.waveformCache.get (source.path);
+
+            if (source.overview != nullptr)
+                addMeterTarget (targets, source.stemId, meterTargetAt (*source.overview, t));
+        }
     }
 
     meters.update (targets, meterClock());
