@@ -150,21 +150,4 @@ inline void tickAndSettle (ui::ReviewPage& page)
     pumpMessages (20);
 }
 
-/** A control of the page by its accessible title. */
-template <typename ComponentType = juce::Component>
-ComponentType* findByTitle (juce::Component& parent, const juce::String& title)
-{
-    for (auto* child : parent.getChildren())
-    {
-        if (child->getTitle() == title)
-            if (auto* typed = dynamic_cast<ComponentType*> (child))
-                return typed;
-
-        if (auto* found = findByTitle<ComponentType> (*child, title))
-            return found;
-    }
-
-    return nullptr;
-}
-
 } // namespace dunmoor::testing
