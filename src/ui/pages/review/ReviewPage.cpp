@@ -385,63 +385,50 @@ void ReviewPage::resized()
     auto area = getLocalBounds().reduced (12);
 
     auto toolbar = area.removeFromTop (30);
-    const auto place = [] (juce::Component& c, juce::Rectangle<int>& row, int width, int gapAfter)
+
+    // Each control takes its width from one end of a row (cut to what is left), at its own top
+    // and height within the row (the row's whole height when none is given), then a gap.
+    const auto take = [] (juce::Component& c, juce::Rectangle<int>& row, bool fromLeft, int width, int gap, int top = 0, int height = -1)
     {
-        c.setBounds (row.removeFromLeft (juce::jmin (width, row.getWidth())));
-        row.removeFromLeft (juce::jmin (gapAfter, row.getWidth()));
-    };
-    const auto placeRight = [] (juce::Component& c, juce::Rectangle<int>& row, int width, int gapBefore)
-    {
-        c.setBounds (row.removeFromRight (juce::jmin (width, row.getWidth())));
-        row.removeFromRight (juce::jmin (gapBefore, row.getWidth()));
+        auto slot = fromLeft ? row.removeFromLeft (juce::jmin (width, row.getWidth()))
+                             : row.removeFromRight (juce::jmin (width, row.getWidth()));
+        c.setBounds (height < 0 ? slot : slot.withTrimmedTop (top).withHeight (height));
+
+        if (fromLeft)
+            row.removeFromLeft (juce::jmin (gap, row.getWidth()));
+        else
+            row.removeFromRight (juce::jmin (gap, row.getWidth()));
     };
 
     // The left group keeps its widths; on a narrow page the cue choice gives way.
     constexpr int leftGroupWidth = 150 + 5 + 64 + 5 + 64 + 12 + 110 + 5 + 64 + 5 + 74 + 5 + 130;
 
-    placeRight (filterBox, toolbar, 160, 0);
-    placeRight (filterLabel, toolbar, 46, 0);
+    take (filterBox, toolbar, false, 160, 0);
+    take (filterLabel, toolbar, false, 46, 0);
 
     if (cueBox.isVisible())
     {
         toolbar.removeFromRight (juce::jmin (12, toolbar.getWidth()));
-        const auto cueWidth = juce::jlimit (0, 200, toolbar.getWidth() - leftGroupWidth - 12 - 40);
-        placeRight (cueBox, toolbar, cueWidth, 0);
-        placeRight (cueLabel, toolbar, 40, 0);
+        take (cueBox, toolbar, false, juce::jlimit (0, 200, toolbar.getWidth() - leftGroupWidth - 12 - 40), 0);
+        take (cueLabel, toolbar, false, 40, 0);
     }
 
-    place (rerunButton, toolbar, 150, 5);
-    place (undoButton, toolbar, 64, 5);
-    place (redoButton, toolbar, 64, 12);
-    place (assignButton, toolbar, 110, 5);
-    place (lockButton, toolbar, 64, 5);
-    place (unlockButton, toolbar, 74, 5);
-    place (ruleButton, toolbar, 130, 0);
+    take (rerunButton, toolbar, true, 150, 5);
+    take (undoButton, toolbar, true, 64, 5);
+    take (redoButton, toolbar, true, 64, 12);
+    take (assignButton, toolbar, true, 110, 5);
+    take (lockButton, toolbar, true, 64, 5);
+    take (unlockButton, toolbar, true, 74, 5);
+    take (ruleButton, toolbar, true, 130, 0);
 
     area.removeFromTop (6);
     auto audition = area.removeFromTop (38);
-    const auto rowTop = audition.getY();
-    const auto button = [rowTop] (juce::Rectangle<int> slot, int top, int height)
-    { return slot.withY (rowTop + top).withHeight (height); };
 
-    {
-        auto slot = audition.removeFromLeft (juce::jmin (110, audition.getWidth()));
-        trackButton.setBounds (button (slot, 4, 30));
-        audition.removeFromLeft (juce::jmin (5, audition.getWidth()));
-        slot = audition.removeFromLeft (juce::jmin (86, audition.getWidth()));
-        mixButton.setBounds (button (slot, 4, 30));
-        audition.removeFromLeft (juce::jmin (5, audition.getWidth()));
-        slot = audition.removeFromLeft (juce::jmin (170, audition.getWidth()));
-        mixBox.setBounds (button (slot, 5, 28));
-        audition.removeFromLeft (juce::jmin (12, audition.getWidth()));
-
-        slot = audition.removeFromRight (juce::jmin (110, audition.getWidth()));
-        collapseButton.setBounds (button (slot, 4, 30));
-        audition.removeFromRight (juce::jmin (5, audition.getWidth()));
-        slot = audition.removeFromRight (juce::jmin (100, audition.getWidth()));
-        expandButton.setBounds (button (slot, 4, 30));
-        audition.removeFromRight (juce::jmin (12, audition.getWidth()));
-    }
+    take (trackButton, audition, true, 110, 5, 4, 30);
+    take (mixButton, audition, true, 86, 5, 4, 30);
+    take (mixBox, audition, true, 170, 12, 5, 28);
+    take (collapseButton, audition, false, 110, 5, 4, 30);
+    take (expandButton, audition, false, 100, 12, 4, 30);
 
     stripWidth = audition.getWidth();
     const auto timeWidth = juce::jmin (stripWidth / 2, getTimeLabelWidth());
