@@ -9,6 +9,7 @@
 #include "audio/AudioTestFiles.h"
 #include "session/SessionTestSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/import/ImportPage.h"
