@@ -14,6 +14,7 @@
 #include "audio/AudioTestFiles.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/review/ReviewPage.h"
 
@@ -128,12 +129,12 @@ struct ReviewBench
 
     juce::ComboBox& comboBox (const juce::String& title)
     {
-        for (auto* child : page->getChildren())
-            if (child->getTitle() == title)
-                if (auto* box = dynamic_cast<juce::ComboBox*> (child))
-                    return *box;
+        auto* box = dunmoor::testing::findByTitle<juce::ComboBox> (*page, title);
 
-        std::abort();
+        if (box == nullptr)
+            std::abort();
+
+        return *box;
     }
 
     void selectTracks (const juce::StringArray& ids)

@@ -72,24 +72,6 @@ inline juce::MouseEvent mouseEventAt (juce::Component& component,
                              dragged);
 }
 
-/** The first child (at any depth) with that accessible title, cast to T; null when none: how a
-    test finds a control, the way a screen reader does. */
-template <typename T = juce::Component>
-T* findByTitle (juce::Component& root, const juce::String& title)
-{
-    for (auto* child : root.getChildren())
-    {
-        if (child->getTitle() == title)
-            if (auto* found = dynamic_cast<T*> (child))
-                return found;
-
-        if (auto* found = findByTitle<T> (*child, title))
-            return found;
-    }
-
-    return nullptr;
-}
-
 /** A mouse event with the right button down. */
 inline juce::MouseEvent rightClickAt (juce::Component& component, juce::Point<float> position)
 {

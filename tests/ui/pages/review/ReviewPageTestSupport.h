@@ -6,6 +6,7 @@
 #include "TestFolder.h"
 #include "audio/AudioTestFiles.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/review/ReviewPage.h"
