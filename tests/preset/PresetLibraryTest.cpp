@@ -201,6 +201,43 @@ TEST (PresetLibrary, CopiesKeepStemIdsAndSaveReportsTheId)
     EXPECT_EQ (savedId, user.id);
 }
 
+// A rescan keeps what it read of unchanged files; a file written over in place, even to the same
+// size, must still be read again.
+TEST (PresetLibrary, RescanSeesEveryChangeToAFile)
+{
+    LibraryFixture f;
+    const auto mine = makeUserPreset ("Mine");
+    f.save (mine);
+    const auto file = f.library.findEntry (mine.id)->file;
+
+    const auto overwriteInPlace = [&file] (const juce::String& text)
+    {
+        juce::FileOutputStream out (file);
+        ASSERT_TRUE (out.openedOk());
+        out.setPosition (0);
+        out.truncate();
+        out.writeText (text, false, false, nullptr);
+    };
+
+    const auto original = file.loadFileAsString();
+    overwriteInPlace (original.replace ("\"Mine\"", "\"Mina\""));
+    f.library.rescan();
+    EXPECT_EQ (f.library.findEntry (mine.id)->name, "Mina");
+
+    overwriteInPlace ("{ broken");
+    f.library.rescan();
+    EXPECT_EQ (f.library.findEntry (mine.id), nullptr);
+
+    overwriteInPlace (original);
+    f.library.rescan();
+    ASSERT_NE (f.library.findEntry (mine.id), nullptr);
+    EXPECT_EQ (f.library.findEntry (mine.id)->name, "Mine");
+
+    ASSERT_TRUE (file.deleteFile());
+    f.library.rescan();
+    EXPECT_EQ (f.library.findEntry (mine.id), nullptr);
+}
+
 TEST (PresetLibrary, RefusalsLeaveEverythingAsItWas)
 {
     LibraryFixture f;

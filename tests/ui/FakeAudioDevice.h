@@ -42,6 +42,7 @@ public:
         int outputChannels = 2;
         int outputLatency = 0;
         Pacing pacing = Pacing::realTime;
+        double blockPeriodMs = 0.0; // real time: a block this often; 0: the block's own duration
         bool hasDevice = true;  // false: the type lists no device, as a machine without a sound card
         juce::String openError; // not empty: opening the device fails with this text
     };
@@ -92,12 +93,15 @@ public:
     juce::int64 getNonSilentBlockCount() const noexcept { return nonSilentBlocks.load(); }
     float getLastBlockPeak() const noexcept { return lastPeak.load(); }
 
-    /** The slowest callback so far, and how many took longer than the limit. */
+    /** The slowest callback so far (the whole path from the device into the engine). */
     double getWorstCallbackMs() const noexcept { return worstCallbackMs.load(); }
 
     void resetCallbackTimes() noexcept { worstCallbackMs = 0.0; }
 
-    double getBlockPeriodMs() const noexcept { return 1000.0 * settings.blockSize / settings.sampleRate; }
+    double getBlockPeriodMs() const noexcept
+    {
+        return settings.blockPeriodMs > 0.0 ? settings.blockPeriodMs : 1000.0 * settings.blockSize / settings.sampleRate;
+    }
 
 private:
     class Device;

@@ -6,6 +6,10 @@
 
 #include <algorithm>
 
+#if JUCE_LINUX || JUCE_MAC || JUCE_BSD
+ #include <sys/stat.h>
+#endif
+
 namespace dunmoor
 {
 
@@ -51,6 +55,38 @@ namespace
             names.add (child.getFileName());
 
         return names;
+    }
+
+    /** A text that changes whenever the file may have: its inode, size and modification and
+        change times to the nanosecond. An atomic replacement is a new inode. Empty when the
+        file cannot be examined, which never matches. */
+    juce::String fileStamp (const juce::File& file)
+    {
+       #if JUCE_LINUX || JUCE_MAC || JUCE_BSD
+        struct stat info;
+
+        if (::stat (file.getFullPathName().toRawUTF8(), &info) != 0)
+            return {};
+
+       #if JUCE_MAC
+        const auto& modified = info.st_mtimespec;
+        const auto& changed = info.st_ctimespec;
+       #else
+        const auto& modified = info.st_mtim;
+        const auto& changed = info.st_ctim;
+       #endif
+
+        return juce::String ((juce::int64) info.st_dev) + ":" + juce::String ((juce::int64) info.st_ino) + ":"
+             + juce::String ((juce::int64) info.st_size) + ":" + juce::String ((juce::int64) modified.tv_sec) + "."
+             + juce::String ((juce::int64) modified.tv_nsec) + ":" + juce::String ((juce::int64) changed.tv_sec) + "."
+             + juce::String ((juce::int64) changed.tv_nsec);
+       #else
+        if (! file.existsAsFile())
+            return {};
+
+        return juce::String (file.getSize()) + ":" + juce::String (file.getLastModificationTime().toMilliseconds()) + ":"
+             + juce::String (file.getCreationTime().toMilliseconds());
+       #endif
     }
 
     std::vector<Preset> builtInPresets()
@@ -108,6 +144,7 @@ bool PresetLibrary::isAtomicWriteLeftover (const juce::File& file)
 void PresetLibrary::rescan()
 {
     entries.clear();
+    std::map<juce::String, ScannedFile> nowScanned;
 
     for (const auto kind : { PresetKind::publisher, PresetKind::project })
     {
@@ -130,15 +167,36 @@ void PresetLibrary::rescan()
             if (! file.getFileName().endsWithIgnoreCase (".json") || isAtomicWriteLeftover (file))
                 continue;
 
-            const auto read = loadPresetFile (file);
+            const auto path = file.getFullPathName();
+            const auto stamp = fileStamp (file);
+            auto known = scanned.find (path);
+            ScannedFile result;
 
-            if (! read.ok)
-                continue;
+            // Reading every preset again on every scan costs as much as the files are large; an
+            // unchanged file reads the same.
+            if (known != scanned.end() && stamp.isNotEmpty() && known->second.stamp == stamp)
+            {
+                result = known->second;
+            }
+            else
+            {
+                const auto read = loadPresetFile (file);
+                const auto& p = read.preset;
+                result.stamp = stamp;
+                result.ok = read.ok;
 
-            const auto& p = read.preset;
-            entries.push_back ({ p.id, p.name, p.schema.publisher, p.kind, p.isBuiltIn, p.modifiedUtcMs, file });
+                if (read.ok)
+                    result.entry = { p.id, p.name, p.schema.publisher, p.kind, p.isBuiltIn, p.modifiedUtcMs, file };
+            }
+
+            if (result.ok)
+                entries.push_back (result.entry);
+
+            nowScanned[path] = std::move (result);
         }
     }
+
+    scanned = std::move (nowScanned);
 
     std::stable_sort (entries.begin(), entries.end(), [] (const PresetLibraryEntry& a, const PresetLibraryEntry& b)
                       {
@@ -147,6 +205,11 @@ void PresetLibrary::rescan()
 
                           return a.name.compareIgnoreCase (b.name) < 0;
                       });
+}
+
+void PresetLibrary::forgetScan (const juce::File& file)
+{
+    scanned.erase (file.getFullPathName());
 }
 
 const PresetLibraryEntry* PresetLibrary::findEntry (const juce::String& id) const
@@ -232,6 +295,8 @@ bool PresetLibrary::save (const Preset& preset, juce::String& savedId, juce::Str
 
     if (! isWritablePresetPath (rootFolder, target, error))
         return false;
+
+    forgetScan (target);
 
     if (! dunmoor::savePreset (copy, target, error))
         return false;

@@ -3,6 +3,7 @@
 #include "core/files/DesktopTrash.h"
 #include "PresetReader.h"
 
+#include <map>
 #include <vector>
 
 namespace dunmoor
@@ -46,7 +47,8 @@ public:
 
     static constexpr int maxEntries = 4096;
 
-    /** Rebuilds the entries from the files on disk. */
+    /** Rebuilds the entries from the files on disk. A file that has not changed since the last
+        scan (same inode, size and modification and change times) is not read again. */
     void rescan();
 
     /** The first entry with that id (exact comparison), or nullptr. */
@@ -106,9 +108,20 @@ private:
     bool save (const Preset& preset, juce::String& savedId, juce::String& error);
     bool isForeignFile (const juce::File& candidate, const juce::String& presetId, const juce::StringArray& namesOnDisk) const;
 
+    /** What a scan learnt of one file, kept until the file changes. */
+    struct ScannedFile
+    {
+        juce::String stamp;         // identity, size and times of the file when it was read
+        bool ok = false;
+        PresetLibraryEntry entry;
+    };
+
+    void forgetScan (const juce::File& file);
+
     juce::File rootFolder;
     DesktopTrash trash;
     std::vector<PresetLibraryEntry> entries;
+    std::map<juce::String, ScannedFile> scanned; // by full path
 };
 
 } // namespace dunmoor
