@@ -347,32 +347,42 @@ void BM_DetailsInViewAfterZoom (benchmark::State& state)
 }
 BENCHMARK (BM_DetailsInViewAfterZoom)->UseManualTime()->Iterations (4)->Unit (benchmark::kMillisecond);
 
+/** Presses play on the track and waits until its cleaned preview plays; the time it took. */
+double timeUntilPlaying (Page& p, const juce::File& track, bool& played)
+{
+    auto& engine = p.app.previewEngine;
+    engine.stop();
+    bench::pumpUntil ([&] { return ! engine.isPlaying(); }, 30000);
+
+    const auto t0 = nowMs();
+    p.page->auditionGated (track, track.getFileName(), 0.0, false);
+    played = bench::pumpUntil ([&] { return engine.isActiveFor ("cleanup:" + track.getFullPathName()) && engine.isPlaying(); }, 30000) && played;
+    return (nowMs() - t0) / 1000.0;
+}
+
+void setCleanup (Page& p, double thresholdDb)
+{
+    auto preset = p.app.session.getPreset();
+    preset.exportSettings.silenceGate.enabled = true;
+    preset.exportSettings.silenceGate.thresholdDb = thresholdDb;
+    p.app.session.setPreset (preset);
+}
+
 void BM_CleanedPreviewPlaying (benchmark::State& state)
 {
     const auto track = longTracks().front();
     Page p;
-    auto& engine = p.app.previewEngine;
     int round = 0;
     bool allPlayed = true;
 
     for (auto _ : state)
     {
         // New settings each time, so that every press prepares a new preview.
-        auto preset = p.app.session.getPreset();
-        preset.exportSettings.silenceGate.enabled = true;
-        preset.exportSettings.silenceGate.thresholdDb = -60.0 - round++;
-        p.app.session.setPreset (preset);
-        engine.stop();
-        bench::pumpUntil ([&] { return ! engine.isPlaying(); }, 30000);
-
-        const auto t0 = nowMs();
-        p.page->auditionGated (track, track.getFileName(), 0.0, false);
-        allPlayed = bench::pumpUntil ([&] { return engine.isActiveFor ("cleanup:" + track.getFullPathName()) && engine.isPlaying(); }, 30000)
-                 && allPlayed;
-        state.SetIterationTime ((nowMs() - t0) / 1000.0);
+        setCleanup (p, -60.0 - round++);
+        state.SetIterationTime (timeUntilPlaying (p, track, allPlayed));
     }
 
-    engine.stop();
+    p.app.previewEngine.stop();
     state.counters["allPlayed"] = allPlayed ? 1.0 : 0.0;
 }
 BENCHMARK (BM_CleanedPreviewPlaying)->UseManualTime()->Iterations (3)->Unit (benchmark::kMillisecond);
@@ -382,26 +392,14 @@ void BM_CleanedPreviewReplay (benchmark::State& state)
 {
     const auto track = longTracks().front();
     Page p;
-    auto preset = p.app.session.getPreset();
-    preset.exportSettings.silenceGate.enabled = true;
-    p.app.session.setPreset (preset);
-    auto& engine = p.app.previewEngine;
-    const auto playing = [&] { return engine.isActiveFor ("cleanup:" + track.getFullPathName()) && engine.isPlaying(); };
-
-    p.page->auditionGated (track, track.getFileName(), 0.0, false);
-    bool allPlayed = bench::pumpUntil (playing, 30000);
+    setCleanup (p, -60.0);
+    bool allPlayed = true;
+    timeUntilPlaying (p, track, allPlayed);
 
     for (auto _ : state)
-    {
-        engine.stop();
-        bench::pumpUntil ([&] { return ! engine.isPlaying(); }, 30000);
-        const auto t0 = nowMs();
-        p.page->auditionGated (track, track.getFileName(), 0.0, false);
-        allPlayed = bench::pumpUntil (playing, 30000) && allPlayed;
-        state.SetIterationTime ((nowMs() - t0) / 1000.0);
-    }
+        state.SetIterationTime (timeUntilPlaying (p, track, allPlayed));
 
-    engine.stop();
+    p.app.previewEngine.stop();
     state.counters["allPlayed"] = allPlayed ? 1.0 : 0.0;
 }
 BENCHMARK (BM_CleanedPreviewReplay)->UseManualTime()->Iterations (3)->Unit (benchmark::kMillisecond);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "BlockColumnsTestSupport.h"
+
 #include "ui/pages/export/BlockColumns.h"
 #include "ui/pages/export/BlockLayoutSettings.h"
 
@@ -27,29 +29,9 @@ namespace
         return blocks;
     }
 
-    /** Block ids per column, top to bottom, as "a b | c d". */
     juce::String describeColumns (const BlockColumns::Result& result)
     {
-        juce::StringArray columns;
-
-        for (int c = 0; c < result.getNumColumns(); ++c)
-        {
-            std::vector<std::pair<int, juce::String>> inColumn;
-
-            for (const auto& p : result.placements)
-                if (p.column == c)
-                    inColumn.push_back ({ p.panel.getY(), p.blockId });
-
-            std::sort (inColumn.begin(), inColumn.end());
-            juce::StringArray ids;
-
-            for (const auto& [y, id] : inColumn)
-                ids.add (id);
-
-            columns.add (ids.joinIntoString (" "));
-        }
-
-        return columns.joinIntoString (" | ");
+        return testing::describeColumns (result.placements, result.getNumColumns());
     }
 
     BlockColumns::SavedLayout savedFrom (const juce::String& text, std::vector<double> widths = {})

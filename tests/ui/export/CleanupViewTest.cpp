@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "render/RenderTestSupport.h"
+#include "ExportPageFixture.h"
 #include "core/audio/AudioFileProbe.h"
 #include "core/audio/AudioFileReader.h"
 #include "ui/pages/export/CleanupPreviews.h"
@@ -216,13 +216,7 @@ TEST (CleanupPreviews, RendersTheGatedTrackAsFloat)
                                         return (float) (i < 48000 || i >= 3 * 48000 ? tone : hiss);
                                     });
 
-    SilenceGateSettings gate;
-    gate.enabled = true;
-    gate.thresholdDb = -60.0;
-    gate.minimumSeconds = 0.5;
-    gate.fadeOutSeconds = 0.05;
-    gate.fadeInSeconds = 0.05;
-    gate.floorDb = -400.0;
+    auto gate = testCleanup();
 
     const auto preview = temp.file ("previews/p.wav");
     preview.getParentDirectory().createDirectory();

@@ -28,13 +28,7 @@ namespace
         juce::String error;
         EXPECT_TRUE (readAudioFileAtOwnRate (file, buffer, error)) << error;
 
-        SilenceGateSettings gate;
-        gate.enabled = true;
-        gate.thresholdDb = -60.0;
-        gate.minimumSeconds = 0.5;
-        gate.fadeOutSeconds = 0.05;
-        gate.fadeInSeconds = 0.05;
-        const auto report = applySilenceGate (buffer, rate, gate);
+        const auto report = applySilenceGate (buffer, rate, testCleanup());
 
         ui::GatedTrackRow row;
         row.path = file;
@@ -222,14 +216,8 @@ TEST (ExportCleanupPreview, ClicksAndKeys)
 
 TEST (ExportCleanupPreview, CleanedAuditionThroughThePage)
 {
-    FakeAudioOutput::Settings audio;
-    audio.pacing = FakeAudioOutput::Pacing::flatOut;
-    ExportPageFixture f (std::make_shared<FakeAudioOutput> (audio));
-    auto preset = f.preset();
-    preset.exportSettings.silenceGate.enabled = true;
-    preset.exportSettings.silenceGate.thresholdDb = -60.0;
-    preset.exportSettings.silenceGate.minimumSeconds = 0.5;
-    f.app->session.updatePreset (preset);
+    ExportPageFixture f (flatOutAudio());
+    f.useCleanup();
 
     auto& page = f.makePage();
     auto& engine = f.app->previewEngine;
@@ -316,12 +304,8 @@ TEST (ExportCleanupPreview, CleanedAuditionThroughThePage)
 // and nothing it wrote is left behind.
 TEST (ExportCleanupPreview, ClosingThePageMidJob)
 {
-    FakeAudioOutput::Settings audio;
-    audio.pacing = FakeAudioOutput::Pacing::flatOut;
-    ExportPageFixture f (std::make_shared<FakeAudioOutput> (audio));
-    auto preset = f.preset();
-    preset.exportSettings.silenceGate.enabled = true;
-    f.app->session.updatePreset (preset);
+    ExportPageFixture f (flatOutAudio());
+    f.useCleanup();
     auto& page = f.makePage();
     const auto longTake = writeTake (f.temp.file ("in/long.wav"), false, 60.0);
     auto& list = page.getContent().gatedList;

@@ -15,6 +15,27 @@
 namespace dunmoor::testing
 {
 
+/** The cleanup the tests use: on, below -60 dBFS for half a second, 50 ms fades, down to silence. */
+inline SilenceGateSettings testCleanup()
+{
+    SilenceGateSettings gate;
+    gate.enabled = true;
+    gate.thresholdDb = -60.0;
+    gate.minimumSeconds = 0.5;
+    gate.fadeOutSeconds = 0.05;
+    gate.fadeInSeconds = 0.05;
+    gate.floorDb = -400.0;
+    return gate;
+}
+
+/** A sound card that plays as fast as it can. */
+inline std::shared_ptr<FakeAudioOutput> flatOutAudio()
+{
+    FakeAudioOutput::Settings audio;
+    audio.pacing = FakeAudioOutput::Pacing::flatOut;
+    return std::make_shared<FakeAudioOutput> (audio);
+}
+
 /** A click as the user makes it: the button reports it through a posted message. */
 inline void click (juce::Button& button)
 {
@@ -88,6 +109,14 @@ struct ExportPageFixture
     }
 
     const Preset& preset() const { return app->session.getPreset(); }
+
+    /** Turns the session preset's cleanup on, as testCleanup has it. */
+    void useCleanup()
+    {
+        auto copy = preset();
+        copy.exportSettings.silenceGate = testCleanup();
+        app->session.updatePreset (copy);
+    }
 
     TemporaryFolder temp;
     FakeSeams* seams = nullptr;

@@ -1,3 +1,4 @@
+#include "BlockColumnsTestSupport.h"
 #include "ExportPageFixture.h"
 
 #include "ui/pages/export/BlockLayoutSettings.h"
@@ -9,29 +10,9 @@ namespace
     using ui::BlockLayoutSettings::blockColumnsKey;
     using ui::BlockLayoutSettings::columnWidthsKey;
 
-    /** Block ids per column of the content's last layout, top to bottom, as "a b | c d". */
     juce::String describeColumns (ui::ExportContent& content)
     {
-        juce::StringArray columns;
-
-        for (int c = 0; c < (int) content.getColumnWidths().size(); ++c)
-        {
-            std::vector<std::pair<int, juce::String>> inColumn;
-
-            for (const auto& p : content.getPlacements())
-                if (p.column == c)
-                    inColumn.push_back ({ p.panel.getY(), p.blockId });
-
-            std::sort (inColumn.begin(), inColumn.end());
-            juce::StringArray ids;
-
-            for (const auto& [y, id] : inColumn)
-                ids.add (id);
-
-            columns.add (ids.joinIntoString (" "));
-        }
-
-        return columns.joinIntoString (" | ");
+        return testing::describeColumns (content.getPlacements(), (int) content.getColumnWidths().size());
     }
 
     /** Drags a block's title strip to a point of the content, as the mouse would; releases it
@@ -54,15 +35,22 @@ namespace
         app.settings->setValue (blockColumnsKey, juce::String());
         app.settings->setValue (columnWidthsKey, juce::String());
     }
+
+    /** The page at 1360 x 860 without a saved layout, laid out. */
+    ui::ExportContent& makeLayoutPage (ExportPageFixture& f)
+    {
+        clearLayoutSettings (*f.app);
+        auto& page = f.makePage();
+        pumpMessages (20);
+        return page.getContent();
+    }
 } // namespace
 
 TEST (ExportPageLayout, BlocksFollowTheWidth)
 {
     ExportPageFixture f;
-    clearLayoutSettings (*f.app);
-    auto& page = f.makePage();
-    auto& c = page.getContent();
-    pumpMessages (20);
+    auto& c = makeLayoutPage (f);
+    auto& page = *f.page;
 
     // The usual window: two columns, the narrow one holding the delivery blocks.
     EXPECT_EQ (c.getColumnWidths().size(), 2u);
@@ -96,10 +84,8 @@ TEST (ExportPageLayout, BlocksFollowTheWidth)
 TEST (ExportPageLayout, DroppedBlocksAreKeptAndRestored)
 {
     ExportPageFixture f;
-    clearLayoutSettings (*f.app);
-    auto& page = f.makePage();
-    auto& c = page.getContent();
-    pumpMessages (20);
+    auto& c = makeLayoutPage (f);
+    auto& page = *f.page;
 
     const auto rules = c.getBlockPanel ("rules");
     const auto cues = c.getBlockPanel ("cues");
@@ -147,10 +133,7 @@ TEST (ExportPageLayout, DroppedBlocksAreKeptAndRestored)
 TEST (ExportPageLayout, ColumnGapDrags)
 {
     ExportPageFixture f;
-    clearLayoutSettings (*f.app);
-    auto& page = f.makePage();
-    auto& c = page.getContent();
-    pumpMessages (20);
+    auto& c = makeLayoutPage (f);
     f.app->saveSettings();
     ASSERT_FALSE (f.app->settings->needsToBeSaved());
 
@@ -204,11 +187,7 @@ TEST (ExportPageLayout, SnapshotsAfterAnAnalysisWithCleanup)
 {
     ExportPageFixture f;
     clearLayoutSettings (*f.app);
-    auto preset = f.preset();
-    preset.exportSettings.silenceGate.enabled = true;
-    preset.exportSettings.silenceGate.thresholdDb = -60.0;
-    preset.exportSettings.silenceGate.minimumSeconds = 0.5;
-    f.app->session.setPreset (preset);
+    f.useCleanup();
 
     // Two cues of three tracks, each with rests of noise floor; the second cue starts late.
     const juce::StringArray names { "Kick", "Bass", "Strings" };

@@ -162,24 +162,16 @@ void GatedTrackList::zoomBy (double factor)
 
 void GatedTrackList::makeRowsTaller()
 {
-    const auto height = tallerRowHeight (rowHeight);
-
-    if (height == rowHeight)
-        return;
-
-    rowHeight = height;
-    rebuildItems();
-
-    if (onHeightChanged != nullptr)
-        onHeightChanged();
-
-    repaint();
+    setRowHeight (tallerRowHeight (rowHeight));
 }
 
 void GatedTrackList::makeRowsShorter()
 {
-    const auto height = shorterRowHeight (rowHeight);
+    setRowHeight (shorterRowHeight (rowHeight));
+}
 
+void GatedTrackList::setRowHeight (int height)
+{
     if (height == rowHeight)
         return;
 

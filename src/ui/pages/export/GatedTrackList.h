@@ -108,6 +108,7 @@ private:
         GatedTrackList& list;
     };
 
+    void setRowHeight (int height);
     void rebuildItems();
     void restartSettleTimer();
     void receiveDetail (int generation, int index, const juce::File& file, double start, double end, WaveformOverview overview);
