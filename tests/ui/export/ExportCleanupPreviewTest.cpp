@@ -135,6 +135,30 @@ TEST (ExportCleanupPreview, ZoomFoldsHeightsAndDetails)
 
     EXPECT_EQ (list.getRowHeight(), 26);
     EXPECT_EQ (list.getIdealHeight(), 58 + 2 * 30 + 3 * 26);
+
+    // Reads still running when the list goes are stopped and waited for.
+    list.setZoomWindow ({ 0.5, 0.6 });
+    list.fetchDetails();
+}
+
+// Reads asked for before the rows were replaced landed on whatever row had the same index.
+TEST (ExportCleanupPreview, DetailsOfReplacedRowsAreDropped)
+{
+    TemporaryFolder temp;
+    const auto shortTake = writeTake (temp.file ("short.wav"), false, 2.0);
+    const auto longTake = writeTake (temp.file ("long.wav"), false, 3.0);
+
+    ui::GatedTrackList list;
+    list.setRows ({ rowFor (shortTake, "1M01"), rowFor (longTake, "1M01") });
+    list.setSize (1200, list.getIdealHeight());
+    list.setZoomWindow ({ 0.4, 0.5 });
+    list.fetchDetails();
+
+    // Swapped at once: every detail that arrives is of its own row's file.
+    list.setRows ({ rowFor (longTake, "1M01"), rowFor (shortTake, "1M01") });
+    ASSERT_TRUE (pumpUntil ([&] { return list.getDetails()[0].hasData() && list.getDetails()[1].hasData(); }));
+    EXPECT_NEAR (list.getDetails()[0].overview.duration, 3.0, 1e-6);
+    EXPECT_NEAR (list.getDetails()[1].overview.duration, 2.0, 1e-6);
 }
 
 TEST (ExportCleanupPreview, ClicksAndKeys)

@@ -285,6 +285,7 @@ void FormatRow::resized()
 FormatCaptions::FormatCaptions()
 {
     setInterceptsMouseClicks (false, false);
+    setTitle ("Output format captions");
 }
 
 void FormatCaptions::paint (juce::Graphics& g)
