@@ -250,6 +250,8 @@ void callbackWhileLoading (benchmark::State& state)
     const double periodMs = 512.0 / rate * 1000.0;
     state.counters["worst_ms"] = output->getWorstCallbackMs();
     state.counters["worst_pct_of_block"] = 100.0 * output->getWorstCallbackMs() / periodMs;
+    state.counters["worst_cpu_ms"] = output->getWorstCallbackCpuMs();
+    state.counters["worst_cpu_pct_of_block"] = 100.0 * output->getWorstCallbackCpuMs() / periodMs;
     state.counters["loads"] = loads;
     state.counters["seeks"] = seeks;
 }

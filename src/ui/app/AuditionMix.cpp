@@ -56,15 +56,16 @@ namespace
     }
 
     /** Adds source frames [from, to) into the same frames of the mix: a one-channel source feeds
-        every channel, otherwise channel c feeds channel c. */
-    void addRange (Buffer& mix, const Buffer& source, int sourceOffset, int from, int to)
+        every channel, otherwise channel c feeds channel c. The mix is given by its channel
+        pointers: the buffer's own accessor writes a flag, which threads sharing it must not. */
+    void addRange (double* const* mix, int mixChannels, const Buffer& source, int sourceOffset, int from, int to)
     {
-        for (int ch = 0; ch < mix.getNumChannels() && to > from; ++ch)
+        for (int ch = 0; ch < mixChannels && to > from; ++ch)
         {
             const int sourceChannel = source.getNumChannels() == 1 ? 0 : ch;
 
             if (sourceChannel < source.getNumChannels())
-                juce::FloatVectorOperations::add (mix.getWritePointer (ch, from), source.getReadPointer (sourceChannel, from - sourceOffset), to - from);
+                juce::FloatVectorOperations::add (mix[ch] + from, source.getReadPointer (sourceChannel, from - sourceOffset), to - from);
         }
     }
 
@@ -118,6 +119,7 @@ namespace
                     // calloc: fresh pages are zero already, so the sum needs no clearing pass.
                     mix.setSize (mixChannels, (int) mixFrames, false, true, false);
                     adviseLargeBuffer (mix);
+                    mixPointers = mix.getArrayOfWritePointers();
                 }
                 catch (const std::bad_alloc&)
                 {
@@ -696,7 +698,7 @@ namespace
 
             if (f.converted != nullptr)
             {
-                addRange (mix, *f.converted, 0, from, to);
+                addRange (mixPointers, mixChannels, *f.converted, 0, from, to);
                 return;
             }
 
@@ -704,7 +706,7 @@ namespace
             {
                 const int segmentStart = k * f.segmentFrames;
                 const auto& segment = *f.segments[(size_t) k];
-                addRange (mix, segment, segmentStart, std::max (from, segmentStart), std::min (to, segmentStart + segment.getNumSamples()));
+                addRange (mixPointers, mixChannels, segment, segmentStart, std::max (from, segmentStart), std::min (to, segmentStart + segment.getNumSamples()));
             }
         }
 
@@ -754,13 +756,14 @@ namespace
             }
 
             auto& audio = *result.audio;
+            float* const* audioPointers = audio.getArrayOfWritePointers(); // once, before the threads share it
             parallelFor ((int) chunks.size(), numThreads, [&] (int c) {
                 const auto& chunk = chunks[(size_t) c];
 
                 for (int ch = 0; ch < channels; ++ch)
                 {
                     const double* in = chunk.buffer->getReadPointer (std::min (ch, chunk.buffer->getNumChannels() - 1), chunk.bufferStart);
-                    float* out = audio.getWritePointer (ch, chunk.start);
+                    float* out = audioPointers[ch] + chunk.start;
 
                     if (gain != 1.0)
                         for (int i = 0; i < chunk.length; ++i)
@@ -794,6 +797,7 @@ namespace
         int nextFileToRead = 0;
         int openFiles = 0;
         Buffer mix;
+        double* const* mixPointers = nullptr;
     };
 } // namespace
 

@@ -221,8 +221,7 @@ void PreviewEngine::stop()
 
         if (playing.load())
         {
-            fadeInRemaining = 0;
-            fadeOutLength = fadeOutRemaining = fadeLengthFor (fadeSeconds);
+            startFadeOut();
         }
         else
         {
@@ -241,6 +240,12 @@ void PreviewEngine::stop()
         statusText.clear();
         requestedSourceId.clear();
     }
+}
+
+void PreviewEngine::startFadeOut() noexcept
+{
+    fadeInRemaining = 0;
+    fadeOutLength = fadeOutRemaining = fadeLengthFor (fadeSeconds);
 }
 
 void PreviewEngine::requestLoad (double startSeconds, bool autoplay, double playFromSeconds)
@@ -652,10 +657,7 @@ void PreviewEngine::finishWithoutAudio (juce::uint64 generation, const juce::Str
         const juce::SpinLock::ScopedLockType audioScope (audioLock);
 
         if (playing.load())
-        {
-            fadeInRemaining = 0;
-            fadeOutLength = fadeOutRemaining = fadeLengthFor (fadeSeconds);
-        }
+            startFadeOut();
     }
 
     const juce::ScopedLock statusScope (statusLock);

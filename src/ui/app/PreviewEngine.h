@@ -184,6 +184,7 @@ private:
     void timerCallback() override;
 
     void requestLoad (double startSeconds, bool autoplay, double playFromSeconds);
+    void startFadeOut() noexcept; // with audioLock held
     void load (const Request& request);
     bool isCurrent (juce::uint64 generation) const noexcept;
     void finishWithoutAudio (juce::uint64 generation, const juce::String& status);
