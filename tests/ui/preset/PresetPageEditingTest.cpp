@@ -321,7 +321,7 @@ namespace
         page->startInlineRename (0);
         field ("Stem name").setText ("Low End");
         EXPECT_TRUE (page->keyPressed (juce::KeyPress (juce::KeyPress::tabKey), &field ("Stem name")));
-        pumpMessages (30);
+        pumpUntil ([&] { return working().schema.stems[0].displayName == "Low End" && field ("Stem name").isVisible(); }, 5000);
         EXPECT_EQ (working().schema.stems[0].displayName, "Low End");
         EXPECT_TRUE (field ("Stem name").isVisible());
         EXPECT_EQ (stems().getSelectedRow(), 1);
