@@ -6,52 +6,26 @@
 // Run on a display (`xvfb-run -a -s "-screen 0 1920x1200x24" build/bench/PresetPageBench`);
 // settings and presets go to a temporary home folder.
 
-#include <cstdlib>
-
-#include <benchmark/benchmark.h>
-
 #include "ImportTree.h"
+#include "UiBenchmarkMain.h"
 #include "core/model/BuiltInPresets.h"
-#include "ui/DesktopSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/preset/PresetPage.h"
-#include "ui/shell/AppLookAndFeel.h"
 #include "ui/shell/Theme.h"
-
-namespace juce
-{
-bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-} // namespace juce
 
 namespace
 {
 using namespace dunmoor;
 using namespace dunmoor::ui;
 
-template <typename T>
-T* findTitled (juce::Component& root, const juce::String& title)
-{
-    for (auto* child : root.getChildren())
-    {
-        if (child->getTitle() == title)
-            if (auto* found = dynamic_cast<T*> (child))
-                return found;
+using dunmoor::testing::findByTitle;
 
-        if (auto* found = findTitled<T> (*child, title))
-            return found;
-    }
-
-    return nullptr;
-}
-
+/** Lets posted messages arrive for that long. */
 void pumpFor (double milliseconds)
 {
-    const auto end = juce::Time::getMillisecondCounterHiRes() + milliseconds;
-
-    while (juce::Time::getMillisecondCounterHiRes() < end)
-        if (! juce::dispatchNextMessageOnSystemQueue (true))
-            juce::Thread::sleep (1);
+    dunmoor::bench::pumpUntil ([] { return false; }, juce::jmax (0, (int) milliseconds));
 }
 
 Preset makeBigPreset()
@@ -80,25 +54,32 @@ struct Fixture
     Fixture()
     {
         app = std::make_unique<AppState> (std::make_unique<dunmoor::testing::FakeSeams>());
-        juce::String error;
 
-        for (int i = 0; i < 200; ++i)
+        // The library stays in the benchmark's home from one benchmark to the next.
+        if (app->presetLibrary->getEntries().size() < 203)
         {
-            auto copy = duplicatePreset (makeHybridOrchestraExamplePreset(), "Example " + juce::String (i).paddedLeft ('0', 3),
-                                         PresetKind::publisher, StemIds::keep);
-            if (! app->presetLibrary->savePreset (copy, error))
-                std::abort();
+            juce::String error;
 
-            if (i < 2)
-                exampleIds.add (copy.id);
+            for (int i = 0; i < 200; ++i)
+            {
+                auto copy = duplicatePreset (makeHybridOrchestraExamplePreset(), "Example " + juce::String (i).paddedLeft ('0', 3),
+                                             PresetKind::publisher, StemIds::keep);
+                if (! app->presetLibrary->savePreset (copy, error))
+                    std::abort();
+            }
+
+            if (! app->presetLibrary->savePreset (makeBigPreset(), error))
+                std::abort();
         }
 
-        auto big = makeBigPreset();
+        for (const auto& entry : app->presetLibrary->getEntries())
+        {
+            if (entry.name == "Big 256")
+                bigId = entry.id;
+            else if (entry.name.startsWith ("Example 00") && exampleIds.size() < 2)
+                exampleIds.add (entry.id);
+        }
 
-        if (! app->presetLibrary->savePreset (big, error))
-            std::abort();
-
-        bigId = big.id;
         (void) app->session.importFiles ({ bench::tree().root }, true);
 
         page = std::make_unique<PresetPage> (*app);
@@ -115,7 +96,7 @@ struct Fixture
         app.reset();
     }
 
-    juce::ListBox& library() { return *findTitled<juce::ListBox> (*page, "Preset library"); }
+    juce::ListBox& library() { return *findByTitle<juce::ListBox> (*page, "Preset library"); }
 
     int rowOf (const juce::String& id)
     {
@@ -147,16 +128,11 @@ struct Fixture
     juce::String bigId;
 };
 
-Fixture& fixture()
-{
-    static Fixture f;
-    return f;
-}
 
 // Loading a row: the preset read, the session re-matched, the library rescanned, the page refilled.
 void BM_LibraryRowClick (benchmark::State& state)
 {
-    auto& f = fixture();
+    Fixture f;
     const bool big = state.range (0) != 0;
     const juce::String ids[] = { big ? f.bigId : f.exampleIds[0], f.exampleIds[1] };
     int next = 0;
@@ -187,7 +163,7 @@ BENCHMARK (BM_LibraryRowClick)->Arg (0)->Arg (1)->Unit (benchmark::kMillisecond)
 // The page becoming visible rescans the library (201 files).
 void BM_PageShown (benchmark::State& state)
 {
-    auto& f = fixture();
+    Fixture f;
 
     for (auto _ : state)
     {
@@ -202,12 +178,12 @@ BENCHMARK (BM_PageShown)->Unit (benchmark::kMillisecond);
 // A commit of the stem fields: a rules edit re-matches 2048 tracks; a name edit re-matches none.
 void BM_StemFieldCommit (benchmark::State& state)
 {
-    auto& f = fixture();
+    Fixture f;
     const bool rules = state.range (0) != 0;
     f.clickRow (f.exampleIds[0]);
     f.page->getStemListBox().selectRow (2);
 
-    auto& field = *findTitled<juce::TextEditor> (*f.page, rules ? "Keyword rules" : "Name");
+    auto& field = *findByTitle<juce::TextEditor> (*f.page, rules ? "Keyword rules" : "Name");
     const auto original = field.getText();
     int n = 0;
 
@@ -226,7 +202,7 @@ BENCHMARK (BM_StemFieldCommit)->Arg (1)->Arg (0)->Unit (benchmark::kMillisecond)
 // Two seconds of dragging in the colour space at 60 changes a second, in real time.
 void BM_ColourDrag (benchmark::State& state)
 {
-    auto& f = fixture();
+    Fixture f;
     f.clickRow (f.exampleIds[1]);
     f.page->getStemListBox().selectRow (0);
     auto* seams = dynamic_cast<dunmoor::testing::FakeSeams*> (f.app->seams.get());
@@ -265,7 +241,7 @@ BENCHMARK (BM_ColourDrag)->Unit (benchmark::kMillisecond)->Iterations (1);
 // Painting the whole page at 1360 x 860 with the 256-stem preset.
 void BM_Paint256Stems (benchmark::State& state)
 {
-    auto& f = fixture();
+    Fixture f;
     f.clickRow (f.bigId);
     f.page->getStemListBox().selectRow (100);
 
@@ -284,30 +260,5 @@ BENCHMARK (BM_Paint256Stems)->Unit (benchmark::kMillisecond);
 
 int main (int argc, char** argv)
 {
-    const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("brackenfold-preset-bench-" + juce::Uuid().toString());
-    home.getChildFile (".config").createDirectory();
-    home.getChildFile (".local/share").createDirectory();
-    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-    setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-    setenv ("XDG_DATA_HOME", home.getChildFile (".local/share").getFullPathName().toRawUTF8(), 1);
-
-    {
-        juce::ScopedJuceInitialiser_GUI juce;
-        dunmoor::testing::ignoreXErrorsAsTheApplicationDoes();
-
-        AppLookAndFeel lookAndFeel;
-        juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
-
-        benchmark::Initialize (&argc, argv);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-
-        // The page and the application go before the framework does.
-        fixture().page.reset();
-        fixture().app.reset();
-        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
-    }
-
-    home.deleteRecursively();
-    return 0;
+    return dunmoor::bench::runUiBenchmarks (argc, argv, "brackenfold-preset-bench-");
 }

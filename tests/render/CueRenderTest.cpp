@@ -269,6 +269,21 @@ TEST (CueRenderTest, CheckUsesTheBitDepthOfTheComparedEntry)
     EXPECT_TRUE (cue.temp.file ("out/WAV/STEMS/Proj_Cue1_01_Drums.wav").existsAsFile());
 }
 
+// A format's sub-folder chosen two levels down was refused by the settings check; the render
+// writes into the nested folder it names.
+TEST (CueRenderTest, WritesIntoANestedFormatSubFolder)
+{
+    SmallCue cue;
+    cue.preset.exportSettings.formats.front().subFolder = "Masters/WAV";
+
+    const auto report = render (cue.request());
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed);
+    EXPECT_TRUE (cue.temp.file ("out/Masters/WAV/STEMS/Proj_Cue1_01_Drums.wav").existsAsFile());
+    EXPECT_TRUE (cue.temp.file ("out/Masters/WAV/Proj_Cue1_Full Mix.wav").existsAsFile());
+}
+
 // Stems were picked for the check by display name, so two stems sharing one dropped out and
 // a good delivery failed.
 TEST (CueRenderTest, CheckKeysStemsByIdWhenDisplayNamesRepeat)

@@ -9,6 +9,7 @@
 #include "audio/AudioTestFiles.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/preset/PresetPage.h"
@@ -16,23 +17,6 @@
 
 namespace dunmoor::testing
 {
-
-/** The first component (at any depth) with that accessible title and type; null when none. */
-template <typename T = juce::Component>
-T* findTitled (juce::Component& root, const juce::String& title)
-{
-    for (auto* child : root.getChildren())
-    {
-        if (child->getTitle() == title)
-            if (auto* found = dynamic_cast<T*> (child))
-                return found;
-
-        if (auto* found = findTitled<T> (*child, title))
-            return found;
-    }
-
-    return nullptr;
-}
 
 /** A short mono 24-bit WAV (a quiet tone) for importing. */
 inline juce::File writeShortWav (const juce::File& file)
@@ -89,9 +73,9 @@ struct PresetPageFixture : ::testing::Test
     Session& session() { return app->session; }
     const Preset& working() { return app->session.getPreset(); }
     juce::ListBox& stems() { return page->getStemListBox(); }
-    juce::ListBox& library() { return *findTitled<juce::ListBox> (*page, "Preset library"); }
-    juce::TextEditor& field (const juce::String& title) { return *findTitled<juce::TextEditor> (*page, title); }
-    juce::Button& button (const juce::String& title) { return *findTitled<juce::Button> (*page, title); }
+    juce::ListBox& library() { return *findByTitle<juce::ListBox> (*page, "Preset library"); }
+    juce::TextEditor& field (const juce::String& title) { return *findByTitle<juce::TextEditor> (*page, title); }
+    juce::Button& button (const juce::String& title) { return *findByTitle<juce::Button> (*page, title); }
     /** Clicks a button as the user does; its click arrives through the message loop. */
     void click (const juce::String& title)
     {
@@ -99,7 +83,7 @@ struct PresetPageFixture : ::testing::Test
         pumpMessages (20);
     }
 
-    juce::String status() { return findTitled<juce::Label> (*page, "Preset status")->getText(); }
+    juce::String status() { return findByTitle<juce::Label> (*page, "Preset status")->getText(); }
 
     int rowOf (const juce::String& presetId)
     {

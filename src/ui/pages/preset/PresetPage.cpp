@@ -789,6 +789,22 @@ void PresetPage::showFailure (const juce::String& title, const juce::String& mes
     seams.showWarning (title, message, this);
 }
 
+void PresetPage::ask (juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
+                      std::function<void (bool confirmed)> onAnswer)
+{
+    MessageBoxRequest request;
+    request.icon = icon;
+    request.title = title;
+    request.message = message;
+    request.associatedComponent = this;
+
+    seams.askOkCancel (request, [safe = juce::Component::SafePointer<PresetPage> (this), onAnswer] (bool confirmed)
+    {
+        if (safe != nullptr)
+            onAnswer (confirmed);
+    });
+}
+
 void PresetPage::askToDiscardEdits (std::function<void()> onDiscard)
 {
     if (! appState.isPresetModified())
@@ -797,21 +813,14 @@ void PresetPage::askToDiscardEdits (std::function<void()> onDiscard)
         return;
     }
 
-    MessageBoxRequest request;
-    request.icon = juce::MessageBoxIconType::QuestionIcon;
-    request.title = "Discard the changes to the current preset?";
-    request.message = "The preset loaded in this session has unsaved edits. Loading another one discards them.";
-    request.associatedComponent = this;
-
-    seams.askOkCancel (request, [safe = juce::Component::SafePointer<PresetPage> (this), onDiscard] (bool confirmed)
+    ask (juce::MessageBoxIconType::QuestionIcon, "Discard the changes to the current preset?",
+         "The preset loaded in this session has unsaved edits. Loading another one discards them.",
+         [this, onDiscard] (bool confirmed)
     {
-        if (safe == nullptr)
-            return;
-
         if (confirmed)
             onDiscard();
         else
-            safe->refreshLibrary();
+            refreshLibrary();
     });
 }
 
@@ -1108,54 +1117,49 @@ void PresetPage::deletePreset()
         if (libraryRows[i].id == id)
             index = (int) i;
 
-    MessageBoxRequest request;
-    request.icon = juce::MessageBoxIconType::WarningIcon;
-    request.title = "Delete the preset '" + entry->name + "'?";
-    request.message = "This moves the preset file to the trash. It cannot be undone from inside Brackenfold.";
-    request.associatedComponent = this;
-
-    seams.askOkCancel (request, [safe = juce::Component::SafePointer<PresetPage> (this), id, index] (bool confirmed)
+    ask (juce::MessageBoxIconType::WarningIcon, "Delete the preset '" + entry->name + "'?",
+         "This moves the preset file to the trash. It cannot be undone from inside Brackenfold.",
+         [this, id, index] (bool confirmed)
     {
-        if (safe == nullptr || ! confirmed)
+        if (! confirmed)
             return;
 
-        auto& page = *safe;
         juce::String error;
 
-        if (! page.library.deletePreset (id, error))
+        if (! library.deletePreset (id, error))
         {
-            page.showFailure ("The preset was not deleted", error);
+            showFailure ("The preset was not deleted", error);
             return;
         }
 
-        page.library.rescan();
-        const auto& entries = page.library.getEntries();
+        library.rescan();
+        const auto& entries = library.getEntries();
 
         if (entries.empty())
         {
-            page.appState.presetId = {};
-            page.appState.saveSettings();
-            page.refreshLibrary();
+            appState.presetId = {};
+            appState.saveSettings();
+            refreshLibrary();
             return;
         }
 
         const auto next = entries[(size_t) juce::jlimit (0, (int) entries.size() - 1, index)].id;
-        const auto loaded = page.library.loadPreset (next);
+        const auto loaded = library.loadPreset (next);
 
         if (loaded.ok)
         {
-            page.appState.presetId = next;
-            page.session.setPreset (loaded.preset);
+            appState.presetId = next;
+            session.setPreset (loaded.preset);
         }
         else
         {
-            page.appState.presetId = {};
+            appState.presetId = {};
         }
 
-        page.appState.saveSettings();
-        page.appState.sendChangeMessage();
-        page.refreshLibrary();
-        page.refreshStemList();
+        appState.saveSettings();
+        appState.sendChangeMessage();
+        refreshLibrary();
+        refreshStemList();
     });
 }
 
@@ -1217,23 +1221,19 @@ void PresetPage::exportPreset()
 
 void PresetPage::restoreDefaults()
 {
-    MessageBoxRequest request;
-    request.icon = juce::MessageBoxIconType::QuestionIcon;
-    request.title = "Restore the built-in presets?";
-    request.message = "The presets that ship with Brackenfold are rewritten. Presets you created are not touched.";
-    request.associatedComponent = this;
-
-    seams.askOkCancel (request, [safe = juce::Component::SafePointer<PresetPage> (this)] (bool confirmed)
+    ask (juce::MessageBoxIconType::QuestionIcon, "Restore the built-in presets?",
+         "The presets that ship with Brackenfold are rewritten. Presets you created are not touched.",
+         [this] (bool confirmed)
     {
-        if (safe == nullptr || ! confirmed)
+        if (! confirmed)
             return;
 
         juce::String error;
 
-        if (! safe->library.restoreDefaults (error))
-            safe->showFailure ("The defaults were not restored", error);
+        if (! library.restoreDefaults (error))
+            showFailure ("The defaults were not restored", error);
 
-        safe->refreshLibrary();
+        refreshLibrary();
     });
 }
 
@@ -1537,16 +1537,10 @@ void PresetPage::confirmNameClash (const juce::String& name, const juce::String&
         return;
     }
 
-    MessageBoxRequest request;
-    request.icon = clash.kind == NameClash::Kind::same ? juce::MessageBoxIconType::WarningIcon
-                                                       : juce::MessageBoxIconType::QuestionIcon;
-    request.title = clash.title;
-    request.message = clash.message;
-    request.associatedComponent = this;
-
-    seams.askOkCancel (request, [safe = juce::Component::SafePointer<PresetPage> (this), continuation] (bool confirmed)
+    ask (clash.kind == NameClash::Kind::same ? juce::MessageBoxIconType::WarningIcon : juce::MessageBoxIconType::QuestionIcon,
+         clash.title, clash.message, [continuation] (bool confirmed)
     {
-        if (safe != nullptr && confirmed)
+        if (confirmed)
             continuation();
     });
 }
@@ -1558,18 +1552,13 @@ void PresetPage::deleteStem()
     if (ids.isEmpty())
         return;
 
-    MessageBoxRequest request;
-    request.icon = juce::MessageBoxIconType::QuestionIcon;
-    request.title = PresetPageTexts::deleteStemsTitle (session.getPreset().schema, ids);
-    request.message = "Any track assigned to them becomes unassigned.";
-    request.associatedComponent = this;
-
-    seams.askOkCancel (request, [safe = juce::Component::SafePointer<PresetPage> (this), ids] (bool confirmed)
+    ask (juce::MessageBoxIconType::QuestionIcon, PresetPageTexts::deleteStemsTitle (session.getPreset().schema, ids),
+         "Any track assigned to them becomes unassigned.", [this, ids] (bool confirmed)
     {
-        if (safe == nullptr || ! confirmed)
+        if (! confirmed)
             return;
 
-        auto copy = safe->session.getPreset();
+        auto copy = session.getPreset();
         bool removed = false;
 
         for (const auto& id : ids)
@@ -1578,8 +1567,8 @@ void PresetPage::deleteStem()
         if (! removed)
             return;
 
-        safe->currentStemId = {};
-        safe->commitPresetEdit (copy);
+        currentStemId = {};
+        commitPresetEdit (copy);
     });
 }
 
@@ -1590,25 +1579,20 @@ void PresetPage::deleteAllStems()
     if (count == 0)
         return;
 
-    MessageBoxRequest request;
-    request.icon = juce::MessageBoxIconType::WarningIcon;
-    request.title = "Delete every stem?";
-    request.message = PresetPageTexts::deleteAllStemsMessage (count);
-    request.associatedComponent = this;
-
-    seams.askOkCancel (request, [safe = juce::Component::SafePointer<PresetPage> (this)] (bool confirmed)
+    ask (juce::MessageBoxIconType::WarningIcon, "Delete every stem?", PresetPageTexts::deleteAllStemsMessage (count),
+         [this] (bool confirmed)
     {
-        if (safe == nullptr || ! confirmed)
+        if (! confirmed)
             return;
 
-        auto copy = safe->session.getPreset();
+        auto copy = session.getPreset();
 
         while (! copy.schema.stems.empty())
             if (! copy.schema.removeStem (copy.schema.stems.front().id))
                 copy.schema.stems.erase (copy.schema.stems.begin());
 
-        safe->currentStemId = {};
-        safe->commitPresetEdit (copy);
+        currentStemId = {};
+        commitPresetEdit (copy);
     });
 }
 

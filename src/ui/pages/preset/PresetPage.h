@@ -162,6 +162,9 @@ private:
     void onLibraryRowChosen();
     void selectCurrentLibraryRow();
     void updateStatusLabel();
+    /** An OK/Cancel question about the page; the answer arrives only while the page exists. */
+    void ask (juce::MessageBoxIconType icon, const juce::String& title, const juce::String& message,
+              std::function<void (bool confirmed)> onAnswer);
     void askToDiscardEdits (std::function<void()> onDiscard);
     void showFailure (const juce::String& title, const juce::String& message);
     void takeUpPreset (const Preset& preset, bool replaceWholly);

@@ -1,48 +1,1087 @@
-#include "ui/pages/review/ReviewPage.h"
+#include "ReviewPage.h"
 
-#include "ui/pages/PagePlaceholder.h"
+#include <unordered_set>
+
+#include "ui/pages/AssignMenu.h"
+#include "ui/pages/review/ReviewAudition.h"
+#include "ui/pages/review/TrackDragDescription.h"
+#include "ui/shell/Theme.h"
 
 namespace dunmoor::ui
 {
 
-ReviewPage::ReviewPage (AppState& state)
-    : appState (state)
+namespace
+{
+    using IdSet = std::unordered_set<juce::String>;
+
+    /** Each channel moved toward white: 255 - (255 - c) / (1 + amount). */
+    juce::Colour brightenedBy (juce::Colour colour, float amount)
+    {
+        const auto lift = [amount] (juce::uint8 c)
+        { return (juce::uint8) juce::roundToInt (255.0f - (255.0f - (float) c) / (1.0f + amount)); };
+
+        return juce::Colour (lift (colour.getRed()), lift (colour.getGreen()), lift (colour.getBlue()), colour.getAlpha());
+    }
+} // namespace
+
+//==============================================================================
+class ReviewPage::RootNode : public juce::TreeViewItem
+{
+public:
+    explicit RootNode (ReviewPage& p) : page (p) {}
+
+    bool mightContainSubItems() override { return true; }
+    juce::String getUniqueName() const override { return "root"; }
+    int getItemHeight() const override { return 20; }
+
+    // The tree hands a drop over an open heading with tracks, or below the last track of a
+    // heading left of its indent, to the root: the row under the pointer says which stem.
+    bool isInterestedInDragSource (const juce::DragAndDropTarget::SourceDetails& details) override
+    {
+        return ! getDraggedTrackIds (details.description).isEmpty();
+    }
+
+    void itemDropped (const juce::DragAndDropTarget::SourceDetails& details, int) override
+    {
+        page.dropTracksOnRowAt (details.description, details.localPosition.y);
+    }
+
+private:
+    ReviewPage& page;
+};
+
+//==============================================================================
+class ReviewPage::StemNode : public juce::TreeViewItem
+{
+public:
+    StemNode (ReviewPage& p, const ReviewHeading& heading)
+        : stemId (heading.stemId), page (p), title (heading.title), uniqueName (heading.getUniqueName()), colour (juce::Colour (heading.colour))
+    {
+        setOpen (true);
+    }
+
+    const juce::String stemId;
+
+    bool mightContainSubItems() override { return getNumSubItems() > 0; }
+    juce::String getUniqueName() const override { return uniqueName; }
+    int getItemHeight() const override { return 34; }
+
+    void paintItem (juce::Graphics& g, int width, int height) override
+    {
+        const auto& palette = currentPalette();
+        const auto w = (float) width;
+        const auto h = (float) height;
+        const auto level = page.getMeterLevel (stemId);
+        const auto peak = page.getMeterPeak (stemId);
+
+        const auto band = isSelected() ? selectionTint (palette.raisedBackground, false) : palette.raisedBackground;
+        g.setColour (band);
+        g.fillRect (0.0f, 2.0f, w, h - 4.0f);
+
+        if (level > 0.001f)
+        {
+            const auto length = (float) juce::roundToInt (w * level);
+            g.setGradientFill (juce::ColourGradient (colour.withAlpha (0.06f), 0.0f, 0.0f, colour.withAlpha (0.34f), length, 0.0f, false));
+            g.fillRect (0.0f, 2.0f, length, h - 4.0f);
+            g.setColour (colour.withAlpha (0.85f));
+            g.fillRect (length - 2.0f, 2.0f, 2.0f, h - 4.0f);
+        }
+
+        if (peak > level + 0.004f)
+        {
+            g.setColour (brightenedBy (colour, 0.6f));
+            g.fillRect (w * peak - 2.0f, 4.0f, 2.0f, h - 8.0f);
+        }
+
+        const auto chipWidth = juce::jmin (5.0f, w);
+        const juce::Rectangle<float> chip (0.0f, 3.0f, chipWidth, juce::jmax (0.0f, h - 6.0f));
+
+        if (level > 0.001f)
+        {
+            for (int n = 3; n >= 1; --n)
+            {
+                g.setColour (colour.withAlpha (level * 0.16f / (float) n));
+                g.fillRoundedRectangle (chip.expanded (1.6f * (float) n), 3.0f);
+            }
+        }
+
+        g.setColour (brightenedBy (colour, level * 0.9f));
+        g.fillRoundedRectangle (chip, 2.0f);
+
+        auto text = juce::Rectangle<int> (0, 0, width, height).withTrimmedLeft ((int) chipWidth + 6);
+        const auto countArea = text.removeFromRight (juce::jmin (150, text.getWidth()));
+
+        g.setFont (fontBold16());
+        g.setColour (palette.textPrimary);
+        g.drawText (title, text, juce::Justification::centredLeft, true);
+
+        g.setFont (fontPlain13());
+        g.setColour (palette.textSecondary);
+        g.drawText (describeTrackCount (getNumSubItems()), countArea.withTrimmedRight (6), juce::Justification::centredRight, true);
+    }
+
+    void itemClicked (const juce::MouseEvent& e) override
+    {
+        if (! e.mods.isPopupMenu())
+            return;
+
+        if (! isSelected())
+            setSelected (true, true);
+
+        page.showStemMenu();
+    }
+
+    // The framework's double-click opens or closes the heading; here it plays the stem.
+    void itemDoubleClicked (const juce::MouseEvent&) override
+    {
+        setSelected (true, true);
+        page.auditionSelection();
+    }
+
+    void itemSelectionChanged (bool) override { page.handleSelectionChanged(); }
+
+    juce::String getTooltip() override
+    {
+        if (stemId.isEmpty())
+            return "Tracks the engine could not place. Drag them onto a stem.";
+
+        return "Click to select the whole stem, then press Track to hear its tracks summed. Double-click does the same.\n"
+               "Right-click for the stem order and for expanding everything at once.";
+    }
+
+    bool isInterestedInDragSource (const juce::DragAndDropTarget::SourceDetails& details) override
+    {
+        return ! getDraggedTrackIds (details.description).isEmpty();
+    }
+
+    void itemDropped (const juce::DragAndDropTarget::SourceDetails& details, int) override
+    {
+        page.dropTracks (details.description, stemId);
+    }
+
+private:
+    ReviewPage& page;
+    const juce::String title;
+    const juce::String uniqueName;
+    const juce::Colour colour;
+};
+
+//==============================================================================
+class ReviewPage::TrackNode : public juce::TreeViewItem
+{
+public:
+    TrackNode (ReviewPage& p, const juce::String& id) : trackId (id), page (p) {}
+
+    const juce::String trackId;
+
+    bool mightContainSubItems() override { return false; }
+    juce::String getUniqueName() const override { return "track:" + trackId; }
+    int getItemHeight() const override { return 28; }
+
+    void paintItem (juce::Graphics& g, int width, int height) override
+    {
+        const auto* track = page.session.findTrack (trackId);
+
+        if (track == nullptr)
+            return;
+
+        const auto& palette = currentPalette();
+
+        if (isSelected())
+        {
+            g.setColour (palette.accent.withAlpha (0.25f));
+            g.fillAll();
+        }
+
+        const auto confidenceColour = colourForConfidence (track->confidence);
+        const juce::Rectangle<int> badge (6, 4, juce::jmax (0, juce::jmin (width - 12, 78)), juce::jmax (0, height - 8));
+        g.setColour (confidenceColour.withAlpha (0.22f));
+        g.fillRoundedRectangle (badge.toFloat(), 3.0f);
+        g.setColour (confidenceColour);
+        g.setFont (fontPlain12());
+        g.drawText (confidenceDisplayName (track->confidence), badge, juce::Justification::centred, true);
+
+        auto rest = juce::Rectangle<int> (0, 0, width, height).withTrimmedLeft (badge.getRight() + 6);
+
+        if (track->source == AssignmentSource::locked)
+        {
+            const auto lockBox = rest.removeFromLeft (juce::jmin (18, rest.getWidth()));
+            g.setColour (palette.accent);
+            g.setFont (fontPlain13());
+            g.drawText ("L", lockBox, juce::Justification::centred, false);
+        }
+
+        const auto noteArea = rest.removeFromRight (juce::jmin (rest.getWidth() / 2, 280));
+        const auto readable = track->isReadable();
+
+        g.setFont (fontPlain14_5());
+        g.setColour (readable ? palette.textPrimary : palette.bad);
+        g.drawText (track->file.getFileName(), rest, juce::Justification::centredLeft, true);
+
+        g.setFont (fontPlain13());
+        g.setColour (palette.textSecondary);
+        g.drawText (readable ? track->matchedKeywords.joinIntoString (", ") : track->error,
+                    noteArea.withTrimmedRight (6), juce::Justification::centredRight, true);
+    }
+
+    void itemClicked (const juce::MouseEvent& e) override
+    {
+        if (! e.mods.isPopupMenu())
+            return;
+
+        if (! isSelected())
+            setSelected (true, true);
+
+        page.buildAssignMenu (true);
+    }
+
+    void itemDoubleClicked (const juce::MouseEvent&) override { page.auditionTrack (trackId); }
+
+    void itemSelectionChanged (bool) override { page.handleSelectionChanged(); }
+
+    juce::String getTooltip() override
+    {
+        if (const auto* track = page.session.findTrack (trackId))
+            return track->file.getFullPathName() + "\n" + track->reason;
+
+        return {};
+    }
+
+    juce::var getDragSourceDescription() override
+    {
+        return makeTrackDragDescription (trackIdsToDrag (trackId, page.getSelectedTrackIds()));
+    }
+
+private:
+    ReviewPage& page;
+};
+
+//==============================================================================
+ReviewPage::ReviewPage (AppState& appState)
+    : app (appState), session (appState.session)
 {
     setTitle ("Review");
-    appState.session.addListener (this);
-    appState.waveformCache.addListener (this);
+    meterClock = [] { return juce::Time::getMillisecondCounterHiRes() / 1000.0; };
+
+    rerunButton.setTooltip ("Run the keyword engine again. Locked assignments are left alone.");
+    assignButton.setTooltip ("Move every selected track to one stem.");
+    lockButton.setTooltip ("Pin the selected assignments so automatic passes cannot change them.");
+    ruleButton.setTooltip ("Turn a correction into a keyword rule in this session's preset. The preset library is only changed when you save it.");
+    cueBox.setTooltip ("Which cue this page is about. Each one is a separate delivery, so what you hear here is what that cue alone will contain.");
+    trackButton.setTooltip ("Audition the selection, or stop it. A track plays on its own. A stem heading plays everything under it, summed.");
+    mixButton.setTooltip ("Audition the sum of every assigned track in the chosen cue, or stop it. Choose a cue first: separate cues are separate pieces of music and are never summed together.");
+    mixBox.setTooltip ("What the Mix button plays: everything, or one of the alternative mixes defined in step 2.");
+    waveformView.setTooltip ("What is being auditioned. Click anywhere to jump to that point.");
+    waveformView.setPlaceholderText ("Press Track or Mix to audition");
+
+    for (auto* button : { &rerunButton, &undoButton, &redoButton, &assignButton, &lockButton, &unlockButton, &ruleButton, &expandButton, &collapseButton })
+        button->setTitle (button->getButtonText());
+
+    filterBox.setTitle ("Show");
+    cueBox.setTitle ("Cue");
+    mixBox.setTitle ("Mix choice");
+    trackButton.setTitle ("Track");
+    mixButton.setTitle ("Mix");
+    waveformView.setTitle ("Audition waveform");
+    timeLabel.setTitle ("Audition time");
+    statusLabel.setTitle ("Status");
+    tree.setTitle ("Stems and tracks");
+    filterLabel.setTitle ("Show");
+    cueLabel.setTitle ("Cue");
+
+    for (auto* label : { &filterLabel, &cueLabel, &timeLabel })
+        label->setJustificationType (juce::Justification::centredRight);
+
+    for (auto* label : { &filterLabel, &cueLabel, &timeLabel, &statusLabel })
+        setLabelTone (*label, LabelTone::secondary);
+
+    filterBox.addItem ("Everything", 1);
+    filterBox.addItem ("Needs attention", 2);
+    filterBox.addItem ("Unassigned only", 3);
+    filterBox.addItem ("Ambiguous only", 4);
+    filterBox.setSelectedId (1, juce::dontSendNotification);
+
+    rerunButton.onClick = [this] { session.autoAssign(); };
+    undoButton.onClick = [this] { session.undo(); };
+    redoButton.onClick = [this] { session.redo(); };
+    assignButton.onClick = [this] { buildAssignMenu (false); };
+    lockButton.onClick = [this] { session.setTracksLocked (getSelectedTrackIds(), true); };
+    unlockButton.onClick = [this] { session.setTracksLocked (getSelectedTrackIds(), false); };
+    ruleButton.onClick = [this] { showRuleMenu(); };
+    expandButton.onClick = [this] { setAllHeadingsOpen (true); };
+    collapseButton.onClick = [this] { setAllHeadingsOpen (false); };
+
+    filterBox.onChange = [this]
+    {
+        filter = reviewFilterFromBoxId (filterBox.getSelectedId());
+        rebuildTree();
+    };
+
+    cueBox.onChange = [this]
+    {
+        cueChoice.choose (cueBox.getSelectedId());
+        app.previewEngine.stop();
+        rebuildTree();
+        updateStatusLine();
+        refreshWaveform();
+    };
+
+    mixBox.onChange = [this]
+    {
+        mixChoice.choose (mixBox.getSelectedId());
+        app.previewEngine.stop();
+        updateStatusLine();
+    };
+
+    trackButton.onClick = [this] { auditionSelection(); };
+    mixButton.onClick = [this] { toggleMixAudition(); };
+    waveformView.onSeek = [this] (double fraction) { seekPreview (fraction); };
+
+    tree.setDefaultOpenness (true);
+    tree.setMultiSelectEnabled (true);
+    tree.setRootItemVisible (false);
+    tree.setIndentSize (18);
+    applyTreeColours();
+    root = std::make_unique<RootNode> (*this);
+    tree.setRootItem (root.get());
+
+    addAllAndMakeVisible (*this, { &tree, &rerunButton, &undoButton, &redoButton, &assignButton, &lockButton, &unlockButton, &ruleButton, &expandButton, &collapseButton, &filterBox, &filterLabel, &cueBox, &cueLabel, &trackButton, &mixButton, &mixBox, &waveformView, &timeLabel, &statusLabel });
+
+    session.addListener (this);
+    app.waveformCache.addListener (this);
+    rebuildTree();
+    startTimerHz (10);
 }
 
 ReviewPage::~ReviewPage()
 {
-    appState.waveformCache.removeListener (this);
-    appState.session.removeListener (this);
+    stopTimer();
+    meterTimer.stopTimer();
+    session.removeListener (this);
+    app.waveformCache.removeListener (this);
+    tree.setRootItem (nullptr);
 }
 
-void ReviewPage::auditionSelection (std::optional<double>)
+//==============================================================================
+void ReviewPage::applyTreeColours()
 {
-    // Nothing can be selected yet, so there is nothing to audition.
+    // Rows draw their own selection; the open/close arrows must stand out from the rows.
+    tree.setColour (juce::TreeView::selectedItemBackgroundColourId, juce::Colours::transparentBlack);
+    tree.setColour (juce::TreeView::linesColourId, currentPalette().textSecondary);
 }
 
-void ReviewPage::waveformsChanged()
+void ReviewPage::lookAndFeelChanged()
 {
-    repaint();
-}
-
-void ReviewPage::assignmentsChanged()
-{
-    repaint();
+    applyTreeColours();
 }
 
 void ReviewPage::paint (juce::Graphics& g)
 {
-    const auto& session = appState.session;
-    paintPagePlaceholder (g,
-                          getLocalBounds(),
-                          "Review",
-                          "Check which stem every track went to, correct and lock assignments, and turn corrections into rules. "
-                              + juce::String ((int) session.getTracks().size()) + " track(s), "
-                              + juce::String ((int) session.getUnassignedTracks().size()) + " without a stem.");
+    g.fillAll (currentPalette().windowBackground);
+}
+
+void ReviewPage::resized()
+{
+    auto area = getLocalBounds().reduced (12);
+
+    auto toolbar = area.removeFromTop (30);
+
+    // Each control takes its width from one end of a row (cut to what is left), at its own top
+    // and height within the row (the row's whole height when none is given), then a gap.
+    const auto take = [] (juce::Component& c, juce::Rectangle<int>& row, bool fromLeft, int width, int gap, int top = 0, int height = -1)
+    {
+        auto slot = fromLeft ? row.removeFromLeft (juce::jmin (width, row.getWidth()))
+                             : row.removeFromRight (juce::jmin (width, row.getWidth()));
+        c.setBounds (height < 0 ? slot : slot.withTrimmedTop (top).withHeight (height));
+
+        if (fromLeft)
+            row.removeFromLeft (juce::jmin (gap, row.getWidth()));
+        else
+            row.removeFromRight (juce::jmin (gap, row.getWidth()));
+    };
+
+    // The left group keeps its widths; on a narrow page the cue choice gives way.
+    constexpr int leftGroupWidth = 150 + 5 + 64 + 5 + 64 + 12 + 110 + 5 + 64 + 5 + 74 + 5 + 130;
+
+    take (filterBox, toolbar, false, 160, 0);
+    take (filterLabel, toolbar, false, 46, 0);
+
+    if (cueBox.isVisible())
+    {
+        toolbar.removeFromRight (juce::jmin (12, toolbar.getWidth()));
+        take (cueBox, toolbar, false, juce::jlimit (0, 200, toolbar.getWidth() - leftGroupWidth - 12 - 40), 0);
+        take (cueLabel, toolbar, false, 40, 0);
+    }
+
+    take (rerunButton, toolbar, true, 150, 5);
+    take (undoButton, toolbar, true, 64, 5);
+    take (redoButton, toolbar, true, 64, 12);
+    take (assignButton, toolbar, true, 110, 5);
+    take (lockButton, toolbar, true, 64, 5);
+    take (unlockButton, toolbar, true, 74, 5);
+    take (ruleButton, toolbar, true, 130, 0);
+
+    area.removeFromTop (6);
+    auto audition = area.removeFromTop (38);
+
+    take (trackButton, audition, true, 110, 5, 4, 30);
+    take (mixButton, audition, true, 86, 5, 4, 30);
+    take (mixBox, audition, true, 170, 12, 5, 28);
+    take (collapseButton, audition, false, 110, 5, 4, 30);
+    take (expandButton, audition, false, 100, 12, 4, 30);
+
+    stripWidth = audition.getWidth();
+    const auto timeWidth = juce::jmin (stripWidth / 2, getTimeLabelWidth());
+    timeLabel.setBounds (audition.removeFromRight (timeWidth));
+
+    if (timeWidth > 0)
+        audition.removeFromRight (juce::jmin (6, audition.getWidth()));
+
+    waveformView.setBounds (audition);
+
+    area.removeFromTop (6);
+    statusLabel.setBounds (area.removeFromBottom (juce::jmin (22, area.getHeight())));
+    area.removeFromBottom (juce::jmin (6, area.getHeight()));
+    tree.setBounds (area);
+}
+
+int ReviewPage::getTimeLabelWidth() const
+{
+    const auto text = timeLabel.getText();
+
+    if (text.isEmpty())
+        return 0;
+
+    const auto font = getLookAndFeel().getLabelFont (const_cast<juce::Label&> (timeLabel));
+    return measureTextWidthCeil (font, text) + 6;
+}
+
+//==============================================================================
+void ReviewPage::timerCallback()
+{
+    if (sessionChanged)
+    {
+        sessionChanged = false;
+        rebuildTree();
+    }
+    else
+    {
+        updateStatusLine();
+    }
+
+    refreshPreview();
+
+    auto& engine = app.previewEngine;
+
+    if (isPreviewing() && engine.isPlaying() && ! meterTimer.isTimerRunning())
+        meterTimer.startTimerHz (60);
+
+    juce::String timeText;
+
+    if (isPreviewing())
+    {
+        const auto length = engine.getSourceLength();
+        timeText = engine.isPlaying() && length > 0.0
+                       ? formatDuration (engine.getPlayheadSeconds()) + " / " + formatDuration (length)
+                       : engine.getStatusText();
+    }
+
+    if (timeLabel.getText() != timeText)
+        timeLabel.setText (timeText, juce::dontSendNotification);
+
+    // The label gets at most half the strip, so that is what its width is compared with.
+    if (std::abs (juce::jmin (stripWidth / 2, getTimeLabelWidth()) - timeLabel.getWidth()) > 4)
+        resized();
+}
+
+void ReviewPage::MeterTimer::timerCallback()
+{
+    page.updateMeters();
+
+    if (page.meters.allLevelsDown())
+    {
+        const auto playing = page.isPreviewing() && page.app.previewEngine.isPlaying();
+
+        if (page.meters.getHolds().empty() && ! playing)
+        {
+            page.meters.clear();
+            stopTimer();
+        }
+    }
+
+    page.tree.repaint();
+    ++page.meterRepaintCount;
+}
+
+//==============================================================================
+void ReviewPage::rebuildTree()
+{
+    const juce::ScopedValueSetter<bool> guard (rebuilding, true);
+    ++rebuildCount;
+
+    refreshCueChoices();
+    refreshMixChoices();
+
+    // What the user sees stays: closed headings, the selection (tracks by id, so a track that
+    // moved to another stem stays selected; headings by stem) and the scroll position.
+    IdSet closedHeadings, selectedHeadings, selectedTracks;
+
+    for (int i = 0; i < root->getNumSubItems(); ++i)
+    {
+        auto* heading = static_cast<StemNode*> (root->getSubItem (i));
+
+        if (! heading->isOpen())
+            closedHeadings.insert (heading->getUniqueName());
+
+        if (heading->isSelected())
+            selectedHeadings.insert (heading->getUniqueName());
+
+        for (int j = 0; j < heading->getNumSubItems(); ++j)
+            if (auto* row = heading->getSubItem (j); row->isSelected())
+                selectedTracks.insert (static_cast<TrackNode*> (row)->trackId);
+    }
+
+    const auto scrollY = tree.getViewport()->getViewPositionY();
+
+    selectionCache.reset();
+    root->clearSubItems();
+
+    const auto headings = buildReviewHeadings (session, app.isStemsAlphabetical(), filter, cueChoice.getChosenKey(), currentPalette().bad.getARGB());
+
+    for (const auto& heading : headings)
+    {
+        // Rows go under the heading before it joins the tree, so no row asks for a relayout.
+        auto node = std::make_unique<StemNode> (*this, heading);
+
+        for (const auto& id : heading.trackIds)
+        {
+            auto row = std::make_unique<TrackNode> (*this, id);
+
+            if (selectedTracks.count (id) > 0)
+                row->setSelected (true, false, juce::dontSendNotification);
+
+            node->addSubItem (row.release());
+        }
+
+        if (closedHeadings.count (node->getUniqueName()) > 0)
+            node->setOpen (false);
+
+        if (selectedHeadings.count (node->getUniqueName()) > 0)
+            node->setSelected (true, false, juce::dontSendNotification);
+
+        root->addSubItem (node.release());
+    }
+
+    juce::XmlElement scroll ("OPEN");
+    scroll.setAttribute ("id", "root");
+    scroll.setAttribute ("scrollPos", scrollY);
+    for (const auto& name : closedHeadings)
+        scroll.createNewChildElement ("CLOSED")->setAttribute ("id", name);
+    tree.restoreOpennessState (scroll, false);
+
+    updateStatusLine();
+    handleSelectionChanged();
+}
+
+void ReviewPage::refreshCueChoices()
+{
+    const auto change = cueChoice.refresh (session);
+
+    if (change.refilled || cueBox.getNumItems() != (cueChoice.isVisible() ? (int) cueChoice.getEntries().size() + 1 : 0))
+    {
+        cueBox.clear (juce::dontSendNotification);
+
+        if (cueChoice.isVisible())
+        {
+            cueBox.addItem ("All cues", 1);
+            int id = 2;
+            for (const auto& entry : cueChoice.getEntries())
+                cueBox.addItem (entry.text, id++);
+        }
+    }
+
+    if (cueChoice.isVisible())
+        cueBox.setSelectedId (cueChoice.getSelectedBoxId(), juce::dontSendNotification);
+
+    if (change.visibilityChanged || cueBox.isVisible() != cueChoice.isVisible())
+    {
+        cueBox.setVisible (cueChoice.isVisible());
+        cueLabel.setVisible (cueChoice.isVisible());
+        resized();
+    }
+}
+
+void ReviewPage::refreshMixChoices()
+{
+    if (mixChoice.refresh (session.getPreset().schema) || mixBox.getNumItems() == 0)
+    {
+        mixBox.clear (juce::dontSendNotification);
+        mixBox.addItem ("Full mix", 1);
+        int id = 2;
+        for (const auto& entry : mixChoice.getEntries())
+            mixBox.addItem (entry.name, id++);
+    }
+
+    mixBox.setSelectedId (mixChoice.getSelectedBoxId(), juce::dontSendNotification);
+}
+
+void ReviewPage::updateStatusLine()
+{
+    const auto selected = getSelectedTrackIds();
+    auto& engine = app.previewEngine;
+    const auto e = computeReviewEnablement (session.getUndoIndex(), session.getNumUndoStates(), selected.size(), engine.isAudioAvailable(), ! getMixFiles().isEmpty());
+
+    undoButton.setEnabled (e.undo);
+    redoButton.setEnabled (e.redo);
+    for (auto* b : { &assignButton, &lockButton, &unlockButton, &ruleButton })
+        b->setEnabled (e.selectionActions);
+    trackButton.setEnabled (e.track);
+    mixButton.setEnabled (e.mix);
+
+    const auto text = buildReviewStatusText (session, cueChoice.getChosenKey());
+    if (statusLabel.getText() != text)
+        statusLabel.setText (text, juce::dontSendNotification);
+}
+
+juce::StringArray ReviewPage::getSelectedTrackIds() const
+{
+    // Every selection change comes through handleSelectionChanged and every new set of rows
+    // through rebuildTree, which both drop this copy; a tick with 2048 rows selected then costs
+    // no walk of the tree.
+    if (selectionCache.has_value())
+        return selectionCache->ids;
+
+    juce::StringArray ids;
+    IdSet seen;
+
+    for (int i = 0; i < root->getNumSubItems(); ++i)
+    {
+        const auto* heading = root->getSubItem (i);
+        const auto whole = heading->isSelected();
+
+        for (int j = 0; j < heading->getNumSubItems(); ++j)
+            if (auto* row = heading->getSubItem (j); whole || row->isSelected())
+                if (const auto& id = static_cast<TrackNode*> (row)->trackId; seen.insert (id).second)
+                    ids.add (id);
+    }
+
+    selectionCache = SelectionCache { ids, makeTrackPreviewKey (ids) };
+    return ids;
+}
+
+void ReviewPage::handleSelectionChanged()
+{
+    selectionCache.reset();
+
+    // A track audition that no longer matches the selection stops; a mix plays on. While the
+    // tree is rebuilt the selection is only being restored, so nothing stops then.
+    auto& engine = app.previewEngine;
+
+    if (! rebuilding)
+    {
+        if (engine.getRequestedSourceId().startsWith ("track:") && ! engine.isActiveFor (getTrackPreviewKey()))
+            engine.stop();
+
+        // The buttons follow the selection at once rather than at the next tick.
+        updateStatusLine();
+    }
+
+    refreshWaveform();
+}
+
+void ReviewPage::setAllHeadingsOpen (bool open)
+{
+    for (int i = 0; i < root->getNumSubItems(); ++i)
+        root->getSubItem (i)->setOpen (open);
+}
+
+void ReviewPage::toggleAlphabeticalStems (bool alphabetical)
+{
+    if (alphabetical != app.isStemsAlphabetical())
+    {
+        app.setStemsAlphabetical (alphabetical);
+        rebuildTree();
+    }
+}
+
+void ReviewPage::dropTracksOnRowAt (const juce::var& description, int y)
+{
+    auto* item = tree.getItemAt (y);
+
+    if (auto* row = dynamic_cast<TrackNode*> (item))
+        item = row->getParentItem();
+
+    if (auto* heading = dynamic_cast<StemNode*> (item))
+        dropTracks (description, heading->stemId);
+}
+
+void ReviewPage::dropTracks (const juce::var& description, const juce::String& stemId)
+{
+    const auto ids = getDraggedTrackIds (description);
+
+    if (! ids.isEmpty())
+        session.assignTracks (ids, stemId, false);
+}
+
+//==============================================================================
+juce::String ReviewPage::getTrackPreviewKey() const
+{
+    getSelectedTrackIds();
+    return selectionCache->previewKey;
+}
+
+juce::StringArray ReviewPage::getMixFiles() const
+{
+    return getMixTrackFiles (session, cueChoice.getChosenKey(), mixChoice.getChosenId());
+}
+
+bool ReviewPage::isPreviewing() const
+{
+    auto& engine = app.previewEngine;
+
+    if (! (engine.isPlaying() || engine.isLoading()))
+        return false;
+
+    const auto id = engine.getRequestedSourceId();
+    return id.startsWith ("track:") || id.startsWith ("mix:");
+}
+
+void ReviewPage::auditionSelection (std::optional<double> startFraction)
+{
+    const auto request = makeSelectionAudition (session, getSelectedTrackIds());
+    startPreview (request.files, request.caption, request.id, startFraction);
+}
+
+void ReviewPage::auditionTrack (const juce::String& trackId)
+{
+    if (const auto* track = session.findTrack (trackId))
+        startPreview (juce::StringArray (track->file.getFullPathName()), track->file.getFileName(), "track:" + trackId, std::nullopt);
+}
+
+void ReviewPage::toggleMixAudition()
+{
+    const auto request = makeMixAudition (session, cueChoice.getChosenKey(), mixChoice.getChosenId());
+    startPreview (request.files, request.caption, request.id, std::nullopt);
+}
+
+void ReviewPage::startPreview (const juce::StringArray& files, const juce::String& caption, const juce::String& id, std::optional<double> startFraction)
+{
+    // Nothing to play is no reason to complain about the audio device.
+    if (files.isEmpty())
+        return;
+
+    auto& engine = app.previewEngine;
+
+    if (! engine.isAudioAvailable())
+    {
+        showNoAudioOutput();
+        return;
+    }
+
+    const auto rate = session.getPreset().exportSettings.masterSampleRate;
+
+    if (startFraction.has_value())
+    {
+        const auto duration = shownOverview.isEmpty() ? 0.0 : shownOverview.duration;
+        const auto start = computePreviewStart (startFraction, duration);
+        engine.play (files, rate, caption, id, start.windowStart, start.playFrom);
+    }
+    else if (engine.isActiveFor (id) && (engine.isPlaying() || engine.isLoading()))
+    {
+        // Second press stops; an audition that ran to its end starts again at once.
+        engine.stop();
+    }
+    else
+    {
+        engine.play (files, rate, caption, id, 0.0, -2.0);
+    }
+
+    refreshPreview();
+}
+
+void ReviewPage::seekPreview (double fraction)
+{
+    auto& engine = app.previewEngine;
+    const auto active = engine.isActiveFor (getTrackPreviewKey()) && (engine.isPlaying() || engine.isLoading());
+
+    switch (chooseSeekAction (shownWaveformPath.isNotEmpty(), active, engine.getRequestedSourceId().startsWith ("mix:"), engine.isPlaying()))
+    {
+        case SeekAction::seekInFile:
+            engine.seekToFraction (fraction);
+            refreshPreview();
+            break;
+        case SeekAction::seekInWindow:
+            engine.seekWithinWindow (fraction);
+            refreshPreview();
+            break;
+        case SeekAction::startAtPoint:
+            auditionSelection (fraction);
+            break;
+    }
+}
+
+void ReviewPage::refreshPreview()
+{
+    auto& engine = app.previewEngine;
+    const auto trackKey = getTrackPreviewKey();
+    const auto mixKey = makeMixPreviewKey (cueChoice.getChosenKey(), mixChoice.getChosenId());
+
+    const auto trackActive = engine.isActiveFor (trackKey);
+    trackButton.setPlaying (trackActive && engine.isPlaying());
+    trackButton.setLoading (trackActive && engine.isLoading());
+
+    const auto mixActive = engine.isActiveFor (mixKey);
+    mixButton.setPlaying (mixActive && engine.isPlaying());
+    mixButton.setLoading (mixActive && engine.isLoading());
+
+    const auto previewing = isPreviewing();
+    const auto mixing = previewing && engine.getRequestedSourceId().startsWith ("mix:");
+
+    if (getSelectedTrackIds().size() == 1 && ! mixing)
+    {
+        refreshWaveform();
+        shownWindowKey.clear();
+        waveformView.setPlayheadPosition (trackActive ? engine.getPlayheadFraction() : -1.0);
+        return;
+    }
+
+    if (previewing)
+    {
+        shownWaveformPath.clear();
+        const auto loadedId = engine.getLoadedSourceId();
+        const auto key = loadedId + "@" + juce::String (engine.getLoadedWindow().startSeconds, 3);
+
+        if (loadedId.isNotEmpty() && key != shownWindowKey)
+        {
+            shownWindowKey = key;
+            shownOverview = engine.getMixOverview();
+
+            if (shownOverview.isEmpty())
+                waveformView.clear();
+            else
+                waveformView.setPeaks (shownOverview);
+        }
+
+        if (engine.isLoading())
+        {
+            waveformView.setBusyText (mixing ? "Preparing the mix" : "Preparing");
+            waveformView.setBusyProgress (engine.getLoadProgress());
+        }
+
+        waveformView.setBusy (engine.isLoading());
+        waveformView.setPlayheadPosition (engine.getWindowPosition());
+        return;
+    }
+
+    waveformView.setPlayheadPosition (-1.0);
+    shownWindowKey.clear();
+    refreshWaveform();
+}
+
+void ReviewPage::refreshWaveform()
+{
+    const auto ids = getSelectedTrackIds();
+    const auto* track = ids.size() == 1 ? session.findTrack (ids[0]) : nullptr;
+
+    if (track != nullptr && track->isReadable())
+    {
+        const auto path = track->file.getFullPathName();
+
+        if (shownWaveformPath.equalsIgnoreCase (path))
+            return;
+
+        if (const auto overview = app.waveformCache.get (path))
+        {
+            shownWaveformPath = path;
+            shownOverview = *overview;
+            waveformView.setPeaks (shownOverview);
+            waveformView.setBusy (false);
+            shownWindowKey.clear();
+        }
+        else
+        {
+            shownWaveformPath.clear();
+            shownOverview = {};
+            waveformView.clear();
+            waveformView.setBusy (true);
+        }
+
+        return;
+    }
+
+    // Cleared together with the view, so that a click on the placeholder never starts at a
+    // point of a file the strip no longer shows.
+    shownWaveformPath.clear();
+    shownOverview = {};
+    waveformView.clear();
+    waveformView.setBusy (false);
+}
+
+//==============================================================================
+void ReviewPage::updateMeters()
+{
+    auto& engine = app.previewEngine;
+    std::map<juce::String, float> targets;
+
+    if (isPreviewing() && engine.isPlaying())
+    {
+        // What an audition id plays is looked up once per id and session state, not 60 times
+        // a second; overviews that are not ready yet are asked for again at each step.
+        const auto id = engine.getRequestedSourceId();
+
+        if (id != playing.id || sessionGeneration != playing.generation)
+        {
+            playing = { id, sessionGeneration, {} };
+
+            for (const auto* track : getPlayingTracks (session, id))
+                playing.sources.push_back ({ track->file.getFullPathName(), track->stemId, nullptr });
+        }
+
+        const auto t = engine.getPlayheadSeconds();
+
+        for (auto& source : playing.sources)
+        {
+            if (source.overview == nullptr)
+                source.overview = app.waveformCache.get (source.path);
+
+            if (source.overview != nullptr)
+                addMeterTarget (targets, source.stemId, meterTargetAt (*source.overview, t));
+        }
+    }
+
+    meters.update (targets, meterClock());
+}
+
+//==============================================================================
+void ReviewPage::showNoAudioOutput()
+{
+    app.seams->showWarning ("No audio output",
+                            juce::String ("Brackenfold") + " could not open an audio device, so auditioning is unavailable.\n\n"
+                                + app.previewEngine.getDeviceErrorText(),
+                            this);
+}
+
+void ReviewPage::showInformation (const juce::String& title, const juce::String& message)
+{
+    MessageBoxRequest request;
+    request.icon = juce::MessageBoxIconType::InfoIcon;
+    request.title = title;
+    request.message = message;
+    request.associatedComponent = this;
+    app.seams->showMessageBox (request, {});
+}
+
+void ReviewPage::showStemMenu()
+{
+    juce::PopupMenu menu;
+    menu.addItem (1, "Sort stems alphabetically", true, app.isStemsAlphabetical());
+    menu.addSeparator();
+    menu.addItem (2, "Expand all");
+    menu.addItem (3, "Collapse all");
+
+    juce::Component::SafePointer<ReviewPage> safe (this);
+    app.seams->showPopupMenu (menu, popupMenuOptionsFor (this).withTargetComponent (&tree), [safe] (int result)
+    {
+        if (safe == nullptr)
+            return;
+
+        if (result == 1)
+            safe->toggleAlphabeticalStems (! safe->app.isStemsAlphabetical());
+        else if (result == 2 || result == 3)
+            safe->setAllHeadingsOpen (result == 2);
+    });
+}
+
+void ReviewPage::showRuleMenu()
+{
+    const auto ids = getSelectedTrackIds();
+
+    if (ids.isEmpty())
+        return;
+
+    const auto* track = session.findTrack (ids[0]);
+
+    if (track == nullptr)
+        return;
+
+    const auto fileName = track->file.getFileName();
+
+    if (track->stemId.isEmpty())
+    {
+        showInformation ("Assign it first", "Assign '" + fileName + "' to a stem, then save that correction as a rule.");
+        return;
+    }
+
+    const auto candidates = session.suggestRuleKeywords (*track);
+
+    if (candidates.isEmpty())
+    {
+        showInformation ("Nothing new to add", "Every usable word in '" + fileName + "' is already a rule somewhere in this schema.");
+        return;
+    }
+
+    const auto stemId = track->stemId;
+    const auto* stem = session.getPreset().schema.findStem (stemId);
+    const auto stemName = stem != nullptr ? stem->displayName : juce::String();
+
+    juce::PopupMenu menu;
+    menu.addSectionHeader ("Add a keyword to " + stemName);
+    for (int i = 0; i < candidates.size(); ++i)
+        menu.addItem (i + 1, candidates[i]);
+
+    juce::Component::SafePointer<ReviewPage> safe (this);
+    app.seams->showPopupMenu (menu, popupMenuOptionsFor (this).withTargetComponent (&ruleButton), [safe, candidates, stemId, stemName] (int result)
+    {
+        if (safe == nullptr || result < 1 || result > candidates.size())
+            return;
+
+        const auto keyword = candidates[result - 1];
+
+        MessageBoxRequest question;
+        question.icon = juce::MessageBoxIconType::QuestionIcon;
+        question.title = "Add this rule?";
+        question.message = "'" + keyword + "' will be added to " + stemName + " in the preset loaded in this session.\n\n"
+                           "The preset library on disk is not changed until you save the preset on the Preset page.";
+        question.associatedComponent = safe.getComponent();
+
+        safe->app.seams->askOkCancel (question, [safe, keyword, stemId] (bool ok)
+        {
+            if (safe == nullptr || ! ok)
+                return;
+
+            juce::String error;
+
+            if (safe->session.addKeywordRule (stemId, keyword, error))
+                safe->app.sendChangeMessage();
+            else
+                safe->app.seams->showWarning ("The rule was not added", error, safe.getComponent());
+        });
+    });
+}
+
+void ReviewPage::buildAssignMenu (bool fromTree)
+{
+    const auto ids = getSelectedTrackIds();
+
+    if (ids.isEmpty())
+        return;
+
+    auto options = popupMenuOptionsFor (this);
+    options = fromTree ? options.withMousePosition() : options.withTargetComponent (&assignButton);
+
+    // The ids are the selection when the menu opened; a change while it is open moves nothing else.
+    juce::Component::SafePointer<ReviewPage> safe (this);
+    app.seams->showPopupMenu (ui::buildAssignMenu (app, ids.size(), false), options, [safe, ids] (int result)
+    {
+        if (safe == nullptr)
+            return;
+
+        handleAssignMenuItem (result, safe->app, safe.getComponent(), ids, [safe]
+        {
+            if (safe != nullptr)
+                safe->toggleAlphabeticalStems (! safe->app.isStemsAlphabetical());
+        });
+    });
 }
 
 } // namespace dunmoor::ui

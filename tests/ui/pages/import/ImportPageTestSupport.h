@@ -9,29 +9,13 @@
 #include "audio/AudioTestFiles.h"
 #include "session/SessionTestSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/import/ImportPage.h"
 
 namespace dunmoor::testing
 {
-
-/** The first child (at any depth) with that accessible title, cast to T; null when none. */
-template <typename T = juce::Component>
-T* findByTitle (juce::Component& root, const juce::String& title)
-{
-    for (auto* child : root.getChildren())
-    {
-        if (child->getTitle() == title)
-            if (auto* found = dynamic_cast<T*> (child))
-                return found;
-
-        if (auto* found = findByTitle<T> (*child, title))
-            return found;
-    }
-
-    return nullptr;
-}
 
 /** A mono 24-bit WAV at 48 kHz: seconds of a sine at amplitude, after lead seconds of silence. */
 inline juce::File writeTone (const juce::File& file, double seconds, float amplitude = 0.5f, double lead = 0.0)
