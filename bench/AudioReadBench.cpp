@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "BenchTime.h"
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/WaveformOverview.h"
 
@@ -169,7 +170,7 @@ void wavOverview (benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK (wavAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (2.0);
+BENCHMARK (wavAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (dunmoor::bench::benchMinTime (2.0));
 BENCHMARK (wavTo44100)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (flacAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (flacWindow)->Unit (benchmark::kMillisecond)->UseRealTime();

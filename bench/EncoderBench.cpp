@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "BenchTime.h"
 #include "core/codec/Dither.h"
 #include "core/codec/JuceFileEncoder.h"
 
@@ -149,12 +150,12 @@ static void BM_RawWriteOfTheSameBytes (benchmark::State& state)
     target.deleteFile();
 }
 
-BENCHMARK (BM_EncodeWav24Tpdf)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (2.0);
-BENCHMARK (BM_EncodeFlac24Tpdf)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (2.0);
-BENCHMARK (BM_EncodeWav24Shaped)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (2.0);
+BENCHMARK (BM_EncodeWav24Tpdf)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (dunmoor::bench::benchMinTime (2.0));
+BENCHMARK (BM_EncodeFlac24Tpdf)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (dunmoor::bench::benchMinTime (2.0));
+BENCHMARK (BM_EncodeWav24Shaped)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (dunmoor::bench::benchMinTime (2.0));
 BENCHMARK (BM_DitherOnly)->Arg ((int) DitherKind::tpdf)->Arg ((int) DitherKind::tpdfShaped)->Unit (benchmark::kMillisecond);
 BENCHMARK (BM_RandomGeneratorOnly)->Unit (benchmark::kMillisecond);
-BENCHMARK (BM_RawWriteOfTheSameBytes)->Arg (0)->Arg (1)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (2.0);
+BENCHMARK (BM_RawWriteOfTheSameBytes)->Arg (0)->Arg (1)->Unit (benchmark::kMillisecond)->UseRealTime()->MinTime (dunmoor::bench::benchMinTime (2.0));
 
 int main (int argc, char** argv)
 {

@@ -10,6 +10,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "BenchTime.h"
 #include "ImportTree.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/session/Session.h"
@@ -50,7 +51,7 @@ void BM_ImportTree (benchmark::State& state)
     state.counters["imported"] = imported;
     state.counters["files/s"] = benchmark::Counter ((double) imported, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK (BM_ImportTree)->Unit (benchmark::kMillisecond)->MinTime (3.0);
+BENCHMARK (BM_ImportTree)->Unit (benchmark::kMillisecond)->MinTime (dunmoor::bench::benchMinTime (3.0));
 
 struct ImportedSession
 {

@@ -11,6 +11,7 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "BenchTime.h"
 #include "ShortTrack.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/files/AtomicFileWriter.h"
@@ -141,7 +142,7 @@ void BM_SaveAndReopen (benchmark::State& state)
     state.counters["tracks"] = (double) restored;
     state.counters["bytes"] = (double) project().projectFile.getSize();
 }
-BENCHMARK (BM_SaveAndReopen)->Unit (benchmark::kMillisecond)->MinTime (5.0);
+BENCHMARK (BM_SaveAndReopen)->Unit (benchmark::kMillisecond)->MinTime (dunmoor::bench::benchMinTime (5.0));
 
 // The save alone: building the document and writing it.
 void BM_Save (benchmark::State& state)

@@ -40,8 +40,9 @@ inline bool pumpUntil (const std::function<bool()>& condition, int timeoutMillis
 }
 
 /** The whole of a UI benchmark's main(): the benchmarks registered in the program, run on a
-    display with the application's look and a home folder named after the prefix. */
-inline int runUiBenchmarks (int argc, char** argv, const char* homePrefix)
+    display with the application's look and a home folder named after the prefix. Whatever the
+    benchmarks kept between runs is released in beforeShutdown, while the framework still runs. */
+inline int runUiBenchmarks (int argc, char** argv, const char* homePrefix, const std::function<void()>& beforeShutdown = {})
 {
     const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile (juce::String (homePrefix) + juce::Uuid().toString());
     home.getChildFile (".config").createDirectory();
@@ -60,6 +61,9 @@ inline int runUiBenchmarks (int argc, char** argv, const char* homePrefix)
         benchmark::Initialize (&argc, argv);
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
+
+        if (beforeShutdown)
+            beforeShutdown();
 
         juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
     }

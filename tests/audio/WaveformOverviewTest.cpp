@@ -59,6 +59,17 @@ TEST (WaveformOverview, BucketsOfABufferSpanAllChannels)
     // buckets nobody reaches stay 0 / 0. Frames of 3 go to buckets 0, 1 and 3 of 5.
     const auto sparse = overviewFromBuffer (fromRows ({ { -0.5, -0.25, 0.5 } }), 3.0, 5);
     expectBuckets (sparse, { { -0.5f, -0.5f }, { -0.25f, -0.25f }, { 0.0f, 0.0f }, { 0.5f, 0.5f }, { 0.0f, 0.0f } });
+
+    // The 32-bit copy of a buffer has the same overview.
+    juce::AudioBuffer<float> narrow (buffer.getNumChannels(), buffer.getNumSamples());
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            narrow.setSample (ch, i, (float) buffer.getSample (ch, i));
+
+    const auto fromNarrow = overviewFromBuffer (narrow, 1000.0, 4);
+    EXPECT_EQ (fromNarrow.minimums, o.minimums);
+    EXPECT_EQ (fromNarrow.maximums, o.maximums);
+    EXPECT_EQ (fromNarrow.peak, o.peak);
 }
 
 TEST (WaveformOverview, BucketCountIsClamped)

@@ -195,7 +195,7 @@ TEST (Validation, ExportSettingsMessages)
 
     {
         ExportSettings s;
-        s.formats[0].subFolder = "a/b";
+        s.formats[0].subFolder = "a/../b";
         s.fullMix.stemsSubFolder = "..";
         s.headroom.targetDb = 0.5;
         s.headroom.truePeakOversampling = 1;
@@ -244,6 +244,43 @@ TEST (Validation, OnlyTheFirstTwoFormatsCountAsEnabled)
 
     s.formats[1].enabled = true;
     EXPECT_TRUE (validateExportSettings (s).isClean());
+}
+
+// A sub-folder picked two levels down ("Masters/WAV") was refused for its slash, although the
+// render writes it as the nested folder it names.
+TEST (Validation, FormatSubFolderMayBeANestedRelativePath)
+{
+    struct Case
+    {
+        const char* subFolder;
+        bool accepted;
+    };
+
+    const Case cases[] { { "", true },
+                         { "WAV", true },
+                         { "Masters/WAV", true },
+                         { "Masters\\WAV 24 bit", true },
+                         { " Masters/WAV/ ", true },
+                         { "/Masters", false },
+                         { "\\Masters", false },
+                         { "C:/Masters", false },
+                         { "Masters/../..", false },
+                         { "..", false },
+                         { "Masters/W*V", false },
+                         { "Mas?ters", false } };
+
+    for (const auto& c : cases)
+    {
+        ExportSettings s;
+        s.formats[0].subFolder = c.subFolder;
+        const auto refused = validateExportSettings (s).errors.contains ("WAV 24-bit: the sub-folder name contains characters that are not allowed.");
+        EXPECT_EQ (! refused, c.accepted) << c.subFolder;
+    }
+
+    // The stems folder stays a single name.
+    ExportSettings s;
+    s.fullMix.stemsSubFolder = "A/B";
+    EXPECT_TRUE (validateExportSettings (s).errors.contains ("The stems folder name contains characters that are not allowed."));
 }
 
 TEST (Validation, PresetClashesWithTheFullMix)

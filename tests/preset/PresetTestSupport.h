@@ -10,21 +10,11 @@ namespace dunmoor::test
 
 using dunmoor::testing::TemporaryFolder;
 
-/** The folder of committed fixture documents, found by walking up from the test program
-    (which lives somewhere in a build folder inside the source tree). */
+/** The folder of committed preset documents, as the build names it (so a build folder may
+    lie anywhere). */
 inline juce::File fixtureFolder()
 {
-    auto folder = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
-
-    for (; folder != folder.getParentDirectory(); folder = folder.getParentDirectory())
-    {
-        const auto candidate = folder.getChildFile ("tests/fixtures/presets");
-
-        if (candidate.isDirectory())
-            return candidate;
-    }
-
-    return {};
+    return juce::File (juce::String::fromUTF8 (DUNMOOR_TEST_FIXTURE_DIR)).getChildFile ("presets");
 }
 
 /** A valid preset that uses every enumeration value somewhere, characters beyond ASCII and

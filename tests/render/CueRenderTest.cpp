@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RenderTestSupport.h"
+#include "audio/BufferLimit.h"
 #include "core/audio/LevelMeter.h"
 #include "core/render/CueRender.h"
 
@@ -266,6 +267,21 @@ TEST (CueRenderTest, CheckUsesTheBitDepthOfTheComparedEntry)
     EXPECT_EQ (report.files.size(), 8u);
     EXPECT_TRUE (cue.temp.file ("out/FLAC/STEMS/Proj_Cue1_01_Drums.flac").existsAsFile());
     EXPECT_TRUE (cue.temp.file ("out/WAV/STEMS/Proj_Cue1_01_Drums.wav").existsAsFile());
+}
+
+// A format's sub-folder chosen two levels down was refused by the settings check; the render
+// writes into the nested folder it names.
+TEST (CueRenderTest, WritesIntoANestedFormatSubFolder)
+{
+    SmallCue cue;
+    cue.preset.exportSettings.formats.front().subFolder = "Masters/WAV";
+
+    const auto report = render (cue.request());
+
+    ASSERT_TRUE (report.ok) << describe (report);
+    EXPECT_EQ (report.reconstruction.state, ReconstructionState::passed);
+    EXPECT_TRUE (cue.temp.file ("out/Masters/WAV/STEMS/Proj_Cue1_01_Drums.wav").existsAsFile());
+    EXPECT_TRUE (cue.temp.file ("out/Masters/WAV/Proj_Cue1_Full Mix.wav").existsAsFile());
 }
 
 // Stems were picked for the check by display name, so two stems sharing one dropped out and
@@ -748,6 +764,7 @@ TEST (CueRenderTest, APeakNoGainCanBringToTheTargetIsACueError)
 // Memory the framework cannot give must end the cue with a message, never an exception.
 TEST (CueRenderTest, ABufferThatCannotBeAllocatedIsACueError)
 {
+    const ScopedRenderBufferLimit limit (1 << 30);
     SmallCue cue;
     auto request = cue.request();
     request.numChannels = 64;

@@ -140,7 +140,7 @@ TEST (HtmlReport, SummaryTabsAndHeadlines)
     EXPECT_TRUE (html.contains ("<div class=\"headline bad\">1m02 &mdash; completed with problems</div>"));
     EXPECT_TRUE (html.contains ("<div class=\"headline bad\">1m03 &mdash; cancelled</div>"));
     EXPECT_TRUE (html.contains ("<div class=\"headline bad\">Delivery &mdash; failed</div>"));
-    EXPECT_TRUE (html.contains ("<footer>Brackenfold 0.97.2 &middot; "));
+    EXPECT_TRUE (html.contains ("<footer>Brackenfold " + juce::String (productVersion) + " &middot; "));
 
     // One cue: "delivery", no attention, no shared gain, no cancelled note.
     BatchReport single;
@@ -184,9 +184,10 @@ TEST (HtmlReport, CuePanelShowsLevelsStemsFilesAndCheck)
              "<linearGradient id=\"grad2_0\"", "<linearGradient id=\"grad2_1\"", "<linearGradient id=\"grad2_2\"",
              "<h3 class=\"bad\">Unassigned tracks (1)</h3>\n<ul class=\"bad\">\n<li>click track.wav</li>",
              "<h3>Warnings</h3>\n<ul class=\"warn\">\n<li>1 track resampled from 44.1 kHz</li>",
-             "<details>\n<summary>Plain text log</summary>\n<pre>Brackenfold 0.97.2 render report\n",
          })
         EXPECT_TRUE (html.contains (row)) << row;
+
+    EXPECT_TRUE (html.contains ("<details>\n<summary>Plain text log</summary>\n<pre>Brackenfold " + juce::String (productVersion) + " render report\n"));
 
     EXPECT_FALSE (html.contains ("<h3 class=\"bad\">Errors</h3>"));
 
@@ -335,7 +336,7 @@ TEST (HtmlReport, WriteToDisk)
     const auto onDisk = target.loadFileAsString();
     EXPECT_TRUE (onDisk.startsWith ("<!doctype html>\n"));
     EXPECT_FALSE (onDisk.contains ("\r"));  // the embedded plain-text log's CRs are dropped
-    EXPECT_TRUE (onDisk.contains ("<pre>Brackenfold 0.97.2 render report\n"));
+    EXPECT_TRUE (onDisk.contains ("<pre>Brackenfold " + juce::String (productVersion) + " render report\n"));
 
     // A folder in the way: the failure comes back as a message and the folder stays.
     const auto blocked = folder.getChildFile ("blocked.html");

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "RenderTestSupport.h"
 #include "core/audio/LevelMeter.h"
 #include "core/render/RenderJob.h"
@@ -22,13 +25,13 @@ namespace
     /** Cues of one stem each, holding a 100 Hz tone at the given peak (dB). */
     struct Batch
     {
-        explicit Batch (std::vector<double> peaksDb)
+        explicit Batch (std::vector<double> peaksDb, int frames = 4800)
         {
             preset = makeRenderPreset ({ "Music" });
             preset.exportSettings.headroom.peakMode = PeakMode::truePeak;
 
             for (size_t i = 0; i < peaksDb.size(); ++i)
-                tracks.push_back (writeTone (temp.file ("in/cue" + juce::String ((int) i + 1) + ".wav"), 2, 4800, rate, 100.0, decibelsToGain (peaksDb[i])));
+                tracks.push_back (writeTone (temp.file ("in/cue" + juce::String ((int) i + 1) + ".wav"), 2, frames, rate, 100.0, decibelsToGain (peaksDb[i])));
         }
 
         std::vector<RenderRequest> requests (bool measureOnly = false) const
@@ -271,9 +274,13 @@ TEST (RenderJobTest, JobRunsOnItsThreadAndRefusesASecondStart)
     EXPECT_EQ (calls.load(), 2);
 }
 
-TEST (RenderJobTest, CancelledJobCallsBackOnceAndLeavesNoPartialFiles)
+// The job's cancel must reach the render: cancelled while the first of three long cues writes
+// its stem, the run stops inside that cue, the later cues never start, and every file left on
+// disk is a finished, listed one.
+TEST (RenderJobTest, CancelWhileTheFirstCueWritesStopsItAndStartsNoMore)
 {
-    Batch batch ({ -6.0, -9.0, -12.0 });
+    // Cues long enough that the writing stage lasts far longer than it takes to see it.
+    Batch batch ({ -6.0, -9.0, -12.0 }, 48000 * 30);
     std::atomic<int> calls { 0 };
     BatchReport received;
 
@@ -284,22 +291,32 @@ TEST (RenderJobTest, CancelledJobCallsBackOnceAndLeavesNoPartialFiles)
                                     received = r;
                                     ++calls;
                                 }));
+
+        const auto deadline = juce::Time::getMillisecondCounter() + 120000;
+
+        while (job.getStatus().statusText != "[1/3] Cue 1: Writing Music..." && juce::Time::getMillisecondCounter() < deadline)
+            std::this_thread::yield();
+
         job.cancel();
         // The destructor waits for the thread, however long the render takes to notice.
     }
 
     EXPECT_EQ (calls.load(), 1);
+    EXPECT_TRUE (received.cancelled);
+    EXPECT_FALSE (received.allOk);
+    ASSERT_EQ (received.cues.size(), 1u) << "the later cues must never start";
+    EXPECT_TRUE (received.cues[0].cancelled);
+    EXPECT_FALSE (received.cues[0].ok);
+    EXPECT_FALSE (batch.temp.file ("out/cue2").exists());
+    EXPECT_FALSE (batch.temp.file ("out/cue3").exists());
 
-    // Whether the cancel came in time or not, every file on disk is a finished, listed one.
     juce::StringArray listed;
 
-    for (const auto& cue : received.cues)
-        for (const auto& f : cue.files)
-            listed.add (f.file.getRelativePathFrom (batch.temp.file ("out")));
+    for (const auto& f : received.cues[0].files)
+        listed.add (f.file.getRelativePathFrom (batch.temp.file ("out")));
 
     listed.sort (false);
     EXPECT_EQ (listFilesBelow (batch.temp.file ("out")), listed);
-    EXPECT_EQ (received.allOk, ! received.cancelled);
 }
 
 } // namespace dunmoor

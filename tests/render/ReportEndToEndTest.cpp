@@ -38,7 +38,7 @@ TEST (ReportEndToEnd, RenderedCueGetsBothReportsBesideIt)
     ASSERT_TRUE (writeHtmlReport (report, htmlFile, error)) << error;
 
     const auto text = textFile.loadFileAsString();
-    EXPECT_TRUE (text.startsWith ("Brackenfold 0.97.2 render report\r\n"));
+    EXPECT_TRUE (text.startsWith ("Brackenfold " + juce::String (productVersion) + " render report\r\n"));
     EXPECT_TRUE (text.contains ("\r\nCue: Cue1\r\nOutput: " + out.getFullPathName() + "\r\n"));
     EXPECT_TRUE (text.contains ("\r\n  mix peak      " + formatPeakText (cue.mixSamplePeak, 2) + " dB\r\n"));
     EXPECT_TRUE (text.contains ("\r\n2 stems assigned, 1 empty stem\r\n"));

@@ -1,4 +1,5 @@
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -11,8 +12,13 @@ int main (int argc, char** argv)
 {
     ::testing::InitGoogleTest (&argc, argv);
 
-    // Case folding of non-ASCII names relies on a UTF-8 character type locale.
-    std::setlocale (LC_CTYPE, "C.UTF-8");
+    // The framework's case-insensitive comparisons of non-ASCII names follow the character
+    // type locale, and the tests expect the UTF-8 one the application runs in.
+    if (std::setlocale (LC_CTYPE, "C.UTF-8") == nullptr)
+    {
+        std::fprintf (stderr, "The C.UTF-8 locale is not available; the tests need it.\n");
+        return 1;
+    }
 
     // Every test process gets a home, settings and data folders of its own, so nothing a test
     // writes (settings, presets, templates, trash) reaches the user's folders or another test.

@@ -1,6 +1,7 @@
 #include "AudioBufferOps.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "AudioFormats.h"
@@ -8,6 +9,16 @@
 
 namespace dunmoor
 {
+
+namespace
+{
+    std::atomic<juce::int64> renderBufferByteLimit { 0 };
+} // namespace
+
+juce::int64 setRenderBufferByteLimit (juce::int64 bytes) noexcept
+{
+    return renderBufferByteLimit.exchange (std::max<juce::int64> (0, bytes));
+}
 
 //==============================================================================
 bool allocateRenderBuffer (juce::AudioBuffer<double>& buffer, int numChannels, juce::int64 numFrames, juce::String& error)
@@ -32,6 +43,18 @@ bool allocateRenderBuffer (juce::AudioBuffer<double>& buffer, int numChannels, j
         return false;
     }
 
+    auto notEnoughMemory = [&]
+    {
+        error = "Not enough memory for a render buffer of " + juce::String (numFrames) + " frames and "
+                + juce::String (numChannels) + " channels.";
+        return false;
+    };
+
+    const auto limit = renderBufferByteLimit.load();
+
+    if (limit > 0 && numFrames * numChannels > limit / (juce::int64) sizeof (double))
+        return notEnoughMemory();
+
     try
     {
         // A buffer marked as cleared stays so when it grows, and its memory then comes zeroed from
@@ -45,9 +68,7 @@ bool allocateRenderBuffer (juce::AudioBuffer<double>& buffer, int numChannels, j
     }
     catch (const std::bad_alloc&)
     {
-        error = "Not enough memory for a render buffer of " + juce::String (numFrames) + " frames and "
-                + juce::String (numChannels) + " channels.";
-        return false;
+        return notEnoughMemory();
     }
 }
 

@@ -5,7 +5,8 @@
 namespace dunmoor
 {
 
-/** Sizes the buffer to 1..64 channels and 0..1,000,000,000 frames, all zero (contents discarded). */
+/** Sizes the buffer to 1..64 channels and 0..1,000,000,000 frames, all zero (contents discarded).
+    When the memory can't be had the buffer is left as it was and error says so. */
 [[nodiscard]] bool allocateRenderBuffer (juce::AudioBuffer<double>& buffer,
                                          int numChannels,
                                          juce::int64 numFrames,
@@ -31,6 +32,13 @@ void sumChannels (double* const* destination,
                   juce::int64 end,
                   bool replace,
                   double gain = 1.0) noexcept;
+
+/** A ceiling on the bytes of one buffer allocateRenderBuffer makes: a larger one fails as if
+    the memory could not be had. For tests, which need that failure on any machine (with
+    overcommit the kernel grants almost anything, and under a sanitizer a huge request aborts
+    the process instead of failing). 0, the default, leaves it to the allocator. Process-wide;
+    returns the ceiling it replaces. */
+juce::int64 setRenderBufferByteLimit (juce::int64 bytes) noexcept;
 
 /** addBufferWithGain with gain 1. */
 void addBufferTo (juce::AudioBuffer<double>& destination, const juce::AudioBuffer<double>& source);

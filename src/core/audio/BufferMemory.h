@@ -12,5 +12,6 @@ namespace dunmoor
     fills it. Harmless everywhere else, and for buffers of a few megabytes or less it does nothing.
 */
 void adviseLargeBuffer (juce::AudioBuffer<double>& buffer) noexcept;
+void adviseLargeBuffer (juce::AudioBuffer<float>& buffer) noexcept;
 
 } // namespace dunmoor

@@ -129,33 +129,47 @@ double WaveformOverview::firstSoundPosition (float thresholdFraction, double lea
 }
 
 //==============================================================================
+namespace
+{
+    template <typename Sample>
+    WaveformOverview overviewOfBuffer (const juce::AudioBuffer<Sample>& buffer, double sampleRate, int numBuckets)
+    {
+        const int numChannels = buffer.getNumChannels();
+        const int numFrames = buffer.getNumSamples();
+
+        if (numChannels <= 0 || numFrames <= 0)
+            return {};
+
+        try
+        {
+            WaveformOverview overview;
+            const int buckets = clampBuckets (numBuckets);
+            overview.minimums.assign ((size_t) buckets, 0.0f);
+            overview.maximums.assign ((size_t) buckets, 0.0f);
+            overview.sampleRate = sampleRate;
+            overview.channelCount = numChannels;
+            overview.duration = sampleRate > 0.0 ? (double) numFrames / sampleRate : 0.0;
+
+            FirstSampleBuckets filler (overview, numFrames);
+            filler.add (buffer.getArrayOfReadPointers(), numChannels, 0, numFrames);
+            computePeak (overview);
+            return overview;
+        }
+        catch (const std::bad_alloc&)
+        {
+            return {};
+        }
+    }
+} // namespace
+
 WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, double sampleRate, int numBuckets)
 {
-    const int numChannels = buffer.getNumChannels();
-    const int numFrames = buffer.getNumSamples();
+    return overviewOfBuffer (buffer, sampleRate, numBuckets);
+}
 
-    if (numChannels <= 0 || numFrames <= 0)
-        return {};
-
-    try
-    {
-        WaveformOverview overview;
-        const int buckets = clampBuckets (numBuckets);
-        overview.minimums.assign ((size_t) buckets, 0.0f);
-        overview.maximums.assign ((size_t) buckets, 0.0f);
-        overview.sampleRate = sampleRate;
-        overview.channelCount = numChannels;
-        overview.duration = sampleRate > 0.0 ? (double) numFrames / sampleRate : 0.0;
-
-        FirstSampleBuckets filler (overview, numFrames);
-        filler.add (buffer.getArrayOfReadPointers(), numChannels, 0, numFrames);
-        computePeak (overview);
-        return overview;
-    }
-    catch (const std::bad_alloc&)
-    {
-        return {};
-    }
+WaveformOverview overviewFromBuffer (const juce::AudioBuffer<float>& buffer, double sampleRate, int numBuckets)
+{
+    return overviewOfBuffer (buffer, sampleRate, numBuckets);
 }
 
 WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce::String& error, const CancelCheck& cancel)

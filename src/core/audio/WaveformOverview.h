@@ -42,6 +42,9 @@ struct WaveformOverview
 /** The overview of a buffer in memory; never fails (no channels or samples: the empty overview). */
 WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, double sampleRate, int numBuckets);
 
+/** The same for 32-bit samples; a buffer converted from a 64-bit one gives the same overview. */
+WaveformOverview overviewFromBuffer (const juce::AudioBuffer<float>& buffer, double sampleRate, int numBuckets);
+
 /**
     The overview of a whole file, read in blocks of 65536 frames, with the near-full-scale count and
     longest run. On failure the error is set and the overview is empty (the probe or open failed) or

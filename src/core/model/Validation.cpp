@@ -14,6 +14,22 @@ namespace
     {
         return name.containsAnyOf ("\\/:*?\"<>|") || name.contains ("..");
     }
+
+    // A format's sub-folder may go several levels down ("Masters/WAV", either slash), each
+    // part a safe folder name; it may never start at a root or climb out of the export folder.
+    bool isUnsafeSubFolderPath (const juce::String& path)
+    {
+        const auto trimmed = path.trim();
+
+        if (trimmed.startsWithChar ('/') || trimmed.startsWithChar ('\\'))
+            return true;
+
+        for (const auto& part : juce::StringArray::fromTokens (trimmed, "/\\", {}))
+            if (isUnsafeFolderName (part))
+                return true;
+
+        return false;
+    }
 } // namespace
 
 void ValidationResult::merge (const ValidationResult& other, const juce::String& section)
@@ -243,7 +259,7 @@ ValidationResult validateExportSettings (const ExportSettings& settings)
         if (format.sampleFormat == SampleFormat::float32 && format.dither != DitherKind::none)
             warnings.add (label + ": dither is meaningless for a floating point output and will be skipped.");
 
-        if (isUnsafeFolderName (format.subFolder))
+        if (isUnsafeSubFolderPath (format.subFolder))
             errors.add (label + ": the sub-folder name contains characters that are not allowed.");
     }
 

@@ -563,7 +563,7 @@ juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions
         addList (html, report.errors, "bad");
     }
 
-    html << "</main>\n<footer>" << escapeHtml (juce::String (reportProductName) + " " + reportProductVersion)
+    html << "</main>\n<footer>" << escapeHtml (juce::String (reportProductName) + " " + productVersion)
          << " &middot; " << escapeHtml (footerLine) << "</footer>\n"
          << "<script>\n" << tabScript << "</script>\n</body>\n</html>\n";
 

@@ -286,6 +286,12 @@ namespace
                 if (! entry->ok && entry->error.isEmpty())
                     entry->error = "There is not enough memory to write the full mix.";
         }
+        catch (const std::exception& e)
+        {
+            for (auto& entry : early.entries)
+                if (! entry->ok && entry->error.isEmpty())
+                    entry->error = "The full mix could not be written: " + juce::String (e.what());
+        }
     }
 
     void performWrite (PendingWrite& pending)
@@ -346,12 +352,15 @@ namespace
                 job.written.settingsDescription = job.settings.describe();
             }
         }
-        catch (const std::bad_alloc&)
+        catch (const std::exception& e)
         {
+            const auto outOfMemory = dynamic_cast<const std::bad_alloc*> (&e) != nullptr;
+
             for (auto& job : pending.jobs)
             {
                 if (job.attempted && ! job.ok && job.error.isEmpty())
-                    job.error = "There is not enough memory to write " + pending.displayName + ".";
+                    job.error = outOfMemory ? "There is not enough memory to write " + pending.displayName + "."
+                                            : pending.displayName + " could not be written: " + juce::String (e.what());
 
                 if (job.attempted && ! job.ok)
                     break;

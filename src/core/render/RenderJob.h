@@ -66,11 +66,17 @@ public:
 
     RenderJob();
 
-    /** Asks the render to stop and waits for its thread to end, without a time limit. */
+    /** Asks the render to stop and waits for its thread to end, without a time limit (which is
+        why onFinished must never wait for the message thread; see start). */
     ~RenderJob() override;
 
     /** Starts a run of the requests. False (and both arguments dropped) while a run is going
-        or for an empty list. onFinished is called once, on the render thread, at the end. */
+        or for an empty list. onFinished is called once, on the render thread, at the end.
+
+        onFinished must never wait for the message thread (a MessageManagerLock, a blocking
+        call onto it): the job is usually destroyed there, and its destructor waits for the
+        render thread without a limit, so the two would wait for each other forever. Post the
+        report to the message thread instead. */
     bool start (std::vector<RenderRequest> requests, FinishedCallback onFinished);
 
     /** Asks the render to stop at its next check; returns at once. */

@@ -30,7 +30,8 @@ bool RenderTask::isDone()
 
 void RenderTask::runAndSignal()
 {
-    // The work catches its own failures; nothing may leave a worker thread.
+    // The work catches its own failures and puts them into its results (what() included);
+    // this is the last guard, since nothing may leave a worker thread.
     try
     {
         if (work != nullptr)

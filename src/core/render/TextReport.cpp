@@ -14,7 +14,7 @@ namespace
 
     juce::String reportHeader (const char* kind)
     {
-        return juce::String (reportProductName) + " " + reportProductVersion + kind;
+        return juce::String (reportProductName) + " " + productVersion + kind;
     }
 
     /** m:ss of the cue's length, truncated to whole seconds. */

@@ -2,6 +2,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include "core/ProductVersion.h"
 #include "core/render/CueReport.h"
 #include "core/render/RenderJob.h"
 
@@ -13,9 +14,8 @@ namespace dunmoor
 // the pages and the HTML report share with them. Lines of both reports are joined with CR LF
 // and there is no line end after the last line; the delivery list uses LF.
 
-/** The product name and version that head every report. */
+/** The product name that heads every report, before productVersion. */
 inline constexpr const char* reportProductName = "Brackenfold";
-inline constexpr const char* reportProductVersion = "0.97.2";
 
 /** The batch report of a run; for a run of exactly one cue, that cue's render report. */
 juce::String formatBatchReportText (const BatchReport& report);

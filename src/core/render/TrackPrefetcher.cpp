@@ -121,6 +121,12 @@ namespace
             read.ok = false;
             read.error = "There is not enough memory to read the file.";
         }
+        catch (const std::exception& e)
+        {
+            read.audio = {};
+            read.ok = false;
+            read.error = "The file could not be read: " + juce::String (e.what());
+        }
     }
 
     ReadCost estimateRead (const juce::File& file, double projectRate)

@@ -1,6 +1,7 @@
 #include "Cue.h"
 
 #include "core/files/PathRules.h"
+#include "core/model/CaseFolding.h"
 
 namespace dunmoor
 {
@@ -24,7 +25,7 @@ namespace
 juce::String stableIdFromText (const juce::String& text)
 {
     uint64_t h = 0;
-    const auto lower = text.toLowerCase();
+    const auto lower = toLowerCaseFixed (text);
 
     for (auto p = lower.getCharPointer(); ! p.isEmpty();)
         h = h * 101u + (uint64_t) p.getAndAdvance();

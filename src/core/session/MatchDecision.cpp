@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/model/CaseFolding.h"
+
 namespace dunmoor
 {
 
@@ -114,7 +116,7 @@ bool compareCandidates (const MatchCandidate& a, const MatchCandidate& b)
         return a.bestRulePriority > b.bestRulePriority;
     if (a.stemPriority != b.stemPriority)
         return a.stemPriority > b.stemPriority;
-    return a.stemName.compareIgnoreCase (b.stemName) < 0;
+    return compareIgnoreCaseFixed (a.stemName, b.stemName) < 0;
 }
 
 bool isEquallyStrong (const MatchCandidate& a, const MatchCandidate& b)

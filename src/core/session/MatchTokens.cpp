@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/model/CaseFolding.h"
+
 namespace dunmoor
 {
 
@@ -115,7 +117,7 @@ juce::String normaliseForMatching (const juce::String& text)
                     output.push_back (' ');
             }
 
-            output.push_back (juce::CharacterFunctions::toLowerCase (c));
+            output.push_back (toLowerCaseFixed (c));
         }
 
         previous = c;
@@ -132,7 +134,7 @@ juce::StringArray tokenizeKeyword (const juce::String& text)
 
 juce::StringArray pluralVariants (const juce::String& word)
 {
-    const auto w = word.trim().toLowerCase();
+    const auto w = toLowerCaseFixed (word.trim());
     if (w.isEmpty())
         return {};
 

@@ -4,6 +4,8 @@
 #include <optional>
 #include <unordered_set>
 
+#include "core/model/CaseFolding.h"
+
 namespace dunmoor
 {
 
@@ -260,13 +262,13 @@ juce::StringArray Session::suggestRuleKeywords (const juce::String& trackId) con
     for (const auto& stem : preset.schema.stems)
         for (const auto& rule : stem.rules)
             for (const auto& token : tokenizeKeyword (rule.pattern))
-                knownWords.insert (token.toLowerCase());
+                knownWords.insert (toLowerCaseFixed (token));
 
     juce::StringArray offered;
 
     for (const auto& token : analyseFileName (track->file.getFileName()).tokens)
     {
-        if (token.length() <= 2 || isAllDigits (token) || knownWords.count (token.toLowerCase()) > 0)
+        if (token.length() <= 2 || isAllDigits (token) || knownWords.count (toLowerCaseFixed (token)) > 0)
             continue;
 
         offered.addIfNotAlreadyThere (token);

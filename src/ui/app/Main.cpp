@@ -15,7 +15,9 @@ public:
 
     void initialise (const juce::String&) override
     {
-        // Case folding of non-ASCII names relies on a UTF-8 character type locale.
+        // Cue keys and keyword matching fold case by fixed tables, whatever the locale. The
+        // framework's other case-insensitive comparisons (paths) follow it: without C.UTF-8
+        // they treat only ASCII letters alike, which is the safe side for telling files apart.
         std::setlocale (LC_CTYPE, "C.UTF-8");
 
         lookAndFeel = std::make_unique<AppLookAndFeel>();

@@ -6,6 +6,7 @@
 
 #include <juce_audio_devices/juce_audio_devices.h>
 
+#include "AuditionMix.h"
 #include "core/audio/WaveformOverview.h"
 
 namespace dunmoor::ui
@@ -37,18 +38,14 @@ class PreviewEngine : private juce::Thread,
                       private juce::Timer
 {
 public:
-    /** Reads frames [startSeconds, startSeconds + durationSeconds) of a file at its own rate into
-        64-bit samples, as the core's range reader does; false with the reason in error. */
-    using RangeReader = std::function<bool (const juce::File& file,
-                                            double startSeconds,
-                                            double durationSeconds,
-                                            juce::AudioBuffer<double>& buffer,
-                                            juce::String& error)>;
+    /** Reads part of a file at its own rate; the core's range reader unless a test injects one. */
+    using RangeReader = AuditionRangeReader;
 
     struct Options
     {
         RangeReader readRange;  // empty: the core's range reader
         int maxReadThreads = 0; // threads reading and summing one load; 0: one per CPU, at most 8
+        int readFrames = 0;     // frames per read of a file; 0: about 32 MB of samples
     };
 
     /** The loaded window: its start and length and the whole source's length, in seconds. */
@@ -182,12 +179,12 @@ public:
 private:
     struct Request;
     struct LoadResult;
-    class MixBuilder;
 
     void run() override;
     void timerCallback() override;
 
     void requestLoad (double startSeconds, bool autoplay, double playFromSeconds);
+    void startFadeOut() noexcept; // with audioLock held
     void load (const Request& request);
     bool isCurrent (juce::uint64 generation) const noexcept;
     void finishWithoutAudio (juce::uint64 generation, const juce::String& status);

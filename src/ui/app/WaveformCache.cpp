@@ -52,7 +52,9 @@ public:
             if (threadShouldExit() || cache.shuttingDown.load())
                 return;
 
-            ++cache.numComputed;
+            if (cache.isCurrent (key, ticket))
+                ++cache.numComputed;
+
             cache.store (key, ticket, std::move (overview));
         }
     }
@@ -102,57 +104,25 @@ juce::String WaveformCache::keyFor (const juce::String& path) const
     return juce::File::areFileNamesCaseSensitive() ? path : path.toLowerCase();
 }
 
-void WaveformCache::markUsed (Entry& entry)
-{
-    entry.lastUse = ++useCounter;
-
-    if (entry.usedEpoch == epoch)
-        return;
-
-    if (auto it = entriesByEpoch.find (entry.usedEpoch); it != entriesByEpoch.end() && --it->second <= 0)
-        entriesByEpoch.erase (it);
-
-    entry.usedEpoch = epoch;
-    ++entriesByEpoch[epoch];
-}
-
-void WaveformCache::eraseEntry (std::map<juce::String, Entry>::iterator it)
-{
-    if (auto count = entriesByEpoch.find (it->second.usedEpoch); count != entriesByEpoch.end() && --count->second <= 0)
-        entriesByEpoch.erase (count);
-
-    overviews.erase (it);
-}
-
-bool WaveformCache::hasEvictableEntry() const
-{
-    int fresh = 0;
-
-    for (const auto round : { epoch, epoch - 1 })
-        if (auto it = entriesByEpoch.find (round); it != entriesByEpoch.end())
-            fresh += it->second;
-
-    return (int) overviews.size() > fresh;
-}
-
-bool WaveformCache::evictLeastRecentlyUsed()
+bool WaveformCache::evictUnusedSince (juce::uint64 useCount)
 {
     auto victim = overviews.end();
 
     for (auto it = overviews.begin(); it != overviews.end(); ++it)
-        if (! isProtected (it->second) && (victim == overviews.end() || it->second.lastUse < victim->second.lastUse))
+        if (it->second.lastUse < useCount && (victim == overviews.end() || it->second.lastUse < victim->second.lastUse))
             victim = it;
 
     if (victim == overviews.end())
         return false;
 
-    eraseEntry (victim);
+    overviews.erase (victim);
+    notKept.clear(); // room may appear for them now
     return true;
 }
 
 void WaveformCache::queue (const juce::String& key, const juce::String& path, bool isWanted)
 {
-    pending[key] = { nextTicket++, path, isWanted };
+    pending[key] = { nextTicket++, path, isWanted, isWanted ? ++useCounter : 0 };
 
     if (isWanted)
         wanted.push_back (key);
@@ -183,7 +153,7 @@ std::shared_ptr<const WaveformOverview> WaveformCache::get (const juce::String& 
 
         if (auto it = overviews.find (key); it != overviews.end())
         {
-            markUsed (it->second);
+            it->second.lastUse = ++useCounter;
             return it->second.overview;
         }
 
@@ -196,11 +166,16 @@ std::shared_ptr<const WaveformOverview> WaveformCache::get (const juce::String& 
                 wanted.push_back (key);
             }
 
-            it->second.wanted = true;
+            if (! it->second.wanted)
+            {
+                it->second.wanted = true;
+                it->second.wantedAt = ++useCounter;
+            }
+
             return {};
         }
 
-        if ((int) overviews.size() >= options.capacity && ! hasEvictableEntry())
+        if (notKept.count (key) > 0)
             return {};
 
         queue (key, path, true);
@@ -222,7 +197,8 @@ void WaveformCache::prefetch (const juce::String& path)
     {
         const juce::ScopedLock scope (lock);
 
-        if (overviews.count (key) > 0 || pending.count (key) > 0 || (int) overviews.size() >= options.capacity)
+        if (overviews.count (key) > 0 || pending.count (key) > 0 || notKept.count (key) > 0
+            || (int) overviews.size() >= options.capacity)
             return;
 
         queue (key, path, false);
@@ -237,9 +213,10 @@ void WaveformCache::forget (const juce::String& path)
     const auto key = keyFor (path);
     const juce::ScopedLock scope (lock);
 
-    if (auto it = overviews.find (key); it != overviews.end())
-        eraseEntry (it);
+    if (overviews.erase (key) > 0)
+        notKept.clear();
 
+    notKept.erase (key);
     pending.erase (key);
     wanted.erase (std::remove (wanted.begin(), wanted.end(), key), wanted.end());
     prefetchQueue.erase (std::remove (prefetchQueue.begin(), prefetchQueue.end(), key), prefetchQueue.end());
@@ -292,19 +269,21 @@ void WaveformCache::store (const juce::String& key, juce::uint64 ticket, std::sh
         if (it == pending.end() || it->second.ticket != ticket)
             return;
 
-        const bool mayEvict = it->second.wanted;
+        const auto request = it->second;
         pending.erase (it);
+        overviews.erase (key);
 
-        if (auto existing = overviews.find (key); existing != overviews.end())
-            eraseEntry (existing);
-
-        if ((int) overviews.size() >= options.capacity && ! (mayEvict && evictLeastRecentlyUsed()))
-            return; // no room: dropped, and get queues nothing until there is room
+        // Only an entry nobody asked for since this request may go; otherwise this result waits
+        // (unqueued) for room, so a page showing more files than fit cannot make us go round.
+        if ((int) overviews.size() >= options.capacity && ! (request.wanted && evictUnusedSince (request.wantedAt)))
+        {
+            notKept.insert (key);
+            return;
+        }
 
         auto& entry = overviews[key];
         entry.overview = std::move (overview);
-        entry.usedEpoch = 0;
-        markUsed (entry);
+        entry.lastUse = ++useCounter;
     }
 
     triggerAsyncUpdate();
@@ -312,11 +291,6 @@ void WaveformCache::store (const juce::String& key, juce::uint64 ticket, std::sh
 
 void WaveformCache::handleAsyncUpdate()
 {
-    {
-        const juce::ScopedLock scope (lock);
-        ++epoch;
-    }
-
     // A listener may add or remove listeners while it is called; one removed meanwhile is skipped.
     const auto toCall = listeners;
 

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -29,11 +30,11 @@ namespace dunmoor::ui
     stays intact. forget() gives the path a new generation, so a job still running for the old
     file stops at its next block and drops its result.
 
-    When the cache is full, a result asked for by get evicts the entry least recently asked for
-    among those no get has touched in the last two announcement rounds; when every entry is that
-    fresh, the result is not kept, and get queues nothing while there is no room. Prefetched
+    When the cache is full, a result asked for by get evicts the entry least recently asked for,
+    among those nobody asked for since that request was made; when there is none, the result is
+    not kept and its path is not queued again until an entry is evicted or forgotten. Prefetched
     results never evict. So a page that shows more files than fit never makes the cache compute
-    in circles.
+    in circles, and files no longer shown make room for those that are.
 
     The workers ("Brackenfold waveforms", clamp(CPUs - 1, 2, 6) of them) are never killed:
     destruction stops their work at the next block and waits for them without a time limit; no
@@ -97,15 +98,15 @@ private:
     struct Entry
     {
         std::shared_ptr<const WaveformOverview> overview;
-        juce::uint64 lastUse = 0;   // a running count of gets, for least-recently-used eviction
-        juce::uint64 usedEpoch = 0; // the announcement round of the last get
+        juce::uint64 lastUse = 0; // the use count at its last get, or when it was stored
     };
 
     struct Pending
     {
-        juce::uint64 ticket = 0; // the request's generation; forget() drops it
-        juce::String path;       // as asked for
-        bool wanted = false;     // asked for by get (may evict); else prefetched (never evicts)
+        juce::uint64 ticket = 0;   // the request's generation; forget() drops it
+        juce::String path;         // as asked for
+        bool wanted = false;       // asked for by get (may evict); else prefetched (never evicts)
+        juce::uint64 wantedAt = 0; // the use count when get asked for it
     };
 
     juce::String keyFor (const juce::String& path) const;
@@ -113,11 +114,7 @@ private:
     bool takeNext (juce::String& key, juce::String& path, juce::uint64& ticket);
     bool isCurrent (const juce::String& key, juce::uint64 ticket) const;
     void store (const juce::String& key, juce::uint64 ticket, std::shared_ptr<const WaveformOverview> overview);
-    bool isProtected (const Entry& entry) const noexcept { return entry.usedEpoch + 1 >= epoch; }
-    bool hasEvictableEntry() const;
-    bool evictLeastRecentlyUsed();
-    void markUsed (Entry& entry);
-    void eraseEntry (std::map<juce::String, Entry>::iterator it);
+    bool evictUnusedSince (juce::uint64 useCount);
     void handleAsyncUpdate() override;
 
     Options options;
@@ -125,14 +122,13 @@ private:
     std::atomic<int> numComputed { 0 };
 
     juce::CriticalSection lock;
-    std::map<juce::String, Entry> overviews;         // by key
-    std::map<juce::uint64, int> entriesByEpoch;      // how many entries were last used in each round
-    std::map<juce::String, Pending> pending;         // queued or running, by key
-    std::vector<juce::String> wanted;                // keys, newest last
-    std::deque<juce::String> prefetchQueue;          // keys, oldest first
+    std::map<juce::String, Entry> overviews; // by key
+    std::map<juce::String, Pending> pending; // queued or running, by key
+    std::vector<juce::String> wanted;        // keys, newest last
+    std::deque<juce::String> prefetchQueue;  // keys, oldest first
+    std::set<juce::String> notKept;          // keys whose result found no room
     juce::uint64 nextTicket = 1;
     juce::uint64 useCounter = 0;
-    juce::uint64 epoch = 1;                          // advances with every announcement
 
     std::vector<Listener*> listeners; // message thread only
     std::vector<std::unique_ptr<Worker>> workers; // last: built after, stopped before, the state they use

@@ -5,9 +5,8 @@
 namespace dunmoor::ui
 {
 
-/** The product's name and version, as the reports print them. */
+/** The product's name as the reports print it; its version is dunmoor::productVersion. */
 inline constexpr const char* productName = reportProductName;
-inline constexpr const char* productVersion = reportProductVersion;
 
 /** The project file extension. */
 inline constexpr const char* projectExtension = ".bkfp";

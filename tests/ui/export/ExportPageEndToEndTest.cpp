@@ -2,6 +2,7 @@
 
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/LevelMeter.h"
+#include "ui/pages/export/CueListModel.h"
 #include "ui/shell/MainComponent.h"
 
 namespace dunmoor::testing
@@ -54,7 +55,7 @@ TEST (ExportPageEndToEnd, AnalyseChangeRenderDeliver)
     const auto preview = juce::StringArray::fromLines (c.previewText.getText());
 
     click (page.getRenderBar().renderButton);
-    ASSERT_NE (seams->lastBox(), nullptr);
+    ASSERT_NE (seams->lastBox(), nullptr) << page.getContent().warningsLabel.getText();
     ASSERT_EQ (seams->lastBox()->request.title, "Continue with these warnings?");
     ASSERT_TRUE (seams->closeBox (true));
     ASSERT_TRUE (waitForRunToEnd());
@@ -95,6 +96,135 @@ TEST (ExportPageEndToEnd, AnalyseChangeRenderDeliver)
     EXPECT_TRUE (written.contains (preview[preview.size() - 1])) << preview.joinIntoString (" | ");
 
     main.reset();
+}
+
+} // namespace dunmoor::testing
+
+namespace dunmoor::testing
+{
+
+// Cuts and cleanup as a user takes them: two cues in, one starting with half a second of
+// silence, every track with a rest of noise floor; cleanup on, an analysis that finds the
+// silence, "Cut all of it" on the first cue, the second unticked, an export of the first cue
+// only, half a second shorter; then a click in a cleaned stretch plays from where the sound
+// comes back, and closing the window leaves no preview behind.
+TEST (ExportPageEndToEnd, CutUntickAndAuditionTheCleanup)
+{
+    TemporaryFolder temp;
+    FakeAudioOutput::Settings audio;
+    audio.pacing = FakeAudioOutput::Pacing::realTime;
+    auto fakeSeams = std::make_unique<FakeSeams> (std::make_shared<FakeAudioOutput> (audio));
+    auto* seams = fakeSeams.get();
+    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams));
+    main->setSize (1360, 860);
+    auto& app = main->getAppState();
+
+    auto preset = makeHybridOrchestraExamplePreset();
+    auto& gate = preset.exportSettings.silenceGate;
+    gate.enabled = true;
+    gate.thresholdDb = -60.0;
+    gate.minimumSeconds = 0.5;
+    app.session.setPreset (preset);
+
+    // 4 s: optional silence, a tone, 1.2 s of noise floor at -80 dBFS, the tone again.
+    constexpr double rate = 48000.0;
+    auto writeTake = [&] (const juce::String& path, double frequency, bool leadingSilence)
+    {
+        writeTrack (temp.file (path), 2, (int) (4.0 * rate), rate, [=] (int, int i)
+                    {
+                        const auto t = i / rate;
+
+                        if (leadingSilence && t < 0.5)
+                            return 0.0f;
+
+                        if (t >= 1.5 && t < 2.7)
+                            return (float) (((i * 7919) % 200 - 100) / 100.0 * 1.0e-4);
+
+                        return (float) (0.25 * std::sin (2.0 * juce::MathConstants<double>::pi * frequency * t));
+                    });
+    };
+
+    const juce::StringArray names { "Kick", "Bass", "Strings" };
+
+    for (int i = 0; i < 3; ++i)
+    {
+        writeTake ("in/1M01/" + names[i] + ".wav", 110.0 * (i + 1), true);
+        writeTake ("in/1M02/" + names[i] + ".wav", 110.0 * (i + 1), false);
+    }
+
+    (void) app.session.importFiles ({ temp.file ("in") }, true);
+    main->showPage (ui::Page::levelsAndExport);
+    auto& page = *main->getExportPage();
+    auto& c = page.getContent();
+    auto waitForRunToEnd = [&page] { return pumpUntil ([&page] { return ! page.getRunControl().isRunInFlight(); }, 60000); };
+
+    click (page.getRenderBar().analyseButton);
+    ASSERT_TRUE (waitForRunToEnd());
+    ASSERT_EQ (c.cueList.getRows().size(), 2u);
+    EXPECT_EQ (ui::CueListModel::describeCut (c.cueList.getRows()[0]), "0.50 s silent");
+    EXPECT_EQ (ui::CueListModel::describeCut (c.cueList.getRows()[1]), "no silence");
+    EXPECT_EQ (c.gatedList.getRows().size(), 6u);
+    EXPECT_TRUE (page.getRenderBar().zoomInButton.isVisible());
+
+    // "Cut all of it" on the first cue, the second unticked.
+    auto& list = c.cueList;
+    list.mouseDown (mouseEventAt (list, { 300.0f, 56.0f + 17.0f }));
+    ASSERT_FALSE (seams->menus.empty());
+    ASSERT_EQ (seams->lastMenuItems()[2].text, "Cut all of it   (0.50 s)");
+    ASSERT_TRUE (seams->chooseMenuItem (ui::CueListModel::cutAll));
+    list.mouseDown (mouseEventAt (list, { 10.0f, 56.0f + 34.0f + 17.0f }));
+    EXPECT_NEAR (app.session.getCues()[0].trimStartSeconds, 0.5, 0.001);
+    EXPECT_FALSE (app.session.getCues()[1].included);
+
+    click (page.getRenderBar().chooseFolderButton);
+    const auto out = temp.file ("Deliveries");
+    ASSERT_TRUE (seams->answerChooser ({ out }));
+    click (page.getRenderBar().renderButton);
+
+    if (seams->lastBox() != nullptr && seams->lastBox()->question && ! seams->lastBox()->answered)
+    {
+        ASSERT_TRUE (seams->closeBox (true));
+    }
+
+    ASSERT_TRUE (waitForRunToEnd());
+    ASSERT_TRUE (app.hasLastReport);
+    ASSERT_EQ (app.lastReport.cues.size(), 1u);
+    EXPECT_TRUE (out.getChildFile ("1M01").isDirectory());
+    EXPECT_FALSE (out.getChildFile ("1M02").exists());
+
+    int files = 0;
+
+    for (const auto& written : app.lastReport.cues[0].files)
+    {
+        const auto audioBack = readBack (written.file);
+        EXPECT_NEAR (audioBack.getNumSamples() / rate, 3.5, 0.03) << written.file.getFileName();
+        ++files;
+    }
+
+    EXPECT_GT (files, 3);
+
+    // Back on the page: a click in the cleaned stretch of the first track plays from where the
+    // sound comes back.
+    main->showPage (ui::Page::levelsAndExport);
+    auto& cleanup = c.gatedList;
+    ASSERT_EQ (cleanup.getRows().size(), 3u);
+    const auto& row = cleanup.getRows()[0];
+    const auto region = std::find_if (row.regions.begin(), row.regions.end(), [] (const GateRegion& r) { return r.start > 0.1; });
+    ASSERT_NE (region, row.regions.end());
+    const auto comesBack = region->fullyGatedEnd * row.durationSeconds;
+    EXPECT_NEAR (comesBack, 2.7 - gate.fadeInSeconds, 0.01);
+
+    const auto box = cleanup.getWaveformBounds (0);
+    cleanup.mouseDown (mouseEventAt (cleanup, { cleanup.xForFraction (box, (region->start + region->end) / 2), (float) box.getCentreY() }));
+    auto& engine = app.previewEngine;
+    ASSERT_TRUE (pumpUntil ([&] { return engine.isActiveFor ("cleanup:" + row.path.getFullPathName()) && engine.isPlaying(); }));
+    EXPECT_GE (engine.getPlayheadSeconds(), comesBack - 0.01);
+    EXPECT_LT (engine.getPlayheadSeconds(), comesBack + 1.0);
+
+    const auto previews = page.getCleanupPreviews().getWrittenFiles();
+    ASSERT_EQ (previews.size(), 1);
+    main.reset();
+    EXPECT_FALSE (previews[0].exists());
 }
 
 } // namespace dunmoor::testing

@@ -15,6 +15,27 @@
 namespace dunmoor::testing
 {
 
+/** The cleanup the tests use: on, below -60 dBFS for half a second, 50 ms fades, down to silence. */
+inline SilenceGateSettings testCleanup()
+{
+    SilenceGateSettings gate;
+    gate.enabled = true;
+    gate.thresholdDb = -60.0;
+    gate.minimumSeconds = 0.5;
+    gate.fadeOutSeconds = 0.05;
+    gate.fadeInSeconds = 0.05;
+    gate.floorDb = -400.0;
+    return gate;
+}
+
+/** A sound card that plays as fast as it can. */
+inline std::shared_ptr<FakeAudioOutput> flatOutAudio()
+{
+    FakeAudioOutput::Settings audio;
+    audio.pacing = FakeAudioOutput::Pacing::flatOut;
+    return std::make_shared<FakeAudioOutput> (audio);
+}
+
 /** A click as the user makes it: the button reports it through a posted message. */
 inline void click (juce::Button& button)
 {
@@ -29,9 +50,9 @@ inline void click (juce::Button& button)
 */
 struct ExportPageFixture
 {
-    ExportPageFixture()
+    explicit ExportPageFixture (std::shared_ptr<FakeAudioOutput> audio = nullptr)
     {
-        auto fakeSeams = std::make_unique<FakeSeams>();
+        auto fakeSeams = std::make_unique<FakeSeams> (std::move (audio));
         seams = fakeSeams.get();
         app = std::make_unique<ui::AppState> (std::move (fakeSeams));
         app->session.setPreset (makeHybridOrchestraExamplePreset());
@@ -65,10 +86,10 @@ struct ExportPageFixture
         return temp.file ("in");
     }
 
-    ui::ExportPage& makePage()
+    ui::ExportPage& makePage (int width = 1360, int height = 860)
     {
         page = std::make_unique<ui::ExportPage> (*app);
-        page->setSize (1360, 860);
+        page->setSize (width, height);
         page->onExportFinished = [this] { ++exportsFinished; };
         return *page;
     }
@@ -88,6 +109,14 @@ struct ExportPageFixture
     }
 
     const Preset& preset() const { return app->session.getPreset(); }
+
+    /** Turns the session preset's cleanup on, as testCleanup has it. */
+    void useCleanup()
+    {
+        auto copy = preset();
+        copy.exportSettings.silenceGate = testCleanup();
+        app->session.updatePreset (copy);
+    }
 
     TemporaryFolder temp;
     FakeSeams* seams = nullptr;

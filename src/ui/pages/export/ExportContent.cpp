@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 
+#include "BlockLayoutSettings.h"
 #include "core/model/CodecCapabilities.h"
 #include "ui/shell/Theme.h"
 
@@ -151,6 +152,7 @@ ExportContent::ExportContent()
              &cleanupHeader, &gateToggle,
              &rulesHeader, &refuseUnassignedToggle, &fullMixToggle, &alternativeMixToggle, &stemsFolderToggle,
              &headroomHeader, &remeasureToggle,
+             &formatsHeader, &formatCaptions,
              &reportHeader, &summaryText, &warningsLabel })
         addAndMakeVisible (child);
 
@@ -177,6 +179,31 @@ ExportContent::ExportContent()
 
     for (auto* toggle : getToggles())
         toggle->setTitle (toggle->getButtonText());
+
+    // The grips over the title strips, in front of everything in the blocks.
+    for (const auto& id : BlockColumns::getBlockIds())
+    {
+        auto handle = std::make_unique<BlockHandle> (id);
+        handle->onDrag = [this] (const juce::String& blockId, juce::Point<int> point) { dragBlockOver (blockId, point); };
+        handle->onDrop = [this] (const juce::String& blockId, juce::Point<int> point)
+        {
+            dropColumn = -1;
+            dropIndicator = {};
+            dropBlock (blockId, point);
+            repaint();
+        };
+        handle->onRelease = [this]
+        {
+            dropColumn = -1;
+            dropIndicator = {};
+            repaint();
+        };
+        addAndMakeVisible (*handle);
+        blockHandles.push_back (std::move (handle));
+    }
+
+    cueList.onHeightChanged = [this] { relayout(); };
+    gatedList.onHeightChanged = [this] { relayout(); };
 
     applyColours();
 }
@@ -399,145 +426,411 @@ void ExportContent::layoutRow (juce::Rectangle<int>& area, Row& row, int labelWi
     area.removeFromTop (std::min (6, area.getHeight()));
 }
 
-void ExportContent::layoutBlock (int& y, int x, int width, const std::function<void (juce::Rectangle<int>&)>& items)
-{
-    juce::Rectangle<int> area (x + 12, y + 12, std::max (0, width - 24), 65536);
-    blockBottom = area.getY();
-    items (area);
-
-    // The panel ends 12 px below the block's lowest item, and the next block starts 12 px below it.
-    panels.push_back ({ x, y, width, blockBottom - y + 12 });
-    y = blockBottom + 24;
-}
-
-juce::Rectangle<int> ExportContent::takeItem (juce::Rectangle<int>& area, int height)
+juce::Rectangle<int> ExportContent::takeItem (juce::Rectangle<int>& area, int height, juce::Component* item)
 {
     const auto taken = area.removeFromTop (std::min (height, area.getHeight()));
-    blockBottom = std::max (blockBottom, taken.getBottom());
+
+    if (item != nullptr)
+        item->setBounds (taken);
+
+    // A block ends under its lowest item that shows.
+    if (item == nullptr || item->isVisible())
+        blockBottom = std::max (blockBottom, taken.getBottom());
+
     return taken;
+}
+
+ExportContent::Row& ExportContent::rowFor (const juce::String& caption)
+{
+    return **std::find_if (rows.begin(), rows.end(), [&] (auto& r) { return r->caption.getText() == caption; });
+}
+
+FormatRow& ExportContent::addFormatRow (std::unique_ptr<FormatRow> row)
+{
+    addAndMakeVisible (*row);
+    formatRows.push_back (std::move (row));
+
+    for (auto& handle : blockHandles)
+        handle->toFront (false);
+
+    return *formatRows.back();
+}
+
+std::vector<BlockColumns::BlockSpec> ExportContent::makeBlockSpecs()
+{
+    auto gap = [] (juce::Rectangle<int>& area, int height) { area.removeFromTop (std::min (height, area.getHeight())); };
+
+    // Each block lays its items out from the top of its area and says where its lowest one ends.
+    auto block = [this] (std::function<void (juce::Rectangle<int>&)> items)
+    {
+        return [this, items = std::move (items)] (juce::Rectangle<int> area)
+        {
+            blockBottom = area.getY();
+            items (area);
+            return blockBottom;
+        };
+    };
+
+    std::vector<BlockColumns::BlockSpec> specs;
+
+    specs.push_back ({ "naming", 620, 620, block ([this, gap] (juce::Rectangle<int>& area)
+                                                  {
+                                                      takeItem (area, titleHeight, &namingHeader);
+                                                      takeItem (area, stemTemplateEditor.getIdealHeight (area.getWidth()), &stemTemplateEditor);
+                                                      gap (area, 12);
+                                                      dividers.push_back (takeItem (area, 1));
+                                                      gap (area, 12);
+                                                      takeItem (area, mixTemplateEditor.getIdealHeight (area.getWidth()), &mixTemplateEditor);
+                                                  }) });
+
+    specs.push_back ({ "namingRules", 440, 440, block ([this, gap] (juce::Rectangle<int>& area)
+                                                       {
+                                                           takeItem (area, titleHeight, &namingRulesHeader);
+                                                           const auto L = labelColumnWidth ({ &separatorChooser.getLabel(), &rowFor ("Full mix name").caption,
+                                                                                              &rowFor ("Index padding").caption, &rowFor ("Numbering").caption,
+                                                                                              &rowFor ("If the name exists").caption });
+                                                           separatorChooser.labelWidth = L;
+                                                           takeItem (area, rowHeight, &separatorChooser);
+                                                           separatorChooser.resized();
+                                                           gap (area, 6);
+                                                           layoutRow (area, rowFor ("Full mix name"), L);
+                                                           layoutRow (area, rowFor ("Index padding"), L);
+                                                           layoutRow (area, rowFor ("Numbering"), L);
+                                                           const auto toggleRow = takeItem (area, toggleHeight);
+                                                           mixesFirstToggle.setBounds (toggleRow.withTrimmedLeft (std::min (toggleRow.getWidth(), L + 5)));
+                                                           gap (area, 3);
+                                                           layoutRow (area, rowFor ("If the name exists"), L);
+                                                           gap (area, 12);
+                                                           takeItem (area, 20, &previewCaption);
+                                                           gap (area, 6);
+                                                           const auto lineHeight = (int) std::ceil (previewText.getFont().getHeight() * previewText.getLineSpacing());
+                                                           takeItem (area, previewText.getIdealHeight (4) + lineHeight / 2, &previewText);
+                                                       }) });
+
+    specs.push_back ({ "cues", 440, 440, block ([this, gap] (juce::Rectangle<int>& area)
+                                                {
+                                                    takeItem (area, titleHeight, &cuesHeader);
+                                                    takeItem (area, 18, &cueCountLabel);
+                                                    gap (area, 5);
+                                                    layoutRow (area, rowFor ("Folder name"), labelColumnWidth ({ &rowFor ("Folder name").caption }));
+                                                    gap (area, 6);
+                                                    takeItem (area, toggleHeight, &mirrorToggle);
+                                                    takeItem (area, toggleHeight, &folderPerCueToggle);
+                                                }) });
+
+    specs.push_back ({ "cleanup", 440, 440, block ([this, gap] (juce::Rectangle<int>& area)
+                                                   {
+                                                       takeItem (area, titleHeight, &cleanupHeader);
+                                                       takeItem (area, toggleHeight, &gateToggle);
+                                                       gap (area, 6);
+                                                       const auto L = labelColumnWidth ({ &rowFor ("Below").caption, &rowFor ("For at least").caption,
+                                                                                          &rowFor ("Fade in").caption, &rowFor ("Fade out").caption,
+                                                                                          &rowFor ("Take down by").caption });
+
+                                                       for (auto caption : { "Below", "For at least", "Fade in", "Fade out", "Take down by" })
+                                                           layoutRow (area, rowFor (caption), L);
+                                                   }) });
+
+    specs.push_back ({ "rules", 440, 440, block ([this, gap] (juce::Rectangle<int>& area)
+                                                 {
+                                                     takeItem (area, titleHeight, &rulesHeader);
+                                                     layoutRow (area, rowFor ("Empty stems"), labelColumnWidth ({ &rowFor ("Empty stems").caption }));
+                                                     gap (area, 6);
+
+                                                     for (auto* toggle : { &refuseUnassignedToggle, &fullMixToggle, &alternativeMixToggle, &stemsFolderToggle })
+                                                         takeItem (area, toggleHeight, toggle);
+                                                 }) });
+
+    specs.push_back ({ "formats", 620, 620, block ([this, gap] (juce::Rectangle<int>& area)
+                                                   {
+                                                       takeItem (area, titleHeight, &formatsHeader);
+                                                       takeItem (area, 18, &formatCaptions);
+                                                       gap (area, 5);
+
+                                                       for (auto& row : formatRows)
+                                                       {
+                                                           takeItem (area, row->getPreferredHeight(), row.get());
+                                                           gap (area, 5);
+                                                       }
+                                                   }) });
+
+    specs.push_back ({ "headroom", 440, 440, block ([this, gap] (juce::Rectangle<int>& area)
+                                                    {
+                                                        takeItem (area, titleHeight, &headroomHeader);
+                                                        const auto L = labelColumnWidth ({ &rowFor ("Target level").caption, &rowFor ("Gain scope").caption,
+                                                                                           &rowFor ("Measure").caption, &rowFor ("Gain mode").caption,
+                                                                                           &rowFor ("True peak oversampling").caption,
+                                                                                           &rowFor ("Project sample rate").caption });
+
+                                                        for (auto caption : { "Target level", "Gain scope", "Measure", "Gain mode", "True peak oversampling",
+                                                                              "Project sample rate" })
+                                                            layoutRow (area, rowFor (caption), L);
+
+                                                        gap (area, 6);
+                                                        takeItem (area, toggleHeight, &remeasureToggle);
+                                                    }) });
+
+    return specs;
 }
 
 void ExportContent::resized()
 {
     const auto W = std::max (0, getWidth() - 24);
     const auto H = std::max (0, getHeight() - 24);
+
+    layoutColumns (W);
+    layoutReportArea (W, H);
+}
+
+void ExportContent::layoutColumns (int W)
+{
     panels.clear();
+    panelIsBlock.clear();
     dividers.clear();
 
-    int y = 12;
-    const int x = 12;
+    lastLayout = BlockColumns::layout (W, saved, makeBlockSpecs());
 
-    auto row = [this] (const juce::String& caption) -> Row& { return *std::find_if (rows.begin(), rows.end(), [&] (auto& r) { return r->caption.getText() == caption; })->get(); };
-    auto take = [this] (juce::Rectangle<int>& area, int height) { return takeItem (area, height); };
-    auto gap = [] (juce::Rectangle<int>& area, int height) { area.removeFromTop (std::min (height, area.getHeight())); };
+    for (const auto& placement : lastLayout.placements)
+    {
+        panels.push_back (placement.panel);
+        panelIsBlock.push_back (true);
+    }
 
-    // Until the blocks can be arranged in columns they stand one under the other.
-    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
-                 {
-                     namingHeader.setBounds (take (area, titleHeight));
-                     stemTemplateEditor.setBounds (take (area, stemTemplateEditor.getIdealHeight (area.getWidth())));
-                     gap (area, 12);
-                     dividers.push_back (take (area, 1));
-                     gap (area, 12);
-                     mixTemplateEditor.setBounds (take (area, mixTemplateEditor.getIdealHeight (area.getWidth())));
-                 });
+    // One splitter per gap between columns; more are kept hidden after the page narrows.
+    const auto gaps = lastLayout.getNumColumns() - 1;
 
-    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
-                 {
-                     namingRulesHeader.setBounds (take (area, titleHeight));
-                     const auto L = labelColumnWidth ({ &separatorChooser.getLabel(), findCaption ("Full mix name"), findCaption ("Index padding"),
-                                                        findCaption ("Numbering"), findCaption ("If the name exists") });
-                     separatorChooser.labelWidth = L;
-                     separatorChooser.setBounds (take (area, rowHeight));
-                     separatorChooser.resized();
-                     gap (area, 6);
-                     layoutRow (area, row ("Full mix name"), L);
-                     layoutRow (area, row ("Index padding"), L);
-                     layoutRow (area, row ("Numbering"), L);
-                     const auto toggleRow = take (area, toggleHeight);
-                     mixesFirstToggle.setBounds (toggleRow.withTrimmedLeft (std::min (toggleRow.getWidth(), L + 5)));
-                     gap (area, 3);
-                     layoutRow (area, row ("If the name exists"), L);
-                     gap (area, 12);
-                     previewCaption.setBounds (take (area, 20));
-                     gap (area, 6);
-                     const auto lineHeight = (int) std::ceil (previewText.getFont().getHeight() * previewText.getLineSpacing());
-                     previewText.setBounds (take (area, previewText.getIdealHeight (4) + lineHeight / 2));
-                 });
+    while ((int) columnSplitters.size() < gaps)
+    {
+        auto splitter = std::make_unique<ColumnSplitter> ((int) columnSplitters.size());
+        splitter->onDragStart = [this] (int) { dragStartWidths = lastLayout.widths; };
+        splitter->onDrag = [this] (int index, int x) { moveColumnSplitter (index, x); };
+        splitter->onDragEnd = [this]
+        {
+            if (onColumnDragEnded != nullptr)
+                onColumnDragEnded();
+        };
+        addChildComponent (*splitter);
+        columnSplitters.push_back (std::move (splitter));
+    }
 
-    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
-                 {
-                     cuesHeader.setBounds (take (area, titleHeight));
-                     cueCountLabel.setBounds (take (area, 18));
-                     gap (area, 5);
-                     layoutRow (area, row ("Folder name"), labelColumnWidth ({ findCaption ("Folder name") }));
-                     gap (area, 6);
-                     mirrorToggle.setBounds (take (area, toggleHeight));
-                     folderPerCueToggle.setBounds (take (area, toggleHeight));
-                 });
+    const auto columnsHeight = lastLayout.columnsBottom - BlockColumns::columnsTop;
 
-    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
-                 {
-                     cleanupHeader.setBounds (take (area, titleHeight));
-                     gateToggle.setBounds (take (area, toggleHeight));
-                     gap (area, 6);
-                     const auto L = labelColumnWidth ({ findCaption ("Below"), findCaption ("For at least"), findCaption ("Fade in"),
-                                                        findCaption ("Fade out"), findCaption ("Take down by") });
+    for (int i = 0; i < (int) columnSplitters.size(); ++i)
+    {
+        auto& splitter = *columnSplitters[(size_t) i];
+        splitter.setVisible (i < gaps);
 
-                     for (auto caption : { "Below", "For at least", "Fade in", "Fade out", "Take down by" })
-                         layoutRow (area, row (caption), L);
-                 });
+        if (i < gaps)
+        {
+            splitter.setBounds (lastLayout.xs[(size_t) i] + lastLayout.widths[(size_t) i], BlockColumns::columnsTop, BlockColumns::gap, columnsHeight);
+            splitter.toFront (false);
+        }
+    }
 
-    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
-                 {
-                     rulesHeader.setBounds (take (area, titleHeight));
-                     layoutRow (area, row ("Empty stems"), labelColumnWidth ({ findCaption ("Empty stems") }));
-                     gap (area, 6);
+    for (const auto& placement : lastLayout.placements)
+    {
+        if (auto* handle = getBlockHandle (placement.blockId))
+        {
+            handle->setBounds (placement.panel.withHeight (BlockColumns::gap + titleHeight));
+            handle->setVisible (true);
+            handle->toFront (false);
+        }
+    }
+}
 
-                     for (auto* toggle : { &refuseUnassignedToggle, &fullMixToggle, &alternativeMixToggle, &stemsFolderToggle })
-                         toggle->setBounds (take (area, toggleHeight));
-                 });
-
-    layoutBlock (y, x, W, [&] (juce::Rectangle<int>& area)
-                 {
-                     headroomHeader.setBounds (take (area, titleHeight));
-                     const auto L = labelColumnWidth ({ findCaption ("Target level"), findCaption ("Gain scope"), findCaption ("Measure"),
-                                                        findCaption ("Gain mode"), findCaption ("True peak oversampling"),
-                                                        findCaption ("Project sample rate") });
-
-                     for (auto caption : { "Target level", "Gain scope", "Measure", "Gain mode", "True peak oversampling", "Project sample rate" })
-                         layoutRow (area, row (caption), L);
-
-                     gap (area, 6);
-                     remeasureToggle.setBounds (take (area, toggleHeight));
-                 });
-
-    // The report area, over the full width under the blocks.
-    const auto columnsBottom = std::max (12, y);
-    const auto h0 = std::min (H, columnsBottom - 24);
+void ExportContent::layoutReportArea (int W, int H)
+{
+    const auto h0 = std::min (H, lastLayout.columnsBottom - 24);
     const auto titleGap = std::min (12, H - h0);
     reportHeader.setBounds (24, 12 + h0 + titleGap, std::max (0, W - 12), titleHeight);
     reportTop = reportHeader.getY();
 
+    auto gap = [] (juce::Rectangle<int>& area, int height) { area.removeFromTop (std::max (0, std::min (height, area.getHeight()))); };
+
     juce::Rectangle<int> report (12, reportHeader.getBottom(), W, std::max (0, H + 12 - reportHeader.getBottom()));
-    summaryText.setBounds (take (report, summaryText.getIdealHeight (2)));
+    takeItem (report, summaryText.getIdealHeight (2), &summaryText);
     gap (report, 6);
 
     if (cueList.isVisible())
     {
-        cueList.setBounds (take (report, cueList.getIdealHeight()));
+        takeItem (report, cueList.getIdealHeight(), &cueList);
         gap (report, 6);
     }
 
     if (gatedList.isVisible())
     {
-        gatedList.setBounds (take (report, gatedList.getIdealHeight()));
+        panels.push_back (takeItem (report, gatedList.getIdealHeight(), &gatedList));
+        panelIsBlock.push_back (false);
         gap (report, 6);
     }
 
     const auto lines = std::max (1, juce::StringArray::fromLines (warningsLabel.getText()).size());
-    warningsLabel.setBounds (take (report, ((int) std::ceil (warningsLabel.getFont().getHeight()) + 3) * lines));
+    takeItem (report, ((int) std::ceil (warningsLabel.getFont().getHeight()) + 3) * lines, &warningsLabel);
     requiredHeight = warningsLabel.getBottom() + 12;
+}
+
+void ExportContent::relayout()
+{
+    resized();
+    repaint();
+
+    if (onLayoutChanged != nullptr)
+        onLayoutChanged();
+}
+
+//==============================================================================
+void ExportContent::applyBlockColumns (const juce::String& text)
+{
+    const auto arrangement = BlockLayoutSettings::applyArrangement (text);
+    saved.columnsOverride = arrangement.columnsOverride;
+    saved.blockLayout = arrangement.blockLayout;
+    relayout();
+}
+
+void ExportContent::applyColumnWidths (std::vector<double> fractions)
+{
+    saved.widthFractions = std::move (fractions);
+    relayout();
+}
+
+void ExportContent::dragBlockOver (const juce::String& blockId, juce::Point<int> point)
+{
+    const auto column = BlockColumns::columnAt (getColumnRects(), point.x);
+    const auto indicator = BlockColumns::dropIndicatorFor (lastLayout, blockId, column, point.y);
+
+    if (column == dropColumn && indicator == dropIndicator)
+        return;
+
+    dropColumn = column;
+    dropIndicator = indicator;
+    repaint();
+}
+
+void ExportContent::dropBlock (const juce::String& blockId, juce::Point<int> point)
+{
+    const auto column = BlockColumns::columnAt (getColumnRects(), point.x);
+
+    if (column < 0)
+        return;
+
+    const auto text = BlockColumns::arrangementAfterDrop (lastLayout, blockId, column, point.y);
+    applyBlockColumns (text);
+
+    if (onBlockColumnsChanged != nullptr)
+        onBlockColumnsChanged (text);
+}
+
+void ExportContent::moveColumnSplitter (int index, int x)
+{
+    if (dragStartWidths.empty())
+        dragStartWidths = lastLayout.widths;
+
+    const auto total = std::max (0, getWidth() - 24) - BlockColumns::gap * ((int) dragStartWidths.size() - 1);
+    const auto widths = BlockColumns::widthsAfterGapMove (dragStartWidths, index, x, BlockColumns::gap);
+
+    if (widths.empty() || total <= 0)
+        return;
+
+    std::vector<double> fractions;
+
+    for (auto width : widths)
+        fractions.push_back ((double) width / (double) total);
+
+    saved.widthFractions = std::move (fractions);
+    relayout();
+
+    if (onColumnWidthsChanged != nullptr)
+        onColumnWidthsChanged (BlockColumns::formatWidthFractions (widths, total));
+}
+
+ExportContent::BlockHandle* ExportContent::getBlockHandle (const juce::String& blockId)
+{
+    for (auto& handle : blockHandles)
+        if (handle->blockId == blockId)
+            return handle.get();
+
+    return nullptr;
+}
+
+ExportContent::ColumnSplitter* ExportContent::getColumnSplitter (int index)
+{
+    return index >= 0 && index < (int) columnSplitters.size() ? columnSplitters[(size_t) index].get() : nullptr;
+}
+
+juce::Rectangle<int> ExportContent::getBlockPanel (const juce::String& blockId) const
+{
+    for (const auto& placement : lastLayout.placements)
+        if (placement.blockId == blockId)
+            return placement.panel;
+
+    return {};
+}
+
+//==============================================================================
+ExportContent::BlockHandle::BlockHandle (const juce::String& id) : blockId (id)
+{
+    setMouseCursor (juce::MouseCursor::DraggingHandCursor);
+    setTitle ("Move the block " + id);
+}
+
+void ExportContent::BlockHandle::mouseDrag (const juce::MouseEvent& e)
+{
+    dragging = true;
+
+    if (onDrag != nullptr && getParentComponent() != nullptr)
+        onDrag (blockId, getParentComponent()->getLocalPoint (this, e.getPosition()));
+}
+
+void ExportContent::BlockHandle::mouseUp (const juce::MouseEvent& e)
+{
+    const auto wasDragging = dragging;
+    dragging = false;
+
+    if (wasDragging && onDrop != nullptr && getParentComponent() != nullptr)
+        onDrop (blockId, getParentComponent()->getLocalPoint (this, e.getPosition()));
+    else if (onRelease != nullptr)
+        onRelease();
+}
+
+ExportContent::ColumnSplitter::ColumnSplitter (int indexToUse) : index (indexToUse)
+{
+    setMouseCursor (juce::MouseCursor::LeftRightResizeCursor);
+    setTitle ("Column width " + juce::String (index + 1));
+}
+
+void ExportContent::ColumnSplitter::mouseDown (const juce::MouseEvent&)
+{
+    dragging = true;
+
+    if (onDragStart != nullptr)
+        onDragStart (index);
+}
+
+void ExportContent::ColumnSplitter::mouseDrag (const juce::MouseEvent& e)
+{
+    if (onDrag != nullptr && getParentComponent() != nullptr)
+        onDrag (index, getParentComponent()->getLocalPoint (this, e.getPosition()).x);
+}
+
+void ExportContent::ColumnSplitter::mouseUp (const juce::MouseEvent&)
+{
+    dragging = false;
+    repaint();
+
+    if (onDragEnd != nullptr)
+        onDragEnd();
+}
+
+void ExportContent::ColumnSplitter::mouseEnter (const juce::MouseEvent&) { repaint(); }
+void ExportContent::ColumnSplitter::mouseExit (const juce::MouseEvent&) { repaint(); }
+
+void ExportContent::ColumnSplitter::paint (juce::Graphics& g)
+{
+    if (! dragging && ! isMouseOver())
+        return;
+
+    g.setColour (currentPalette().accent.withAlpha (0.35f));
+    g.fillRect (getWidth() / 2 - 1, 2, 2, std::max (0, getHeight() - 4));
 }
 
 void ExportContent::setWarningsHaveErrors (bool hasErrors)
@@ -573,13 +866,30 @@ void ExportContent::paint (juce::Graphics& g)
 {
     const auto palette = currentPalette();
 
-    for (const auto& panel : panels)
-        drawPanel (g, panel, palette.panelBackground);
+    for (size_t i = 0; i < panels.size(); ++i)
+        drawPanel (g, panels[i], panelIsBlock[i] ? palette.panelBackground : palette.raisedBackground);
 
     g.setColour (palette.subtleOutline);
 
     for (const auto& divider : dividers)
         g.fillRect (divider);
+
+    // While a block is dragged: its column lit, and a mark where it would land.
+    const auto columns = getColumnRects();
+
+    if (dropColumn >= 0 && dropColumn < (int) columns.size())
+    {
+        g.setColour (palette.accent.withAlpha (0.1f));
+        g.fillRect (columns[(size_t) dropColumn]);
+    }
+
+    if (dropIndicator.getWidth() >= 1 && dropIndicator.getHeight() >= 1)
+    {
+        g.setColour (palette.accent);
+        g.fillRect (dropIndicator);
+        g.fillRect (dropIndicator.getX(), dropIndicator.getY() - 3, 2, 8);
+        g.fillRect (dropIndicator.getRight() - 2, dropIndicator.getY() - 3, 2, 8);
+    }
 }
 
 } // namespace dunmoor::ui

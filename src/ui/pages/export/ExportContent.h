@@ -6,8 +6,10 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "BlockColumns.h"
 #include "CueResultList.h"
 #include "ExportSettingsMapping.h"
+#include "FormatRow.h"
 #include "GatedTrackList.h"
 #include "ui/widgets/NameTemplateEditor.h"
 #include "ui/widgets/SectionHeader.h"
@@ -19,18 +21,61 @@ namespace dunmoor::ui
 
 /**
     The scrolling settings area of the Levels & Export page: the export settings controls in
-    their blocks, and under them the report area (summary, cue list, cleanup preview and the
-    warning list). It lays itself out and records the height it needs; the page scrolls it.
+    seven blocks arranged in two to four columns, and under them, over the full width, the report
+    area (summary, cue list, cleanup preview and the warning list). It lays itself out and records
+    the height it needs; the page scrolls it.
 
-    It is the drag-and-drop container of the template editors' chips. A click on empty space
-    takes the keyboard focus from whichever child holds it, which commits a half-typed full mix
-    name.
+    The user drags a block by its title strip to another place or column, and the gap between
+    two columns to share their width differently; both choices come out as texts the page keeps
+    in the settings (BlockLayoutSettings), and come back in through applyBlockColumns and
+    applyColumnWidths.
+
+    It is the drag-and-drop container of the template editors' chips (block dragging does not use
+    it). A click on empty space takes the keyboard focus from whichever child holds it, which
+    commits a half-typed full mix name.
 */
 class ExportContent : public juce::Component, public juce::DragAndDropContainer
 {
 public:
     ExportContent();
     ~ExportContent() override;
+
+    /** The grip over a block's title strip: dragging it moves the block. */
+    class BlockHandle : public juce::Component
+    {
+    public:
+        explicit BlockHandle (const juce::String& id);
+
+        void mouseDrag (const juce::MouseEvent& e) override;
+        void mouseUp (const juce::MouseEvent& e) override;
+
+        const juce::String blockId;
+        std::function<void (const juce::String&, juce::Point<int>)> onDrag, onDrop;
+        std::function<void()> onRelease;
+        bool dragging = false;
+    };
+
+    /** The gap between two columns: dragging it moves the width from one to the other. */
+    class ColumnSplitter : public juce::Component
+    {
+    public:
+        explicit ColumnSplitter (int indexToUse);
+
+        void mouseDown (const juce::MouseEvent& e) override;
+        void mouseDrag (const juce::MouseEvent& e) override;
+        void mouseUp (const juce::MouseEvent& e) override;
+        void mouseEnter (const juce::MouseEvent& e) override;
+        void mouseExit (const juce::MouseEvent& e) override;
+        void paint (juce::Graphics& g) override;
+
+        const int index;
+        std::function<void (int)> onDragStart;
+        std::function<void (int, int)> onDrag;
+        std::function<void()> onDragEnd;
+
+    private:
+        bool dragging = false;
+    };
 
     /** A slider of the settings; "Take down by" shows minus infinity at its bottom. */
     class SettingsSlider : public juce::Slider
@@ -116,6 +161,14 @@ public:
     juce::ToggleButton alternativeMixToggle { "Export the alternative mixes" };
     juce::ToggleButton stemsFolderToggle { "Put the stems in a STEMS folder inside each cue folder" };
 
+    // Output formats
+    SectionHeader formatsHeader { "Output formats", {} };
+    FormatCaptions formatCaptions;
+
+    /** Takes a format row into the formats block (the page makes the two rows). */
+    FormatRow& addFormatRow (std::unique_ptr<FormatRow> row);
+    const std::vector<std::unique_ptr<FormatRow>>& getFormatRows() const noexcept { return formatRows; }
+
     // Report area
     SectionHeader reportHeader { "Report", {} };
     TextBlock summaryText;
@@ -124,6 +177,45 @@ public:
     juce::Label warningsLabel;
 
     //==============================================================================
+    // Blocks in columns
+
+    /** Installs an arrangement text (cleaned; "id:column" lines and "@columns:n") and lays out. */
+    void applyBlockColumns (const juce::String& text);
+
+    /** Installs saved column widths (shares of the total) and lays out; empty: automatic. */
+    void applyColumnWidths (std::vector<double> fractions);
+
+    /** A block dragged over a point: highlights the column and marks where it would go. */
+    void dragBlockOver (const juce::String& blockId, juce::Point<int> point);
+
+    /** A block dropped at a point: on a column the arrangement changes and is reported. */
+    void dropBlock (const juce::String& blockId, juce::Point<int> point);
+
+    /** The gap right of column index dragged to x: both columns keep 440 px where they can. */
+    void moveColumnSplitter (int index, int x);
+
+    const std::vector<BlockColumns::BlockPlacement>& getPlacements() const noexcept { return lastLayout.placements; }
+    std::vector<juce::Rectangle<int>> getColumnRects() const { return lastLayout.getColumnRects(); }
+    const std::vector<int>& getColumnWidths() const noexcept { return lastLayout.widths; }
+    int getMaxColumns() const noexcept { return lastLayout.maxColumns; }
+    const juce::String& getBlockLayout() const noexcept { return saved.blockLayout; }
+    int getDropColumn() const noexcept { return dropColumn; }
+    juce::Rectangle<int> getDropIndicator() const noexcept { return dropIndicator; }
+    BlockHandle* getBlockHandle (const juce::String& blockId);
+    ColumnSplitter* getColumnSplitter (int index);
+
+    /** The panel of a block after the last layout; empty when it was not placed. */
+    juce::Rectangle<int> getBlockPanel (const juce::String& blockId) const;
+
+    /** The whole arrangement after a drop, not compacted (the page stores it). */
+    std::function<void (const juce::String&)> onBlockColumnsChanged;
+
+    /** The column shares after every pointer move of a gap drag. */
+    std::function<void (const juce::String&)> onColumnWidthsChanged;
+
+    /** A gap drag ended (the page writes the settings file once). */
+    std::function<void()> onColumnDragEnded;
+
     /** Called after the content laid itself out again on its own (its height may differ). */
     std::function<void()> onLayoutChanged;
 
@@ -150,13 +242,27 @@ public:
 private:
     Row& makeRow (const juce::String& caption, juce::Component& control, bool secondaryTone);
     void layoutRow (juce::Rectangle<int>& area, Row& row, int labelWidth);
-    void layoutBlock (int& y, int x, int width, const std::function<void (juce::Rectangle<int>&)>& items);
-    juce::Rectangle<int> takeItem (juce::Rectangle<int>& area, int height);
+    juce::Rectangle<int> takeItem (juce::Rectangle<int>& area, int height, juce::Component* item = nullptr);
+    std::vector<BlockColumns::BlockSpec> makeBlockSpecs();
+    void layoutColumns (int innerWidth);
+    void layoutReportArea (int innerWidth, int availableHeight);
+    void relayout();
+    Row& rowFor (const juce::String& caption);
+    void applyColours();
 
     std::vector<std::unique_ptr<Row>> rows;
+    std::vector<std::unique_ptr<FormatRow>> formatRows;
+    std::vector<std::unique_ptr<BlockHandle>> blockHandles;
+    std::vector<std::unique_ptr<ColumnSplitter>> columnSplitters;
     std::vector<juce::Rectangle<int>> panels;
+    std::vector<bool> panelIsBlock;
     std::vector<juce::Rectangle<int>> dividers;
-    void applyColours();
+
+    BlockColumns::SavedLayout saved;
+    BlockColumns::Result lastLayout;
+    std::vector<int> dragStartWidths;
+    int dropColumn = -1;
+    juce::Rectangle<int> dropIndicator;
 
     bool warningsHaveErrors = false;
     int blockBottom = 0;

@@ -1,5 +1,6 @@
 #include "ExportPage.h"
 
+#include "BlockLayoutSettings.h"
 #include "NamingPreview.h"
 #include "core/files/PathRules.h"
 #include "ui/app/AppState.h"
@@ -10,6 +11,10 @@ namespace dunmoor::ui
 
 namespace
 {
+    // The first layout pass gives the content room for everything, a cleanup preview of
+    // thousands of tall rows included, before it takes the height it needs.
+    constexpr int layoutPassHeight = 1 << 22;
+
     std::vector<RenderRequest> requestsOf (const BatchPlan& plan)
     {
         std::vector<RenderRequest> requests;
@@ -39,10 +44,13 @@ ExportPage::ExportPage (AppState& state)
     renderBar->saveButton.setTooltip ("Keep the formats, naming, headroom and cue rules in the preset. Next delivery for this publisher starts here.");
 
     wireControls();
+    loadLayoutSettings();
     loadVocabulary();
+    wireReportArea();
 
     appState.session.addListener (this);
     refresh();
+    rebuildFormatRows();
     startTimerHz (10);
 }
 
@@ -141,11 +149,101 @@ void ExportPage::wireControls()
         };
     }
 
-    c.onLayoutChanged = [this] { resized(); };
+    c.onLayoutChanged = [this] { fitContent(); };
 
-    c.cueList.onRename = [this] (const juce::String& key, const juce::String& name) { return appState.session.renameCue (key, name); };
-    c.cueList.onIncludedChanged = [this] (const juce::String& key, bool included) { appState.session.setCueIncluded (key, included); };
-    c.cueList.onTrimChanged = [this] (const juce::String& key, double seconds) { appState.session.setCueTrimStart (key, seconds); };
+    // The arrangement is written at once; the column shares on every move of a gap drag, but
+    // the settings file only once the drag ends.
+    c.onBlockColumnsChanged = [this] (const juce::String& text)
+    {
+        appState.settings->setValue (BlockLayoutSettings::blockColumnsKey, text);
+        appState.saveSettings();
+    };
+    c.onColumnWidthsChanged = [this] (const juce::String& text) { appState.settings->setValue (BlockLayoutSettings::columnWidthsKey, text); };
+    c.onColumnDragEnded = [this] { appState.saveSettings(); };
+}
+
+void ExportPage::wireReportArea()
+{
+    auto& bar = *renderBar;
+    auto& c = *content;
+    auto& list = c.gatedList;
+
+    bar.zoomInButton.onClick = [&list] { list.zoomBy (CleanupView::zoomInFactor); };
+    bar.zoomOutButton.onClick = [&list] { list.zoomBy (CleanupView::zoomOutFactor); };
+    bar.wholeTakeButton.onClick = [&list] { list.showWholeTake(); };
+    bar.tallerButton.onClick = [&list] { list.makeRowsTaller(); };
+    bar.shorterButton.onClick = [&list] { list.makeRowsShorter(); };
+
+    auto& engine = appState.previewEngine;
+    auto idOf = [] (const GatedTrackRow& row) { return "cleanup:" + row.path.getFullPathName(); };
+
+    list.onPlay = [this] (const GatedTrackRow& row, double seconds)
+    {
+        if (! row.path.existsAsFile())
+            return;
+
+        lastCleanupFile = row.path;
+        lastCleanupName = row.fileName;
+        lastCleanupSeconds = seconds;
+        auditionGated (row.path, row.fileName, seconds, true);
+    };
+
+    list.onSeek = [this, &engine, idOf] (const GatedTrackRow& row, double seconds)
+    {
+        if (! row.path.existsAsFile() || row.durationSeconds <= 0.0)
+            return;
+
+        if (engine.isActiveFor (idOf (row)) && (engine.isPlaying() || engine.isLoading()))
+        {
+            // A newer request than whatever is still being prepared: that must not start later.
+            if (previews.isPreparing())
+            {
+                clearPreviewStatus();
+                previews.cancel();
+            }
+
+            engine.seekToFraction (juce::jlimit (0.0, 1.0, seconds / row.durationSeconds));
+            return;
+        }
+
+        lastCleanupFile = row.path;
+        lastCleanupName = row.fileName;
+        lastCleanupSeconds = seconds;
+        auditionGated (row.path, row.fileName, seconds, false);
+    };
+
+    list.isPlaying = [&engine, idOf] (const GatedTrackRow& row) { return engine.isActiveFor (idOf (row)); };
+    list.getPlayheadFraction = [&engine, idOf] (const GatedTrackRow& row)
+    {
+        return engine.isActiveFor (idOf (row)) ? engine.getPlayheadFraction() : -1.0;
+    };
+    list.onTogglePlay = [this] { togglePlayback(); };
+
+    // The list's own edits reach the session here; the notification they cause is not read back.
+    c.cueList.onRename = [this] (const juce::String& key, const juce::String& name)
+    {
+        const juce::ScopedValueSetter<bool> editing (cueListEditing, true);
+
+        if (! appState.session.renameCue (key, name))
+            return false;
+
+        content->gatedList.renameCue (key, name.trim());
+        return true;
+    };
+    c.cueList.onIncludedChanged = [this] (const juce::String& key, bool included)
+    {
+        const juce::ScopedValueSetter<bool> editing (cueListEditing, true);
+        appState.session.setCueIncluded (key, included);
+    };
+    c.cueList.onTrimChanged = [this] (const juce::String& key, double seconds)
+    {
+        const juce::ScopedValueSetter<bool> editing (cueListEditing, true);
+        appState.session.setCueTrimStart (key, seconds);
+    };
+    c.cueList.showMenu = [this] (const juce::PopupMenu& menu, const juce::PopupMenu::Options& options, std::function<void (int)> done)
+    {
+        appState.seams->showPopupMenu (menu, options, std::move (done));
+    };
 
     bar.analyseButton.onClick = [this] { runAnalysis(); };
     bar.renderButton.onClick = [this] { startExport(); };
@@ -162,21 +260,179 @@ bool ExportPage::isRendering() const
     return renderJob != nullptr && renderJob->getStatus().isRunning;
 }
 
+bool ExportPage::isJobThreadBusy()
+{
+    // Once the last run's completion has been handled, its thread has only to return from its
+    // callback: a press right after a run ends waits for that rather than being ignored.
+    if (renderJob != nullptr && ! runControl.isRunInFlight())
+        (void) renderJob->waitForThreadToExit (-1);
+
+    return isRendering();
+}
+
+void ExportPage::loadLayoutSettings()
+{
+    auto& settings = *appState.settings;
+    content->applyBlockColumns (BlockLayoutSettings::cleanBlockColumns (settings.getValue (BlockLayoutSettings::blockColumnsKey)));
+
+    auto widths = BlockLayoutSettings::readColumnWidths (settings.getValue (BlockLayoutSettings::columnWidthsKey));
+
+    if (! widths.empty())
+        content->applyColumnWidths (std::move (widths));
+}
+
 void ExportPage::resetLayout()
 {
-    appState.settings->setValue ("exportBlockColumns", juce::String());
-    appState.settings->setValue ("exportColumnWidths", juce::String());
-    juce::ignoreUnused (appState.settings->saveIfNeeded());
-    resized();
+    appState.settings->setValue (BlockLayoutSettings::blockColumnsKey, juce::String());
+    appState.saveSettings();
+    content->applyBlockColumns ({});
+    appState.settings->setValue (BlockLayoutSettings::columnWidthsKey, juce::String());
+    appState.saveSettings();
+    content->applyColumnWidths ({});
 }
 
+//==============================================================================
 void ExportPage::togglePlayback()
 {
+    auto& engine = appState.previewEngine;
+
+    // Preparing counts as playing: Space stops it before it can start.
+    if (engine.isPlaying() || engine.isLoading() || previews.isPreparing())
+    {
+        stopCleanupAudition();
+        content->gatedList.repaint();
+        return;
+    }
+
+    if (lastCleanupFile.existsAsFile())
+    {
+        auditionGated (lastCleanupFile, lastCleanupName, lastCleanupSeconds, false);
+        content->gatedList.repaint();
+        return;
+    }
+
+    auto& list = content->gatedList;
+
+    if (! list.isVisible() || list.onPlay == nullptr)
+        return;
+
+    for (const auto& row : list.getRows())
+    {
+        if (list.getFoldedCues().contains (row.cueName))
+            continue;
+
+        list.onPlay (row, CleanupView::playStartSeconds (row));
+        return;
+    }
 }
 
-bool ExportPage::handleCleanupKey (bool)
+bool ExportPage::handleCleanupKey (bool forward)
 {
-    return false;
+    return content->gatedList.isVisible() && content->gatedList.handlePlayingRowKey (forward);
+}
+
+void ExportPage::stopCleanupAudition()
+{
+    if (previews.isPreparing())
+        clearPreviewStatus();
+
+    previews.cancel();
+    appState.previewEngine.stop();
+}
+
+juce::File ExportPage::getCleanupPreviewFile (const juce::File& file) const
+{
+    juce::String error;
+    const auto& settings = appState.session.getPreset().exportSettings;
+    return previews.getPreviewFile (file, settings.silenceGate, settings.masterSampleRate, error);
+}
+
+void ExportPage::setPreviewStatus (const juce::String& text)
+{
+    previewStatus = text;
+    renderBar->phaseBar.setText (text);
+}
+
+void ExportPage::clearPreviewStatus()
+{
+    // Only the page's own preview text goes; a run's text stays.
+    if (previewStatus.isNotEmpty() && renderBar->phaseBar.getText() == previewStatus)
+        renderBar->phaseBar.setText (runControl.getIdleText());
+
+    previewStatus.clear();
+}
+
+void ExportPage::auditionGated (const juce::File& file, const juce::String& name, double seconds, bool toggle)
+{
+    auto& engine = appState.previewEngine;
+    const auto id = "cleanup:" + file.getFullPathName();
+    const auto& settings = appState.session.getPreset().exportSettings;
+    const auto rate = settings.masterSampleRate;
+    const auto gate = settings.silenceGate;
+
+    // A second press on the track being prepared stops it, as it would stop it playing.
+    if (toggle && previews.isPreparing() && previews.getPreparingSource() == file)
+    {
+        stopCleanupAudition();
+        return;
+    }
+
+    juce::String error;
+    const auto preview = previews.getPreviewFile (file, gate, rate, error);
+
+    if (preview == juce::File())
+    {
+        previews.cancel();
+        setPreviewStatus (name + " could not be prepared: " + error);
+        return;
+    }
+
+    if (preview.existsAsFile())
+    {
+        // Whatever was still being prepared must not start once it is ready.
+        if (previews.isPreparing())
+            clearPreviewStatus();
+
+        previews.cancel();
+        lastPlayedPreview = preview;
+
+        if (toggle)
+            engine.toggle (juce::Array<juce::File> { preview }, rate, name, id, seconds, seconds);
+        else
+            engine.play (juce::Array<juce::File> { preview }, rate, name, id, seconds, seconds);
+
+        return;
+    }
+
+    setPreviewStatus ("Preparing " + name + " ...");
+    const auto askedBefore = engine.getRequestedSourceId();
+
+    juce::Component::SafePointer<ExportPage> safe (this);
+    previews.prepare (file, preview, rate, gate, [safe, preview, name, id, seconds, rate, askedBefore] (const CleanupPreviews::Outcome& outcome)
+                      {
+                          auto* page = safe.getComponent();
+
+                          // Only the newest request plays, and only when nothing else was asked to play meanwhile.
+                          if (page == nullptr || outcome.request != page->previews.getLatestRequest() || outcome.cancelled)
+                              return;
+
+                          if (! outcome.ok)
+                          {
+                              page->setPreviewStatus (name + " could not be prepared: " + outcome.error);
+                              return;
+                          }
+
+                          page->clearPreviewStatus();
+                          auto& player = page->appState.previewEngine;
+
+                          if (player.getRequestedSourceId() != askedBefore)
+                              return;
+
+                          page->previews.limitTotalSize ({ preview, page->lastPlayedPreview });
+                          page->lastPlayedPreview = preview;
+                          player.play (juce::Array<juce::File> { preview }, rate, name, id, seconds, seconds);
+                          page->content->gatedList.repaint();
+                      });
 }
 
 //==============================================================================
@@ -188,7 +444,7 @@ BatchPlan ExportPage::buildRequests (bool measureOnly) const
 
 bool ExportPage::runAnalysis()
 {
-    if (! runControl.canLaunch (isRendering()))
+    if (! runControl.canLaunch (isJobThreadBusy()))
         return false;
 
     const auto plan = buildRequests (true);
@@ -208,7 +464,7 @@ bool ExportPage::runAnalysis()
 
 void ExportPage::startExport()
 {
-    if (! runControl.canLaunch (isRendering()))
+    if (! runControl.canLaunch (isJobThreadBusy()))
         return;
 
     if (appState.outputFolder == juce::File())
@@ -262,11 +518,11 @@ void ExportPage::showBlockingIssues (const ValidationResult& issues, std::functi
 bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
 {
     // Checked again here: a question may have been open while another run started.
-    if (! runControl.canLaunch (isRendering()))
+    if (! runControl.canLaunch (isJobThreadBusy()))
         return false;
 
     const auto run = runControl.beginRun (kind);
-    appState.previewEngine.stop();
+    stopCleanupAudition();
     renderBar->phaseBar.clear();
     renderBar->phaseBar.setText ({});
     applyRunState();
@@ -484,6 +740,15 @@ void ExportPage::commitSettings()
     stemTemplateEdited = false;
     mixTemplateEdited = false;
 
+    // The render writes the first two formats: the two rows are the list.
+    settings.formats.clear();
+
+    for (const auto& row : c.getFormatRows())
+        settings.formats.push_back (row->getFormat());
+
+    if (settings.formats.empty())
+        settings.formats.push_back ({});
+
     if (settings != current.exportSettings)
     {
         const auto wasCommitting = committingSettings;
@@ -494,6 +759,39 @@ void ExportPage::commitSettings()
 
     updateStemsFolderNote();
     statusDirty = true;
+}
+
+void ExportPage::rebuildFormatRows()
+{
+    auto& c = *content;
+
+    if (c.getFormatRows().empty())
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            auto row = std::make_unique<FormatRow> (i, *appState.seams, [this] { commitSettings(); }, [this] { return appState.outputFolder; });
+            row->onNoteShownChanged = [this] { resized(); };
+            c.addFormatRow (std::move (row));
+        }
+    }
+
+    const auto& settings = appState.session.getPreset().exportSettings;
+
+    for (size_t i = 0; i < c.getFormatRows().size(); ++i)
+    {
+        OutputFormat format;
+
+        if (i < settings.formats.size())
+            format = settings.formats[i];
+        else
+            format.enabled = false;
+
+        c.getFormatRows()[i]->showFormat (format, settings.masterSampleRate);
+    }
+
+    resized();
+    updateNamingPreview();
+    updateWarnings();
 }
 
 void ExportPage::updateCueCount()
@@ -641,6 +939,9 @@ void ExportPage::timerCallback()
     if (warningsDirty)
         updateWarnings();
 
+    if (content->gatedList.isVisible() && appState.previewEngine.isPlaying())
+        content->gatedList.repaint();
+
     // Only the job of a run still in flight is polled: a handled run's job can never refill the
     // bar or replace the text it was left with.
     if (renderJob != nullptr && runControl.isRunInFlight())
@@ -658,6 +959,19 @@ void ExportPage::tracksChanged()
     applyRunState();
     updateNamingPreview();
     warningsDirty = true;
+
+    // A change the cue list did not make itself (an undo, a removed cue): its rows follow the
+    // session, so they never show an old name or edit a cue that is gone.
+    if (! cueListEditing)
+    {
+        const auto cues = appState.session.getCuesWithTracks();
+
+        if (! content->cueList.getRows().empty())
+            content->cueList.syncWithCues (cues);
+
+        for (const auto& cue : cues)
+            content->gatedList.renameCue (cue.key, cue.name);
+    }
 }
 
 void ExportPage::assignmentsChanged()
@@ -671,6 +985,7 @@ void ExportPage::presetChanged()
     if (committingSettings)
         return;
 
+    rebuildFormatRows();
     refresh();
 }
 
@@ -686,7 +1001,7 @@ void ExportPage::resized()
     viewport.setBounds (area);
 
     const auto width = std::max (880, viewport.getMaximumVisibleWidth());
-    content->setSize (width, 32768);
+    content->setSize (width, layoutPassHeight);
     content->setSize (width, content->getRequiredHeight());
 
     // The scroll bar may have come or gone with the new height.
@@ -694,9 +1009,27 @@ void ExportPage::resized()
 
     if (settledWidth != width)
     {
-        content->setSize (settledWidth, 32768);
+        content->setSize (settledWidth, layoutPassHeight);
         content->setSize (settledWidth, content->getRequiredHeight());
     }
+}
+
+void ExportPage::fitContent()
+{
+    // The content has just laid itself out at its present size. When that gave it all the room it
+    // needs, only its height changes; otherwise (it grew, or a scroll bar came or went) the page
+    // lays it out again.
+    const auto width = std::max (880, viewport.getMaximumVisibleWidth());
+
+    if (content->getWidth() == width && content->getRequiredHeight() <= content->getHeight())
+    {
+        content->setSize (width, content->getRequiredHeight());
+
+        if (std::max (880, viewport.getMaximumVisibleWidth()) == width)
+            return;
+    }
+
+    resized();
 }
 
 } // namespace dunmoor::ui

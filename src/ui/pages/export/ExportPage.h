@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "BatchSummary.h"
+#include "CleanupPreviews.h"
 #include "ExportContent.h"
 #include "ExportRenderBar.h"
 #include "ExportRunControl.h"
@@ -36,6 +37,8 @@ class ExportPage : public juce::Component, private juce::Timer, private Session:
 public:
     using Content = ExportContent;
     using RenderBar = ExportRenderBar;
+    using BlockHandle = ExportContent::BlockHandle;
+    using ColumnSplitter = ExportContent::ColumnSplitter;
     using RunKind = ExportRunControl::RunKind;
 
     explicit ExportPage (AppState& state);
@@ -50,11 +53,26 @@ public:
     /** Forgets the saved arrangement of the settings blocks and their column widths. */
     void resetLayout();
 
-    /** Space: the cleanup preview's audition (not there yet, so nothing happens). */
+    /** Space: stops what plays or is being prepared; otherwise plays the last cleaned audition
+        again, or the first track of the cleanup preview. */
     void togglePlayback();
 
-    /** Left and right arrows over the cleanup preview; false when the key is not used. */
+    /** Left and right arrows: the playing cleanup row jumps to its next or previous cleaned
+        stretch; false when nothing of the preview plays or there is no such stretch. */
     bool handleCleanupKey (bool forward);
+
+    /** Plays a track cleaned with the current settings from a point, preparing its preview
+        first when there is none; with toggle, a second press of the same track stops it. */
+    void auditionGated (const juce::File& file, const juce::String& name, double seconds, bool toggle);
+
+    /** Where the cleaned preview of a track is kept under the current settings; the empty file
+        when the private preview folder cannot be used. */
+    juce::File getCleanupPreviewFile (const juce::File& file) const;
+
+    CleanupPreviews& getCleanupPreviews() noexcept { return previews; }
+
+    /** Creates the two format rows on first use and fills them from the session preset. */
+    void rebuildFormatRows();
 
     //==============================================================================
     BatchPlan buildRequests (bool measureOnly) const;
@@ -107,6 +125,7 @@ private:
     void assignmentsChanged() override;
     void presetChanged() override;
 
+    bool isJobThreadBusy();
     void showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed);
     bool launch (std::vector<RenderRequest> requests, RunKind kind);
     void handleCompletion (int runNumber, BatchReport report);
@@ -118,8 +137,21 @@ private:
     void removeWord (const juce::String& word);
     void storeVocabulary();
     void wireControls();
+    void wireReportArea();
+    void loadLayoutSettings();
+    void fitContent();
+    void stopCleanupAudition();
+    void setPreviewStatus (const juce::String& text);
+    void clearPreviewStatus();
 
     AppState& appState;
+    CleanupPreviews previews;
+    juce::File lastCleanupFile;      // the last cleaned audition asked for
+    juce::String lastCleanupName;
+    double lastCleanupSeconds = 0.0;
+    juce::File lastPlayedPreview;
+    juce::String previewStatus;      // the preparing or failure text the page put in the bar
+    bool cueListEditing = false;     // a session change the cue list itself is making
     NamingVocabulary vocabulary;
     ExportRunControl runControl;
     bool committingSettings = false;

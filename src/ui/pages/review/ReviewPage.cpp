@@ -385,63 +385,50 @@ void ReviewPage::resized()
     auto area = getLocalBounds().reduced (12);
 
     auto toolbar = area.removeFromTop (30);
-    const auto place = [] (juce::Component& c, juce::Rectangle<int>& row, int width, int gapAfter)
+
+    // Each control takes its width from one end of a row (cut to what is left), at its own top
+    // and height within the row (the row's whole height when none is given), then a gap.
+    const auto take = [] (juce::Component& c, juce::Rectangle<int>& row, bool fromLeft, int width, int gap, int top = 0, int height = -1)
     {
-        c.setBounds (row.removeFromLeft (juce::jmin (width, row.getWidth())));
-        row.removeFromLeft (juce::jmin (gapAfter, row.getWidth()));
-    };
-    const auto placeRight = [] (juce::Component& c, juce::Rectangle<int>& row, int width, int gapBefore)
-    {
-        c.setBounds (row.removeFromRight (juce::jmin (width, row.getWidth())));
-        row.removeFromRight (juce::jmin (gapBefore, row.getWidth()));
+        auto slot = fromLeft ? row.removeFromLeft (juce::jmin (width, row.getWidth()))
+                             : row.removeFromRight (juce::jmin (width, row.getWidth()));
+        c.setBounds (height < 0 ? slot : slot.withTrimmedTop (top).withHeight (height));
+
+        if (fromLeft)
+            row.removeFromLeft (juce::jmin (gap, row.getWidth()));
+        else
+            row.removeFromRight (juce::jmin (gap, row.getWidth()));
     };
 
     // The left group keeps its widths; on a narrow page the cue choice gives way.
     constexpr int leftGroupWidth = 150 + 5 + 64 + 5 + 64 + 12 + 110 + 5 + 64 + 5 + 74 + 5 + 130;
 
-    placeRight (filterBox, toolbar, 160, 0);
-    placeRight (filterLabel, toolbar, 46, 0);
+    take (filterBox, toolbar, false, 160, 0);
+    take (filterLabel, toolbar, false, 46, 0);
 
     if (cueBox.isVisible())
     {
         toolbar.removeFromRight (juce::jmin (12, toolbar.getWidth()));
-        const auto cueWidth = juce::jlimit (0, 200, toolbar.getWidth() - leftGroupWidth - 12 - 40);
-        placeRight (cueBox, toolbar, cueWidth, 0);
-        placeRight (cueLabel, toolbar, 40, 0);
+        take (cueBox, toolbar, false, juce::jlimit (0, 200, toolbar.getWidth() - leftGroupWidth - 12 - 40), 0);
+        take (cueLabel, toolbar, false, 40, 0);
     }
 
-    place (rerunButton, toolbar, 150, 5);
-    place (undoButton, toolbar, 64, 5);
-    place (redoButton, toolbar, 64, 12);
-    place (assignButton, toolbar, 110, 5);
-    place (lockButton, toolbar, 64, 5);
-    place (unlockButton, toolbar, 74, 5);
-    place (ruleButton, toolbar, 130, 0);
+    take (rerunButton, toolbar, true, 150, 5);
+    take (undoButton, toolbar, true, 64, 5);
+    take (redoButton, toolbar, true, 64, 12);
+    take (assignButton, toolbar, true, 110, 5);
+    take (lockButton, toolbar, true, 64, 5);
+    take (unlockButton, toolbar, true, 74, 5);
+    take (ruleButton, toolbar, true, 130, 0);
 
     area.removeFromTop (6);
     auto audition = area.removeFromTop (38);
-    const auto rowTop = audition.getY();
-    const auto button = [rowTop] (juce::Rectangle<int> slot, int top, int height)
-    { return slot.withY (rowTop + top).withHeight (height); };
 
-    {
-        auto slot = audition.removeFromLeft (juce::jmin (110, audition.getWidth()));
-        trackButton.setBounds (button (slot, 4, 30));
-        audition.removeFromLeft (juce::jmin (5, audition.getWidth()));
-        slot = audition.removeFromLeft (juce::jmin (86, audition.getWidth()));
-        mixButton.setBounds (button (slot, 4, 30));
-        audition.removeFromLeft (juce::jmin (5, audition.getWidth()));
-        slot = audition.removeFromLeft (juce::jmin (170, audition.getWidth()));
-        mixBox.setBounds (button (slot, 5, 28));
-        audition.removeFromLeft (juce::jmin (12, audition.getWidth()));
-
-        slot = audition.removeFromRight (juce::jmin (110, audition.getWidth()));
-        collapseButton.setBounds (button (slot, 4, 30));
-        audition.removeFromRight (juce::jmin (5, audition.getWidth()));
-        slot = audition.removeFromRight (juce::jmin (100, audition.getWidth()));
-        expandButton.setBounds (button (slot, 4, 30));
-        audition.removeFromRight (juce::jmin (12, audition.getWidth()));
-    }
+    take (trackButton, audition, true, 110, 5, 4, 30);
+    take (mixButton, audition, true, 86, 5, 4, 30);
+    take (mixBox, audition, true, 170, 12, 5, 28);
+    take (collapseButton, audition, false, 110, 5, 4, 30);
+    take (expandButton, audition, false, 100, 12, 4, 30);
 
     stripWidth = audition.getWidth();
     const auto timeWidth = juce::jmin (stripWidth / 2, getTimeLabelWidth());
@@ -523,6 +510,7 @@ void ReviewPage::MeterTimer::timerCallback()
     }
 
     page.tree.repaint();
+    ++page.meterRepaintCount;
 }
 
 //==============================================================================
@@ -555,6 +543,7 @@ void ReviewPage::rebuildTree()
 
     const auto scrollY = tree.getViewport()->getViewPositionY();
 
+    selectionCache.reset();
     root->clearSubItems();
 
     const auto headings = buildReviewHeadings (session, app.isStemsAlphabetical(), filter, cueChoice.getChosenKey(), currentPalette().bad.getARGB());
@@ -656,14 +645,14 @@ void ReviewPage::updateStatusLine()
 
 juce::StringArray ReviewPage::getSelectedTrackIds() const
 {
+    // Every selection change comes through handleSelectionChanged and every new set of rows
+    // through rebuildTree, which both drop this copy; a tick with 2048 rows selected then costs
+    // no walk of the tree.
+    if (selectionCache.has_value())
+        return selectionCache->ids;
+
     juce::StringArray ids;
     IdSet seen;
-
-    const auto add = [&] (const juce::String& id)
-    {
-        if (seen.insert (id).second)
-            ids.add (id);
-    };
 
     for (int i = 0; i < root->getNumSubItems(); ++i)
     {
@@ -672,14 +661,18 @@ juce::StringArray ReviewPage::getSelectedTrackIds() const
 
         for (int j = 0; j < heading->getNumSubItems(); ++j)
             if (auto* row = heading->getSubItem (j); whole || row->isSelected())
-                add (static_cast<TrackNode*> (row)->trackId);
+                if (const auto& id = static_cast<TrackNode*> (row)->trackId; seen.insert (id).second)
+                    ids.add (id);
     }
 
+    selectionCache = SelectionCache { ids, makeTrackPreviewKey (ids) };
     return ids;
 }
 
 void ReviewPage::handleSelectionChanged()
 {
+    selectionCache.reset();
+
     // A track audition that no longer matches the selection stops; a mix plays on. While the
     // tree is rebuilt the selection is only being restored, so nothing stops then.
     auto& engine = app.previewEngine;
@@ -733,7 +726,8 @@ void ReviewPage::dropTracks (const juce::var& description, const juce::String& s
 //==============================================================================
 juce::String ReviewPage::getTrackPreviewKey() const
 {
-    return makeTrackPreviewKey (getSelectedTrackIds());
+    getSelectedTrackIds();
+    return selectionCache->previewKey;
 }
 
 juce::StringArray ReviewPage::getMixFiles() const
@@ -931,11 +925,28 @@ void ReviewPage::updateMeters()
 
     if (isPreviewing() && engine.isPlaying())
     {
+        // What an audition id plays is looked up once per id and session state, not 60 times
+        // a second; overviews that are not ready yet are asked for again at each step.
+        const auto id = engine.getRequestedSourceId();
+
+        if (id != playing.id || sessionGeneration != playing.generation)
+        {
+            playing = { id, sessionGeneration, {} };
+
+            for (const auto* track : getPlayingTracks (session, id))
+                playing.sources.push_back ({ track->file.getFullPathName(), track->stemId, nullptr });
+        }
+
         const auto t = engine.getPlayheadSeconds();
 
-        for (const auto* track : getPlayingTracks (session, engine.getRequestedSourceId()))
-            if (const auto overview = app.waveformCache.get (track->file.getFullPathName()))
-                addMeterTarget (targets, track->stemId, meterTargetAt (*overview, t));
+        for (auto& source : playing.sources)
+        {
+            if (source.overview == nullptr)
+                source.overview = app.waveformCache.get (source.path);
+
+            if (source.overview != nullptr)
+                addMeterTarget (targets, source.stemId, meterTargetAt (*source.overview, t));
+        }
     }
 
     meters.update (targets, meterClock());

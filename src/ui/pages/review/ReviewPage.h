@@ -98,8 +98,10 @@ public:
     /** Runs the page's 10 Hz tick now (tests and benchmarks). */
     void tick() { timerCallback(); }
 
-    /** Whether the meter timer runs, and the number of tree rebuilds so far (tests). */
+    /** Whether the meter timer runs, the tree repaints it has asked for and the number of tree
+        rebuilds so far (tests and benchmarks). */
     bool isMeterTimerRunning() const { return meterTimer.isTimerRunning(); }
+    int getMeterRepaintCount() const noexcept { return meterRepaintCount; }
     int getRebuildCount() const noexcept { return rebuildCount; }
 
 private:
@@ -115,9 +117,15 @@ private:
     };
 
     // Session::Listener: only a flag; the tree is rebuilt at the next tick.
-    void tracksChanged() override { sessionChanged = true; }
-    void assignmentsChanged() override { sessionChanged = true; }
-    void presetChanged() override { sessionChanged = true; }
+    void tracksChanged() override { noteSessionChange(); }
+    void assignmentsChanged() override { noteSessionChange(); }
+    void presetChanged() override { noteSessionChange(); }
+
+    void noteSessionChange()
+    {
+        sessionChanged = true;
+        ++sessionGeneration;
+    }
 
     void waveformsChanged() override { refreshPreview(); }
     void timerCallback() override;
@@ -159,6 +167,24 @@ private:
     juce::Label statusLabel;
 
     StemMeters meters;
+
+    /** The files an audition id plays and the stems they feed, for the meters. */
+    struct PlayingSource
+    {
+        juce::String path;
+        juce::String stemId;
+        std::shared_ptr<const WaveformOverview> overview;
+    };
+
+    struct PlayingSet
+    {
+        juce::String id;
+        juce::uint64 generation = 0;
+        std::vector<PlayingSource> sources;
+    };
+
+    PlayingSet playing;
+    juce::uint64 sessionGeneration = 1; // counts session notifications
     MeterTimer meterTimer { *this };
 
     WaveformOverview shownOverview;
@@ -169,9 +195,18 @@ private:
     ReviewCueChoice cueChoice;
     ReviewMixChoice mixChoice;
 
+    struct SelectionCache
+    {
+        juce::StringArray ids;
+        juce::String previewKey;
+    };
+
+    mutable std::optional<SelectionCache> selectionCache; // the selection as last read from the tree
+
     bool sessionChanged = false;
     bool rebuilding = false;
     int rebuildCount = 0;
+    int meterRepaintCount = 0;
     int stripWidth = 0; // what the last layout left for the waveform and the time label
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReviewPage)

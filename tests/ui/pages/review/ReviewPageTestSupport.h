@@ -6,6 +6,7 @@
 #include "TestFolder.h"
 #include "audio/AudioTestFiles.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/review/ReviewPage.h"
@@ -148,23 +149,6 @@ inline void tickAndSettle (ui::ReviewPage& page)
 {
     page.tick();
     pumpMessages (20);
-}
-
-/** A control of the page by its accessible title. */
-template <typename ComponentType = juce::Component>
-ComponentType* findByTitle (juce::Component& parent, const juce::String& title)
-{
-    for (auto* child : parent.getChildren())
-    {
-        if (child->getTitle() == title)
-            if (auto* typed = dynamic_cast<ComponentType*> (child))
-                return typed;
-
-        if (auto* found = findByTitle<ComponentType> (*child, title))
-            return found;
-    }
-
-    return nullptr;
 }
 
 } // namespace dunmoor::testing

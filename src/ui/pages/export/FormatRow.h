@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <functional>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "core/model/Preset.h"
+
+namespace dunmoor::ui
+{
+
+class Seams;
+
+/**
+    One of the two output formats of the delivery, as a row of controls: write it or not, codec,
+    word length, sample rate, dither and an optional sub-folder of the export folder, with a note
+    under them when the codec cannot store the project rate or dither would be skipped.
+
+    Every user change calls onChange once; filling the row from a format (showFormat) calls
+    nothing. The word-length and rate lists follow the codec; a choice the new codec also offers
+    is kept.
+*/
+class FormatRow : public juce::Component
+{
+public:
+    FormatRow (int rowIndex, Seams& seamsToUse, std::function<void()> onChangeToUse, std::function<juce::File()> exportFolderToUse);
+    ~FormatRow() override;
+
+    /** Fills every control from the format without calling onChange. A codec that cannot be
+        written shows as WAV, a word length the codec lacks as its default. */
+    void showFormat (const OutputFormat& format, double projectRate);
+
+    /** The format as the controls show it. */
+    OutputFormat getFormat() const;
+
+    /** Rebuilds the word-length and rate lists for the selected codec, keeping what is still
+        offered; fills the dither list once. */
+    void fillChoices();
+
+    /** Recomputes the note; when it appears or goes, onNoteShownChanged is called. */
+    void updateNote();
+
+    /** Opens the chooser for a folder inside the export folder. */
+    void chooseSubFolder();
+
+    bool isNoteShown() const { return note.getText().isNotEmpty(); }
+
+    /** The height the page gives the row: 30, or 52 while the note shows. */
+    int getPreferredHeight() const { return isNoteShown() ? 52 : 30; }
+
+    /** Where the controls and the captions over them stand: enable, format, word length, sample
+        rate, dither, sub-folder and pick button, each cut at what is left of the width. */
+    static std::array<juce::Rectangle<int>, 7> getFormatColumns (juce::Rectangle<int> area);
+
+    void resized() override;
+
+    /** The row's height depends on its note; the page lays itself out again. */
+    std::function<void()> onNoteShownChanged;
+
+    const int index;
+    juce::ToggleButton enableToggle;
+    juce::ComboBox formatCombo, wordLengthCombo, sampleRateCombo, ditherCombo;
+    juce::TextEditor subFolderEditor;
+    juce::TextButton pickButton { "..." };
+    juce::Label note;
+
+private:
+    void userChanged();
+    void commitSubFolder (bool always);
+
+    Seams& seams;
+    std::function<void()> onChange;
+    std::function<juce::File()> exportFolder;
+    double projectRate = 48000.0;
+    bool updating = false;
+    juce::String committedSubFolder;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FormatRow)
+};
+
+/** The captions over the format rows' controls. */
+class FormatCaptions : public juce::Component
+{
+public:
+    FormatCaptions();
+    void paint (juce::Graphics& g) override;
+};
+
+} // namespace dunmoor::ui
