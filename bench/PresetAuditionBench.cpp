@@ -1,6 +1,7 @@
 // The Preset & Stems page's alternative mixes, cue choice and audition.
 //
-// A generated cue of 48 stereo 24-bit 48 kHz tracks of four minutes under the example preset:
+// A generated cue of 48 stereo 24-bit 48 kHz tracks of four minutes under the example preset
+// (the long cue the export and audition benchmarks share):
 // auditioning a stem that holds all 48 tracks, and an instrumental of 14 of the 16 stems (42
 // tracks), from the click to the first non-silent block at a fake sound card running in real
 // time; gathering those file lists alone. A session of 2048 short tracks in 100 cues under a
@@ -12,7 +13,9 @@
 // a temporary home folder.
 
 #include <chrono>
+#include <cstdlib>
 
+#include "LongCue.h"
 #include "ShortTrack.h"
 #include "UiBenchmarkMain.h"
 #include "core/model/BuiltInPresets.h"
@@ -30,8 +33,7 @@ using namespace dunmoor;
 using namespace dunmoor::ui;
 using dunmoor::testing::FakeAudioOutput;
 
-constexpr int longTrackCount = 48;
-constexpr double longTrackSeconds = 240.0;
+constexpr double longTrackMinutes = 4.0;
 
 juce::File benchFolder()
 {
@@ -40,56 +42,11 @@ juce::File benchFolder()
     return folder;
 }
 
-/** Writes a four-minute stereo 24-bit track: a quiet tone of its own pitch, sounding from the start. */
-bool writeLongTrack (const juce::File& file, int index)
-{
-    juce::WavAudioFormat wav;
-    auto stream = file.createOutputStream();
-
-    if (stream == nullptr)
-        return false;
-
-    std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.get(), 48000.0, 2, 24, {}, 0));
-
-    if (writer == nullptr)
-        return false;
-
-    stream.release();
-    juce::AudioBuffer<float> block (2, 48000);
-    const double step = 2.0 * juce::MathConstants<double>::pi * (110.0 + 7.0 * index) / 48000.0;
-    juce::int64 frame = 0;
-
-    for (int second = 0; second < (int) longTrackSeconds; ++second)
-    {
-        for (int i = 0; i < block.getNumSamples(); ++i, ++frame)
-        {
-            const auto v = (float) (0.02 * std::sin (step * (double) frame));
-            block.setSample (0, i, v);
-            block.setSample (1, i, -v);
-        }
-
-        if (! writer->writeFromAudioSampleBuffer (block, 0, block.getNumSamples()))
-            return false;
-    }
-
-    return true;
-}
-
-/** The 48 long tracks, written once per process. */
+/** The 48 long tracks (a few seconds each in the test suite's smoke run), written once per process. */
 const juce::File& longCue()
 {
-    static const juce::File folder = []
-    {
-        const auto cue = benchFolder().getChildFile ("1M01 Long");
-        cue.createDirectory();
-
-        for (int i = 0; i < longTrackCount; ++i)
-            if (! writeLongTrack (cue.getChildFile ("Track " + juce::String (i + 1).paddedLeft ('0', 2) + ".wav"), i))
-                std::abort();
-
-        return cue;
-    }();
-
+    static const juce::File folder = bench::writeLongCue (benchFolder().getChildFile ("1M01 Long"),
+                                                          std::getenv ("DUNMOOR_BENCH_SMOKE") != nullptr ? 0.05 : longTrackMinutes);
     return folder;
 }
 
