@@ -17,6 +17,7 @@
 
 #include "LongCue.h"
 #include "ShortTrack.h"
+#include "PresetPageOnDesktop.h"
 #include "UiBenchmarkMain.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeAudioDevice.h"
@@ -91,12 +92,7 @@ struct Fixture
         if (! app->previewEngine.isAudioAvailable())
             std::abort();
 
-        page = std::make_unique<PresetPage> (*app);
-        applyLabelTones (*page);
-        page->setSize (1360, 860);
-        page->addToDesktop (0);
-        page->setVisible (true);
-        pumpFor (50);
+        page = bench::showPresetPage (*app);
     }
 
     ~Fixture()

@@ -7,6 +7,7 @@
 // settings and presets go to a temporary home folder.
 
 #include "ImportTree.h"
+#include "PresetPageOnDesktop.h"
 #include "UiBenchmarkMain.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
@@ -82,12 +83,7 @@ struct Fixture
 
         (void) app->session.importFiles ({ bench::tree().root }, true);
 
-        page = std::make_unique<PresetPage> (*app);
-        applyLabelTones (*page);
-        page->setSize (1360, 860);
-        page->addToDesktop (0);
-        page->setVisible (true);
-        pumpFor (50);
+        page = bench::showPresetPage (*app);
     }
 
     ~Fixture()
