@@ -253,6 +253,8 @@ TEST (AudioFileChunks, DamagedHeadersAreRefusedNamingTheChunk)
 
     const juce::MemoryBlock record (50, true);
     const auto zeros = juce::MemoryBlock (900000, true);
+    juce::MemoryOutputStream deepXml;
+    deepXml << "<ebucore:ebuCoreMain>" << juce::String::repeatedString ("<a x=\"/>\">", 1001);
 
     const std::tuple<const char*, juce::MemoryBlock, juce::String> cases[] = {
         { "cue 50 MB", wav ({ wavFormat(), wavData(), { "cue ", juce::MemoryBlock (28, true), 50000000 } }), pastEnd ("cue ") },
@@ -270,6 +272,9 @@ TEST (AudioFileChunks, DamagedHeadersAreRefusedNamingTheChunk)
         { "LIST cut", wav ({ wavFormat(), wavData(), labelList ({ label ("note", 1, "ab"), juce::MemoryBlock (1, true) }) }, true), "The file is damaged: its \"LIST\" chunk ends inside one of its entries." },
         { "LIST entry", wav ({ wavFormat(), wavData(), labelList ({ label ("labl", 1, "ab", 40) }) }), "The file is damaged: its \"labl\" chunk runs past the end of its \"LIST\" chunk." },
         { "labl short", wav ({ wavFormat(), labelList ({ label ("labl", 1, "", 2) }), wavData() }), "The file is damaged: its \"labl\" chunk is too short for its fields." },
+        // The XML parser read past a character cut at the end, and overflowed the stack on deep nesting.
+        { "iXML cut", wav ({ wavFormat(), wavData(), { "iXML", text ("<BWFXML>\xe2\x82", 10) } }), "The file is damaged: its \"iXML\" chunk ends inside a character." },
+        { "axml deep", wav ({ wavFormat(), { "axml", deepXml.getMemoryBlock() }, wavData() }), "The file is damaged: its \"axml\" chunk nests more than 1000 levels deep." },
         { "zeros", aiff ({ aiffCommon(), aiffSound(), { "\0\0\0\0", zeros, 0 } }), "The file is damaged: it holds more than 100000 chunks." },
     };
 
@@ -341,6 +346,7 @@ TEST (AudioFileChunks, ValidFilesWithMetadataChunksStillRead)
                                              wavData(),
                                              oneCuePoint(),
                                              samplerWithOneLoop(),
+                                             { "iXML", text ("<BWFXML><NOTE>Voil\xe0 take 3</NOTE><!-- </BWFXML> --></BWFXML>", 60) },
                                              { "inst", juce::MemoryBlock (7, true) } },
                                            true)));
 

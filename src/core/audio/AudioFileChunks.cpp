@@ -193,6 +193,9 @@ namespace
                 if (isId (chunk.id, "LIST") && ! checkListEntries (chunk))
                     return;
 
+                if ((isId (chunk.id, "iXML") || isId (chunk.id, "axml")) && ! checkXmlText (chunk))
+                    return;
+
                 if (chunk.length == 0 && ! isKnownWaveChunk (chunk.id))
                     return;
 
@@ -244,6 +247,94 @@ namespace
             }
 
             return true;
+        }
+
+        // The framework parses these chunks as XML, the text being their bytes up to the first
+        // zero. Its parser steps over a multi-byte character by its lead byte alone, so a
+        // character cut by the end of the text makes it read past the text's memory (stray
+        // Latin-1 bytes elsewhere do no harm); and it descends one call per nesting level, so a
+        // few tens of kilobytes of nested tags overflow the stack.
+        bool checkXmlText (const ChunkHeader& chunk)
+        {
+            juce::MemoryBlock block (chunk.length);
+
+            if (chunk.length > 0 && ! in.read (chunk.dataStart, block.getData(), (int) chunk.length))
+                return true; // larger than a read can take, and than any metadata text
+
+            const auto* text = static_cast<const unsigned char*> (block.getData());
+            const auto size = (int) (std::find (text, text + chunk.length, 0) - text);
+
+            for (int i = std::max (0, size - 3); i < size; ++i)
+            {
+                const auto extra = text[i] >= 0xf0 ? 3 : text[i] >= 0xe0 ? 2 : text[i] >= 0xc0 ? 1 : 0;
+
+                if (i + extra >= size && extra > 0)
+                    return damaged ("its " + describeChunk (chunk.id, chunk.position) + " ends inside a character.");
+            }
+
+            if (xmlNestingDepth (text, size) > maxXmlDepth)
+                return damaged ("its " + describeChunk (chunk.id, chunk.position) + " nests more than "
+                                + juce::String (maxXmlDepth) + " levels deep.");
+
+            return true;
+        }
+
+        static constexpr int maxXmlDepth = 1000;
+
+        // An upper bound on the parser's depth: every open tag counts, outside comments,
+        // character data, processing instructions and declarations, and quoted attribute values
+        // can't close or self-close one; a close tag counts back down, never below 0.
+        static int xmlNestingDepth (const unsigned char* text, int size)
+        {
+            const auto skipPast = [&] (int from, const char* end)
+            {
+                const auto length = (int) std::strlen (end);
+                const auto* at = std::search (text + from, text + size, end, end + length);
+                return at == text + size ? size : (int) (at - text) + length;
+            };
+
+            const auto startsWith = [&] (int at, const char* prefix)
+            {
+                const auto length = (int) std::strlen (prefix);
+                return at + length <= size && std::memcmp (text + at, prefix, (size_t) length) == 0;
+            };
+
+            int depth = 0;
+            int deepest = 0;
+
+            for (int i = 0; i < size;)
+            {
+                if (text[i] != '<')
+                    ++i;
+                else if (startsWith (i, "<!--"))
+                    i = skipPast (i + 4, "-->");
+                else if (startsWith (i, "<![CDATA["))
+                    i = skipPast (i + 9, "]]>");
+                else if (startsWith (i, "<?"))
+                    i = skipPast (i + 2, "?>");
+                else if (startsWith (i, "<!"))
+                    i = skipPast (i + 2, ">");
+                else if (startsWith (i, "</"))
+                {
+                    depth = std::max (0, depth - 1);
+                    i = skipPast (i + 2, ">");
+                }
+                else
+                {
+                    int j = i + 1;
+
+                    for (unsigned char quote = 0; j < size && (quote != 0 || text[j] != '>'); ++j)
+                        if (quote != 0 ? text[j] == quote : (text[j] == '"' || text[j] == '\''))
+                            quote = quote != 0 ? 0 : text[j];
+
+                    if (text[j - 1] != '/')
+                        deepest = std::max (deepest, ++depth);
+
+                    i = j + 1;
+                }
+            }
+
+            return deepest;
         }
 
         //==============================================================================
