@@ -274,6 +274,7 @@ TEST (AudioFileChunks, DamagedHeadersAreRefusedNamingTheChunk)
         { "labl short", wav ({ wavFormat(), labelList ({ label ("labl", 1, "", 2) }), wavData() }), "The file is damaged: its \"labl\" chunk is too short for its fields." },
         // The XML parser read past a character cut at the end, and overflowed the stack on deep nesting.
         { "iXML cut", wav ({ wavFormat(), wavData(), { "iXML", text ("<BWFXML>\xe2\x82", 10) } }), "The file is damaged: its \"iXML\" chunk ends inside a character." },
+        { "iXML entities", wav ({ wavFormat(), wavData(), { "iXML", text ("<!DOCTYPE BWFXML [<!ENTITY a \"<b/>\">]><BWFXML>&a;</BWFXML>", 60) } }), "The file is damaged: its \"iXML\" chunk declares XML entities." },
         { "axml deep", wav ({ wavFormat(), { "axml", deepXml.getMemoryBlock() }, wavData() }), "The file is damaged: its \"axml\" chunk nests more than 1000 levels deep." },
         { "zeros", aiff ({ aiffCommon(), aiffSound(), { "\0\0\0\0", zeros, 0 } }), "The file is damaged: it holds more than 100000 chunks." },
     };

@@ -1,6 +1,7 @@
 #include "AudioFileChunks.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace dunmoor
@@ -252,8 +253,9 @@ namespace
         // The framework parses these chunks as XML, the text being their bytes up to the first
         // zero. Its parser steps over a multi-byte character by its lead byte alone, so a
         // character cut by the end of the text makes it read past the text's memory (stray
-        // Latin-1 bytes elsewhere do no harm); and it descends one call per nesting level, so a
-        // few tens of kilobytes of nested tags overflow the stack.
+        // Latin-1 bytes elsewhere do no harm); it descends one call per nesting level, so a few
+        // tens of kilobytes of nested tags overflow the stack; and it expands entities declared
+        // in the text.
         bool checkXmlText (const ChunkHeader& chunk)
         {
             juce::MemoryBlock block (chunk.length);
@@ -271,6 +273,15 @@ namespace
                 if (i + extra >= size && extra > 0)
                     return damaged ("its " + describeChunk (chunk.id, chunk.position) + " ends inside a character.");
             }
+
+            // Entities that expand into further entities grow without bound as the parser
+            // expands them; no metadata text declares any.
+            const char* declaration = "<!entity";
+            const auto* entity = std::search (text, text + size, declaration, declaration + 8,
+                                              [] (unsigned char a, char b) { return std::tolower (a) == b; });
+
+            if (entity != text + size)
+                return damaged ("its " + describeChunk (chunk.id, chunk.position) + " declares XML entities.");
 
             if (xmlNestingDepth (text, size) > maxXmlDepth)
                 return damaged ("its " + describeChunk (chunk.id, chunk.position) + " nests more than "
