@@ -272,8 +272,9 @@ TEST (AudioFileChunks, DamagedHeadersAreRefusedNamingTheChunk)
         { "LIST cut", wav ({ wavFormat(), wavData(), labelList ({ label ("note", 1, "ab"), juce::MemoryBlock (1, true) }) }, true), "The file is damaged: its \"LIST\" chunk ends inside one of its entries." },
         { "LIST entry", wav ({ wavFormat(), wavData(), labelList ({ label ("labl", 1, "ab", 40) }) }), "The file is damaged: its \"labl\" chunk runs past the end of its \"LIST\" chunk." },
         { "labl short", wav ({ wavFormat(), labelList ({ label ("labl", 1, "", 2) }), wavData() }), "The file is damaged: its \"labl\" chunk is too short for its fields." },
-        // The XML parser read past a character cut at the end, and overflowed the stack on deep nesting.
-        { "iXML cut", wav ({ wavFormat(), wavData(), { "iXML", text ("<BWFXML>\xe2\x82", 10) } }), "The file is damaged: its \"iXML\" chunk ends inside a character." },
+        // The XML parser read past text that is not UTF-8, overflowed the stack on deep nesting and
+        // expands entities without bound.
+        { "iXML Latin-1", wav ({ wavFormat(), wavData(), { "iXML", text ("<BWFXML><P>x</P\xca/BWFXML>", 26) } }), "The file is damaged: its \"iXML\" chunk is not valid UTF-8 text." },
         { "iXML entities", wav ({ wavFormat(), wavData(), { "iXML", text ("<!DOCTYPE BWFXML [<!ENTITY a \"<b/>\">]><BWFXML>&a;</BWFXML>", 60) } }), "The file is damaged: its \"iXML\" chunk declares XML entities." },
         { "axml deep", wav ({ wavFormat(), { "axml", deepXml.getMemoryBlock() }, wavData() }), "The file is damaged: its \"axml\" chunk nests more than 1000 levels deep." },
         { "zeros", aiff ({ aiffCommon(), aiffSound(), { "\0\0\0\0", zeros, 0 } }), "The file is damaged: it holds more than 100000 chunks." },
@@ -347,7 +348,7 @@ TEST (AudioFileChunks, ValidFilesWithMetadataChunksStillRead)
                                              wavData(),
                                              oneCuePoint(),
                                              samplerWithOneLoop(),
-                                             { "iXML", text ("<BWFXML><NOTE>Voil\xe0 take 3</NOTE><!-- </BWFXML> --></BWFXML>", 60) },
+                                             { "iXML", text ("<BWFXML><NOTE>Voil\xc3\xa0 take 3</NOTE><!-- </BWFXML> --></BWFXML>", 62) },
                                              { "inst", juce::MemoryBlock (7, true) } },
                                            true)));
 

@@ -251,11 +251,10 @@ namespace
         }
 
         // The framework parses these chunks as XML, the text being their bytes up to the first
-        // zero. Its parser steps over a multi-byte character by its lead byte alone, so a
-        // character cut by the end of the text makes it read past the text's memory (stray
-        // Latin-1 bytes elsewhere do no harm); it descends one call per nesting level, so a few
-        // tens of kilobytes of nested tags overflow the stack; and it expands entities declared
-        // in the text.
+        // zero. Its parser counts characters by decoding them but steps over them by their lead
+        // bytes alone, so on text that is not valid UTF-8 the two disagree and it reads past the
+        // text's memory; it descends one call per nesting level, so a few tens of kilobytes of
+        // nested tags overflow the stack; and it expands entities declared in the text.
         bool checkXmlText (const ChunkHeader& chunk)
         {
             juce::MemoryBlock block (chunk.length);
@@ -266,13 +265,8 @@ namespace
             const auto* text = static_cast<const unsigned char*> (block.getData());
             const auto size = (int) (std::find (text, text + chunk.length, 0) - text);
 
-            for (int i = std::max (0, size - 3); i < size; ++i)
-            {
-                const auto extra = text[i] >= 0xf0 ? 3 : text[i] >= 0xe0 ? 2 : text[i] >= 0xc0 ? 1 : 0;
-
-                if (i + extra >= size && extra > 0)
-                    return damaged ("its " + describeChunk (chunk.id, chunk.position) + " ends inside a character.");
-            }
+            if (! juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (text), size))
+                return damaged ("its " + describeChunk (chunk.id, chunk.position) + " is not valid UTF-8 text.");
 
             // Entities that expand into further entities grow without bound as the parser
             // expands them; no metadata text declares any.
