@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include <unistd.h>
 
@@ -26,6 +27,9 @@ namespace
             const auto folder = shm.isDirectory() ? shm : juce::File::getSpecialLocation (juce::File::tempDirectory);
             return folder.getChildFile ("brackenfold-fuzz-" + juce::String ((int) getpid()) + ".audio");
         }();
+        // Gone when the run ends normally; after a crash the fuzzer keeps the input itself.
+        static const bool removedAtExit = std::atexit ([] { std::remove (file.getFullPathName().toRawUTF8()); }) == 0;
+        juce::ignoreUnused (removedAtExit);
         return file;
     }
 
