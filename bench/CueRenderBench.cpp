@@ -12,7 +12,7 @@
 // Reported for each cue: wall time, CPU time (system time apart) and peak memory of 5 renders
 // with worker threads (median and range) and of one on the render thread alone; the I/O floor
 // of the same run (every input read twice, every output written once, the stems and the mix
-// read back once, with no processing), measured before and after the renders; a hash of the
+// read back once, with no processing), measured right after each render; a hash of the
 // written files (FNV-1a 64 over every file's name and bytes, in writing order); and whether
 // every run wrote the same bytes.
 //
@@ -438,13 +438,14 @@ namespace
         return juce::String::toHexString ((juce::int64) hash).paddedLeft ('0', 16);
     }
 
-    void printRun (const char* label, const RenderRun& run, double floor)
+    void printRun (const char* label, const RenderRun& run, double floor, bool withStages = true)
     {
         std::printf ("%-30s wall %7.2f s  (%.2fx the I/O floor)  cpu %7.2f s  system %6.2f s  peak memory %6.0f MiB  %s\n",
                      label, run.wall, run.wall / floor, run.cpu, run.system, run.peakMB, run.report.ok ? "ok" : "FAILED");
 
-        for (const auto& stage : run.stages)
-            std::printf ("    %7.2f s  %s\n", stage.second, stage.first.toRawUTF8());
+        if (withStages)
+            for (const auto& stage : run.stages)
+                std::printf ("    %7.2f s  %s\n", stage.second, stage.first.toRawUTF8());
     }
 
     struct Spread
@@ -510,62 +511,75 @@ namespace
             return true;
         }
 
-        juce::int64 bytes = 0;
-        const auto floorBefore = measureIoFloor (tracks, first.report, folder.getChildFile ("io-floor"), bytes);
-
-        // More runs with worker threads (the wall time varies from run to run on a shared machine),
-        // then one on the render thread alone; every run's files are compared with the first's.
+        // Every render is followed by the I/O floor of its own files, so that each run is set
+        // beside the disk as it was then (on a shared machine it changes from minute to minute).
         constexpr int workerRuns = 5;
         std::vector<RenderRun> runs { first };
+        std::vector<double> floors;
+        juce::int64 bytes = 0;
         bool identical = true;
 
-        for (int i = 2; i <= workerRuns + 1; ++i)
+        for (int i = 1; i <= workerRuns + 1; ++i)
         {
-            auto again = request;
-            again.outputFolder = folder.getChildFile ("out-" + juce::String (i));
             const bool withWorkers = i <= workerRuns;
-            runs.push_back (renderOnce (again, withWorkers ? options.workers : 0));
+            auto again = request;
 
-            juce::String d;
-            const bool same = sameFiles (first.report, runs.back().report, d);
-            std::printf ("run %d (%s): output %s %s\n", i, withWorkers ? "worker threads" : "render thread only",
-                         same ? "identical to run 1" : "DIFFERS from run 1 in", d.toRawUTF8());
-            identical = identical && same && runs.back().report.ok;
-            again.outputFolder.deleteRecursively();
+            if (i > 1)
+            {
+                again.outputFolder = folder.getChildFile ("out-" + juce::String (i));
+                runs.push_back (renderOnce (again, withWorkers ? options.workers : 0));
+
+                juce::String d;
+                const bool same = sameFiles (first.report, runs.back().report, d);
+                std::printf ("run %d (%s): output %s %s\n", i, withWorkers ? "worker threads" : "render thread only",
+                             same ? "identical to run 1" : "DIFFERS from run 1 in", d.toRawUTF8());
+                identical = identical && same && runs.back().report.ok;
+            }
+
+            floors.push_back (measureIoFloor (tracks, runs.back().report, folder.getChildFile ("io-floor"), bytes));
+
+            if (i > 1)
+                again.outputFolder.deleteRecursively();
         }
 
-        const auto floorAfter = measureIoFloor (tracks, first.report, folder.getChildFile ("io-floor"), bytes);
-        const auto floor = 0.5 * (floorBefore + floorAfter);
+        std::printf ("\nI/O floor of each run for %.2f GB moved:", (double) bytes / 1.0e9);
 
-        std::printf ("\nI/O floor: %.2f s before and %.2f s after the renders (mean %.2f s) for %.2f GB moved\n",
-                     floorBefore, floorAfter, floor, (double) bytes / 1.0e9);
+        for (auto f : floors)
+            std::printf (" %.2f s", f);
+
+        std::printf ("\n");
 
         for (size_t i = 0; i < runs.size(); ++i)
         {
             const auto label = i < (size_t) workerRuns ? "render " + juce::String ((int) i + 1) + " (worker threads)" : juce::String ("render 6 (render thread only)");
-            printRun (label.toRawUTF8(), runs[i], floor);
+            printRun (label.toRawUTF8(), runs[i], floors[i], i == 0);
         }
 
-        std::vector<double> walls, systems, peaks;
+        std::vector<double> walls, ratios, systems, peaks, workerFloors;
 
         for (size_t i = 0; i < (size_t) workerRuns; ++i)
         {
             walls.push_back (runs[i].wall);
+            ratios.push_back (runs[i].wall / floors[i]);
             systems.push_back (runs[i].system);
             peaks.push_back (runs[i].peakMB * 1048576.0 / 1.0e9);
+            workerFloors.push_back (floors[i]);
         }
 
         const auto wall = spreadOf (walls);
+        const auto ratio = spreadOf (ratios);
+        const auto floor = spreadOf (workerFloors);
         const auto system = spreadOf (systems);
         const auto peak = spreadOf (peaks);
         const auto& r = first.report;
 
         std::printf ("\n%s, %d runs with worker threads (median, range):\n", cue.name, workerRuns);
-        std::printf ("  wall          %6.2f s  (%.2f..%.2f s)   = %.2fx the I/O floor of %.2f s (%.2fx..%.2fx)%s\n",
-                     wall.median, wall.lowest, wall.highest, wall.median / floor, floor, wall.lowest / floor, wall.highest / floor,
+        std::printf ("  I/O floor     %6.2f s  (%.2f..%.2f s)\n", floor.median, floor.lowest, floor.highest);
+        std::printf ("  wall          %6.2f s  (%.2f..%.2f s)   %.2fx its run's I/O floor (%.2fx..%.2fx)%s\n",
+                     wall.median, wall.lowest, wall.highest, ratio.median, ratio.lowest, ratio.highest,
                      goalText (cue.floorGoal, "x").toRawUTF8());
-        std::printf ("  system CPU    %6.2f s  (%.2f..%.2f s)   beside the I/O floor of %.2f s%s\n",
-                     system.median, system.lowest, system.highest, floor, goalText (cue.systemGoal, " s").toRawUTF8());
+        std::printf ("  system CPU    %6.2f s  (%.2f..%.2f s)%s\n",
+                     system.median, system.lowest, system.highest, goalText (cue.systemGoal, " s").toRawUTF8());
         std::printf ("  peak memory   %6.2f GB (%.2f..%.2f GB)%s\n", peak.median, peak.lowest, peak.highest, goalText (cue.memoryGoal, " GB").toRawUTF8());
         std::printf ("mix peak %.2f dBTP, gain %.2f dB, reconstruction: %s (%s), %d files\n",
                      gainToDecibels (r.mixTruePeak), r.gain.gainDb,
