@@ -135,14 +135,19 @@ bool isFlacReader (const juce::AudioFormatReader& reader)
     return dynamic_cast<juce::FlacAudioFormat*> (findFormatOf (reader)) != nullptr;
 }
 
-std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file)
+std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, int readAheadBytes)
 {
     // Every format is offered the stream in turn, whatever the file's extension: the manager's
     // File overload chooses by extension and would find nothing for ".wave" or ".aifc".
-    auto stream = std::make_unique<juce::FileInputStream> (file);
+    auto fileStream = std::make_unique<juce::FileInputStream> (file);
 
-    if (! stream->openedOk())
+    if (! fileStream->openedOk())
         return {};
+
+    std::unique_ptr<juce::InputStream> stream (std::move (fileStream));
+
+    if (readAheadBytes > 0)
+        stream = std::make_unique<juce::BufferedInputStream> (stream.release(), readAheadBytes, true);
 
     auto& manager = getAudioFormatManager();
 
@@ -161,9 +166,12 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     return {};
 }
 
-std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file, const juce::String& whenUnreadable, juce::String& error)
+std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file,
+                                                                     const juce::String& whenUnreadable,
+                                                                     juce::String& error,
+                                                                     int readAheadBytes)
 {
-    auto reader = openAudioFileReader (file);
+    auto reader = openAudioFileReader (file, readAheadBytes);
 
     if (reader == nullptr)
     {

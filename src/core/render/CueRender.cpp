@@ -698,8 +698,9 @@ void verifyReconstruction (CueRenderState& state)
 
         const bool ok = read->ok;
 
+        // The previous stem's memory goes back to the reads for the next stem.
         if (ok)
-            buffer = std::move (read->audio);
+            std::swap (buffer, read->audio);
         else
             error = read->error;
 
