@@ -191,7 +191,7 @@ namespace
             // channel count, since a moved buffer keeps its channel list in a fixed array of 32.
             juce::AudioBuffer<double> wide;
 
-            if (section.reuse != nullptr && ! resample && section.reuse->getNumChannels() == numChannels)
+            if (section.reuse != nullptr && section.reuse->getNumChannels() == numChannels)
                 wide = std::move (*section.reuse);
 
             wide.setSize (numChannels, (int) count, false, false, true);

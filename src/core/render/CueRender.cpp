@@ -669,8 +669,8 @@ void verifyReconstruction (CueRenderState& state)
         return;
     }
 
-    // The mix bus is not needed any more; its memory goes back before the files are read.
-    state.mix = {};
+    // The mix bus is not needed any more; its memory goes to the reads of the files.
+    state.readSpares.give (state.mix);
 
     // The stems are read back ahead of the check, which adds them up in order.
     const auto& request = state.request;

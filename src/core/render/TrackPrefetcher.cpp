@@ -31,9 +31,9 @@ namespace
         if (! convert)
             return readAudioFileInto (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
 
-        auto& source = read.source;
+        juce::AudioBuffer<double> source;
 
-        if (! readAudioFileInto (read.file, 0.0, source, read.error, maxReadFrames, cancel))
+        if (! readAudioFile (read.file, 0.0, source, read.error, maxReadFrames, cancel))
             return false;
 
         // The file changed since it was probed: the reader converts it itself.
@@ -94,6 +94,7 @@ namespace
             return false;
         }
 
+        source = {};
         read.audio = std::move (converted);
         return true;
     }
@@ -295,10 +296,7 @@ void TrackPrefetcher::release (size_t k)
 
             // Only a finished read's memory is the rendering thread's to keep.
             if (spares != nullptr && read.task->isDone())
-            {
                 spares->give (read.audio);
-                spares->give (read.source);
-            }
         }
 
         slots[k].read = nullptr;
@@ -342,12 +340,7 @@ void TrackPrefetcher::launch (size_t k)
     auto target = slots[k].read;
 
     if (spares != nullptr)
-    {
         target->audio = spares->take (cost.numChannels);
-
-        if (cost.converted)
-            target->source = spares->take (cost.numChannels);
-    }
 
     target->task = workers.run ([target, sharedSettings, sharedAbandon] { performRead (*target, *sharedSettings, *sharedAbandon); });
     slots[k].heldBytes = slots[k].cost.bytes;
@@ -357,8 +350,7 @@ void TrackPrefetcher::launch (size_t k)
 
 void TrackPrefetcher::recountFinishedReads()
 {
-    // A finished read holds what it holds: a converted one its result and the file at its own
-    // rate (kept for the next reads' memory), the estimate may have been larger.
+    // A finished converted read holds only its result, not the file at its own rate too.
     for (size_t k = oldest; k < slots.size(); ++k)
     {
         auto& slot = slots[k];
@@ -367,9 +359,7 @@ void TrackPrefetcher::recountFinishedReads()
             continue;
 
         const auto& audio = slot.read->audio;
-        const auto& source = slot.read->source;
-        const auto held = bytesOfBuffer (audio.getNumChannels(), audio.getNumSamples())
-                        + bytesOfBuffer (source.getNumChannels(), source.getNumSamples());
+        const auto held = bytesOfBuffer (audio.getNumChannels(), audio.getNumSamples());
         bytesInFlight += held - slot.heldBytes;
         slot.heldBytes = held;
         slot.settled = true;
@@ -378,9 +368,21 @@ void TrackPrefetcher::recountFinishedReads()
 
 void TrackPrefetcher::launchMore()
 {
-    // Inline (no worker threads): one read, when it is taken.
+    // Memory kept for reads that can't start now goes, rather than stand beyond the budget.
+    const auto trimSpares = [this]
+    {
+        if (spares != nullptr)
+            spares->trimTo (std::max<int64_t> (0, budget - bytesInFlight));
+    };
+
+    // Inline (no worker threads): one read, when it is taken, which needs one buffer at most.
     if (workers.getNumThreads() == 0)
+    {
+        if (spares != nullptr)
+            spares->trimTo (oldest < slots.size() && slots[oldest].read != nullptr ? std::min (costOf (oldest).bytes, budget) : 0);
+
         return;
+    }
 
     recountFinishedReads();
 
@@ -417,9 +419,7 @@ void TrackPrefetcher::launchMore()
         launch (next);
     }
 
-    // Memory kept for reads that can't start now goes, rather than stand beyond the budget.
-    if (spares != nullptr)
-        spares->trimTo (std::max<int64_t> (0, budget - bytesInFlight));
+    trimSpares();
 }
 
 } // namespace dunmoor

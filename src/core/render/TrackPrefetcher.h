@@ -30,7 +30,6 @@ struct TrackRead
     bool ok = false;
     juce::String error;
     juce::AudioBuffer<double> audio;
-    juce::AudioBuffer<double> source;   // a converted read's file at its own rate, kept for its memory
     SilenceGateReport gate;
     WaveformOverview overview;
 };
