@@ -6,6 +6,8 @@
 #   scripts/build.sh --debug [targets]      Debug (assertions on), into ./build-debug
 #   scripts/build.sh --sanitize [targets]   AddressSanitizer and UndefinedBehaviorSanitizer
 #                                           (optimised, with debug information), into ./build-sanitize
+#   scripts/build.sh --fuzz [targets]       the fuzz targets of fuzz/ (clang, libFuzzer and
+#                                           AddressSanitizer), into ./build-fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +24,13 @@ case "${1:-}" in
         folder=build-sanitize
         options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRACKENFOLD_SANITIZE=ON)
         shift
+        ;;
+    --fuzz)
+        folder=build-fuzz
+        options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+                 -DBRACKENFOLD_FUZZ=ON -DBRACKENFOLD_BUILD_TESTS=OFF -DBRACKENFOLD_BUILD_BENCHMARKS=OFF)
+        shift
+        [ $# -gt 0 ] || set -- AudioFileFuzz
         ;;
 esac
 

@@ -218,6 +218,37 @@ TEST (LevelMeter, TruePeakFindsTheOvershootAndMapsTheOversamplingSetting)
     EXPECT_EQ (measureTruePeak (&one, 0, 4), 0.0);
 }
 
+// Interpolating only the intervals with a loud end once read this near-Nyquist pattern as
+// 0.00 dBTP at 2x and +1.26 at 4x and 8x: its largest overshoot lies between two quiet samples.
+TEST (LevelMeter, TruePeakFindsTheOvershootBetweenQuietSamples)
+{
+    // +-0.9 alternating, with a sign slip whose two middle samples are 0.45, and a spike of 1.0.
+    auto pattern = [] (int i)
+    {
+        const double sign = ((i % 2 == 0) == (i < 32)) ? 1.0 : -1.0;
+        return sign * (i == 10 ? 1.0 : (i == 31 || i == 32 ? 0.45 : 0.9));
+    };
+
+    const auto alone = makeBuffer (1, 64, [&] (int, int i) { return pattern (i); });
+
+    // The same with the slip on the boundary between two runs of the cancellable measurement.
+    const int offset = cancelPollFrames - 32;
+    const auto inLongBuffer = makeBuffer (1, 2 * cancelPollFrames, [&] (int, int i)
+                                          { return i >= offset && i < offset + 64 ? pattern (i - offset) : 0.0; });
+
+    for (int factor : { 2, 4, 8 })
+    {
+        const double reference = referenceTruePeak (alone.getReadPointer (0), 64, factor);
+        const double reading = measureTruePeak (alone.getReadPointer (0), 64, factor);
+        EXPECT_GT (gainToDecibels (reference), 2.2) << "factor " << factor;
+        expectSamePeak (reading, reference, "factor " + std::to_string (factor) + ": " + std::to_string (gainToDecibels (reading))
+                                                + " dBTP, every interval " + std::to_string (gainToDecibels (reference)) + " dBTP");
+
+        const auto levels = measurePeaks (inLongBuffer, PeakMode::truePeak, factor, [] { return false; });
+        expectSamePeak (levels.truePeak, reference, "across two runs, factor " + std::to_string (factor));
+    }
+}
+
 TEST (LevelMeter, PeaksOfABufferFollowThePeakMode)
 {
     auto stereo = makeBuffer (2, 4800, [] (int ch, int i)

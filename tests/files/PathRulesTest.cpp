@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "RawBytesNames.h"
 #include "TestFolder.h"
 #include "core/files/PathRules.h"
 
 using namespace dunmoor;
+using dunmoor::testing::stringOfRawBytes;
 using dunmoor::testing::TemporaryFolder;
 
 TEST (PathRules, IsPathInsideFolder)
@@ -43,6 +45,7 @@ TEST (PathRules, PathLengthLimitCountsCharactersNotBytes)
 TEST (PathRules, SanitiseFileName)
 {
     const juce::String eAcute = juce::String::charToString (0x00e9);
+    const auto longStem = juce::String::repeatedString ("Strings", 40);
 
     const struct
     {
@@ -77,6 +80,13 @@ TEST (PathRules, SanitiseFileName)
         { "lpt9", "-", "x", 0, "lpt9_" },
         { "COM10", "-", "x", 0, "COM10" },
         { "CONSOLE", "-", "x", 0, "CONSOLE" },
+        // The underscore used to come after the cut and end one over the limit: 109 of 108
+        // characters, 121 of 120, 201 of 200 bytes.
+        { "con." + longStem, "-", "x", 108, "con_." + longStem.substring (0, 103) },
+        { "con." + longStem, "-", "x", 120, "con_." + longStem.substring (0, 115) },
+        { "con." + longStem, "-", "x", 0, "con_." + longStem.substring (0, 195) },
+        // A cut that shortens the device part itself leaves an ordinary name.
+        { "con", "-", "x", 3, "co" },
         // The fallback is taken as it is.
         { "", "-", "a:b", 0, "a:b" },
     };
@@ -84,6 +94,31 @@ TEST (PathRules, SanitiseFileName)
     for (const auto& c : cases)
         EXPECT_EQ (sanitiseFileName (c.name, c.replacement, c.fallback, c.maxLength), c.expected)
             << "name: " << c.name << " replacement: " << c.replacement;
+}
+
+// On a text whose last character is cut short, stepping by the lead byte jumped over the
+// terminating zero and read on past the end of the string (the sanitizer build reports it).
+TEST (PathRules, SanitiseFileNameStopsAtTheEndOfATextCutInsideACharacter)
+{
+    const struct
+    {
+        const char* name;
+        const char* replacement;
+        juce::String expected;
+    } cases[] = {
+        { "Voil\xc3", "-", "Voil-" },        // the lead byte of a-grave alone reads as a control character
+        { "Cello \xf0", "-", "Cello" },      // a four-byte lead alone reads as the end
+        { "Horn\xe0\x80", "-", "Horn" },     // cut after two of three bytes
+        { "Harp\xf0\x80\x80", "-", "Harp" }, // cut after three of four bytes
+        { "a:b", "\xc3", "a-b" },            // the replacement is walked as well
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto name = stringOfRawBytes (c.name);
+        const auto replacement = stringOfRawBytes (c.replacement);
+        EXPECT_EQ (sanitiseFileName (name, replacement, "x", 108), c.expected) << c.expected;
+    }
 }
 
 // 120 characters of three or four bytes each made names too long for Linux, so files under

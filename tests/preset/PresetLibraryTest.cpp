@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "PresetTestSupport.h"
+#include "RawBytesNames.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/preset/PresetJson.h"
 #include "core/preset/PresetLibrary.h"
@@ -519,4 +520,31 @@ TEST (PresetLibrary, NamesStartingWithATildeStayInTheirFolders)
     EXPECT_FALSE (file.exists());
     EXPECT_TRUE (juce::File (f.trashRoot.getFullPathName() + "/files/~Strings.dunmoor.json").existsAsFile());
     EXPECT_TRUE (juce::File (f.trashRoot.getFullPathName() + "/info/~Strings.dunmoor.json.trashinfo").existsAsFile());
+}
+
+// The framework's listing of a preset folder wrote past its buffer on a name that is not valid
+// UTF-8 (a Latin-1 "Voil\xe0" from an old archive).
+TEST (PresetLibrary, NamesThatAreNotUtf8ArePassedOver)
+{
+    LibraryFixture f;
+    const auto text = writePreset (makeUserPreset ("Latin-1"));
+    const juce::MemoryBlock bytes (text.toRawUTF8(), text.getNumBytesAsUTF8());
+
+    dunmoor::testing::RawNamedEntries raw;
+    raw.makeFile (f.publisherFolder(), "Voil\xe0 Strings.dunmoor.json", bytes);
+    raw.makeFile (f.projectFolder(), "Canci\xf3n Peque\xf1" "a.json", bytes);
+    raw.makeFolder (f.publisherFolder(), "Reel \xe0.dunmoor.json");
+    ASSERT_TRUE (f.publisherFolder().getChildFile ("Plain.dunmoor.json").replaceWithText (writePreset (makeUserPreset ("Plain"))));
+
+    f.library.rescan();
+    EXPECT_EQ (f.entryNames(), juce::StringArray ("Plain"));
+
+    // A preset named in UTF-8 like one of them is saved beside it, and loads.
+    const auto voila = makeUserPreset (juce::String::fromUTF8 ("Voil\xc3\xa0 Strings"));
+    f.save (voila);
+    ASSERT_NE (f.library.findEntry (voila.id), nullptr);
+    EXPECT_EQ (f.library.findEntry (voila.id)->file.getFileName(), juce::String::fromUTF8 ("Voil\xc3\xa0 Strings.dunmoor.json"));
+    EXPECT_TRUE (f.library.loadPreset (voila.id).ok);
+    EXPECT_EQ (f.entryNames(), juce::StringArray ("Plain", voila.name));
+    EXPECT_TRUE (raw.allExist());
 }

@@ -886,4 +886,62 @@ TEST (CueRenderTest, CancelStopsALongReadAndALongEncodeInTheMiddle)
     }
 }
 
+
+// A cue refused before it wrote anything left the empty folders the render had made for it.
+TEST (CueRenderTest, ARefusedCueLeavesNoFolderItCreated)
+{
+    TemporaryFolder temp;
+    const auto preset = makeRenderPreset ({ "Music" });
+    const auto clean = writeTone (temp.file ("in/music.wav"), 2, 4800, rate, 220.0, 0.5);
+    const auto damaged = writeTrack (temp.file ("in/damaged.wav"), 2, 4800, rate, [] (int, int i)
+                                     { return i == 100 ? std::numeric_limits<float>::quiet_NaN() : 0.1f; });
+
+    // Long enough that the stem's path is refused as too long, once its STEMS folder is made.
+    const auto longFolder = "long/" + juce::String::repeatedString ("x", 220 - temp.file ("long/").getFullPathName().length());
+
+    struct Case
+    {
+        const char* name;
+        juce::String folder;        // the cue's output folder, below the temporary folder
+        juce::String existing;      // made before the render (empty: none)
+        juce::File track;
+        const char* error;          // the start of the refusal
+    };
+
+    const Case cases[] = {
+        { "a sample that is not a number", "new/Cue1", {}, damaged, "Music: damaged.wav: " },
+        { "the same, into a folder that was there", "there/Cue1", "there/Cue1", damaged, "Music: damaged.wav: " },
+        { "a path refused after its STEMS folder was made", longFolder, {}, clean, "The generated path is too long: " },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+
+        if (c.existing.isNotEmpty())
+        {
+            ASSERT_TRUE (temp.file (c.existing).createDirectory().wasOk());
+        }
+
+        const auto out = temp.file (c.folder);
+        const auto report = render (makeRequest (preset, out, { { c.track } }));
+
+        EXPECT_FALSE (report.ok);
+        ASSERT_EQ (report.errors.size(), 1) << describe (report);
+        EXPECT_TRUE (report.errors[0].startsWith (c.error)) << report.errors[0];
+        EXPECT_TRUE (report.files.empty());
+
+        // Only what existed before stays, and it is left as it was.
+        const auto topFolder = temp.file (c.folder.upToFirstOccurrenceOf ("/", false, false));
+
+        if (c.existing.isEmpty())
+            EXPECT_FALSE (topFolder.exists());
+        else
+        {
+            EXPECT_TRUE (out.isDirectory());
+            EXPECT_EQ (TemporaryFolder::listing (out), juce::StringArray());
+        }
+    }
+}
+
 } // namespace dunmoor

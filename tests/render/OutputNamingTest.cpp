@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "RawBytesNames.h"
+#include "RenderTestSupport.h"
 #include "TestFolder.h"
+#include "core/render/CueRender.h"
 #include "core/render/OutputNaming.h"
 
 using namespace dunmoor;
+using dunmoor::testing::RawNamedEntries;
+using dunmoor::testing::stringOfRawBytes;
 using dunmoor::testing::TemporaryFolder;
 
 namespace
@@ -155,6 +160,30 @@ TEST (OutputNaming, FileNamesCollapseSeparatorsAndFallBack)
     EXPECT_EQ (buildOutputFileName ("con", context, naming, nullptr), "con_.aif");
 }
 
+// On a name whose last character is cut short, stepping by the lead byte jumped over the
+// terminating zero and read on past the end of the string (the sanitizer build reports it).
+TEST (OutputNaming, CollapseStopsAtTheEndOfATextCutInsideACharacter)
+{
+    NamingSettings naming;
+    auto context = sampleContext();
+
+    const struct
+    {
+        const char* stemName;
+        const char* expected;
+    } cases[] = {
+        { "Voil\xc3", "Harbour_Voil-.wav" },  // the lead byte of a-grave alone reads as a control character
+        { "Cello \xf0", "Harbour_Cello.wav" }, // a four-byte lead alone reads as the end; the space before it goes
+        { "Horn_\xe0\x80", "Harbour_Horn.wav" },
+    };
+
+    for (const auto& c : cases)
+    {
+        context.stemName = stringOfRawBytes (c.stemName);
+        EXPECT_EQ (buildOutputFileName ("{project}_{stemName}", context, naming, nullptr), c.expected) << c.expected;
+    }
+}
+
 TEST (OutputNaming, CollisionPolicies)
 {
     TemporaryFolder temp;
@@ -238,6 +267,54 @@ TEST (OutputNaming, NamesWrittenEarlierInTheRunAreTaken)
     path = fullMix;
     EXPECT_FALSE (resolveNameCollision (path, CollisionPolicy::abort, written, error));
     EXPECT_EQ (error, "'Cue_Full Mix.wav' already exists.");
+}
+
+// The framework's listing of the output folder, taken before every write, wrote past its
+// buffer on a name that is not valid UTF-8 (a Latin-1 "Voil\xe0" from an old archive).
+TEST (OutputNaming, AnOutputFolderHoldingNamesThatAreNotUtf8StillRenders)
+{
+    using namespace dunmoor::testing;
+
+    TemporaryFolder temp;
+    const auto out = temp.file ("out");
+    const auto stems = out.getChildFile ("STEMS");
+    const auto strings = writeTone (temp.file ("in/strings.wav"), 2, 4800, 48000.0, 440.0, 0.3);
+    const auto brass = writeTone (temp.file ("in/brass.wav"), 2, 4800, 48000.0, 220.0, 0.3);
+    ASSERT_TRUE (stems.createDirectory());
+    const auto taken = temp.make ("out/STEMS/Taken.wav");
+
+    RawNamedEntries raw;
+
+    for (const auto& folder : { out, stems })
+    {
+        raw.makeFile (folder, "Voil\xe0 Strings.wav");
+        raw.makeFile (folder, "Canci\xf3n Peque\xf1" "a Strings.wav");
+        raw.makeFolder (folder, "Proj_Cue1_01_Strings\xe0");
+    }
+
+    // Valid names beside them are seen as before; the Latin-1 name is no clash for its UTF-8 twin.
+    const juce::StringArray nothingWritten;
+    juce::String error;
+    auto path = taken;
+    EXPECT_TRUE (resolveNameCollision (path, CollisionPolicy::incrementVersion, nothingWritten, error));
+    EXPECT_EQ (path.getFileName(), "Taken-2.wav");
+    path = stems.getChildFile (juce::String::fromUTF8 ("Voil\xc3\xa0 Strings.wav"));
+    EXPECT_TRUE (resolveNameCollision (path, CollisionPolicy::abort, nothingWritten, error)) << error;
+
+    const auto preset = makeRenderPreset ({ "Strings", "Brass" });
+    const auto request = makeRequest (preset, out, { { strings }, { brass } });
+    CueRenderContext context (request, {}, {});
+    const auto report = renderCue (context);
+    ASSERT_TRUE (report.ok) << report.errors.joinIntoString (" | ");
+
+    juce::StringArray written;
+
+    for (const auto& file : report.files)
+        written.add (file.file.getRelativePathFrom (out));
+
+    written.sort (false);
+    EXPECT_EQ (written, juce::StringArray ({ "Proj_Cue1_Full Mix.wav", "STEMS/Proj_Cue1_01_Strings.wav", "STEMS/Proj_Cue1_02_Brass.wav" }));
+    EXPECT_TRUE (raw.allExist());
 }
 
 TEST (OutputNaming, IncrementVersionGivesUpAfter999Tries)

@@ -164,8 +164,15 @@ TEST (RenderPlanTest, CuePlanChannelsLengthAndTrackLists)
     EXPECT_EQ (plan.validation.warnings,
                juce::StringArray ({ "This project mixes mono and multi-channel tracks. Mono tracks are copied to every channel at unity gain.",
                                     "'broken.wav' could not be read and is excluded: The file is empty.",
-                                    "'empty.wav' could not be read and is excluded: " }));
+                                    "'empty.wav' could not be read and is excluded: The file contains no audio." }));
     EXPECT_TRUE (plan.ok) << plan.validation.toText();
+
+    // The render carries the left-out tracks on, with the stem each was meant for.
+    ASSERT_EQ (request.unreadableTracks.size(), 2u);
+    EXPECT_EQ (request.unreadableTracks[0].fileName + "|" + request.unreadableTracks[0].reason + "|" + request.unreadableTracks[0].stemId,
+               "broken.wav|The file is empty.|" + drums);
+    EXPECT_EQ (request.unreadableTracks[1].fileName + "|" + request.unreadableTracks[1].reason + "|" + request.unreadableTracks[1].stemId,
+               "empty.wav|The file contains no audio.|");
 
     // A 96 kHz track of 1 frame plans 1 frame; two mono tracks plan one channel, no warning.
     const auto tiny = buildCuePlan (preset, { makeTrack ("a.wav", "c", drums, 1, 1, 96000.0), makeTrack ("b.wav", "c", bass, 1, 1, 96000.0) },

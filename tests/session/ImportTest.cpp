@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "RawBytesNames.h"
 #include "SessionTestSupport.h"
 
 namespace dunmoor
@@ -148,6 +149,48 @@ namespace
         const auto summary = session.importFiles ({ temp.file ("Cue") }, true);
         EXPECT_EQ (summary.toText(), "2 imported");
         EXPECT_TRUE (summary.messages.isEmpty());
+    }
+
+    // Latin-1 names from old archives: the framework's listing wrote past its buffer on one, or
+    // read a wrong extension and skipped the file without a word.
+    TEST (Import, NamesThatAreNotUtf8AreNamedAndTheRestIsImported)
+    {
+        TemporaryFolder temp;
+        const auto cue = writeTinyWav (temp.file ("1M01/Brass.wav")).getParentDirectory();
+        juce::MemoryBlock wav;
+        ASSERT_TRUE (cue.getChildFile ("Brass.wav").loadFileAsData (wav));
+
+        RawNamedEntries raw;
+        raw.makeFile (cue, "Voil\xe0 Strings.wav", wav);
+        raw.makeFile (cue, "Canci\xf3n Peque\xf1" "a Strings.wav", wav);
+        raw.makeFile (cue, "Overlong \xc1\x81.wav", wav); // passes the framework's check, yet reads back as other bytes
+        raw.makeFile (cue, "Notes \xe0 lire.txt");        // not audio: nothing to say
+        raw.makeFolder (cue, "Reel \xe0 2");
+
+        const auto bad = juce::String::charToString (0xfffd);
+        const auto notImported = [] (const juce::String& name)
+        { return "'" + name + "' was not imported: its name is not valid UTF-8; rename it."; };
+
+        for (const bool recurse : { false, true })
+        {
+            SCOPED_TRACE (recurse ? "recursing" : "not recursing");
+            Session session;
+            const auto summary = session.importFiles ({ cue }, recurse);
+
+            juce::StringArray expected { notImported ("Canci" + bad + "n Peque" + bad + "a Strings.wav"),
+                                         notImported ("Overlong " + bad + bad + ".wav"),
+                                         notImported ("Voil" + bad + " Strings.wav") };
+
+            // A folder is named only where the scan would have entered it.
+            if (recurse)
+                expected.insert (2, notImported ("Reel " + bad + " 2"));
+
+            EXPECT_EQ (summary.toText(), "1 imported");
+            EXPECT_EQ (summary.messages.joinIntoString ("\n"), expected.joinIntoString ("\n"));
+            ASSERT_EQ (session.getTracks().size(), 1u);
+            EXPECT_EQ (session.getTracks()[0].file, cue.getChildFile ("Brass.wav"));
+            EXPECT_EQ (session.getCues().at (0).relativeName, "1M01");
+        }
     }
 
     TEST (Import, TheSessionHoldsAtMost2048Tracks)

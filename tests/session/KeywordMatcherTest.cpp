@@ -370,19 +370,45 @@ namespace
         EXPECT_TRUE (ambiguous.stemId.isEmpty());
         EXPECT_TRUE (ambiguous.stemName.isEmpty());
         EXPECT_EQ (ambiguous.matchedKeywords, juce::StringArray ("keys"));
-        EXPECT_EQ (ambiguous.explanation, "Equally strong match for Keys, Piano on keys. Brackenfold will not choose for you.");
+        EXPECT_EQ (ambiguous.explanation, "Equally strong match for Keys on keys, Piano on piano. Brackenfold will not choose for you.");
 
         // Three equally strong stems are all named; a weaker fourth is not.
         const auto three = schemaOf ({ stem ("c", 0, { rule ("hit") }), stem ("A", 0, { rule ("hit") }), stem ("b", 0, { rule ("hit") }), stem ("D", -1, { rule ("hit") }) });
-        EXPECT_EQ (match (three, "hit.wav").explanation, "Equally strong match for A, b, c on hit. Brackenfold will not choose for you.");
+        EXPECT_EQ (match (three, "hit.wav").explanation, "Equally strong match for A on hit, b on hit, c on hit. Brackenfold will not choose for you.");
 
-        // The same pattern twice: two hits, both listed, one matched keyword.
-        const auto twice = schemaOf ({ stem ("Drums", 0, { rule ("kick"), rule ("kick") }), stem ("Kick", 0, { rule ("kick") }) });
-        const auto doubled = match (twice, "Kick.wav");
-        EXPECT_EQ (doubled.confidence, Confidence::confident);
-        EXPECT_EQ (doubled.candidates[0].hitCount, 2);
-        EXPECT_EQ (doubled.matchedKeywords, juce::StringArray ("kick"));
-        EXPECT_EQ (doubled.explanation, "Matched Drums on 'kick', 'kick'; ahead of Kick (kick).");
+        // One word credits a stem once, however many of its rules it hits: a singular and a
+        // plural rule once counted twice and outweighed another stem's single word. Every hit is
+        // still listed, and a tie names each stem's keywords.
+        struct Credit
+        {
+            const char* fileName;
+            const char* stemName; // the stem whose hit count is checked
+            int hitCount;
+            const char* explanation;
+        };
+
+        const auto twice = schemaOf ({ stem ("Synths", 0, { rule ("synth"), rule ("synths"), rule ("synth") }),
+                                       stem ("Pulses", 0, { rule ("ostinato") }),
+                                       stem ("Leads", 0, { rule ("lead"), rule ("lead synth", MatchMode::phrase) }) });
+        const Credit credits[] = {
+            { "Ostinato Synth.wav", "Synths", 1,
+              "Equally strong match for Pulses on ostinato, Synths on synth and synths. Brackenfold will not choose for you." },
+            // Two words, each crediting the stem once, outweigh one.
+            { "Ostinato Synth_Synths.wav", "Synths", 2, "Matched Synths on 'synth', 'synths', 'synth'; ahead of Pulses (ostinato)." },
+            // A phrase and a word inside it are two hits on two words.
+            { "Lead Synth.wav", "Leads", 2, "Matched Leads on 'lead', 'lead synth' (phrase); ahead of Synths (synth, synths)." },
+        };
+
+        for (const auto& c : credits)
+        {
+            const auto result = match (twice, c.fileName);
+            EXPECT_EQ (result.explanation, c.explanation) << c.fileName;
+
+            const auto checked = std::find_if (result.candidates.begin(), result.candidates.end(), [&] (const MatchCandidate& m)
+                                               { return m.stemName == c.stemName; });
+            ASSERT_NE (checked, result.candidates.end()) << c.fileName;
+            EXPECT_EQ (checked->hitCount, c.hitCount) << c.fileName;
+        }
 
         // Keywords are reported as written, the whole-name form included.
         const auto written = schemaOf ({ stem ("Lead", 0, { rule ("Lead-Vox", MatchMode::exact), rule ("VOX") }) });
@@ -394,6 +420,69 @@ namespace
     //==============================================================================
     // A literal, unprepared scorer built from the plain tests, to hold the prepared matcher to it.
     using namespace dunmoor::testing;
+
+    bool phraseAt (const FileNameAnalysis& analysis, const juce::StringArray& phrase, int start)
+    {
+        for (int i = 0; i < phrase.size(); ++i)
+            if (start + i >= analysis.tokens.size() || analysis.tokens[start + i] != phrase[i])
+                return false;
+        return true;
+    }
+
+    // The positions of the name's words that a hit lies on, found word by word.
+    std::vector<int> wordsOfHit (const MatchOptions& options, const FileNameAnalysis& analysis, const juce::StringArray& tokens, MatchMode mode, bool plurals)
+    {
+        std::vector<int> words;
+
+        if (mode == MatchMode::exact)
+        {
+            for (int i = 0; i < analysis.tokens.size(); ++i)
+                words.push_back (i);
+        }
+        else if (mode == MatchMode::fuzzy)
+        {
+            for (int i = 0; i < analysis.tokens.size(); ++i)
+                if (analysis.tokens[i].length() >= options.minLength && boundedEditDistance (analysis.tokens[i], tokens[0], options.maxDistance) <= options.maxDistance)
+                    words.push_back (i);
+        }
+        else
+        {
+            auto phrase = tokens;
+            const auto lastForms = plurals ? pluralVariants (tokens[tokens.size() - 1]) : juce::StringArray (tokens[tokens.size() - 1]);
+
+            for (const auto& form : lastForms)
+            {
+                phrase.set (phrase.size() - 1, form);
+                for (int start = 0; start < analysis.tokens.size(); ++start)
+                    if (phraseAt (analysis, phrase, start))
+                        for (int i = 0; i < phrase.size(); ++i)
+                            words.push_back (start + i);
+            }
+        }
+
+        return words;
+    }
+
+    // The most hits that can each be given a word of their own, by trying every assignment.
+    int mostCreditedHits (const std::vector<std::vector<int>>& wordsOfHits, size_t hit, std::vector<int>& taken)
+    {
+        if (hit == wordsOfHits.size())
+            return 0;
+
+        int best = mostCreditedHits (wordsOfHits, hit + 1, taken);
+
+        for (auto word : wordsOfHits[hit])
+        {
+            if (std::find (taken.begin(), taken.end(), word) != taken.end())
+                continue;
+
+            taken.push_back (word);
+            best = std::max (best, 1 + mostCreditedHits (wordsOfHits, hit + 1, taken));
+            taken.pop_back();
+        }
+
+        return best;
+    }
 
     std::vector<MatchCandidate> referenceCandidates (const MatchOptions& options, const StemSchema& schema, const FileNameAnalysis& analysis, juce::StringArray& notes)
     {
@@ -412,6 +501,7 @@ namespace
             c.stemId = s.id;
             c.stemName = s.displayName;
             c.stemPriority = s.priority;
+            std::vector<std::vector<int>> wordsOfHits;
 
             for (const auto& r : s.rules)
             {
@@ -449,14 +539,17 @@ namespace
 
                 if (! hit)
                     continue;
-                ++c.hitCount;
+                wordsOfHits.push_back (wordsOfHit (options, analysis, tokens, r.mode, schema.matchPlurals));
                 c.bestRulePriority = std::max (c.bestRulePriority, r.priority);
                 c.hasWholeName = c.hasWholeName || kind == MatchMode::exact;
                 c.hasPhrase = c.hasPhrase || kind == MatchMode::phrase;
                 c.hits.push_back ({ r.pattern, kind, r.priority });
             }
 
-            if (c.hitCount > 0)
+            std::vector<int> taken;
+            c.hitCount = mostCreditedHits (wordsOfHits, 0, taken);
+
+            if (! c.hits.empty())
                 candidates.push_back (c);
         }
 

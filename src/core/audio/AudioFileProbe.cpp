@@ -4,7 +4,6 @@
 #include <locale>
 #include <new>
 #include <sstream>
-#include <vector>
 
 #include "FlacFileDecoder.h"
 #include "core/model/Types.h"
@@ -75,50 +74,6 @@ namespace
         }
     }
 
-    // Where an AIFF file's sound data may start: after each "SSND" chunk's header and its
-    // offset field, walking the chunks the way the framework's reader does. The framework
-    // leaves the data position uninitialised when there is no such chunk (a file cut inside
-    // its header), and takes a negative offset as it stands, reading header bytes as audio.
-    struct AiffSoundData
-    {
-        bool hasChunk = false;
-        std::vector<juce::int64> starts; // one per chunk whose offset lies inside the chunk
-    };
-
-    AiffSoundData findAiffSoundData (const juce::File& file)
-    {
-        AiffSoundData found;
-        juce::FileInputStream in (file);
-
-        if (! in.openedOk() || in.readInt() != (int) juce::ByteOrder::littleEndianInt ("FORM"))
-            return found;
-
-        const auto formLength = (juce::int64) (juce::uint32) in.readIntBigEndian();
-        const auto end = in.getPosition() + formLength;
-        in.skipNextBytes (4); // "AIFF" or "AIFC"
-
-        while (in.getPosition() < end && ! in.isExhausted())
-        {
-            const auto type = in.readInt();
-            const auto length = (juce::int64) (juce::uint32) in.readIntBigEndian();
-            const auto chunkEnd = in.getPosition() + length;
-
-            if (type == (int) juce::ByteOrder::littleEndianInt ("SSND"))
-            {
-                found.hasChunk = true;
-                const auto offset = in.readIntBigEndian();
-
-                if (offset >= 0 && offset <= length - 8)
-                    found.starts.push_back (chunkEnd - length + 8 + offset);
-            }
-
-            if (! in.setPosition (chunkEnd + (chunkEnd & 1)))
-                break;
-        }
-
-        return found;
-    }
-
     juce::String formatRate (double rate)
     {
         std::ostringstream out;
@@ -135,8 +90,18 @@ bool isFlacReader (const juce::AudioFormatReader& reader)
     return dynamic_cast<juce::FlacAudioFormat*> (findFormatOf (reader)) != nullptr;
 }
 
-std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, int readAheadBytes)
+std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, AudioFileChunks* chunks, int readAheadBytes)
 {
+    // The framework's readers trust every size in a header; a damaged file never reaches them.
+    auto walk = walkAudioFileChunks (file);
+    const bool damaged = walk.isDamaged();
+
+    if (chunks != nullptr)
+        *chunks = std::move (walk);
+
+    if (damaged)
+        return {};
+
     // Every format is offered the stream in turn, whatever the file's extension: the manager's
     // File overload chooses by extension and would find nothing for ".wave" or ".aifc".
     auto fileStream = std::make_unique<juce::FileInputStream> (file);
@@ -171,13 +136,19 @@ std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce:
                                                                      juce::String& error,
                                                                      int readAheadBytes)
 {
-    auto reader = openAudioFileReader (file, readAheadBytes);
+    AudioFileChunks chunks;
+    auto reader = openAudioFileReader (file, &chunks, readAheadBytes);
 
     if (reader == nullptr)
     {
-        error = whenUnreadable;
+        error = chunks.isDamaged() ? chunks.damage : whenUnreadable;
         return {};
     }
+
+    // Sound data cut short is told as such, even when the length its header claims is also
+    // over a limit.
+    if (chunks.soundDataCut && ! checkReaderData (*reader, file, error))
+        return {};
 
     if (! checkReaderLimits (*reader, error) || ! checkReaderData (*reader, file, error))
         return {};
@@ -228,13 +199,16 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     };
 
     const bool isAiff = dynamic_cast<juce::AiffAudioFormat*> (format) != nullptr;
-    AiffSoundData aiffData;
+    AudioFileChunks aiffChunks;
 
+    // The framework leaves an AIFF file's data position uninitialised when there is no sound
+    // data chunk (a file cut inside its header), and takes a negative offset as it stands,
+    // reading header bytes as audio.
     if (isAiff)
     {
-        aiffData = findAiffSoundData (file);
+        aiffChunks = walkAudioFileChunks (file);
 
-        if (! aiffData.hasChunk)
+        if (! aiffChunks.hasSoundData)
             return truncated (0);
     }
 
@@ -248,7 +222,7 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     const auto bytesPerFrame = MappedReaderAccess::getBytesPerFrame (*mapped);
     const auto fileSize = file.getSize();
 
-    if (isAiff && std::find (aiffData.starts.begin(), aiffData.starts.end(), dataStart) == aiffData.starts.end())
+    if (isAiff && std::find (aiffChunks.soundDataStarts.begin(), aiffChunks.soundDataStarts.end(), dataStart) == aiffChunks.soundDataStarts.end())
     {
         error = "The file is damaged: its sound data chunk points outside itself.";
         return false;

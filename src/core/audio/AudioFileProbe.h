@@ -2,16 +2,17 @@
 
 #include <memory>
 
+#include "AudioFileChunks.h"
 #include "AudioFormats.h"
 
 namespace dunmoor
 {
 
 /**
-    Validates the file (existence, size, a readable format, the channel, rate and length limits,
-    a sample format the reader can decode, and for uncompressed files that the header's length
-    is really there) and fills the info. Opens and closes the file; reads no samples. On failure
-    the info is left as it was.
+    Validates the file (existence, size, chunk headers that hold together, a readable format, the
+    channel, rate and length limits, a sample format the reader can decode, and for uncompressed
+    files that the header's length is really there) and fills the info. Opens and closes the
+    file; reads no samples. On failure the info is left as it was.
 */
 [[nodiscard]] bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error);
 
@@ -22,11 +23,12 @@ constexpr int sampleReadAheadBytes = 1 << 20;
 
 /**
     Opens a reader through the shared manager, offering the file's contents to every format
-    whatever its extension. nullptr when no format recognises the file. Checks no limits.
-    With readAheadBytes above 0 the reader reads through a buffer of that size (for reading
-    samples; a probe, which reads only the header, has no use for one).
+    whatever its extension, once walkAudioFileChunks has found nothing damaged. nullptr when the
+    walk finds damage or no format recognises the file; what the walk found goes to chunks when
+    given. Checks no limits. With readAheadBytes above 0 the reader reads through a buffer of
+    that size (for reading samples; a probe, which reads only the header, has no use for one).
 */
-std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, int readAheadBytes = 0);
+std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, AudioFileChunks* chunks = nullptr, int readAheadBytes = 0);
 
 /** openAudioFileReader, then checkReaderLimits and checkReaderData, as every read of samples
     does before it reads: nullptr with the reason in error (whenUnreadable when no format

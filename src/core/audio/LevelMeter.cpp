@@ -49,8 +49,15 @@ namespace
             }
 
             // Unit gain at DC for every phase.
+            double absoluteSum = 0.0;
+
             for (int t = 0; t < numTaps; ++t)
+            {
                 phase[t] /= sum;
+                absoluteSum += std::abs (phase[t]);
+            }
+
+            bank.largestAbsoluteTapSum = std::max (bank.largestAbsoluteTapSum, absoluteSum);
         }
 
         return bank;
@@ -153,51 +160,74 @@ namespace
         }
     }
 
-    template <int Phases>
-    inline double truePeakOfChannel (const double* x, int64_t n, double samplePeak, double peak, const double* taps, int64_t begin, int64_t end)
+    /** The largest magnitude among the four samples x[4b] .. x[4b + 3]; samples outside the
+        channel count as 0. */
+    inline double blockMagnitude (const double* x, int64_t n, int64_t b)
     {
-        const double threshold = samplePeak * 0.5;
+        const int64_t first = 4 * b;
+
+        if (first >= 0 && first + 4 <= n)
+            return std::max (std::max (std::abs (x[first]), std::abs (x[first + 1])),
+                             std::max (std::abs (x[first + 2]), std::abs (x[first + 3])));
+
+        double m = 0.0;
+
+        for (int64_t j = std::max<int64_t> (0, first); j < std::min<int64_t> (n, first + 4); ++j)
+            m = std::max (m, std::abs (x[j]));
+
+        return m;
+    }
+
+    template <int Phases>
+    inline double truePeakOfChannel (const double* x, int64_t n, double peak, const TruePeakFilterBank& bank, int64_t begin, int64_t end)
+    {
+        const double* taps = bank.coefficients.data();
         const int64_t lastInterior = n - (numTaps - centreTap); // interval i reads up to x[i + 12]
 
-        // Interval i runs from x[i] to x[i + 1] (the sample after the last one counts as 0). It is
-        // interpolated only when one of its ends is at least half the channel's peak; the others
-        // are skipped. Intervals go in blocks of four: a block without a loud sample among its
-        // five ends costs a few comparisons. The peak is a maximum, so the intervals may be
-        // visited in runs [begin, end), begin a multiple of four.
+        // No interpolated value exceeds the loudest sample under its taps times the bank's largest
+        // absolute tap sum (taken a hair larger, so that the rounding of a 24-term sum cannot slip
+        // past the bound). An interval is skipped only when that bound cannot beat the running
+        // peak, that is when no sample under its taps is louder than `limit`; every other one is
+        // interpolated, so the result is that of evaluating every interval. Loud ends alone say
+        // nothing: near half the sample rate, the largest overshoot can lie between two quiet
+        // samples among loud ones of alternating sign.
+        const double bound = bank.largestAbsoluteTapSum * (1.0 + 1.0e-12);
+        double limit = peak / bound;
+
+        // Interval i runs from x[i] to x[i + 1] (the sample after the last one counts as 0).
+        // Intervals go in blocks of four, i = 4b: their taps read x[4b - 11] .. x[4b + 15], all
+        // inside the blocks of four samples b - 3 .. b + 3. The limit only rises, so a block once
+        // found quiet stays quiet; a loud one may stay counted as loud, which costs time, never
+        // a value. The peak is a maximum, so the intervals may be visited in runs [begin, end),
+        // begin a multiple of four.
+        const int64_t firstBlock = begin / 4;
+        int64_t lastLoudBlock = firstBlock - 4;
+
+        for (int64_t b = firstBlock - 3; b < firstBlock + 3; ++b)
+            if (blockMagnitude (x, n, b) > limit)
+                lastLoudBlock = b;
+
         for (int64_t i = begin; i < end; i += 4)
         {
-            const int64_t ends = std::min<int64_t> (5, n - i);
-            bool loud[5] = { false, false, false, false, false };
-            bool any = false;
+            const int64_t block = i / 4;
 
-            for (int64_t k = 0; k < ends; ++k)
-            {
-                loud[k] = std::abs (x[i + k]) >= threshold;
-                any = any || loud[k];
-            }
+            if (blockMagnitude (x, n, block + 3) > limit)
+                lastLoudBlock = block + 3;
 
-            if (! any)
+            if (lastLoudBlock < block - 3)
                 continue;
-
-            const int64_t count = std::min<int64_t> (4, n - i);
 
             if (i >= centreTap && i + 3 <= lastInterior)
             {
                 double values[4];
                 interpolatedPeaksOfFour<Phases> (x + i, taps, values);
-
-                for (int k = 0; k < 4; ++k)
-                    if (loud[k] || loud[k + 1])
-                        peak = std::max (peak, values[k]);
+                peak = std::max (std::max (peak, std::max (values[0], values[1])), std::max (values[2], values[3]));
             }
             else
             {
                 // Near either end the taps reach samples outside the channel, which count as 0.
-                for (int64_t k = 0; k < count; ++k)
+                for (int64_t k = 0; k < std::min<int64_t> (4, n - i); ++k)
                 {
-                    if (! (loud[k] || loud[k + 1]))
-                        continue;
-
                     double w[numTaps];
 
                     for (int t = 0; t < numTaps; ++t)
@@ -209,6 +239,8 @@ namespace
                     peak = std::max (peak, interpolatedPeak<Phases> (w, taps));
                 }
             }
+
+            limit = peak / bound;
         }
 
         return peak;
@@ -272,13 +304,10 @@ namespace
         if (! absolutePeakInRuns (samples, count, cancel, result))
             return false;
 
-        const double peak = result;
-
-        if (peak == 0.0 || ! std::isfinite (peak))
+        if (result == 0.0 || ! std::isfinite (result))
             return true;
 
         const auto& bank = getTruePeakFilters (bankFactorFor (oversampling));
-        const double* taps = bank.coefficients.data();
         static_assert (cancelPollFrames % 4 == 0, "runs must start on a block of four intervals");
 
         for (int64_t begin = 0; begin < count; begin += cancelPollFrames)
@@ -290,9 +319,9 @@ namespace
 
             switch (bank.factor)
             {
-                case 2:  result = truePeakOfChannel<1> (samples, count, peak, result, taps, begin, end); break;
-                case 4:  result = truePeakOfChannel<3> (samples, count, peak, result, taps, begin, end); break;
-                default: result = truePeakOfChannel<7> (samples, count, peak, result, taps, begin, end); break;
+                case 2:  result = truePeakOfChannel<1> (samples, count, result, bank, begin, end); break;
+                case 4:  result = truePeakOfChannel<3> (samples, count, result, bank, begin, end); break;
+                default: result = truePeakOfChannel<7> (samples, count, result, bank, begin, end); break;
             }
         }
 
@@ -361,13 +390,12 @@ double measureTruePeak (const double* samples, int64_t count, int oversampling)
         return peak;
 
     const auto& bank = getTruePeakFilters (bankFactorFor (oversampling));
-    const double* taps = bank.coefficients.data();
 
     switch (bank.factor)
     {
-        case 2:  return truePeakOfChannel<1> (samples, count, peak, peak, taps, 0, count);
-        case 4:  return truePeakOfChannel<3> (samples, count, peak, peak, taps, 0, count);
-        default: return truePeakOfChannel<7> (samples, count, peak, peak, taps, 0, count);
+        case 2:  return truePeakOfChannel<1> (samples, count, peak, bank, 0, count);
+        case 4:  return truePeakOfChannel<3> (samples, count, peak, bank, 0, count);
+        default: return truePeakOfChannel<7> (samples, count, peak, bank, 0, count);
     }
 }
 

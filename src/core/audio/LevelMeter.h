@@ -50,6 +50,10 @@ struct TruePeakFilterBank
     /** (factor - 1) phases of numTaps taps each, phase-major: phase p (1-based, the point
         p / factor of the way from one sample to the next) starts at (p - 1) * numTaps. */
     std::vector<double> coefficients;
+
+    /** The largest sum of absolute taps over the phases: no interpolated value is larger than
+        this times the largest magnitude among the samples under the taps. */
+    double largestAbsoluteTapSum = 0.0;
 };
 
 /** 10^(dB / 20); 0 for -400 dB and below. */

@@ -47,6 +47,41 @@ namespace
 
         return s;
     }
+
+    /** Keeps at most maxChars characters (no cap when 0 or less) and at most maxBytes bytes of
+        UTF-8, cutting at a whole character; a cut leaves no space or full stop at the end. */
+    juce::String cutToLimits (juce::String text, int maxChars, int maxBytes)
+    {
+        if (maxChars > 0 && text.length() > maxChars)
+            text = stripTrailingDotsAndSpaces (text.substring (0, maxChars).trim());
+
+        if ((int) text.getNumBytesAsUTF8() > maxBytes)
+        {
+            int keep = 0;
+            size_t bytes = 0;
+
+            for (auto p = text.getCharPointer();; ++keep)
+            {
+                const auto c = p.getAndAdvance();
+                bytes += juce::CharPointer_UTF8::getBytesRequiredFor (c);
+
+                if (c == 0 || bytes > (size_t) maxBytes)
+                    break;
+            }
+
+            text = stripTrailingDotsAndSpaces (text.substring (0, keep).trim());
+        }
+
+        return text;
+    }
+
+    /** The part before the first full stop, without trailing spaces: what Windows opens a
+        device for whatever follows it. */
+    juce::String devicePartOf (const juce::String& text)
+    {
+        const auto firstDot = text.indexOfChar ('.');
+        return (firstDot < 0 ? text : text.substring (0, firstDot)).trimEnd();
+    }
 } // namespace
 
 bool isPathInsideFolder (const juce::File& folder, const juce::File& path)
@@ -85,9 +120,16 @@ juce::String sanitiseFileName (const juce::String& name,
     // is never used as it stands.
     auto settledReplacement = replacement;
 
-    for (auto p = replacement.getCharPointer(); ! p.isEmpty(); ++p)
+    // Every walk steps with getAndAdvance, which stops at the end even when the last character
+    // is cut short; stepping by the lead byte would jump over the terminating zero.
+    for (auto p = replacement.getCharPointer();;)
     {
-        if (isUnusableInName (*p))
+        const auto c = p.getAndAdvance();
+
+        if (c == 0)
+            break;
+
+        if (isUnusableInName (c))
         {
             settledReplacement = "-";
             break;
@@ -97,9 +139,12 @@ juce::String sanitiseFileName (const juce::String& name,
     juce::String text;
     text.preallocateBytes (name.getNumBytesAsUTF8() + 1);
 
-    for (auto p = name.getCharPointer(); ! p.isEmpty(); ++p)
+    for (auto p = name.getCharPointer();;)
     {
-        const auto c = *p;
+        const auto c = p.getAndAdvance();
+
+        if (c == 0)
+            break;
 
         if (isUnusableInName (c))
             text << settledReplacement;
@@ -112,32 +157,21 @@ juce::String sanitiseFileName (const juce::String& name,
     while (startsWithDotOrSpace (text))
         text = text.substring (1).trim();
 
-    if (maxLength > 0 && text.length() > maxLength)
-        text = stripTrailingDotsAndSpaces (text.substring (0, maxLength).trim());
-
-    if ((int) text.getNumBytesAsUTF8() > maxFileNameBytes)
-    {
-        int keep = 0;
-        size_t bytes = 0;
-
-        for (auto p = text.getCharPointer(); ! p.isEmpty(); ++p, ++keep)
-        {
-            bytes += juce::CharPointer_UTF8::getBytesRequiredFor (*p);
-
-            if (bytes > (size_t) maxFileNameBytes)
-                break;
-        }
-
-        text = stripTrailingDotsAndSpaces (text.substring (0, keep).trim());
-    }
+    text = cutToLimits (text, maxLength, maxFileNameBytes);
 
     if (text.isEmpty() || text.containsOnly ("-_. "))
         return fallback;
 
-    // Windows opens a device for the part before the first dot whatever follows it, so
-    // the underscore goes right after that part: "con.txt" becomes "con_.txt".
-    const auto firstDot = text.indexOfChar ('.');
-    const auto devicePart = (firstDot < 0 ? text : text.substring (0, firstDot)).trimEnd();
+    if (! isReservedDeviceName (devicePartOf (text).toUpperCase()))
+        return text;
+
+    // The underscore must fit within the limits too, so it gets its room before it is added.
+    text = cutToLimits (text, maxLength > 0 ? maxLength - 1 : 0, maxFileNameBytes - 1);
+
+    // Windows opens a device for the part before the first dot whatever follows it, so the
+    // underscore goes right after that part: "con.txt" becomes "con_.txt". The cut may have
+    // shortened that part itself into an ordinary name.
+    const auto devicePart = devicePartOf (text);
 
     if (isReservedDeviceName (devicePart.toUpperCase()))
         text = devicePart + "_" + text.substring (devicePart.length());

@@ -1,6 +1,7 @@
 #include "PresetLibrary.h"
 
 #include "../model/BuiltInPresets.h"
+#include "core/files/FolderListing.h"
 #include "core/files/PathRules.h"
 #include "PresetJson.h"
 
@@ -46,13 +47,14 @@ namespace
         return sanitiseFileName (presetName, "-", "preset", 80);
     }
 
-    /** Every name in the folder, files and folders alike, for comparisons that ignore case. */
+    /** Every name in the folder, files and folders alike, for comparisons that ignore case.
+        Names that are not valid UTF-8 are left out: no preset file name can clash with one. */
     juce::StringArray namesIn (const juce::File& folder)
     {
         juce::StringArray names;
 
-        for (const auto& child : folder.findChildFiles (juce::File::findFilesAndDirectories, false, "*"))
-            names.add (child.getFileName());
+        for (const auto& entry : listFolder (folder).entries)
+            names.add (entry.file.getFileName());
 
         return names;
     }
@@ -154,8 +156,14 @@ void PresetLibrary::rescan()
             continue;
 
         // Listed by hand: the framework's wildcard is case-sensitive on Linux, and ".JSON" is as
-        // much a preset file as ".json".
-        auto files = folder.findChildFiles (juce::File::findFiles, false, "*");
+        // much a preset file as ".json". A name that is not valid UTF-8 is no preset of ours and
+        // is passed over.
+        juce::Array<juce::File> files;
+
+        for (const auto& entry : listFolder (folder).entries)
+            if (! entry.isFolder)
+                files.add (entry.file);
+
         std::sort (files.begin(), files.end(), [] (const juce::File& a, const juce::File& b)
                    { return a.getFileName().compare (b.getFileName()) < 0; });
 

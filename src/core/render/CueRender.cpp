@@ -738,6 +738,7 @@ CueReport renderCue (const CueRenderContext& context)
     report.lengthInFrames = request.lengthInFrames;
     report.sampleRate = request.sampleRate;
     report.unassignedTracks = request.unassignedTracks;
+    report.unreadableTracks = request.unreadableTracks;
     report.cueName = request.cueName;
     report.cueKey = request.cueKey;
     report.sourceFolder = request.sourceFolder;
@@ -745,6 +746,9 @@ CueReport renderCue (const CueRenderContext& context)
 
     try
     {
+        if (! request.measureOnly)
+            state.noteFoldersToCreate (request.outputFolder);
+
         const auto validation = validatePlan (request, OutputFolderCheck::create);
         report.warnings.addArray (validation.warnings);
 
@@ -786,6 +790,7 @@ CueReport renderCue (const CueRenderContext& context)
     // write of the mix may still be reading it).
     state.release();
     state.mix = {};
+    state.removeFoldersLeftEmpty();
 
     report.elapsedSeconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
     state.reportProgress (1.0, report.cancelled ? "Cancelled." : "Finished.", RenderJob::Phase::finished);

@@ -62,6 +62,15 @@ public:
         an early write of the mix may still be reading it). */
     void release();
 
+    /** Remembers the folder and those of its parents that do not exist yet, before the render
+        creates them, so that removeFoldersLeftEmpty can take them away again. */
+    void noteFoldersToCreate (const juce::File& folder);
+
+    /** Removes the folders this cue created that are still empty, deepest first, so a cue that
+        stopped before writing leaves no empty folder behind. A folder holding anything stays,
+        and so does every folder that existed before the cue. */
+    void removeFoldersLeftEmpty();
+
     /** Every track of the request, stem by stem: the order both passes read them in. */
     std::vector<juce::File> getTracksOfPass() const;
 
@@ -87,6 +96,7 @@ public:
     juce::AudioBuffer<double> mix;              // the full-mix bus
     juce::StringArray writtenPaths;             // every file written (or being written) in this cue, for name collisions
     juce::StringArray writtenItems;             // what each of those paths was written for: name and kind of item
+    std::vector<juce::File> createdFolders;     // folders missing when the cue came to them, in creation order
     std::vector<int> stemNumbers;               // {stemIndex} of each stem plan, in plan order
     CueReport report;
     int64_t cutFrames = 0;                      // frames removed at the head

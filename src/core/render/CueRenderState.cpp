@@ -101,6 +101,29 @@ std::unique_ptr<TrackPrefetcher> CueRenderState::makeReads (std::vector<juce::Fi
                                               [this] { return isCancelled(); }, &readSpares);
 }
 
+void CueRenderState::noteFoldersToCreate (const juce::File& folder)
+{
+    std::vector<juce::File> missing;
+
+    for (auto f = folder; f != juce::File() && ! f.exists() && f.getParentDirectory() != f; f = f.getParentDirectory())
+        missing.push_back (f);
+
+    // Parents are created before their children.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+        if (std::find (createdFolders.begin(), createdFolders.end(), *it) == createdFolders.end())
+            createdFolders.push_back (*it);
+}
+
+void CueRenderState::removeFoldersLeftEmpty()
+{
+    // deleteFile on a folder only removes it when it is empty; a link is never followed.
+    for (auto it = createdFolders.rbegin(); it != createdFolders.rend(); ++it)
+        if (it->isDirectory() && ! it->isSymbolicLink())
+            it->deleteFile();
+
+    createdFolders.clear();
+}
+
 std::vector<juce::File> CueRenderState::getTracksOfPass() const
 {
     std::vector<juce::File> files;

@@ -30,6 +30,15 @@ struct StemReport
     juce::StringArray errors;           // this stem's read failures
 };
 
+/** A track of the cue that could not be read, so the render left it out. Each one makes its cue
+    need attention, because the delivery lacks what the user gave for it. */
+struct UnreadableTrack
+{
+    juce::String fileName;
+    juce::String reason;                // why it could not be read
+    juce::String stemId;                // the stem it was assigned to; empty when none
+};
+
 /** One track read while the silence gate was enabled. */
 struct GatedTrackReport
 {
@@ -90,6 +99,7 @@ struct CueReport
     std::vector<GatedTrackReport> gatedTracks;
     std::vector<WrittenFile> files;     // in writing order
     juce::StringArray unassignedTracks;
+    std::vector<UnreadableTrack> unreadableTracks;  // left out of the render, in track order
     juce::StringArray warnings;
     juce::StringArray errors;
     ReconstructionResult reconstruction;
@@ -100,6 +110,9 @@ struct CueReport
     int countEmptyStems() const;                // stems without tracks
     juce::String describeAssignedStems() const; // "1 stem assigned", "12 stems assigned"
     juce::String describeEmptyStems() const;    // "1 empty stem", "4 empty stems"
+
+    /** File names of the unreadable tracks that were assigned to the stem. */
+    juce::StringArray getUnreadableTracksOf (const juce::String& stemId) const;
 };
 
 } // namespace dunmoor

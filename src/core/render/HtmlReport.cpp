@@ -286,6 +286,12 @@ juce::String buildHtmlStemTable (const CueReport& cue)
             rowClass = "bad";
         }
 
+        if (const auto unreadable = cue.getUnreadableTracksOf (stem.id); ! unreadable.isEmpty())
+        {
+            state << "; could not read " << unreadable.joinIntoString (", ");
+            rowClass = "bad";
+        }
+
         html << (rowClass != nullptr ? juce::String ("<tr class=\"") + rowClass + "\">" : juce::String ("<tr>"))
              << "<td>" << formatTwoDigits (stem.index) << "</td>"
              << "<td>" << escapeHtml (stem.name) << "</td>"
@@ -301,22 +307,47 @@ juce::String buildHtmlStemTable (const CueReport& cue)
 
 juce::String buildHtmlEmptyStemsNote (const CueReport& cue)
 {
-    juce::StringArray entries;
+    // A stem whose tracks could not be read had something assigned; it gets a note of its own
+    // naming the files instead of "had nothing assigned".
+    juce::StringArray entries, notRead;
 
     for (const auto& stem : cue.stems)
-        if (stem.isEmpty || stem.skipped)
-            entries.add (escapeHtml (formatTwoDigits (stem.index) + " " + stem.name));
+    {
+        if (! (stem.isEmpty || stem.skipped))
+            continue;
 
-    if (entries.isEmpty())
-        return {};
+        const auto entry = formatTwoDigits (stem.index) + " " + stem.name;
+        const auto unreadable = cue.getUnreadableTracksOf (stem.id);
 
-    const auto one = entries.size() == 1;
+        if (unreadable.isEmpty())
+            entries.add (escapeHtml (entry));
+        else
+            notRead.add (escapeHtml (entry + " (" + unreadable.joinIntoString (", ") + ")"));
+    }
 
-    juce::String html ("<p class=\"note\"><b>Please note</b> - ");
-    html << (one ? juce::String ("this stem was") : "these " + juce::String (entries.size()) + " stems were")
-         << " in the preset and had nothing assigned, so no file was produced for "
-         << (one ? "it" : "them") << ":</p>\n"
-         << "<p class=\"muted\">" << entries.joinIntoString (" &nbsp;&middot;&nbsp; ") << "</p>\n";
+    juce::String html;
+
+    if (! entries.isEmpty())
+    {
+        const auto one = entries.size() == 1;
+
+        html << "<p class=\"note\"><b>Please note</b> - "
+             << (one ? juce::String ("this stem was") : "these " + juce::String (entries.size()) + " stems were")
+             << " in the preset and had nothing assigned, so no file was produced for "
+             << (one ? "it" : "them") << ":</p>\n"
+             << "<p class=\"muted\">" << entries.joinIntoString (" &nbsp;&middot;&nbsp; ") << "</p>\n";
+    }
+
+    if (! notRead.isEmpty())
+    {
+        const auto one = notRead.size() == 1;
+
+        html << "<p class=\"note bad\"><b>Please note</b> - the tracks of "
+             << (one ? juce::String ("this stem") : "these " + juce::String (notRead.size()) + " stems")
+             << " could not be read, so " << (one ? "it has" : "they have") << " no audio:</p>\n"
+             << "<p class=\"bad\">" << notRead.joinIntoString (" &nbsp;&middot;&nbsp; ") << "</p>\n";
+    }
+
     return html;
 }
 
@@ -454,6 +485,17 @@ namespace
 
         html << "<h3>Files written (" << (int) cue.files.size() << ")</h3>\n";
         appendFileList (html, cue, cueIndex, options.includeWaveforms);
+
+        if (! cue.unreadableTracks.empty())
+        {
+            juce::StringArray items;
+
+            for (const auto& track : cue.unreadableTracks)
+                items.add (track.fileName + ": " + track.reason);
+
+            html << "<h3 class=\"bad\">Tracks that could not be read (" << items.size() << ")</h3>\n";
+            addList (html, items, "bad");
+        }
 
         if (! cue.unassignedTracks.isEmpty())
         {

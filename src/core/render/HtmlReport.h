@@ -48,7 +48,8 @@ juce::String buildHtmlDataRow (const juce::String& label, const juce::String& va
 /** The cue's stems that were neither empty nor skipped, as a table. */
 juce::String buildHtmlStemTable (const CueReport& cue);
 
-/** The note naming the empty or skipped stems; the empty text when there are none. */
+/** The notes naming the empty or skipped stems: those that had nothing assigned, and those
+    whose tracks could not be read (with the files); the empty text when there are none. */
 juce::String buildHtmlEmptyStemsNote (const CueReport& cue);
 
 /** The written files of a cue, each with its waveform when includeWaveforms is set. */

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "core/model/CodecCapabilities.h"
+#include "core/files/FolderListing.h"
 #include "core/files/PathRules.h"
 
 namespace dunmoor
@@ -77,9 +78,14 @@ namespace
         juce::String result, run;
         result.preallocateBytes (name.getNumBytesAsUTF8() + 1);
 
-        for (auto p = name.getCharPointer(); ! p.isEmpty(); ++p)
+        // getAndAdvance stops at the end even when the last character is cut short, where
+        // stepping by the lead byte would jump over the terminating zero.
+        for (auto p = name.getCharPointer();;)
         {
-            const auto c = *p;
+            const auto c = p.getAndAdvance();
+
+            if (c == 0)
+                break;
 
             if (isSeparatorCharacter (c))
             {
@@ -110,9 +116,10 @@ namespace
         TakenNames (const juce::File& folder, const juce::StringArray& writtenPathsToUse)
             : writtenPaths (writtenPathsToUse)
         {
-            if (folder.isDirectory())
-                for (const auto& entry : juce::RangedDirectoryIterator (folder, false, "*", juce::File::findFilesAndDirectories))
-                    existingNames.insert (entry.getFile().getFileName().toLowerCase());
+            // Names that are not valid UTF-8 are left out: every name written here is valid
+            // UTF-8, so none of them can clash with one.
+            for (const auto& entry : listFolder (folder).entries)
+                existingNames.insert (entry.file.getFileName().toLowerCase());
         }
 
         bool wasWritten (const juce::File& path) const

@@ -186,8 +186,9 @@ namespace
     }
 
     /** The folder an item of this kind goes to for the format entry, created when needed. */
-    bool createOutputSubFolder (const RenderRequest& request, const OutputFormat& entry, int kind, juce::File& folder, juce::String& error)
+    bool createOutputSubFolder (CueRenderState& state, const OutputFormat& entry, int kind, juce::File& folder, juce::String& error)
     {
+        const auto& request = state.request;
         juce::StringArray parts;
 
         if (entry.subFolder.trim().isNotEmpty())
@@ -214,6 +215,7 @@ namespace
 
         if (! folder.isDirectory())
         {
+            state.noteFoldersToCreate (folder);
             const auto result = folder.createDirectory();
 
             if (result.failed() || ! folder.isDirectory())
@@ -461,7 +463,7 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         juce::File folder;
         juce::String error;
 
-        if (! createOutputSubFolder (request, entry, item.kind, folder, error))
+        if (! createOutputSubFolder (state, entry, item.kind, folder, error))
         {
             stop (error);
             break;
@@ -639,7 +641,7 @@ void OutputWriter::startEarlyMix (CueRenderState& state)
         juce::File folder;
         juce::String error;
 
-        if (! createOutputSubFolder (request, format, WrittenFile::fullMixKind, folder, error))
+        if (! createOutputSubFolder (state, format, WrittenFile::fullMixKind, folder, error))
             continue;
 
         auto encoder = createEncoder (format.codec, error);

@@ -25,7 +25,7 @@ struct BatchReport
     juce::StringArray errors;           // errors of the run as a whole
 
     // Defined with the text reports.
-    int countCuesNeedingAttention() const;      // errors, cancelled, not ok or reconstruction FAILED
+    int countCuesNeedingAttention() const;      // errors, unreadable tracks, cancelled, not ok or reconstruction FAILED
     int countFilesWritten() const;              // over all cues
 
     /** The first cue, or a shared cue report holding the defaults when there is none. */

@@ -94,7 +94,12 @@ CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, co
     for (const auto& track : tracks)
     {
         if (! isUsable (track))
-            plan.validation.warnings.add ("'" + track.file.getFileName() + "' could not be read and is excluded: " + track.error);
+        {
+            // A probe that found no frames leaves no error text of its own.
+            const auto reason = track.error.isNotEmpty() ? track.error : juce::String ("The file contains no audio.");
+            plan.validation.warnings.add ("'" + track.file.getFileName() + "' could not be read and is excluded: " + reason);
+            request.unreadableTracks.push_back ({ track.file.getFileName(), reason, track.stemId });
+        }
         else if (! isAssigned (track))
             request.unassignedTracks.add (track.file.getFileName());
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/model/Preset.h"
+#include "core/render/CueReport.h"
 #include "core/model/Validation.h"
 #include "core/session/Cue.h"
 #include "core/session/Track.h"
@@ -45,6 +46,7 @@ struct RenderRequest
     int64_t lengthInFrames = 0;         // at the project rate
     double sampleRate = 48000.0;        // the preset's master rate
     juce::StringArray unassignedTracks; // file names of usable tracks without a stem
+    std::vector<UnreadableTrack> unreadableTracks;  // tracks left out: they could not be read
     bool measureOnly = false;           // analysis run: measure, write nothing
 };
 
@@ -85,7 +87,8 @@ BatchPlan buildBatchPlan (const Preset& preset,
 
 /** One cue's plan from its tracks: channel count and length from the usable assigned tracks
     (lengths converted to the project rate as the resampler converts them), one stem plan per
-    schema stem, the unassigned and unreadable tracks, and validatePlan's findings. */
+    schema stem, the unassigned and unreadable tracks (each unreadable one also a warning), and
+    validatePlan's findings. */
 CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly);
 
 /** Whether checking a request's output folder may create it. Planning only looks, so that

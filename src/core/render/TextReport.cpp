@@ -83,6 +83,7 @@ juce::String getCueDisplayName (const CueReport& cue)
 bool cueNeedsAttention (const CueReport& cue)
 {
     return ! cue.errors.isEmpty()
+        || ! cue.unreadableTracks.empty()
         || cue.cancelled
         || ! cue.ok
         || cue.reconstruction.state == ReconstructionState::failed;
@@ -126,6 +127,17 @@ juce::String CueReport::describeEmptyStems() const
 {
     const auto count = countEmptyStems();
     return juce::String (count) + (count == 1 ? " empty stem" : " empty stems");
+}
+
+juce::StringArray CueReport::getUnreadableTracksOf (const juce::String& stemId) const
+{
+    juce::StringArray names;
+
+    for (const auto& track : unreadableTracks)
+        if (stemId.isNotEmpty() && track.stemId == stemId)
+            names.add (track.fileName);
+
+    return names;
 }
 
 int BatchReport::countCuesNeedingAttention() const
@@ -209,16 +221,42 @@ juce::String formatCueReportText (const CueReport& cue)
                    + (stem.isDigitalSilence ? "   digital silence" : ""));
 
         addAllPrefixed (lines, stem.errors, "        error: ");
+        addAllPrefixed (lines, cue.getUnreadableTracksOf (stem.id), "        could not be read: ");
     }
 
     if (anyEmptyOrSkipped)
     {
-        lines.add ({});
-        lines.add ("Please note - these stems were in the preset and had nothing assigned:");
+        // A stem whose tracks could not be read had something assigned: saying it had nothing
+        // would hide the lost files.
+        juce::StringArray nothingAssigned, notRead;
 
         for (const auto& stem : cue.stems)
-            if (stem.isEmpty || stem.skipped)
-                lines.add ("  " + formatTwoDigits (stem.index) + " " + stem.name);
+        {
+            if (! (stem.isEmpty || stem.skipped))
+                continue;
+
+            const auto entry = "  " + formatTwoDigits (stem.index) + " " + stem.name;
+            const auto unreadable = cue.getUnreadableTracksOf (stem.id);
+
+            if (unreadable.isEmpty())
+                nothingAssigned.add (entry);
+            else
+                notRead.add (entry + ": " + unreadable.joinIntoString (", "));
+        }
+
+        if (! nothingAssigned.isEmpty())
+        {
+            lines.add ({});
+            lines.add ("Please note - these stems were in the preset and had nothing assigned:");
+            lines.addArray (nothingAssigned);
+        }
+
+        if (! notRead.isEmpty())
+        {
+            lines.add ({});
+            lines.add ("Please note - the tracks of these stems could not be read, so they have no audio:");
+            lines.addArray (notRead);
+        }
     }
 
     lines.add ({});
@@ -226,6 +264,15 @@ juce::String formatCueReportText (const CueReport& cue)
 
     for (const auto& file : cue.files)
         lines.add ("  " + file.file.getFileName() + "   [" + file.settingsDescription + "]");
+
+    if (! cue.unreadableTracks.empty())
+    {
+        lines.add ({});
+        lines.add ("Tracks that could not be read (" + juce::String ((int) cue.unreadableTracks.size()) + ")");
+
+        for (const auto& track : cue.unreadableTracks)
+            lines.add ("  " + track.fileName + ": " + track.reason);
+    }
 
     if (! cue.unassignedTracks.isEmpty())
     {

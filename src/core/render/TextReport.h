@@ -47,7 +47,8 @@ juce::String formatPeakText (double linearPeak, int decimals);
 /** The cue's name, or "Delivery" when it has none. */
 juce::String getCueDisplayName (const CueReport& cue);
 
-/** True when the cue has errors, was cancelled, is not ok or its reconstruction check FAILED. */
+/** True when the cue has errors or unreadable tracks, was cancelled, is not ok or its
+    reconstruction check FAILED. */
 bool cueNeedsAttention (const CueReport& cue);
 
 /** The current local date and time as the reports show it: day, abbreviated month, year,

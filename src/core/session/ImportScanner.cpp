@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/audio/AudioFormats.h"
+#include "core/files/FolderListing.h"
 
 namespace dunmoor
 {
@@ -24,20 +25,51 @@ namespace
         std::sort (files.begin(), files.end(), comesBefore);
     }
 
-    bool directlyHoldsAudioFiles (const juce::File& folder)
+    /** Whether a name that could not be read would have been imported as an audio file. The
+        extension is read from the shown name, whose replacement characters stand only for the
+        bytes that were not valid UTF-8. */
+    bool isAudioFileName (const juce::String& shownName)
     {
-        for (const auto& entry : juce::RangedDirectoryIterator (folder, false, "*", juce::File::findFiles))
-            if (hasAudioFileExtension (entry.getFile()))
-                return true;
-
-        return false;
+        return hasAudioFileExtension (juce::File ("/" + shownName));
     }
 
-    juce::Array<juce::File> listSubFolders (const juce::File& folder)
+    /** A folder's audio files and sub-folders, each sorted, and its names that cannot be read. */
+    struct FolderContents
     {
-        auto folders = folder.findChildFiles (juce::File::findDirectories, false, "*", juce::File::FollowSymlinks::yes);
-        sortByNameIgnoringCase (folders);
-        return folders;
+        juce::Array<juce::File> audioFiles, subFolders;
+        std::vector<UnreadableFolderEntry> unreadableNames;
+    };
+
+    FolderContents contentsOf (const juce::File& folder)
+    {
+        auto listing = listFolder (folder);
+        FolderContents contents;
+
+        for (const auto& entry : listing.entries)
+        {
+            if (entry.isFolder)
+                contents.subFolders.add (entry.file);
+            else if (hasAudioFileExtension (entry.file))
+                contents.audioFiles.add (entry.file);
+        }
+
+        sortByNameIgnoringCase (contents.audioFiles);
+        sortByNameIgnoringCase (contents.subFolders);
+
+        contents.unreadableNames = std::move (listing.unreadableNames);
+        std::sort (contents.unreadableNames.begin(), contents.unreadableNames.end(),
+                   [] (const UnreadableFolderEntry& a, const UnreadableFolderEntry& b) { return a.shownName < b.shownName; });
+        return contents;
+    }
+
+    bool directlyHoldsAudioFiles (const juce::File& folder)
+    {
+        // A name that cannot be read still counts: the cue keeps the same root once it is renamed.
+        const auto contents = contentsOf (folder);
+
+        return ! contents.audioFiles.isEmpty()
+            || std::any_of (contents.unreadableNames.begin(), contents.unreadableNames.end(), [] (const UnreadableFolderEntry& e)
+                            { return ! e.isFolder && isAudioFileName (e.shownName); });
     }
 
     // The folder with every link and ".." resolved; empty when it cannot be resolved.
@@ -95,7 +127,9 @@ namespace
             if (! resolved.empty() && std::find (parentChain.begin(), parentChain.end(), resolved) != parentChain.end())
                 return;
 
-            for (const auto& file : listAudioFilesInFolder (path))
+            const auto contents = contentsOf (path);
+
+            for (const auto& file : contents.audioFiles)
             {
                 if (isFull())
                     return;
@@ -103,12 +137,18 @@ namespace
                 addFile (file, root);
             }
 
+            // A name that is not valid UTF-8 cannot become a path the program could open; the
+            // user learns which one to rename. A folder counts only where the scan would enter it.
+            for (const auto& unreadable : contents.unreadableNames)
+                if (unreadable.isFolder ? recurse : isAudioFileName (unreadable.shownName))
+                    summary.messages.add ("'" + unreadable.shownName + "' was not imported: its name is not valid UTF-8; rename it.");
+
             if (! recurse)
                 return;
 
             parentChain.push_back (resolved);
 
-            for (const auto& folder : listSubFolders (path))
+            for (const auto& folder : contents.subFolders)
             {
                 if (isFull())
                     break;
@@ -157,14 +197,7 @@ juce::File settleImportRoot (const juce::File& path)
 
 juce::Array<juce::File> listAudioFilesInFolder (const juce::File& folder)
 {
-    juce::Array<juce::File> files;
-
-    for (const auto& entry : juce::RangedDirectoryIterator (folder, false, "*", juce::File::findFiles))
-        if (hasAudioFileExtension (entry.getFile()))
-            files.add (entry.getFile());
-
-    sortByNameIgnoringCase (files);
-    return files;
+    return contentsOf (folder).audioFiles;
 }
 
 void scanImportPath (const juce::File& path,

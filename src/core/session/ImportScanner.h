@@ -47,6 +47,7 @@ juce::File settleImportRoot (const juce::File& path);
 /**
     The audio files directly inside the folder (extension test ignoring case, symbolic links
     followed), sorted by name ignoring case so that every disk lists them in the same order.
+    Names that are not valid UTF-8 are left out.
 */
 juce::Array<juce::File> listAudioFilesInFolder (const juce::File& folder);
 
@@ -54,7 +55,9 @@ juce::Array<juce::File> listAudioFilesInFolder (const juce::File& folder);
     Scans one dropped path: a file is taken whatever its type (already-split files go to the
     summary instead), a folder gives its audio files and, when recurse is set, those of its
     sub-folders down to maxImportScanDepth levels. A folder linked back into its own chain of
-    parents is not entered again. Stops silently once maxImportScanFiles files were found.
+    parents is not entered again. An audio file, or a sub-folder the scan would enter, whose
+    name is not valid UTF-8 is left out with a message naming it. Stops silently once
+    maxImportScanFiles files were found.
 */
 void scanImportPath (const juce::File& path,
                      const juce::File& importRoot,

@@ -21,11 +21,15 @@ namespace
         std::vector<int> lastForms; // the last token, or its plural forms
     };
 
-    bool occursIn (const std::vector<int>& nameTokens, const TokenSequence& sequence)
+    /** True when the sequence occurs in the name's tokens. With `words`, every occurrence is
+        looked for, and the positions of the name tokens each one covers are added there. */
+    bool occursIn (const std::vector<int>& nameTokens, const TokenSequence& sequence, std::vector<int>* words = nullptr)
     {
         const auto k = sequence.prefix.size();
         if (nameTokens.size() < k + 1 || sequence.lastForms.empty())
             return false;
+
+        bool found = false;
 
         for (size_t start = 0; start + k < nameTokens.size(); ++start)
         {
@@ -33,11 +37,18 @@ namespace
                 continue;
 
             const auto last = nameTokens[start + k];
-            if (std::find (sequence.lastForms.begin(), sequence.lastForms.end(), last) != sequence.lastForms.end())
+            if (std::find (sequence.lastForms.begin(), sequence.lastForms.end(), last) == sequence.lastForms.end())
+                continue;
+
+            if (words == nullptr)
                 return true;
+
+            found = true;
+            for (auto word = start; word <= start + k; ++word)
+                words->push_back ((int) word);
         }
 
-        return false;
+        return found;
     }
 
     struct PreparedExclusion
@@ -219,29 +230,40 @@ struct KeywordMatcher::Prepared
         rules.push_back (std::move (prepared));
     }
 
+    /** True when the rule hits; the positions of the name tokens it hit on are added to `words`. */
     bool ruleHits (const PreparedRule& rule,
                    const MatchOptions& options,
                    const FileNameAnalysis& analysis,
-                   const std::vector<int>& nameTokens) const
+                   const std::vector<int>& nameTokens,
+                   std::vector<int>& words) const
     {
         switch (rule.test)
         {
             case RuleTest::sequence:
-                return occursIn (nameTokens, rule.tokens);
+                return occursIn (nameTokens, rule.tokens, &words);
 
             case RuleTest::wholeName:
-                return analysis.normalised == rule.wholeName;
+                if (analysis.normalised != rule.wholeName)
+                    return false;
+
+                for (int word = 0; word < (int) nameTokens.size(); ++word)
+                    words.push_back (word);
+
+                return true;
 
             case RuleTest::approximate:
                 if (! options.fuzzyEnabled || rule.fuzzyLength < options.minLength)
                     return false;
 
-                for (const auto& token : analysis.tokens)
+                for (int word = 0; word < analysis.tokens.size(); ++word)
+                {
+                    const auto& token = analysis.tokens[word];
                     if (token.length() >= options.minLength
                         && boundedEditDistance (token, rule.fuzzyToken, options.maxDistance) <= options.maxDistance)
-                        return true;
+                        words.push_back (word);
+                }
 
-                return false;
+                return ! words.empty();
         }
         return false;
     }
@@ -319,7 +341,18 @@ MatchResult KeywordMatcher::score (const MatchOptions& options, const FileNameAn
     }
 
     std::vector<MatchCandidate> candidates;
+    std::vector<std::vector<int>> wordsOfHits; // of the last candidate's hits
+    std::vector<int> words;
     int currentStem = -1;
+
+    // A word of the name credits a stem once, however many of the stem's rules it satisfies.
+    auto creditLastCandidate = [&]
+    {
+        if (! candidates.empty())
+            candidates.back().hitCount = countCreditedHits (wordsOfHits);
+
+        wordsOfHits.clear();
+    };
 
     for (auto ruleIndex : ruleIndices)
     {
@@ -328,7 +361,8 @@ MatchResult KeywordMatcher::score (const MatchOptions& options, const FileNameAn
         if (std::binary_search (excludedStems.begin(), excludedStems.end(), rule.stemIndex))
             continue;
 
-        if (! p.ruleHits (rule, options, analysis, nameTokens))
+        words.clear();
+        if (! p.ruleHits (rule, options, analysis, nameTokens, words))
             continue;
 
         const PreparedExclusion* silencedBy = nullptr;
@@ -337,6 +371,8 @@ MatchResult KeywordMatcher::score (const MatchOptions& options, const FileNameAn
 
         if (rule.stemIndex != currentStem)
         {
+            creditLastCandidate();
+
             const auto& stem = p.stems[(size_t) rule.stemIndex];
             MatchCandidate candidate;
             candidate.stemId = stem.id;
@@ -347,7 +383,10 @@ MatchResult KeywordMatcher::score (const MatchOptions& options, const FileNameAn
         }
 
         addMatchHit (candidates.back(), rule.pattern, rule.hitKind, rule.priority);
+        wordsOfHits.push_back (words);
     }
+
+    creditLastCandidate();
 
     return decideMatch (std::move (candidates), std::move (exclusionNotes));
 }

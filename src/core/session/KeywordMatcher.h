@@ -40,7 +40,7 @@ struct MatchCandidate
     juce::String stemName;
     bool hasWholeName = false;
     bool hasPhrase = false;
-    int hitCount = 0;
+    int hitCount = 0;         // hits, each credited to a word of the file name of its own (a word credits a stem once)
     int bestRulePriority = 0; // largest hit priority, never below 0
     int stemPriority = 0;
     std::vector<MatchedKeyword> hits; // in the order of the stem's rules

@@ -34,11 +34,60 @@ namespace
         }
         return "'";
     }
+
+    /** Finds a word for the hit: a free one, or one whose hit can move to another of its own
+        words (an augmenting path of a bipartite matching). */
+    bool creditWord (size_t hit, const std::vector<std::vector<int>>& wordsOfHits, std::vector<int>& hitOfWord, std::vector<bool>& tried)
+    {
+        for (auto word : wordsOfHits[hit])
+        {
+            if (tried[(size_t) word])
+                continue;
+
+            tried[(size_t) word] = true;
+
+            if (hitOfWord[(size_t) word] < 0 || creditWord ((size_t) hitOfWord[(size_t) word], wordsOfHits, hitOfWord, tried))
+            {
+                hitOfWord[(size_t) word] = (int) hit;
+                return true;
+            }
+        }
+
+        return false;
+    }
+
+    /** "a", "a and b", "a, b and c". */
+    juce::String listInWords (const juce::StringArray& items)
+    {
+        if (items.size() <= 1)
+            return items.joinIntoString ({});
+
+        return items.joinIntoString (", ", 0, items.size() - 1) + " and " + items[items.size() - 1];
+    }
 } // namespace
+
+int countCreditedHits (const std::vector<std::vector<int>>& wordsOfHits)
+{
+    size_t numWords = 0;
+    for (const auto& words : wordsOfHits)
+        for (auto word : words)
+            numWords = std::max (numWords, (size_t) word + 1);
+
+    std::vector<int> hitOfWord (numWords, -1);
+    int credited = 0;
+
+    for (size_t hit = 0; hit < wordsOfHits.size(); ++hit)
+    {
+        std::vector<bool> tried (numWords, false);
+        if (creditWord (hit, wordsOfHits, hitOfWord, tried))
+            ++credited;
+    }
+
+    return credited;
+}
 
 void addMatchHit (MatchCandidate& candidate, const juce::String& pattern, MatchMode kind, int priority)
 {
-    ++candidate.hitCount;
     candidate.bestRulePriority = std::max (candidate.bestRulePriority, priority);
     if (kind == MatchMode::exact)
         candidate.hasWholeName = true;
@@ -65,14 +114,14 @@ MatchResult decideMatch (std::vector<MatchCandidate> candidates, juce::StringArr
 
     if (candidates.size() >= 2 && isEquallyStrong (top, candidates[1]))
     {
-        juce::StringArray tiedNames;
+        // Each tied stem with the keywords it matched on, so the user sees what pulled each way.
+        juce::StringArray tied;
         for (const auto& candidate : candidates)
             if (isEquallyStrong (top, candidate))
-                tiedNames.add (candidate.stemName);
+                tied.add (candidate.stemName + " on " + listInWords (distinctKeywords (candidate)));
 
         result.confidence = Confidence::ambiguous;
-        result.explanation = "Equally strong match for " + tiedNames.joinIntoString (", ")
-                             + " on " + result.matchedKeywords.joinIntoString (", ") + ". "
+        result.explanation = "Equally strong match for " + tied.joinIntoString (", ") + ". "
                              + productName + " will not choose for you.";
         result.candidates = std::move (candidates);
         return result;

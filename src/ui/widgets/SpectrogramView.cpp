@@ -121,6 +121,35 @@ juce::Array<double> SpectrogramView::getGridFrequencies() const
     return result;
 }
 
+std::vector<SpectrogramView::GridLine> SpectrogramView::getGridLines() const
+{
+    std::vector<GridLine> lines;
+    const auto area = getDrawingArea();
+    const auto logLow = std::log (lowestFrequency);
+    const auto logSpan = std::log (topFrequency) - logLow;
+    auto lowestFreeY = area.getBottom(); // labels of lower lines end above this
+
+    // Each label sits just above its line; on a short view one that would leave the picture or
+    // run into the label below it is left out rather than clipped or drawn over.
+    for (auto frequency : getGridFrequencies())
+    {
+        GridLine line;
+        line.frequency = frequency;
+        line.y = (int) ((double) area.getBottom() - (std::log (frequency) - logLow) / logSpan * area.getHeight());
+        const juce::Rectangle<int> label (area.getX() + 4, line.y - 12, 40, 12);
+
+        if (label.getY() >= area.getY() && label.getBottom() <= lowestFreeY)
+        {
+            line.label = label;
+            lowestFreeY = label.getY();
+        }
+
+        lines.push_back (line);
+    }
+
+    return lines;
+}
+
 void SpectrogramView::resized()
 {
     rebuildImage();
@@ -159,17 +188,18 @@ void SpectrogramView::paint (juce::Graphics& g)
         g.drawImage (image, area.getX(), area.getY(), area.getWidth(), area.getHeight(), sourceX, 0, sourceWidth, image.getHeight());
     }
 
-    const auto logLow = std::log (lowestFrequency);
-    const auto logSpan = std::log (topFrequency) - logLow;
     g.setFont (fontPlain12());
-    for (auto frequency : getGridFrequencies())
+    for (const auto& line : getGridLines())
     {
-        const auto y = (int) ((double) area.getBottom() - (std::log (frequency) - logLow) / logSpan * area.getHeight());
         g.setColour (juce::Colours::white.withAlpha (0.14f));
-        g.fillRect (area.getX(), y, area.getWidth(), 1);
-        g.setColour (juce::Colours::white.withAlpha (0.45f));
-        g.drawText (frequency >= 1000.0 ? juce::String ((int) (frequency / 1000.0)) + "k" : juce::String ((int) frequency),
-                    area.getX() + 4, y - 12, 40, 12, juce::Justification::centredLeft, false);
+        g.fillRect (area.getX(), line.y, area.getWidth(), 1);
+
+        if (! line.label.isEmpty())
+        {
+            g.setColour (juce::Colours::white.withAlpha (0.45f));
+            g.drawText (line.frequency >= 1000.0 ? juce::String ((int) (line.frequency / 1000.0)) + "k" : juce::String ((int) line.frequency),
+                        line.label, juce::Justification::centredLeft, false);
+        }
     }
 
     paintPositions (

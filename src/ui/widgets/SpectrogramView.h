@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <vector>
+
 #include "core/audio/Spectrogram.h"
 #include "ui/widgets/FileRangeView.h"
 
@@ -38,6 +40,16 @@ public:
 
     /** The grid frequencies (of 100, 1000 and 10000 Hz) that the current image shows. */
     juce::Array<double> getGridFrequencies() const;
+
+    /** A grid line at its row, and where its label goes (empty when the label has no room). */
+    struct GridLine
+    {
+        double frequency = 0.0;
+        int y = 0;
+        juce::Rectangle<int> label;
+    };
+
+    std::vector<GridLine> getGridLines() const;
 
     /** The colour of a level 0..1 on the palette's spectrogram ramp: black, quiet, a brighter
         quiet, loud, white. */

@@ -154,5 +154,41 @@ TEST (SpectrogramView, PositionsAndMouse)
     EXPECT_DOUBLE_EQ (wheelPosition, 1.0);
 }
 
+TEST (SpectrogramView, GridLabelsStayInsideAndApartOnShortViews)
+{
+    SpectrogramView view;
+    view.setSpectrogram (makeSpectrogram (8, 1024, 48000.0, [] (int, int) { return -40.0f; }));
+
+    // Heights with the fewest and most labels that fit.
+    struct Case
+    {
+        int height, fewest, most;
+    };
+
+    for (const auto& [height, fewest, most] : { Case { 200, 3, 3 }, Case { 40, 1, 2 }, Case { 20, 0, 1 } })
+    {
+        view.setSize (300, height);
+        const auto lines = view.getGridLines();
+        ASSERT_EQ (lines.size(), 3u) << height;
+
+        int shown = 0;
+        juce::Rectangle<int> below;
+
+        for (const auto& line : lines)
+        {
+            if (line.label.isEmpty())
+                continue;
+
+            ++shown;
+            EXPECT_TRUE (view.getLocalBounds().contains (line.label)) << height << " " << line.frequency;
+            EXPECT_FALSE (line.label.intersects (below)) << height << " " << line.frequency;
+            below = line.label;
+        }
+
+        EXPECT_GE (shown, fewest) << height;
+        EXPECT_LE (shown, most) << height;
+    }
+}
+
 } // namespace
 } // namespace dunmoor::ui

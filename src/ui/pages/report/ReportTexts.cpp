@@ -84,6 +84,9 @@ juce::String buildCueIssuesText (const CueReport& cue)
     for (const auto& error : cue.errors)
         lines.add ("Error: " + error);
 
+    for (const auto& track : cue.unreadableTracks)
+        lines.add ("Not read: " + track.fileName + ": " + track.reason);
+
     for (const auto& warning : cue.warnings)
         lines.add ("Warning: " + warning);
 
@@ -107,6 +110,8 @@ juce::String describeCueListFiles (const CueReport& cue)
         text << "   null test failed";
     else if (! cue.errors.isEmpty())
         text << "   " << cue.errors.size() << " error(s)";
+    else if (! cue.unreadableTracks.empty())
+        text << "   " << (int) cue.unreadableTracks.size() << " track(s) not read";
     else if (! cue.warnings.isEmpty())
         text << "   " << cue.warnings.size() << " warning(s)";
 

@@ -40,7 +40,8 @@ juce::String formatLinearPeak (double linear);
     one item per line. */
 juce::String buildCueDetailsText (const CueReport& cue);
 
-/** "Error: " and then "Warning: " lines of the cue; empty when it has neither. */
+/** "Error: ", then "Not read: " (each unreadable track with its reason), then "Warning: " lines
+    of the cue; empty when it has none of them. */
 juce::String buildCueIssuesText (const CueReport& cue);
 
 /** The cue the list selects when a run arrives: the first that needs attention, else the first;
@@ -48,7 +49,7 @@ juce::String buildCueIssuesText (const CueReport& cue);
 int findCueToSelectOnArrival (const BatchReport& report);
 
 /** The cue list's second line: the files written, then the most serious of a failed null test,
-    the errors or the warnings. */
+    the errors, the unreadable tracks or the warnings. */
 juce::String describeCueListFiles (const CueReport& cue);
 
 /** The player's time label: the playhead and the file's length while it sounds, the length

@@ -1,4 +1,5 @@
 #include "ImportPageTestSupport.h"
+#include "RawBytesNames.h"
 
 namespace dunmoor::testing
 {
@@ -63,6 +64,21 @@ TEST_F (ImportPageFixture, ImportThroughTheChooserAndTheRecentFolders)
     EXPECT_EQ (items[3].text, temp.folder.getFileName() + " / Reel");
     ASSERT_TRUE (seams->chooseMenuItem (2));
     EXPECT_EQ (app->session.getTracks().size(), 5u);
+}
+
+TEST_F (ImportPageFixture, ADroppedFolderNamesEveryFileItCouldNotImport)
+{
+    RawNamedEntries raw;
+    raw.makeFile (reel.getChildFile ("1M01"), "Voil\xe0 Strings.wav");
+
+    importTree();
+
+    EXPECT_EQ (app->session.getTracks().size(), 5u);
+    ASSERT_NE (seams->lastBox(), nullptr);
+    EXPECT_EQ (seams->lastBox()->request.title, "Some files could not be imported");
+    EXPECT_TRUE (seams->lastBox()->request.message.contains ("'Voil" + juce::String::charToString (0xfffd)
+                                                             + " Strings.wav' was not imported: its name is not valid UTF-8; rename it."))
+        << seams->lastBox()->request.message;
 }
 
 TEST_F (ImportPageFixture, SelectionFollowsItsTracksAndDeleteRemovesExactlyThem)

@@ -44,6 +44,9 @@ TEST (ReportTexts, HeadlineSaysHowTheRunWent)
     auto unchecked = deliveredCue ("", 3);
     unchecked.reconstruction.state = ReconstructionState::skipped;
 
+    auto leftOut = deliveredCue ("1m01", 4);
+    leftOut.unreadableTracks.push_back ({ "strings.wav", "The file is truncated.", {} });
+
     auto withError = deliveredCue ("1m02", 0);
     withError.ok = false;
     withError.errors.add ("Disk full");
@@ -62,6 +65,7 @@ TEST (ReportTexts, HeadlineSaysHowTheRunWent)
         { "ok, but a null test failed", run ({ deliveredCue ("a", 2), failedCheck }), "1 of 2 cue(s) need attention", ReportTone::bad },
         { "several delivered", run ({ deliveredCue ("a", 2), deliveredCue ("b", 3) }), "2 cues delivered, 5 files", ReportTone::good },
         { "one cue", run ({ deliveredCue ("1m01", 5) }), "Rendered 5 file(s)  -  stems reconstruct the mix", ReportTone::good },
+        { "one cue, a track not read", run ({ leftOut }), "1 of 1 cue(s) need attention", ReportTone::bad },
         { "one cue with a warning", run ({ warned }), "Rendered 5 file(s)  -  stems reconstruct the mix", ReportTone::warning },
         { "one cue, check skipped", run ({ unchecked }), "Rendered 3 file(s)", ReportTone::good },
     };
@@ -138,13 +142,15 @@ TEST (ReportTexts, DetailsListLengthFormatStemsAndLevels)
                "Reconstruction check skipped");
 }
 
-TEST (ReportTexts, IssuesListErrorsBeforeWarningsAndNothingWithoutThem)
+TEST (ReportTexts, IssuesListErrorsThenUnreadTracksThenWarningsAndNothingWithoutThem)
 {
     auto cue = testing::makeSampleCue();
     cue.errors.add ("Disk full");
-    EXPECT_EQ (buildCueIssuesText (cue), "Error: Disk full\nWarning: 1 track resampled from 44.1 kHz");
+    cue.unreadableTracks.push_back ({ "strings.wav", "The file is truncated.", {} });
+    EXPECT_EQ (buildCueIssuesText (cue), "Error: Disk full\nNot read: strings.wav: The file is truncated.\nWarning: 1 track resampled from 44.1 kHz");
 
     cue.errors.clear();
+    cue.unreadableTracks.clear();
     cue.warnings.clear();
     EXPECT_TRUE (buildCueIssuesText (cue).isEmpty());
 }
@@ -156,6 +162,9 @@ TEST (ReportTexts, CueListLineNamesTheMostSeriousProblem)
 
     cue.warnings.add ("w");
     EXPECT_EQ (describeCueListFiles (cue), "3 file(s)   1 warning(s)");
+
+    cue.unreadableTracks.push_back ({ "strings.wav", "The file is truncated.", {} });
+    EXPECT_EQ (describeCueListFiles (cue), "3 file(s)   1 track(s) not read");
 
     cue.errors.add ("e1");
     cue.errors.add ("e2");

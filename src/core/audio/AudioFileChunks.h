@@ -1,0 +1,43 @@
+#pragma once
+
+#include <vector>
+
+#include <juce_core/juce_core.h>
+
+namespace dunmoor
+{
+
+/**
+    What a walk over the chunk headers of a WAV (RIFF or RF64) or AIFF/AIFC file found.
+
+    The framework's WAV and AIFF readers allocate and parse metadata chunks by the sizes their
+    headers declare, and count entries by the counts they declare: a few hundred bytes whose
+    header lies make them allocate gigabytes, read past their buffers or loop for minutes. A
+    file the walk finds damaged must never reach them.
+*/
+struct AudioFileChunks
+{
+    /** Why the file must not reach the framework's reader ("The file is damaged: ..."); empty when it may. */
+    juce::String damage;
+
+    /** The sound data chunk ("data" or "SSND") runs past the end of the file: its header's length is not really there. */
+    bool soundDataCut = false;
+
+    /** A sound data chunk was found, and where each one's samples may start: after its header (and for AIFF
+        its offset field and the offset, when that lies inside the chunk). */
+    bool hasSoundData = false;
+    std::vector<juce::int64> soundDataStarts;
+
+    bool isDamaged() const noexcept { return damage.isNotEmpty(); }
+};
+
+/**
+    Walks the chunk headers of the file the way the framework's readers step through them, reading
+    no samples. A file is damaged when a chunk other than the sound data runs past the end of the
+    file (a missing final pad byte aside), when a count or record of its metadata cannot fit the
+    chunk that holds it, or when it holds more chunks than any real file does. Files that are not
+    RIFF, RF64 or FORM files (FLAC, or no audio at all) come back with nothing found.
+*/
+AudioFileChunks walkAudioFileChunks (const juce::File& file);
+
+} // namespace dunmoor

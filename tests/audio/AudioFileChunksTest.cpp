@@ -1,0 +1,385 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "AudioTestFiles.h"
+#include "core/audio/AudioFileReader.h"
+
+using namespace dunmoor;
+using namespace dunmoor::testing;
+
+namespace
+{
+constexpr int numFrames = 100;
+
+// A chunk as bytes: its body, and the length its header declares when that lies.
+struct Chunk
+{
+    const char* id;
+    juce::MemoryBlock body;
+    juce::int64 declared = -1;
+};
+
+juce::MemoryBlock bytesOf (const std::function<void (juce::MemoryOutputStream&)>& write)
+{
+    juce::MemoryOutputStream out;
+    write (out);
+    return out.getMemoryBlock();
+}
+
+juce::MemoryBlock text (const char* s, size_t size)
+{
+    juce::MemoryBlock block (size, true);
+    block.copyFrom (s, 0, std::strlen (s));
+    return block;
+}
+
+// A RIFF/FORM container around the chunks, each padded to an even length except, when
+// dropLastPad, the last one (the pad byte some writers leave out at the end of a file).
+juce::MemoryBlock container (const char* outer, const char* form, const std::vector<Chunk>& chunks, bool bigEndian, bool dropLastPad = false)
+{
+    juce::MemoryOutputStream out;
+    out.write (outer, 4);
+    out.writeInt (0);
+    out.write (form, 4);
+
+    for (size_t i = 0; i < chunks.size(); ++i)
+    {
+        const auto& chunk = chunks[i];
+        const auto length = (int) (juce::uint32) (chunk.declared < 0 ? (juce::int64) chunk.body.getSize() : chunk.declared);
+        out.write (chunk.id, 4);
+        bigEndian ? out.writeIntBigEndian (length) : out.writeInt (length);
+        out.write (chunk.body.getData(), chunk.body.getSize());
+
+        if ((chunk.body.getSize() & 1) != 0 && ! (dropLastPad && i + 1 == chunks.size()))
+            out.writeByte (0);
+    }
+
+    auto bytes = out.getMemoryBlock();
+    const auto size = (juce::uint32) bytes.getSize() - 8;
+
+    for (int i = 0; i < 4; ++i)
+        bytes[4 + i] = (char) (bigEndian ? size >> (24 - 8 * i) : size >> (8 * i));
+
+    return bytes;
+}
+
+Chunk wavFormat (int bits = 16)
+{
+    return { "fmt ", bytesOf ([bits] (auto& out)
+                              {
+                                  out.writeShort (1);
+                                  out.writeShort (2);
+                                  out.writeInt (48000);
+                                  out.writeInt (48000 * bits / 4);
+                                  out.writeShort ((short) (bits / 4));
+                                  out.writeShort ((short) bits);
+                              }) };
+}
+
+// Stereo 16-bit frames whose left channel counts up, little- or big-endian.
+juce::MemoryBlock frames (bool bigEndian)
+{
+    return bytesOf ([bigEndian] (auto& out)
+                    {
+                        for (int i = 0; i < numFrames; ++i)
+                            for (short sample : { (short) (i * 100), (short) -1000 })
+                                bigEndian ? out.writeShortBigEndian (sample) : out.writeShort (sample);
+                    });
+}
+
+Chunk wavData (juce::int64 declared = -1)
+{
+    return { "data", frames (false), declared };
+}
+
+juce::MemoryBlock wav (std::vector<Chunk> chunks, bool dropLastPad = false)
+{
+    return container ("RIFF", "WAVE", chunks, false, dropLastPad);
+}
+
+Chunk aiffCommon()
+{
+    return { "COMM", bytesOf ([] (auto& out)
+                              {
+                                  out.writeShortBigEndian (2);
+                                  out.writeIntBigEndian (numFrames);
+                                  out.writeShortBigEndian (16);
+                                  const unsigned char rate48k[10] = { 0x40, 0x0e, 0xbb, 0x80, 0, 0, 0, 0, 0, 0 };
+                                  out.write (rate48k, sizeof (rate48k));
+                              }) };
+}
+
+Chunk aiffSound()
+{
+    return { "SSND", bytesOf ([] (auto& out)
+                              {
+                                  out.writeIntBigEndian (0); // offset
+                                  out.writeIntBigEndian (0); // block size
+                                  out.write (frames (true).getData(), numFrames * 4);
+                              }) };
+}
+
+juce::MemoryBlock aiff (std::vector<Chunk> chunks)
+{
+    return container ("FORM", "AIFF", chunks, true);
+}
+
+// A comment or marker chunk: a 16-bit count, then the entries as they are.
+Chunk counted (const char* id, int count, const juce::MemoryBlock& entries)
+{
+    return { id, bytesOf ([&] (auto& out)
+                          {
+                              out.writeShortBigEndian ((short) count);
+                              out.write (entries.getData(), entries.getSize());
+                          }) };
+}
+
+juce::MemoryBlock comment (const char* s)
+{
+    return bytesOf ([s] (auto& out)
+                    {
+                        const auto length = (int) std::strlen (s);
+                        out.writeIntBigEndian (0); // time stamp
+                        out.writeShortBigEndian (0); // marker
+                        out.writeShortBigEndian ((short) length);
+                        out.write (s, (size_t) length + (length & 1));
+                    });
+}
+
+juce::MemoryBlock marker (short id, int position, const char* name)
+{
+    return bytesOf ([=] (auto& out)
+                    {
+                        const auto length = (int) std::strlen (name);
+                        out.writeShortBigEndian (id);
+                        out.writeIntBigEndian (position);
+                        out.writeByte ((char) length);
+                        out.write (name, (size_t) length);
+
+                        if ((length & 1) == 0)
+                            out.writeByte (0);
+                    });
+}
+
+// The category chunk: a 4-byte header, then records of 50 bytes (118 for a genre).
+Chunk category (std::initializer_list<juce::MemoryBlock> records)
+{
+    return { "cate", bytesOf ([&] (auto& out)
+                              {
+                                  out.writeInt (0);
+
+                                  for (const auto& record : records)
+                                      out << record;
+                              }) };
+}
+
+// One loop of a sampler chunk, one cue point, one label for it.
+Chunk samplerWithOneLoop()
+{
+    return { "smpl", bytesOf ([] (auto& out)
+                              {
+                                  for (int field : { 0, 0, 20833, 60, 0, 0, 0, 1, 0 })
+                                      out.writeInt (field);
+
+                                  for (int field : { 0, 0, 10, 90, 0, 0 })
+                                      out.writeInt (field);
+                              }) };
+}
+
+Chunk oneCuePoint()
+{
+    return { "cue ", bytesOf ([] (auto& out)
+                              {
+                                  out.writeInt (1);
+
+                                  for (int field : { 1, 0, (int) juce::ByteOrder::littleEndianInt ("data"), 0, 0, 50 })
+                                      out.writeInt (field);
+                              }) };
+}
+
+Chunk labelList (std::initializer_list<juce::MemoryBlock> entries, juce::int64 declared = -1)
+{
+    return { "LIST", bytesOf ([&] (auto& out)
+                              {
+                                  out.write ("adtl", 4);
+
+                                  for (const auto& entry : entries)
+                                      out << entry;
+                              }),
+             declared };
+}
+
+juce::MemoryBlock label (const char* id, int cue, const char* s, int declared = -1)
+{
+    return bytesOf ([=] (auto& out)
+                    {
+                        const auto length = (int) std::strlen (s) + 1;
+                        out.write (id, 4);
+                        out.writeInt (declared < 0 ? 4 + length : declared);
+                        out.writeInt (cue);
+                        out.write (s, (size_t) length);
+
+                        if ((length & 1) != 0)
+                            out.writeByte (0);
+                    });
+}
+
+void expectReadsBack (const juce::File& file, const juce::String& label)
+{
+    AudioFileInfo info;
+    juce::String error;
+    ASSERT_TRUE (probeAudioFile (file, info, error)) << label << ": " << error;
+    EXPECT_EQ (info.lengthInSamples, numFrames) << label;
+
+    juce::AudioBuffer<double> buffer;
+    ASSERT_TRUE (readAudioFileAtOwnRate (file, buffer, error)) << label << ": " << error;
+    ASSERT_EQ (buffer.getNumSamples(), numFrames) << label;
+
+    for (int i = 0; i < numFrames; ++i)
+        ASSERT_NEAR (buffer.getSample (0, i), i * 100 / 32768.0, 1.0e-6) << label << ", frame " << i;
+}
+} // namespace
+
+// Each of these made the framework's reader allocate by a declared size (up to 4 GB, with a
+// null dereference where the allocation failed), read past its buffer, loop for seconds per
+// open or never return; each is now refused before the reader sees it.
+TEST (AudioFileChunks, DamagedHeadersAreRefusedNamingTheChunk)
+{
+    const auto pastEnd = [] (const char* chunk)
+    { return "The file is damaged: its \"" + juce::String (chunk) + "\" chunk runs past the end of the file."; };
+
+    const juce::MemoryBlock record (50, true);
+    const auto zeros = juce::MemoryBlock (900000, true);
+    juce::MemoryOutputStream deepXml;
+    deepXml << "<ebucore:ebuCoreMain>" << juce::String::repeatedString ("<a x=\"/>\">", 1001);
+
+    const std::tuple<const char*, juce::MemoryBlock, juce::String> cases[] = {
+        { "cue 50 MB", wav ({ wavFormat(), wavData(), { "cue ", juce::MemoryBlock (28, true), 50000000 } }), pastEnd ("cue ") },
+        { "cue 2.95 GB before the data", wav ({ wavFormat(), { "cue ", juce::MemoryBlock (28, true), 2950000000LL }, wavData() }), pastEnd ("cue ") },
+        { "smpl 1.2 GB", wav ({ wavFormat(), wavData(), { "smpl", juce::MemoryBlock (36, true), 1200000000 } }), pastEnd ("smpl") },
+        { "inst", wav ({ wavFormat(), wavData(), { "inst", juce::MemoryBlock (7, true), 70000 } }), pastEnd ("inst") },
+        { "fmt", wav ({ { "fmt ", wavFormat().body, 4000 } }), pastEnd ("fmt ") },
+        { "AIFF INST 4 GB", aiff ({ aiffCommon(), aiffSound(), { "INST", juce::MemoryBlock (20, true), 0xfffffff0LL } }), pastEnd ("INST") },
+        { "unnamed", wav ({ wavFormat(), wavData(), { "\x01\x02\x03\x04", {}, 9 } }), "The file is damaged: its chunk at byte 444 runs past the end of the file." },
+        { "COMT count", aiff ({ aiffCommon(), counted ("COMT", 65535, comment ("x")), aiffSound() }), "The file is damaged: its \"COMT\" chunk counts 65535 entries, more than it can hold." },
+        { "MARK count", aiff ({ aiffCommon(), counted ("MARK", 3, marker (1, 0, "a")), aiffSound() }), "The file is damaged: its \"MARK\" chunk counts 3 entries, more than it can hold." },
+        { "cate cut", aiff ({ aiffCommon(), aiffSound(), category ({ text ("Bass", 50), text ("Dr", 2) }) }), "The file is damaged: its \"cate\" chunk ends inside a record." },
+        { "cate too short", aiff ({ aiffCommon(), aiffSound(), { "cate", juce::MemoryBlock (2, true) } }), "The file is damaged: its \"cate\" chunk is too short for its header." },
+        // An entry running past its list left the reader stuck at the end of the file.
+        { "LIST cut", wav ({ wavFormat(), wavData(), labelList ({ label ("note", 1, "ab"), juce::MemoryBlock (1, true) }) }, true), "The file is damaged: its \"LIST\" chunk ends inside one of its entries." },
+        { "LIST entry", wav ({ wavFormat(), wavData(), labelList ({ label ("labl", 1, "ab", 40) }) }), "The file is damaged: its \"labl\" chunk runs past the end of its \"LIST\" chunk." },
+        { "labl short", wav ({ wavFormat(), labelList ({ label ("labl", 1, "", 2) }), wavData() }), "The file is damaged: its \"labl\" chunk is too short for its fields." },
+        // The XML parser read past text that is not UTF-8, overflowed the stack on deep nesting and
+        // expands entities without bound.
+        { "iXML Latin-1", wav ({ wavFormat(), wavData(), { "iXML", text ("<BWFXML><P>x</P\xca/BWFXML>", 26) } }), "The file is damaged: its \"iXML\" chunk is not valid UTF-8 text." },
+        { "iXML entities", wav ({ wavFormat(), wavData(), { "iXML", text ("<!DOCTYPE BWFXML [<!ENTITY a \"<b/>\">]><BWFXML>&a;</BWFXML>", 60) } }), "The file is damaged: its \"iXML\" chunk declares XML entities." },
+        { "axml deep", wav ({ wavFormat(), { "axml", deepXml.getMemoryBlock() }, wavData() }), "The file is damaged: its \"axml\" chunk nests more than 1000 levels deep." },
+        { "zeros", aiff ({ aiffCommon(), aiffSound(), { "\0\0\0\0", zeros, 0 } }), "The file is damaged: it holds more than 100000 chunks." },
+    };
+
+    TemporaryFolder temp;
+
+    for (const auto& [name, bytes, expected] : cases)
+    {
+        const auto file = temp.file ("damaged.wav");
+        ASSERT_TRUE (writeBytes (file, bytes)) << name;
+
+        AudioFileInfo info;
+        juce::String error;
+        EXPECT_FALSE (probeAudioFile (file, info, error)) << name;
+        EXPECT_EQ (error, expected) << name;
+
+        juce::AudioBuffer<double> buffer;
+        EXPECT_FALSE (readAudioFileAtOwnRate (file, buffer, error)) << name;
+        EXPECT_EQ (error, expected) << name;
+        EXPECT_EQ (buffer.getNumChannels(), 0) << name;
+    }
+}
+
+// Sound data that runs past the end keeps the truncation message, whatever length it claims:
+// a 644-byte file claiming 4 GB of data was reported as 248.6 minutes long.
+TEST (AudioFileChunks, SoundDataPastTheEndIsTruncation)
+{
+    const auto lying = wav ({ wavFormat (24), { "data", juce::MemoryBlock (600, true), 0xffffffffLL } });
+    ASSERT_EQ (lying.getSize(), 644);
+
+    // RF64 takes the data's size from its "ds64" chunk.
+    auto rf64 = wav ({ { "ds64", bytesOf ([] (auto& out)
+                                          {
+                                              out.writeInt64 (1LL << 40); // riff size
+                                              out.writeInt64 (10000000000LL); // data size
+                                              out.writeInt64 (0);
+                                              out.writeInt (0);
+                                          }) },
+                       wavFormat (24),
+                       { "data", juce::MemoryBlock (600, true), 0xffffffffLL } });
+    rf64.copyFrom ("RF64", 0, 4);
+
+    const std::pair<juce::MemoryBlock, juce::String> cases[] = {
+        { lying, "The file is truncated: its header announces 715827882 frames, but only 100 are present." },
+        { rf64, "The file is truncated: its header announces 1666666666 frames, but only 100 are present." },
+    };
+
+    TemporaryFolder temp;
+
+    for (const auto& [bytes, expected] : cases)
+    {
+        const auto file = temp.file ("lying.wav");
+        ASSERT_TRUE (writeBytes (file, bytes));
+
+        AudioFileInfo info;
+        juce::String error;
+        EXPECT_FALSE (probeAudioFile (file, info, error));
+        EXPECT_EQ (error, expected);
+    }
+}
+
+TEST (AudioFileChunks, ValidFilesWithMetadataChunksStillRead)
+{
+    TemporaryFolder temp;
+
+    // The last chunk is odd-sized and its pad byte is missing, as some writers leave it.
+    const auto wavFile = temp.file ("metadata.wav");
+    ASSERT_TRUE (writeBytes (wavFile, wav ({ wavFormat(),
+                                             labelList ({ label ("labl", 1, "Verse"), label ("note", 1, "soft") }),
+                                             wavData(),
+                                             oneCuePoint(),
+                                             samplerWithOneLoop(),
+                                             { "iXML", text ("<BWFXML><NOTE>Voil\xc3\xa0 take 3</NOTE><!-- </BWFXML> --></BWFXML>", 62) },
+                                             { "inst", juce::MemoryBlock (7, true) } },
+                                           true)));
+
+    const auto aiffFile = temp.file ("metadata.aif");
+    ASSERT_TRUE (writeBytes (aiffFile, aiff ({ aiffCommon(),
+                                               counted ("MARK", 1, marker (1, 50, "Verse")),
+                                               counted ("COMT", 1, comment ("take 3")),
+                                               aiffSound(),
+                                               { "INST", juce::MemoryBlock (20, true) },
+                                               category ({ text ("Jazz", 118), text ("Bass", 50), text ("Piano", 50) }) })));
+
+    expectReadsBack (wavFile, "WAV");
+    expectReadsBack (aiffFile, "AIFF");
+
+    // The fixtures are what they claim: the framework's reader finds every chunk.
+    const auto metadataOf = [] (const juce::File& file)
+    {
+        const auto reader = openAudioFileReader (file);
+        return reader != nullptr ? reader->metadataValues : juce::StringPairArray();
+    };
+
+    const auto wavMetadata = metadataOf (wavFile);
+    EXPECT_EQ (wavMetadata["NumCuePoints"], "1");
+    EXPECT_EQ (wavMetadata["NumSampleLoops"], "1");
+    EXPECT_EQ (wavMetadata["CueLabel0Text"], "Verse");
+    EXPECT_EQ (wavMetadata["CueNote0Text"], "soft");
+    EXPECT_TRUE (wavMetadata.containsKey ("HighVelocity"));
+
+    const auto aiffMetadata = metadataOf (aiffFile);
+    EXPECT_EQ (aiffMetadata["CueLabel0Text"], "Verse");
+    EXPECT_EQ (aiffMetadata["CueNote0Text"], "take 3");
+    EXPECT_TRUE (aiffMetadata.containsKey ("MidiUnityNote"));
+    EXPECT_EQ (aiffMetadata[juce::AiffAudioFormat::appleTag], "Jazz;Bass;Piano");
+}
