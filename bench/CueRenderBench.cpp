@@ -6,15 +6,22 @@
 // Signature): 16 stems, the full mix and 2 alternative mixes as 24-bit WAV with TPDF dither,
 // true peak 4x, and the reconstruction check.
 //
-// Reported: wall time, CPU time and peak memory of the render; the I/O floor of the same run
-// (every input read twice, every output written once, the stems and the mix read back once,
-// with no processing); and whether the written files are identical between two runs and
-// between a run with worker threads and one without.
+// A second, mixed-format cue of 9 tracks goes through the same render: 3 stereo WAVs at
+// 44.1 kHz, 3 stereo FLAC files, 2 stereo AIFF files and 1 mono WAV, all 24-bit.
 //
-// Usage: CueRenderBench [--data <folder>] [--minutes <n>] [--keep] [--once] [--workers <n>]
+// Reported for each cue: wall time, CPU time (system time apart) and peak memory of 5 renders
+// with worker threads (median and range) and of one on the render thread alone; the I/O floor
+// of the same run (every input read twice, every output written once, the stems and the mix
+// read back once, with no processing), measured right after each render; a hash of the
+// written files (FNV-1a 64 over every file's name and bytes, in writing order); and whether
+// every run wrote the same bytes.
+//
+// Usage: CueRenderBench [--data <folder>] [--minutes <n>] [--cue long|mixed|both] [--keep]
+//                       [--once] [--workers <n>]
 // The generated tracks stay in the data folder (default: a folder in the temporary
-// directory) and are reused by later runs; --keep also keeps the rendered files. --once
-// renders a single time (for profiling), with --workers worker threads (-1: automatic).
+// directory) and are reused by later runs; --keep also keeps the rendered files of the first
+// run. --once renders each cue a single time (for profiling), with --workers worker threads
+// (-1: automatic).
 
 #include <sys/resource.h>
 
@@ -35,11 +42,20 @@ namespace
 {
     constexpr double projectRate = 48000.0;
 
+    enum class TrackFormat
+    {
+        wav,
+        flac,
+        aiff
+    };
+
     struct TrackSpec
     {
         const char* fileName;
         const char* stem;
         bool at44k;
+        TrackFormat format = TrackFormat::wav;
+        int channels = 2;
     };
 
     // Three tracks per stem, four of them delivered at 44.1 kHz.
@@ -62,13 +78,47 @@ namespace
         { "46 Pulse Ostinato", "Pulses", false },          { "47 Clock Pulse", "Pulses", false },             { "48 Sequenced Pulse", "Pulses", false },
     };
 
+    // The mixed-format cue: one or two tracks for each of eight stems.
+    const TrackSpec mixedTrackSpecs[] = {
+        { "01 Violins Spiccato", "Strings", true },
+        { "02 Celli Legato", "Strings", true },
+        { "03 French Horns", "Brass", true },
+        { "04 Felt Piano", "Piano", false, TrackFormat::flac },
+        { "05 Synth Pad Wide", "Synthesizers", false, TrackFormat::flac },
+        { "06 Sub Bass", "Bass", false, TrackFormat::flac },
+        { "07 Taiko Ensemble", "Percussion Low", false, TrackFormat::aiff },
+        { "08 Choir Aahs", "Choir", false, TrackFormat::aiff },
+        { "09 Lead Vocal", "Vocals", false, TrackFormat::wav, 1 },
+    };
+
+    struct CueSpec
+    {
+        const char* name;
+        const char* folder;     // inside the data folder; empty: the data folder itself
+        std::vector<TrackSpec> tracks;
+        double floorGoal;       // the median wall time's goal, in multiples of the I/O floor
+        double systemGoal;      // seconds; 0: none
+        double memoryGoal;      // GB; 0: none
+    };
+
+    juce::String goalText (double goal, const char* unit)
+    {
+        return goal > 0.0 ? "  goal: under " + juce::String (goal, 1) + unit : juce::String();
+    }
+
     //==========================================================================
-    double cpuSeconds()
+    struct CpuTimes
+    {
+        double total = 0.0;
+        double system = 0.0;
+    };
+
+    CpuTimes cpuSeconds()
     {
         rusage usage {};
         getrusage (RUSAGE_SELF, &usage);
         auto seconds = [] (const timeval& t) { return (double) t.tv_sec + (double) t.tv_usec / 1.0e6; };
-        return seconds (usage.ru_utime) + seconds (usage.ru_stime);
+        return { seconds (usage.ru_utime) + seconds (usage.ru_stime), seconds (usage.ru_stime) };
     }
 
     double wallSeconds()
@@ -121,7 +171,12 @@ namespace
         }
     }
 
-    bool writeWav24 (const juce::File& file, const juce::AudioBuffer<float>& buffer, double rate)
+    const char* extensionOf (TrackFormat format)
+    {
+        return format == TrackFormat::flac ? ".flac" : (format == TrackFormat::aiff ? ".aif" : ".wav");
+    }
+
+    bool writeTrack24 (const juce::File& file, const juce::AudioBuffer<float>& buffer, double rate, TrackFormat trackFormat)
     {
         file.deleteFile();
         auto stream = file.createOutputStream();
@@ -129,8 +184,16 @@ namespace
         if (stream == nullptr)
             return false;
 
-        juce::WavAudioFormat wav;
-        std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.get(), rate, (unsigned int) buffer.getNumChannels(), 24, {}, 0));
+        std::unique_ptr<juce::AudioFormat> format;
+
+        if (trackFormat == TrackFormat::flac)
+            format = std::make_unique<juce::FlacAudioFormat>();
+        else if (trackFormat == TrackFormat::aiff)
+            format = std::make_unique<juce::AiffAudioFormat>();
+        else
+            format = std::make_unique<juce::WavAudioFormat>();
+
+        std::unique_ptr<juce::AudioFormatWriter> writer (format->createWriterFor (stream.get(), rate, (unsigned int) buffer.getNumChannels(), 24, {}, 0));
 
         if (writer == nullptr)
             return false;
@@ -140,14 +203,14 @@ namespace
     }
 
     /** The tracks of the cue, generated once into the folder. */
-    std::vector<juce::File> prepareTracks (const juce::File& folder, double minutes)
+    std::vector<juce::File> prepareTracks (const juce::File& folder, const std::vector<TrackSpec>& specs, double minutes)
     {
         folder.createDirectory();
         const auto stamp = folder.getChildFile ("complete-" + juce::String (minutes, 2) + "min.txt");
         std::vector<juce::File> files;
 
-        for (const auto& spec : trackSpecs)
-            files.push_back (folder.getChildFile (juce::String (spec.fileName) + ".wav"));
+        for (const auto& spec : specs)
+            files.push_back (folder.getChildFile (juce::String (spec.fileName) + extensionOf (spec.format)));
 
         if (stamp.existsAsFile())
             return files;
@@ -156,11 +219,11 @@ namespace
 
         for (size_t i = 0; i < files.size(); ++i)
         {
-            const double rate = trackSpecs[i].at44k ? 44100.0 : 48000.0;
-            juce::AudioBuffer<float> buffer (2, (int) std::llround (minutes * 60.0 * rate));
+            const double rate = specs[i].at44k ? 44100.0 : 48000.0;
+            juce::AudioBuffer<float> buffer (specs[i].channels, (int) std::llround (minutes * 60.0 * rate));
             generateTrack (buffer, rate, (int) i + 1);
 
-            if (! writeWav24 (files[i], buffer, rate))
+            if (! writeTrack24 (files[i], buffer, rate, specs[i].format))
             {
                 std::printf ("Could not write %s\n", files[i].getFullPathName().toRawUTF8());
                 return {};
@@ -171,7 +234,7 @@ namespace
         return files;
     }
 
-    RenderRequest makeBenchRequest (const std::vector<juce::File>& tracks, const juce::File& outputFolder, double minutes)
+    RenderRequest makeBenchRequest (const std::vector<TrackSpec>& specs, const std::vector<juce::File>& tracks, const juce::File& outputFolder, double minutes)
     {
         auto preset = makeHybridOrchestraExamplePreset();
         preset.metadata.project = "Bench";
@@ -212,7 +275,7 @@ namespace
             auto plan = makeStemPlan (stem, settings);
 
             for (size_t i = 0; i < tracks.size(); ++i)
-                if (stem.displayName == trackSpecs[i].stem)
+                if (stem.displayName == specs[i].stem)
                     plan.tracks.push_back (tracks[i]);
 
             request.stems.push_back (plan);
@@ -227,6 +290,7 @@ namespace
         CueReport report;
         double wall = 0.0;
         double cpu = 0.0;
+        double system = 0.0;
         double peakMB = 0.0;
         std::vector<std::pair<juce::String, double>> stages;   // first progress text of each phase, with its time
     };
@@ -251,7 +315,9 @@ namespace
         run.report = renderCue (context);
 
         run.wall = wallSeconds() - wall0;
-        run.cpu = cpuSeconds() - cpu0;
+        const auto cpu1 = cpuSeconds();
+        run.cpu = cpu1.total - cpu0.total;
+        run.system = cpu1.system - cpu0.system;
         run.peakMB = peakMemoryMB();
         return run;
     }
@@ -343,122 +409,224 @@ namespace
         return true;
     }
 
-    void printRun (const char* label, const RenderRun& run, double floor)
+    /** FNV-1a (64 bits) over every written file's name and bytes, in writing order: equal
+        hashes from two builds mean byte-identical deliveries. */
+    juce::String hashOfFiles (const CueReport& report)
     {
-        std::printf ("%-28s wall %7.2f s  (%.2fx the I/O floor)  cpu %7.2f s  peak memory %7.0f MB  %s\n",
-                     label, run.wall, run.wall / floor, run.cpu, run.peakMB, run.report.ok ? "ok" : "FAILED");
+        uint64_t hash = 0xcbf29ce484222325ull;
+        std::vector<char> scratch (4 << 20);
 
-        for (const auto& stage : run.stages)
-            std::printf ("    %7.2f s  %s\n", stage.second, stage.first.toRawUTF8());
+        auto add = [&hash] (const char* data, size_t size)
+        {
+            for (size_t i = 0; i < size; ++i)
+            {
+                hash ^= (uint8_t) data[i];
+                hash *= 0x100000001b3ull;
+            }
+        };
+
+        for (const auto& written : report.files)
+        {
+            const auto name = written.file.getFileName();
+            add (name.toRawUTF8(), name.getNumBytesAsUTF8() + 1);
+            juce::FileInputStream in (written.file);
+
+            for (int n; (n = in.read (scratch.data(), (int) scratch.size())) > 0;)
+                add (scratch.data(), (size_t) n);
+        }
+
+        return juce::String::toHexString ((juce::int64) hash).paddedLeft ('0', 16);
+    }
+
+    void printRun (const char* label, const RenderRun& run, double floor, bool withStages = true)
+    {
+        std::printf ("%-30s wall %7.2f s  (%.2fx the I/O floor)  cpu %7.2f s  system %6.2f s  peak memory %6.0f MiB  %s\n",
+                     label, run.wall, run.wall / floor, run.cpu, run.system, run.peakMB, run.report.ok ? "ok" : "FAILED");
+
+        if (withStages)
+            for (const auto& stage : run.stages)
+                std::printf ("    %7.2f s  %s\n", stage.second, stage.first.toRawUTF8());
+    }
+
+    struct Spread
+    {
+        double median = 0.0, lowest = 0.0, highest = 0.0;
+    };
+
+    Spread spreadOf (std::vector<double> values)
+    {
+        std::sort (values.begin(), values.end());
+        return { values[values.size() / 2], values.front(), values.back() };
+    }
+
+    struct BenchOptions
+    {
+        juce::File dataFolder;
+        double minutes = 4.0;
+        bool keep = false;
+        bool once = false;
+        int workers = -1;
+    };
+
+    /** Renders the cue 5 times with worker threads and once on the render thread alone, and
+        prints every figure beside the I/O floor; false when a render failed or the runs differ. */
+    bool benchCue (const CueSpec& cue, const BenchOptions& options)
+    {
+        const auto folder = juce::String (cue.folder).isEmpty() ? options.dataFolder : options.dataFolder.getChildFile (cue.folder);
+        const auto tracks = prepareTracks (folder.getChildFile ("tracks"), cue.tracks, options.minutes);
+
+        if (tracks.empty())
+            return false;
+
+        const auto request = makeBenchRequest (cue.tracks, tracks, folder.getChildFile ("out-1"), options.minutes);
+
+        std::printf ("\n=== %s: %d tracks, %.2f minutes, %d stems, full mix and 2 alternative mixes; %d hardware threads, load average %.2f\n",
+                     cue.name, (int) tracks.size(), options.minutes, (int) request.stems.size(), juce::SystemStats::getNumCpus(),
+                     juce::String (juce::File ("/proc/loadavg").loadFileAsString().upToFirstOccurrenceOf (" ", false, false)).getDoubleValue());
+
+        // A warm-up read puts the inputs in the page cache for every measurement alike.
+        {
+            std::vector<char> scratch (4 << 20);
+
+            for (const auto& f : tracks)
+                readAllBytes (f, scratch);
+        }
+
+        const auto first = renderOnce (request, options.workers);
+
+        if (! first.report.ok)
+        {
+            std::printf ("The render failed:\n%s\n", first.report.errors.joinIntoString ("\n").toRawUTF8());
+            return false;
+        }
+
+        if (options.once)
+        {
+            printRun ("render", first, 1.0);
+            std::printf ("hash of the written files: %s\n", hashOfFiles (first.report).toRawUTF8());
+
+            if (! options.keep)
+                request.outputFolder.deleteRecursively();
+
+            return true;
+        }
+
+        // Every render is followed by the I/O floor of its own files, so that each run is set
+        // beside the disk as it was then (on a shared machine it changes from minute to minute).
+        constexpr int workerRuns = 5;
+        std::vector<RenderRun> runs { first };
+        std::vector<double> floors;
+        juce::int64 bytes = 0;
+        bool identical = true;
+
+        for (int i = 1; i <= workerRuns + 1; ++i)
+        {
+            const bool withWorkers = i <= workerRuns;
+            auto again = request;
+
+            if (i > 1)
+            {
+                again.outputFolder = folder.getChildFile ("out-" + juce::String (i));
+                runs.push_back (renderOnce (again, withWorkers ? options.workers : 0));
+
+                juce::String d;
+                const bool same = sameFiles (first.report, runs.back().report, d);
+                std::printf ("run %d (%s): output %s %s\n", i, withWorkers ? "worker threads" : "render thread only",
+                             same ? "identical to run 1" : "DIFFERS from run 1 in", d.toRawUTF8());
+                identical = identical && same && runs.back().report.ok;
+            }
+
+            floors.push_back (measureIoFloor (tracks, runs.back().report, folder.getChildFile ("io-floor"), bytes));
+
+            if (i > 1)
+                again.outputFolder.deleteRecursively();
+        }
+
+        std::printf ("\nI/O floor of each run for %.2f GB moved:", (double) bytes / 1.0e9);
+
+        for (auto f : floors)
+            std::printf (" %.2f s", f);
+
+        std::printf ("\n");
+
+        for (size_t i = 0; i < runs.size(); ++i)
+        {
+            const auto label = i < (size_t) workerRuns ? "render " + juce::String ((int) i + 1) + " (worker threads)" : juce::String ("render 6 (render thread only)");
+            printRun (label.toRawUTF8(), runs[i], floors[i], i == 0);
+        }
+
+        std::vector<double> walls, ratios, systems, peaks, workerFloors;
+
+        for (size_t i = 0; i < (size_t) workerRuns; ++i)
+        {
+            walls.push_back (runs[i].wall);
+            ratios.push_back (runs[i].wall / floors[i]);
+            systems.push_back (runs[i].system);
+            peaks.push_back (runs[i].peakMB * 1048576.0 / 1.0e9);
+            workerFloors.push_back (floors[i]);
+        }
+
+        const auto wall = spreadOf (walls);
+        const auto ratio = spreadOf (ratios);
+        const auto floor = spreadOf (workerFloors);
+        const auto system = spreadOf (systems);
+        const auto peak = spreadOf (peaks);
+        const auto& r = first.report;
+
+        std::printf ("\n%s, %d runs with worker threads (median, range):\n", cue.name, workerRuns);
+        std::printf ("  I/O floor     %6.2f s  (%.2f..%.2f s)\n", floor.median, floor.lowest, floor.highest);
+        std::printf ("  wall          %6.2f s  (%.2f..%.2f s)   %.2fx its run's I/O floor (%.2fx..%.2fx)%s\n",
+                     wall.median, wall.lowest, wall.highest, ratio.median, ratio.lowest, ratio.highest,
+                     goalText (cue.floorGoal, "x").toRawUTF8());
+        std::printf ("  system CPU    %6.2f s  (%.2f..%.2f s)%s\n",
+                     system.median, system.lowest, system.highest, goalText (cue.systemGoal, " s").toRawUTF8());
+        std::printf ("  peak memory   %6.2f GB (%.2f..%.2f GB)%s\n", peak.median, peak.lowest, peak.highest, goalText (cue.memoryGoal, " GB").toRawUTF8());
+        std::printf ("mix peak %.2f dBTP, gain %.2f dB, reconstruction: %s (%s), %d files\n",
+                     gainToDecibels (r.mixTruePeak), r.gain.gainDb,
+                     r.reconstruction.state == ReconstructionState::passed ? "passed" : "NOT PASSED",
+                     r.reconstruction.detail.toRawUTF8(), (int) r.files.size());
+        std::printf ("hash of the written files: %s\n", hashOfFiles (r).toRawUTF8());
+        std::printf ("identical output across runs and without worker threads: %s\n", identical ? "yes" : "NO");
+
+        if (! options.keep)
+            request.outputFolder.deleteRecursively();
+
+        return identical && r.ok;
     }
 } // namespace
 
 int main (int argc, char** argv)
 {
-    auto dataFolder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("brackenfold-render-bench");
-    double minutes = 4.0;
-    bool keep = false;
-    bool once = false;
-    int workers = -1;
+    BenchOptions options;
+    options.dataFolder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("brackenfold-render-bench");
+    juce::String cues = "both";
 
     for (int i = 1; i < argc; ++i)
     {
         const juce::String arg (argv[i]);
 
         if (arg == "--data" && i + 1 < argc)
-            dataFolder = juce::File (juce::String (argv[++i]));
+            options.dataFolder = juce::File (juce::String (argv[++i]));
         else if (arg == "--minutes" && i + 1 < argc)
-            minutes = juce::String (argv[++i]).getDoubleValue();
+            options.minutes = juce::String (argv[++i]).getDoubleValue();
+        else if (arg == "--cue" && i + 1 < argc)
+            cues = argv[++i];
         else if (arg == "--keep")
-            keep = true;
+            options.keep = true;
         else if (arg == "--once")
-            once = true;
+            options.once = true;
         else if (arg == "--workers" && i + 1 < argc)
-            workers = juce::String (argv[++i]).getIntValue();
+            options.workers = juce::String (argv[++i]).getIntValue();
     }
 
-    const auto tracks = prepareTracks (dataFolder.getChildFile ("tracks"), minutes);
+    bool ok = true;
 
-    if (tracks.empty())
-        return 1;
+    // The long cue keeps its folder of earlier versions of this benchmark, so its tracks are reused.
+    if (cues == "both" || cues == "long")
+        ok = benchCue ({ "48-track cue", "", { std::begin (trackSpecs), std::end (trackSpecs) }, 2.0, 3.0, 1.0 }, options) && ok;
 
-    const auto request = makeBenchRequest (tracks, dataFolder.getChildFile ("out-1"), minutes);
+    if (cues == "both" || cues == "mixed")
+        ok = benchCue ({ "mixed-format cue", "mixed", { std::begin (mixedTrackSpecs), std::end (mixedTrackSpecs) }, 3.0, 0.0, 0.0 }, options) && ok;
 
-    std::printf ("Cue: %d tracks, %.2f minutes, %d stems, full mix and 2 alternative mixes; %d hardware threads\n",
-                 (int) tracks.size(), minutes, (int) request.stems.size(), juce::SystemStats::getNumCpus());
-
-    // A warm-up read puts the inputs in the page cache for every measurement alike.
-    {
-        std::vector<char> scratch (4 << 20);
-
-        for (const auto& f : tracks)
-            readAllBytes (f, scratch);
-    }
-
-    const auto first = renderOnce (request, workers);
-
-    if (! first.report.ok)
-    {
-        std::printf ("The render failed:\n%s\n", first.report.errors.joinIntoString ("\n").toRawUTF8());
-        return 1;
-    }
-
-    if (once)
-    {
-        printRun ("render", first, 1.0);
-        return 0;
-    }
-
-    juce::int64 bytes = 0;
-    const auto floorBefore = measureIoFloor (tracks, first.report, dataFolder.getChildFile ("io-floor"), bytes);
-
-    // More runs with worker threads (the wall time varies from run to run on a shared machine),
-    // then one on the render thread alone; every run's files are compared with the first's.
-    std::vector<RenderRun> runs { first };
-    bool identical = true;
-    juce::String difference;
-
-    for (int i = 2; i <= 4; ++i)
-    {
-        auto again = request;
-        again.outputFolder = dataFolder.getChildFile ("out-" + juce::String (i));
-        runs.push_back (renderOnce (again, i < 4 ? workers : 0));
-
-        juce::String d;
-        const bool same = sameFiles (first.report, runs.back().report, d);
-        std::printf ("run %d (%s): output %s %s\n", i, i < 4 ? "worker threads" : "render thread only",
-                     same ? "identical to run 1" : "DIFFERS from run 1 in", d.toRawUTF8());
-        identical = identical && same;
-        again.outputFolder.deleteRecursively();
-    }
-
-    const auto floorAfter = measureIoFloor (tracks, first.report, dataFolder.getChildFile ("io-floor"), bytes);
-    const auto floor = 0.5 * (floorBefore + floorAfter);
-
-    std::printf ("\nI/O floor: %.2f s before and %.2f s after the renders (mean %.2f s) for %.2f GB moved\n",
-                 floorBefore, floorAfter, floor, (double) bytes / 1.0e9);
-
-    for (size_t i = 0; i < runs.size(); ++i)
-        printRun (i < 3 ? ("render " + juce::String ((int) i + 1) + " (worker threads)").toRawUTF8() : "render 4 (render thread only)", runs[i], floor);
-
-    std::vector<double> walls { runs[0].wall, runs[1].wall, runs[2].wall };
-    std::sort (walls.begin(), walls.end());
-    double peak = 0.0;
-
-    for (size_t i = 0; i < 3; ++i)
-        peak = std::max (peak, runs[i].peakMB);
-
-    const auto& r = first.report;
-    std::printf ("\nmedian wall with worker threads: %.2f s = %.2fx the I/O floor (goal: under 3x)\n", walls[1], walls[1] / floor);
-    std::printf ("largest peak memory: %.0f MiB = %.2f GB (goal: under 1.5 GB)\n", peak, peak * 1048576.0 / 1.0e9);
-    std::printf ("mix peak %.2f dBTP, gain %.2f dB, reconstruction: %s (%s), %d files\n",
-                 gainToDecibels (r.mixTruePeak), r.gain.gainDb,
-                 r.reconstruction.state == ReconstructionState::passed ? "passed" : "NOT PASSED",
-                 r.reconstruction.detail.toRawUTF8(), (int) r.files.size());
-    std::printf ("identical output across runs and without worker threads: %s\n", identical ? "yes" : "NO");
-
-    if (! keep)
-        dataFolder.getChildFile ("out-1").deleteRecursively();
-
-    return identical && r.ok ? 0 : 1;
+    return ok ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -647,4 +648,63 @@ TEST (AudioFileReader, AddingAndScalingBuffers)
     EXPECT_TRUE (std::isnan (monoBus.getSample (0, 2)));
     scaleBuffer (monoBus, -0.5);
     EXPECT_EQ (monoBus.getSample (0, 1), -2.0);
+}
+
+// Files several times the read-ahead, so that reads run across its refills: every sample must
+// come back in place, whole and in a window, and a read into memory of an earlier read (stale
+// samples, or another channel count) gives exactly what a fresh read gives.
+TEST (AudioFileReader, FilesLongerThanTheReadAheadReadBackExactlyAlsoIntoReusedMemory)
+{
+    struct Case
+    {
+        const char* format;
+        const char* extension;
+        int channels;
+    };
+
+    const Case cases[] = { { "wav", ".wav", 2 }, { "aiff", ".aif", 2 }, { "flac", ".flac", 2 }, { "wav", ".wav", 1 } };
+    constexpr int frames = 3 * sampleReadAheadBytes / 6 + 1234;   // over three read-aheads of 24-bit stereo
+    TemporaryFolder temp;
+
+    for (const auto& c : cases)
+    {
+        const auto label = juce::String (c.format) + ", " + juce::String (c.channels) + " ch";
+        const auto file = temp.file ("long" + juce::String (c.channels) + c.extension);
+        ASSERT_TRUE (writeAudioFile (file, c.format, makeTestSignal (c.channels, frames), 48000.0, 24)) << label;
+
+        juce::AudioBuffer<double> fresh;
+        juce::String error;
+        ASSERT_TRUE (readAudioFileAtOwnRate (file, fresh, error)) << label << ": " << error;
+        ASSERT_EQ (fresh.getNumSamples(), frames) << label;
+
+        for (int ch = 0; ch < c.channels; ++ch)
+            for (int i = 0; i < frames; ++i)
+                ASSERT_NEAR (fresh.getSample (ch, i), testSample (ch, i), 1.5 / (1 << 23)) << label << ", channel " << ch << ", frame " << i;
+
+        // A window that starts beyond the first read-ahead.
+        juce::AudioBuffer<double> window;
+        const int start = sampleReadAheadBytes / 4 + 17;
+        ASSERT_TRUE (readAudioFileRange (file, 0.0, start / 48000.0, 5000 / 48000.0, window, error)) << label << ": " << error;
+        ASSERT_GE (window.getNumSamples(), 4999) << label;
+
+        for (int ch = 0; ch < c.channels; ++ch)
+            for (int i = 0; i < window.getNumSamples(); ++i)
+                ASSERT_EQ (window.getSample (ch, i), fresh.getSample (ch, start + i)) << label << ", window frame " << i;
+
+        for (int staleChannels : { c.channels, 3 })
+        {
+            juce::AudioBuffer<double> reused (staleChannels, frames + 100);
+
+            for (int ch = 0; ch < staleChannels; ++ch)
+                juce::FloatVectorOperations::fill (reused.getWritePointer (ch), 0.75, reused.getNumSamples());
+
+            ASSERT_TRUE (readAudioFileInto (file, 0.0, reused, error)) << label << ": " << error;
+            ASSERT_EQ (reused.getNumChannels(), c.channels) << label;
+            ASSERT_EQ (reused.getNumSamples(), frames) << label;
+
+            for (int ch = 0; ch < c.channels; ++ch)
+                ASSERT_EQ (std::memcmp (reused.getReadPointer (ch), fresh.getReadPointer (ch), sizeof (double) * (size_t) frames), 0)
+                    << label << ", reused memory of " << staleChannels << " channels, channel " << ch;
+        }
+    }
 }

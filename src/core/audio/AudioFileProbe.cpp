@@ -90,7 +90,7 @@ bool isFlacReader (const juce::AudioFormatReader& reader)
     return dynamic_cast<juce::FlacAudioFormat*> (findFormatOf (reader)) != nullptr;
 }
 
-std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, AudioFileChunks* chunks)
+std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, AudioFileChunks* chunks, int readAheadBytes)
 {
     // The framework's readers trust every size in a header; a damaged file never reaches them.
     auto walk = walkAudioFileChunks (file);
@@ -104,10 +104,15 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
 
     // Every format is offered the stream in turn, whatever the file's extension: the manager's
     // File overload chooses by extension and would find nothing for ".wave" or ".aifc".
-    auto stream = std::make_unique<juce::FileInputStream> (file);
+    auto fileStream = std::make_unique<juce::FileInputStream> (file);
 
-    if (! stream->openedOk())
+    if (! fileStream->openedOk())
         return {};
+
+    std::unique_ptr<juce::InputStream> stream (std::move (fileStream));
+
+    if (readAheadBytes > 0)
+        stream = std::make_unique<juce::BufferedInputStream> (stream.release(), readAheadBytes, true);
 
     auto& manager = getAudioFormatManager();
 
@@ -126,10 +131,13 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     return {};
 }
 
-std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file, const juce::String& whenUnreadable, juce::String& error)
+std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file,
+                                                                     const juce::String& whenUnreadable,
+                                                                     juce::String& error,
+                                                                     int readAheadBytes)
 {
     AudioFileChunks chunks;
-    auto reader = openAudioFileReader (file, &chunks);
+    auto reader = openAudioFileReader (file, &chunks, readAheadBytes);
 
     if (reader == nullptr)
     {

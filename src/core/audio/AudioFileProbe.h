@@ -16,18 +16,27 @@ namespace dunmoor
 */
 [[nodiscard]] bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error);
 
+/** The read-ahead of a reader that reads a file's samples from start to end: the framework's
+    WAV and AIFF readers ask their stream for a few kilobytes at a time, which would otherwise
+    each be a call into the system. */
+constexpr int sampleReadAheadBytes = 1 << 20;
+
 /**
     Opens a reader through the shared manager, offering the file's contents to every format
     whatever its extension, once walkAudioFileChunks has found nothing damaged. nullptr when the
     walk finds damage or no format recognises the file; what the walk found goes to chunks when
-    given. Checks no limits.
+    given. Checks no limits. With readAheadBytes above 0 the reader reads through a buffer of
+    that size (for reading samples; a probe, which reads only the header, has no use for one).
 */
-std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, AudioFileChunks* chunks = nullptr);
+std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& file, AudioFileChunks* chunks = nullptr, int readAheadBytes = 0);
 
 /** openAudioFileReader, then checkReaderLimits and checkReaderData, as every read of samples
     does before it reads: nullptr with the reason in error (whenUnreadable when no format
     recognises the file). */
-std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file, const juce::String& whenUnreadable, juce::String& error);
+std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file,
+                                                                     const juce::String& whenUnreadable,
+                                                                     juce::String& error,
+                                                                     int readAheadBytes = 0);
 
 /** probeAudioFile, then openAudioFileReader: nullptr with the reason in error when either fails. */
 std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error);

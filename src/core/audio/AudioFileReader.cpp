@@ -107,6 +107,7 @@ namespace
         double startSeconds = 0.0;
         double durationSeconds = 0.0;
         const CancelCheck* cancel = nullptr;   // the caller's, which outlives the read; null: never cancelled
+        juce::AudioBuffer<double>* reuse = nullptr; // memory the samples may go into (its contents are lost)
     };
 
     const CancelCheck& cancelOf (const Section& section)
@@ -124,7 +125,7 @@ namespace
                       juce::AudioBuffer<double>& buffer,
                       juce::String& error)
     {
-        const auto readerHolder = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error);
+        const auto readerHolder = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes);
 
         if (readerHolder == nullptr)
             return false;
@@ -184,14 +185,22 @@ namespace
 
         try
         {
-            // Every sample is written below, so the result is not cleared first.
-            juce::AudioBuffer<double> wide (numChannels, (int) count);
+            // Every sample is written below, so the result is not cleared first. Memory the
+            // caller hands back is reused (a fresh allocation is cleared by the system, page by
+            // page, which for a whole file costs more than reading it); only with the same
+            // channel count, since a moved buffer keeps its channel list in a fixed array of 32.
+            juce::AudioBuffer<double> wide;
+
+            if (section.reuse != nullptr && section.reuse->getNumChannels() == numChannels)
+                wide = std::move (*section.reuse);
+
+            wide.setSize (numChannels, (int) count, false, false, true);
             adviseLargeBuffer (wide);
 
             if (isFlacReader (reader))
             {
                 // Straight into the result, with every decoder error and early end reported.
-                FlacFileDecoder decoder (file);
+                FlacFileDecoder decoder (file, sampleReadAheadBytes);
 
                 if (! decoder.open (error))
                     return false;
@@ -269,6 +278,20 @@ bool readAudioFile (const juce::File& file,
     Section section;
     section.frameCap = frameCap;
     section.cancel = &cancel;
+    return probeAndReadSection (file, targetRate, section, buffer, error);
+}
+
+bool readAudioFileInto (const juce::File& file,
+                        double targetRate,
+                        juce::AudioBuffer<double>& buffer,
+                        juce::String& error,
+                        juce::int64 frameCap,
+                        const CancelCheck& cancel)
+{
+    Section section;
+    section.frameCap = frameCap;
+    section.cancel = &cancel;
+    section.reuse = &buffer;
     return probeAndReadSection (file, targetRate, section, buffer, error);
 }
 

@@ -25,6 +25,19 @@ namespace dunmoor
                                   juce::int64 frameCap = maxReadFrames,
                                   const CancelCheck& cancel = {});
 
+/**
+    readAudioFile into the buffer's own memory where it is large enough, for a caller that reads
+    one file after another (a fresh allocation of a whole file's samples is cleared by the system
+    page by page, which costs more than reading them). On failure the buffer holds no samples
+    worth keeping.
+*/
+[[nodiscard]] bool readAudioFileInto (const juce::File& file,
+                                      double targetRate,
+                                      juce::AudioBuffer<double>& buffer,
+                                      juce::String& error,
+                                      juce::int64 frameCap = maxReadFrames,
+                                      const CancelCheck& cancel = {});
+
 /** readAudioFile at the file's own rate with a cap of 1,000,000,000 frames. */
 [[nodiscard]] bool readAudioFileAtOwnRate (const juce::File& file,
                                            juce::AudioBuffer<double>& buffer,

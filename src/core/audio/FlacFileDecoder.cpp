@@ -33,10 +33,12 @@ namespace
 //==============================================================================
 struct FlacFileDecoder::Impl
 {
-    explicit Impl (const juce::File& f)
+    Impl (const juce::File& f, int readAheadBytes)
         : file (f)
-        , input (f)
+        , fileInput (f)
     {
+        if (readAheadBytes > 0 && fileInput.openedOk())
+            buffered = std::make_unique<juce::BufferedInputStream> (fileInput, readAheadBytes);
     }
 
     ~Impl()
@@ -53,8 +55,12 @@ struct FlacFileDecoder::Impl
     };
 
     juce::File file;
-    juce::FileInputStream input;
+    juce::FileInputStream fileInput;
+    std::unique_ptr<juce::BufferedInputStream> buffered;
     FLAC__StreamDecoder* decoder = nullptr;
+
+    // What the decoder reads from: the file, or the read-ahead over it.
+    juce::InputStream& input() { return buffered != nullptr ? static_cast<juce::InputStream&> (*buffered) : fileInput; }
 
     bool hasStreamInfo = false;
     juce::int64 announced = 0;
@@ -79,9 +85,9 @@ struct FlacFileDecoder::Impl
     //==============================================================================
     bool open (juce::String& error)
     {
-        if (! input.openedOk())
+        if (! fileInput.openedOk())
         {
-            error = "The file " + quotedName() + " could not be opened: " + input.getStatus().getErrorMessage();
+            error = "The file " + quotedName() + " could not be opened: " + fileInput.getStatus().getErrorMessage();
             return false;
         }
 
@@ -270,18 +276,18 @@ struct FlacFileDecoder::Impl
     //==============================================================================
     static FLAC__StreamDecoderReadStatus readCallback (const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes, void* client)
     {
-        auto& in = static_cast<Impl*> (client)->input;
+        auto& d = *static_cast<Impl*> (client);
 
         if (*bytes == 0)
             return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
 
-        const auto got = in.read (buffer, (int) std::min<size_t> (*bytes, INT_MAX / 2));
+        const auto got = d.input().read (buffer, (int) std::min<size_t> (*bytes, INT_MAX / 2));
 
         if (got <= 0)
         {
             *bytes = 0;
-            return in.getStatus().failed() ? FLAC__STREAM_DECODER_READ_STATUS_ABORT
-                                           : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+            return d.fileInput.getStatus().failed() ? FLAC__STREAM_DECODER_READ_STATUS_ABORT
+                                                    : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
         }
 
         *bytes = (size_t) got;
@@ -290,19 +296,19 @@ struct FlacFileDecoder::Impl
 
     static FLAC__StreamDecoderSeekStatus seekCallback (const FLAC__StreamDecoder*, FLAC__uint64 offset, void* client)
     {
-        return static_cast<Impl*> (client)->input.setPosition ((juce::int64) offset) ? FLAC__STREAM_DECODER_SEEK_STATUS_OK
-                                                                                     : FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+        return static_cast<Impl*> (client)->input().setPosition ((juce::int64) offset) ? FLAC__STREAM_DECODER_SEEK_STATUS_OK
+                                                                                       : FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
     }
 
     static FLAC__StreamDecoderTellStatus tellCallback (const FLAC__StreamDecoder*, FLAC__uint64* offset, void* client)
     {
-        *offset = (FLAC__uint64) static_cast<Impl*> (client)->input.getPosition();
+        *offset = (FLAC__uint64) static_cast<Impl*> (client)->input().getPosition();
         return FLAC__STREAM_DECODER_TELL_STATUS_OK;
     }
 
     static FLAC__StreamDecoderLengthStatus lengthCallback (const FLAC__StreamDecoder*, FLAC__uint64* length, void* client)
     {
-        const auto total = static_cast<Impl*> (client)->input.getTotalLength();
+        const auto total = static_cast<Impl*> (client)->input().getTotalLength();
 
         if (total < 0)
             return FLAC__STREAM_DECODER_LENGTH_STATUS_ERROR;
@@ -313,7 +319,7 @@ struct FlacFileDecoder::Impl
 
     static FLAC__bool eofCallback (const FLAC__StreamDecoder*, void* client)
     {
-        return static_cast<Impl*> (client)->input.isExhausted();
+        return static_cast<Impl*> (client)->input().isExhausted();
     }
 
     static FLAC__StreamDecoderWriteStatus writeCallback (const FLAC__StreamDecoder*,
@@ -378,8 +384,8 @@ struct FlacFileDecoder::Impl
 };
 
 //==============================================================================
-FlacFileDecoder::FlacFileDecoder (const juce::File& file)
-    : impl (std::make_unique<Impl> (file))
+FlacFileDecoder::FlacFileDecoder (const juce::File& file, int readAheadBytes)
+    : impl (std::make_unique<Impl> (file, readAheadBytes))
 {
 }
 

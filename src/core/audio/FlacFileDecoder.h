@@ -20,7 +20,9 @@ namespace dunmoor
 class FlacFileDecoder
 {
 public:
-    explicit FlacFileDecoder (const juce::File& file);
+    /** With readAheadBytes above 0 the file is read through a buffer of that size: for decoding
+        long runs of frames (a seek refills it, so a probe does better without). */
+    explicit FlacFileDecoder (const juce::File& file, int readAheadBytes = 0);
     ~FlacFileDecoder();
 
     FlacFileDecoder (const FlacFileDecoder&) = delete;

@@ -122,10 +122,12 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
         if (! allocateRenderBuffer (sum, mix.getNumChannels(), mix.getNumSamples(), error))
             return fail ("Could not verify the stems: " + error);
 
+        // One buffer for every stem: a reader may hand its memory on to the next read.
+        juce::AudioBuffer<double> stem;
+
         for (size_t index = 0; index < stemFiles.size(); ++index)
         {
             const auto& stemFile = stemFiles[index];
-            juce::AudioBuffer<double> stem;
 
             if (isCancelRequested (cancel))
                 return cancelled();

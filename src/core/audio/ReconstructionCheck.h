@@ -76,7 +76,8 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
 
 /** Reads stem file number index (in the order given to the check) back at its own rate, as
     readAudioFileAtOwnRate does; false with the reason in error. Lets a caller read the files
-    ahead, in parallel, while the check adds them up in order. */
+    ahead, in parallel, while the check adds them up in order. The buffer holds the previous
+    stem (the check is done with it), whose memory the reader may keep for a later read. */
 using ReconstructionStemReader = std::function<bool (size_t index, const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error)>;
 
 /** runReconstructionCheck with the stems read through readStem; the cancel check goes to the

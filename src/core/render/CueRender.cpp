@@ -669,8 +669,8 @@ void verifyReconstruction (CueRenderState& state)
         return;
     }
 
-    // The mix bus is not needed any more; its memory goes back before the files are read.
-    state.mix = {};
+    // The mix bus is not needed any more; its memory goes to the reads of the files.
+    state.readSpares.give (state.mix);
 
     // The stems are read back ahead of the check, which adds them up in order.
     const auto& request = state.request;
@@ -698,8 +698,9 @@ void verifyReconstruction (CueRenderState& state)
 
         const bool ok = read->ok;
 
+        // The previous stem's memory goes back to the reads for the next stem.
         if (ok)
-            buffer = std::move (read->audio);
+            std::swap (buffer, read->audio);
         else
             error = read->error;
 

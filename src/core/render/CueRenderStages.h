@@ -108,6 +108,7 @@ public:
     juce::AudioBuffer<double> stemBuffer;       // the summing pass's one stem at a time
     std::vector<SharedBuffer> spareBuffers;     // the writing pass's stem buffers, reused once free
     RenderMemoryPlan memory;
+    SpareBuffers readSpares { 3 };                  // memory of taken reads for the next ones, in every pass
     std::unique_ptr<TrackPrefetcher> writeReads;    // the writing pass's reads, started while the summing pass ends
     OutputWriter writer;
     AlternativeMixSums mixSums;

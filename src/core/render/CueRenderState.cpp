@@ -91,13 +91,14 @@ void CueRenderState::release()
     helpers.reset();
     stemBuffer = {};
     spareBuffers.clear();
+    readSpares.clear();
     mixSums.clear();
 }
 
 std::unique_ptr<TrackPrefetcher> CueRenderState::makeReads (std::vector<juce::File> files, ReadSettings settings, int64_t budgetBytes, size_t lookAhead)
 {
     return std::make_unique<TrackPrefetcher> (getWorkers(), std::move (files), std::move (settings), budgetBytes, lookAhead,
-                                              [this] { return isCancelled(); });
+                                              [this] { return isCancelled(); }, &readSpares);
 }
 
 void CueRenderState::noteFoldersToCreate (const juce::File& folder)
@@ -191,7 +192,17 @@ SharedBuffer CueRenderState::obtainStemBuffer (int64_t frames, bool clear, juce:
     if (chosen != nullptr)
         return prepareReusableBuffer (*chosen, request.numChannels, frames, clear, error) ? chosen : nullptr;
 
-    auto fresh = std::make_shared<juce::AudioBuffer<double>>();
+    // The memory of a read taken earlier serves as well, and the system need not clear it.
+    auto fresh = std::make_shared<juce::AudioBuffer<double>> (readSpares.take (request.numChannels));
+
+    if (fresh->getNumChannels() > 0)
+    {
+        if (! prepareReusableBuffer (*fresh, request.numChannels, frames, clear, error))
+            return {};
+
+        spares.push_back (fresh);
+        return fresh;
+    }
 
     if (! allocateRenderBuffer (*fresh, request.numChannels, frames, error))
         return {};

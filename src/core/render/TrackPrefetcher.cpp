@@ -27,8 +27,9 @@ namespace
         const bool convert = read.sourceRate > 0.0 && projectRate > 0.0 && std::abs (read.sourceRate - projectRate) > 0.5
                           && settings.helpers != nullptr && settings.helpers->getNumThreads() > 0;
 
+        // read.audio may hold the memory of an earlier read, which the result goes into.
         if (! convert)
-            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
+            return readAudioFileInto (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
 
         juce::AudioBuffer<double> source;
 
@@ -37,7 +38,7 @@ namespace
 
         // The file changed since it was probed: the reader converts it itself.
         if (source.getNumSamples() != read.sourceFrames)
-            return readAudioFile (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
+            return readAudioFileInto (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
 
         const auto outLength = getResampledLength (source.getNumSamples(), read.sourceRate, projectRate);
 
@@ -55,7 +56,14 @@ namespace
             return false;
         }
 
-        juce::AudioBuffer<double> converted (source.getNumChannels(), (int) outLength);
+        // Every output sample is written below; only a buffer of the same channel count is reused
+        // (readAudioFileInto tells why).
+        juce::AudioBuffer<double> converted;
+
+        if (read.audio.getNumChannels() == source.getNumChannels())
+            converted = std::move (read.audio);
+
+        converted.setSize (source.getNumChannels(), (int) outLength, false, false, true);
         adviseLargeBuffer (converted);
 
         const auto* const* inputs = source.getArrayOfReadPointers();
@@ -142,6 +150,7 @@ namespace
         cost.converted = projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5;
         cost.sourceRate = info.sampleRate;
         cost.sourceFrames = info.lengthInSamples;
+        cost.numChannels = info.numChannels;
 
         if (cost.converted)
             cost.bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
@@ -151,12 +160,58 @@ namespace
 } // namespace
 
 //==============================================================================
+void SpareBuffers::give (juce::AudioBuffer<double>& buffer)
+{
+    if (buffer.getNumChannels() > 0 && buffer.getNumSamples() > 0 && kept.size() < limit)
+        kept.push_back (std::move (buffer));
+    else
+        buffer = {};
+}
+
+juce::AudioBuffer<double> SpareBuffers::take (int numChannels)
+{
+    for (auto it = kept.begin(); it != kept.end(); ++it)
+    {
+        if (it->getNumChannels() == numChannels)
+        {
+            auto chosen = std::move (*it);
+            kept.erase (it);
+            return chosen;
+        }
+    }
+
+    return {};
+}
+
+bool SpareBuffers::has (int numChannels) const
+{
+    return std::any_of (kept.begin(), kept.end(), [numChannels] (const auto& b) { return b.getNumChannels() == numChannels; });
+}
+
+int64_t SpareBuffers::getBytes() const
+{
+    int64_t bytes = 0;
+
+    for (const auto& b : kept)
+        bytes += bytesOfBuffer (b.getNumChannels(), b.getNumSamples());
+
+    return bytes;
+}
+
+void SpareBuffers::trimTo (int64_t bytes)
+{
+    while (! kept.empty() && getBytes() > bytes)
+        kept.pop_back();
+}
+
+//==============================================================================
 TrackPrefetcher::TrackPrefetcher (RenderWorkers& workersToUse,
                                   std::vector<juce::File> files,
                                   ReadSettings settingsToUse,
                                   int64_t budgetBytes,
                                   size_t lookAheadReads,
-                                  std::function<bool()> isCancelledToUse)
+                                  std::function<bool()> isCancelledToUse,
+                                  SpareBuffers* sparesToUse)
     : workers (workersToUse)
     , settings (std::make_shared<ReadSettings> (std::move (settingsToUse)))
     , abandon (std::make_shared<std::atomic<bool>> (false))
@@ -164,6 +219,7 @@ TrackPrefetcher::TrackPrefetcher (RenderWorkers& workersToUse,
     , budget (budgetBytes)
     , maxInFlight (std::max (1, workers.getNumThreads()))
     , lookAhead (lookAheadReads)
+    , spares (sparesToUse)
 {
     for (auto& file : files)
     {
@@ -231,10 +287,16 @@ void TrackPrefetcher::release (size_t k)
 {
     if (k < slots.size() && slots[k].read != nullptr)
     {
-        if (slots[k].read->task != nullptr)
+        auto& read = *slots[k].read;
+
+        if (read.task != nullptr)
         {
             bytesInFlight -= slots[k].heldBytes;
             --countInFlight;
+
+            // Only a finished read's memory is the rendering thread's to keep.
+            if (spares != nullptr && read.task->isDone())
+                spares->give (read.audio);
         }
 
         slots[k].read = nullptr;
@@ -257,7 +319,15 @@ const ReadCost& TrackPrefetcher::costOf (size_t k)
 
 bool TrackPrefetcher::fits (size_t k)
 {
-    return countInFlight < maxInFlight && bytesInFlight + costOf (k).bytes <= budget;
+    // Kept memory counts as held; a read that can take some of it adds only the difference.
+    const auto& cost = costOf (k);
+    auto held = bytesInFlight;
+
+    if (spares != nullptr)
+        held += spares->has (cost.numChannels) ? std::max<int64_t> (0, spares->getBytes() - bytesOfBuffer (cost.numChannels, cost.sourceFrames))
+                                               : spares->getBytes();
+
+    return countInFlight < maxInFlight && held + cost.bytes <= budget;
 }
 
 void TrackPrefetcher::launch (size_t k)
@@ -268,6 +338,10 @@ void TrackPrefetcher::launch (size_t k)
     auto sharedSettings = settings;
     auto sharedAbandon = abandon;
     auto target = slots[k].read;
+
+    if (spares != nullptr)
+        target->audio = spares->take (cost.numChannels);
+
     target->task = workers.run ([target, sharedSettings, sharedAbandon] { performRead (*target, *sharedSettings, *sharedAbandon); });
     slots[k].heldBytes = slots[k].cost.bytes;
     bytesInFlight += slots[k].heldBytes;
@@ -294,9 +368,21 @@ void TrackPrefetcher::recountFinishedReads()
 
 void TrackPrefetcher::launchMore()
 {
-    // Inline (no worker threads): one read, when it is taken.
+    // Memory kept for reads that can't start now goes, rather than stand beyond the budget.
+    const auto trimSpares = [this]
+    {
+        if (spares != nullptr)
+            spares->trimTo (std::max<int64_t> (0, budget - bytesInFlight));
+    };
+
+    // Inline (no worker threads): one read, when it is taken, which needs one buffer at most.
     if (workers.getNumThreads() == 0)
+    {
+        if (spares != nullptr)
+            spares->trimTo (oldest < slots.size() && slots[oldest].read != nullptr ? std::min (costOf (oldest).bytes, budget) : 0);
+
         return;
+    }
 
     recountFinishedReads();
 
@@ -328,10 +414,12 @@ void TrackPrefetcher::launchMore()
         }
 
         if (next == slots.size() || ! (countInFlight == 0 || fits (next)))
-            return;
+            break;
 
         launch (next);
     }
+
+    trimSpares();
 }
 
 } // namespace dunmoor

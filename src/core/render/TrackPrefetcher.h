@@ -45,6 +45,39 @@ struct ReadSettings
     CancelCheck cancel;             // the cue's, polled by every read once per block
 };
 
+/**
+    Memory of finished reads, kept for the next reads of the cue (in any pass): a fresh
+    allocation of a whole track is cleared by the system page by page, which costs more than
+    reading the track. Holds at most a few buffers; the rest are freed. Used on the rendering
+    thread only.
+*/
+class SpareBuffers
+{
+public:
+    explicit SpareBuffers (size_t maxKept) : limit (maxKept) {}
+
+    /** Keeps the buffer's memory (it is left empty) when there is room, else frees it. */
+    void give (juce::AudioBuffer<double>& buffer);
+
+    /** A kept buffer of that channel count (its contents are stale), or an empty one. */
+    juce::AudioBuffer<double> take (int numChannels);
+
+    /** True when take would return a kept buffer. */
+    bool has (int numChannels) const;
+
+    /** The memory kept, in bytes. */
+    int64_t getBytes() const;
+
+    /** Frees kept buffers until at most the given bytes are kept. */
+    void trimTo (int64_t bytes);
+
+    void clear() { kept.clear(); }
+
+private:
+    size_t limit;
+    std::vector<juce::AudioBuffer<double>> kept;
+};
+
 /** What a read will cost: the memory it holds at its peak (the file at its own rate and,
     while it is converted, the result at the project rate) and whether it is converted,
     which makes it several times slower than a plain read. */
@@ -54,6 +87,7 @@ struct ReadCost
     bool converted = false;
     double sourceRate = 0.0;
     int64_t sourceFrames = 0;
+    int numChannels = 0;
 };
 
 /**
@@ -68,13 +102,16 @@ struct ReadCost
 class TrackPrefetcher
 {
 public:
-    /** isCancelled is asked by the rendering thread while it waits for a read. */
+    /** isCancelled is asked by the rendering thread while it waits for a read. Reads go into
+        the memory of earlier ones kept in spares, and give theirs back to it once released
+        (spares may be null, and must outlive the prefetcher). */
     TrackPrefetcher (RenderWorkers& workers,
                      std::vector<juce::File> files,
                      ReadSettings settings,
                      int64_t budgetBytes,
                      size_t lookAheadReads,
-                     std::function<bool()> isCancelled);
+                     std::function<bool()> isCancelled,
+                     SpareBuffers* spares = nullptr);
 
     ~TrackPrefetcher();
 
@@ -92,7 +129,7 @@ public:
     /** Changes the memory the reads may take from now on. */
     void setBudget (int64_t budgetBytes);
 
-    /** Frees track k's memory and starts further reads. */
+    /** Gives track k's memory to the spares and starts further reads. */
     void release (size_t k);
 
 private:
@@ -122,6 +159,7 @@ private:
     int countInFlight = 0;
     int maxInFlight = 1;
     size_t lookAhead = 8;       // how far ahead a converted read may be started first
+    SpareBuffers* spares = nullptr;
 
     TrackPrefetcher (const TrackPrefetcher&) = delete;
     TrackPrefetcher& operator= (const TrackPrefetcher&) = delete;
