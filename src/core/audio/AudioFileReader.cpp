@@ -268,6 +268,19 @@ namespace
 } // namespace
 
 //==============================================================================
+namespace
+{
+    bool readWholeFile (const juce::File& file, double targetRate, juce::AudioBuffer<double>& buffer, juce::String& error,
+                        juce::int64 frameCap, const CancelCheck& cancel, bool reuseBuffer)
+    {
+        Section section;
+        section.frameCap = frameCap;
+        section.cancel = &cancel;
+        section.reuse = reuseBuffer ? &buffer : nullptr;
+        return probeAndReadSection (file, targetRate, section, buffer, error);
+    }
+} // namespace
+
 bool readAudioFile (const juce::File& file,
                     double targetRate,
                     juce::AudioBuffer<double>& buffer,
@@ -275,10 +288,7 @@ bool readAudioFile (const juce::File& file,
                     juce::int64 frameCap,
                     const CancelCheck& cancel)
 {
-    Section section;
-    section.frameCap = frameCap;
-    section.cancel = &cancel;
-    return probeAndReadSection (file, targetRate, section, buffer, error);
+    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, false);
 }
 
 bool readAudioFileInto (const juce::File& file,
@@ -288,11 +298,7 @@ bool readAudioFileInto (const juce::File& file,
                         juce::int64 frameCap,
                         const CancelCheck& cancel)
 {
-    Section section;
-    section.frameCap = frameCap;
-    section.cancel = &cancel;
-    section.reuse = &buffer;
-    return probeAndReadSection (file, targetRate, section, buffer, error);
+    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true);
 }
 
 bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)
