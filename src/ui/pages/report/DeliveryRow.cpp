@@ -43,6 +43,13 @@ DeliveryRow makeDeliveryRow (const CueReport& cue, const WrittenFile& written)
             if (stem->isDigitalSilence)
                 row.status = "digital silence";
 
+            // Written without a track that could not be read: the file is not the whole stem.
+            if (const auto notRead = cue.getUnreadableTracksOf (stem->id); ! notRead.isEmpty())
+            {
+                row.status = "could not be read: " + notRead.joinIntoString (", ");
+                row.statusIsProblem = true;
+            }
+
             if (! stem->errors.isEmpty())
             {
                 row.status = stem->errors[0];

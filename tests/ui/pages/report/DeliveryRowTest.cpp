@@ -61,6 +61,10 @@ TEST (DeliveryRow, RowsTakeTheirStemByIdAndMixesTakeNone)
     cue.stems.push_back (stem ("s4", "Drums", 2, -3.0));
     cue.stems.back().errors.add ("could not read kick.wav");
     cue.stems.back().errors.add ("could not read snare.wav");
+    cue.stems.push_back (stem ("s5", "Strings", 1, -9.0));     // written without two of its tracks
+    cue.unreadableTracks = { { "Viola.wav", "The file is truncated.", "s5" }, { "Cello.wav", "The file is truncated.", "s5" },
+                             { "Tuba.wav", "The file is truncated.", "s1" } };
+    cue.stems[0].errors.add ("an error outranks the lost track");
 
     struct Case
     {
@@ -72,10 +76,11 @@ TEST (DeliveryRow, RowsTakeTheirStemByIdAndMixesTakeNone)
     };
 
     const Case cases[] = {
-        { written ("A_Bass.wav", WrittenFile::stemKind, "s1", "Bass"), 3, "-6.0 dB", "", false },
+        { written ("A_Bass.wav", WrittenFile::stemKind, "s1", "Bass"), 3, "-6.0 dB", "an error outranks the lost track", true },
         { written ("A_bass.wav", WrittenFile::stemKind, "s2", "bass"), 1, "-12.5 dB", "", false },
         { written ("A_Choir.wav", WrittenFile::stemKind, "s3", "Choir"), 0, "-inf", "digital silence", false },
         { written ("A_Drums.wav", WrittenFile::stemKind, "s4", "Drums"), 2, "-3.0 dB", "could not read kick.wav", true },
+        { written ("A_Strings.wav", WrittenFile::stemKind, "s5", "Strings"), 1, "-9.0 dB", "could not be read: Viola.wav, Cello.wav", true },
         { written ("A_Gone.wav", WrittenFile::stemKind, "s9", "Gone"), 0, "-", "", false },
         // A mix called like a stem is still a mix: its own peak, no tracks, no stem's notes.
         { written ("A_Bass_mix.wav", WrittenFile::fullMixKind, "", "Bass", -1.0), 0, "-1.0 dB", "", false },
