@@ -147,10 +147,12 @@ std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce:
 
     // Sound data cut short is told as such, even when the length its header claims is also
     // over a limit.
-    if (chunks.soundDataCut && ! checkReaderData (*reader, file, error))
+    const bool dataFirst = chunks.soundDataCut;
+
+    if (dataFirst && ! checkReaderData (*reader, file, error, &chunks))
         return {};
 
-    if (! checkReaderLimits (*reader, error) || ! checkReaderData (*reader, file, error))
+    if (! checkReaderLimits (*reader, error) || (! dataFirst && ! checkReaderData (*reader, file, error, &chunks)))
         return {};
 
     return reader;
@@ -169,7 +171,7 @@ std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::
     return reader;
 }
 
-bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
+bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error, const AudioFileChunks* walked)
 {
     // The framework's readers return silence for anything past the end of the file and for
     // sample widths they don't decode, and report success either way.
@@ -199,16 +201,21 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     };
 
     const bool isAiff = dynamic_cast<juce::AiffAudioFormat*> (format) != nullptr;
-    AudioFileChunks aiffChunks;
+    AudioFileChunks ownWalk;
+    const AudioFileChunks* aiffChunks = walked;
 
     // The framework leaves an AIFF file's data position uninitialised when there is no sound
     // data chunk (a file cut inside its header), and takes a negative offset as it stands,
     // reading header bytes as audio.
     if (isAiff)
     {
-        aiffChunks = walkAudioFileChunks (file);
+        if (aiffChunks == nullptr)
+        {
+            ownWalk = walkAudioFileChunks (file);
+            aiffChunks = &ownWalk;
+        }
 
-        if (! aiffChunks.hasSoundData)
+        if (! aiffChunks->hasSoundData)
             return truncated (0);
     }
 
@@ -222,7 +229,7 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
     const auto bytesPerFrame = MappedReaderAccess::getBytesPerFrame (*mapped);
     const auto fileSize = file.getSize();
 
-    if (isAiff && std::find (aiffChunks.soundDataStarts.begin(), aiffChunks.soundDataStarts.end(), dataStart) == aiffChunks.soundDataStarts.end())
+    if (isAiff && std::find (aiffChunks->soundDataStarts.begin(), aiffChunks->soundDataStarts.end(), dataStart) == aiffChunks->soundDataStarts.end())
     {
         error = "The file is damaged: its sound data chunk points outside itself.";
         return false;

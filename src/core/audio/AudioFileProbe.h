@@ -46,9 +46,13 @@ std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::
     WAV and AIFF), for uncompressed files that the frames the header announces are present
     in the file ("The file is truncated: ..." with the count that is really there), and for FLAC
     that the last announced frame decodes (a seek, not a pass over the file). Damage inside a
-    FLAC stream shows only when its frames are read.
+    FLAC stream shows only when its frames are read. walked: what the walk of the same file found,
+    when the caller has it (it is walked again otherwise).
 */
-[[nodiscard]] bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error);
+[[nodiscard]] bool checkReaderData (const juce::AudioFormatReader& reader,
+                                    const juce::File& file,
+                                    juce::String& error,
+                                    const AudioFileChunks* walked = nullptr);
 
 /** True for a reader of the FLAC format (read through the strict decoder instead). */
 bool isFlacReader (const juce::AudioFormatReader& reader);
