@@ -295,7 +295,8 @@ namespace
     {
         TemporaryFolder temp;
         const auto stuck = writeTone (temp, "stuck.wav", 1.0, { 0.9f });
-        const auto next = writeTone (temp, "next.wav", 1.0, { 0.3f });
+        // Long enough to still be playing when a slow machine gets round to looking.
+        const auto next = writeTone (temp, "next.wav", 30.0, { 0.3f });
 
         ui::PreviewEngine::Options options;
         options.readRange = [&stuck] (const juce::File& file, double start, double duration, juce::AudioBuffer<double>& buffer, juce::String& error) {
