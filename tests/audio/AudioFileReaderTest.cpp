@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "AudioTestFiles.h"
 #include "BufferLimit.h"
 #include "core/audio/AudioFileReader.h"
+#include "core/audio/Resampler.h"
 
 using namespace dunmoor;
 using namespace dunmoor::testing;
@@ -490,6 +492,60 @@ TEST (AudioFileReader, ReadsAtAnotherRate)
 
     for (int i = 0; i < own.getNumSamples(); ++i)
         ASSERT_EQ (nearly.getSample (0, i), own.getSample (0, i));
+}
+
+// A converted read goes through the file a few seconds at a time, its steps possibly shared out
+// over threads: whatever the format, direction or sharing, every sample must be what converting
+// the whole file at once gives.
+TEST (AudioFileReader, ConvertedReadsEqualAWholeFileConversion)
+{
+    struct Case
+    {
+        const char* format;
+        const char* extension;
+        double fileRate;
+    };
+
+    const Case cases[] = { { "wav", ".wav", 44100.0 }, { "flac", ".flac", 44100.0 }, { "aiff", ".aif", 96000.0 } };
+
+    // Runs the tasks on threads of their own, last first, so the order they finish in varies.
+    const ParallelTasks threads = [] (int count, const std::function<void (int)>& task)
+    {
+        std::vector<std::thread> running;
+
+        for (int i = count; --i >= 0;)
+            running.emplace_back ([&task, i] { task (i); });
+
+        for (auto& t : running)
+            t.join();
+    };
+
+    TemporaryFolder temp;
+
+    for (const auto& c : cases)
+    {
+        const auto label = juce::String (c.format) + " at " + juce::String (c.fileRate);
+        const auto file = temp.file (juce::String ("converted") + c.extension);
+        const int frames = (int) (c.fileRate * 13.7);   // several steps of the conversion
+        ASSERT_TRUE (writeAudioFile (file, c.format, makeSine (2, frames, c.fileRate, 3001.0), c.fileRate, 24)) << label;
+
+        juce::AudioBuffer<double> own, expected;
+        juce::String error;
+        ASSERT_TRUE (readAudioFileAtOwnRate (file, own, error)) << label << ": " << error;
+        ASSERT_TRUE (resampleBuffer (own, c.fileRate, 48000.0, expected, error)) << label << ": " << error;
+
+        for (const bool shared : { false, true })
+        {
+            juce::AudioBuffer<double> converted (2, 100);
+            ASSERT_TRUE (readAudioFileInto (file, 48000.0, converted, error, maxReadFrames, {}, shared ? threads : ParallelTasks()))
+                << label << ": " << error;
+            ASSERT_EQ (converted.getNumSamples(), expected.getNumSamples()) << label;
+
+            for (int ch = 0; ch < 2; ++ch)
+                ASSERT_EQ (std::memcmp (converted.getReadPointer (ch), expected.getReadPointer (ch), sizeof (double) * (size_t) expected.getNumSamples()), 0)
+                    << label << (shared ? ", shared out" : "") << ", channel " << ch;
+        }
+    }
 }
 
 TEST (AudioFileReader, ReadsRunAtOnceFromSeveralThreads)

@@ -116,6 +116,32 @@ TEST (FlacFileDecoder, GoodFilesReadExactlyAsTheFrameworkReadsThem)
     }
 }
 
+// Reads that go on where the last one ended start with the rest of the audio frame it ended in;
+// a read elsewhere (back, or ahead past the kept rest) seeks. Every piece must be exact.
+TEST (FlacFileDecoder, ReadsInPiecesMatchOneWholeRead)
+{
+    TemporaryFolder temp;
+    const auto file = temp.file ("pieces.flac");
+    ASSERT_TRUE (writeAudioFile (file, "flac", makeMusic (2), rate, 24));
+    const auto expected = readThroughFramework (file);
+
+    // Pieces ending inside frames, smaller than the rest kept, on a frame boundary, then a jump
+    // back, a jump ahead, and on to the end.
+    const std::pair<juce::int64, juce::int64> pieces[] = { { 0, 1000 }, { 1000, 100 }, { 1100, 2996 }, { 4096, 5000 },
+                                                           { 9096, 3 }, { 500, 7000 }, { 20000, 1 }, { 20001, 19999 } };
+    FlacFileDecoder decoder (file, 1 << 16);
+    juce::String error;
+    ASSERT_TRUE (decoder.open (error)) << error;
+
+    for (const auto& [first, count] : pieces)
+    {
+        const auto label = "frames " + juce::String (first) + " + " + juce::String (count);
+        juce::AudioBuffer<double> piece (2, (int) count);
+        ASSERT_TRUE (decoder.read (first, count, numFrames, piece.getArrayOfWritePointers(), error)) << label << ": " << error;
+        expectSameSamples (piece, expected, (int) first, label);
+    }
+}
+
 // The framework's FLAC reader read missing and damaged audio as silence and reported success.
 TEST (FlacFileDecoder, TruncatedOrDamagedFilesFailNamingTheFile)
 {

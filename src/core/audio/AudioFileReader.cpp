@@ -1,6 +1,8 @@
 #include "AudioFileReader.h"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -51,7 +53,7 @@ namespace
                      const juce::File& file,
                      juce::int64 start,
                      juce::int64 count,
-                     juce::AudioBuffer<double>& wide,
+                     double* const* destination,
                      juce::String& error,
                      const CancelCheck& cancel)
     {
@@ -80,7 +82,7 @@ namespace
             {
                 const float* source = block.getReadPointer (ch);
 
-                if (! widenBlock (source, wide.getWritePointer (ch, (int) done), n, checkFinite))
+                if (! widenBlock (source, destination[ch] + done, n, checkFinite))
                 {
                     int frame = 0;
 
@@ -108,7 +110,104 @@ namespace
         double durationSeconds = 0.0;
         const CancelCheck* cancel = nullptr;   // the caller's, which outlives the read; null: never cancelled
         juce::AudioBuffer<double>* reuse = nullptr; // memory the samples may go into (its contents are lost)
+        const ParallelTasks* parallel = nullptr;    // shares out a conversion; null: on this thread
     };
+
+    // Output frames converted per step of a streamed conversion (about 5 seconds).
+    constexpr juce::int64 convertedFramesPerStep = 1 << 18;
+
+    /** Source frames [from, from + count) of the section into destination (one pointer per channel). */
+    using SourceReader = std::function<bool (juce::int64 from, juce::int64 count, double* const* destination)>;
+
+    // Converts count source frames to targetRate into result (sized to the converted length) a
+    // step at a time: the source goes through a window that slides along the file, so the read
+    // holds its result and a few seconds of the file rather than the whole file twice. Each step
+    // is what resampleBuffer makes of the same frames, so the result is too.
+    bool convertWhileReading (const SourceReader& readSource,
+                              int numChannels,
+                              juce::int64 count,
+                              double rate,
+                              double targetRate,
+                              juce::AudioBuffer<double>& result,
+                              juce::String& error,
+                              const CancelCheck& cancel,
+                              const ParallelTasks* parallel)
+    {
+        const Resampler resampler (rate, targetRate, 32, 1024);
+
+        if (! resampler.isValid())
+            throw std::bad_alloc();
+
+        const auto outLength = (juce::int64) result.getNumSamples();
+        const auto capacity = std::min<juce::int64> (count, (juce::int64) std::ceil ((double) convertedFramesPerStep / resampler.getRatio())
+                                                                + 2 * (juce::int64) resampler.getTaps() + 8);
+        juce::AudioBuffer<double> window (numChannels, (int) std::max<juce::int64> (1, capacity));
+        juce::int64 windowStart = 0;
+        juce::int64 windowFrames = 0;
+        std::vector<double*> windowEnd ((size_t) numChannels);
+        auto* const* outputs = result.getArrayOfWritePointers();
+
+        for (juce::int64 begin = 0; begin < outLength; begin += convertedFramesPerStep)
+        {
+            if (isCancelRequested (cancel))
+            {
+                error = getCancelledErrorText();
+                return false;
+            }
+
+            const auto end = std::min (outLength, begin + convertedFramesPerStep);
+            const auto needed = resampler.getInputRange (count, begin, end);
+
+            // Frames no later step needs leave the window; the ones still needed move to its front.
+            if (needed.begin > windowStart)
+            {
+                const auto drop = std::min (windowFrames, needed.begin - windowStart);
+
+                for (int ch = 0; ch < numChannels; ++ch)
+                {
+                    auto* data = window.getWritePointer (ch);
+                    std::memmove (data, data + drop, (size_t) (windowFrames - drop) * sizeof (double));
+                }
+
+                windowFrames -= drop;
+                windowStart += drop;
+
+                if (windowFrames == 0)
+                    windowStart = needed.begin;
+            }
+
+            const auto missing = needed.end - (windowStart + windowFrames);
+
+            if (missing > 0)
+            {
+                jassert (windowFrames + missing <= window.getNumSamples());
+
+                for (int ch = 0; ch < numChannels; ++ch)
+                    windowEnd[(size_t) ch] = window.getWritePointer (ch) + windowFrames;
+
+                if (! readSource (windowStart + windowFrames, missing, windowEnd.data()))
+                    return false;
+
+                windowFrames += missing;
+            }
+
+            const auto* const* section = window.getArrayOfReadPointers();
+            const auto convert = [&] (juce::int64 from, juce::int64 to)
+            {
+                resampler.processSection (section, numChannels, count, windowStart, outputs, from, to);
+            };
+
+            const auto frames = end - begin;
+            const int pieces = parallel != nullptr && *parallel != nullptr ? (int) std::min<juce::int64> (8, std::max<juce::int64> (1, frames / 16384)) : 1;
+
+            if (pieces <= 1)
+                convert (begin, end);
+            else
+                (*parallel) (pieces, [&] (int piece) { convert (begin + frames * piece / pieces, begin + frames * (piece + 1) / pieces); });
+        }
+
+        return true;
+    }
 
     const CancelCheck& cancelOf (const Section& section)
     {
@@ -194,46 +293,37 @@ namespace
             if (section.reuse != nullptr && section.reuse->getNumChannels() == numChannels)
                 wide = std::move (*section.reuse);
 
-            wide.setSize (numChannels, (int) count, false, false, true);
+            wide.setSize (numChannels, (int) (resample ? getResampledLength (count, rate, targetRate) : count), false, false, true);
             adviseLargeBuffer (wide);
+
+            // FLAC goes straight to its own decoder, with every decoder error and early end reported.
+            std::unique_ptr<FlacFileDecoder> decoder;
 
             if (isFlacReader (reader))
             {
-                // Straight into the result, with every decoder error and early end reported.
-                FlacFileDecoder decoder (file, sampleReadAheadBytes);
+                decoder = std::make_unique<FlacFileDecoder> (file, sampleReadAheadBytes);
 
-                if (! decoder.open (error))
+                if (! decoder->open (error))
                     return false;
 
-                if (decoder.getNumChannels() != numChannels)
+                if (decoder->getNumChannels() != numChannels)
                 {
                     error = "The file changed while it was being read.";
                     return false;
                 }
-
-                if (! decoder.read (start, count, total, wide.getArrayOfWritePointers(), error, cancelOf (section)))
-                    return false;
             }
-            else if (! readBlocks (reader, file, start, count, wide, error, cancelOf (section)))
+
+            const SourceReader readSource = [&] (juce::int64 from, juce::int64 frames, double* const* destination)
             {
+                return decoder != nullptr ? decoder->read (start + from, frames, total, destination, error, cancelOf (section))
+                                          : readBlocks (reader, file, start + from, frames, destination, error, cancelOf (section));
+            };
+
+            if (resample ? ! convertWhileReading (readSource, numChannels, count, rate, targetRate, wide, error, cancelOf (section), section.parallel)
+                         : ! readSource (0, count, wide.getArrayOfWritePointers()))
                 return false;
-            }
 
-            if (resample)
-            {
-                juce::AudioBuffer<double> converted;
-
-                // The source is released as soon as the conversion is done.
-                if (! resampleBuffer (wide, rate, targetRate, converted, error, cancelOf (section)))
-                    return false;
-
-                buffer = std::move (converted);
-            }
-            else
-            {
-                buffer = std::move (wide);
-            }
-
+            buffer = std::move (wide);
             return true;
         }
         catch (const std::bad_alloc&)
@@ -271,12 +361,13 @@ namespace
 namespace
 {
     bool readWholeFile (const juce::File& file, double targetRate, juce::AudioBuffer<double>& buffer, juce::String& error,
-                        juce::int64 frameCap, const CancelCheck& cancel, bool reuseBuffer)
+                        juce::int64 frameCap, const CancelCheck& cancel, bool reuseBuffer, const ParallelTasks* parallel = nullptr)
     {
         Section section;
         section.frameCap = frameCap;
         section.cancel = &cancel;
         section.reuse = reuseBuffer ? &buffer : nullptr;
+        section.parallel = parallel;
         return probeAndReadSection (file, targetRate, section, buffer, error);
     }
 } // namespace
@@ -296,9 +387,10 @@ bool readAudioFileInto (const juce::File& file,
                         juce::AudioBuffer<double>& buffer,
                         juce::String& error,
                         juce::int64 frameCap,
-                        const CancelCheck& cancel)
+                        const CancelCheck& cancel,
+                        const ParallelTasks& parallel)
 {
-    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true);
+    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true, &parallel);
 }
 
 bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)

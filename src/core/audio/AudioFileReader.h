@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "AudioBufferOps.h"
 #include "AudioFileProbe.h"
 #include "CancelCheck.h"
@@ -25,18 +27,24 @@ namespace dunmoor
                                   juce::int64 frameCap = maxReadFrames,
                                   const CancelCheck& cancel = {});
 
+/** Runs task (0 .. count - 1) once for every index, possibly side by side, and returns when
+    every one is done. */
+using ParallelTasks = std::function<void (int count, const std::function<void (int index)>& task)>;
+
 /**
     readAudioFile into the buffer's own memory where it is large enough, for a caller that reads
     one file after another (a fresh allocation of a whole file's samples is cleared by the system
-    page by page, which costs more than reading them). On failure the buffer holds no samples
-    worth keeping.
+    page by page, which costs more than reading them). A sample rate conversion is shared out by
+    parallel when there is one; the samples are the same either way. On failure the buffer holds
+    no samples worth keeping.
 */
 [[nodiscard]] bool readAudioFileInto (const juce::File& file,
                                       double targetRate,
                                       juce::AudioBuffer<double>& buffer,
                                       juce::String& error,
                                       juce::int64 frameCap = maxReadFrames,
-                                      const CancelCheck& cancel = {});
+                                      const CancelCheck& cancel = {},
+                                      const ParallelTasks& parallel = {});
 
 /** readAudioFile at the file's own rate with a cap of 1,000,000,000 frames. */
 [[nodiscard]] bool readAudioFileAtOwnRate (const juce::File& file,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include <FLAC/stream_decoder.h>
 
@@ -75,6 +76,14 @@ struct FlacFileDecoder::Impl
     juce::int64 next = 0;
     juce::int64 position = 0; // the frame the decoder delivers next without a seek
 
+    // The part of the last decoded audio frame past the end of the window it was decoded for:
+    // frames [position - carried, position), so that a read going on where the last one ended
+    // needs no seek (a seek lands inside the frame and decodes it again).
+    std::vector<double> carry;  // channel after channel, carryCapacity frames each
+    int carryCapacity = 0;
+    int carriedFrom = 0;
+    int carried = 0;
+
     bool hasError = false;
     FLAC__StreamDecoderErrorStatus errorStatus = FLAC__STREAM_DECODER_ERROR_STATUS_LOST_SYNC;
     juce::int64 errorFrame = 0;
@@ -128,14 +137,28 @@ struct FlacFileDecoder::Impl
                juce::String& error,
                const CancelCheck& cancel)
     {
+        // A read going on where the last one ended starts with what that one decoded beyond it.
+        juce::int64 done = 0;
+
+        if (carried > 0 && first == position - carried)
+        {
+            done = takeCarried (target, count);
+
+            if (done == count)
+                return true;
+        }
+
+        carried = 0;
         destination = target;
         start = first;
         end = first + count;
-        next = first;
+        next = first + done;
 
         // A seek delivers its target frame starting exactly at the sample asked for.
-        if (first != position && ! FLAC__stream_decoder_seek_absolute (decoder, (FLAC__uint64) first))
+        if (next != position && ! FLAC__stream_decoder_seek_absolute (decoder, (FLAC__uint64) next))
         {
+            carried = 0;
+
             if (! describeFault (error))
                 error = "The file " + quotedName() + " is truncated or damaged: frame " + juce::String (first)
                         + " cannot be found.";
@@ -154,6 +177,7 @@ struct FlacFileDecoder::Impl
                 {
                     // Whole frames were delivered so far: the decoder stands at the next one.
                     position = next;
+                    carried = 0;
                     error = getCancelledErrorText();
                     return false;
                 }
@@ -167,6 +191,15 @@ struct FlacFileDecoder::Impl
 
         const auto state = FLAC__stream_decoder_get_state (decoder);
 
+        if (next >= end && ! hasError && fault == Fault::none)
+        {
+            position = next;
+            return true;
+        }
+
+        // Nothing decoded by a failed read is handed on.
+        carried = 0;
+
         // A stream cut inside a frame also loses its synchronisation there; the cut is the cause.
         if (next < end && state == FLAC__STREAM_DECODER_END_OF_STREAM)
         {
@@ -178,12 +211,6 @@ struct FlacFileDecoder::Impl
         // A damaged frame is delivered as silence after its error, so the error decides.
         if (describeFault (error))
             return false;
-
-        if (next >= end)
-        {
-            position = next;
-            return true;
-        }
 
         if (state == FLAC__STREAM_DECODER_MEMORY_ALLOCATION_ERROR)
             error = "Not enough memory to decode the file " + quotedName() + ".";
@@ -199,6 +226,7 @@ struct FlacFileDecoder::Impl
             return true; // the framework found the length by decoding the whole stream
 
         destination = nullptr;
+        carried = 0;
         start = next = announced - 1;
         end = announced;
 
@@ -240,7 +268,8 @@ struct FlacFileDecoder::Impl
         return false;
     }
 
-    void store (const FLAC__int32* const buffer[], juce::int64 offset, int count) const noexcept
+    // Frames [from, from + count) of a decoded audio frame to output[ch] + offset.
+    void store (const FLAC__int32* const buffer[], int from, double* const* output, juce::int64 offset, int count) const noexcept
     {
         if (bitsPerSample <= 24)
         {
@@ -249,8 +278,8 @@ struct FlacFileDecoder::Impl
 
             for (int ch = 0; ch < numChannels; ++ch)
             {
-                const FLAC__int32* source = buffer[ch];
-                double* out = destination[ch] + offset;
+                const FLAC__int32* source = buffer[ch] + from;
+                double* out = output[ch] + offset;
 
                 for (int i = 0; i < count; ++i)
                     out[i] = (double) source[i] * scale;
@@ -265,12 +294,46 @@ struct FlacFileDecoder::Impl
 
         for (int ch = 0; ch < numChannels; ++ch)
         {
-            const FLAC__int32* source = buffer[ch];
-            double* out = destination[ch] + offset;
+            const FLAC__int32* source = buffer[ch] + from;
+            double* out = output[ch] + offset;
 
             for (int i = 0; i < count; ++i)
                 out[i] = (double) ((float) (FLAC__int32) ((FLAC__uint32) source[i] << shift) * scale);
         }
+    }
+
+    // Keeps frames [from, frames) of a decoded audio frame for the next read.
+    void keepRest (const FLAC__int32* const buffer[], int from, int frames)
+    {
+        const auto rest = frames - from;
+
+        if (rest > carryCapacity)
+        {
+            carry.assign ((size_t) rest * (size_t) numChannels, 0.0);
+            carryCapacity = rest;
+        }
+
+        double* channels[FLAC__MAX_CHANNELS] = {};
+
+        for (int ch = 0; ch < numChannels && ch < (int) FLAC__MAX_CHANNELS; ++ch)
+            channels[ch] = carry.data() + (size_t) ch * (size_t) carryCapacity;
+
+        store (buffer, from, channels, 0, rest);
+        carriedFrom = 0;
+        carried = rest;
+    }
+
+    // Takes up to count carried frames into target, from its first frame on; how many.
+    int takeCarried (double* const* target, juce::int64 count)
+    {
+        const auto n = (int) std::min<juce::int64> (count, carried);
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            std::copy_n (carry.data() + (size_t) ch * (size_t) carryCapacity + (size_t) carriedFrom, n, target[ch]);
+
+        carriedFrom += n;
+        carried -= n;
+        return n;
     }
 
     //==============================================================================
@@ -350,7 +413,10 @@ struct FlacFileDecoder::Impl
             const auto wanted = std::min (frames, d.end - d.next);
 
             if (wanted > 0)
-                d.store (buffer, d.next - d.start, (int) wanted);
+                d.store (buffer, 0, d.destination, d.next - d.start, (int) wanted);
+
+            if (wanted < frames)
+                d.keepRest (buffer, (int) std::max<juce::int64> (0, wanted), (int) frames);
         }
 
         d.next += frames;

@@ -188,6 +188,7 @@ namespace
                         const double* const* inputs,
                         int numChannels,
                         juce::int64 inCount,
+                        juce::int64 inputOffset,
                         double* const* outputs,
                         juce::int64 beginOut,
                         juce::int64 endOut) noexcept
@@ -236,7 +237,7 @@ namespace
 
             for (int ch = 0; ch < numChannels; ++ch)
                 if (outputs[ch] != nullptr && inputs[ch] != nullptr)
-                    outputs[ch][i] = dot (coefficients + j0, inputs[ch] + first + j0, j1 - j0);
+                    outputs[ch][i] = dot (coefficients + j0, inputs[ch] + (first + j0 - inputOffset), j1 - j0);
         }
     }
 } // namespace
@@ -306,7 +307,7 @@ bool Resampler::process (const double* const* inputs,
 
     if (cancel == nullptr)
     {
-        convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, outputs, 0, outCount);
+        convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, 0, outputs, 0, outCount);
         return true;
     }
 
@@ -315,11 +316,40 @@ bool Resampler::process (const double* const* inputs,
         if (cancel())
             return false;
 
-        convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, outputs,
+        convertFrames (table->data(), halfWidth, taps, phases, ratio, inputs, numChannels, inCount, 0, outputs,
                        begin, std::min<juce::int64> (outCount, begin + cancelPollFrames));
     }
 
     return true;
+}
+
+Resampler::InputRange Resampler::getInputRange (juce::int64 inCount, juce::int64 beginOut, juce::int64 endOut) const noexcept
+{
+    if (endOut <= beginOut || inCount <= 0)
+        return {};
+
+    // The same arithmetic as the conversion: the taps of frame i start at floor (i / ratio) - halfWidth + 1.
+    const double step = 1.0 / ratio;
+    auto firstTap = [&] (juce::int64 i) { return (juce::int64) std::floor ((double) i * step) - halfWidth + 1; };
+
+    InputRange range;
+    range.begin = juce::jlimit<juce::int64> (0, inCount, firstTap (beginOut));
+    range.end = juce::jlimit<juce::int64> (range.begin, inCount, firstTap (endOut - 1) + taps);
+    return range;
+}
+
+void Resampler::processSection (const double* const* section,
+                                int numChannels,
+                                juce::int64 inCount,
+                                juce::int64 sectionStart,
+                                double* const* outputs,
+                                juce::int64 beginOut,
+                                juce::int64 endOut) const noexcept
+{
+    if (table == nullptr || outputs == nullptr || section == nullptr || endOut <= beginOut || numChannels <= 0)
+        return;
+
+    convertFrames (table->data(), halfWidth, taps, phases, ratio, section, numChannels, inCount, sectionStart, outputs, beginOut, endOut);
 }
 
 juce::int64 getResampledLength (juce::int64 inputFrames, double sourceRate, double targetRate)

@@ -65,6 +65,29 @@ public:
                   juce::int64 outCount,
                   const CancelCheck& cancel = {}) const;
 
+    /** The input frames [begin, end) that output frames [beginOut, endOut) of an input of inCount
+        frames are made of (taps outside the input left out); empty for no output or no input. */
+    struct InputRange
+    {
+        juce::int64 begin = 0;
+        juce::int64 end = 0;
+    };
+
+    InputRange getInputRange (juce::int64 inCount, juce::int64 beginOut, juce::int64 endOut) const noexcept;
+
+    /** Output frames [beginOut, endOut) (outputs indexed from output frame 0) of an input of inCount
+        frames of which only a section is at hand: section[ch][0] is input frame sectionStart, and
+        the section covers getInputRange (inCount, beginOut, endOut). The frames come out exactly
+        as process() makes them, so a long input can be converted a piece at a time, and the
+        pieces side by side. Invalid resamplers write nothing. */
+    void processSection (const double* const* section,
+                         int numChannels,
+                         juce::int64 inCount,
+                         juce::int64 sectionStart,
+                         double* const* outputs,
+                         juce::int64 beginOut,
+                         juce::int64 endOut) const noexcept;
+
     double getRatio() const noexcept { return ratio; }
     int getHalfWidth() const noexcept { return halfWidth; }
     int getPhases() const noexcept { return phases; }

@@ -16,87 +16,23 @@ namespace
 {
     constexpr int overviewBucketsForGatedTracks = 3000;
 
-    /** readAudioFile at the project rate, with the rate conversion of a file the probe found at
-        another rate shared out over its channels. The conversion is resampleBuffer's own
-        (half-width 32, 1024 phases), and each output channel is computed from its input channel
-        alone, so the samples are the same as readAudioFile's. A cancelled read fails with the
-        cancelled text. */
-    bool readConverted (TrackRead& read, const ReadSettings& settings, const CancelCheck& cancel)
+    /** readAudioFile at the project rate into the read's memory, with a rate conversion shared
+        out over the helpers (the samples are the same as readAudioFile's). A cancelled read fails
+        with the cancelled text. */
+    bool readAtProjectRate (TrackRead& read, const ReadSettings& settings, const CancelCheck& cancel)
     {
-        const auto projectRate = settings.sampleRate;
-        const bool convert = read.sourceRate > 0.0 && projectRate > 0.0 && std::abs (read.sourceRate - projectRate) > 0.5
-                          && settings.helpers != nullptr && settings.helpers->getNumThreads() > 0;
-
-        // read.audio may hold the memory of an earlier read, which the result goes into.
-        if (! convert)
-            return readAudioFileInto (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
-
-        juce::AudioBuffer<double> source;
-
-        if (! readAudioFile (read.file, 0.0, source, read.error, maxReadFrames, cancel))
-            return false;
-
-        // The file changed since it was probed: the reader converts it itself.
-        if (source.getNumSamples() != read.sourceFrames)
-            return readAudioFileInto (read.file, projectRate, read.audio, read.error, maxReadFrames, cancel);
-
-        const auto outLength = getResampledLength (source.getNumSamples(), read.sourceRate, projectRate);
-
-        if (outLength > maxReadFrames)
+        auto* helpers = settings.helpers;
+        const ParallelTasks parallel = [helpers] (int count, const std::function<void (int)>& task)
         {
-            read.error = "The file is too long once converted to the project sample rate.";
-            return false;
-        }
-
-        const Resampler resampler (read.sourceRate, projectRate, 32, 1024);
-
-        if (! resampler.isValid())
-        {
-            read.error = "Not enough memory to convert the sample rate.";
-            return false;
-        }
-
-        // Every output sample is written below; only a buffer of the same channel count is reused
-        // (readAudioFileInto tells why).
-        juce::AudioBuffer<double> converted;
-
-        if (read.audio.getNumChannels() == source.getNumChannels())
-            converted = std::move (read.audio);
-
-        converted.setSize (source.getNumChannels(), (int) outLength, false, false, true);
-        adviseLargeBuffer (converted);
-
-        const auto* const* inputs = source.getArrayOfReadPointers();
-        auto* const* outputs = converted.getArrayOfWritePointers();
-        const auto inCount = (juce::int64) source.getNumSamples();
-        std::atomic<bool> cancelled { false };
-
-        // The channels are converted side by side; one that is stopped stops the others at
-        // their next block (the check is sticky, and a helper's own check sees the first one's).
-        const CancelCheck channelCancel = [&cancel, &cancelled]
-        {
-            if (cancelled.load() || isCancelRequested (cancel))
-                cancelled = true;
-
-            return cancelled.load();
+            parallelFor (helpers, count, 1, [&task] (int64_t begin, int64_t end)
+                         {
+                             for (auto i = begin; i < end; ++i)
+                                 task ((int) i);
+                         });
         };
 
-        parallelFor (settings.helpers, source.getNumChannels(), 1, [&] (int64_t begin, int64_t end)
-                     {
-                         for (auto ch = begin; ch < end; ++ch)
-                             if (! resampler.process (inputs[ch], inCount, outputs[ch], outLength, channelCancel))
-                                 cancelled = true;
-                     });
-
-        if (cancelled.load())
-        {
-            read.error = getCancelledErrorText();
-            return false;
-        }
-
-        source = {};
-        read.audio = std::move (converted);
-        return true;
+        return readAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel,
+                                  helpers != nullptr && helpers->getNumThreads() > 0 ? parallel : ParallelTasks());
     }
 
     void performRead (TrackRead& read, const ReadSettings& settings, const std::atomic<bool>& abandon)
@@ -109,7 +45,7 @@ namespace
 
         try
         {
-            if (! readConverted (read, settings, cancel))
+            if (! readAtProjectRate (read, settings, cancel))
                 return;
 
             // Too many channels: the rendering thread refuses the track with its own message.
@@ -148,12 +84,16 @@ namespace
 
         cost.bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
         cost.converted = projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5;
-        cost.sourceRate = info.sampleRate;
-        cost.sourceFrames = info.lengthInSamples;
         cost.numChannels = info.numChannels;
 
+        cost.resultBytes = cost.bytes;
+
+        // A converted read holds its result and a window of a few seconds of the file.
         if (cost.converted)
-            cost.bytes += bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
+        {
+            cost.resultBytes = bytesOfBuffer (info.numChannels, getResampledLength (info.lengthInSamples, info.sampleRate, projectRate));
+            cost.bytes = cost.resultBytes + std::min (cost.bytes, bytesOfBuffer (info.numChannels, 1 << 20));
+        }
 
         return cost;
     }
@@ -324,7 +264,7 @@ bool TrackPrefetcher::fits (size_t k)
     auto held = bytesInFlight;
 
     if (spares != nullptr)
-        held += spares->has (cost.numChannels) ? std::max<int64_t> (0, spares->getBytes() - bytesOfBuffer (cost.numChannels, cost.sourceFrames))
+        held += spares->has (cost.numChannels) ? std::max<int64_t> (0, spares->getBytes() - cost.resultBytes)
                                                : spares->getBytes();
 
     return countInFlight < maxInFlight && held + cost.bytes <= budget;
@@ -333,8 +273,6 @@ bool TrackPrefetcher::fits (size_t k)
 void TrackPrefetcher::launch (size_t k)
 {
     const auto& cost = costOf (k);
-    slots[k].read->sourceRate = cost.sourceRate;
-    slots[k].read->sourceFrames = cost.sourceFrames;
     auto sharedSettings = settings;
     auto sharedAbandon = abandon;
     auto target = slots[k].read;

@@ -23,10 +23,6 @@ struct TrackRead
     juce::File file;
     std::shared_ptr<RenderTask> task;
 
-    // What the probe found before the read; a converted read converts its channels side by side.
-    double sourceRate = 0.0;
-    int64_t sourceFrames = 0;
-
     bool ok = false;
     juce::String error;
     juce::AudioBuffer<double> audio;
@@ -78,15 +74,14 @@ private:
     std::vector<juce::AudioBuffer<double>> kept;
 };
 
-/** What a read will cost: the memory it holds at its peak (the file at its own rate and,
-    while it is converted, the result at the project rate) and whether it is converted,
-    which makes it several times slower than a plain read. */
+/** What a read will cost: the memory it holds at its peak (its result and, while it is
+    converted, a window of the file at its own rate) and whether it is converted, which makes
+    it several times slower than a plain read. */
 struct ReadCost
 {
     int64_t bytes = 0;
+    int64_t resultBytes = 0;
     bool converted = false;
-    double sourceRate = 0.0;
-    int64_t sourceFrames = 0;
     int numChannels = 0;
 };
 
