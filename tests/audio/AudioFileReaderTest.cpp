@@ -548,6 +548,78 @@ TEST (AudioFileReader, ConvertedReadsEqualAWholeFileConversion)
     }
 }
 
+// A long read shared out goes through the file in pieces side by side: the samples must be those
+// of one read, and a damaged file must fail with the message one read gives (the earliest fault).
+TEST (AudioFileReader, ReadsSharedOutInPiecesEqualOneRead)
+{
+    const ParallelTasks threads = [] (int count, const std::function<void (int)>& task)
+    {
+        std::vector<std::thread> running;
+
+        for (int i = count; --i >= 0;)
+            running.emplace_back ([&task, i] { task (i); });
+
+        for (auto& t : running)
+            t.join();
+    };
+
+    constexpr int frames = 2200000;   // four pieces
+    TemporaryFolder temp;
+
+    for (const char* format : { "wav", "aiff", "flac" })
+    {
+        const auto file = temp.file (juce::String ("long.") + format);
+        ASSERT_TRUE (writeAudioFile (file, format, makeTestSignal (2, frames), 48000.0, 24)) << format;
+
+        juce::AudioBuffer<double> alone, shared;
+        juce::String error;
+        ASSERT_TRUE (readAudioFileInto (file, 0.0, alone, error)) << format << ": " << error;
+        ASSERT_TRUE (readAudioFileInto (file, 0.0, shared, error, maxReadFrames, {}, threads)) << format << ": " << error;
+        ASSERT_EQ (shared.getNumSamples(), frames) << format;
+
+        for (int ch = 0; ch < 2; ++ch)
+            ASSERT_EQ (std::memcmp (shared.getReadPointer (ch), alone.getReadPointer (ch), sizeof (double) * (size_t) frames), 0) << format;
+    }
+
+    // Damage in two places: the pieces reading past the first must not speak before it.
+    {
+        const auto file = temp.file ("damaged.flac");
+        ASSERT_TRUE (writeAudioFile (file, "flac", makeTestSignal (2, frames), 48000.0, 24));
+        juce::MemoryBlock bytes;
+        ASSERT_TRUE (file.loadFileAsData (bytes));
+
+        for (auto at : { bytes.getSize() * 4 / 10, bytes.getSize() * 9 / 10 })
+            for (size_t i = 0; i < 64; ++i)
+                bytes[at + i] = (char) ~bytes[at + i];
+
+        ASSERT_TRUE (file.replaceWithData (bytes.getData(), bytes.getSize()));
+
+        juce::AudioBuffer<double> buffer;
+        juce::String aloneError, sharedError;
+        EXPECT_FALSE (readAudioFileInto (file, 0.0, buffer, aloneError));
+        EXPECT_FALSE (readAudioFileInto (file, 0.0, buffer, sharedError, maxReadFrames, {}, threads));
+        EXPECT_TRUE (aloneError.isNotEmpty());
+        EXPECT_EQ (sharedError, aloneError);
+    }
+
+    // A float file whose first bad sample lies in a later piece, a second one later still.
+    {
+        std::vector<float> samples ((size_t) frames * 2, 0.25f);
+        samples[(size_t) 700001 * 2] = std::numeric_limits<float>::quiet_NaN();
+        samples[(size_t) 1700000 * 2 + 1] = std::numeric_limits<float>::infinity();
+        const auto file = temp.file ("nan.wav");
+        const auto bytes = makeWavBytes (3, 2, 48000, 32, samples.data(), samples.size() * sizeof (float));
+        ASSERT_TRUE (file.replaceWithData (bytes.getData(), bytes.getSize()));
+
+        juce::AudioBuffer<double> buffer;
+        juce::String aloneError, sharedError;
+        EXPECT_FALSE (readAudioFileInto (file, 0.0, buffer, aloneError));
+        EXPECT_FALSE (readAudioFileInto (file, 0.0, buffer, sharedError, maxReadFrames, {}, threads));
+        EXPECT_TRUE (aloneError.contains ("700001")) << aloneError;
+        EXPECT_EQ (sharedError, aloneError);
+    }
+}
+
 TEST (AudioFileReader, ReadsRunAtOnceFromSeveralThreads)
 {
     TemporaryFolder temp;

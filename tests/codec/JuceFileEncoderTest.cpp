@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <complex>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -381,6 +383,67 @@ TEST (JuceFileEncoder, SameSeedGivesIdenticalFilesAndSeedZeroDoesNot)
     ASSERT_TRUE (wav.encode (audio, a, settingsFor (Codec::wav, SampleFormat::pcm16, DitherKind::tpdf, 0), error)) << error;
     ASSERT_TRUE (wav.encode (audio, b, settingsFor (Codec::wav, SampleFormat::pcm16, DitherKind::tpdf, 0), error)) << error;
     EXPECT_NE (bytesOf (a), bytesOf (b));
+}
+
+// Shared out over threads, the channels of many blocks are dithered side by side while the
+// writer packs the blocks before them: the file must be the one written on one thread, for
+// every kind of file, with silence (auto-black) running across the steps.
+TEST (JuceFileEncoder, SharingTheWorkOutWritesTheSameFile)
+{
+    constexpr int frames = 9 * JuceFileEncoder::blockSize + 1234;
+    juce::AudioBuffer<double> audio (3, frames);
+
+    for (int ch = 0; ch < 3; ++ch)
+        for (int i = 0; i < frames; ++i)
+            audio.setSample (ch, i, i > 8 * JuceFileEncoder::blockSize - 700 && i < 8 * JuceFileEncoder::blockSize + 2000
+                                        ? 0.0
+                                        : 0.7 * std::sin (i * 0.0123 * (ch + 1)));
+
+    // Runs the tasks on threads of their own, last first.
+    const ParallelTasks threads = [] (int count, const std::function<void (int)>& task)
+    {
+        std::vector<std::thread> running;
+
+        for (int i = count; --i >= 0;)
+            running.emplace_back ([&task, i] { task (i); });
+
+        for (auto& t : running)
+            t.join();
+    };
+
+    struct Case
+    {
+        Codec codec;
+        SampleFormat format;
+        DitherKind dither;
+    };
+
+    const Case cases[] = { { Codec::wav, SampleFormat::pcm16, DitherKind::tpdfShaped },
+                           { Codec::wav, SampleFormat::pcm24, DitherKind::tpdf },
+                           { Codec::wav, SampleFormat::float32, DitherKind::none },
+                           { Codec::aiff, SampleFormat::pcm24, DitherKind::tpdfContinuous },
+                           { Codec::flac, SampleFormat::pcm24, DitherKind::tpdf } };
+    TemporaryFolder temp;
+
+    for (const auto& c : cases)
+    {
+        const auto settings = settingsFor (c.codec, c.format, c.dither, 41);
+        const auto label = settings.describe();
+        const auto alone = temp.folder.getChildFile ("alone" + codecFileExtension (c.codec));
+        const auto shared = temp.folder.getChildFile ("shared" + codecFileExtension (c.codec));
+        juce::String error;
+        int polls = 0;
+
+        ASSERT_TRUE (JuceFileEncoder (c.codec).encode (audio, alone, settings, error)) << label << ": " << error;
+        ASSERT_TRUE (JuceFileEncoder (c.codec).encode (audio, shared, settings, error, [&] { ++polls; return false; }, threads)) << label << ": " << error;
+        EXPECT_EQ (polls, 10) << label;
+
+        // FLAC is compared by its decoded samples, not its bytes.
+        if (c.codec == Codec::flac)
+            EXPECT_EQ (decode (shared, c.codec).channels, decode (alone, c.codec).channels) << label;
+        else
+            EXPECT_EQ (bytesOf (shared), bytesOf (alone)) << label;
+    }
 }
 
 TEST (JuceFileEncoder, AutoBlackAcrossTheBlockBoundary)

@@ -1,11 +1,13 @@
 #include "AudioFileReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <cmath>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "BufferMemory.h"
 #include "FlacFileDecoder.h"
@@ -119,10 +121,49 @@ namespace
     /** Source frames [from, from + count) of the section into destination (one pointer per channel). */
     using SourceReader = std::function<bool (juce::int64 from, juce::int64 count, double* const* destination)>;
 
+    // Source frames [start, start + frames) of a file at hand for a step of a conversion.
+    struct SourceWindow
+    {
+        juce::AudioBuffer<double> samples;
+        juce::int64 start = 0;
+        juce::int64 frames = 0;
+    };
+
+    // Fills the window with the source frames of range: those the previous window (null for
+    // the first) already holds are copied over, the rest are read.
+    bool fillWindow (SourceWindow& window, Resampler::InputRange range, const SourceWindow* previous, const SourceReader& readSource)
+    {
+        const auto numChannels = window.samples.getNumChannels();
+        juce::int64 kept = 0;
+
+        if (previous != nullptr && range.begin >= previous->start && range.begin < previous->start + previous->frames)
+        {
+            kept = std::min (range.end, previous->start + previous->frames) - range.begin;
+
+            for (int ch = 0; ch < numChannels; ++ch)
+                std::copy_n (previous->samples.getReadPointer (ch) + (range.begin - previous->start), kept, window.samples.getWritePointer (ch));
+        }
+
+        window.start = range.begin;
+        window.frames = range.end - range.begin;
+        jassert (window.frames <= window.samples.getNumSamples());
+
+        if (kept == window.frames)
+            return true;
+
+        std::vector<double*> destination ((size_t) numChannels);
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            destination[(size_t) ch] = window.samples.getWritePointer (ch) + kept;
+
+        return readSource (range.begin + kept, window.frames - kept, destination.data());
+    }
+
     // Converts count source frames to targetRate into result (sized to the converted length) a
-    // step at a time: the source goes through a window that slides along the file, so the read
+    // step at a time: the source goes through windows that move along the file, so the read
     // holds its result and a few seconds of the file rather than the whole file twice. Each step
-    // is what resampleBuffer makes of the same frames, so the result is too.
+    // is what resampleBuffer makes of the same frames, so the result is too. Shared out, a step
+    // is converted in pieces while the window of the next step is read.
     bool convertWhileReading (const SourceReader& readSource,
                               int numChannels,
                               juce::int64 count,
@@ -141,11 +182,18 @@ namespace
         const auto outLength = (juce::int64) result.getNumSamples();
         const auto capacity = std::min<juce::int64> (count, (juce::int64) std::ceil ((double) convertedFramesPerStep / resampler.getRatio())
                                                                 + 2 * (juce::int64) resampler.getTaps() + 8);
-        juce::AudioBuffer<double> window (numChannels, (int) std::max<juce::int64> (1, capacity));
-        juce::int64 windowStart = 0;
-        juce::int64 windowFrames = 0;
-        std::vector<double*> windowEnd ((size_t) numChannels);
+        const bool shared = parallel != nullptr && *parallel != nullptr;
+        SourceWindow windows[2];
+
+        for (auto& window : windows)
+            window.samples.setSize (numChannels, (int) std::max<juce::int64> (1, capacity));
+
         auto* const* outputs = result.getArrayOfWritePointers();
+        auto rangeOf = [&] (juce::int64 begin) { return resampler.getInputRange (count, begin, std::min (outLength, begin + convertedFramesPerStep)); };
+        int current = 0;
+
+        if (outLength > 0 && ! fillWindow (windows[0], rangeOf (0), nullptr, readSource))
+            return false;
 
         for (juce::int64 begin = 0; begin < outLength; begin += convertedFramesPerStep)
         {
@@ -156,54 +204,44 @@ namespace
             }
 
             const auto end = std::min (outLength, begin + convertedFramesPerStep);
-            const auto needed = resampler.getInputRange (count, begin, end);
+            const auto next = end < outLength ? std::optional<Resampler::InputRange> (rangeOf (end)) : std::nullopt;
+            const auto& window = windows[current];
+            const auto* const* section = window.samples.getArrayOfReadPointers();
 
-            // Frames no later step needs leave the window; the ones still needed move to its front.
-            if (needed.begin > windowStart)
-            {
-                const auto drop = std::min (windowFrames, needed.begin - windowStart);
-
-                for (int ch = 0; ch < numChannels; ++ch)
-                {
-                    auto* data = window.getWritePointer (ch);
-                    std::memmove (data, data + drop, (size_t) (windowFrames - drop) * sizeof (double));
-                }
-
-                windowFrames -= drop;
-                windowStart += drop;
-
-                if (windowFrames == 0)
-                    windowStart = needed.begin;
-            }
-
-            const auto missing = needed.end - (windowStart + windowFrames);
-
-            if (missing > 0)
-            {
-                jassert (windowFrames + missing <= window.getNumSamples());
-
-                for (int ch = 0; ch < numChannels; ++ch)
-                    windowEnd[(size_t) ch] = window.getWritePointer (ch) + windowFrames;
-
-                if (! readSource (windowStart + windowFrames, missing, windowEnd.data()))
-                    return false;
-
-                windowFrames += missing;
-            }
-
-            const auto* const* section = window.getArrayOfReadPointers();
             const auto convert = [&] (juce::int64 from, juce::int64 to)
             {
-                resampler.processSection (section, numChannels, count, windowStart, outputs, from, to);
+                resampler.processSection (section, numChannels, count, window.start, outputs, from, to);
             };
 
             const auto frames = end - begin;
-            const int pieces = parallel != nullptr && *parallel != nullptr ? (int) std::min<juce::int64> (8, std::max<juce::int64> (1, frames / 16384)) : 1;
+            bool filled = true;
 
-            if (pieces <= 1)
+            const int pieces = shared ? (int) std::min<juce::int64> (8, std::max<juce::int64> (1, frames / 16384)) : 1;
+            const auto fillNext = [&] { filled = fillWindow (windows[current ^ 1], *next, &window, readSource); };
+
+            if (! shared)
+            {
                 convert (begin, end);
+
+                if (next.has_value())
+                    fillNext();
+            }
             else
-                (*parallel) (pieces, [&] (int piece) { convert (begin + frames * piece / pieces, begin + frames * (piece + 1) / pieces); });
+            {
+                // The last task reads the next window while the others convert this step.
+                (*parallel) (pieces + (next.has_value() ? 1 : 0), [&] (int piece)
+                             {
+                                 if (piece < pieces)
+                                     convert (begin + frames * piece / pieces, begin + frames * (piece + 1) / pieces);
+                                 else
+                                     fillNext();
+                             });
+            }
+
+            current ^= 1;
+
+            if (! filled)
+                return false;
         }
 
         return true;
@@ -213,6 +251,115 @@ namespace
     {
         static const CancelCheck never;
         return section.cancel != nullptr ? *section.cancel : never;
+    }
+
+    // Frames a piece of a read shared out over threads has at least (about 11 seconds).
+    constexpr juce::int64 framesPerPiece = 1 << 19;
+    constexpr int mostPieces = 8;
+
+    bool sharesOut (const ParallelTasks* parallel, juce::int64 count)
+    {
+        return parallel != nullptr && *parallel != nullptr && count >= 2 * framesPerPiece;
+    }
+
+    // Frames [from, from + count) of the file through a reader and a decoder of their own, so
+    // that several pieces of one file can be read at once.
+    bool readPieceOnItsOwn (const juce::File& file, bool flac, int numChannels, juce::int64 total,
+                            juce::int64 from, juce::int64 count, double* const* destination,
+                            juce::String& error, const CancelCheck& cancel)
+    {
+        const auto reader = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes);
+
+        if (reader == nullptr)
+            return false;
+
+        if ((int) reader->numChannels != numChannels || reader->lengthInSamples != total)
+        {
+            error = "The file changed while it was being read.";
+            return false;
+        }
+
+        if (! flac)
+            return readBlocks (*reader, file, from, count, destination, error, cancel);
+
+        FlacFileDecoder decoder (file, sampleReadAheadBytes);
+
+        if (! decoder.open (error))
+            return false;
+
+        if (decoder.getNumChannels() != numChannels)
+        {
+            error = "The file changed while it was being read.";
+            return false;
+        }
+
+        return decoder.read (from, count, total, destination, error, cancel);
+    }
+
+    // The frames [start, start + count) of a file read in pieces side by side (every format read
+    // here decodes any frame exactly, wherever a read starts). The result and the message are
+    // those of one read from start to end: the earliest piece that fails tells why, and a failure
+    // stops only the pieces after it.
+    bool readInPieces (const juce::File& file, juce::AudioFormatReader& reader, FlacFileDecoder* decoder,
+                       juce::int64 start, juce::int64 count, juce::AudioBuffer<double>& result,
+                       juce::String& error, const CancelCheck& cancel, const ParallelTasks& parallel)
+    {
+        const auto pieces = (int) std::min<juce::int64> (mostPieces, count / framesPerPiece);
+        const auto numChannels = result.getNumChannels();
+        std::vector<juce::String> errors ((size_t) pieces);
+        std::vector<char> failed ((size_t) pieces, 0);
+        std::atomic<int> firstFailed { pieces };
+
+        parallel (pieces, [&] (int piece)
+                  {
+                      const auto from = count * piece / pieces;
+                      const auto to = count * (piece + 1) / pieces;
+                      std::vector<double*> destination ((size_t) numChannels);
+
+                      for (int ch = 0; ch < numChannels; ++ch)
+                          destination[(size_t) ch] = result.getWritePointer (ch) + from;
+
+                      const CancelCheck pieceCancel = [&cancel, &firstFailed, piece] { return firstFailed.load() < piece || isCancelRequested (cancel); };
+                      auto& pieceError = errors[(size_t) piece];
+
+                      bool ok = false;
+
+                      try
+                      {
+                          // The first piece goes on with the reader and decoder the read opened.
+                          if (piece > 0)
+                              ok = readPieceOnItsOwn (file, decoder != nullptr, numChannels, reader.lengthInSamples, start + from, to - from,
+                                                      destination.data(), pieceError, pieceCancel);
+                          else if (decoder != nullptr)
+                              ok = decoder->read (start, to, reader.lengthInSamples, destination.data(), pieceError, pieceCancel);
+                          else
+                              ok = readBlocks (reader, file, start, to, destination.data(), pieceError, pieceCancel);
+                      }
+                      catch (const std::bad_alloc&)
+                      {
+                          pieceError = notEnoughMemory (to - from, numChannels);
+                      }
+
+                      if (! ok)
+                      {
+                          failed[(size_t) piece] = 1;
+
+                          for (int seen = firstFailed.load(); piece < seen && ! firstFailed.compare_exchange_weak (seen, piece);)
+                          {
+                          }
+                      }
+                  });
+
+        for (int piece = 0; piece < pieces; ++piece)
+        {
+            if (failed[(size_t) piece] != 0)
+            {
+                error = errors[(size_t) piece];
+                return false;
+            }
+        }
+
+        return true;
     }
 
     // Pass 2 of every read: a fresh open, the limits again (the file may have changed since the
@@ -319,8 +466,16 @@ namespace
                                           : readBlocks (reader, file, start + from, frames, destination, error, cancelOf (section));
             };
 
-            if (resample ? ! convertWhileReading (readSource, numChannels, count, rate, targetRate, wide, error, cancelOf (section), section.parallel)
-                         : ! readSource (0, count, wide.getArrayOfWritePointers()))
+            bool ok = false;
+
+            if (resample)
+                ok = convertWhileReading (readSource, numChannels, count, rate, targetRate, wide, error, cancelOf (section), section.parallel);
+            else if (sharesOut (section.parallel, count))
+                ok = readInPieces (file, reader, decoder.get(), start, count, wide, error, cancelOf (section), *section.parallel);
+            else
+                ok = readSource (0, count, wide.getArrayOfWritePointers());
+
+            if (! ok)
                 return false;
 
             buffer = std::move (wide);

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <functional>
-
 #include "AudioBufferOps.h"
 #include "AudioFileProbe.h"
 #include "CancelCheck.h"
+#include "ParallelTasks.h"
 
 namespace dunmoor
 {
@@ -26,10 +25,6 @@ namespace dunmoor
                                   juce::String& error,
                                   juce::int64 frameCap = maxReadFrames,
                                   const CancelCheck& cancel = {});
-
-/** Runs task (0 .. count - 1) once for every index, possibly side by side, and returns when
-    every one is done. */
-using ParallelTasks = std::function<void (int count, const std::function<void (int index)>& task)>;
 
 /**
     readAudioFile into the buffer's own memory where it is large enough, for a caller that reads

@@ -7,6 +7,7 @@
 #include <limits>
 #include <mutex>
 #include <new>
+#include <vector>
 
 namespace dunmoor
 {
@@ -164,6 +165,23 @@ namespace
         return ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
     }
 
+    // The interpolated kernels of one thread's latest conversions, one per table row: between
+    // rates in a small ratio (44.1 to 48 kHz: 160 positions) the same few fractional positions
+    // come back over and over, and a kernel is reused only for the very same row and weight,
+    // so it is the one the interpolation would give again.
+    struct KernelCache
+    {
+        const double* table = nullptr;
+        int taps = 0;
+        int phases = 0;
+        double ratio = 0.0;
+        std::vector<double> weights;   // of each row's kernel, NaN where there is none yet
+        std::vector<double> kernels;   // phases rows of taps
+    };
+
+    // Kernels for more rows or taps than this are interpolated afresh every time.
+    constexpr size_t mostCachedCoefficients = 1 << 17;
+
     // The conversion proper. On x86-64 with GCC or Clang it is also compiled for AVX2 and the
     // loader picks the widest version the processor runs; both versions do the same arithmetic in
     // the same order (no fused multiply-adds), so their results are identical. Sanitizer builds
@@ -198,6 +216,19 @@ namespace
         // Interpolated coefficients of the current output frame, shared by every channel.
         alignas (32) double c[2 * Resampler::maxWidenedHalfWidth];
 
+        thread_local KernelCache cache;
+        const bool cached = (size_t) phases * (size_t) taps <= mostCachedCoefficients;
+
+        if (cached && (cache.table != table || cache.taps != taps || cache.phases != phases || cache.ratio != ratio))
+        {
+            cache.weights.assign ((size_t) phases, std::numeric_limits<double>::quiet_NaN());
+            cache.kernels.resize ((size_t) phases * (size_t) taps);
+            cache.table = table;
+            cache.taps = taps;
+            cache.phases = phases;
+            cache.ratio = ratio;
+        }
+
         // Output frame i depends on i alone, so the frames may be computed in any runs.
         for (juce::int64 i = beginOut; i < endOut; ++i)
         {
@@ -227,7 +258,21 @@ namespace
 
             // An output on a table row (every one of them for ratios like 2:1 or 1:4) takes the
             // row as it is: interpolating with mu = 0 would give the same values.
-            if (mu != 0.0)
+            if (mu != 0.0 && cached)
+            {
+                auto* kernel = cache.kernels.data() + (size_t) p * (size_t) taps;
+
+                if (! (cache.weights[(size_t) p] == mu))
+                {
+                    for (int j = 0; j < taps; ++j)
+                        kernel[j] = rowA[j] + (rowB[j] - rowA[j]) * mu;
+
+                    cache.weights[(size_t) p] = mu;
+                }
+
+                coefficients = kernel;
+            }
+            else if (mu != 0.0)
             {
                 for (int j = j0; j < j1; ++j)
                     c[j] = rowA[j] + (rowB[j] - rowA[j]) * mu;

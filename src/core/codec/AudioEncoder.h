@@ -4,6 +4,7 @@
 
 #include "EncoderSettings.h"
 #include "core/audio/CancelCheck.h"
+#include "core/audio/ParallelTasks.h"
 
 namespace dunmoor
 {
@@ -20,13 +21,15 @@ public:
         as it was, with no temporary file behind. The channel count comes from the buffer.
 
         The cancel check is polled once per block of audio; when it says yes the encode stops
-        and its error is the cancelled text (see isCancelledError()). Every implementation
-        takes the same default, an empty check. */
+        and its error is the cancelled text (see isCancelledError()). Work that can be shared
+        out goes to parallel, when given; the file is the same either way. Every
+        implementation takes the same defaults: an empty check, everything on this thread. */
     [[nodiscard]] virtual bool encode (const juce::AudioBuffer<double>& audio,
                                        const juce::File& target,
                                        const EncoderSettings& settings,
                                        juce::String& error,
-                                       const CancelCheck& cancel = {}) = 0;
+                                       const CancelCheck& cancel = {},
+                                       const ParallelTasks& parallel = {}) = 0;
 
     virtual juce::String getName() const = 0;
 };

@@ -134,13 +134,14 @@ bool JuceFileEncoder::encode (const juce::AudioBuffer<double>& audio,
                               const juce::File& target,
                               const EncoderSettings& settings,
                               juce::String& error,
-                              const CancelCheck& cancel)
+                              const CancelCheck& cancel,
+                              const ParallelTasks& parallel)
 {
     error.clear();
 
     try
     {
-        return encodeFile (audio, target, settings, error, cancel);
+        return encodeFile (audio, target, settings, error, cancel, parallel);
     }
     catch (const std::bad_alloc&)
     {
@@ -155,7 +156,8 @@ bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
                                   const juce::File& target,
                                   const EncoderSettings& settings,
                                   juce::String& error,
-                                  const CancelCheck& cancel)
+                                  const CancelCheck& cancel,
+                                  const ParallelTasks& parallel)
 {
     if (settings.codec != codec)
     {
@@ -237,62 +239,141 @@ bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
     Dither dither (ditherKind, bits, settings.ditherSeed);
     const Quantiser quantise (isFloat ? 24 : bits);
 
+    // Blocks go through in steps: while the writer packs one step, the next is dithered and
+    // quantised, each channel on its own (the dither keeps a state per channel, and every block
+    // is dithered as a block of its own), so the file is the same however the work is shared
+    // out. Shared out, a step holds several blocks, so that the threads meet less often.
     const auto blockFrames = std::min (blockSize, std::max (numFrames, 1));
-    std::vector<double> wide ((size_t) blockFrames);
-    std::vector<int> integers (isFloat ? 0 : (size_t) numChannels * (size_t) blockFrames);
-    std::vector<float> floats (isFloat ? (size_t) numChannels * (size_t) blockFrames : 0);
-    std::vector<const int*> integerChannels ((size_t) numChannels + 1, nullptr);
-    std::vector<const float*> floatChannels ((size_t) numChannels + 1, nullptr);
+    const int blocksPerStep = parallel != nullptr ? 8 : 1;
+    const auto stepFrames = (size_t) blockFrames * (size_t) blocksPerStep;
+    const auto stepSamples = (size_t) numChannels * stepFrames;
 
-    for (int ch = 0; ch < numChannels; ++ch)
+    std::vector<double> wide ((size_t) numChannels * (size_t) blockFrames);
+    std::vector<int> integers[2];
+    std::vector<float> floats[2];
+
+    for (int set = 0; set < 2; ++set)
     {
         if (isFloat)
-            floatChannels[(size_t) ch] = floats.data() + (size_t) ch * (size_t) blockFrames;
+            floats[set].resize (stepSamples);
         else
-            integerChannels[(size_t) ch] = integers.data() + (size_t) ch * (size_t) blockFrames;
+            integers[set].resize (stepSamples);
     }
 
-    for (int start = 0; start < numFrames; start += blockSize)
+    // Where block b of a step of the set keeps channel ch.
+    auto offsetOf = [&] (int ch, int b) { return (size_t) ch * stepFrames + (size_t) b * (size_t) blockFrames; };
+
+    auto prepareChannel = [&] (int set, int stepStart, int framesInStep, int ch)
     {
-        const auto frames = std::min (blockSize, numFrames - start);
+        auto* samples = wide.data() + (size_t) ch * (size_t) blockFrames;
 
-        // Leaving here drops the writer, the stream and then the atomic writer, which deletes
-        // the temporary file: nothing of a cancelled encode stays on disk.
-        if (isCancelRequested (cancel))
+        for (int b = 0; b * blockFrames < framesInStep; ++b)
         {
-            error = getCancelledErrorText();
-            return false;
-        }
-
-        for (int ch = 0; ch < numChannels; ++ch)
-        {
-            std::copy_n (audio.getReadPointer (ch, start), frames, wide.data());
-            dither.process (wide.data(), frames, ch);
+            const auto frames = std::min (blockFrames, framesInStep - b * blockFrames);
+            std::copy_n (audio.getReadPointer (ch, stepStart + b * blockFrames), frames, samples);
+            dither.process (samples, frames, ch);
 
             if (isFloat)
             {
-                auto* dest = floats.data() + (size_t) ch * (size_t) blockFrames;
+                auto* dest = floats[set].data() + offsetOf (ch, b);
 
                 for (int i = 0; i < frames; ++i)
-                    dest[i] = narrowToFloat (wide[(size_t) i], settings.clampFloat);
+                    dest[i] = narrowToFloat (samples[i], settings.clampFloat);
             }
             else
             {
-                auto* dest = integers.data() + (size_t) ch * (size_t) blockFrames;
+                auto* dest = integers[set].data() + offsetOf (ch, b);
 
                 for (int i = 0; i < frames; ++i)
-                    dest[i] = quantise (wide[(size_t) i]);
+                    dest[i] = quantise (samples[i]);
+            }
+        }
+    };
+
+    bool writeFailed = false;
+
+    auto writeStep = [&] (int set, int framesInStep)
+    {
+        std::vector<const int*> integerChannels ((size_t) numChannels + 1, nullptr);
+        std::vector<const float*> floatChannels ((size_t) numChannels + 1, nullptr);
+
+        for (int b = 0; b * blockFrames < framesInStep && ! writeFailed; ++b)
+        {
+            const auto frames = std::min (blockFrames, framesInStep - b * blockFrames);
+
+            for (int ch = 0; ch < numChannels; ++ch)
+            {
+                if (isFloat)
+                    floatChannels[(size_t) ch] = floats[set].data() + offsetOf (ch, b);
+                else
+                    integerChannels[(size_t) ch] = integers[set].data() + offsetOf (ch, b);
+            }
+
+            const auto written = isFloat ? writer->writeFromFloatArrays (floatChannels.data(), numChannels, frames)
+                                         : writer->write (integerChannels.data(), frames);
+
+            writeFailed = ! written || record.failed;
+        }
+    };
+
+    // The step prepared last, still to be written.
+    int waitingSet = -1;
+    int waitingFrames = 0;
+
+    for (int start = 0, set = 0; start < numFrames; start += (int) stepFrames, set ^= 1)
+    {
+        const auto framesInStep = (int) std::min<juce::int64> ((juce::int64) stepFrames, numFrames - start);
+
+        // Asked once for every block, before any of them is written. Leaving here drops the
+        // writer, the stream and then the atomic writer, which deletes the temporary file:
+        // nothing of a cancelled encode stays on disk.
+        for (int b = 0; b * blockFrames < framesInStep; ++b)
+        {
+            if (isCancelRequested (cancel))
+            {
+                error = getCancelledErrorText();
+                return false;
             }
         }
 
-        const auto written = isFloat ? writer->writeFromFloatArrays (floatChannels.data(), numChannels, frames)
-                                     : writer->write (integerChannels.data(), frames);
+        if (parallel != nullptr)
+        {
+            // Task numChannels writes the step before this one.
+            const auto tasks = numChannels + (waitingSet >= 0 ? 1 : 0);
+            parallel (tasks, [&] (int task)
+                      {
+                          if (task < numChannels)
+                              prepareChannel (set, start, framesInStep, task);
+                          else
+                              writeStep (waitingSet, waitingFrames);
+                      });
+        }
+        else
+        {
+            if (waitingSet >= 0)
+                writeStep (waitingSet, waitingFrames);
 
-        if (! written || record.failed)
+            for (int ch = 0; ch < numChannels && ! writeFailed; ++ch)
+                prepareChannel (set, start, framesInStep, ch);
+        }
+
+        if (writeFailed)
         {
             error = "Writing failed part-way through; the disk may be full.";
             return false;
         }
+
+        waitingSet = set;
+        waitingFrames = framesInStep;
+    }
+
+    if (waitingSet >= 0)
+        writeStep (waitingSet, waitingFrames);
+
+    if (writeFailed)
+    {
+        error = "Writing failed part-way through; the disk may be full.";
+        return false;
     }
 
     // Completes the header through the recorder, which the writer deletes with itself.

@@ -25,7 +25,8 @@ public:
                                const juce::File& target,
                                const EncoderSettings& settings,
                                juce::String& error,
-                               const CancelCheck& cancel = {}) override;
+                               const CancelCheck& cancel = {},
+                               const ParallelTasks& parallel = {}) override;
 
     /** "JUCE WAV encoder", "JUCE AIFF encoder", "JUCE FLAC encoder". */
     juce::String getName() const override;
@@ -41,7 +42,7 @@ protected:
     virtual std::unique_ptr<juce::FileOutputStream> openOutputStream (const juce::File& temporaryFile) const;
 
 private:
-    bool encodeFile (const juce::AudioBuffer<double>&, const juce::File&, const EncoderSettings&, juce::String&, const CancelCheck&);
+    bool encodeFile (const juce::AudioBuffer<double>&, const juce::File&, const EncoderSettings&, juce::String&, const CancelCheck&, const ParallelTasks&);
 
     Codec codec;
 };

@@ -267,8 +267,8 @@ bool sumAndMeasure (CueRenderState& state)
         report.stems.push_back (std::move (stemReport));
     }
 
-    // The stem buffer's memory is not needed again until writing.
-    state.stemBuffer = {};
+    // The stem buffer's memory is not needed again until writing; reads may use it meanwhile.
+    state.readSpares.give (state.stemBuffer);
 
     if (state.isCancelled())
         return false;
@@ -375,7 +375,7 @@ bool writeStemsAndFullMix (CueRenderState& state)
         state.writeReads->setBudget (state.memory.writeReadBudget (0, true, state.writer.writesInFlight));
 
     auto& reads = *state.writeReads;
-    const auto mixStaysForItsTurn = state.writer.writesInFlight == 0 || ! settings.fullMix.exportMix;
+    const auto mixStaysForItsTurn = state.getWorkers().getNumThreads() == 0 || ! settings.fullMix.exportMix;
 
     scaleAll (state.getHelpers(), state.mix, gainLinear);
 
@@ -417,7 +417,7 @@ bool writeStemsAndFullMix (CueRenderState& state)
     {
         if (state.writer.hasWrittenWholeMixAhead() && state.mix.getNumChannels() > 0)
         {
-            state.mix = {};
+            state.readSpares.give (state.mix);
             mixStillThere = false;
             reads.setBudget (state.memory.writeReadBudget (current, false, state.writer.writesInFlight));
         }
@@ -429,6 +429,7 @@ bool writeStemsAndFullMix (CueRenderState& state)
         state.mixSums.start (preset);
 
     const auto n = std::max<size_t> (1, request.stems.size());
+    const bool writesAhead = state.writer.writesInFlight > 0;
     size_t firstTrack = 0;
 
     for (size_t i = 0; i < request.stems.size(); ++i)
@@ -443,11 +444,16 @@ bool writeStemsAndFullMix (CueRenderState& state)
         releaseWrittenMix();
 
         // A second write goes on beside the reads wherever memory leaves room for both: at least
-        // three reads, or every read already started.
-        if (state.writer.writesInFlight > 0)
+        // three reads, or every read already started. One write goes on beside the reads where
+        // there is room for a read besides; otherwise each stem is written before the next is
+        // summed, with a read started meanwhile.
+        if (writesAhead)
         {
             const auto withTwo = state.memory.writeReadBudget (i, mixStillThere, 2);
-            state.writer.writesInFlight = withTwo >= 3 * bufferBytes || (reads.hasStartedAll() && withTwo >= reads.getBytesInFlight()) ? 2 : 1;
+            const auto withOne = state.memory.writeReadBudget (i, mixStillThere, 1);
+            state.writer.writesInFlight = withTwo >= 3 * bufferBytes || (reads.hasStartedAll() && withTwo >= reads.getBytesInFlight()) ? 2
+                                        : withOne >= bufferBytes ? 1
+                                                                 : 0;
         }
 
         reads.setBudget (state.memory.writeReadBudget (i, mixStillThere, state.writer.writesInFlight));
@@ -548,7 +554,7 @@ bool writeStemsAndFullMix (CueRenderState& state)
 
     // No more reading: the alternative mixes, whose sums exist already, may be encoded side by
     // side, and the stem buffers go once their writes are done.
-    if (state.writer.writesInFlight > 0)
+    if (writesAhead)
         state.writer.writesInFlight = 2;
 
     state.spareBuffers.clear();

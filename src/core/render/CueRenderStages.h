@@ -42,6 +42,10 @@ public:
         asking while it waits for the workers. */
     CancelCheck makeOperationCancelCheck();
 
+    /** Shares work out over the helpers (on the calling thread alone before getWorkers, or
+        without helper threads). */
+    ParallelTasks makeParallelTasks();
+
     /** Calls the progress callback when there is one. */
     void reportProgress (double fraction, const juce::String& text, RenderJob::Phase phase);
 

@@ -64,11 +64,17 @@ void CueRenderState::addWarningOnce (const juce::String& text)
     report.warnings.addIfNotAlreadyThere (text);
 }
 
+
 void CueRenderState::waitFor (RenderTask& task)
 {
     while (! task.waitFor (cancelPollMilliseconds))
         if (std::this_thread::get_id() == renderThread)
             isCancelled();
+}
+
+ParallelTasks CueRenderState::makeParallelTasks()
+{
+    return getWorkers().getNumThreads() > 0 ? shareOutOver (helpers.get()) : ParallelTasks();
 }
 
 RenderWorkers& CueRenderState::getWorkers()
@@ -77,7 +83,7 @@ RenderWorkers& CueRenderState::getWorkers()
     {
         const auto count = workerThreads < 0 ? RenderWorkers::getDefaultThreadCount() : workerThreads;
         workers = std::make_unique<RenderWorkers> (count);
-        helpers = std::make_unique<RenderWorkers> (std::min (3, (count + 1) / 2));
+        helpers = std::make_unique<RenderWorkers> (std::max (1, count - 1));
     }
 
     return *workers;
@@ -186,8 +192,19 @@ SharedBuffer CueRenderState::obtainStemBuffer (int64_t frames, bool clear, juce:
         }
     }
 
+    // Stem buffers beyond those go to the reads, which keep what their budget allows.
     for (auto it = spares.begin(); it != spares.end() && (int) spares.size() > writer.writesInFlight + 1;)
-        it = (*it != chosen && it->use_count() == 1) ? spares.erase (it) : std::next (it);
+    {
+        if (*it != chosen && it->use_count() == 1)
+        {
+            readSpares.give (**it);
+            it = spares.erase (it);
+        }
+        else
+        {
+            ++it;
+        }
+    }
 
     if (chosen != nullptr)
         return prepareReusableBuffer (*chosen, request.numChannels, frames, clear, error) ? chosen : nullptr;

@@ -59,6 +59,7 @@ struct EarlyMix
 {
     ConstBuffer buffer;
     CancelCheck cancel;
+    ParallelTasks parallel;
     double projectRate = 48000.0;
     std::vector<std::shared_ptr<EarlyEntry>> entries;
     WaveformOverview overview;
@@ -72,6 +73,7 @@ struct PendingWrite
 {
     ConstBuffer buffer;
     CancelCheck cancel;
+    ParallelTasks parallel;
     double projectRate = 48000.0;
     juce::String displayName;
     std::vector<EncodeJob> jobs;
@@ -278,7 +280,7 @@ namespace
                 }
 
                 entry->settings.numChannels = audio->getNumChannels();
-                entry->ok = entry->encoder->encode (*audio, entry->temporary->getFile(), entry->settings, entry->error, early.cancel);
+                entry->ok = entry->encoder->encode (*audio, entry->temporary->getFile(), entry->settings, entry->error, early.cancel, early.parallel);
                 entry->cancelled = ! entry->ok && isCancelledError (entry->error);
             }
         }
@@ -342,7 +344,7 @@ namespace
                     job.settings.numChannels = audio->getNumChannels();
                     const auto target = job.hidden != nullptr ? job.hidden->getFile() : job.file;
 
-                    if (! job.encoder->encode (*audio, target, job.settings, error, pending.cancel))
+                    if (! job.encoder->encode (*audio, target, job.settings, error, pending.cancel, pending.parallel))
                     {
                         job.cancelled = isCancelledError (error);
                         job.error = pending.displayName + " -> " + job.file.getFileName() + ": " + error;
@@ -414,6 +416,7 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
     auto added = std::make_unique<PendingWrite>();
     added->buffer = item.buffer != nullptr && item.buffer->getNumChannels() > 0 ? item.buffer : nullptr;
     added->cancel = state.makeOperationCancelCheck();
+    added->parallel = state.makeParallelTasks();
     added->projectRate = request.sampleRate;
     added->displayName = item.displayName;
 
@@ -621,6 +624,7 @@ void OutputWriter::startEarlyMix (CueRenderState& state)
     auto early = std::make_shared<EarlyMix>();
     early->buffer = ConstBuffer (&state.mix, [] (const juce::AudioBuffer<double>*) {});
     early->cancel = state.makeOperationCancelCheck();
+    early->parallel = state.makeParallelTasks();
     early->projectRate = request.sampleRate;
 
     const auto entries = std::min<size_t> (maxWrittenFormatEntries, settings.formats.size());

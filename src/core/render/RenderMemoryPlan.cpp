@@ -17,7 +17,7 @@ int64_t bytesOfBuffer (int64_t channels, int64_t frames)
 int64_t memoryTargetBytes()
 {
     const auto physical = (int64_t) juce::SystemStats::getMemorySizeInMegabytes() * 1024 * 1024;
-    const int64_t target = (int64_t) 1350 * 1024 * 1024;
+    const int64_t target = (int64_t) 850 * 1024 * 1024;
     return physical > 0 ? std::min (target, physical / 4) : target;
 }
 
@@ -31,7 +31,7 @@ int RenderMemoryPlan::planWritePass (const RenderRequest& request, bool hasWorke
 
     const auto mostSums = mixSumSchedule.empty() ? 0 : *std::max_element (mixSumSchedule.begin(), mixSumSchedule.end());
     const auto spare = memoryTargetBytes() - (1 + (int64_t) mostSums) * bufferBytes;
-    return ! hasWorkers ? 0 : (spare >= 8 * bufferBytes ? 2 : (spare >= 2 * bufferBytes ? 1 : 0));
+    return ! hasWorkers ? 0 : (spare >= 8 * bufferBytes ? 2 : 1);
 }
 
 int64_t RenderMemoryPlan::writeReadBudget (size_t i, bool mixStillThere, int writesInFlight) const

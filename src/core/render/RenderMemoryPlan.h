@@ -11,9 +11,10 @@ namespace dunmoor
 /** The bytes of a buffer of 64-bit samples; 0 for negative sizes. */
 int64_t bytesOfBuffer (int64_t channels, int64_t frames);
 
-/** How much memory a cue's buffers and the tracks read ahead may take together: 1350 MB, or a
-    quarter of the machine's memory when that is less. A cue whose own buffers need more still
-    renders, reading one track at a time. */
+/** How much memory a cue's buffers and the tracks read ahead may take together: 850 MB, or a
+    quarter of the machine's memory when that is less (a cue of 48 four-minute stereo tracks
+    with two alternative mixes then stays under a gigabyte). A cue whose own buffers need more
+    still renders, reading one track at a time and writing one file after another. */
 int64_t memoryTargetBytes();
 
 /**
@@ -25,7 +26,9 @@ class RenderMemoryPlan
 {
 public:
     /** Plans the writing pass of the request and returns how many items may be encoded while
-        the render goes on (0: one at a time, in place). Without workers that is always 0. */
+        the render goes on at its start: 2 where memory leaves plenty of room, else 1; without
+        workers 0 (one at a time, in place). The writing pass then decides stem by stem, down
+        to 0 where memory is short. */
     int planWritePass (const RenderRequest& request, bool hasWorkers);
 
     /** The memory the writing pass's reads may take while stem plan i is written with the given

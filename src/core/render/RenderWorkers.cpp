@@ -196,4 +196,19 @@ void parallelFor (RenderWorkers* helpers, int64_t count, int64_t grain, const st
     shared->allDone.wait (l, [&] { return shared->done == pieces; });
 }
 
+ParallelTasks shareOutOver (RenderWorkers* helpers)
+{
+    if (helpers == nullptr || helpers->getNumThreads() == 0)
+        return {};
+
+    return [helpers] (int count, const std::function<void (int)>& task)
+    {
+        parallelFor (helpers, count, 1, [&task] (int64_t begin, int64_t end)
+                     {
+                         for (auto i = begin; i < end; ++i)
+                             task ((int) i);
+                     });
+    };
+}
+
 } // namespace dunmoor

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/audio/ParallelTasks.h"
+
 namespace dunmoor
 {
 
@@ -82,5 +84,10 @@ private:
     is shared out. helpers may be null.
 */
 void parallelFor (RenderWorkers* helpers, int64_t count, int64_t grain, const std::function<void (int64_t begin, int64_t end)>& body);
+
+/** The tasks of a long operation (a read, an encode) shared out over the helpers as parallelFor
+    shares them; empty, so that everything runs on the calling thread, when helpers is null or
+    has no threads. helpers must outlive the result's use. */
+ParallelTasks shareOutOver (RenderWorkers* helpers);
 
 } // namespace dunmoor

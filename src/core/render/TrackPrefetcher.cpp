@@ -16,23 +16,12 @@ namespace
 {
     constexpr int overviewBucketsForGatedTracks = 3000;
 
-    /** readAudioFile at the project rate into the read's memory, with a rate conversion shared
-        out over the helpers (the samples are the same as readAudioFile's). A cancelled read fails
-        with the cancelled text. */
+    /** readAudioFile at the project rate into the read's memory, shared out over the helpers
+        (the samples are the same as readAudioFile's). A cancelled read fails with the cancelled
+        text. */
     bool readAtProjectRate (TrackRead& read, const ReadSettings& settings, const CancelCheck& cancel)
     {
-        auto* helpers = settings.helpers;
-        const ParallelTasks parallel = [helpers] (int count, const std::function<void (int)>& task)
-        {
-            parallelFor (helpers, count, 1, [&task] (int64_t begin, int64_t end)
-                         {
-                             for (auto i = begin; i < end; ++i)
-                                 task ((int) i);
-                         });
-        };
-
-        return readAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel,
-                                  helpers != nullptr && helpers->getNumThreads() > 0 ? parallel : ParallelTasks());
+        return readAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel, shareOutOver (settings.helpers));
     }
 
     void performRead (TrackRead& read, const ReadSettings& settings, const std::atomic<bool>& abandon)
@@ -194,6 +183,7 @@ std::shared_ptr<TrackRead> TrackPrefetcher::take (size_t k)
 
     // The wait is where the rendering thread spends a long read: it keeps asking for a cancel,
     // and starts further reads as finished ones give memory back.
+
     while (! read->task->waitFor (cancelPollMilliseconds))
     {
         if (isCancelled != nullptr && isCancelled())
@@ -257,7 +247,7 @@ const ReadCost& TrackPrefetcher::costOf (size_t k)
     return slots[k].cost;
 }
 
-bool TrackPrefetcher::fits (size_t k)
+bool TrackPrefetcher::fits (size_t k, int64_t alsoNeeded)
 {
     // Kept memory counts as held; a read that can take some of it adds only the difference.
     const auto& cost = costOf (k);
@@ -267,7 +257,7 @@ bool TrackPrefetcher::fits (size_t k)
         held += spares->has (cost.numChannels) ? std::max<int64_t> (0, spares->getBytes() - cost.resultBytes)
                                                : spares->getBytes();
 
-    return countInFlight < maxInFlight && held + cost.bytes <= budget;
+    return countInFlight + (alsoNeeded > 0 ? 1 : 0) < maxInFlight && held + cost.bytes + alsoNeeded <= budget;
 }
 
 void TrackPrefetcher::launch (size_t k)
@@ -328,18 +318,29 @@ void TrackPrefetcher::launchMore()
     {
         size_t next = slots.size();
 
-        // A converted read within reach goes first; otherwise the earliest not yet started.
+        // A converted read within reach goes first, as long as the earliest read not yet started
+        // still fits beside it (the rendering thread would otherwise start that one beyond the
+        // budget when it needs it); otherwise the earliest not yet started.
         for (size_t k = oldest; k < std::min (slots.size(), oldest + lookAhead); ++k)
         {
             if (slots[k].read == nullptr || slots[k].read->task != nullptr)
                 continue;
 
             if (next == slots.size())
+            {
                 next = k;
+
+                if (costOf (k).converted)
+                    break;
+
+                continue;
+            }
 
             if (costOf (k).converted)
             {
-                next = k;
+                if (fits (k, costOf (next).bytes))
+                    next = k;
+
                 break;
             }
         }
@@ -351,7 +352,9 @@ void TrackPrefetcher::launchMore()
                     next = k;
         }
 
-        if (next == slots.size() || ! (countInFlight == 0 || fits (next)))
+        // Ahead of the rendering thread only within the budget: the read it needs next starts
+        // when it asks for it, whatever the budget says.
+        if (next == slots.size() || ! fits (next))
             break;
 
         launch (next);

@@ -138,7 +138,8 @@ private:
     };
 
     const ReadCost& costOf (size_t k);
-    bool fits (size_t k);
+    /** True when read k may start now, with alsoNeeded bytes more for a read that must follow. */
+    bool fits (size_t k, int64_t alsoNeeded = 0);
     void launch (size_t k);
     void recountFinishedReads();
     void launchMore();
