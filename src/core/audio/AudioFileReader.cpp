@@ -217,7 +217,19 @@ namespace
             bool filled = true;
 
             const int pieces = shared ? (int) std::min<juce::int64> (8, std::max<juce::int64> (1, frames / 16384)) : 1;
-            const auto fillNext = [&] { filled = fillWindow (windows[current ^ 1], *next, &window, readSource); };
+            const auto fillNext = [&]
+            {
+                // On a thread of its own, where nothing may be thrown.
+                try
+                {
+                    filled = fillWindow (windows[current ^ 1], *next, &window, readSource);
+                }
+                catch (const std::bad_alloc&)
+                {
+                    error = notEnoughMemory (next->end - next->begin, numChannels);
+                    filled = false;
+                }
+            };
 
             if (! shared)
             {
@@ -255,7 +267,7 @@ namespace
 
     // Frames a piece of a read shared out over threads has at least (about 11 seconds).
     constexpr juce::int64 framesPerPiece = 1 << 19;
-    constexpr int mostPieces = 8;
+    constexpr int mostPieces = 4;
 
     bool sharesOut (const ParallelTasks* parallel, juce::int64 count)
     {

@@ -291,12 +291,11 @@ bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
     };
 
     bool writeFailed = false;
+    std::vector<const int*> integerChannels ((size_t) numChannels + 1, nullptr);
+    std::vector<const float*> floatChannels ((size_t) numChannels + 1, nullptr);
 
     auto writeStep = [&] (int set, int framesInStep)
     {
-        std::vector<const int*> integerChannels ((size_t) numChannels + 1, nullptr);
-        std::vector<const float*> floatChannels ((size_t) numChannels + 1, nullptr);
-
         for (int b = 0; b * blockFrames < framesInStep && ! writeFailed; ++b)
         {
             const auto frames = std::min (blockFrames, framesInStep - b * blockFrames);
