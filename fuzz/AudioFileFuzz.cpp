@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include <unistd.h>
 
@@ -17,6 +18,17 @@ namespace
     // Whole reads only up to this many samples: a compressed stream of a few bytes can
     // honestly announce hours of silence, and reading all of it tells nothing new.
     constexpr juce::int64 maxWholeSamples = 4000000;
+
+    // Reads at another rate only up to this many samples: converting costs far more per sample.
+    constexpr juce::int64 maxConvertedSamples = 200000;
+
+    // Shared-out work run in order on the fuzzing thread: long reads still go through the
+    // file in pieces, each with a reader of its own.
+    const dunmoor::ParallelTasks inOrder = [] (int count, const std::function<void (int)>& task)
+    {
+        for (int i = 0; i < count; ++i)
+            task (i);
+    };
 
     // One file per process, so that parallel fuzzing jobs never share one; in memory where the
     // system has a folder for that, since the input is rewritten hundreds of times a second.
@@ -65,7 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     if (info.lengthInSamples * info.numChannels <= maxWholeSamples)
     {
         (void) readAudioFileAtOwnRate (file, buffer, error);
+        (void) readAudioFileInto (file, 0.0, buffer, error, maxReadFrames, {}, inOrder);
         (void) overviewFromFile (file, 200, error);
+
+        if (info.lengthInSamples * info.numChannels <= maxConvertedSamples)
+            (void) readAudioFileInto (file, info.sampleRate == 48000.0 ? 44100.0 : 48000.0, buffer, error, maxReadFrames, {}, inOrder);
     }
     else
     {

@@ -326,18 +326,19 @@ namespace
                   {
                       const auto from = count * piece / pieces;
                       const auto to = count * (piece + 1) / pieces;
-                      std::vector<double*> destination ((size_t) numChannels);
-
-                      for (int ch = 0; ch < numChannels; ++ch)
-                          destination[(size_t) ch] = result.getWritePointer (ch) + from;
-
-                      const CancelCheck pieceCancel = [&cancel, &firstFailed, piece] { return firstFailed.load() < piece || isCancelRequested (cancel); };
                       auto& pieceError = errors[(size_t) piece];
-
                       bool ok = false;
 
+                      // On a thread of its own, where nothing may be thrown.
                       try
                       {
+                          std::vector<double*> destination ((size_t) numChannels);
+
+                          for (int ch = 0; ch < numChannels; ++ch)
+                              destination[(size_t) ch] = result.getWritePointer (ch) + from;
+
+                          const CancelCheck pieceCancel = [&cancel, &firstFailed, piece] { return firstFailed.load() < piece || isCancelRequested (cancel); };
+
                           // The first piece goes on with the reader and decoder the read opened.
                           if (piece > 0)
                               ok = readPieceOnItsOwn (file, decoder != nullptr, numChannels, reader.lengthInSamples, start + from, to - from,

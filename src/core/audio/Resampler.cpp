@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -175,8 +176,8 @@ namespace
         int taps = 0;
         int phases = 0;
         double ratio = 0.0;
-        std::vector<double> weights;   // of each row's kernel, NaN where there is none yet
-        std::vector<double> kernels;   // phases rows of taps
+        std::vector<double> weights;            // of each row's kernel, NaN where there is none yet
+        std::unique_ptr<double[]> kernels;      // phases rows of taps, touched only where used
     };
 
     // Kernels for more rows or taps than this are interpolated afresh every time.
@@ -217,16 +218,25 @@ namespace
         alignas (32) double c[2 * Resampler::maxWidenedHalfWidth];
 
         thread_local KernelCache cache;
-        const bool cached = (size_t) phases * (size_t) taps <= mostCachedCoefficients;
+        bool cached = (size_t) phases * (size_t) taps <= mostCachedCoefficients;
 
         if (cached && (cache.table != table || cache.taps != taps || cache.phases != phases || cache.ratio != ratio))
         {
-            cache.weights.assign ((size_t) phases, std::numeric_limits<double>::quiet_NaN());
-            cache.kernels.resize ((size_t) phases * (size_t) taps);
-            cache.table = table;
-            cache.taps = taps;
-            cache.phases = phases;
-            cache.ratio = ratio;
+            // Without memory for it every kernel is interpolated afresh.
+            try
+            {
+                cache.table = nullptr;
+                cache.weights.assign ((size_t) phases, std::numeric_limits<double>::quiet_NaN());
+                cache.kernels.reset (new double[(size_t) phases * (size_t) taps]);
+                cache.table = table;
+                cache.taps = taps;
+                cache.phases = phases;
+                cache.ratio = ratio;
+            }
+            catch (const std::bad_alloc&)
+            {
+                cached = false;
+            }
         }
 
         // Output frame i depends on i alone, so the frames may be computed in any runs.
@@ -260,7 +270,7 @@ namespace
             // row as it is: interpolating with mu = 0 would give the same values.
             if (mu != 0.0 && cached)
             {
-                auto* kernel = cache.kernels.data() + (size_t) p * (size_t) taps;
+                auto* kernel = cache.kernels.get() + (size_t) p * (size_t) taps;
 
                 if (! (cache.weights[(size_t) p] == mu))
                 {

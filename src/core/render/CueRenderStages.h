@@ -42,8 +42,8 @@ public:
         asking while it waits for the workers. */
     CancelCheck makeOperationCancelCheck();
 
-    /** Shares work out over the helpers (on the calling thread alone before getWorkers, or
-        without helper threads). */
+    /** Shares the work of a long operation out over the cue's helpers (starting the workers);
+        empty without helper threads, so that it runs on the calling thread. */
     ParallelTasks makeParallelTasks();
 
     /** Calls the progress callback when there is one. */

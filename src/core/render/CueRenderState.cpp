@@ -64,7 +64,6 @@ void CueRenderState::addWarningOnce (const juce::String& text)
     report.warnings.addIfNotAlreadyThere (text);
 }
 
-
 void CueRenderState::waitFor (RenderTask& task)
 {
     while (! task.waitFor (cancelPollMilliseconds))

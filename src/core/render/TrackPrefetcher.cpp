@@ -6,7 +6,6 @@
 
 #include "RenderMemoryPlan.h"
 #include "core/audio/AudioFileReader.h"
-#include "core/audio/BufferMemory.h"
 #include "core/audio/Resampler.h"
 
 namespace dunmoor
@@ -74,7 +73,6 @@ namespace
         cost.bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
         cost.converted = projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5;
         cost.numChannels = info.numChannels;
-
         cost.resultBytes = cost.bytes;
 
         // A converted read holds its result and a window of a few seconds of the file.
@@ -183,7 +181,6 @@ std::shared_ptr<TrackRead> TrackPrefetcher::take (size_t k)
 
     // The wait is where the rendering thread spends a long read: it keeps asking for a cancel,
     // and starts further reads as finished ones give memory back.
-
     while (! read->task->waitFor (cancelPollMilliseconds))
     {
         if (isCancelled != nullptr && isCancelled())
