@@ -322,6 +322,10 @@ namespace
         std::vector<char> failed ((size_t) pieces, 0);
         std::atomic<int> firstFailed { pieces };
 
+        // Taken here: the buffer's own accessor marks it as written, which the pieces must not
+        // do side by side.
+        auto* const* channels = result.getArrayOfWritePointers();
+
         parallel (pieces, [&] (int piece)
                   {
                       const auto from = count * piece / pieces;
@@ -335,7 +339,7 @@ namespace
                           std::vector<double*> destination ((size_t) numChannels);
 
                           for (int ch = 0; ch < numChannels; ++ch)
-                              destination[(size_t) ch] = result.getWritePointer (ch) + from;
+                              destination[(size_t) ch] = channels[ch] + from;
 
                           const CancelCheck pieceCancel = [&cancel, &firstFailed, piece] { return firstFailed.load() < piece || isCancelRequested (cancel); };
 
