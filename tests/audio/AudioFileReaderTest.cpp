@@ -2,13 +2,13 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
 
 #include "AudioTestFiles.h"
 #include "BufferLimit.h"
+#include "TaskThreads.h"
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/Resampler.h"
 
@@ -508,17 +508,7 @@ TEST (AudioFileReader, ConvertedReadsEqualAWholeFileConversion)
 
     const Case cases[] = { { "wav", ".wav", 44100.0 }, { "flac", ".flac", 44100.0 }, { "aiff", ".aif", 96000.0 } };
 
-    // Runs the tasks on threads of their own, last first, so the order they finish in varies.
-    const ParallelTasks threads = [] (int count, const std::function<void (int)>& task)
-    {
-        std::vector<std::thread> running;
-
-        for (int i = count; --i >= 0;)
-            running.emplace_back ([&task, i] { task (i); });
-
-        for (auto& t : running)
-            t.join();
-    };
+    const auto threads = tasksOnThreadsOfTheirOwn();
 
     TemporaryFolder temp;
 
@@ -552,16 +542,7 @@ TEST (AudioFileReader, ConvertedReadsEqualAWholeFileConversion)
 // of one read, and a damaged file must fail with the message one read gives (the earliest fault).
 TEST (AudioFileReader, ReadsSharedOutInPiecesEqualOneRead)
 {
-    const ParallelTasks threads = [] (int count, const std::function<void (int)>& task)
-    {
-        std::vector<std::thread> running;
-
-        for (int i = count; --i >= 0;)
-            running.emplace_back ([&task, i] { task (i); });
-
-        for (auto& t : running)
-            t.join();
-    };
+    const auto threads = tasksOnThreadsOfTheirOwn();
 
     constexpr int frames = 2200000;   // four pieces
     TemporaryFolder temp;

@@ -2,17 +2,17 @@
 
 #include <cmath>
 #include <complex>
-#include <functional>
-#include <thread>
 #include <vector>
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include "TaskThreads.h"
 #include "TestFolder.h"
 #include "core/codec/JuceFileEncoder.h"
 
 using namespace dunmoor;
 using dunmoor::testing::TemporaryFolder;
+using dunmoor::testing::tasksOnThreadsOfTheirOwn;
 
 namespace
 {
@@ -399,17 +399,7 @@ TEST (JuceFileEncoder, SharingTheWorkOutWritesTheSameFile)
                                         ? 0.0
                                         : 0.7 * std::sin (i * 0.0123 * (ch + 1)));
 
-    // Runs the tasks on threads of their own, last first.
-    const ParallelTasks threads = [] (int count, const std::function<void (int)>& task)
-    {
-        std::vector<std::thread> running;
-
-        for (int i = count; --i >= 0;)
-            running.emplace_back ([&task, i] { task (i); });
-
-        for (auto& t : running)
-            t.join();
-    };
+    const auto threads = tasksOnThreadsOfTheirOwn();
 
     struct Case
     {
