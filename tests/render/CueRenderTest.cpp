@@ -540,12 +540,13 @@ TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
 
             EXPECT_FALSE (report.ok);
             ASSERT_EQ (report.errors.size(), 1);
-            EXPECT_EQ (report.files.size(), 1u);
-            EXPECT_EQ (listFilesBelow (cue.temp.file ("b")), juce::StringArray ({ "STEMS/Proj_Cue1_01_Drums.wav" }));
+            EXPECT_TRUE (report.files.empty());
+            EXPECT_EQ (listFilesBelow (cue.temp.file ("b")), juce::StringArray());
         }
 
         {
-            // A stem whose target is a folder fails; the earlier stem stays and is listed, no mix.
+            // A stem whose target is a folder fails; nothing of the cue is delivered, and the
+            // report says the folder was left as it was.
             cue.temp.file ("c/STEMS/Proj_Cue1_02_Bass.wav").createDirectory();
             auto preset = cue.preset;
             preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
@@ -554,9 +555,9 @@ TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
             EXPECT_FALSE (report.ok);
             ASSERT_EQ (report.errors.size(), 1);
             EXPECT_TRUE (report.errors[0].startsWith ("Bass -> Proj_Cue1_02_Bass.wav: ")) << report.errors[0];
-            ASSERT_EQ (report.files.size(), 1u);
-            EXPECT_EQ (report.files[0].displayName, "Drums");
-            EXPECT_EQ (listFilesBelow (cue.temp.file ("c")), juce::StringArray ({ "STEMS/Proj_Cue1_01_Drums.wav" }));
+            EXPECT_TRUE (report.files.empty());
+            EXPECT_TRUE (report.warnings.contains (leftUntouchedMessage (cue.temp.file ("c")))) << describe (report);
+            EXPECT_EQ (listFilesBelow (cue.temp.file ("c")), juce::StringArray());
             EXPECT_EQ (report.reconstruction.state, ReconstructionState::notRun);
         }
 
@@ -638,12 +639,9 @@ TEST (CueRenderTest, AnOutputNamedLikeOneWrittenBeforeIsAnErrorNamingBoth)
     EXPECT_EQ (report.errors[0], "full mix (alternative mix) and Full Mix (full mix): 'Proj_Cue1_full mix.wav' was already "
                                  "written in this run; two outputs cannot share one name.");
 
-    // The full mix stays as it was written, with every stem in it.
-    const auto mix = findWritten (report, "Proj_Cue1_Full Mix.wav");
-    ASSERT_NE (mix, nullptr);
-    EXPECT_EQ (mix->kind, WrittenFile::fullMixKind);
-    EXPECT_NEAR (gainToDecibels (measureSamplePeak (readBack (mix->file))), -3.0, 0.01);
-    EXPECT_EQ (listFilesBelow (cue.temp.file ("out")).size(), 4);
+    // Nothing of the cue is delivered.
+    EXPECT_TRUE (report.files.empty());
+    EXPECT_EQ (listFilesBelow (cue.temp.file ("out")), juce::StringArray());
 }
 
 // With an earlier delivery imported as tracks and the overwrite policy, the new stem replaced
@@ -683,7 +681,7 @@ TEST (CueRenderTest, ReportReadsTheSameWithAndWithoutWorkerThreads)
     {
         juce::StringArray lines;
         lines.add ("ok " + juce::String ((int) report.ok));
-        lines.add ("warnings: " + report.warnings.joinIntoString (" | "));
+        lines.add ("warnings: " + report.warnings.joinIntoString (" | ").replace (report.outputFolder.getFullPathName(), "<out>"));
         lines.add ("errors: " + report.errors.joinIntoString (" | ").replace (report.outputFolder.getFullPathName(), "<out>"));
 
         for (const auto& stem : report.stems)
@@ -822,6 +820,55 @@ TEST (CueRenderTest, CancelInTheMiddleLeavesOnlyFinishedFiles)
 
         listed.sort (false);
         EXPECT_EQ (listFilesBelow (out), listed) << stage;
+    }
+}
+
+// A render over an earlier delivery that failed part-way left the new files written so far
+// beside the earlier ones: stems that no longer summed to the mix beside them.
+TEST (CueRenderTest, AFailedRenderOverAnEarlierDeliveryLeavesItByteIdentical)
+{
+    auto snapshot = [] (const juce::File& folder)
+    {
+        juce::StringArray lines;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFilesAndDirectories))
+        {
+            juce::MemoryBlock bytes;
+            (void) entry.getFile().loadFileAsData (bytes);
+            lines.add (entry.getFile().getRelativePathFrom (folder) + " " + juce::String (juce::String (bytes.toBase64Encoding()).hashCode64()));
+        }
+
+        lines.sort (false);
+        return lines;
+    };
+
+    for (int workers : { 0, -1 })
+    {
+        SCOPED_TRACE (workers == 0 ? "render thread only" : "worker threads");
+        SmallCue cue;
+        cue.preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
+        const auto out = cue.temp.file ("out");
+
+        const auto first = render (cue.request(), {}, {}, workers);
+        ASSERT_TRUE (first.ok) << describe (first);
+        ASSERT_GE (first.files.size(), 4u);
+
+        // The third file of the next render can't be written: a folder took its place.
+        const auto third = first.files[2].file;
+        ASSERT_TRUE (third.deleteFile());
+        ASSERT_TRUE (third.createDirectory().wasOk());
+        const auto before = snapshot (out);
+
+        // Another gain: every file of the second render differs from the first's.
+        auto request = cue.request();
+        request.preset.exportSettings.headroom.targetDb -= 6.0;
+        const auto second = render (request, {}, {}, workers);
+
+        EXPECT_FALSE (second.ok);
+        EXPECT_TRUE (second.files.empty());
+        EXPECT_TRUE (second.errors[0].contains (third.getFileName())) << describe (second);
+        EXPECT_TRUE (second.warnings.contains (leftUntouchedMessage (out))) << describe (second);
+        EXPECT_EQ (snapshot (out), before);     // no staged file either
     }
 }
 

@@ -733,6 +733,36 @@ void verifyReconstruction (CueRenderState& state)
 }
 
 //==============================================================================
+void deliverStagedFiles (CueRenderState& state)
+{
+    auto& report = state.report;
+
+    if (! state.staging.isInUse())
+        return;
+
+    if (report.ok)
+    {
+        juce::String error;
+
+        if (state.staging.commit (error))
+            return;
+
+        report.errors.add (error);
+        report.ok = false;
+    }
+
+    // Nothing of a cue that did not succeed is delivered: its files were only ever staged.
+    state.staging.discard();
+    report.files.clear();
+    report.warnings.add (leftUntouchedMessage (report.outputFolder));
+}
+
+juce::String leftUntouchedMessage (const juce::File& outputFolder)
+{
+    return "No file of this cue was delivered; the files already in '" + outputFolder.getFullPathName() + "' were left untouched.";
+}
+
+//==============================================================================
 CueReport renderCue (const CueRenderContext& context)
 {
     const auto start = juce::Time::getMillisecondCounterHiRes();
@@ -796,6 +826,7 @@ CueReport renderCue (const CueRenderContext& context)
     // write of the mix may still be reading it).
     state.release();
     state.mix = {};
+    deliverStagedFiles (state);
     state.removeFoldersLeftEmpty();
 
     report.elapsedSeconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;

@@ -46,4 +46,7 @@ private:
     report; nothing is thrown. */
 CueReport renderCue (const CueRenderContext& context);
 
+/** The warning of a cue that delivered nothing: its files were never moved into place. */
+juce::String leftUntouchedMessage (const juce::File& outputFolder);
+
 } // namespace dunmoor

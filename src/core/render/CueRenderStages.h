@@ -9,6 +9,7 @@
 
 #include "AlternativeMixSums.h"
 #include "CueRender.h"
+#include "CueStaging.h"
 #include "OutputWriter.h"
 #include "ParallelBufferOps.h"
 #include "RenderMemoryPlan.h"
@@ -114,6 +115,7 @@ public:
     RenderMemoryPlan memory;
     SpareBuffers readSpares { 3 };                  // memory of taken reads for the next ones, in every pass
     std::unique_ptr<TrackPrefetcher> writeReads;    // the writing pass's reads, started while the summing pass ends
+    CueStaging staging;                         // where the cue's files wait until the whole cue has succeeded
     OutputWriter writer;
     AlternativeMixSums mixSums;
 
@@ -142,6 +144,11 @@ private:
 /** Writes the alternative mixes summed while their member stems were written. False stops
     the cue. */
 [[nodiscard]] bool writeAlternativeMixes (CueRenderState& state);
+
+/** Moves the cue's staged files into place when the cue succeeded; otherwise (or when they
+    can't all be moved) drops them, so that the output folder keeps its earlier files, and says
+    so in the report. */
+void deliverStagedFiles (CueRenderState& state);
 
 /** Checks that the written stems add up to the written mix; fills the report's
     reconstruction and adds an error when it fails. */

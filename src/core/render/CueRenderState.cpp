@@ -16,6 +16,7 @@ CueRenderState::CueRenderState (const CueRenderContext& context)
     , progress (context.progress)
     , workerThreads (context.workerThreads)
     , batchSourceTracks (context.batchSourceTracks)
+    , staging (context.request.outputFolder)
 {
 }
 

@@ -22,7 +22,8 @@ struct EarlyEntry;
 struct EncodeJob
 {
     int ordinal = 1;
-    juce::File file;
+    juce::File file;                                // where it is delivered
+    juce::File staged;                              // where it is written until the cue has succeeded
     EncoderSettings settings;
     std::unique_ptr<AudioEncoder> encoder;
     bool convert = false;                           // written at another rate than the project's
@@ -342,7 +343,7 @@ namespace
                     }
 
                     job.settings.numChannels = audio->getNumChannels();
-                    const auto target = job.hidden != nullptr ? job.hidden->getFile() : job.file;
+                    const auto target = job.hidden != nullptr ? job.hidden->getFile() : job.staged;
 
                     if (! job.encoder->encode (*audio, target, job.settings, error, pending.cancel, pending.parallel))
                     {
@@ -522,6 +523,13 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
             break;
         }
 
+        // A folder at the target path can't be replaced; found now, before anything is written.
+        if (file.isDirectory())
+        {
+            stop (item.displayName + " -> " + file.getFileName() + ": Could not replace '" + file.getFullPathName() + "'.");
+            break;
+        }
+
         auto encoder = createEncoder (entry.codec, error);
 
         if (encoder == nullptr)
@@ -530,9 +538,18 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
             break;
         }
 
+        const auto staged = state.staging.stage (file, error);
+
+        if (staged == juce::File())
+        {
+            stop (error);
+            break;
+        }
+
         EncodeJob job;
         job.ordinal = ordinal;
         job.file = file;
+        job.staged = staged;
         job.encoder = std::move (encoder);
         job.convert = std::abs (rate - request.sampleRate) > 0.5;
         job.warnings = warnings;
@@ -550,7 +567,7 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         written.ownGain = item.ownGain;
 
         auto& candidate = job.candidate;
-        candidate.file = file;
+        candidate.file = staged;    // checked before the files are moved into place
         candidate.kind = item.kind;
         candidate.stemId = item.stemId;
         candidate.formatOrdinal = ordinal;
@@ -589,7 +606,7 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         if (inPlace || job.early != nullptr)
             continue;
 
-        job.hidden = makeHiddenFile (job.file.getParentDirectory(), "bf" + job.file.getFileExtension());
+        job.hidden = makeHiddenFile (job.staged.getParentDirectory(), "bf" + job.file.getFileExtension());
 
         if (job.hidden == nullptr)
             inPlace = true;
@@ -646,6 +663,11 @@ void OutputWriter::startEarlyMix (CueRenderState& state)
         juce::String error;
 
         if (! createOutputSubFolder (state, format, WrittenFile::fullMixKind, folder, error))
+            continue;
+
+        folder = state.staging.getFolder (error);
+
+        if (folder == juce::File())
             continue;
 
         auto encoder = createEncoder (format.codec, error);
@@ -716,11 +738,10 @@ bool OutputWriter::settleOldest (CueRenderState& state)
         {
             const auto hidden = job.hidden != nullptr ? job.hidden->getFile() : job.early->temporary->getFile();
 
-            // Never over a folder that sits at the target path.
-            if (job.file.isDirectory() || ! hidden.replaceFileIn (job.file))
+            if (! hidden.replaceFileIn (job.staged))
             {
                 job.ok = false;
-                job.error = write->displayName + " -> " + job.file.getFileName() + ": Could not replace '" + job.file.getFullPathName() + "'.";
+                job.error = write->displayName + " -> " + job.file.getFileName() + ": Could not write '" + job.staged.getFullPathName() + "'.";
             }
         }
 
@@ -735,7 +756,7 @@ bool OutputWriter::settleOldest (CueRenderState& state)
             break;
         }
 
-        job.written.fileSize = job.file.getSize();
+        job.written.fileSize = job.staged.getSize();
         job.written.overview = write->overview;
         report.files.push_back (std::move (job.written));
         state.candidates.push_back (job.candidate);
