@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <unistd.h>
 #include <functional>
 #include <vector>
 
@@ -251,10 +252,7 @@ TEST (AudioFileChunks, DamagedHeadersAreRefusedNamingTheChunk)
     const auto pastEnd = [] (const char* chunk)
     { return "The file is damaged: its \"" + juce::String (chunk) + "\" chunk runs past the end of the file."; };
 
-    const juce::MemoryBlock record (50, true);
     const auto zeros = juce::MemoryBlock (900000, true);
-    juce::MemoryOutputStream deepXml;
-    deepXml << "<ebucore:ebuCoreMain>" << juce::String::repeatedString ("<a x=\"/>\">", 1001);
 
     const std::tuple<const char*, juce::MemoryBlock, juce::String> cases[] = {
         { "cue 50 MB", wav ({ wavFormat(), wavData(), { "cue ", juce::MemoryBlock (28, true), 50000000 } }), pastEnd ("cue ") },
@@ -264,19 +262,6 @@ TEST (AudioFileChunks, DamagedHeadersAreRefusedNamingTheChunk)
         { "fmt", wav ({ { "fmt ", wavFormat().body, 4000 } }), pastEnd ("fmt ") },
         { "AIFF INST 4 GB", aiff ({ aiffCommon(), aiffSound(), { "INST", juce::MemoryBlock (20, true), 0xfffffff0LL } }), pastEnd ("INST") },
         { "unnamed", wav ({ wavFormat(), wavData(), { "\x01\x02\x03\x04", {}, 9 } }), "The file is damaged: its chunk at byte 444 runs past the end of the file." },
-        { "COMT count", aiff ({ aiffCommon(), counted ("COMT", 65535, comment ("x")), aiffSound() }), "The file is damaged: its \"COMT\" chunk counts 65535 entries, more than it can hold." },
-        { "MARK count", aiff ({ aiffCommon(), counted ("MARK", 3, marker (1, 0, "a")), aiffSound() }), "The file is damaged: its \"MARK\" chunk counts 3 entries, more than it can hold." },
-        { "cate cut", aiff ({ aiffCommon(), aiffSound(), category ({ text ("Bass", 50), text ("Dr", 2) }) }), "The file is damaged: its \"cate\" chunk ends inside a record." },
-        { "cate too short", aiff ({ aiffCommon(), aiffSound(), { "cate", juce::MemoryBlock (2, true) } }), "The file is damaged: its \"cate\" chunk is too short for its header." },
-        // An entry running past its list left the reader stuck at the end of the file.
-        { "LIST cut", wav ({ wavFormat(), wavData(), labelList ({ label ("note", 1, "ab"), juce::MemoryBlock (1, true) }) }, true), "The file is damaged: its \"LIST\" chunk ends inside one of its entries." },
-        { "LIST entry", wav ({ wavFormat(), wavData(), labelList ({ label ("labl", 1, "ab", 40) }) }), "The file is damaged: its \"labl\" chunk runs past the end of its \"LIST\" chunk." },
-        { "labl short", wav ({ wavFormat(), labelList ({ label ("labl", 1, "", 2) }), wavData() }), "The file is damaged: its \"labl\" chunk is too short for its fields." },
-        // The XML parser read past text that is not UTF-8, overflowed the stack on deep nesting and
-        // expands entities without bound.
-        { "iXML Latin-1", wav ({ wavFormat(), wavData(), { "iXML", text ("<BWFXML><P>x</P\xca/BWFXML>", 26) } }), "The file is damaged: its \"iXML\" chunk is not valid UTF-8 text." },
-        { "iXML entities", wav ({ wavFormat(), wavData(), { "iXML", text ("<!DOCTYPE BWFXML [<!ENTITY a \"<b/>\">]><BWFXML>&a;</BWFXML>", 60) } }), "The file is damaged: its \"iXML\" chunk declares XML entities." },
-        { "axml deep", wav ({ wavFormat(), { "axml", deepXml.getMemoryBlock() }, wavData() }), "The file is damaged: its \"axml\" chunk nests more than 1000 levels deep." },
         { "zeros", aiff ({ aiffCommon(), aiffSound(), { "\0\0\0\0", zeros, 0 } }), "The file is damaged: it holds more than 100000 chunks." },
     };
 
@@ -334,6 +319,115 @@ TEST (AudioFileChunks, SoundDataPastTheEndIsTruncation)
         juce::String error;
         EXPECT_FALSE (probeAudioFile (file, info, error));
         EXPECT_EQ (error, expected);
+    }
+}
+
+// A good recording was refused as damaged for metadata the app never reads; the framework's
+// parsers read past such text or a count, overflowed the stack on deep nesting, expanded entities
+// without bound, or were left stuck at the end of the file. Each chunk is now hidden from them
+// and the audio read as it is.
+TEST (AudioFileChunks, UnsafeMetadataIsHiddenAndTheAudioRead)
+{
+    const auto latin1Ixml = [] (int size)
+    {
+        return Chunk { "iXML", text ("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><BWFXML><NOTE>Voil\xe0</NOTE></BWFXML>", (size_t) size) };
+    };
+
+    Chunk latin1Bext { "bext", juce::MemoryBlock (602, true) };
+    latin1Bext.body.copyFrom ("Voil\xe0 take 3", 0, 13);
+
+    juce::MemoryOutputStream deepXml;
+    deepXml << "<ebucore:ebuCoreMain>" << juce::String::repeatedString ("<a x=\"/>\">", 1001);
+
+    const std::tuple<const char*, juce::MemoryBlock, juce::String> cases[] = {
+        { "iXML Latin-1 after the data", wav ({ wavFormat(), wavData(), latin1Ixml (90) }), "its \"iXML\" chunk is not valid UTF-8 text." },
+        { "iXML Latin-1 before the data", wav ({ wavFormat(), latin1Ixml (90), wavData() }), "its \"iXML\" chunk is not valid UTF-8 text." },
+        { "bext and iXML Latin-1", wav ({ wavFormat(), latin1Bext, latin1Ixml (91), wavData() }, true), "its \"iXML\" chunk is not valid UTF-8 text." },
+        { "iXML entities", wav ({ wavFormat(), wavData(), { "iXML", text ("<!DOCTYPE BWFXML [<!ENTITY a \"<b/>\">]><BWFXML>&a;</BWFXML>", 60) } }), "its \"iXML\" chunk declares XML entities." },
+        { "axml deep", wav ({ wavFormat(), { "axml", deepXml.getMemoryBlock() }, wavData() }), "its \"axml\" chunk nests more than 1000 levels deep." },
+        { "LIST cut", wav ({ wavFormat(), wavData(), labelList ({ label ("note", 1, "ab"), juce::MemoryBlock (1, true) }) }, true), "its \"LIST\" chunk ends inside one of its entries." },
+        { "LIST entry", wav ({ wavFormat(), wavData(), labelList ({ label ("labl", 1, "ab", 40) }) }), "its \"labl\" chunk runs past the end of its \"LIST\" chunk." },
+        { "labl short", wav ({ wavFormat(), labelList ({ label ("labl", 1, "", 2) }), wavData() }), "its \"labl\" chunk is too short for its fields." },
+        { "COMT count", aiff ({ aiffCommon(), counted ("COMT", 65535, comment ("x")), aiffSound() }), "its \"COMT\" chunk counts 65535 entries, more than it can hold." },
+        { "MARK count", aiff ({ aiffCommon(), counted ("MARK", 3, marker (1, 0, "a")), aiffSound() }), "its \"MARK\" chunk counts 3 entries, more than it can hold." },
+        { "cate cut", aiff ({ aiffCommon(), aiffSound(), category ({ text ("Bass", 50), text ("Dr", 2) }) }), "its \"cate\" chunk ends inside a record." },
+        { "cate too short", aiff ({ aiffCommon(), aiffSound(), { "cate", juce::MemoryBlock (2, true) } }), "its \"cate\" chunk is too short for its header." },
+    };
+
+    TemporaryFolder temp;
+
+    for (const auto& [name, bytes, reason] : cases)
+    {
+        const auto file = temp.file ("metadata.wav");
+        ASSERT_TRUE (writeBytes (file, bytes)) << name;
+
+        const auto walk = walkAudioFileChunks (file);
+        EXPECT_FALSE (walk.isDamaged()) << name;
+        EXPECT_EQ (walk.hiddenReasons, juce::StringArray (reason)) << name;
+        expectReadsBack (file, name);
+    }
+}
+
+// A WAV holding a 4 GB "Trkn" or a 2 GB "iXML" chunk (zeros, a few kilobytes on disk as a sparse
+// file) made the framework allocate and read it whole: two minutes and 4 GB for one track.
+TEST (AudioFileChunks, HugeMetadataChunksAreNeverRead)
+{
+    TemporaryFolder temp;
+
+    struct Case
+    {
+        const char* name;
+        const char* id;
+        juce::int64 length;
+        bool beforeData;
+    };
+
+    for (const auto& c : { Case { "4 GB Trkn", "Trkn", 0xfffff000LL, false }, Case { "2.1 GB iXML", "iXML", 2100000000LL, true } })
+    {
+        SCOPED_TRACE (c.name);
+        const auto file = temp.file ("huge.wav");
+
+        // The chunk's header goes last; the file then grows to hold the chunk without writing it.
+        std::vector<Chunk> chunks { wavFormat(), wavData(), { c.id, {}, c.length } };
+
+        if (c.beforeData)
+            std::swap (chunks[1], chunks[2]);
+
+        auto bytes = wav (chunks);
+        const auto headerAt = c.beforeData ? (juce::int64) bytes.getSize() - 8 - 8 - numFrames * 4 : (juce::int64) bytes.getSize() - 8;
+
+        if (c.beforeData)
+        {
+            // The data chunk moves past the chunk's length.
+            juce::MemoryBlock head (bytes.getData(), (size_t) headerAt + 8);
+            juce::MemoryBlock tail (bytes.begin() + headerAt + 8, bytes.getSize() - (size_t) headerAt - 8);
+            ASSERT_TRUE (writeBytes (file, head));
+            juce::FileOutputStream out (file);
+            ASSERT_TRUE (out.setPosition (headerAt + 8 + c.length));
+            out.write (tail.getData(), tail.getSize());
+        }
+        else
+        {
+            ASSERT_TRUE (writeBytes (file, bytes));
+            ASSERT_EQ (::truncate (file.getFullPathName().toRawUTF8(), (off_t) (headerAt + 8 + c.length)), 0);
+        }
+
+        // The container's length covers it all.
+        {
+            const auto size = (juce::uint32) std::min<juce::int64> (0xffffffffLL, file.getSize() - 8);
+            juce::FileOutputStream out (file);
+            ASSERT_TRUE (out.setPosition (4));
+            out.writeInt ((int) size);
+        }
+
+        const auto walk = walkAudioFileChunks (file);
+        ASSERT_EQ (walk.hiddenChunks, std::vector<juce::int64> { headerAt });
+        expectReadsBack (file, c.name);
+
+        // Never handed to the framework's parser.
+        const auto reader = openAudioFileReader (file);
+        ASSERT_NE (reader, nullptr);
+        EXPECT_EQ (reader->metadataValues.size(), 0);
     }
 }
 

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "AudioTestFiles.h"
 #include "BufferLimit.h"
 #include "TaskThreads.h"
@@ -815,5 +817,50 @@ TEST (AudioFileReader, FilesLongerThanTheReadAheadReadBackExactlyAlsoIntoReusedM
                 ASSERT_EQ (std::memcmp (reused.getReadPointer (ch), fresh.getReadPointer (ch), sizeof (double) * (size_t) frames), 0)
                     << label << ", reused memory of " << staleChannels << " channels, channel " << ch;
         }
+    }
+}
+
+// A track that a sync client or a DAW cut short while the render read it came back as good
+// audio with silence where its end had been; a stems-only delivery said "ok" with a silent stem.
+TEST (AudioFileReader, AFileThatShrinksWhileItIsReadFailsNamingBothCounts)
+{
+    TemporaryFolder temp;
+    const int frames = 48000 * 20;     // far more than one read-ahead
+    juce::AudioBuffer<float> tone (2, frames);
+
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < frames; ++i)
+            tone.setSample (ch, i, 0.5f * std::sin (0.01f * (float) i));
+
+    struct Case
+    {
+        const char* format;
+        double targetRate;      // 0: at the file's own rate
+    };
+
+    for (const auto& c : { Case { "wav", 0.0 }, Case { "aiff", 0.0 }, Case { "wav", 44100.0 } })
+    {
+        SCOPED_TRACE (juce::String (c.format) + " at " + juce::String (c.targetRate));
+        const auto file = temp.file (juce::String ("Brass.") + c.format);
+        ASSERT_TRUE (writeAudioFile (file, c.format, tone, 48000.0, 16));
+
+        // Cut to four tenths as the read starts: after the checks of the open, before the samples.
+        const auto cutTo = file.getSize() * 4 / 10;
+        bool cut = false;
+        const CancelCheck cutWhileReading = [&]
+        {
+            if (! cut)
+                cut = ::truncate (file.getFullPathName().toRawUTF8(), (off_t) cutTo) == 0;
+
+            return false;
+        };
+
+        juce::AudioBuffer<double> buffer;
+        juce::String error;
+        EXPECT_FALSE (readAudioFile (file, c.targetRate, buffer, error, maxReadFrames, cutWhileReading));
+        ASSERT_TRUE (cut);
+        EXPECT_TRUE (error.startsWith ("The file \"" + file.getFileName() + "\" became shorter while it was read: ")) << error;
+        EXPECT_TRUE (error.contains (" frames were there of the ")) << error;
+        EXPECT_EQ (buffer.getNumChannels(), 0);
     }
 }

@@ -191,11 +191,23 @@ namespace
                 if (! fitsInFile (chunk))
                     return;
 
-                if (isId (chunk.id, "LIST") && ! checkListEntries (chunk))
-                    return;
+                if (chunk.length > 0 && ! isId (chunk.id, "fmt "))
+                {
+                    juce::String problem;
 
-                if ((isId (chunk.id, "iXML") || isId (chunk.id, "axml")) && ! checkXmlText (chunk))
-                    return;
+                    if ((juce::int64) chunk.length > maxMetadataChunkBytes)
+                        problem = describeOversized (chunk);
+                    else if (isId (chunk.id, "LIST"))
+                        problem = checkListEntries (chunk);
+                    else if (isId (chunk.id, "iXML") || isId (chunk.id, "axml"))
+                        problem = checkXmlText (chunk);
+
+                    if (found.isDamaged())
+                        return;
+
+                    if (problem.isNotEmpty())
+                        hide (chunk, problem);
+                }
 
                 if (chunk.length == 0 && ! isKnownWaveChunk (chunk.id))
                     return;
@@ -217,12 +229,12 @@ namespace
         // pad byte: an entry that runs past the chunk, or a chunk ending inside a header, can
         // leave the framework stuck at the end of the file, and a text entry shorter than its
         // fields makes it read the rest of the file as the text.
-        bool checkListEntries (const ChunkHeader& list)
+        juce::String checkListEntries (const ChunkHeader& list)
         {
             char type[4];
 
             if (! in.read (list.dataStart, type, 4) || ! isId (type, "adtl"))
-                return true;
+                return {};
 
             const auto listEnd = list.dataStart + (juce::int64) list.length;
             const auto stepEnd = listEnd + (list.length & 1);
@@ -231,23 +243,23 @@ namespace
             for (auto position = list.dataStart + 4; position < stepEnd;)
             {
                 if (position + 8 > listEnd)
-                    return damaged ("its \"LIST\" chunk ends inside one of its entries.");
+                    return "its \"LIST\" chunk ends inside one of its entries.";
 
                 if (! readHeader (position, false, entry))
-                    return false; // too many entries
+                    return {}; // too many entries: damage says so
 
                 if (entry.dataStart + (juce::int64) entry.length > listEnd)
-                    return damaged ("its " + describeChunk (entry.id, entry.position) + " runs past the end of its \"LIST\" chunk.");
+                    return "its " + describeChunk (entry.id, entry.position) + " runs past the end of its \"LIST\" chunk.";
 
                 const bool isText = isId (entry.id, "labl") || isId (entry.id, "note");
 
                 if ((isText && entry.length < 4) || (isId (entry.id, "ltxt") && entry.length < 20))
-                    return damaged ("its " + describeChunk (entry.id, entry.position) + " is too short for its fields.");
+                    return "its " + describeChunk (entry.id, entry.position) + " is too short for its fields.";
 
                 position = entry.dataStart + entry.length + (entry.length & 1);
             }
 
-            return true;
+            return {};
         }
 
         // The framework parses these chunks as XML, the text being their bytes up to the first
@@ -255,18 +267,21 @@ namespace
         // bytes alone, so on text that is not valid UTF-8 the two disagree and it reads past the
         // text's memory; it descends one call per nesting level, so a few tens of kilobytes of
         // nested tags overflow the stack; and it expands entities declared in the text.
-        bool checkXmlText (const ChunkHeader& chunk)
+        juce::String checkXmlText (const ChunkHeader& chunk)
         {
+            // Only chunks up to maxMetadataChunkBytes come here.
             juce::MemoryBlock block (chunk.length);
 
             if (chunk.length > 0 && ! in.read (chunk.dataStart, block.getData(), (int) chunk.length))
-                return true; // larger than a read can take, and than any metadata text
+                return {};
 
             const auto* text = static_cast<const unsigned char*> (block.getData());
             const auto size = (int) (std::find (text, text + chunk.length, 0) - text);
 
+            // Latin-1 text under an XML declaration that says so is well-formed XML, but not text
+            // the parser can step through.
             if (! juce::CharPointer_UTF8::isValidString (reinterpret_cast<const char*> (text), size))
-                return damaged ("its " + describeChunk (chunk.id, chunk.position) + " is not valid UTF-8 text.");
+                return "its " + describeChunk (chunk.id, chunk.position) + " is not valid UTF-8 text.";
 
             // Entities that expand into further entities grow without bound as the parser
             // expands them; no metadata text declares any.
@@ -275,13 +290,26 @@ namespace
                                               [] (unsigned char a, char b) { return std::tolower (a) == b; });
 
             if (entity != text + size)
-                return damaged ("its " + describeChunk (chunk.id, chunk.position) + " declares XML entities.");
+                return "its " + describeChunk (chunk.id, chunk.position) + " declares XML entities.";
 
             if (xmlNestingDepth (text, size) > maxXmlDepth)
-                return damaged ("its " + describeChunk (chunk.id, chunk.position) + " nests more than "
-                                + juce::String (maxXmlDepth) + " levels deep.");
+                return "its " + describeChunk (chunk.id, chunk.position) + " nests more than "
+                     + juce::String (maxXmlDepth) + " levels deep.";
 
-            return true;
+            return {};
+        }
+
+        static juce::String describeOversized (const ChunkHeader& chunk)
+        {
+            return "its " + describeChunk (chunk.id, chunk.position) + " holds " + juce::String ((juce::int64) chunk.length)
+                 + " bytes, more than any metadata.";
+        }
+
+        // The reader is shown another id at this chunk's header, one it steps over.
+        void hide (const ChunkHeader& chunk, const juce::String& problem)
+        {
+            found.hiddenChunks.push_back (chunk.position);
+            found.hiddenReasons.add (problem);
         }
 
         static constexpr int maxXmlDepth = 1000;
@@ -371,11 +399,19 @@ namespace
                     if (! fitsInFile (chunk))
                         return;
 
-                    if ((isId (chunk.id, "COMT") || isId (chunk.id, "MARK")) && ! checkEntryCount (chunk))
-                        return;
+                    juce::String problem;
 
-                    if (isId (chunk.id, "cate") && ! checkCategoryRecords (chunk))
-                        return;
+                    if (isId (chunk.id, "COMM") || chunk.length == 0)
+                        problem = {};
+                    else if ((juce::int64) chunk.length > maxMetadataChunkBytes)
+                        problem = describeOversized (chunk);
+                    else if (isId (chunk.id, "COMT") || isId (chunk.id, "MARK"))
+                        problem = checkEntryCount (chunk);
+                    else if (isId (chunk.id, "cate"))
+                        problem = checkCategoryRecords (chunk);
+
+                    if (problem.isNotEmpty())
+                        hide (chunk, problem);
                 }
 
                 position = chunkEnd + (chunkEnd & 1);
@@ -384,31 +420,31 @@ namespace
 
         // Every comment and every marker takes at least 8 bytes; the framework reads as many
         // as the 16-bit count says, past the chunk if need be.
-        bool checkEntryCount (const ChunkHeader& chunk)
+        juce::String checkEntryCount (const ChunkHeader& chunk)
         {
             unsigned char countBytes[2] = {};
 
             if (! in.read (chunk.dataStart, countBytes, 2))
-                return true; // the framework reads a count of 0
+                return {}; // the framework reads a count of 0
 
             const auto count = (juce::int64) juce::ByteOrder::bigEndianShort (countBytes);
             const auto room = std::max<juce::int64> (0, (juce::int64) chunk.length - 2);
 
             if (count * 8 <= room)
-                return true;
+                return {};
 
-            return damaged ("its " + describeChunk (chunk.id, chunk.position) + " counts " + juce::String (count)
-                            + " entries, more than it can hold.");
+            return "its " + describeChunk (chunk.id, chunk.position) + " counts " + juce::String (count)
+                 + " entries, more than it can hold.";
         }
 
         // The framework's category walk over the records after the chunk's 4-byte header: 50
         // bytes each, 118 for a genre tag, with its look-ahead past empty records. It tests the
         // first 3 bytes of every record, so a record starting closer than that to the end is
         // read past the memory that holds the chunk.
-        bool checkCategoryRecords (const ChunkHeader& chunk)
+        juce::String checkCategoryRecords (const ChunkHeader& chunk)
         {
             if (chunk.length < 4)
-                return damaged ("its \"cate\" chunk is too short for its header.");
+                return "its \"cate\" chunk is too short for its header.";
 
             const auto begin = chunk.dataStart + 4;
             const auto size = (juce::int64) chunk.length - 4;
@@ -416,7 +452,7 @@ namespace
             for (juce::int64 at = 0; at < size;)
             {
                 if (size - at < 3)
-                    return damaged ("its \"cate\" chunk ends inside a record.");
+                    return "its \"cate\" chunk ends inside a record.";
 
                 bool isGenre = false;
 
@@ -428,7 +464,7 @@ namespace
                     const auto n = (int) std::min<juce::int64> ((juce::int64) sizeof (text), size - at);
 
                     if (! in.read (begin + at, text, n))
-                        return true;
+                        return {};
 
                     isGenre = isGenreTag (juce::String (juce::CharPointer_UTF8 (text), juce::CharPointer_UTF8 (text + n)));
                 }
@@ -448,7 +484,7 @@ namespace
                 }
             }
 
-            return true;
+            return {};
         }
 
         // The framework's own test of a tag's first three characters, through the same character

@@ -28,14 +28,27 @@ struct AudioFileChunks
     bool hasSoundData = false;
     std::vector<juce::int64> soundDataStarts;
 
+    /** Metadata chunks the framework's reader must not parse (larger than maxMetadataChunkBytes,
+        or holding what its parser mishandles), given by the position of their headers: the reader
+        is shown them as chunks it steps over (AudioFileView). The audio is never refused for them. */
+    std::vector<juce::int64> hiddenChunks;
+
+    /** Why each hidden chunk was hidden, in the same order ("its "iXML" chunk is not valid UTF-8 text."). */
+    juce::StringArray hiddenReasons;
+
     bool isDamaged() const noexcept { return damage.isNotEmpty(); }
 };
+
+/** No real metadata chunk comes near this (they hold kilobytes); a larger one is never read. */
+constexpr juce::int64 maxMetadataChunkBytes = 1 << 20;
 
 /**
     Walks the chunk headers of the file the way the framework's readers step through them, reading
     no samples. A file is damaged when a chunk other than the sound data runs past the end of the
-    file (a missing final pad byte aside), when a count or record of its metadata cannot fit the
-    chunk that holds it, or when it holds more chunks than any real file does. Files that are not
+    file (a missing final pad byte aside), or when it holds more chunks than any real file does.
+    A metadata chunk whose counts or records cannot fit it, whose XML text the framework's parser
+    would mishandle, or that is larger than maxMetadataChunkBytes is hidden instead: the walk
+    neither reads nor allocates it whole. Files that are not
     RIFF, RF64 or FORM files (FLAC, or no audio at all) come back with nothing found.
 */
 AudioFileChunks walkAudioFileChunks (const juce::File& file);

@@ -13,20 +13,23 @@ namespace dunmoor
 
 namespace
 {
-    // The framework keeps the data chunk's position to itself; a pointer to a protected member,
-    // formed in a derived class, reads it without copying the header parsing.
-    struct MappedReaderAccess : juce::MemoryMappedAudioFormatReader
+    // The framework keeps the data chunk's position to itself; it is where the reader goes to
+    // read the first frame, which the view of the file sees.
+    juce::int64 findDataStart (juce::AudioFormatReader& reader, AudioFileView& view)
     {
-        static juce::int64 getDataStart (const juce::MemoryMappedAudioFormatReader& r) noexcept
-        {
-            return r.*(&MappedReaderAccess::dataChunkStart);
-        }
+        juce::HeapBlock<float> samples ((size_t) reader.numChannels, true);
+        std::vector<float*> channels;
 
-        static int getBytesPerFrame (const juce::MemoryMappedAudioFormatReader& r) noexcept
-        {
-            return r.*(&MappedReaderAccess::bytesPerFrame);
-        }
-    };
+        for (unsigned int ch = 0; ch < reader.numChannels; ++ch)
+            channels.push_back (samples.get() + ch);
+
+        view.startWatching();
+
+        if (! reader.read (channels.data(), (int) reader.numChannels, 0, 1))
+            return -1;
+
+        return view.getFirstReadPosition();
+    }
 
     juce::AudioFormat* findFormatOf (const juce::AudioFormatReader& reader)
     {
@@ -114,6 +117,11 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     if (readAheadBytes > 0)
         stream = std::make_unique<juce::BufferedInputStream> (stream.release(), readAheadBytes, true);
 
+    // The reader is shown the file with the chunks the walk hid stepped over, and every read it
+    // makes is watched.
+    const auto& hidden = chunks != nullptr ? chunks->hiddenChunks : walk.hiddenChunks;
+    stream = std::make_unique<AudioFileView> (std::move (stream), hidden);
+
     auto& manager = getAudioFormatManager();
 
     for (int i = 0; i < manager.getNumKnownFormats(); ++i)
@@ -171,7 +179,7 @@ std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::
     return reader;
 }
 
-bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error, const AudioFileChunks* walked)
+bool checkReaderData (juce::AudioFormatReader& reader, const juce::File& file, juce::String& error, const AudioFileChunks* walked)
 {
     // The framework's readers return silence for anything past the end of the file and for
     // sample widths they don't decode, and report success either way.
@@ -219,14 +227,13 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
             return truncated (0);
     }
 
-    std::unique_ptr<juce::MemoryMappedAudioFormatReader> mapped (
-        format->createMemoryMappedReader (new juce::FileInputStream (file)));
+    auto* view = dynamic_cast<AudioFileView*> (reader.input);
+    const auto bytesPerFrame = (juce::int64) reader.numChannels * bits / 8;
 
-    if (mapped == nullptr)
-        return true; // compressed: the decoder finds the end of the data itself
+    if (view == nullptr || bytesPerFrame <= 0)
+        return true; // not opened here, or nothing to measure by
 
-    const auto dataStart = MappedReaderAccess::getDataStart (*mapped);
-    const auto bytesPerFrame = MappedReaderAccess::getBytesPerFrame (*mapped);
+    const auto dataStart = findDataStart (reader, *view);
     const auto fileSize = file.getSize();
 
     if (isAiff && std::find (aiffChunks->soundDataStarts.begin(), aiffChunks->soundDataStarts.end(), dataStart) == aiffChunks->soundDataStarts.end())
@@ -235,15 +242,47 @@ bool checkReaderData (const juce::AudioFormatReader& reader, const juce::File& f
         return false;
     }
 
-    if (bytesPerFrame <= 0)
-        return true;
-
     const auto present = fileSize > dataStart ? (fileSize - dataStart) / bytesPerFrame : (juce::int64) 0;
 
     if (present < reader.lengthInSamples)
         return truncated (present);
 
     return true;
+}
+
+bool readFramesChecked (juce::AudioFormatReader& reader,
+                        const juce::File& file,
+                        float* const* destination,
+                        int numChannels,
+                        juce::int64 start,
+                        int count,
+                        juce::String& error)
+{
+    // FLAC is read through its own decoder, which reports an early end itself; the framework's
+    // FLAC reader asks for more than is there at every end of the file.
+    auto* view = isFlacReader (reader) ? nullptr : dynamic_cast<AudioFileView*> (reader.input);
+
+    if (view != nullptr)
+        view->startWatching();
+
+    if (! reader.read (destination, numChannels, start, count))
+    {
+        error = "The audio data could not be read; the file may be truncated.";
+        return false;
+    }
+
+    // Inside the sound data every read of the reader must be whole; a short one means the file
+    // got shorter since it was opened, and the framework filled the rest with silence.
+    if (view == nullptr || view->getShortReadEnd() < 0)
+        return true;
+
+    const auto bytesPerFrame = std::max<juce::int64> (1, (juce::int64) reader.numChannels * (juce::int64) reader.bitsPerSample / 8);
+    const auto first = std::max<juce::int64> (0, view->getFirstReadPosition());
+    const auto received = start + std::max<juce::int64> (0, view->getShortReadEnd() - first) / bytesPerFrame;
+
+    error = "The file \"" + file.getFileName() + "\" became shorter while it was read: " + juce::String (received)
+            + " frames were there of the " + juce::String (start + count) + " asked for.";
+    return false;
 }
 
 //==============================================================================

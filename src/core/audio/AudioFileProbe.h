@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "AudioFileChunks.h"
+#include "AudioFileView.h"
 #include "AudioFormats.h"
 
 namespace dunmoor
@@ -49,10 +50,24 @@ std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::
     FLAC stream shows only when its frames are read. walked: what the walk of the same file found,
     when the caller has it (it is walked again otherwise).
 */
-[[nodiscard]] bool checkReaderData (const juce::AudioFormatReader& reader,
+[[nodiscard]] bool checkReaderData (juce::AudioFormatReader& reader,
                                     const juce::File& file,
                                     juce::String& error,
                                     const AudioFileChunks* walked = nullptr);
+
+/**
+    reader.read of count frames from start, for a reader opened by openAudioFileReader. Where the
+    file has become shorter since it was opened the framework hands out silence and reports
+    success; this fails instead, naming the file, the frames that were there and the frames asked
+    for. Any other failure gives the truncation message.
+*/
+[[nodiscard]] bool readFramesChecked (juce::AudioFormatReader& reader,
+                                      const juce::File& file,
+                                      float* const* destination,
+                                      int numChannels,
+                                      juce::int64 start,
+                                      int count,
+                                      juce::String& error);
 
 /** True for a reader of the FLAC format (read through the strict decoder instead). */
 bool isFlacReader (const juce::AudioFormatReader& reader);

@@ -74,11 +74,8 @@ namespace
                 return false;
             }
 
-            if (! reader.read (block.getArrayOfWritePointers(), numChannels, start + done, n))
-            {
-                error = "The audio data could not be read; the file may be truncated.";
+            if (! readFramesChecked (reader, file, block.getArrayOfWritePointers(), numChannels, start + done, n, error))
                 return false;
-            }
 
             for (int ch = 0; ch < numChannels; ++ch)
             {

@@ -220,11 +220,8 @@ WaveformOverview overviewFromFile (const juce::File& file, int numBuckets, juce:
                 return {};
             }
 
-            if (! reader->read (block.getArrayOfWritePointers(), numChannels, position, count))
-            {
-                error = "The audio data could not be read; the file may be truncated.";
+            if (! readFramesChecked (*reader, file, block.getArrayOfWritePointers(), numChannels, position, count, error))
                 break;
-            }
 
             const auto end = position + count;
 
@@ -371,11 +368,8 @@ WaveformOverview overviewFromFileRange (const juce::File& file,
             const auto count = (int) std::min<juce::int64> (block.getNumSamples(), rangeFrames - done);
             block.clear();
 
-            if (! reader->read (block.getArrayOfWritePointers(), numChannels, first + done, count))
-            {
-                error = "The audio data could not be read; the file may be truncated.";
+            if (! readFramesChecked (*reader, file, block.getArrayOfWritePointers(), numChannels, first + done, count, error))
                 break;
-            }
 
             filler.add (block.getArrayOfReadPointers(), numChannels, done, count);
             done += count;
