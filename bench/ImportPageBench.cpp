@@ -17,7 +17,7 @@
 #include "ui/app/AppState.h"
 #include "ui/pages/import/ImportPage.h"
 #include "ui/pages/import/ImportRowModel.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace juce
 {

@@ -26,7 +26,7 @@
 #include "ui/app/AppState.h"
 #include "ui/pages/preset/PresetAudition.h"
 #include "ui/pages/preset/PresetPage.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace
 {

@@ -14,7 +14,7 @@
 #include "ui/FindByTitle.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/preset/PresetPage.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace
 {

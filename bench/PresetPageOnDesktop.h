@@ -8,7 +8,7 @@
 #include "UiBenchmarkMain.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/preset/PresetPage.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::bench
 {

@@ -14,9 +14,9 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "UiBenchmarkMain.h"
-#include "ui/app/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 #include "ui/shell/MainComponent.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace
 {

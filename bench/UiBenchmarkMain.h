@@ -12,7 +12,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/DesktopSupport.h"
-#include "ui/shell/AppLookAndFeel.h"
+#include "ui/look/AppLookAndFeel.h"
 
 namespace juce
 {

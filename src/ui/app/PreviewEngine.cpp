@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "AuditionMix.h"
+#include "core/render/AuditionMix.h"
 #include "core/audio/AudioFileReader.h"
 
 namespace dunmoor::ui

@@ -6,7 +6,7 @@
 
 #include <juce_audio_devices/juce_audio_devices.h>
 
-#include "AuditionMix.h"
+#include "core/render/AuditionMix.h"
 #include "core/audio/WaveformOverview.h"
 
 namespace dunmoor::ui

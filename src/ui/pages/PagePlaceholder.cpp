@@ -1,6 +1,6 @@
 #include "ui/pages/PagePlaceholder.h"
 
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -1,7 +1,7 @@
 #include "ui/shell/CompanyMark.h"
 
-#include "ui/shell/BrandImages.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/BrandImages.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -1,6 +1,6 @@
 #include "ui/shell/FooterSummary.h"
 
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

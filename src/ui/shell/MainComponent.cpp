@@ -2,10 +2,10 @@
 
 #include "core/files/PathRules.h"
 #include "ui/shell/AppInfo.h"
-#include "ui/shell/BrandImages.h"
+#include "ui/look/BrandImages.h"
 #include "ui/shell/FooterTexts.h"
-#include "ui/shell/OpenFolder.h"
-#include "ui/shell/Theme.h"
+#include "ui/app/OpenFolder.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -13,7 +13,7 @@
 #include "ui/pages/review/ReviewPage.h"
 #include "ui/shell/CompanyMark.h"
 #include "ui/shell/FooterSummary.h"
-#include "ui/shell/Page.h"
+#include "ui/look/Page.h"
 #include "ui/shell/SettingsDialog.h"
 #include "ui/shell/StepBar.h"
 #include "ui/shell/TitleBanner.h"

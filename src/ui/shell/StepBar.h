@@ -5,7 +5,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "ui/shell/Page.h"
+#include "ui/look/Page.h"
 
 namespace dunmoor::ui
 {

@@ -1,7 +1,7 @@
 #include "ui/widgets/FileRangeView.h"
 
 #include "core/model/Types.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -1,7 +1,7 @@
 #include "SeparatorChooser.h"
 
 #include "ui/widgets/SeparatorRules.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -1,6 +1,6 @@
 #include "ui/widgets/WaveformView.h"
 
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -1,5 +1,5 @@
 #include "ui/UiTestSupport.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 #include "ui/widgets/WaveformView.h"
 
 namespace dunmoor::ui

@@ -1,7 +1,7 @@
 #include "CueResultList.h"
 
 #include "BatchSummary.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -5,7 +5,7 @@
 
 #include "BlockLayoutSettings.h"
 #include "core/model/CodecCapabilities.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -4,7 +4,7 @@
 #include "NamingPreview.h"
 #include "core/files/PathRules.h"
 #include "ui/app/AppState.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -2,7 +2,7 @@
 
 #include "core/model/CodecCapabilities.h"
 #include "ui/app/Seams.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

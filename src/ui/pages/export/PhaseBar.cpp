@@ -1,7 +1,7 @@
 #include "PhaseBar.h"
 
 #include "core/render/RenderJob.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -3,7 +3,7 @@
 #include "core/audio/AudioFileReader.h"
 #include "ui/pages/AssignMenu.h"
 #include "ui/pages/import/TrackSplit.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

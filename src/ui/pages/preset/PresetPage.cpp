@@ -5,7 +5,7 @@
 #include "StemAdditions.h"
 #include "StemTemplateMenu.h"
 #include "core/model/BuiltInPresets.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

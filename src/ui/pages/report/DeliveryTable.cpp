@@ -1,7 +1,7 @@
 #include "DeliveryTable.h"
 
 #include "core/render/FileKindColours.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -7,8 +7,8 @@
 #include "core/render/HtmlReport.h"
 #include "core/render/TextReport.h"
 #include "ui/app/AppState.h"
-#include "ui/shell/OpenFolder.h"
-#include "ui/shell/Theme.h"
+#include "ui/app/OpenFolder.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -5,7 +5,7 @@
 #include "ui/pages/AssignMenu.h"
 #include "ui/pages/review/ReviewAudition.h"
 #include "ui/pages/review/TrackDragDescription.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -1,5 +1,5 @@
 #include "ReportPageFixture.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::testing
 {

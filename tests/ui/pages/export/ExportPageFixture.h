@@ -8,7 +8,7 @@
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/export/ExportPage.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 #include "core/model/BuiltInPresets.h"
 

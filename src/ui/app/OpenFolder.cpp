@@ -1,4 +1,4 @@
-#include "ui/shell/OpenFolder.h"
+#include "ui/app/OpenFolder.h"
 
 namespace dunmoor::ui
 {

@@ -1,4 +1,4 @@
-#include "ui/shell/BrandImages.h"
+#include "ui/look/BrandImages.h"
 
 #include <map>
 

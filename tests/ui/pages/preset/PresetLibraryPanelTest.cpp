@@ -3,7 +3,7 @@
 #include "core/preset/PresetJson.h"
 #include "core/preset/PresetReader.h"
 #include "session/SessionTestSupport.h"
-#include "ui/preset/PresetPageTestSupport.h"
+#include "ui/pages/preset/PresetPageTestSupport.h"
 
 namespace dunmoor::testing
 {

@@ -1,7 +1,7 @@
-#include "ui/app/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 
 #include "ui/shell/MainComponent.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {

@@ -9,7 +9,7 @@
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/WaveformOverview.h"
 
-namespace dunmoor::ui
+namespace dunmoor
 {
 
 /** Reads frames [startSeconds, startSeconds + durationSeconds) of a file at its own rate into
@@ -70,4 +70,4 @@ struct AuditionMix
                                       const std::function<void (float fractionSettled)>& onProgress,
                                       AuditionMix& result);
 
-} // namespace dunmoor::ui
+} // namespace dunmoor

@@ -9,7 +9,7 @@
 #include "session/SessionTestSupport.h"
 #include "ui/pages/preset/PresetAudition.h"
 #include "ui/pages/preset/StemTemplateMenu.h"
-#include "ui/preset/PresetPageTestSupport.h"
+#include "ui/pages/preset/PresetPageTestSupport.h"
 #include "ui/widgets/WaveformView.h"
 
 namespace dunmoor::testing

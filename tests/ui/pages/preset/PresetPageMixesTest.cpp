@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "session/SessionTestSupport.h"
-#include "ui/preset/PresetPageTestSupport.h"
+#include "ui/pages/preset/PresetPageTestSupport.h"
 
 namespace dunmoor::testing
 {

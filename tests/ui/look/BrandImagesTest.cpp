@@ -1,5 +1,5 @@
 #include "ui/UiTestSupport.h"
-#include "ui/shell/BrandImages.h"
+#include "ui/look/BrandImages.h"
 
 namespace dunmoor::ui
 {

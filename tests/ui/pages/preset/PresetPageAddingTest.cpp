@@ -2,7 +2,7 @@
 
 #include "core/model/Validation.h"
 #include "ui/pages/preset/StemTemplateMenu.h"
-#include "ui/preset/PresetPageTestSupport.h"
+#include "ui/pages/preset/PresetPageTestSupport.h"
 
 namespace dunmoor::testing
 {

@@ -14,7 +14,7 @@
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/preset/PresetPage.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::testing
 {

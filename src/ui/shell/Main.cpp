@@ -1,8 +1,8 @@
 #include <clocale>
 
-#include "ui/app/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 #include "ui/shell/AppInfo.h"
-#include "ui/shell/AppLookAndFeel.h"
+#include "ui/look/AppLookAndFeel.h"
 
 namespace dunmoor::ui
 {

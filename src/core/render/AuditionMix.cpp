@@ -12,7 +12,7 @@
 #include "core/audio/BufferMemory.h"
 #include "core/audio/Resampler.h"
 
-namespace dunmoor::ui
+namespace dunmoor
 {
 
 namespace
@@ -813,4 +813,4 @@ bool mixAuditionWindow (const AuditionRangeReader& reader,
     return mixer.run (result);
 }
 
-} // namespace dunmoor::ui
+} // namespace dunmoor

@@ -2,7 +2,7 @@
 
 #include "session/SessionTestSupport.h"
 #include "ui/pages/preset/PresetAudition.h"
-#include "ui/preset/PresetPageTestSupport.h"
+#include "ui/pages/preset/PresetPageTestSupport.h"
 #include "ui/widgets/WaveformView.h"
 
 namespace dunmoor::testing

@@ -1,7 +1,7 @@
 #include "core/render/RenderJob.h"
 #include "ui/UiTestSupport.h"
 #include "ui/pages/export/PhaseBar.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 #include "ui/widgets/PrimaryButton.h"
 
 namespace dunmoor::ui

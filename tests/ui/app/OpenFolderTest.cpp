@@ -1,7 +1,7 @@
 #include "TestFolder.h"
 #include "ui/FakeSeams.h"
 #include "ui/UiTestSupport.h"
-#include "ui/shell/OpenFolder.h"
+#include "ui/app/OpenFolder.h"
 
 namespace dunmoor::ui
 {

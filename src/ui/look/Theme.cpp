@@ -1,7 +1,7 @@
-#include "ui/shell/Theme.h"
+#include "ui/look/Theme.h"
 
 #include "core/render/FileKindColours.h"
-#include "ui/shell/AppLookAndFeel.h"
+#include "ui/look/AppLookAndFeel.h"
 
 namespace dunmoor::ui
 {

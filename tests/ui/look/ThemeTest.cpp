@@ -1,7 +1,7 @@
 #include "core/render/FileKindColours.h"
 #include "ui/UiTestSupport.h"
-#include "ui/shell/AppLookAndFeel.h"
-#include "ui/shell/Theme.h"
+#include "ui/look/AppLookAndFeel.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::ui
 {
