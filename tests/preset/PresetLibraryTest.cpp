@@ -349,6 +349,16 @@ TEST (PresetLibrary, ScanListsValidJsonFilesOnly)
 
     f.library.rescan();
     EXPECT_EQ (f.entryNames(), juce::StringArray ("Hidden", "Plain Json", "Shouting"));
+
+    // The files that did not read vanished without a word; the library tells them with why.
+    const auto& unreadable = f.library.getUnreadableFiles();
+    ASSERT_EQ (unreadable.size(), 2u);
+    EXPECT_EQ (unreadable[0].file, folder.getChildFile ("broken.dunmoor.json"));
+    EXPECT_TRUE (unreadable[0].reason.startsWith ("ERROR")) << unreadable[0].reason;
+    EXPECT_TRUE (unreadable[0].id.isEmpty());
+    EXPECT_EQ (unreadable[1].file, folder.getChildFile ("invalid.dunmoor.json"));
+    EXPECT_TRUE (unreadable[1].reason.contains ("priority")) << unreadable[1].reason;
+
     EXPECT_TRUE (PresetLibrary::isAtomicWriteLeftover (juce::File ("/x/.Drums.dunmoor_temp1f_2.json")));
     EXPECT_FALSE (PresetLibrary::isAtomicWriteLeftover (juce::File ("/x/Drums_temp1f.json")));
 }

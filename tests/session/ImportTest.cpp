@@ -2,6 +2,8 @@
 
 #include "RawBytesNames.h"
 #include "SessionTestSupport.h"
+#include "core/files/FolderListing.h"
+#include "core/render/RenderPlan.h"
 
 namespace dunmoor
 {
@@ -190,6 +192,59 @@ namespace
             ASSERT_EQ (session.getTracks().size(), 1u);
             EXPECT_EQ (session.getTracks()[0].file, cue.getChildFile ("Brass.wav"));
             EXPECT_EQ (session.getCues().at (0).relativeName, "1M01");
+
+            // The cue's report lists them with the tracks that could not be read; they appeared
+            // only in the import box.
+            const auto batch = buildBatchPlan (session.getPreset(), session.getTracks(), session.getCues(), temp.file ("out"), true);
+            ASSERT_EQ (batch.cues.size(), 1u);
+            juce::StringArray unreadable;
+
+            for (const auto& track : batch.cues[0].request.unreadableTracks)
+                unreadable.add (track.fileName + ": " + track.reason);
+
+            EXPECT_EQ (unreadable.joinIntoString ("\n"), "Canci" + bad + "n Peque" + bad + "a Strings.wav: Its name is not valid UTF-8; rename it.\n"
+                                                         "Overlong " + bad + bad + ".wav: Its name is not valid UTF-8; rename it.\n"
+                                                         "Voil" + bad + " Strings.wav: Its name is not valid UTF-8; rename it.");
+        }
+    }
+
+    // The same names given as paths (a drop from a file manager, the chooser, a project) were
+    // imported without a word; the framework then wrote past a heap block naming the track and
+    // read past one lower-casing its path.
+    TEST (Import, PathsThatAreNotUtf8AreRefusedAtTheGate)
+    {
+        TemporaryFolder temp;
+        const auto cue = writeTinyWav (temp.file ("1M01/Brass.wav")).getParentDirectory();
+        juce::MemoryBlock wav;
+        ASSERT_TRUE (cue.getChildFile ("Brass.wav").loadFileAsData (wav));
+
+        RawNamedEntries raw;
+        raw.makeFile (cue, "Voil\xe0 Strings.wav", wav);
+        raw.makeFile (cue, "Brass.w\xffv", wav);
+
+        const auto bad = juce::String::charToString (0xfffd);
+        const std::string folder = (cue.getFullPathName() + "/").toStdString();
+        // Added one by one: a list built from values copies each by decoding it, which is what
+        // writes past the buffer on such bytes.
+        juce::StringArray texts;
+        texts.add (stringOfRawBytes ((folder + "Voil\xe0 Strings.wav").c_str()));
+        texts.add (stringOfRawBytes ((folder + "Brass.w\xffv").c_str()));
+        const juce::StringArray expected { "'Voil" + bad + " Strings.wav' was not imported: its name is not valid UTF-8; rename it.",
+                                           "'Brass.w" + bad + "v' was not imported: its name is not valid UTF-8; rename it." };
+
+        {
+            SCOPED_TRACE ("as files");
+            Session session;
+            const auto summary = session.importFiles ({ juce::File (texts[0]), juce::File (texts[1]) }, false);
+            EXPECT_EQ (summary.messages, expected);
+            EXPECT_TRUE (session.getTracks().empty());
+        }
+
+        {
+            SCOPED_TRACE ("as text");
+            juce::StringArray refusals;
+            EXPECT_TRUE (filesFromPathTexts (texts, refusals).isEmpty());
+            EXPECT_EQ (refusals, expected);
         }
     }
 

@@ -93,6 +93,64 @@ juce::String showBytesAsText (const char* bytes, size_t numBytes)
     return shown;
 }
 
+bool isWellFormedText (const juce::String& text)
+{
+    return isWellFormedBytes (text.toRawUTF8(), std::strlen (text.toRawUTF8()));
+}
+
+bool isWellFormedBytes (const char* text, size_t numBytes)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*> (text);
+
+    for (size_t i = 0; i < numBytes;)
+    {
+        const auto length = wellFormedSequenceLength (bytes + i, numBytes - i);
+
+        if (length == 0)
+            return false;
+
+        i += length;
+    }
+
+    return true;
+}
+
+juce::String showLastPathPart (const juce::String& path)
+{
+    const auto* bytes = path.toRawUTF8();
+    const auto* end = bytes + std::strlen (bytes);
+    auto* start = end;
+
+    // Trailing separators belong to no name.
+    while (start > bytes && start[-1] == '/')
+        end = --start;
+
+    while (start > bytes && start[-1] != '/')
+        --start;
+
+    return showBytesAsText (start, (size_t) (end - start));
+}
+
+juce::String describeNameNotImported (const juce::String& shownName)
+{
+    return "'" + shownName + "' was not imported: its name is not valid UTF-8; rename it.";
+}
+
+juce::Array<juce::File> filesFromPathTexts (const juce::StringArray& paths, juce::StringArray& refusals)
+{
+    juce::Array<juce::File> files;
+
+    for (const auto& path : paths)
+    {
+        if (isWellFormedText (path))
+            files.add (juce::File (path));
+        else
+            refusals.add (describeNameNotImported (showLastPathPart (path)));
+    }
+
+    return files;
+}
+
 FolderListing listFolder (const juce::File& folder)
 {
     FolderListing listing;

@@ -43,4 +43,25 @@ FolderListing listFolder (const juce::File& folder);
 /** The bytes shown as text: valid UTF-8 sequences as they are, every other byte as U+FFFD. */
 juce::String showBytesAsText (const char* bytes, size_t numBytes);
 
+/**
+    True when the text's bytes are well-formed UTF-8 throughout. A path that is not (a Latin-1
+    name dropped from a file manager, say) makes the framework's String and File calls read and
+    write past their buffers, so every path that comes from outside is tested here before any of
+    them sees it. Only the raw bytes are read.
+*/
+bool isWellFormedText (const juce::String& text);
+
+/** True when the bytes are well-formed UTF-8 throughout. */
+bool isWellFormedBytes (const char* bytes, size_t numBytes);
+
+/** The last part of a path (after its last separator), shown as showBytesAsText shows it. */
+juce::String showLastPathPart (const juce::String& path);
+
+/** Why a file or folder of that (shown) name was left out of an import. */
+juce::String describeNameNotImported (const juce::String& shownName);
+
+/** Paths given as text (a drop from a file manager): the well-formed ones as files, and for each
+    other one describeNameNotImported in refusals, without it ever becoming a File. */
+juce::Array<juce::File> filesFromPathTexts (const juce::StringArray& paths, juce::StringArray& refusals);
+
 } // namespace dunmoor

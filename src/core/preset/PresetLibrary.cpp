@@ -146,6 +146,7 @@ bool PresetLibrary::isAtomicWriteLeftover (const juce::File& file)
 void PresetLibrary::rescan()
 {
     entries.clear();
+    unreadable.clear();
     std::map<juce::String, ScannedFile> nowScanned;
 
     for (const auto kind : { PresetKind::publisher, PresetKind::project })
@@ -195,10 +196,14 @@ void PresetLibrary::rescan()
 
                 if (read.ok)
                     result.entry = { p.id, p.name, p.schema.publisher, p.kind, p.isBuiltIn, p.modifiedUtcMs, file };
+                else
+                    result.failure = { file, read.messages.toText(), read.onlyValidationFailed ? p.id : juce::String() };
             }
 
             if (result.ok)
                 entries.push_back (result.entry);
+            else
+                unreadable.push_back (result.failure);
 
             nowScanned[path] = std::move (result);
         }

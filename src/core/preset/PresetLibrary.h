@@ -21,6 +21,15 @@ struct PresetLibraryEntry
     juce::File file;
 };
 
+/** A preset file in the library that could not be read. It stays on disk as it is, and no
+    save ever writes over it; the user learns of it and why. */
+struct UnreadablePresetFile
+{
+    juce::File file;
+    juce::String reason;    // the reader's messages as text
+    juce::String id;        // the id the file names, when that could be read; else empty
+};
+
 /** The user's presets on disk: one file per preset, publisher and project presets in two
     folders under the root. Holds nothing but a list of entries; every load reads the file
     again and every change is written at once and followed by a rescan. Message thread only.
@@ -46,6 +55,9 @@ public:
     const std::vector<PresetLibraryEntry>& getEntries() const noexcept { return entries; }
 
     static constexpr int maxEntries = 4096;
+
+    /** The preset files the last scan could not read, in the order it met them. */
+    const std::vector<UnreadablePresetFile>& getUnreadableFiles() const noexcept { return unreadable; }
 
     /** Rebuilds the entries from the files on disk. A file that has not changed since the last
         scan (same inode, size and modification and change times) is not read again. */
@@ -114,6 +126,7 @@ private:
         juce::String stamp;         // identity, size and times of the file when it was read
         bool ok = false;
         PresetLibraryEntry entry;
+        UnreadablePresetFile failure;   // when not ok
     };
 
     void forgetScan (const juce::File& file);
@@ -121,6 +134,7 @@ private:
     juce::File rootFolder;
     DesktopTrash trash;
     std::vector<PresetLibraryEntry> entries;
+    std::vector<UnreadablePresetFile> unreadable;
     std::map<juce::String, ScannedFile> scanned; // by full path
 };
 

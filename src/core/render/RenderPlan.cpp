@@ -173,6 +173,14 @@ BatchPlan buildBatchPlan (const Preset& preset,
         const auto folder = cue.getOutputFolderName (outputRoot, batchSettings.mirrorFolderStructure, batchSettings.folderPerCue);
 
         auto plan = buildCuePlan (cuePreset, cueTracks, folder, measureOnly);
+
+        for (const auto& name : cue.namesLeftOut)
+        {
+            const juce::String reason ("Its name is not valid UTF-8; rename it.");
+            plan.validation.warnings.add ("'" + name + "' could not be read and is excluded: " + reason);
+            plan.request.unreadableTracks.push_back ({ name, reason, {} });
+        }
+
         plan.request.cueName = cue.name;
         plan.request.sourceFolder = cue.relativeName;
         plan.request.cueKey = cue.key;

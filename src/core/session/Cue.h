@@ -33,6 +33,10 @@ struct Cue
     bool included = true;          // ticked for delivery
     double trimStartSeconds = 0.0; // leading-silence cut, never negative
 
+    /** Audio files of the folder left out of the import for their names (not valid UTF-8), as
+        shown; the cue's report lists them with the tracks that could not be read. */
+    juce::StringArray namesLeftOut;
+
     /** Per-cue membership of alternative mixes: mix id -> member stem ids. A mix without an
         entry uses its own member list. Keys compare exactly. */
     std::map<juce::String, juce::StringArray> mixOverrides;

@@ -140,8 +140,13 @@ namespace
             // A name that is not valid UTF-8 cannot become a path the program could open; the
             // user learns which one to rename. A folder counts only where the scan would enter it.
             for (const auto& unreadable : contents.unreadableNames)
+            {
                 if (unreadable.isFolder ? recurse : isAudioFileName (unreadable.shownName))
-                    summary.messages.add ("'" + unreadable.shownName + "' was not imported: its name is not valid UTF-8; rename it.");
+                    summary.messages.add (describeNameNotImported (unreadable.shownName));
+
+                if (! unreadable.isFolder && isAudioFileName (unreadable.shownName))
+                    summary.namesLeftOut.push_back ({ path, unreadable.shownName });
+            }
 
             if (! recurse)
                 return;

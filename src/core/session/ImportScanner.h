@@ -22,6 +22,15 @@ struct ImportSummary
     juce::StringArray alreadySplit; // file names of already-split files that were skipped
     juce::StringArray messages;     // scan messages, the track-limit message, one line per unreadable file
 
+    /** An audio file left out for its name, which is not valid UTF-8: its folder and the name as shown. */
+    struct NameLeftOut
+    {
+        juce::File folder;
+        juce::String shownName;
+    };
+
+    std::vector<NameLeftOut> namesLeftOut;
+
     /** "3 imported", "0 imported, 5 already in the list, 1 could not be read". */
     juce::String toText() const;
 };

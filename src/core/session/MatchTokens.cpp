@@ -1,8 +1,10 @@
 #include "KeywordMatcher.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
+#include "core/files/FolderListing.h"
 #include "core/model/CaseFolding.h"
 
 namespace dunmoor
@@ -53,8 +55,13 @@ namespace
     }
 } // namespace
 
-FileNameAnalysis analyseFileName (const juce::String& fileName)
+FileNameAnalysis analyseFileName (const juce::String& givenName)
 {
+    // A name that is not valid UTF-8 is read with each stray byte as U+FFFD: decoding it as it
+    // stands reads past the end of its buffer.
+    const auto fileName = isWellFormedText (givenName) ? givenName
+                                                       : showBytesAsText (givenName.toRawUTF8(), std::strlen (givenName.toRawUTF8()));
+
     FileNameAnalysis analysis;
     analysis.fileName = fileName;
     analysis.baseName = fileName;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/files/FolderListing.h"
 #include "core/files/JsonText.h"
 #include "core/preset/PresetJson.h"
 #include "core/preset/PresetReader.h"
@@ -134,6 +135,12 @@ namespace
         }
 
         track.path = readJsonString (warnings, entry, "path", path, {});
+
+        if (! isWellFormedText (track.path))
+        {
+            warnings.add (path + ".path is not valid UTF-8 text; the track was left out.");
+            track.path.clear();
+        }
         track.stemId = readJsonString (warnings, entry, "stemId", path, {});
         track.source = readJsonEnum (warnings, entry, "source", path, AssignmentSource::none, assignmentSourceFromString);
         track.locked = readFlag (warnings, entry, "locked", path, false);
@@ -207,7 +214,9 @@ namespace
 
         const auto outputFolder = readJsonString (warnings, root, "outputFolder", "project", {});
 
-        if (juce::File::isAbsolutePath (outputFolder))
+        if (! isWellFormedText (outputFolder))
+            warnings.add ("project.outputFolder is not valid UTF-8 text; no output folder was restored.");
+        else if (juce::File::isAbsolutePath (outputFolder))
             document.outputFolder = juce::File (outputFolder);
         else if (outputFolder.isNotEmpty())
             warnings.add ("project.outputFolder is not a full path; no output folder was restored.");
@@ -244,7 +253,9 @@ namespace
                 if (path.isEmpty())
                     continue;
 
-                if (juce::File::isAbsolutePath (path) && juce::File (path).isDirectory())
+                if (! isWellFormedText (path))
+                    warnings.add (entryPath ("importedFolders", i) + " is not valid UTF-8 text.");
+                else if (juce::File::isAbsolutePath (path) && juce::File (path).isDirectory())
                     document.importedFolders.add (juce::File (path));
                 else
                     document.missingFolders.add (path);

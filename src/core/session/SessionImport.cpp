@@ -6,6 +6,7 @@
 
 #include "core/audio/AudioFileProbe.h"
 #include "core/files/FileRename.h"
+#include "core/files/FolderListing.h"
 
 namespace dunmoor
 {
@@ -40,7 +41,16 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
     std::vector<ScannedFile> found;
 
     for (const auto& path : paths)
+    {
+        // A path that is not valid UTF-8 goes no further: the folder scan's own rule for names.
+        if (! isWellFormedText (path.getFullPathName()))
+        {
+            summary.messages.add (describeNameNotImported (showLastPathPart (path.getFullPathName())));
+            continue;
+        }
+
         scanImportPath (path, settleImportRoot (path), recurse, 0, found, summary);
+    }
 
     // Tracks by lower-cased path, for the duplicate test.
     std::unordered_map<juce::String, std::vector<size_t>> tracksByPath;
@@ -115,6 +125,11 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
         ++trackCountByCueKey[track.cueKey];
         tracks.push_back (std::move (track));
     }
+
+    // A file left out for its name belongs to the cue of its folder, when the folder has one.
+    for (const auto& left : summary.namesLeftOut)
+        if (auto* cue = findCueForEdit (stableIdFromText (left.folder.getFullPathName())))
+            cue->namesLeftOut.addIfNotAlreadyThere (left.shownName);
 
     sendTracksChanged();
 

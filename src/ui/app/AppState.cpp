@@ -3,6 +3,7 @@
 #include "JuceSeams.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/files/AtomicFileWriter.h"
+#include "core/files/FolderListing.h"
 #include "core/render/WrittenFileRename.h"
 #include "core/session/ProjectFile.h"
 
@@ -63,11 +64,52 @@ juce::File AppState::getLegacySettingsFile()
     return settingsFileFor (legacyApplicationName);
 }
 
+juce::File AppState::getDamagedSettingsFile()
+{
+    const auto file = getSettingsFile();
+    return file.getSiblingFile (file.getFileName() + ".damaged");
+}
+
+void AppState::openSettings()
+{
+    const auto file = getSettingsFile();
+
+    // Bytes that are not UTF-8 never reach the XML parser, which reads past such text.
+    bool damaged = false;
+
+    if (file.existsAsFile())
+    {
+        juce::MemoryBlock bytes;
+        damaged = ! file.loadFileAsData (bytes) || ! isWellFormedBytes (static_cast<const char*> (bytes.getData()), bytes.getSize());
+    }
+
+    if (! damaged)
+    {
+        settings = std::make_unique<juce::PropertiesFile> (file, settingsOptions (applicationName));
+
+        if (settings->isValidFile())
+            return;
+
+        settings.reset();
+    }
+
+    // The damaged file is kept beside its place (replacing an older copy) before the fresh
+    // settings, which start from the defaults, are written over it.
+    const auto copy = getDamagedSettingsFile();
+    const bool kept = file.moveFileTo (copy);
+    settings = std::make_unique<juce::PropertiesFile> (file, settingsOptions (applicationName));
+
+    startupNotices.add (kept ? "The settings file could not be read, so the settings start from their defaults. The damaged file was kept as "
+                                   + copy.getFullPathName() + "."
+                             : "The settings file could not be read, so the settings start from their defaults. The damaged file could not be kept: "
+                                   + file.getFullPathName() + " will be replaced.");
+}
+
 AppState::AppState (std::unique_ptr<Seams> seamsToUse)
     : seams (seamsToUse != nullptr ? std::move (seamsToUse) : std::make_unique<JuceSeams>())
     , previewEngine (seams->createAudioDeviceType())
 {
-    settings = std::make_unique<juce::PropertiesFile> (getSettingsFile(), settingsOptions (applicationName));
+    openSettings();
     migrateLegacySettings();
 
     presetLibrary = std::make_unique<PresetLibrary> (PresetLibrary::getDefaultRootFolder());
@@ -112,7 +154,8 @@ void AppState::restoreFromSettings()
 {
     const auto savedFolder = settings->getValue (outputFolderKey);
 
-    if (savedFolder.isNotEmpty() && juce::File::isAbsolutePath (savedFolder) && juce::File (savedFolder).isDirectory())
+    // A path that is not valid UTF-8 never becomes a File.
+    if (savedFolder.isNotEmpty() && isWellFormedText (savedFolder) && juce::File::isAbsolutePath (savedFolder) && juce::File (savedFolder).isDirectory())
         outputFolder = juce::File (savedFolder);
 
     const auto takeLibraryPreset = [this] (const juce::String& id) {
@@ -129,8 +172,32 @@ void AppState::restoreFromSettings()
         return true;
     };
 
-    if (! takeLibraryPreset (settings->getValue (presetIdKey)))
-        takeLibraryPreset (builtInEmptyPresetId);
+    const auto lastId = settings->getValue (presetIdKey);
+
+    if (takeLibraryPreset (lastId))
+        return;
+
+    takeLibraryPreset (builtInEmptyPresetId);
+
+    // A preset file the library could not read made the last preset vanish without a word.
+    const auto& unreadable = presetLibrary->getUnreadableFiles();
+
+    if (lastId.isEmpty() || unreadable.empty())
+        return;
+
+    juce::StringArray reasons;
+
+    for (const auto& failed : unreadable)
+        if (failed.id == lastId)
+            reasons.add (failed.file.getFullPathName() + ":\n" + failed.reason);
+
+    // Without its id the file can't be told from the others: every one is named.
+    if (reasons.isEmpty())
+        for (const auto& failed : unreadable)
+            reasons.add (failed.file.getFullPathName() + ":\n" + failed.reason);
+
+    startupNotices.add ("The preset last used could not be read, so the empty preset is in use. The file stays as it is:\n\n"
+                        + reasons.joinIntoString ("\n\n"));
 }
 
 void AppState::writeFinalSettings()
@@ -184,7 +251,7 @@ bool AppState::openProject (const juce::File& file, juce::String& error, juce::S
     missingSources = document.missingFolders;
     session.applyProjectDocument (document, missingSources);
 
-    if (document.outputFolder != juce::File() && ! isSamePath (document.outputFolder.getFullPathName(), outputFolder.getFullPathName()))
+    if (document.outputFolder != juce::File() && isWellFormedText (document.outputFolder.getFullPathName()) && ! isSamePath (document.outputFolder.getFullPathName(), outputFolder.getFullPathName()))
     {
         // Taken whether or not it exists now; the delayed save writes it.
         outputFolder = document.outputFolder;
@@ -214,7 +281,8 @@ bool AppState::saveProject (const juce::File& file, juce::String& error)
 
 void AppState::setOutputFolder (const juce::File& folder)
 {
-    if (isSamePath (folder.getFullPathName(), outputFolder.getFullPathName()))
+    // Refused as every path from outside is: it would reach the framework's String calls.
+    if (! isWellFormedText (folder.getFullPathName()) || isSamePath (folder.getFullPathName(), outputFolder.getFullPathName()))
         return;
 
     outputFolder = folder;
@@ -280,8 +348,12 @@ void AppState::addRecentEntry (const juce::String& key, const juce::String& path
 juce::StringArray AppState::getRecentEntries (const juce::String& key, int limit) const
 {
     juce::StringArray entries;
+    const auto stored = settings->getValue (key);
 
-    for (const auto& line : juce::StringArray::fromLines (settings->getValue (key)))
+    if (! isWellFormedText (stored))
+        return entries;
+
+    for (const auto& line : juce::StringArray::fromLines (stored))
     {
         if (entries.size() >= limit)
             break;
@@ -297,7 +369,7 @@ juce::StringArray AppState::getRecentEntries (const juce::String& key, int limit
 
 void AppState::addRecentProject (const juce::File& file)
 {
-    if (file == juce::File())
+    if (file == juce::File() || ! isWellFormedText (file.getFullPathName()))
         return;
 
     addRecentEntry (recentProjectsKey, file.getFullPathName(), maxRecentProjects);
@@ -316,7 +388,7 @@ void AppState::clearRecentProjects()
 
 void AppState::addRecentImportFolder (const juce::File& folder)
 {
-    if (folder == juce::File() || ! folder.isDirectory())
+    if (folder == juce::File() || ! isWellFormedText (folder.getFullPathName()) || ! folder.isDirectory())
         return;
 
     addRecentEntry (recentImportFoldersKey, folder.getFullPathName(), maxRecentImportFolders);

@@ -50,6 +50,9 @@ public:
     static juce::File getSettingsFile();
     static juce::File getLegacySettingsFile();
 
+    /** Where a settings file that could not be read is kept, beside it, before a fresh one replaces it. */
+    static juce::File getDamagedSettingsFile();
+
     //==============================================================================
     /**
         Reads, checks and applies a project file. On success missingSources lists every saved
@@ -119,9 +122,14 @@ public:
     bool hasLastReport = false;
     int lastReportRun = 0;     // counts setLastReport, so a page tells a new run from a rename
 
+    /** What the user is told once, when the window opens: what could not be read at start
+        and what became of it. */
+    juce::StringArray startupNotices;
+
 private:
     void addRecentEntry (const juce::String& key, const juce::String& path, int limit);
     juce::StringArray getRecentEntries (const juce::String& key, int limit) const;
+    void openSettings();
     void migrateLegacySettings();
     void restoreFromSettings();
     void writeFinalSettings();

@@ -460,6 +460,17 @@ void MainComponent::openProjectFile (const juce::File& file)
     refreshFooter();
     showPage (Page::import);
 
+    // Told once: what could not be read at start, and what became of it.
+    if (! appState.startupNotices.isEmpty())
+    {
+        MessageBoxRequest request;
+        request.icon = juce::MessageBoxIconType::WarningIcon;
+        request.title = "Not everything could be read at start";
+        request.message = appState.startupNotices.joinIntoString ("\n\n");
+        request.associatedComponent = this;
+        appState.seams->showMessageBox (request, {});
+    }
+
     if (! missing.isEmpty())
     {
         MessageBoxRequest request;

@@ -175,6 +175,44 @@ namespace
         EXPECT_EQ (readSettingsFromDisk()->getValue ("outputFolder"), mix.getFullPathName());
     }
 
+    // A damaged settings file was reset and overwritten on exit without a word.
+    TEST_F (AppStateTest, ADamagedSettingsFileIsKeptBesideItAndToldOnce)
+    {
+        const auto file = ui::AppState::getSettingsFile();
+        const auto copy = ui::AppState::getDamagedSettingsFile();
+        EXPECT_EQ (copy, file.getSiblingFile ("Brackenfold.settings.damaged"));
+
+        const char* contents[] = {
+            "<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"uiScalePercent\" val=\"110\"/>",   // cut short
+            "<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"outputFolder\" val=\"/Voil\xe0\"/></PROPERTIES>",
+        };
+
+        for (const auto* text : contents)
+        {
+            SCOPED_TRACE (text);
+            ASSERT_TRUE (copy.getParentDirectory().createDirectory().wasOk());
+            ASSERT_TRUE (copy.replaceWithText ("an older copy"));
+            ASSERT_TRUE (file.replaceWithData (text, std::strlen (text)));
+
+            {
+                auto app = makeState();
+                ASSERT_EQ (app->startupNotices.size(), 1);
+                EXPECT_TRUE (app->startupNotices[0].contains (copy.getFullPathName())) << app->startupNotices[0];
+                EXPECT_FALSE (app->settings->containsKey ("uiScalePercent"));
+                EXPECT_EQ (app->outputFolder, juce::File());
+            }
+
+            juce::MemoryBlock kept;
+            ASSERT_TRUE (copy.loadFileAsData (kept));
+            EXPECT_EQ (kept.getSize(), std::strlen (text));
+            EXPECT_EQ (std::memcmp (kept.getData(), text, kept.getSize()), 0);
+
+            // The fresh file reads: nothing more to tell.
+            auto again = makeState();
+            EXPECT_TRUE (again->startupNotices.isEmpty());
+        }
+    }
+
     TEST_F (AppStateTest, RecentListsKeepTheNewestDistinctEntries)
     {
         auto app = makeState();
@@ -405,6 +443,31 @@ namespace
         EXPECT_TRUE (app->presetId.isEmpty());
         EXPECT_EQ (readSettingsFromDisk()->getValue ("presetId", "unchanged"), "");
         EXPECT_EQ (changes.settle(), 2);
+    }
+
+    // The last preset used, unreadable at start, fell back to the empty preset without a word.
+    TEST_F (AppStateTest, ALastPresetThatCannotBeReadIsToldOnceWithItsReason)
+    {
+        juce::File file;
+
+        {
+            auto app = makeState();
+            juce::String id, error;
+            ASSERT_TRUE (app->presetLibrary->saveAsNewPreset (makeEmptyPreset(), "Trailer House", PresetKind::publisher, id, error)) << error;
+            app->adoptLibraryPreset (id);
+            file = app->presetLibrary->findEntry (id)->file;
+        }
+
+        ASSERT_TRUE (file.replaceWithText ("{ \"dunmoor\": "));
+
+        {
+            auto app = makeState();
+            EXPECT_EQ (app->presetId, builtInEmptyPresetId);
+            ASSERT_EQ (app->startupNotices.size(), 1);
+            EXPECT_TRUE (app->startupNotices[0].startsWith ("The preset last used could not be read")) << app->startupNotices[0];
+            EXPECT_TRUE (app->startupNotices[0].contains (file.getFullPathName())) << app->startupNotices[0];
+            EXPECT_EQ (file.loadFileAsString(), "{ \"dunmoor\": ");
+        }
     }
 
     // Opening a folder or a page hands the name to the program as one argument: no shell runs

@@ -1,6 +1,7 @@
 #include "ui/pages/import/ImportPage.h"
 
 #include "core/audio/AudioFileReader.h"
+#include "core/files/FolderListing.h"
 #include "ui/pages/AssignMenu.h"
 #include "ui/pages/import/TrackSplit.h"
 #include "ui/look/Theme.h"
@@ -313,15 +314,17 @@ void ImportPage::fitPreviewColumn()
 }
 
 //==============================================================================
-void ImportPage::importFiles (const juce::Array<juce::File>& files)
+void ImportPage::importFiles (const juce::Array<juce::File>& files, const juce::StringArray& refusals)
 {
     juce::MouseCursor::showWaitCursor();
-    const auto summary = app.session.importFiles (files, recurseToggle.getToggleState());
+    auto summary = app.session.importFiles (files, recurseToggle.getToggleState());
     juce::MouseCursor::hideWaitCursor();
 
+    for (int i = refusals.size(); --i >= 0;)
+        summary.messages.insert (0, refusals[i]);
+
     for (const auto& file : files)
-        if (file.isDirectory())
-            app.addRecentImportFolder (file);
+        app.addRecentImportFolder (file);
 
     if (const auto box = describeImportSummary (summary); box.show)
         showMessage (box.title, box.message, box.warning);
@@ -590,12 +593,10 @@ void ImportPage::filesDropped (const juce::StringArray& files, int, int)
     dragOver = false;
     repaint();
 
-    juce::Array<juce::File> paths;
-
-    for (const auto& path : files)
-        paths.add (juce::File (path));
-
-    importFiles (paths);
+    // Checked as text: a name that is not valid UTF-8 must never become a File.
+    juce::StringArray refusals;
+    const auto paths = filesFromPathTexts (files, refusals);
+    importFiles (paths, refusals);
 }
 
 //==============================================================================

@@ -54,7 +54,7 @@ public:
 
     /** Imports the paths as chosen or dropped, under the wait cursor, and reports what was not
         imported. Every folder given becomes a recent import folder. */
-    void importFiles (const juce::Array<juce::File>& files);
+    void importFiles (const juce::Array<juce::File>& files, const juce::StringArray& refusals = {});
 
     void addFiles();
     void addFolder();

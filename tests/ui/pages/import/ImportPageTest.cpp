@@ -81,6 +81,26 @@ TEST_F (ImportPageFixture, ADroppedFolderNamesEveryFileItCouldNotImport)
         << seams->lastBox()->request.message;
 }
 
+// A file dropped by itself under such a name was imported without a word, and the framework
+// then wrote past a heap block naming it.
+TEST_F (ImportPageFixture, ADroppedFileWhoseNameIsNotUtf8IsRefusedWithOneMessage)
+{
+    RawNamedEntries raw;
+    raw.makeFile (reel.getChildFile ("1M01"), "Voil\xe0 Strings.wav");
+
+    juce::StringArray dropped;
+    dropped.add (stringOfRawBytes ((reel.getChildFile ("1M01").getFullPathName() + "/").toStdString().append ("Voil\xe0 Strings.wav").c_str()));
+    page->filesDropped (dropped, 10, 10);
+
+    EXPECT_TRUE (app->session.getTracks().empty());
+    ASSERT_NE (seams->lastBox(), nullptr);
+    const auto& message = seams->lastBox()->request.message;
+    EXPECT_TRUE (message.endsWith ("\n'Voil" + juce::String::charToString (0xfffd)
+                                   + " Strings.wav' was not imported: its name is not valid UTF-8; rename it.")) << message;
+    EXPECT_EQ (juce::StringArray::fromLines (message).joinIntoString ("\n").indexOf ("was not imported"),
+               juce::StringArray::fromLines (message).joinIntoString ("\n").lastIndexOf ("was not imported")) << "one message";
+}
+
 TEST_F (ImportPageFixture, SelectionFollowsItsTracksAndDeleteRemovesExactlyThem)
 {
     importTree();
