@@ -390,11 +390,6 @@ void ReportPage::resetPlayer()
     timeLabel.setText ({}, juce::dontSendNotification);
 }
 
-void ReportPage::forgetPlayerFile()
-{
-    resetPlayer();
-}
-
 //==============================================================================
 void ReportPage::showFile (int row, bool play, double startFraction)
 {
