@@ -107,7 +107,6 @@ private:
     void showCue (const CueReport& cue);
     void updateCueTexts (const CueReport& cue);
     void resetPlayer();
-    void forgetPlayerFile();
     void layoutButtons (juce::Rectangle<int> row);
     void setTransportHeight (int height);
     void playersRowsReordered();
