@@ -33,8 +33,29 @@ TEST (TextBlock, IdealHeightCountsLinesWithAMinimum)
     }
 
     block.setSize (300, block.getIdealHeight (4));
-    block.setTextColour (currentPalette().textSecondary);
+    block.setTextColour (&Palette::textSecondary);
     testing::saveSnapshot (block, "text-block");
+}
+
+// A text block built before the stored palette was applied kept the Default text colour.
+TEST (TextBlock, TextFollowsThePaletteEntryItIsGiven)
+{
+    TextBlock block;
+    EXPECT_EQ (block.getTextColour(), currentPalette().textPrimary);
+
+    auto custom = defaultPalette();
+    custom.textPrimary = juce::Colour (0xffffe000);
+    custom.bad = juce::Colour (0xffff2020);
+    applyPalette (custom);
+    EXPECT_EQ (block.getTextColour(), custom.textPrimary);
+
+    block.setTextColour (&Palette::bad);
+    EXPECT_EQ (block.getTextColour(), custom.bad);
+    applyPalette (defaultPalette());
+    EXPECT_EQ (block.getTextColour(), defaultPalette().bad);
+
+    block.setTextColour (juce::Colour (0xff00ff00));
+    EXPECT_EQ (block.getTextColour(), juce::Colour (0xff00ff00)) << "a fixed colour stays";
 }
 
 TEST (TransportButton, TooltipFollowsPlayingOnlyWhenItChanges)
