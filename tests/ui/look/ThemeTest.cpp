@@ -130,6 +130,28 @@ TEST_F (ThemeTest, UiScaleIsHeldBetween80And120Percent)
     }
 }
 
+// A window kept its size on the screen through a scale change: at 120 % its content was cut off,
+// back at 80 % it stood in a large empty area.
+TEST_F (ThemeTest, WindowsKeepTheirSizeInInterfaceUnitsThroughAScaleChange)
+{
+    juce::Component window;
+    window.setOpaque (true);
+    window.setBounds (60, 50, 400, 300);
+    window.addToDesktop (0);
+    window.setVisible (true);
+    testing::pumpMessages (50);
+
+    for (const auto percent : { 120, 80, 100 })
+    {
+        applyUiScale (percent);
+        testing::pumpMessages (50);
+        EXPECT_EQ (window.getWidth(), 400) << percent;
+        EXPECT_EQ (window.getHeight(), 300) << percent;
+    }
+
+    window.removeFromDesktop();
+}
+
 TEST_F (ThemeTest, ApplyingPaletteRecoloursTonedLabelsLookAndFeelAndReportColours)
 {
     juce::Component window;

@@ -429,7 +429,15 @@ TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
     EXPECT_EQ (main->getSettingsDialog(), dialog) << "a second call shows the same window";
 
     auto& settings = *state().settings;
-    dialog->getSizeBox().setSelectedId (110, juce::sendNotificationSync);
+    // The dialog keeps the room its content needs at every size (it was cut off at 120 % and
+    // stood in empty space back at 80 %).
+    const auto room = dialog->getBounds();
+    for (const auto percent : { 120, 80, 110 })
+    {
+        dialog->getSizeBox().setSelectedId (percent, juce::sendNotificationSync);
+        testing::pumpMessages (50);
+        EXPECT_EQ (dialog->getBounds(), room) << percent;
+    }
     EXPECT_EQ (settings.getIntValue ("uiScalePercent"), 110);
     EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), 1.1f);
 
