@@ -3,6 +3,7 @@
 #include "JuceSeams.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/files/AtomicFileWriter.h"
+#include "core/files/PathRules.h"
 #include "core/render/WrittenFileRename.h"
 #include "core/session/ProjectFile.h"
 
@@ -42,13 +43,6 @@ namespace
         return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
             .getChildFile (name)
             .getChildFile (name + ".settings");
-    }
-
-    // Paths compare by the file system's own rule: "…/Mix" and "…/mix" are two folders where
-    // the disk tells letter case apart.
-    bool isSamePath (const juce::String& a, const juce::String& b)
-    {
-        return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
     }
 } // namespace
 
@@ -149,6 +143,13 @@ void AppState::writeFinalSettings()
 void AppState::saveSettings()
 {
     writeFinalSettings();
+}
+
+void AppState::adoptLibraryPreset (const juce::String& id)
+{
+    presetId = id;
+    saveSettings();
+    sendChangeMessage();
 }
 
 //==============================================================================

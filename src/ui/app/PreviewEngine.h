@@ -165,7 +165,6 @@ public:
 
     juce::String getLoaderThreadName() const { return getThreadName(); }
 
-    juce::AudioDeviceManager& getDeviceManager() noexcept { return deviceManager; }
 
     //==============================================================================
     // juce::AudioSource: called by the device.

@@ -4,6 +4,7 @@
 #include "NamingPreview.h"
 #include "core/files/PathRules.h"
 #include "ui/app/AppState.h"
+#include "ui/app/OpenFolder.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -79,11 +80,7 @@ void ExportPage::wireControls()
 
     bar.saveButton.onClick = [this] { savePresetFromHere(); };
     bar.chooseFolderButton.onClick = [this] { chooseOutputFolder(); };
-    bar.openFolderButton.onClick = [this]
-    {
-        if (appState.outputFolder.isDirectory())
-            appState.seams->openFolder (appState.outputFolder);
-    };
+    bar.openFolderButton.onClick = [this] { openFolderInFileBrowser (*appState.seams, appState.outputFolder, this); };
 
     for (auto* combo : c.getCombos())
         combo->onChange = [this] { commitSettings(); };
@@ -685,14 +682,12 @@ void ExportPage::storePreset (Preset preset, const juce::String& newName)
 
     // The working copy becomes what the library holds, id included, so that the next save
     // writes the same file and the footer sees no difference.
-    appState.presetId = savedId;
+    appState.adoptLibraryPreset (savedId);
     const auto loaded = library.loadPreset (savedId);
 
     if (loaded.ok && loaded.preset != appState.session.getPreset())
         appState.session.updatePreset (loaded.preset);
 
-    appState.saveSettings();
-    appState.sendChangeMessage();
     updatePresetStatus();
 }
 

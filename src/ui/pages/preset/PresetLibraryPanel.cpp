@@ -181,25 +181,21 @@ void PresetLibraryPanel::loadPresetWithId (const juce::String& id)
         return;
     }
 
-    appState.presetId = result.preset.id;
+    appState.adoptLibraryPreset (result.preset.id);
     context.session.setPreset (result.preset);
-    appState.saveSettings();
-    appState.sendChangeMessage();
     refreshLibrary();
     workingPresetReplaced();
 }
 
 void PresetLibraryPanel::takeUpPreset (const Preset& preset, bool replaceWholly)
 {
-    appState.presetId = preset.id;
+    appState.adoptLibraryPreset (preset.id);
 
     if (replaceWholly)
         context.session.setPreset (preset);
     else
         context.session.updatePreset (preset);
 
-    appState.saveSettings();
-    appState.sendChangeMessage();
     refreshLibrary();
     workingPresetReplaced();
 }
@@ -261,8 +257,7 @@ void PresetLibraryPanel::duplicatePreset()
             }
             else
             {
-                safe->appState.presetId = newId;
-                safe->appState.saveSettings();
+                safe->appState.adoptLibraryPreset (newId);
                 safe->refreshLibrary();
                 safe->workingPresetReplaced();
             }
@@ -320,11 +315,7 @@ void PresetLibraryPanel::savePreset()
     }
 
     if (appState.presetId != savedId)
-    {
-        appState.presetId = savedId;
-        appState.saveSettings();
-        appState.sendChangeMessage();
-    }
+        appState.adoptLibraryPreset (savedId);
 
     refreshLibrary();
 }
@@ -350,9 +341,7 @@ void PresetLibraryPanel::savePresetAs()
         }
         else
         {
-            appState.presetId = newId;
-            appState.saveSettings();
-            appState.sendChangeMessage();
+            appState.adoptLibraryPreset (newId);
             refreshLibrary();
         }
     });
@@ -392,8 +381,7 @@ void PresetLibraryPanel::deletePreset()
 
         if (entries.empty())
         {
-            appState.presetId = {};
-            appState.saveSettings();
+            appState.adoptLibraryPreset ({});
             refreshLibrary();
             return;
         }
@@ -401,18 +389,11 @@ void PresetLibraryPanel::deletePreset()
         const auto next = entries[(size_t) juce::jlimit (0, (int) entries.size() - 1, index)].id;
         const auto loaded = library.loadPreset (next);
 
-        if (loaded.ok)
-        {
-            appState.presetId = next;
-            context.session.setPreset (loaded.preset);
-        }
-        else
-        {
-            appState.presetId = {};
-        }
+        appState.adoptLibraryPreset (loaded.ok ? next : juce::String());
 
-        appState.saveSettings();
-        appState.sendChangeMessage();
+        if (loaded.ok)
+            context.session.setPreset (loaded.preset);
+
         refreshLibrary();
         workingPresetReplaced();
     });
