@@ -13,8 +13,6 @@ class ArrowStepButton : public juce::TextButton
 public:
     explicit ArrowStepButton (bool pointsUp);
 
-    bool pointsUp() const noexcept { return up; }
-
     void paintButton (juce::Graphics& g, bool highlighted, bool down) override;
 
 private:

@@ -162,14 +162,6 @@ void PresetLibraryPanel::selectCurrentLibraryRow()
     libraryList.deselectAllRows();
 }
 
-void PresetLibraryPanel::loadPreset()
-{
-    const int row = libraryList.getSelectedRow();
-
-    if (row >= 0 && row < (int) libraryRows.size())
-        loadPresetWithId (libraryRows[(size_t) row].id);
-}
-
 void PresetLibraryPanel::loadPresetWithId (const juce::String& id)
 {
     const auto result = library.loadPreset (id);

@@ -28,9 +28,6 @@ public:
     /** Shows whether the working copy differs from its stored preset. */
     void updateStatusLabel();
 
-    /** Loads the preset of the selected row as the working copy. */
-    void loadPreset();
-
     void newPreset();
     void duplicatePreset();
     void renamePreset();
