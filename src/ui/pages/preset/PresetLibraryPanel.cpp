@@ -1,6 +1,7 @@
 #include "PresetLibraryPanel.h"
 
 #include "PresetPageTexts.h"
+#include "ui/app/OpenFolder.h"
 #include "core/model/BuiltInPresets.h"
 
 namespace dunmoor::ui
@@ -80,15 +81,32 @@ void PresetLibraryPanel::askToDiscardEdits (std::function<void()> onDiscard)
 //==============================================================================
 int PresetLibraryPanel::getNumRows()
 {
-    return (int) libraryRows.size();
+    return (int) (libraryRows.size() + unreadableRows.size());
 }
 
 void PresetLibraryPanel::paintListBoxItem (int row, juce::Graphics& g, int width, int height, bool selected)
 {
+    const auto palette = currentPalette();
+
+    if (row >= (int) libraryRows.size() && row < getNumRows())
+    {
+        // A file the library could not read: named, so the user learns it is there.
+        if (selected)
+            g.fillAll (palette.accent.withAlpha (0.25f));
+
+        const auto& unreadable = unreadableRows[(size_t) row - libraryRows.size()];
+        const int w = juce::jmax (0, width - 12);
+        g.setColour (palette.bad);
+        g.setFont (fontPlain14_5());
+        g.drawText (unreadable.file.getFileName(), 6, 0, juce::jmax (0, w - 74), height, juce::Justification::centredLeft, true);
+        g.setFont (fontPlain12());
+        g.drawText ("unreadable", width - 6 - 74, 0, 74, height, juce::Justification::centredRight, true);
+        return;
+    }
+
     if (row < 0 || row >= (int) libraryRows.size())
         return;
 
-    const auto palette = currentPalette();
     const auto& entry = libraryRows[(size_t) row];
 
     if (selected)
@@ -115,6 +133,14 @@ void PresetLibraryPanel::onLibraryRowChosen()
 {
     const int row = libraryList.getSelectedRow();
 
+    if (row >= (int) libraryRows.size() && row < getNumRows())
+    {
+        const auto unreadable = unreadableRows[(size_t) row - libraryRows.size()];
+        selectCurrentLibraryRow();
+        showUnreadableFile (unreadable);
+        return;
+    }
+
     if (row < 0 || row >= (int) libraryRows.size())
         return;
 
@@ -134,6 +160,7 @@ void PresetLibraryPanel::refreshLibrary()
 {
     library.rescan();
     libraryRows = library.getEntries();
+    unreadableRows = library.getUnreadableFiles();
     libraryList.updateContent();
     selectCurrentLibraryRow();
     libraryList.repaint();
@@ -144,6 +171,24 @@ void PresetLibraryPanel::refreshLibrary()
     deleteButton.setEnabled (states.remove);
 
     updateStatusLabel();
+}
+
+void PresetLibraryPanel::showUnreadableFile (const UnreadablePresetFile& unreadable)
+{
+    MessageBoxRequest request;
+    request.icon = juce::MessageBoxIconType::WarningIcon;
+    request.title = "This preset file cannot be read";
+    request.message = unreadable.file.getFullPathName() + "\n\n" + unreadable.reason
+                    + "\n\nThe file stays as it is, and no preset is saved over it.";
+    request.okText = "Show in file browser";
+    request.cancelText = "Close";
+    request.associatedComponent = this;
+
+    appState.seams->askOkCancel (request, [safe = juce::Component::SafePointer<PresetLibraryPanel> (this), folder = unreadable.file.getParentDirectory()] (bool show)
+    {
+        if (show && safe != nullptr)
+            openFolderInFileBrowser (*safe->appState.seams, folder, safe.getComponent());
+    });
 }
 
 void PresetLibraryPanel::selectCurrentLibraryRow()

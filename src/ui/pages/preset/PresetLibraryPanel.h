@@ -52,6 +52,7 @@ private:
     void loadPresetWithId (const juce::String& id);
     void onLibraryRowChosen();
     void selectCurrentLibraryRow();
+    void showUnreadableFile (const UnreadablePresetFile& unreadable);
     void askToDiscardEdits (std::function<void()> onDiscard);
     void takeUpPreset (const Preset& preset, bool replaceWholly);
     void workingPresetReplaced();
@@ -68,6 +69,7 @@ private:
     juce::Label statusLabel;
 
     std::vector<PresetLibraryEntry> libraryRows; // the library's entries as last read
+    std::vector<UnreadablePresetFile> unreadableRows;  // listed after the entries: files the library could not read
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetLibraryPanel)
 };

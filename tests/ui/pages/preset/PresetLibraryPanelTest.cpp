@@ -348,6 +348,30 @@ namespace
         EXPECT_TRUE (message.endsWith ("\r\nWARNING Export settings: A headroom target below -60 dB is unusual.")) << message;
     }
 
+    // A preset file the library could not read vanished from the list without a word.
+    TEST_F (PresetLibraryPanel, AnUnreadableFileIsListedWithItsReasonAndShownInTheFileBrowser)
+    {
+        const auto folder = app->presetLibrary->getKindFolder (PresetKind::publisher);
+        const auto broken = folder.getChildFile ("Trailer House.dunmoor.json");
+        ASSERT_TRUE (broken.replaceWithText ("{ \"dunmoor\": "));
+        const auto rows = library().getModel()->getNumRows();
+
+        libraryPanel().refreshLibrary();
+        ASSERT_EQ (library().getModel()->getNumRows(), rows + 1);
+
+        clickLibraryRow (rows);
+        ASSERT_EQ (lastBoxTitle(), "This preset file cannot be read");
+        const auto message = seams->lastBox()->request.message;
+        EXPECT_TRUE (message.startsWith (broken.getFullPathName() + "\n\nERROR   ")) << message;
+        EXPECT_EQ (app->presetId, builtInEmptyPresetId);
+        EXPECT_EQ (library().getSelectedRow(), rowOf (builtInEmptyPresetId));
+
+        ASSERT_TRUE (seams->closeBox (true));
+        ASSERT_FALSE (seams->opened.empty());
+        EXPECT_EQ (seams->opened.back().target, folder.getFullPathName());
+        EXPECT_EQ (broken.loadFileAsString(), "{ \"dunmoor\": ");
+    }
+
     TEST_F (PresetLibraryPanel, RestoreAndRenameGoThroughTheirQuestions)
     {
         const auto id = saveUserPreset ("Old Name");
