@@ -170,6 +170,13 @@ void AppState::saveSettings()
     writeFinalSettings();
 }
 
+void AppState::adoptLibraryPreset (const juce::String& id)
+{
+    presetId = id;
+    saveSettings();
+    sendChangeMessage();
+}
+
 //==============================================================================
 bool AppState::openProject (const juce::File& file, juce::String& error, juce::StringArray& missingSources)
 {

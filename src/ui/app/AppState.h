@@ -76,6 +76,14 @@ public:
         never blanks the last preset the user chose. */
     void saveSettings();
 
+    /**
+        Makes the library preset with this id the one the working copy came from (empty: none),
+        stores the choice in the settings at once and sends a change message, so the footer and
+        every page following this object see it. The session's preset is the caller's to set,
+        after this, so that its listeners already see the new id.
+    */
+    void adoptLibraryPreset (const juce::String& id);
+
     /** Takes the folder unless it is the current one (by the file system's rule); the settings
         file's delayed save writes it. */
     void setOutputFolder (const juce::File& folder);

@@ -508,6 +508,26 @@ namespace
         EXPECT_EQ (app->presetId, builtInEmptyPresetId);
     }
 
+    // Every page that loads, saves, duplicates or deletes a library preset goes through this: a
+    // choice kept only in memory would be lost if the program ended before the window closed, and
+    // a choice not announced would leave the footer and the Report page on the old preset.
+    TEST_F (AppStateTest, AdoptingALibraryPresetIsStoredAtOnceAndAnnounced)
+    {
+        auto app = makeState();
+        ChangeCounter changes (*app);
+
+        app->adoptLibraryPreset (builtInExamplePresetId);
+        EXPECT_EQ (app->presetId, builtInExamplePresetId);
+        EXPECT_EQ (readSettingsFromDisk()->getValue ("presetId"), builtInExamplePresetId);
+        EXPECT_EQ (changes.settle(), 1);
+
+        // No library preset at all (the last one was deleted) is stored and announced as well.
+        app->adoptLibraryPreset ({});
+        EXPECT_TRUE (app->presetId.isEmpty());
+        EXPECT_EQ (readSettingsFromDisk()->getValue ("presetId", "unchanged"), "");
+        EXPECT_EQ (changes.settle(), 2);
+    }
+
     // Opening a folder or a page hands the name to the program as one argument: no shell runs
     // "$(...)" in a cue's name, and a handler that fails is reported, not taken for success.
     TEST (DesktopOpener, PassesTheTargetAsOneArgumentAndReportsFailures)

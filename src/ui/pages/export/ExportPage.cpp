@@ -685,14 +685,12 @@ void ExportPage::storePreset (Preset preset, const juce::String& newName)
 
     // The working copy becomes what the library holds, id included, so that the next save
     // writes the same file and the footer sees no difference.
-    appState.presetId = savedId;
+    appState.adoptLibraryPreset (savedId);
     const auto loaded = library.loadPreset (savedId);
 
     if (loaded.ok && loaded.preset != appState.session.getPreset())
         appState.session.updatePreset (loaded.preset);
 
-    appState.saveSettings();
-    appState.sendChangeMessage();
     updatePresetStatus();
 }
 

@@ -1081,25 +1081,21 @@ void PresetPage::loadPresetWithId (const juce::String& id)
         return;
     }
 
-    appState.presetId = result.preset.id;
+    appState.adoptLibraryPreset (result.preset.id);
     session.setPreset (result.preset);
-    appState.saveSettings();
-    appState.sendChangeMessage();
     refreshLibrary();
     refreshStemList();
 }
 
 void PresetPage::takeUpPreset (const Preset& preset, bool replaceWholly)
 {
-    appState.presetId = preset.id;
+    appState.adoptLibraryPreset (preset.id);
 
     if (replaceWholly)
         session.setPreset (preset);
     else
         session.updatePreset (preset);
 
-    appState.saveSettings();
-    appState.sendChangeMessage();
     refreshLibrary();
     refreshStemList();
 }
@@ -1157,8 +1153,7 @@ void PresetPage::duplicatePreset()
             }
             else
             {
-                safe->appState.presetId = newId;
-                safe->appState.saveSettings();
+                safe->appState.adoptLibraryPreset (newId);
                 safe->refreshLibrary();
                 safe->refreshStemList();
             }
@@ -1216,11 +1211,7 @@ void PresetPage::savePreset()
     }
 
     if (appState.presetId != savedId)
-    {
-        appState.presetId = savedId;
-        appState.saveSettings();
-        appState.sendChangeMessage();
-    }
+        appState.adoptLibraryPreset (savedId);
 
     refreshLibrary();
 }
@@ -1246,9 +1237,7 @@ void PresetPage::savePresetAs()
         }
         else
         {
-            appState.presetId = newId;
-            appState.saveSettings();
-            appState.sendChangeMessage();
+            appState.adoptLibraryPreset (newId);
             refreshLibrary();
         }
     });
@@ -1288,8 +1277,7 @@ void PresetPage::deletePreset()
 
         if (entries.empty())
         {
-            appState.presetId = {};
-            appState.saveSettings();
+            appState.adoptLibraryPreset ({});
             refreshLibrary();
             return;
         }
@@ -1297,18 +1285,11 @@ void PresetPage::deletePreset()
         const auto next = entries[(size_t) juce::jlimit (0, (int) entries.size() - 1, index)].id;
         const auto loaded = library.loadPreset (next);
 
-        if (loaded.ok)
-        {
-            appState.presetId = next;
-            session.setPreset (loaded.preset);
-        }
-        else
-        {
-            appState.presetId = {};
-        }
+        appState.adoptLibraryPreset (loaded.ok ? next : juce::String());
 
-        appState.saveSettings();
-        appState.sendChangeMessage();
+        if (loaded.ok)
+            session.setPreset (loaded.preset);
+
         refreshLibrary();
         refreshStemList();
     });
