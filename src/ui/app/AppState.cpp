@@ -173,6 +173,7 @@ void AppState::saveSettings()
 void AppState::adoptLibraryPreset (const juce::String& id)
 {
     presetId = id;
+    settings->setValue (presetIdKey, id); // the user's choice, also when none is left
     saveSettings();
     sendChangeMessage();
 }
