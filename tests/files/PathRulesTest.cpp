@@ -30,6 +30,32 @@ TEST (PathRules, IsPathInsideFolder)
     EXPECT_FALSE (isPathInsideFolder (out, juce::File()));
 }
 
+// Two folders that differ only in letter case are two folders on Linux: taking one for the other
+// would keep a stale output folder or drop a recent entry that names another file.
+TEST (PathRules, IsSamePathFollowsTheFileSystemsRuleForLetterCase)
+{
+    const bool caseSensitive = juce::File::areFileNamesCaseSensitive();
+
+    const struct
+    {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        { "/tmp/Deliveries/Mix", "/tmp/Deliveries/Mix", true },
+        { "/tmp/Deliveries/Mix", "/tmp/Deliveries/mix", ! caseSensitive },
+        { "/tmp/Deliveries/Mix", "/tmp/Deliveries/Mix2", false },
+        { "/tmp/Deliveries/Mix", "", false },
+        { "", "", true },
+    };
+
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ (isSamePath (c.a, c.b), c.same) << c.a << " | " << c.b;
+        EXPECT_EQ (isSamePath (c.b, c.a), c.same) << c.b << " | " << c.a;
+    }
+}
+
 TEST (PathRules, PathLengthLimitCountsCharactersNotBytes)
 {
     const auto withLength = [] (int length, juce::juce_wchar filler)

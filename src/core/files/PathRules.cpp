@@ -106,6 +106,11 @@ bool isPathInsideFolder (const juce::File& folder, const juce::File& path)
     return pathText.startsWithIgnoreCase (prefix);
 }
 
+bool isSamePath (const juce::String& a, const juce::String& b)
+{
+    return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
+}
+
 bool isPathLengthAcceptable (const juce::File& file)
 {
     return file.getFullPathName().length() <= maxFullPathLength;

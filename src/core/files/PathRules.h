@@ -18,6 +18,11 @@ constexpr int maxFileNameBytes = 200;
     nothing is resolved (no "..", no links). An empty folder or path is never inside. */
 bool isPathInsideFolder (const juce::File& folder, const juce::File& path);
 
+/** True when the two full paths name one file by the file system's own rule: exactly where the
+    disk tells letter case apart ("Mix" and "mix" are two folders on Linux), ignoring case where
+    it does not. Nothing is resolved (no "..", no links). */
+bool isSamePath (const juce::String& a, const juce::String& b);
+
 /** True when the file's full path has at most maxFullPathLength characters. */
 bool isPathLengthAcceptable (const juce::File& file);
 

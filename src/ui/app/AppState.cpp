@@ -3,6 +3,7 @@
 #include "JuceSeams.h"
 #include "core/model/BuiltInPresets.h"
 #include "core/files/AtomicFileWriter.h"
+#include "core/files/PathRules.h"
 #include "core/render/WrittenFileRename.h"
 #include "core/session/ProjectFile.h"
 
@@ -59,12 +60,6 @@ namespace
         return juce::File::getSpecialLocation (juce::File::userMusicDirectory);
     }
 
-    // Paths compare by the file system's own rule: "…/Mix" and "…/mix" are two folders where
-    // the disk tells letter case apart.
-    bool isSamePath (const juce::String& a, const juce::String& b)
-    {
-        return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
-    }
 } // namespace
 
 //==============================================================================

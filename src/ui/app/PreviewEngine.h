@@ -166,7 +166,6 @@ public:
 
     juce::String getLoaderThreadName() const { return getThreadName(); }
 
-    juce::AudioDeviceManager& getDeviceManager() noexcept { return deviceManager; }
 
     //==============================================================================
     // juce::AudioSource: called by the device.

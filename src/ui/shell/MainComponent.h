@@ -96,7 +96,6 @@ public:
     //==============================================================================
     AppState& getAppState() noexcept { return appState; }
     Page getCurrentPage() const noexcept { return currentPageIndex; }
-    juce::Component* getCurrentPageComponent() const noexcept { return currentPage; }
     StepBar& getStepBar() noexcept { return stepBar; }
     FooterSummary& getFooter() noexcept { return footer; }
     juce::Label& getPresetLabel() noexcept { return presetLabel; }

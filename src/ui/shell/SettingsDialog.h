@@ -24,7 +24,6 @@ public:
     PaletteRow (const PaletteEntryInfo& entry, std::function<void()> onColourChanged);
     ~PaletteRow() override;
 
-    const PaletteEntryInfo& getEntry() const noexcept { return entry; }
 
     /** Sets this entry of the current palette, applies the palette and reports the change: what
         the picker does whenever its colour moves. */

@@ -40,7 +40,6 @@ public:
     double getPlayheadPosition() const noexcept { return playhead; }
     double getMarkerPosition() const noexcept { return marker; }
     double getHoverPosition() const noexcept { return hover; }
-    double getDuration() const noexcept { return duration; }
     juce::Range<double> getDataRange() const noexcept { return { dataStart, dataEnd }; }
     juce::Range<double> getVisibleRange() const noexcept { return { visibleStart, visibleEnd }; }
 

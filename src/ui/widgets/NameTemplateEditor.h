@@ -65,7 +65,6 @@ public:
 
     const TemplatePieces& getModel() const noexcept { return model; }
     juce::TextEditor& getRetypeEditor() noexcept { return retypeEditor; }
-    juce::Label& getCaptionLabel() noexcept { return caption; }
 
     class Chip;
     class PaletteArea;
@@ -107,7 +106,6 @@ public:
     Chip (NameTemplateEditor& owner, ChipKind kind, int index, bool isToken, const juce::String& text);
 
     ChipKind getKind() const noexcept { return kind; }
-    int getIndex() const noexcept { return index; }
     const juce::String& getText() const noexcept { return text; }
     bool hasCross() const noexcept { return kind == ChipKind::sequencePiece || kind == ChipKind::vocabularyWord; }
     juce::String getDragDescription() const;
@@ -160,7 +158,6 @@ public:
     void rebuild();
     int countRows (int width) const;
     int getInsertionIndex (juce::Point<int> point) const;
-    int getMarkerIndex() const noexcept { return markerIndex; }
 
     const std::vector<std::unique_ptr<Chip>>& getChips() const noexcept { return chips; }
 

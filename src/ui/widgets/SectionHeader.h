@@ -12,7 +12,6 @@ class SectionHeader : public juce::Component
 public:
     SectionHeader (const juce::String& title, const juce::String& subtitle);
 
-    const juce::String& getTitleText() const noexcept { return title; }
 
     void paint (juce::Graphics& g) override;
 

@@ -21,7 +21,6 @@ public:
 
     const juce::String& getText() const noexcept { return text; }
     const juce::Font& getFont() const noexcept { return font; }
-    juce::Colour getTextColour() const noexcept { return colour; }
     float getLineSpacing() const noexcept { return lineSpacing; }
 
     /** The height that shows every line, and at least minimumLines of them, plus 2 pixels. */

@@ -38,7 +38,6 @@ public:
     double getBusyProgressPercent() const noexcept { return busyPercent; }
     const juce::String& getBusyText() const noexcept { return busyText; }
     const juce::String& getPlaceholderText() const noexcept { return placeholderText; }
-    juce::Colour getWaveformColour() const noexcept { return waveformColour; }
 
     void paint (juce::Graphics& g) override;
 

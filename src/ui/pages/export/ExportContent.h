@@ -198,7 +198,6 @@ public:
     std::vector<juce::Rectangle<int>> getColumnRects() const { return lastLayout.getColumnRects(); }
     const std::vector<int>& getColumnWidths() const noexcept { return lastLayout.widths; }
     int getMaxColumns() const noexcept { return lastLayout.maxColumns; }
-    const juce::String& getBlockLayout() const noexcept { return saved.blockLayout; }
     int getDropColumn() const noexcept { return dropColumn; }
     juce::Rectangle<int> getDropIndicator() const noexcept { return dropIndicator; }
     BlockHandle* getBlockHandle (const juce::String& blockId);

@@ -4,6 +4,7 @@
 #include "NamingPreview.h"
 #include "core/files/PathRules.h"
 #include "ui/app/AppState.h"
+#include "ui/app/OpenFolder.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -79,11 +80,7 @@ void ExportPage::wireControls()
 
     bar.saveButton.onClick = [this] { savePresetFromHere(); };
     bar.chooseFolderButton.onClick = [this] { chooseOutputFolder(); };
-    bar.openFolderButton.onClick = [this]
-    {
-        if (appState.outputFolder.isDirectory())
-            appState.seams->openFolder (appState.outputFolder);
-    };
+    bar.openFolderButton.onClick = [this] { openFolderInFileBrowser (*appState.seams, appState.outputFolder, this); };
 
     for (auto* combo : c.getCombos())
         combo->onChange = [this] { commitSettings(); };

@@ -55,7 +55,6 @@ public:
     bool isAnalysing() const noexcept { return inFlight && kind == RunKind::analysis; }
     bool isExporting() const noexcept { return inFlight && kind == RunKind::exportRun; }
     bool isRunInFlight() const noexcept { return inFlight; }
-    int getRunNumber() const noexcept { return runNumber; }
 
     /** What the phase bar shows while no run is in flight. */
     const juce::String& getIdleText() const noexcept { return idleText; }

@@ -1,5 +1,6 @@
 #include "DeliveryTable.h"
 
+#include "core/files/PathRules.h"
 #include "core/render/FileKindColours.h"
 #include "ui/look/Theme.h"
 
@@ -26,12 +27,6 @@ namespace
         { "Size", sizeColumn, 76, 56 },
         { "Status", statusColumn, 320, 80 },
     };
-
-    /** Paths name one file when the disk would: exactly on a case-sensitive disk. */
-    bool isSamePath (const juce::String& a, const juce::String& b)
-    {
-        return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
-    }
 
     juce::Colour dimmedUnless (bool hasFile, juce::Colour colour)
     {

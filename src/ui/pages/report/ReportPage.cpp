@@ -2,6 +2,7 @@
 
 #include "DeliveryTable.h"
 #include "ReportTexts.h"
+#include "core/files/PathRules.h"
 #include "core/files/PrivateFolder.h"
 #include "core/render/FileKindColours.h"
 #include "core/render/HtmlReport.h"
@@ -34,11 +35,6 @@ namespace
             default:
                 return palette.textSecondary;
         }
-    }
-
-    bool isSamePath (const juce::String& a, const juce::String& b)
-    {
-        return juce::File::areFileNamesCaseSensitive() ? a == b : a.equalsIgnoreCase (b);
     }
 
     /** Breaks every line that is wider than the width at the spaces before it overflows; a word
@@ -392,11 +388,6 @@ void ReportPage::resetPlayer()
     spectrogram.setBusy (false);
     fileNameLabel.setText ({}, juce::dontSendNotification);
     timeLabel.setText ({}, juce::dontSendNotification);
-}
-
-void ReportPage::forgetPlayerFile()
-{
-    resetPlayer();
 }
 
 //==============================================================================

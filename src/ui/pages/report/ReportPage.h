@@ -90,7 +90,6 @@ public:
     int getCurrentRow() const { return currentRow; }
     const juce::String& getCurrentFile() const { return currentFile; }
     int getTransportHeight() const { return transportHeight; }
-    int getSpectrogramRequest() const { return spectrogramRequest.load(); }
     const juce::File& getBrowserReportFile() const { return browserReportFile; }
     int getShownRun() const { return showsReport ? shownRun : 0; }
 
@@ -112,7 +111,6 @@ private:
     void showCue (const CueReport& cue);
     void updateCueTexts (const CueReport& cue);
     void resetPlayer();
-    void forgetPlayerFile();
     void layoutButtons (juce::Rectangle<int>& row);
     void setTransportHeight (int height);
     void requestSpectrogram (const juce::File& file);

@@ -48,7 +48,6 @@ public:
     bool isVisible() const noexcept { return visible; }
     const std::vector<Entry>& getEntries() const noexcept { return entries; }
     const juce::String& getChosenKey() const noexcept { return chosenKey; }
-    bool wasChosenByUser() const noexcept { return chosenByUser; }
 
     /** The box id of the chosen entry: 1 for "All cues", 0 when the box is empty. */
     int getSelectedBoxId() const;

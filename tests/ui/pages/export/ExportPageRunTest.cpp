@@ -141,6 +141,33 @@ TEST (ExportPageRun, NoFolderOpensTheChooser)
     EXPECT_EQ (f.exportsFinished, 1);
 }
 
+// The button used to hand the folder to the desktop and forget it: when no file browser came up,
+// the user saw neither the folder's parent nor a word about it.
+TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)
+{
+    ExportPageFixture f;
+    auto& page = f.makePage();
+    auto& button = page.getRenderBar().openFolderButton;
+    const auto folder = f.useOutputFolder ("Deliveries");
+
+    click (button);
+    EXPECT_TRUE (f.seams->opened.empty()) << "a folder not made yet opens nothing";
+
+    ASSERT_TRUE (folder.createDirectory());
+    click (button);
+    ASSERT_EQ (f.seams->opened.size(), 1u);
+    EXPECT_EQ (f.seams->opened[0].kind, ui::Seams::OpenKind::folder);
+    EXPECT_EQ (f.seams->opened[0].target, folder.getFullPathName());
+
+    f.seams->openOutcome = { false, "No file browser." };
+    click (button);
+    ASSERT_TRUE (pumpUntil ([&f] { return f.seams->lastBox() != nullptr; }));
+    ASSERT_EQ (f.seams->opened.size(), 3u);
+    EXPECT_EQ (f.seams->opened[2].target, folder.getParentDirectory().getFullPathName());
+    EXPECT_EQ (f.seams->lastBox()->request.title, "The folder was not opened");
+    EXPECT_EQ (f.seams->lastBox()->request.message, "No file browser.");
+}
+
 // Planning used to create every cue folder, so a refused question left folders behind.
 TEST (ExportPageRun, WarningsAskAndCancelWritesNothing)
 {
