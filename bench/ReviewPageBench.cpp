@@ -183,13 +183,13 @@ void BM_UpdateMetersWith48PlayingTracks (benchmark::State& state)
 {
     auto& b = reviewBench();
     b.comboBox ("Cue").setSelectedId (2, juce::sendNotificationSync);
-    b.page->toggleMixAudition();
+    b.page->getAuditionStrip().toggleMixAudition();
 
     if (! b.waitForPlaying())
         state.SkipWithError ("the mix did not start");
 
     for (auto _ : state)
-        b.page->updateMeters();
+        b.page->getAuditionStrip().updateMeters();
 
     b.app.previewEngine.stop();
 }
@@ -222,9 +222,9 @@ void BM_TreePaintWithMeters (benchmark::State& state)
         tree.paintEntireComponent (g, false);
     }
 
-    int lit = b.page->getMeterLevel ({}) > 0.001f ? 1 : 0;
+    int lit = b.page->getAuditionStrip().getMeterLevel ({}) > 0.001f ? 1 : 0;
     for (const auto& stem : b.app.session.getPreset().schema.stems)
-        lit += b.page->getMeterLevel (stem.id) > 0.001f ? 1 : 0;
+        lit += b.page->getAuditionStrip().getMeterLevel (stem.id) > 0.001f ? 1 : 0;
 
     state.counters["headingsWithMeters"] = lit;
     state.SetLabel (juce::String (tree.getWidth()).toStdString() + " x " + juce::String (tree.getHeight()).toStdString() + " tree");
@@ -240,19 +240,19 @@ void BM_MixPlaybackTenSeconds (benchmark::State& state)
 
     for (auto _ : state)
     {
-        b.page->toggleMixAudition();
+        b.page->getAuditionStrip().toggleMixAudition();
 
         if (! b.waitForPlaying())
             state.SkipWithError ("the mix did not start");
 
-        const auto repaintsBefore = b.page->getMeterRepaintCount();
+        const auto repaintsBefore = b.page->getAuditionStrip().getMeterRepaintCount();
         const auto skippedBefore = b.app.previewEngine.getSkippedBlockCount();
         const auto blocksBefore = b.output->getBlockCount();
         const auto start = juce::Time::getMillisecondCounterHiRes();
         bench::pumpUntil ([] { return false; }, 10000);
         const auto seconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
 
-        state.counters["meterRepaintsPerSecond"] = (b.page->getMeterRepaintCount() - repaintsBefore) / seconds;
+        state.counters["meterRepaintsPerSecond"] = (b.page->getAuditionStrip().getMeterRepaintCount() - repaintsBefore) / seconds;
         state.counters["skippedBlocks"] = (double) (b.app.previewEngine.getSkippedBlockCount() - skippedBefore);
         state.counters["blocks"] = (double) (b.output->getBlockCount() - blocksBefore);
         b.app.previewEngine.stop();

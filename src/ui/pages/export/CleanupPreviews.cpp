@@ -12,62 +12,13 @@
 namespace dunmoor::ui
 {
 
-class CleanupPreviews::Job : public juce::ThreadPoolJob
-{
-public:
-    Job (CleanupPreviews& owner, int requestNumber, juce::File sourceFile, juce::File previewFile, double sampleRate,
-         SilenceGateSettings gateSettings, std::function<void (const Outcome&)> done)
-        : juce::ThreadPoolJob ("cleanup preview"),
-          previews (&owner),
-          posted (owner.outcomesPosted),
-          request (requestNumber),
-          source (std::move (sourceFile)),
-          preview (std::move (previewFile)),
-          rate (sampleRate),
-          gate (gateSettings),
-          onDone (std::move (done))
-    {
-    }
-
-    JobStatus runJob() override
-    {
-        Outcome outcome;
-        outcome.request = request;
-        outcome.ok = renderPreview (source, preview, rate, gate, [this] { return shouldExit(); }, outcome.error);
-        outcome.cancelled = ! outcome.ok && (shouldExit() || isCancelledError (outcome.error));
-
-        if (outcome.cancelled)
-            outcome.error = {};
-
-        ++*posted;
-        juce::MessageManager::callAsync ([owner = previews, outcome, done = std::move (onDone)]
-                                         {
-                                             if (auto* p = owner.get())
-                                                 p->finished (outcome, done);
-                                         });
-        return jobHasFinished;
-    }
-
-private:
-    juce::WeakReference<CleanupPreviews> previews;
-    std::shared_ptr<std::atomic<int>> posted;
-    int request;
-    juce::File source, preview;
-    double rate;
-    SilenceGateSettings gate;
-    std::function<void (const Outcome&)> onDone;
-};
-
-//==============================================================================
 CleanupPreviews::CleanupPreviews() = default;
 
 CleanupPreviews::~CleanupPreviews()
 {
-    // A running job stops at its next block; it is waited for, never killed.
-    if (pool != nullptr)
-        pool->removeAllJobs (true, -1);
-
-    pool.reset();
+    // A running job stops at its next block; it is waited for, never killed, before the files
+    // it may still be writing go.
+    jobs.reset();
 
     for (const auto& file : written)
         file.deleteFile();
@@ -97,11 +48,6 @@ int CleanupPreviews::prepare (const juce::File& source,
                               const SilenceGateSettings& gate,
                               std::function<void (const Outcome&)> onDone)
 {
-    cancel();
-
-    if (pool == nullptr)
-        pool = std::make_unique<juce::ThreadPool> (1);
-
     // Listed as this object's from the start: a job that ends just before this object goes
     // leaves no file behind.
     written.removeAllInstancesOf (preview);
@@ -109,32 +55,29 @@ int CleanupPreviews::prepare (const juce::File& source,
 
     preparing = true;
     preparingSource = source;
-    pool->addJob (new Job (*this, latestRequest, source, preview, rate, gate, std::move (onDone)), true);
-    return latestRequest;
+
+    return jobs->start ([this, source, preview, rate, gate, done = std::move (onDone)] (const CancelCheck& cancelled) mutable -> LatestRequestRunner::Delivery
+                        {
+                            Outcome outcome;
+                            outcome.ok = renderPreview (source, preview, rate, gate, cancelled, outcome.error);
+
+                            // Only the latest request's outcome arrives, while this object exists.
+                            return [this, outcome, done = std::move (done)]
+                            {
+                                preparing = false;
+                                preparingSource = juce::File();
+
+                                if (done != nullptr)
+                                    done (outcome);
+                            };
+                        });
 }
 
 void CleanupPreviews::cancel()
 {
-    ++latestRequest;
+    jobs->cancel();
     preparing = false;
     preparingSource = juce::File();
-
-    if (pool != nullptr)
-        pool->removeAllJobs (true, 0);
-}
-
-void CleanupPreviews::finished (const Outcome& outcome, const std::function<void (const Outcome&)>& onDone)
-{
-    ++outcomesHandled;
-
-    if (outcome.request == latestRequest)
-    {
-        preparing = false;
-        preparingSource = juce::File();
-    }
-
-    if (onDone != nullptr)
-        onDone (outcome);
 }
 
 void CleanupPreviews::limitTotalSize (const juce::Array<juce::File>& keep)
@@ -162,7 +105,7 @@ void CleanupPreviews::limitTotalSize (const juce::Array<juce::File>& keep)
 
 bool CleanupPreviews::isIdle() const
 {
-    return (pool == nullptr || pool->getNumJobs() == 0) && outcomesHandled == outcomesPosted->load();
+    return jobs->isIdle();
 }
 
 juce::Array<juce::File> CleanupPreviews::getWrittenFiles() const

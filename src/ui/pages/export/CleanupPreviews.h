@@ -1,13 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
-#include <juce_events/juce_events.h>
-
 #include "core/audio/CancelCheck.h"
 #include "core/model/Preset.h"
+#include "ui/widgets/LatestRequestRunner.h"
 
 namespace dunmoor::ui
 {
@@ -22,11 +20,12 @@ namespace dunmoor::ui
     until the source or the settings change. Those this object wrote are deleted when it goes,
     and while it lives the oldest of them go once they add up to more than maxTotalBytes.
 
-    Preparation runs on a one-thread pool. Every request gets a number; only the latest
-    request's result is reported as current, and cancel() (a stop, another audition) makes
-    every earlier one stale and asks a running job to stop without waiting for it. The
-    destructor waits for a running job however long its current block takes; jobs poll their
-    cancel check per block. Message thread only, apart from the jobs.
+    Preparation runs in the background, where only the latest request counts
+    (LatestRequestRunner): cancel() (a stop, another audition) and every new request make the
+    earlier ones stale and ask a running job to stop without waiting for it, and only the
+    latest request's outcome is handed over. The destructor waits for a running job however
+    long its current block takes; jobs poll their cancel check per block. Message thread only,
+    apart from the jobs.
 */
 class CleanupPreviews
 {
@@ -34,13 +33,11 @@ public:
     CleanupPreviews();
     ~CleanupPreviews();
 
-    /** What a finished preparation reports on the message thread. */
+    /** What the latest request's preparation reports on the message thread. */
     struct Outcome
     {
-        int request = 0;
         bool ok = false;
-        juce::String error;   // why it failed; empty for a cancelled job
-        bool cancelled = false;
+        juce::String error; // why it failed
     };
 
     /** The preview of the source under the gate settings at the rate; the empty file with the
@@ -50,7 +47,8 @@ public:
     /**
         Queues a preparation of the preview; earlier requests become stale (their running job is
         asked to stop, not waited for). onDone runs on the message thread with the outcome,
-        unless this object is gone by then. Returns the request's number.
+        unless a newer request was made or this object is gone by then. Returns the request's
+        number.
     */
     int prepare (const juce::File& source,
                  const juce::File& preview,
@@ -62,7 +60,7 @@ public:
     void cancel();
 
     /** The newest request's number (0 before the first). */
-    int getLatestRequest() const noexcept { return latestRequest; }
+    int getLatestRequest() const noexcept { return jobs->getLatestRequest(); }
 
     /** A request is being prepared and is still current. */
     bool isPreparing() const noexcept { return preparing; }
@@ -101,18 +99,11 @@ public:
     juce::String folderRefusalForTesting;
 
 private:
-    class Job;
-    void finished (const Outcome& outcome, const std::function<void (const Outcome&)>& onDone);
-
-    std::unique_ptr<juce::ThreadPool> pool;
-    std::shared_ptr<std::atomic<int>> outcomesPosted = std::make_shared<std::atomic<int>> (0);
-    int outcomesHandled = 0;
     juce::Array<juce::File> written;     // oldest first
     juce::File preparingSource;
-    int latestRequest = 0;
     bool preparing = false;
+    std::unique_ptr<LatestRequestRunner> jobs = std::make_unique<LatestRequestRunner> ("Brackenfold cleanup preview");
 
-    JUCE_DECLARE_WEAK_REFERENCEABLE (CleanupPreviews)
     JUCE_DECLARE_NON_COPYABLE (CleanupPreviews)
 };
 

@@ -28,41 +28,6 @@ namespace
 } // namespace
 
 //==============================================================================
-ExportContent::SettingsSlider::SettingsSlider (ExportSlider which)
-    : juce::Slider (juce::Slider::LinearHorizontal, juce::Slider::TextBoxRight), kind (which)
-{
-    const auto range = ExportSettingsMapping::rangeOf (which);
-    setRange (range.minimum, range.maximum, range.step);
-    setTextBoxStyle (juce::Slider::TextBoxRight, false, 80, 22);
-
-    switch (which)
-    {
-        case ExportSlider::targetLevel:
-        case ExportSlider::below:       setTextValueSuffix (" dB"); break;
-        case ExportSlider::forAtLeast:  setTextValueSuffix (" s"); break;
-        case ExportSlider::fadeIn:
-        case ExportSlider::fadeOut:     setTextValueSuffix (" ms"); break;
-        case ExportSlider::takeDownBy:  break;
-    }
-}
-
-juce::String ExportContent::SettingsSlider::getTextFromValue (double value)
-{
-    if (kind == ExportSlider::takeDownBy)
-        return ExportSettingsMapping::formatFloorText (value);
-
-    return juce::Slider::getTextFromValue (value);
-}
-
-double ExportContent::SettingsSlider::getValueFromText (const juce::String& text)
-{
-    if (kind == ExportSlider::takeDownBy)
-        return ExportSettingsMapping::parseFloorText (text);
-
-    return juce::Slider::getValueFromText (text);
-}
-
-//==============================================================================
 ExportContent::ExportContent()
 {
     setTitle ("Levels and export settings");
@@ -764,73 +729,6 @@ juce::Rectangle<int> ExportContent::getBlockPanel (const juce::String& blockId) 
             return placement.panel;
 
     return {};
-}
-
-//==============================================================================
-ExportContent::BlockHandle::BlockHandle (const juce::String& id) : blockId (id)
-{
-    setMouseCursor (juce::MouseCursor::DraggingHandCursor);
-    setTitle ("Move the block " + id);
-}
-
-void ExportContent::BlockHandle::mouseDrag (const juce::MouseEvent& e)
-{
-    dragging = true;
-
-    if (onDrag != nullptr && getParentComponent() != nullptr)
-        onDrag (blockId, getParentComponent()->getLocalPoint (this, e.getPosition()));
-}
-
-void ExportContent::BlockHandle::mouseUp (const juce::MouseEvent& e)
-{
-    const auto wasDragging = dragging;
-    dragging = false;
-
-    if (wasDragging && onDrop != nullptr && getParentComponent() != nullptr)
-        onDrop (blockId, getParentComponent()->getLocalPoint (this, e.getPosition()));
-    else if (onRelease != nullptr)
-        onRelease();
-}
-
-ExportContent::ColumnSplitter::ColumnSplitter (int indexToUse) : index (indexToUse)
-{
-    setMouseCursor (juce::MouseCursor::LeftRightResizeCursor);
-    setTitle ("Column width " + juce::String (index + 1));
-}
-
-void ExportContent::ColumnSplitter::mouseDown (const juce::MouseEvent&)
-{
-    dragging = true;
-
-    if (onDragStart != nullptr)
-        onDragStart (index);
-}
-
-void ExportContent::ColumnSplitter::mouseDrag (const juce::MouseEvent& e)
-{
-    if (onDrag != nullptr && getParentComponent() != nullptr)
-        onDrag (index, getParentComponent()->getLocalPoint (this, e.getPosition()).x);
-}
-
-void ExportContent::ColumnSplitter::mouseUp (const juce::MouseEvent&)
-{
-    dragging = false;
-    repaint();
-
-    if (onDragEnd != nullptr)
-        onDragEnd();
-}
-
-void ExportContent::ColumnSplitter::mouseEnter (const juce::MouseEvent&) { repaint(); }
-void ExportContent::ColumnSplitter::mouseExit (const juce::MouseEvent&) { repaint(); }
-
-void ExportContent::ColumnSplitter::paint (juce::Graphics& g)
-{
-    if (! dragging && ! isMouseOver())
-        return;
-
-    g.setColour (currentPalette().accent.withAlpha (0.35f));
-    g.fillRect (getWidth() / 2 - 1, 2, 2, std::max (0, getHeight() - 4));
 }
 
 void ExportContent::setWarningsHaveErrors (bool hasErrors)

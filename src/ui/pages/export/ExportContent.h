@@ -8,7 +8,9 @@
 
 #include "BlockColumns.h"
 #include "CueResultList.h"
+#include "ExportBlockGrips.h"
 #include "ExportSettingsMapping.h"
+#include "ExportSettingsSlider.h"
 #include "FormatRow.h"
 #include "GatedTrackList.h"
 #include "ui/widgets/NameTemplateEditor.h"
@@ -40,54 +42,9 @@ public:
     ExportContent();
     ~ExportContent() override;
 
-    /** The grip over a block's title strip: dragging it moves the block. */
-    class BlockHandle : public juce::Component
-    {
-    public:
-        explicit BlockHandle (const juce::String& id);
-
-        void mouseDrag (const juce::MouseEvent& e) override;
-        void mouseUp (const juce::MouseEvent& e) override;
-
-        const juce::String blockId;
-        std::function<void (const juce::String&, juce::Point<int>)> onDrag, onDrop;
-        std::function<void()> onRelease;
-        bool dragging = false;
-    };
-
-    /** The gap between two columns: dragging it moves the width from one to the other. */
-    class ColumnSplitter : public juce::Component
-    {
-    public:
-        explicit ColumnSplitter (int indexToUse);
-
-        void mouseDown (const juce::MouseEvent& e) override;
-        void mouseDrag (const juce::MouseEvent& e) override;
-        void mouseUp (const juce::MouseEvent& e) override;
-        void mouseEnter (const juce::MouseEvent& e) override;
-        void mouseExit (const juce::MouseEvent& e) override;
-        void paint (juce::Graphics& g) override;
-
-        const int index;
-        std::function<void (int)> onDragStart;
-        std::function<void (int, int)> onDrag;
-        std::function<void()> onDragEnd;
-
-    private:
-        bool dragging = false;
-    };
-
-    /** A slider of the settings; "Take down by" shows minus infinity at its bottom. */
-    class SettingsSlider : public juce::Slider
-    {
-    public:
-        explicit SettingsSlider (ExportSlider which);
-
-        juce::String getTextFromValue (double value) override;
-        double getValueFromText (const juce::String& text) override;
-
-        const ExportSlider kind;
-    };
+    using BlockHandle = ExportBlockHandle;
+    using ColumnSplitter = ExportColumnSplitter;
+    using SettingsSlider = ExportSettingsSlider;
 
     /** A caption and its control, laid out as one row. */
     struct Row

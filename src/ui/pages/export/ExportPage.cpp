@@ -32,7 +32,8 @@ namespace
 ExportPage::ExportPage (AppState& state)
     : appState (state),
       content (std::make_unique<Content>()),
-      renderBar (std::make_unique<RenderBar>())
+      renderBar (std::make_unique<RenderBar>()),
+      cleanupAudition (state, content->gatedList, renderBar->phaseBar, [this] { return runControl.getIdleText(); })
 {
     setTitle ("Levels & Export");
 
@@ -171,51 +172,6 @@ void ExportPage::wireReportArea()
     bar.tallerButton.onClick = [&list] { list.makeRowsTaller(); };
     bar.shorterButton.onClick = [&list] { list.makeRowsShorter(); };
 
-    auto& engine = appState.previewEngine;
-    auto idOf = [] (const GatedTrackRow& row) { return "cleanup:" + row.path.getFullPathName(); };
-
-    list.onPlay = [this] (const GatedTrackRow& row, double seconds)
-    {
-        if (! row.path.existsAsFile())
-            return;
-
-        lastCleanupFile = row.path;
-        lastCleanupName = row.fileName;
-        lastCleanupSeconds = seconds;
-        auditionGated (row.path, row.fileName, seconds, true);
-    };
-
-    list.onSeek = [this, &engine, idOf] (const GatedTrackRow& row, double seconds)
-    {
-        if (! row.path.existsAsFile() || row.durationSeconds <= 0.0)
-            return;
-
-        if (engine.isActiveFor (idOf (row)) && (engine.isPlaying() || engine.isLoading()))
-        {
-            // A newer request than whatever is still being prepared: that must not start later.
-            if (previews.isPreparing())
-            {
-                clearPreviewStatus();
-                previews.cancel();
-            }
-
-            engine.seekToFraction (juce::jlimit (0.0, 1.0, seconds / row.durationSeconds));
-            return;
-        }
-
-        lastCleanupFile = row.path;
-        lastCleanupName = row.fileName;
-        lastCleanupSeconds = seconds;
-        auditionGated (row.path, row.fileName, seconds, false);
-    };
-
-    list.isPlaying = [&engine, idOf] (const GatedTrackRow& row) { return engine.isActiveFor (idOf (row)); };
-    list.getPlayheadFraction = [&engine, idOf] (const GatedTrackRow& row)
-    {
-        return engine.isActiveFor (idOf (row)) ? engine.getPlayheadFraction() : -1.0;
-    };
-    list.onTogglePlay = [this] { togglePlayback(); };
-
     // The list's own edits reach the session here; the notification they cause is not read back.
     c.cueList.onRename = [this] (const juce::String& key, const juce::String& name)
     {
@@ -286,150 +242,6 @@ void ExportPage::resetLayout()
     appState.settings->setValue (BlockLayoutSettings::columnWidthsKey, juce::String());
     appState.saveSettings();
     content->applyColumnWidths ({});
-}
-
-//==============================================================================
-void ExportPage::togglePlayback()
-{
-    auto& engine = appState.previewEngine;
-
-    // Preparing counts as playing: Space stops it before it can start.
-    if (engine.isPlaying() || engine.isLoading() || previews.isPreparing())
-    {
-        stopCleanupAudition();
-        content->gatedList.repaint();
-        return;
-    }
-
-    if (lastCleanupFile.existsAsFile())
-    {
-        auditionGated (lastCleanupFile, lastCleanupName, lastCleanupSeconds, false);
-        content->gatedList.repaint();
-        return;
-    }
-
-    auto& list = content->gatedList;
-
-    if (! list.isVisible() || list.onPlay == nullptr)
-        return;
-
-    for (const auto& row : list.getRows())
-    {
-        if (list.getFoldedCues().contains (row.cueName))
-            continue;
-
-        list.onPlay (row, CleanupView::playStartSeconds (row));
-        return;
-    }
-}
-
-bool ExportPage::handleCleanupKey (bool forward)
-{
-    return content->gatedList.isVisible() && content->gatedList.handlePlayingRowKey (forward);
-}
-
-void ExportPage::stopCleanupAudition()
-{
-    if (previews.isPreparing())
-        clearPreviewStatus();
-
-    previews.cancel();
-    appState.previewEngine.stop();
-}
-
-juce::File ExportPage::getCleanupPreviewFile (const juce::File& file) const
-{
-    juce::String error;
-    const auto& settings = appState.session.getPreset().exportSettings;
-    return previews.getPreviewFile (file, settings.silenceGate, settings.masterSampleRate, error);
-}
-
-void ExportPage::setPreviewStatus (const juce::String& text)
-{
-    previewStatus = text;
-    renderBar->phaseBar.setText (text);
-}
-
-void ExportPage::clearPreviewStatus()
-{
-    // Only the page's own preview text goes; a run's text stays.
-    if (previewStatus.isNotEmpty() && renderBar->phaseBar.getText() == previewStatus)
-        renderBar->phaseBar.setText (runControl.getIdleText());
-
-    previewStatus.clear();
-}
-
-void ExportPage::auditionGated (const juce::File& file, const juce::String& name, double seconds, bool toggle)
-{
-    auto& engine = appState.previewEngine;
-    const auto id = "cleanup:" + file.getFullPathName();
-    const auto& settings = appState.session.getPreset().exportSettings;
-    const auto rate = settings.masterSampleRate;
-    const auto gate = settings.silenceGate;
-
-    // A second press on the track being prepared stops it, as it would stop it playing.
-    if (toggle && previews.isPreparing() && previews.getPreparingSource() == file)
-    {
-        stopCleanupAudition();
-        return;
-    }
-
-    juce::String error;
-    const auto preview = previews.getPreviewFile (file, gate, rate, error);
-
-    if (preview == juce::File())
-    {
-        previews.cancel();
-        setPreviewStatus (name + " could not be prepared: " + error);
-        return;
-    }
-
-    if (preview.existsAsFile())
-    {
-        // Whatever was still being prepared must not start once it is ready.
-        if (previews.isPreparing())
-            clearPreviewStatus();
-
-        previews.cancel();
-        lastPlayedPreview = preview;
-
-        if (toggle)
-            engine.toggle (juce::Array<juce::File> { preview }, rate, name, id, seconds, seconds);
-        else
-            engine.play (juce::Array<juce::File> { preview }, rate, name, id, seconds, seconds);
-
-        return;
-    }
-
-    setPreviewStatus ("Preparing " + name + " ...");
-    const auto askedBefore = engine.getRequestedSourceId();
-
-    juce::Component::SafePointer<ExportPage> safe (this);
-    previews.prepare (file, preview, rate, gate, [safe, preview, name, id, seconds, rate, askedBefore] (const CleanupPreviews::Outcome& outcome)
-                      {
-                          auto* page = safe.getComponent();
-
-                          // Only the newest request plays, and only when nothing else was asked to play meanwhile.
-                          if (page == nullptr || outcome.request != page->previews.getLatestRequest() || outcome.cancelled)
-                              return;
-
-                          if (! outcome.ok)
-                          {
-                              page->setPreviewStatus (name + " could not be prepared: " + outcome.error);
-                              return;
-                          }
-
-                          page->clearPreviewStatus();
-                          auto& player = page->appState.previewEngine;
-
-                          if (player.getRequestedSourceId() != askedBefore)
-                              return;
-
-                          page->previews.limitTotalSize ({ preview, page->lastPlayedPreview });
-                          page->lastPlayedPreview = preview;
-                          player.play (juce::Array<juce::File> { preview }, rate, name, id, seconds, seconds);
-                          page->content->gatedList.repaint();
-                      });
 }
 
 //==============================================================================
@@ -519,7 +331,7 @@ bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
         return false;
 
     const auto run = runControl.beginRun (kind);
-    stopCleanupAudition();
+    cleanupAudition.stop();
     renderBar->phaseBar.clear();
     renderBar->phaseBar.setText ({});
     applyRunState();

@@ -6,7 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "BatchSummary.h"
-#include "CleanupPreviews.h"
+#include "CleanupAudition.h"
 #include "ExportContent.h"
 #include "ExportRenderBar.h"
 #include "ExportRunControl.h"
@@ -55,21 +55,20 @@ public:
 
     /** Space: stops what plays or is being prepared; otherwise plays the last cleaned audition
         again, or the first track of the cleanup preview. */
-    void togglePlayback();
+    void togglePlayback() { cleanupAudition.togglePlayback(); }
 
     /** Left and right arrows: the playing cleanup row jumps to its next or previous cleaned
         stretch; false when nothing of the preview plays or there is no such stretch. */
-    bool handleCleanupKey (bool forward);
+    bool handleCleanupKey (bool forward) { return cleanupAudition.handleKey (forward); }
 
-    /** Plays a track cleaned with the current settings from a point, preparing its preview
-        first when there is none; with toggle, a second press of the same track stops it. */
-    void auditionGated (const juce::File& file, const juce::String& name, double seconds, bool toggle);
+    /** Plays a track cleaned with the current settings from a point (CleanupAudition::audition). */
+    void auditionGated (const juce::File& file, const juce::String& name, double seconds, bool toggle)
+    {
+        cleanupAudition.audition (file, name, seconds, toggle);
+    }
 
-    /** Where the cleaned preview of a track is kept under the current settings; the empty file
-        when the private preview folder cannot be used. */
-    juce::File getCleanupPreviewFile (const juce::File& file) const;
-
-    CleanupPreviews& getCleanupPreviews() noexcept { return previews; }
+    juce::File getCleanupPreviewFile (const juce::File& file) const { return cleanupAudition.getPreviewFile (file); }
+    CleanupPreviews& getCleanupPreviews() noexcept { return cleanupAudition.getPreviews(); }
 
     /** Creates the two format rows on first use and fills them from the session preset. */
     void rebuildFormatRows();
@@ -140,17 +139,8 @@ private:
     void wireReportArea();
     void loadLayoutSettings();
     void fitContent();
-    void stopCleanupAudition();
-    void setPreviewStatus (const juce::String& text);
-    void clearPreviewStatus();
 
     AppState& appState;
-    CleanupPreviews previews;
-    juce::File lastCleanupFile;      // the last cleaned audition asked for
-    juce::String lastCleanupName;
-    double lastCleanupSeconds = 0.0;
-    juce::File lastPlayedPreview;
-    juce::String previewStatus;      // the preparing or failure text the page put in the bar
     bool cueListEditing = false;     // a session change the cue list itself is making
     NamingVocabulary vocabulary;
     ExportRunControl runControl;
@@ -164,6 +154,7 @@ private:
 
     std::unique_ptr<Content> content;
     std::unique_ptr<RenderBar> renderBar;
+    CleanupAudition cleanupAudition;
     juce::Viewport viewport;
     std::unique_ptr<RenderJob> renderJob;
 

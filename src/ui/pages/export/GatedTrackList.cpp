@@ -31,46 +31,6 @@ namespace
 } // namespace
 
 //==============================================================================
-class GatedTrackList::DetailJob : public juce::ThreadPoolJob
-{
-public:
-    DetailJob (GatedTrackList& owner, int generationToUse, int rowIndex, juce::File fileToRead, ZoomWindow windowToRead)
-        : juce::ThreadPoolJob ("cleanup detail"),
-          list (&owner),
-          generation (generationToUse),
-          index (rowIndex),
-          file (std::move (fileToRead)),
-          window (windowToRead)
-    {
-    }
-
-    JobStatus runJob() override
-    {
-        juce::String error;
-        auto overview = overviewFromFileRange (file, window.start, window.end, detailBuckets, error, [this] { return shouldExit(); });
-
-        // A read that failed or was called off leaves the row drawn from its own overview.
-        if (shouldExit() || overview.isEmpty())
-            return jobHasFinished;
-
-        juce::MessageManager::callAsync ([safe = list, generation = generation, index = index, file = file, window = window,
-                                          overview = std::move (overview)]() mutable
-                                         {
-                                             if (auto* l = safe.getComponent())
-                                                 l->receiveDetail (generation, index, file, window.start, window.end, std::move (overview));
-                                         });
-        return jobHasFinished;
-    }
-
-private:
-    juce::Component::SafePointer<GatedTrackList> list;
-    int generation;
-    int index;
-    juce::File file;
-    ZoomWindow window;
-};
-
-//==============================================================================
 GatedTrackList::GatedTrackList()
 {
     setTitle ("Noise floor cleanup preview");
@@ -82,12 +42,6 @@ GatedTrackList::GatedTrackList()
 GatedTrackList::~GatedTrackList()
 {
     settleTimer.stopTimer();
-
-    // A running read stops at its next block; it is waited for, never killed.
-    if (detailPool != nullptr)
-        detailPool->removeAllJobs (true, -1);
-
-    detailPool.reset();
 }
 
 void GatedTrackList::setRows (std::vector<Row> newRows)
@@ -95,10 +49,7 @@ void GatedTrackList::setRows (std::vector<Row> newRows)
     rows = std::move (newRows);
     collapsedCues.clear();
     details.assign (rows.size(), Detail());
-    ++detailGeneration;
-
-    if (detailPool != nullptr)
-        detailPool->removeAllJobs (true, 0);
+    detailReads.cancel();
 
     const auto font = fontPlain13_5();
     float widest = 0.0f;
@@ -217,12 +168,8 @@ void GatedTrackList::fetchDetails()
     if (rows.empty())
         return;
 
-    if (detailPool == nullptr)
-        detailPool = std::make_unique<juce::ThreadPool> (1);
-
-    // Jobs of an earlier window go without waiting; whatever they still post is dropped.
-    detailPool->removeAllJobs (true, 0);
-    ++detailGeneration;
+    // Reads of an earlier window go without waiting; whatever they still hand back is dropped.
+    detailReads.newRequest();
 
     if (zoom.getWidth() > detailZoomWidth)
     {
@@ -253,13 +200,24 @@ void GatedTrackList::fetchDetails()
         const auto& row = rows[(size_t) i];
 
         if (detailNeedsFetch (details[(size_t) i], zoom) && row.path.existsAsFile())
-            detailPool->addJob (new DetailJob (*this, detailGeneration, i, row.path, zoom), true);
+            detailReads.add ([this, index = i, file = row.path, window = zoom] (const CancelCheck& cancelled) -> LatestRequestRunner::Delivery
+                             {
+                                 juce::String error;
+                                 auto overview = overviewFromFileRange (file, window.start, window.end, detailBuckets, error, cancelled);
+
+                                 // A read that failed leaves the row drawn from its own overview.
+                                 if (overview.isEmpty())
+                                     return {};
+
+                                 return [this, index, file, window, overview = std::move (overview)]() mutable
+                                 { receiveDetail (index, file, window.start, window.end, std::move (overview)); };
+                             });
     }
 }
 
-void GatedTrackList::receiveDetail (int generation, int index, const juce::File& file, double start, double end, WaveformOverview overview)
+void GatedTrackList::receiveDetail (int index, const juce::File& file, double start, double end, WaveformOverview overview)
 {
-    if (generation != detailGeneration || index < 0 || index >= (int) details.size() || rows[(size_t) index].path != file)
+    if (index < 0 || index >= (int) details.size() || rows[(size_t) index].path != file)
         return;
 
     auto& detail = details[(size_t) index];

@@ -8,6 +8,7 @@
 
 #include "CleanupView.h"
 #include "ExportResultRows.h"
+#include "ui/widgets/LatestRequestRunner.h"
 
 namespace dunmoor::ui
 {
@@ -17,12 +18,12 @@ namespace dunmoor::ui
     by cue, each with the cleaned waveform, its cleaned stretches shaded and their fades marked,
     a play button and a button to the next cleaned stretch. All rows share one zoom window; a
     window of a quarter of the take or less shows the source file itself, read for the rows in
-    view on a one-thread pool 180 ms after the zoom settles.
+    view, in the background, 180 ms after the zoom settles.
 
-    Audition goes through the callbacks the page sets. A detail read carries the generation of
-    the fetch that asked for it and the file it read; it is dropped when the rows or the window
-    have moved on. Reads poll their cancel check per block: a new fetch drops the old jobs
-    without waiting, and the destructor waits for a running one however long its block takes.
+    Audition goes through the callbacks the page sets. Only the latest fetch's reads count
+    (LatestRequestRunner): a new fetch drops the old reads without waiting, and a read that
+    arrives for a row that now holds another file is dropped too. Reads poll their cancel check
+    per block; the destructor waits for a running one however long its block takes.
 */
 class GatedTrackList : public juce::Component
 {
@@ -100,7 +101,6 @@ public:
     bool keyPressed (const juce::KeyPress& key) override;
 
 private:
-    class DetailJob;
     struct SettleTimer : public juce::Timer
     {
         explicit SettleTimer (GatedTrackList& l) : list (l) {}
@@ -111,7 +111,7 @@ private:
     void setRowHeight (int height);
     void rebuildItems();
     void restartSettleTimer();
-    void receiveDetail (int generation, int index, const juce::File& file, double start, double end, WaveformOverview overview);
+    void receiveDetail (int index, const juce::File& file, double start, double end, WaveformOverview overview);
     juce::Rectangle<int> getArea() const;
     juce::Rectangle<int> getWaveformColumn() const;
     juce::Rectangle<int> itemBounds (const CleanupView::Item& item) const;
@@ -126,9 +126,10 @@ private:
     ZoomWindow zoom;
     int rowHeight = CleanupView::defaultRowHeight;
     int labelWidth = 320;
-    int detailGeneration = 0;
     SettleTimer settleTimer { *this };
-    std::unique_ptr<juce::ThreadPool> detailPool;
+
+    // Last: it goes first, waiting for a running read before anything a read hands back to goes.
+    LatestRequestRunner detailReads { "Brackenfold cleanup detail" };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (GatedTrackList)
 };

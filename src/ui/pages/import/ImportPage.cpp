@@ -12,12 +12,9 @@ namespace
 {
     constexpr int rowHeight = 34;
     constexpr int headerHeight = 28;
-    constexpr int zoomSettleMs = 220;
     constexpr int prefetchRows = 8;
 
     const juce::String recurseKey ("importRecurse");
-    const juce::String autoplayKey ("importAutoplay");
-    const juce::String jumpSilenceKey ("importJumpSilence");
 
     juce::Rectangle<int> takeLeft (juce::Rectangle<int>& area, int width)
     {
@@ -40,16 +37,9 @@ namespace
 } // namespace
 
 //==============================================================================
-void ImportPage::ZoomSettleTimer::timerCallback()
-{
-    stopTimer();
-    page.zoomSettled();
-}
-
-//==============================================================================
 ImportPage::ImportPage (AppState& appState, PreviewAnalysis::Compute compute)
     : app (appState)
-    , analysis ([this] (const PreviewAnalysisResult& result) { applySpectrogramResult (result); }, std::move (compute))
+    , previewPane (appState, std::move (compute))
 {
     // 1. Components, their settings, texts and looks.
     addFilesButton.setTooltip ("Add individual audio files (WAV, AIFF, FLAC).");
@@ -58,16 +48,7 @@ ImportPage::ImportPage (AppState& appState, PreviewAnalysis::Compute compute)
     clearButton.setTooltip ("Empty the track list.");
     recurseToggle.setTooltip ("Look inside sub-folders too. Every folder with audio in it becomes a cue of its own, and each cue is rendered separately.");
     searchField.setTooltip ("Filter the list by file name.");
-    autoplayToggle.setTooltip ("Audition each file as soon as it is selected.");
-    jumpSilenceToggle.setTooltip ("Start playback at the first sound instead of the top of the file, past the silence the DAW wrote before the first note.");
-    zoomInButton.setTooltip ("Show less of the file, in more detail. The wheel over either display does the same.");
-    zoomOutButton.setTooltip ("Show more of the file.");
-    wholeFileButton.setTooltip ("Back to the whole file.");
-
-    const auto& settings = *app.settings;
-    recurseToggle.setToggleState (settings.getBoolValue (recurseKey, true), juce::dontSendNotification);
-    autoplayToggle.setToggleState (settings.getBoolValue (autoplayKey, false), juce::dontSendNotification);
-    jumpSilenceToggle.setToggleState (settings.getBoolValue (jumpSilenceKey, true), juce::dontSendNotification);
+    recurseToggle.setToggleState (app.settings->getBoolValue (recurseKey, true), juce::dontSendNotification);
 
     setPlaceholder (searchField, "file name...");
     searchField.addListener (this);
@@ -77,11 +58,6 @@ ImportPage::ImportPage (AppState& appState, PreviewAnalysis::Compute compute)
     dropHint.setJustificationType (juce::Justification::centred);
     setLabelTone (dropHint, LabelTone::disabled);
     dropHint.setInterceptsMouseClicks (false, false);
-    fileNameLabel.setFont (fontBold16());
-    timeLabel.setFont (fontMono13_5());
-    timeLabel.setJustificationType (juce::Justification::centredRight);
-    setLabelTone (timeLabel, LabelTone::secondary);
-    waveformView.setPlaceholderText ("No file selected");
 
     // Every control is found by its title, as a screen reader finds it.
     addFilesButton.setTitle ("Add files");
@@ -92,47 +68,19 @@ ImportPage::ImportPage (AppState& appState, PreviewAnalysis::Compute compute)
     searchField.setTitle ("Search");
     table.setTitle ("Tracks");
     dropHint.setTitle ("Drop hint");
-    fileNameLabel.setTitle ("File name");
-    transportButton.setTitle ("Play");
-    autoplayToggle.setTitle ("Autoplay");
-    jumpSilenceToggle.setTitle ("Jump silence");
-    spectrogramView.setTitle ("Spectrogram");
-    waveformView.setTitle ("Waveform");
-    timeLabel.setTitle ("Time");
-    zoomInButton.setTitle ("Zoom in");
-    zoomOutButton.setTitle ("Zoom out");
-    wholeFileButton.setTitle ("Whole file");
 
     // 2. Children.
     addAllAndMakeVisible (*this, { &addFilesButton, &addFolderButton, &removeButton, &clearButton, &recurseToggle,
-                                   &searchField, &searchLabel, &table, &dropHint, &fileNameLabel, &transportButton,
-                                   &autoplayToggle, &jumpSilenceToggle, &spectrogramView, &waveformView, &timeLabel,
-                                   &zoomInButton, &zoomOutButton, &wholeFileButton });
+                                   &searchField, &searchLabel, &table, &dropHint, &previewPane });
 
     // 3. Callbacks.
-    zoomInButton.onClick = [this] { zoomBy (0.5, 0.5); };
-    zoomOutButton.onClick = [this] { zoomBy (2.0, 0.5); };
-    wholeFileButton.onClick = [this] { setZoomRange (0.0, 1.0); };
     addFilesButton.onClick = [this] { addFiles(); };
     addFolderButton.onClick = [this] { addFolder(); };
-    transportButton.onClick = [this] { togglePlayback(); };
     recurseToggle.onClick = [this] { app.settings->setValue (recurseKey, recurseToggle.getToggleState()); };
-    autoplayToggle.onClick = [this] { app.settings->setValue (autoplayKey, autoplayToggle.getToggleState()); };
-    jumpSilenceToggle.onClick = [this] { app.settings->setValue (jumpSilenceKey, jumpSilenceToggle.getToggleState()); };
     removeButton.onClick = [this] { removeSelected(); };
     clearButton.onClick = [this] { askToClearList(); };
-
-    auto onWheel = [this] (float delta, double position)
-    {
-        if (const auto factor = getWheelZoomFactor (delta); factor > 0.0)
-            zoomBy (factor, position);
-    };
-
-    waveformView.onSeek = spectrogramView.onSeek = [this] (double position) { seekFromView (position); };
-    waveformView.onContextMenu = spectrogramView.onContextMenu = [this] (double position) { offerSplitAt (view.toFile (position)); };
-    waveformView.onWheel = spectrogramView.onWheel = onWheel;
-    waveformView.onHover = [this] (double position) { spectrogramView.setHoverPosition (position); };
-    spectrogramView.onHover = [this] (double position) { waveformView.setHoverPosition (position); };
+    previewPane.onContextMenu = [this] (double position) { offerSplitAt (position); };
+    previewPane.onWarning = [this] (const juce::String& title, const juce::String& message) { showMessage (title, message, true); };
 
     // 4. The table.
     table.setMultipleSelectionEnabled (true);
@@ -153,24 +101,18 @@ ImportPage::ImportPage (AppState& appState, PreviewAnalysis::Compute compute)
     }
 
     header.setSortColumnId (ImportColumn::file, true);
-    wholeFileButton.setEnabled (false);
 
     // The theme's tones and editor indents, before the page is first shown.
     applyLabelTones (*this);
 
-    // 5. Listeners, rows and transport.
+    // 5. Listeners and rows.
     app.session.addListener (this);
     app.waveformCache.addListener (this);
     refreshRows();
-    updateTransport();
-    startTimerHz (15);
 }
 
 ImportPage::~ImportPage()
 {
-    stopTimer();
-    zoomSettleTimer.stopTimer();
-    analysis.cancel();
     app.waveformCache.removeListener (this);
     app.session.removeListener (this);
     table.setModel (nullptr);
@@ -458,9 +400,9 @@ void ImportPage::paint (juce::Graphics& g)
     const auto palette = currentPalette();
     g.fillAll (palette.windowBackground);
 
-    if (! previewPaneBounds.isEmpty())
+    if (const auto paneBounds = previewPane.getBounds(); ! paneBounds.isEmpty())
     {
-        const auto pane = previewPaneBounds.toFloat();
+        const auto pane = paneBounds.toFloat();
         g.setGradientFill (subtleGradient (palette.panelBackground, pane));
         g.fillRoundedRectangle (pane, 4.0f);
         g.setColour (palette.subtleOutline);
@@ -485,8 +427,7 @@ void ImportPage::resized()
     // The pane takes the rows' remainder, so the table shows a whole number of rows.
     const auto extra = height - headerHeight - 212;
     const auto paneHeight = juce::jmin (height, extra <= 0 ? 164 : 164 + extra % rowHeight);
-    previewPaneBounds = { 12, 12 + height - paneHeight, width, paneHeight };
-    layoutPreviewPane (previewPaneBounds);
+    previewPane.setBounds (12, 12 + height - paneHeight, width, paneHeight);
 
     const auto above = juce::jmax (0, height - paneHeight - 6);
 
@@ -513,34 +454,6 @@ void ImportPage::resized()
     updateStatusLine();
 }
 
-void ImportPage::layoutPreviewPane (juce::Rectangle<int> pane)
-{
-    auto inner = pane.reduced (12, 6);
-    auto top = inner.removeFromTop (juce::jmin (30, inner.getHeight()));
-
-    transportButton.setBounds (takeLeft (top, 96));
-    takeLeft (top, 12);
-
-    wholeFileButton.setBounds (takeRight (top, 30));
-    takeRight (top, 3);
-    zoomOutButton.setBounds (takeRight (top, 30));
-    takeRight (top, 3);
-    zoomInButton.setBounds (takeRight (top, 30));
-    takeRight (top, 9);
-
-    const auto font = fontPlain14_5();
-    jumpSilenceToggle.setBounds (takeRight (top, measureTextWidthCeil (font, jumpSilenceToggle.getButtonText()) + 30));
-    takeRight (top, 6);
-    autoplayToggle.setBounds (takeRight (top, measureTextWidthCeil (font, autoplayToggle.getButtonText()) + 30));
-    timeLabel.setBounds (takeRight (top, 170));
-    fileNameLabel.setBounds (top.withTrimmedRight (juce::jmin (6, top.getWidth())));
-
-    inner.removeFromTop (juce::jmin (6, inner.getHeight()));
-    waveformView.setBounds (inner.removeFromBottom (juce::jmin (44, inner.getHeight())));
-    inner.removeFromBottom (juce::jmin (5, inner.getHeight()));
-    spectrogramView.setBounds (inner);
-}
-
 bool ImportPage::keyPressed (const juce::KeyPress& key)
 {
     const auto mods = key.getModifiers();
@@ -551,17 +464,13 @@ bool ImportPage::keyPressed (const juce::KeyPress& key)
     if (mods.isShiftDown() || mods.isCtrlDown() || mods.isAltDown() || mods.isCommandDown())
         return false;
 
-    auto position = waveformView.getHoverPosition();
+    const auto fraction = previewPane.getHoverFraction();
 
-    if (position < 0.0)
-        position = spectrogramView.getHoverPosition();
-
-    if (position < 0.0 || app.session.findTrack (shownTrackId) == nullptr)
+    if (fraction < 0.0 || app.session.findTrack (getShownTrackId()) == nullptr)
         return false;
 
-    const auto fraction = view.toFile (position);
-    setMarker (fraction);
-    askForSplitName (fraction * getShownDuration());
+    previewPane.setMarker (fraction);
+    askForSplitName (fraction * previewPane.getShownDuration());
     return true;
 }
 
@@ -772,7 +681,7 @@ void ImportPage::selectedRowsChanged (int lastRowSelected)
     else
         showSelection ({}, {});
 
-    updateTransport();
+    previewPane.updateTransport();
 }
 
 void ImportPage::deleteKeyPressed (int)
@@ -783,19 +692,19 @@ void ImportPage::deleteKeyPressed (int)
 //==============================================================================
 void ImportPage::tracksChanged()
 {
-    if (shownTrackId.isNotEmpty())
+    if (const auto shownTrackId = getShownTrackId(); shownTrackId.isNotEmpty())
     {
         const auto* shown = app.session.findTrack (shownTrackId);
 
         if (shown == nullptr)
         {
             // Its track has gone: nothing of it stays on screen or in the speakers.
-            if (app.previewEngine.isActiveFor (getAuditionId()))
+            if (app.previewEngine.isActiveFor (previewPane.getAuditionId()))
                 app.previewEngine.stop();
 
             showSelection ({}, {});
         }
-        else if (shown->file.getFullPathName() != shownFile.getFullPathName())
+        else if (shown->file.getFullPathName() != getShownFile().getFullPathName())
             showSelection (shown->file, shownTrackId); // renamed on disk
     }
 
@@ -815,7 +724,7 @@ void ImportPage::presetChanged()
 void ImportPage::waveformsChanged()
 {
     repaint();
-    refreshWaveform();
+    previewPane.refreshWaveform();
 }
 
 void ImportPage::textEditorTextChanged (juce::TextEditor&)
@@ -824,316 +733,14 @@ void ImportPage::textEditorTextChanged (juce::TextEditor&)
 }
 
 //==============================================================================
-double ImportPage::getShownDuration() const
-{
-    const auto* track = app.session.findTrack (shownTrackId);
-
-    if (track == nullptr || ! (track->info.sampleRate > 0.0))
-        return 0.0;
-
-    return (double) track->info.lengthInSamples / track->info.sampleRate;
-}
-
-juce::String ImportPage::getAuditionId() const
-{
-    return "track:" + shownTrackId;
-}
-
-void ImportPage::showSelection (const juce::File& file, const juce::String& trackId)
-{
-    // Compared exactly: two files whose names differ only in case are two tracks here.
-    if (trackId == shownTrackId && file.getFullPathName() == shownFile.getFullPathName())
-        return;
-
-    shownFile = file;
-    shownTrackId = trackId;
-    const auto duration = getShownDuration();
-    waveformView.setDuration (duration);
-    spectrogramView.setDuration (duration);
-
-    setMarker (-1.0);
-    view = {};
-    data = {};
-    waveformView.setVisibleRange (0.0, 1.0);
-    spectrogramView.setVisibleRange (0.0, 1.0);
-    waveformView.setDataRange (0.0, 1.0);
-    spectrogramView.setDataRange (0.0, 1.0);
-    wholeFileButton.setEnabled (false);
-    zoomSettleTimer.stopTimer();
-    analysis.cancel();
-
-    if (file == juce::File())
-    {
-        fileNameLabel.setText ("Nothing selected", juce::dontSendNotification);
-        spectrogramView.clear();
-        spectrogramView.setBusy (false);
-        refreshWaveform();
-        updateTransport();
-        return;
-    }
-
-    fileNameLabel.setText (file.getFileName(), juce::dontSendNotification);
-    refreshWaveform();
-    startSpectrogramJob();
-
-    if (autoplayToggle.getToggleState() && app.previewEngine.isAudioAvailable())
-    {
-        const auto start = getStartPosition() * duration;
-        app.previewEngine.play (juce::StringArray (shownFile.getFullPathName()), app.session.getPreset().exportSettings.masterSampleRate,
-                                shownFile.getFileName(), getAuditionId(), start, -1.0);
-    }
-
-    updateTransport();
-}
-
-void ImportPage::refreshWaveform()
-{
-    if (shownFile == juce::File())
-    {
-        shownOverview = {};
-        shownOverviewFile.clear();
-        waveformView.clear();
-        waveformView.setBusy (false);
-        return;
-    }
-
-    const auto path = shownFile.getFullPathName();
-
-    if (shownOverviewFile == path && ! shownOverview.isEmpty())
-        return;
-
-    if (const auto overview = app.waveformCache.get (path))
-    {
-        shownOverview = *overview;
-        shownOverviewFile = path;
-
-        // A zoomed picture of the stretch stays; the whole file's overview comes with its range.
-        if (view.isWholeFile() || ! data.differsFrom (ViewRange {}))
-        {
-            waveformView.setPeaks (shownOverview);
-            waveformView.setDataRange (0.0, 1.0);
-        }
-
-        waveformView.setBusy (false);
-    }
-    else
-    {
-        shownOverview = {};
-        shownOverviewFile.clear();
-        waveformView.clear();
-        waveformView.setBusy (true);
-    }
-}
-
-void ImportPage::zoomBy (double factor, double anchor)
-{
-    if (shownFile == juce::File())
-        return;
-
-    const auto next = view.zoomedBy (factor, anchor);
-    setZoomRange (next.start, next.end);
-}
-
-void ImportPage::setZoomRange (double start, double end)
-{
-    const auto next = ViewRange::clamped (start, end);
-
-    if (! next.differsFrom (view))
-        return;
-
-    view = next;
-    wholeFileButton.setEnabled (! view.isWholeFile());
-    waveformView.setVisibleRange (view.start, view.end);
-    spectrogramView.setVisibleRange (view.start, view.end);
-    updateTransport();
-
-    const auto* cached = analysis.getCachedWholeFile (shownFile.getFullPathName());
-
-    if (view.isWholeFile() && cached != nullptr)
-    {
-        // Back at the whole file: the kept pictures, nothing computed again.
-        data = {};
-        analysis.cancel();
-        spectrogramView.setSpectrogram (*cached);
-        spectrogramView.setDataRange (0.0, 1.0);
-        spectrogramView.setBusy (false);
-
-        if (const auto overview = app.waveformCache.get (shownFile.getFullPathName()))
-        {
-            shownOverview = *overview;
-            shownOverviewFile = shownFile.getFullPathName();
-            waveformView.setPeaks (shownOverview);
-            waveformView.setDataRange (0.0, 1.0);
-            waveformView.setBusy (false);
-        }
-
-        zoomSettleTimer.stopTimer();
-        return;
-    }
-
-    zoomSettleTimer.startTimer (zoomSettleMs);
-}
-
-void ImportPage::zoomSettled()
-{
-    if (shownFile == juce::File() || ! data.differsFrom (view))
-        return;
-
-    data = view;
-    startSpectrogramJob();
-}
-
-void ImportPage::startSpectrogramJob()
-{
-    spectrogramView.setBusy (true);
-    analysis.start (shownFile, view.isWholeFile() ? ViewRange {} : view);
-}
-
-void ImportPage::applySpectrogramResult (const PreviewAnalysisResult& result)
-{
-    if (result.path != shownFile.getFullPathName())
-        return;
-
-    if (result.spectrogram.columns == 0)
-        spectrogramView.clear();
-    else
-        spectrogramView.setSpectrogram (result.spectrogram);
-
-    spectrogramView.setDataRange (result.range.start, result.range.end);
-    spectrogramView.setBusy (false);
-
-    if (result.wholeFile)
-    {
-        if (shownOverview.isEmpty())
-            return; // the waveform cache brings it
-
-        waveformView.setPeaks (shownOverview);
-        waveformView.setDataRange (0.0, 1.0);
-    }
-    else
-    {
-        waveformView.setPeaks (result.overview);
-        waveformView.setDataRange (result.range.start, result.range.end);
-    }
-
-    waveformView.setBusy (false);
-}
-
-//==============================================================================
-bool ImportPage::checkAudioOutput()
-{
-    if (shownFile == juce::File())
-        return false;
-
-    if (app.previewEngine.isAudioAvailable())
-        return true;
-
-    showMessage ("No audio output",
-                 "Brackenfold could not open an audio device, so auditioning is unavailable.\n\n" + app.previewEngine.getDeviceErrorText(),
-                 true);
-    return false;
-}
-
-double ImportPage::getStartPosition() const
-{
-    if (jumpSilenceToggle.getToggleState() && ! shownOverview.isEmpty())
-        return shownOverview.firstSoundPosition (0.005f, 0.05);
-
-    return 0.0;
-}
-
-void ImportPage::playFrom (double fileFraction)
-{
-    if (! checkAudioOutput())
-        return;
-
-    // The track's own length: the overview may not be there yet, and a click at 80 % must not
-    // play from the top.
-    const auto start = getShownDuration() * juce::jlimit (0.0, 1.0, fileFraction);
-    app.previewEngine.play (juce::StringArray (shownFile.getFullPathName()), app.session.getPreset().exportSettings.masterSampleRate,
-                            shownFile.getFileName(), getAuditionId(), start, -1.0);
-    updateTransport();
-}
-
-void ImportPage::togglePlayback()
-{
-    if (! checkAudioOutput())
-        return;
-
-    auto& engine = app.previewEngine;
-
-    if (engine.isActiveFor (getAuditionId()) && (engine.isPlaying() || engine.isLoading()))
-    {
-        engine.stop();
-        updateTransport();
-        return;
-    }
-
-    playFrom (getStartPosition());
-}
-
-void ImportPage::seekFromView (double viewFraction)
-{
-    auto& engine = app.previewEngine;
-    const auto position = view.toFile (viewFraction);
-
-    if (shownFile != juce::File() && engine.isActiveFor (getAuditionId()) && (engine.isPlaying() || engine.isLoading()))
-    {
-        engine.seekToFraction (position);
-        updateTransport();
-        return;
-    }
-
-    playFrom (position);
-}
-
-void ImportPage::timerCallback()
-{
-    updateTransport();
-}
-
-void ImportPage::updateTransport()
-{
-    auto& engine = app.previewEngine;
-    const auto shown = shownFile != juce::File();
-    const auto active = shown && engine.isActiveFor (getAuditionId());
-
-    transportButton.setEnabled (shown);
-    transportButton.setPlaying (active && engine.isPlaying());
-    transportButton.setLoading (active && engine.isLoading());
-
-    const auto fraction = active ? engine.getPlayheadFraction() : -1.0;
-    const auto playhead = fraction >= 0.0 ? view.toView (fraction) : -1.0;
-    waveformView.setPlayheadPosition (playhead);
-    spectrogramView.setPlayheadPosition (playhead);
-
-    juce::String time;
-
-    if (active && engine.getSourceLength() > 0.0)
-        time = formatDuration (engine.getPlayheadSeconds()) + " / " + formatDuration (engine.getSourceLength());
-    else if (! shownOverview.isEmpty())
-        time = formatDuration (shownOverview.duration);
-
-    if (timeLabel.getText() != time)
-        timeLabel.setText (time, juce::dontSendNotification);
-}
-
-//==============================================================================
-void ImportPage::setMarker (double fileFraction)
-{
-    const auto position = fileFraction < 0.0 ? -1.0 : view.toView (fileFraction);
-    waveformView.setMarkerPosition (position);
-    spectrogramView.setMarkerPosition (position);
-}
-
 void ImportPage::offerSplitAt (double fileFraction)
 {
-    if (app.session.findTrack (shownTrackId) == nullptr)
+    if (app.session.findTrack (getShownTrackId()) == nullptr)
         return;
 
-    const auto duration = getShownDuration();
+    const auto duration = previewPane.getShownDuration();
     const auto seconds = juce::jlimit (0.0, duration, fileFraction * duration);
-    setMarker (fileFraction);
+    previewPane.setMarker (fileFraction);
 
     juce::PopupMenu menu;
     menu.addSectionHeader ("At " + formatDuration (seconds));
@@ -1148,13 +755,13 @@ void ImportPage::offerSplitAt (double fileFraction)
                                   if (chosen == 1)
                                       safe->askForSplitName (seconds);
                                   else
-                                      safe->setMarker (-1.0);
+                                      safe->previewPane.setMarker (-1.0);
                               });
 }
 
 void ImportPage::askForSplitName (double seconds)
 {
-    const auto* track = app.session.findTrack (shownTrackId);
+    const auto* track = app.session.findTrack (getShownTrackId());
 
     if (track == nullptr)
         return;
@@ -1178,13 +785,13 @@ void ImportPage::askForSplitName (double seconds)
                                    safe->splitTrackAt (seconds, name);
 
                                if (safe != nullptr)
-                                   safe->setMarker (-1.0);
+                                   safe->previewPane.setMarker (-1.0);
                            });
 }
 
 void ImportPage::splitTrackAt (double seconds, const juce::String& name)
 {
-    const auto plan = planSplit (app.session, shownTrackId, seconds, name);
+    const auto plan = planSplit (app.session, getShownTrackId(), seconds, name);
 
     if (! plan.ok)
     {
@@ -1198,7 +805,7 @@ void ImportPage::splitTrackAt (double seconds, const juce::String& name)
     const auto outcome = performSplit (app.session, plan, [this] (const juce::File& file) { app.waveformCache.forget (file.getFullPathName()); });
 
     if (outcome.split)
-        analysis.forgetCachedWholeFile();
+        previewPane.forgetCachedWholeFile();
 
     if (outcome.title.isNotEmpty())
         showMessage (outcome.title, outcome.message, outcome.warning);

@@ -5,13 +5,8 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/app/AppState.h"
+#include "ui/pages/import/ImportPreviewPane.h"
 #include "ui/pages/import/ImportRowModel.h"
-#include "ui/pages/import/PreviewAnalysis.h"
-#include "ui/pages/import/PreviewZoom.h"
-#include "ui/widgets/MagnifierButton.h"
-#include "ui/widgets/SpectrogramView.h"
-#include "ui/widgets/TransportButton.h"
-#include "ui/widgets/WaveformView.h"
 
 namespace dunmoor::ui
 {
@@ -24,16 +19,16 @@ namespace dunmoor::ui
 
     The page holds no project data: it reads the session on every refresh and paint and changes
     it only through the session's operations. The table's rows and selection are kept as track
-    ids, so a sort, a filter or a removal never moves the selection to other tracks. Everything
-    runs on the message thread except the preview analysis.
+    ids, so a sort, a filter or a removal never moves the selection to other tracks. The preview
+    is a pane of its own (ImportPreviewPane); the page splits the track it shows. Everything runs
+    on the message thread except the preview analysis.
 */
 class ImportPage : public juce::Component,
                    public juce::FileDragAndDropTarget,
                    public juce::TableListBoxModel,
                    public Session::Listener,
                    public WaveformCache::Listener,
-                   public juce::TextEditor::Listener,
-                   private juce::Timer
+                   public juce::TextEditor::Listener
 {
 public:
     /** The analysis function may be replaced (tests hold a job back with it). */
@@ -47,7 +42,7 @@ public:
     int getShownTrackCount() const;
 
     /** Play or stop the shown track (Space, the transport button, a double click). */
-    void togglePlayback();
+    void togglePlayback() { previewPane.togglePlayback(); }
 
     //==============================================================================
     // Import, removal, selection.
@@ -77,23 +72,21 @@ public:
     // Preview pane.
 
     /** Shows a track in the pane (an empty file: nothing). The same track again changes nothing. */
-    void showSelection (const juce::File& file, const juce::String& trackId);
+    void showSelection (const juce::File& file, const juce::String& trackId) { previewPane.showTrack (file, trackId); }
 
-    const juce::String& getShownTrackId() const noexcept { return shownTrackId; }
-    const juce::File& getShownFile() const noexcept { return shownFile; }
-    ViewRange getViewRange() const noexcept { return view; }
-    ViewRange getDataRange() const noexcept { return data; }
-    juce::Rectangle<int> getPreviewPaneBounds() const noexcept { return previewPaneBounds; }
-    const WaveformOverview& getShownOverview() const noexcept { return shownOverview; }
+    ImportPreviewPane& getPreviewPane() noexcept { return previewPane; }
+    const juce::String& getShownTrackId() const noexcept { return previewPane.getShownTrackId(); }
+    const juce::File& getShownFile() const noexcept { return previewPane.getShownFile(); }
+    ViewRange getViewRange() const noexcept { return previewPane.getViewRange(); }
+    ViewRange getDataRange() const noexcept { return previewPane.getDataRange(); }
+    juce::Rectangle<int> getPreviewPaneBounds() const noexcept { return previewPane.getBounds(); }
+    const WaveformOverview& getShownOverview() const noexcept { return previewPane.getShownOverview(); }
 
-    void zoomBy (double factor, double anchor);
-    void setZoomRange (double start, double end);
-
-    /** Plays the shown track from a fraction of it; says "No audio output" when there is none. */
-    void playFrom (double fileFraction);
+    void zoomBy (double factor, double anchor) { previewPane.zoomBy (factor, anchor); }
+    void setZoomRange (double start, double end) { previewPane.setZoomRange (start, end); }
 
     /** Where playback starts: the first sound when Jump silence is on, else 0 (a fraction). */
-    double getStartPosition() const;
+    double getStartPosition() const { return previewPane.getStartPosition(); }
 
     //==============================================================================
     // Splitting.
@@ -102,7 +95,6 @@ public:
     void offerSplitAt (double fileFraction);
     void askForSplitName (double seconds);
     void splitTrackAt (double seconds, const juce::String& name);
-    void setMarker (double fileFraction);
 
     //==============================================================================
     void paint (juce::Graphics& g) override;
@@ -135,18 +127,6 @@ public:
     void textEditorTextChanged (juce::TextEditor& editor) override;
 
 private:
-    class ZoomSettleTimer : public juce::Timer
-    {
-    public:
-        explicit ZoomSettleTimer (ImportPage& p) : page (p) {}
-        void timerCallback() override;
-
-    private:
-        ImportPage& page;
-    };
-
-    void timerCallback() override;
-
     void refreshRows();
     void updateStatusLine();
     void fitColumnsToContent();
@@ -154,28 +134,10 @@ private:
     void restoreSelection();
     ClipState getClipState (const Track& track);
 
-    void refreshWaveform();
-    void updateTransport();
-    void startSpectrogramJob();
-    void applySpectrogramResult (const PreviewAnalysisResult& result);
-    void zoomSettled();
-    bool checkAudioOutput();
-    void seekFromView (double viewFraction);
-    void layoutPreviewPane (juce::Rectangle<int> pane);
-    double getShownDuration() const;
-    juce::String getAuditionId() const;
     void openFolderChooser();
     void showMessage (const juce::String& title, const juce::String& message, bool warning);
 
-    // View and data ranges come first: the analysis (below) may deliver as soon as it exists.
-    ViewRange view, data;
     AppState& app;
-    ZoomSettleTimer zoomSettleTimer { *this };
-    juce::Rectangle<int> previewPaneBounds;
-    juce::File shownFile;
-    juce::String shownTrackId;
-    WaveformOverview shownOverview;
-    juce::String shownOverviewFile;
     ImportRowModel rows;
     juce::StringArray selectedIds; // the selection by track id, kept across refreshes
     int sortColumn = ImportColumn::file;
@@ -192,19 +154,9 @@ private:
     juce::Label searchLabel { {}, "Search" };
     juce::TableListBox table { "Tracks", this };
     juce::Label dropHint { {}, "Drop audio files or folders anywhere on this page" };
-    juce::Label fileNameLabel { {}, "Nothing selected" };
-    TransportButton transportButton;
-    juce::ToggleButton autoplayToggle { "Autoplay" };
-    juce::ToggleButton jumpSilenceToggle { "Jump silence" };
-    SpectrogramView spectrogramView;
-    WaveformView waveformView;
-    juce::Label timeLabel;
-    MagnifierButton zoomInButton { "zoom in", MagnifierButton::zoomIn };
-    MagnifierButton zoomOutButton { "zoom out", MagnifierButton::zoomOut };
-    MagnifierButton wholeFileButton { "whole file", MagnifierButton::wholeView };
 
-    // Last, so that it stops (and waits for its job) before anything a result could touch goes.
-    PreviewAnalysis analysis;
+    // Last, so that its analysis stops (and waits for its job) before anything else goes.
+    ImportPreviewPane previewPane;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImportPage)
 };

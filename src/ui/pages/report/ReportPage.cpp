@@ -9,6 +9,7 @@
 #include "core/render/TextReport.h"
 #include "ui/app/AppState.h"
 #include "ui/app/OpenFolder.h"
+#include "ui/app/PlayerTransport.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -20,6 +21,7 @@ namespace
     constexpr int minimumTransportHeight = 140;
     constexpr int maximumTransportHeight = 800;
     constexpr int minimumFileNameWidth = 200;
+    constexpr int buttonsWidth = 170 + 5 + 150 + 5 + 92 + 5 + 96 + 5 + 150 + 12;
 
     juce::Colour colourForTone (const Palette& palette, ReportTone tone)
     {
@@ -76,39 +78,6 @@ namespace
 } // namespace
 
 //==============================================================================
-/** Computes one file's spectrogram on the page's pool and hands it to the message thread,
-    where the page drops it unless it answers the latest request. */
-class ReportPage::SpectrogramJob : public juce::ThreadPoolJob
-{
-public:
-    SpectrogramJob (ReportPage& owner, juce::File fileToAnalyse, int request)
-        : juce::ThreadPoolJob ("report spectrogram"), page (&owner), file (std::move (fileToAnalyse)), requestNumber (request)
-    {
-    }
-
-    JobStatus runJob() override
-    {
-        juce::String error;
-        auto result = computeSpectrogram (file, error, 10, 700, [this] { return shouldExit(); });
-
-        if (shouldExit())
-            return jobHasFinished;
-
-        juce::MessageManager::callAsync ([safe = page, request = requestNumber, spectrogram = std::move (result)]() mutable
-                                         {
-                                             if (auto* p = safe.getComponent())
-                                                 p->receiveSpectrogram (request, std::move (spectrogram));
-                                         });
-        return jobHasFinished;
-    }
-
-private:
-    juce::Component::SafePointer<ReportPage> page;
-    juce::File file;
-    int requestNumber = 0;
-};
-
-//==============================================================================
 /** The bar above the player that makes it taller or shorter. */
 class ReportPage::TransportGrip : public juce::Component, public juce::SettableTooltipClient
 {
@@ -149,7 +118,11 @@ private:
 
 //==============================================================================
 ReportPage::ReportPage (AppState& state)
-    : appState (state), cueList ({}, this), table (std::make_unique<DeliveryTable>()), grip (std::make_unique<TransportGrip> (*this))
+    : appState (state),
+      cueList ({}, this),
+      table (std::make_unique<DeliveryTable>()),
+      player (juce::String (reportProductName) + " report spectrogram"),
+      grip (std::make_unique<TransportGrip> (*this))
 {
     setTitle ("Report");
 
@@ -173,21 +146,21 @@ ReportPage::ReportPage (AppState& state)
         }
         else
         {
-            showFile (row, autoplayButton.getToggleState(), 0.0);
+            showFile (row, player.autoplayToggle.getToggleState(), 0.0);
         }
     };
     table->onRename = [this] (int row, const juce::String& name) { return renameDeliveredFile (row, name); };
     table->onRowsReordered = [this] { playersRowsReordered(); };
 
-    playButton.setTitle ("Play");
-    playButton.setTooltip ("Play the selected file, or stop what is playing.");
-    playButton.onClick = [this] { togglePlayback(); };
+    player.transportButton.setTitle ("Play");
+    player.transportButton.setTooltip ("Play the selected file, or stop what is playing.");
+    player.transportButton.onClick = [this] { togglePlayback(); };
 
-    autoplayButton.setTitle ("Autoplay");
-    autoplayButton.setToggleState (true, juce::dontSendNotification);
-    autoplayButton.setTooltip ("Start each file as soon as you click it, so a delivery can be checked by walking down the list.");
+    player.autoplayToggle.setTitle ("Autoplay");
+    player.autoplayToggle.setToggleState (true, juce::dontSendNotification);
+    player.autoplayToggle.setTooltip ("Start each file as soon as you click it, so a delivery can be checked by walking down the list.");
 
-    const auto seek = [this] (double fraction)
+    player.onSeek = [this] (double fraction)
     {
         const auto key = getPreviewKey();
 
@@ -197,17 +170,24 @@ ReportPage::ReportPage (AppState& state)
             showFile (currentRow, true, fraction);
     };
 
-    spectrogram.setTitle ("Spectrogram of the file in the player");
-    spectrogram.onSeek = seek;
-    waveform.setTitle ("Waveform of the file in the player");
-    waveform.setPlaceholderText ("Pick a delivered file to hear it");
-    waveform.onSeek = seek;
+    player.spectrogramView.setTitle ("Spectrogram of the file in the player");
+    player.waveformView.setTitle ("Waveform of the file in the player");
+    player.waveformView.setPlaceholderText ("Pick a delivered file to hear it");
 
-    fileNameLabel.setTitle ("File in the player");
-    fileNameLabel.setFont (fontPlain14_5());
-    timeLabel.setTitle ("Playing time");
-    timeLabel.setJustificationType (juce::Justification::centredRight);
-    setLabelTone (timeLabel, LabelTone::secondary);
+    player.fileNameLabel.setTitle ("File in the player");
+    player.fileNameLabel.setFont (fontPlain14_5());
+    player.timeLabel.setTitle ("Playing time");
+    player.timeLabel.setJustificationType (juce::Justification::centredRight);
+    setLabelTone (player.timeLabel, LabelTone::secondary);
+
+    PreviewPlayer::Layout layout;
+    layout.gapAfterTransport = 5;
+    layout.autoplayBesideTransport = true;
+    layout.autoplayWidth = 110;
+    layout.gapAfterAutoplay = 12;
+    layout.trailingWidth = buttonsWidth;
+    layout.minimumNameWidth = minimumFileNameWidth;
+    player.setLayout (layout);
 
     openInBrowserButton.setTitle ("Open in browser");
     openInBrowserButton.setTooltip ("Build one HTML page holding every cue, with waveforms and levels, and open it in your browser.");
@@ -224,8 +204,8 @@ ReportPage::ReportPage (AppState& state)
     openFolderButton.setTitle ("Open output folder");
     openFolderButton.onClick = [this] { openOutputFolder(); };
 
-    addAllAndMakeVisible (*this, { &headline, &cueList, &details, &issues, table.get(), &playButton, &autoplayButton,
-                                   &spectrogram, &waveform, &fileNameLabel, &timeLabel, grip.get(), &openInBrowserButton,
+    // The player first: the report buttons lie over the right end of its top row.
+    addAllAndMakeVisible (*this, { &headline, &cueList, &details, &issues, table.get(), &player, grip.get(), &openInBrowserButton,
                                    &saveHtmlButton, &saveTextButton, &copyListButton, &openFolderButton });
     issues.setVisible (false);
 
@@ -239,10 +219,6 @@ ReportPage::ReportPage (AppState& state)
 ReportPage::~ReportPage()
 {
     stopTimer();
-
-    // The job reads only its columns' frames, so it ends soon; it is never killed.
-    spectrogramPool.removeAllJobs (true, -1);
-
     appState.removeChangeListener (this);
     cueList.setModel (nullptr);
 
@@ -380,14 +356,11 @@ void ReportPage::resetPlayer()
     // A file that sounds keeps sounding; the player just no longer shows it.
     currentRow = -1;
     currentFile = {};
-    ++spectrogramRequest;
-    dropSpectrogramJobs();
-    waveform.clear();
-    waveform.setPlayheadPosition (-1.0);
-    spectrogram.clear();
-    spectrogram.setBusy (false);
-    fileNameLabel.setText ({}, juce::dontSendNotification);
-    timeLabel.setText ({}, juce::dontSendNotification);
+    player.clearSpectrogram();
+    player.waveformView.clear();
+    player.waveformView.setPlayheadPosition (-1.0);
+    player.fileNameLabel.setText ({}, juce::dontSendNotification);
+    player.timeLabel.setText ({}, juce::dontSendNotification);
 }
 
 //==============================================================================
@@ -405,7 +378,7 @@ void ReportPage::showFile (int row, bool play, double startFraction)
     {
         resetPlayer();
         engine.stop();
-        fileNameLabel.setText (r->fileName + "   (nothing was written)", juce::dontSendNotification);
+        player.fileNameLabel.setText (r->fileName + "   (nothing was written)", juce::dontSendNotification);
         updateTransport();
         return;
     }
@@ -413,9 +386,9 @@ void ReportPage::showFile (int row, bool play, double startFraction)
     currentRow = row;
     currentFile = r->file.getFullPathName();
 
+    auto& waveform = player.waveformView;
     waveform.setWaveformColour (juce::Colour (getFileKindColour (r->kind).colour));
-    waveform.setDuration (juce::jmax (0.0, r->lengthSeconds));
-    spectrogram.setDuration (juce::jmax (0.0, r->lengthSeconds));
+    player.setDuration (juce::jmax (0.0, r->lengthSeconds));
 
     if (r->overview.isEmpty())
         waveform.clear();
@@ -424,18 +397,15 @@ void ReportPage::showFile (int row, bool play, double startFraction)
 
     if (! r->file.existsAsFile())
     {
-        fileNameLabel.setText (r->fileName + "   (no longer on disk)", juce::dontSendNotification);
-        ++spectrogramRequest;
-        dropSpectrogramJobs();
-        spectrogram.clear();
-        spectrogram.setBusy (false);
+        player.fileNameLabel.setText (r->fileName + "   (no longer on disk)", juce::dontSendNotification);
+        player.clearSpectrogram();
         engine.stop();
         updateTransport();
         return;
     }
 
-    fileNameLabel.setText (r->fileName, juce::dontSendNotification);
-    requestSpectrogram (r->file);
+    player.fileNameLabel.setText (r->fileName, juce::dontSendNotification);
+    player.analyse (r->file, {});
 
     if (play)
     {
@@ -467,22 +437,13 @@ void ReportPage::togglePlayback()
 
 void ReportPage::updateTransport()
 {
-    auto& engine = appState.previewEngine;
-    const auto key = getPreviewKey();
-    const auto active = key.isNotEmpty() && engine.isActiveFor (key);
-
-    playButton.setEnabled (table->findFirstRowWithFile() >= 0);
-    playButton.setPlaying (active && engine.isPlaying());
-    playButton.setLoading (active && engine.isLoading());
-
-    const auto playhead = active ? engine.getPlayheadFraction() : -1.0;
-    waveform.setPlayheadPosition (playhead);
-    spectrogram.setPlayheadPosition (playhead);
-    table->setPlayingMarker (active ? currentFile : juce::String(), playhead);
-
+    auto transport = readPlayerTransport (appState.previewEngine, getPreviewKey());
     const auto* row = table->getRow (currentRow);
-    const auto text = formatTransportTime (active, active ? engine.getPlayheadSeconds() : 0.0, active ? engine.getSourceLength() : 0.0, row != nullptr ? row->lengthSeconds : -1.0);
-    timeLabel.setText (text, juce::dontSendNotification);
+    transport.enabled = table->findFirstRowWithFile() >= 0;
+    transport.idleLengthSeconds = row != nullptr ? row->lengthSeconds : -1.0;
+    player.showTransport (transport);
+
+    table->setPlayingMarker (transport.active ? currentFile : juce::String(), transport.playheadFraction);
 }
 
 void ReportPage::playersRowsReordered()
@@ -491,34 +452,6 @@ void ReportPage::playersRowsReordered()
 
     if (currentRow >= 0)
         table->selectOnly (currentRow);
-}
-
-//==============================================================================
-void ReportPage::requestSpectrogram (const juce::File& file)
-{
-    dropSpectrogramJobs();
-    spectrogram.setBusy (true);
-    spectrogramPool.addJob (new SpectrogramJob (*this, file, ++spectrogramRequest), true);
-}
-
-void ReportPage::dropSpectrogramJobs()
-{
-    // Queued jobs go at once; a running one is asked to stop and is not waited for (its
-    // result is dropped by the request number).
-    spectrogramPool.removeAllJobs (true, 0);
-}
-
-void ReportPage::receiveSpectrogram (int request, Spectrogram result)
-{
-    if (request != spectrogramRequest.load())
-        return;
-
-    if (result.values.empty())
-        spectrogram.clear();
-    else
-        spectrogram.setSpectrogram (result);
-
-    spectrogram.setBusy (false);
 }
 
 //==============================================================================
@@ -703,7 +636,7 @@ void ReportPage::paint (juce::Graphics& g)
     fillPanel (detailsPanel);
 }
 
-void ReportPage::layoutButtons (juce::Rectangle<int>& row)
+void ReportPage::layoutButtons (juce::Rectangle<int> row)
 {
     openFolderButton.setBounds (row.removeFromRight (170));
     row.removeFromRight (5);
@@ -745,43 +678,22 @@ void ReportPage::resized()
     cueList.setBounds (cueListPanel);
 
     const auto hasRows = table->getNumRows() > 0;
-
-    for (auto* c : std::initializer_list<juce::Component*> { &playButton, &autoplayButton, &spectrogram, &waveform, &fileNameLabel, &timeLabel, grip.get() })
-        c->setVisible (hasRows);
+    player.setVisible (hasRows);
+    grip->setVisible (hasRows);
 
     auto tableArea = right;
 
     if (hasRows)
     {
         const auto height = juce::jmin (contentHeight, juce::jlimit (minimumTransportHeight, juce::jmax (minimumTransportHeight, 2 * contentHeight / 3), transportHeight));
-        auto player = tableArea.removeFromBottom (height);
+        const auto playerArea = tableArea.removeFromBottom (height);
         grip->setBounds (tableArea.removeFromBottom (10));
         tableArea.removeFromBottom (6);
 
-        player = player.withTrimmedTop (6).withTrimmedBottom (6);
-        auto row = player.removeFromTop (30);
-        playButton.setBounds (row.removeFromLeft (96));
-        row.removeFromLeft (5);
-        autoplayButton.setBounds (row.removeFromLeft (110));
-        row.removeFromLeft (12);
-        layoutButtons (row);
-
-        // The buttons leave the first row too narrow for a file name in most windows; the name
-        // and the time then get a row of their own rather than vanish.
-        if (row.getWidth() < 170 + 6 + minimumFileNameWidth)
-        {
-            player.removeFromTop (4);
-            row = player.removeFromTop (22);
-        }
-
-        timeLabel.setBounds (row.removeFromRight (170));
-        row.removeFromRight (6);
-        fileNameLabel.setBounds (row);
-
-        player.removeFromTop (6);
-        waveform.setBounds (player.removeFromBottom (44));
-        player.removeFromBottom (5);
-        spectrogram.setBounds (player);
+        // The buttons leave the player's first row too narrow for a file name in most windows;
+        // the player then gives the name and the time a row of their own rather than let them vanish.
+        player.setBounds (playerArea.withTrimmedTop (6).withTrimmedBottom (6));
+        layoutButtons (player.getTrailingArea() + player.getPosition());
     }
     else
     {

@@ -1,17 +1,13 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "core/audio/Spectrogram.h"
 #include "ReportTexts.h"
 #include "core/render/RenderJob.h"
-#include "ui/widgets/SpectrogramView.h"
+#include "ui/widgets/PreviewPlayer.h"
 #include "ui/widgets/TextBlock.h"
-#include "ui/widgets/TransportButton.h"
-#include "ui/widgets/WaveformView.h"
 
 namespace dunmoor::ui
 {
@@ -36,7 +32,6 @@ class ReportPage : public juce::Component,
 {
 public:
     class DeliveryTable;
-    class SpectrogramJob;
     class TransportGrip;
 
     explicit ReportPage (AppState& state);
@@ -75,12 +70,13 @@ public:
     const juce::Label& getHeadline() const { return headline; }
     const TextBlock& getDetails() const { return details; }
     const TextBlock& getIssues() const { return issues; }
-    const juce::Label& getFileNameLabel() const { return fileNameLabel; }
-    const juce::Label& getTimeLabel() const { return timeLabel; }
-    TransportButton& getPlayButton() { return playButton; }
-    juce::ToggleButton& getAutoplayButton() { return autoplayButton; }
-    WaveformView& getWaveform() { return waveform; }
-    SpectrogramView& getSpectrogram() { return spectrogram; }
+    PreviewPlayer& getPlayer() { return player; }
+    const juce::Label& getFileNameLabel() const { return player.fileNameLabel; }
+    const juce::Label& getTimeLabel() const { return player.timeLabel; }
+    TransportButton& getPlayButton() { return player.transportButton; }
+    juce::ToggleButton& getAutoplayButton() { return player.autoplayToggle; }
+    WaveformView& getWaveform() { return player.waveformView; }
+    SpectrogramView& getSpectrogram() { return player.spectrogramView; }
     juce::Component& getGrip();
     juce::TextButton& getOpenInBrowserButton() { return openInBrowserButton; }
     juce::TextButton& getSaveHtmlButton() { return saveHtmlButton; }
@@ -111,11 +107,8 @@ private:
     void showCue (const CueReport& cue);
     void updateCueTexts (const CueReport& cue);
     void resetPlayer();
-    void layoutButtons (juce::Rectangle<int>& row);
+    void layoutButtons (juce::Rectangle<int> row);
     void setTransportHeight (int height);
-    void requestSpectrogram (const juce::File& file);
-    void dropSpectrogramJobs();
-    void receiveSpectrogram (int request, Spectrogram result);
     void playersRowsReordered();
     void warn (const juce::String& title, const juce::String& text);
     void launchSaveChooser (const juce::String& title, const juce::String& fileName, const juce::String& pattern, std::function<void (const juce::File&)> save);
@@ -128,12 +121,7 @@ private:
     TextBlock details;
     TextBlock issues;
     std::unique_ptr<DeliveryTable> table;
-    TransportButton playButton;
-    juce::ToggleButton autoplayButton { "Autoplay" };
-    SpectrogramView spectrogram;
-    WaveformView waveform;
-    juce::Label fileNameLabel;
-    juce::Label timeLabel;
+    PreviewPlayer player;
     std::unique_ptr<TransportGrip> grip;
     juce::TextButton openInBrowserButton { "Open in browser" };
     juce::TextButton saveHtmlButton { "Save HTML" };
@@ -144,7 +132,6 @@ private:
     int currentRow = -1;
     juce::String currentFile;
     int transportHeight = 164;
-    std::atomic<int> spectrogramRequest { 0 };
     ReportTone headlineTone = ReportTone::secondary;
     juce::File browserReportFile;
     juce::String detailsText;   // before it is broken into lines that fit the column
@@ -155,8 +142,6 @@ private:
     bool showsReport = false;
     int shownRun = 0;
     bool filling = false;
-
-    juce::ThreadPool spectrogramPool { 1 };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReportPage)
 };

@@ -118,12 +118,4 @@ juce::String describeCueListFiles (const CueReport& cue)
     return text;
 }
 
-juce::String formatTransportTime (bool active, double playheadSeconds, double sourceLengthSeconds, double lengthSeconds)
-{
-    if (active && sourceLengthSeconds > 0.0)
-        return formatDuration (playheadSeconds) + " / " + formatDuration (sourceLengthSeconds);
-
-    return lengthSeconds >= 0.0 ? formatDuration (lengthSeconds) : juce::String();
-}
-
 } // namespace dunmoor::ui

@@ -52,8 +52,4 @@ int findCueToSelectOnArrival (const BatchReport& report);
     the errors, the unreadable tracks or the warnings. */
 juce::String describeCueListFiles (const CueReport& cue);
 
-/** The player's time label: the playhead and the file's length while it sounds, the length
-    of the file in the player otherwise (lengthSeconds < 0: no file), or nothing. */
-juce::String formatTransportTime (bool active, double playheadSeconds, double sourceLengthSeconds, double lengthSeconds);
-
 } // namespace dunmoor::ui

@@ -71,8 +71,8 @@ public:
         const auto& palette = currentPalette();
         const auto w = (float) width;
         const auto h = (float) height;
-        const auto level = page.getMeterLevel (stemId);
-        const auto peak = page.getMeterPeak (stemId);
+        const auto level = page.auditionStrip.getMeterLevel (stemId);
+        const auto peak = page.auditionStrip.getMeterPeak (stemId);
 
         const auto band = isSelected() ? selectionTint (palette.raisedBackground, false) : palette.raisedBackground;
         g.setColour (band);
@@ -235,7 +235,7 @@ public:
         page.buildAssignMenu (true);
     }
 
-    void itemDoubleClicked (const juce::MouseEvent&) override { page.auditionTrack (trackId); }
+    void itemDoubleClicked (const juce::MouseEvent&) override { page.auditionStrip.auditionTrack (trackId); }
 
     void itemSelectionChanged (bool) override { page.handleSelectionChanged(); }
 
@@ -258,41 +258,32 @@ private:
 
 //==============================================================================
 ReviewPage::ReviewPage (AppState& appState)
-    : app (appState), session (appState.session)
+    : app (appState),
+      session (appState.session),
+      auditionStrip (appState, cueChoice, { [this] { return getSelectedTrackIds(); }, [this] { return getTrackPreviewKey(); } })
 {
     setTitle ("Review");
-    meterClock = [] { return juce::Time::getMillisecondCounterHiRes() / 1000.0; };
 
     rerunButton.setTooltip ("Run the keyword engine again. Locked assignments are left alone.");
     assignButton.setTooltip ("Move every selected track to one stem.");
     lockButton.setTooltip ("Pin the selected assignments so automatic passes cannot change them.");
     ruleButton.setTooltip ("Turn a correction into a keyword rule in this session's preset. The preset library is only changed when you save it.");
     cueBox.setTooltip ("Which cue this page is about. Each one is a separate delivery, so what you hear here is what that cue alone will contain.");
-    trackButton.setTooltip ("Audition the selection, or stop it. A track plays on its own. A stem heading plays everything under it, summed.");
-    mixButton.setTooltip ("Audition the sum of every assigned track in the chosen cue, or stop it. Choose a cue first: separate cues are separate pieces of music and are never summed together.");
-    mixBox.setTooltip ("What the Mix button plays: everything, or one of the alternative mixes defined in step 2.");
-    waveformView.setTooltip ("What is being auditioned. Click anywhere to jump to that point.");
-    waveformView.setPlaceholderText ("Press Track or Mix to audition");
 
     for (auto* button : { &rerunButton, &undoButton, &redoButton, &assignButton, &lockButton, &unlockButton, &ruleButton, &expandButton, &collapseButton })
         button->setTitle (button->getButtonText());
 
     filterBox.setTitle ("Show");
     cueBox.setTitle ("Cue");
-    mixBox.setTitle ("Mix choice");
-    trackButton.setTitle ("Track");
-    mixButton.setTitle ("Mix");
-    waveformView.setTitle ("Audition waveform");
-    timeLabel.setTitle ("Audition time");
     statusLabel.setTitle ("Status");
     tree.setTitle ("Stems and tracks");
     filterLabel.setTitle ("Show");
     cueLabel.setTitle ("Cue");
 
-    for (auto* label : { &filterLabel, &cueLabel, &timeLabel })
+    for (auto* label : { &filterLabel, &cueLabel })
         label->setJustificationType (juce::Justification::centredRight);
 
-    for (auto* label : { &filterLabel, &cueLabel, &timeLabel, &statusLabel })
+    for (auto* label : { &filterLabel, &cueLabel, &statusLabel })
         setLabelTone (*label, LabelTone::secondary);
 
     filterBox.addItem ("Everything", 1);
@@ -323,19 +314,12 @@ ReviewPage::ReviewPage (AppState& appState)
         app.previewEngine.stop();
         rebuildTree();
         updateStatusLine();
-        refreshWaveform();
+        auditionStrip.refreshWaveform();
     };
 
-    mixBox.onChange = [this]
-    {
-        mixChoice.choose (mixBox.getSelectedId());
-        app.previewEngine.stop();
-        updateStatusLine();
-    };
-
-    trackButton.onClick = [this] { auditionSelection(); };
-    mixButton.onClick = [this] { toggleMixAudition(); };
-    waveformView.onSeek = [this] (double fraction) { seekPreview (fraction); };
+    auditionStrip.onMixChosen = [this] { updateStatusLine(); };
+    auditionStrip.onMetersMoved = [this] { tree.repaint(); };
+    auditionStrip.onWarning = [this] (const juce::String& title, const juce::String& message) { app.seams->showWarning (title, message, this); };
 
     tree.setDefaultOpenness (true);
     tree.setMultiSelectEnabled (true);
@@ -345,10 +329,9 @@ ReviewPage::ReviewPage (AppState& appState)
     root = std::make_unique<RootNode> (*this);
     tree.setRootItem (root.get());
 
-    addAllAndMakeVisible (*this, { &tree, &rerunButton, &undoButton, &redoButton, &assignButton, &lockButton, &unlockButton, &ruleButton, &expandButton, &collapseButton, &filterBox, &filterLabel, &cueBox, &cueLabel, &trackButton, &mixButton, &mixBox, &waveformView, &timeLabel, &statusLabel });
+    addAllAndMakeVisible (*this, { &tree, &rerunButton, &undoButton, &redoButton, &assignButton, &lockButton, &unlockButton, &ruleButton, &expandButton, &collapseButton, &filterBox, &filterLabel, &cueBox, &cueLabel, &auditionStrip, &statusLabel });
 
     session.addListener (this);
-    app.waveformCache.addListener (this);
     rebuildTree();
     startTimerHz (10);
 }
@@ -356,9 +339,7 @@ ReviewPage::ReviewPage (AppState& appState)
 ReviewPage::~ReviewPage()
 {
     stopTimer();
-    meterTimer.stopTimer();
     session.removeListener (this);
-    app.waveformCache.removeListener (this);
     tree.setRootItem (nullptr);
 }
 
@@ -422,38 +403,19 @@ void ReviewPage::resized()
     take (ruleButton, toolbar, true, 130, 0);
 
     area.removeFromTop (6);
-    auto audition = area.removeFromTop (38);
+    const auto audition = area.removeFromTop (38);
 
-    take (trackButton, audition, true, 110, 5, 4, 30);
-    take (mixButton, audition, true, 86, 5, 4, 30);
-    take (mixBox, audition, true, 170, 12, 5, 28);
-    take (collapseButton, audition, false, 110, 5, 4, 30);
-    take (expandButton, audition, false, 100, 12, 4, 30);
-
-    stripWidth = audition.getWidth();
-    const auto timeWidth = juce::jmin (stripWidth / 2, getTimeLabelWidth());
-    timeLabel.setBounds (audition.removeFromRight (timeWidth));
-
-    if (timeWidth > 0)
-        audition.removeFromRight (juce::jmin (6, audition.getWidth()));
-
-    waveformView.setBounds (audition);
+    // The strip's buttons take the left of the row first, the tree's two buttons its right end,
+    // and the strip's waveform what lies between.
+    auto right = audition.withTrimmedLeft (juce::jmin (ReviewAuditionStrip::buttonsWidth, audition.getWidth()));
+    take (collapseButton, right, false, 110, 5, 4, 30);
+    take (expandButton, right, false, 100, 12, 4, 30);
+    auditionStrip.setBounds (audition.withRight (right.getRight()));
 
     area.removeFromTop (6);
     statusLabel.setBounds (area.removeFromBottom (juce::jmin (22, area.getHeight())));
     area.removeFromBottom (juce::jmin (6, area.getHeight()));
     tree.setBounds (area);
-}
-
-int ReviewPage::getTimeLabelWidth() const
-{
-    const auto text = timeLabel.getText();
-
-    if (text.isEmpty())
-        return 0;
-
-    const auto font = getLookAndFeel().getLabelFont (const_cast<juce::Label&> (timeLabel));
-    return measureTextWidthCeil (font, text) + 6;
 }
 
 //==============================================================================
@@ -469,48 +431,7 @@ void ReviewPage::timerCallback()
         updateStatusLine();
     }
 
-    refreshPreview();
-
-    auto& engine = app.previewEngine;
-
-    if (isPreviewing() && engine.isPlaying() && ! meterTimer.isTimerRunning())
-        meterTimer.startTimerHz (60);
-
-    juce::String timeText;
-
-    if (isPreviewing())
-    {
-        const auto length = engine.getSourceLength();
-        timeText = engine.isPlaying() && length > 0.0
-                       ? formatDuration (engine.getPlayheadSeconds()) + " / " + formatDuration (length)
-                       : engine.getStatusText();
-    }
-
-    if (timeLabel.getText() != timeText)
-        timeLabel.setText (timeText, juce::dontSendNotification);
-
-    // The label gets at most half the strip, so that is what its width is compared with.
-    if (std::abs (juce::jmin (stripWidth / 2, getTimeLabelWidth()) - timeLabel.getWidth()) > 4)
-        resized();
-}
-
-void ReviewPage::MeterTimer::timerCallback()
-{
-    page.updateMeters();
-
-    if (page.meters.allLevelsDown())
-    {
-        const auto playing = page.isPreviewing() && page.app.previewEngine.isPlaying();
-
-        if (page.meters.getHolds().empty() && ! playing)
-        {
-            page.meters.clear();
-            stopTimer();
-        }
-    }
-
-    page.tree.repaint();
-    ++page.meterRepaintCount;
+    auditionStrip.tick();
 }
 
 //==============================================================================
@@ -520,7 +441,7 @@ void ReviewPage::rebuildTree()
     ++rebuildCount;
 
     refreshCueChoices();
-    refreshMixChoices();
+    auditionStrip.refreshMixChoices();
 
     // What the user sees stays: closed headings, the selection (tracks by id, so a track that
     // moved to another stem stays selected; headings by stem) and the scroll position.
@@ -611,32 +532,17 @@ void ReviewPage::refreshCueChoices()
     }
 }
 
-void ReviewPage::refreshMixChoices()
-{
-    if (mixChoice.refresh (session.getPreset().schema) || mixBox.getNumItems() == 0)
-    {
-        mixBox.clear (juce::dontSendNotification);
-        mixBox.addItem ("Full mix", 1);
-        int id = 2;
-        for (const auto& entry : mixChoice.getEntries())
-            mixBox.addItem (entry.name, id++);
-    }
-
-    mixBox.setSelectedId (mixChoice.getSelectedBoxId(), juce::dontSendNotification);
-}
-
 void ReviewPage::updateStatusLine()
 {
     const auto selected = getSelectedTrackIds();
     auto& engine = app.previewEngine;
-    const auto e = computeReviewEnablement (session.getUndoIndex(), session.getNumUndoStates(), selected.size(), engine.isAudioAvailable(), ! getMixFiles().isEmpty());
+    const auto e = computeReviewEnablement (session.getUndoIndex(), session.getNumUndoStates(), selected.size(), engine.isAudioAvailable(), ! auditionStrip.getMixFiles().isEmpty());
 
     undoButton.setEnabled (e.undo);
     redoButton.setEnabled (e.redo);
     for (auto* b : { &assignButton, &lockButton, &unlockButton, &ruleButton })
         b->setEnabled (e.selectionActions);
-    trackButton.setEnabled (e.track);
-    mixButton.setEnabled (e.mix);
+    auditionStrip.setButtonsEnabled (e.track, e.mix);
 
     const auto text = buildReviewStatusText (session, cueChoice.getChosenKey());
     if (statusLabel.getText() != text)
@@ -686,7 +592,7 @@ void ReviewPage::handleSelectionChanged()
         updateStatusLine();
     }
 
-    refreshWaveform();
+    auditionStrip.refreshWaveform();
 }
 
 void ReviewPage::setAllHeadingsOpen (bool open)
@@ -730,237 +636,7 @@ juce::String ReviewPage::getTrackPreviewKey() const
     return selectionCache->previewKey;
 }
 
-juce::StringArray ReviewPage::getMixFiles() const
-{
-    return getMixTrackFiles (session, cueChoice.getChosenKey(), mixChoice.getChosenId());
-}
-
-bool ReviewPage::isPreviewing() const
-{
-    auto& engine = app.previewEngine;
-
-    if (! (engine.isPlaying() || engine.isLoading()))
-        return false;
-
-    const auto id = engine.getRequestedSourceId();
-    return id.startsWith ("track:") || id.startsWith ("mix:");
-}
-
-void ReviewPage::auditionSelection (std::optional<double> startFraction)
-{
-    const auto request = makeSelectionAudition (session, getSelectedTrackIds());
-    startPreview (request.files, request.caption, request.id, startFraction);
-}
-
-void ReviewPage::auditionTrack (const juce::String& trackId)
-{
-    if (const auto* track = session.findTrack (trackId))
-        startPreview (juce::StringArray (track->file.getFullPathName()), track->file.getFileName(), "track:" + trackId, std::nullopt);
-}
-
-void ReviewPage::toggleMixAudition()
-{
-    const auto request = makeMixAudition (session, cueChoice.getChosenKey(), mixChoice.getChosenId());
-    startPreview (request.files, request.caption, request.id, std::nullopt);
-}
-
-void ReviewPage::startPreview (const juce::StringArray& files, const juce::String& caption, const juce::String& id, std::optional<double> startFraction)
-{
-    // Nothing to play is no reason to complain about the audio device.
-    if (files.isEmpty())
-        return;
-
-    auto& engine = app.previewEngine;
-
-    if (! engine.isAudioAvailable())
-    {
-        showNoAudioOutput();
-        return;
-    }
-
-    const auto rate = session.getPreset().exportSettings.masterSampleRate;
-
-    if (startFraction.has_value())
-    {
-        const auto duration = shownOverview.isEmpty() ? 0.0 : shownOverview.duration;
-        const auto start = computePreviewStart (startFraction, duration);
-        engine.play (files, rate, caption, id, start.windowStart, start.playFrom);
-    }
-    else if (engine.isActiveFor (id) && (engine.isPlaying() || engine.isLoading()))
-    {
-        // Second press stops; an audition that ran to its end starts again at once.
-        engine.stop();
-    }
-    else
-    {
-        engine.play (files, rate, caption, id, 0.0, -2.0);
-    }
-
-    refreshPreview();
-}
-
-void ReviewPage::seekPreview (double fraction)
-{
-    auto& engine = app.previewEngine;
-    const auto active = engine.isActiveFor (getTrackPreviewKey()) && (engine.isPlaying() || engine.isLoading());
-
-    switch (chooseSeekAction (shownWaveformPath.isNotEmpty(), active, engine.getRequestedSourceId().startsWith ("mix:"), engine.isPlaying()))
-    {
-        case SeekAction::seekInFile:
-            engine.seekToFraction (fraction);
-            refreshPreview();
-            break;
-        case SeekAction::seekInWindow:
-            engine.seekWithinWindow (fraction);
-            refreshPreview();
-            break;
-        case SeekAction::startAtPoint:
-            auditionSelection (fraction);
-            break;
-    }
-}
-
-void ReviewPage::refreshPreview()
-{
-    auto& engine = app.previewEngine;
-    const auto trackKey = getTrackPreviewKey();
-    const auto mixKey = makeMixPreviewKey (cueChoice.getChosenKey(), mixChoice.getChosenId());
-
-    const auto trackActive = engine.isActiveFor (trackKey);
-    trackButton.setPlaying (trackActive && engine.isPlaying());
-    trackButton.setLoading (trackActive && engine.isLoading());
-
-    const auto mixActive = engine.isActiveFor (mixKey);
-    mixButton.setPlaying (mixActive && engine.isPlaying());
-    mixButton.setLoading (mixActive && engine.isLoading());
-
-    const auto previewing = isPreviewing();
-    const auto mixing = previewing && engine.getRequestedSourceId().startsWith ("mix:");
-
-    if (getSelectedTrackIds().size() == 1 && ! mixing)
-    {
-        refreshWaveform();
-        shownWindowKey.clear();
-        waveformView.setPlayheadPosition (trackActive ? engine.getPlayheadFraction() : -1.0);
-        return;
-    }
-
-    if (previewing)
-    {
-        shownWaveformPath.clear();
-        const auto loadedId = engine.getLoadedSourceId();
-        const auto key = loadedId + "@" + juce::String (engine.getLoadedWindow().startSeconds, 3);
-
-        if (loadedId.isNotEmpty() && key != shownWindowKey)
-        {
-            shownWindowKey = key;
-            shownOverview = engine.getMixOverview();
-
-            if (shownOverview.isEmpty())
-                waveformView.clear();
-            else
-                waveformView.setPeaks (shownOverview);
-        }
-
-        if (engine.isLoading())
-        {
-            waveformView.setBusyText (mixing ? "Preparing the mix" : "Preparing");
-            waveformView.setBusyProgress (engine.getLoadProgress());
-        }
-
-        waveformView.setBusy (engine.isLoading());
-        waveformView.setPlayheadPosition (engine.getWindowPosition());
-        return;
-    }
-
-    waveformView.setPlayheadPosition (-1.0);
-    shownWindowKey.clear();
-    refreshWaveform();
-}
-
-void ReviewPage::refreshWaveform()
-{
-    const auto ids = getSelectedTrackIds();
-    const auto* track = ids.size() == 1 ? session.findTrack (ids[0]) : nullptr;
-
-    if (track != nullptr && track->isReadable())
-    {
-        const auto path = track->file.getFullPathName();
-
-        if (shownWaveformPath.equalsIgnoreCase (path))
-            return;
-
-        if (const auto overview = app.waveformCache.get (path))
-        {
-            shownWaveformPath = path;
-            shownOverview = *overview;
-            waveformView.setPeaks (shownOverview);
-            waveformView.setBusy (false);
-            shownWindowKey.clear();
-        }
-        else
-        {
-            shownWaveformPath.clear();
-            shownOverview = {};
-            waveformView.clear();
-            waveformView.setBusy (true);
-        }
-
-        return;
-    }
-
-    // Cleared together with the view, so that a click on the placeholder never starts at a
-    // point of a file the strip no longer shows.
-    shownWaveformPath.clear();
-    shownOverview = {};
-    waveformView.clear();
-    waveformView.setBusy (false);
-}
-
 //==============================================================================
-void ReviewPage::updateMeters()
-{
-    auto& engine = app.previewEngine;
-    std::map<juce::String, float> targets;
-
-    if (isPreviewing() && engine.isPlaying())
-    {
-        // What an audition id plays is looked up once per id and session state, not 60 times
-        // a second; overviews that are not ready yet are asked for again at each step.
-        const auto id = engine.getRequestedSourceId();
-
-        if (id != playing.id || sessionGeneration != playing.generation)
-        {
-            playing = { id, sessionGeneration, {} };
-
-            for (const auto* track : getPlayingTracks (session, id))
-                playing.sources.push_back ({ track->file.getFullPathName(), track->stemId, nullptr });
-        }
-
-        const auto t = engine.getPlayheadSeconds();
-
-        for (auto& source : playing.sources)
-        {
-            if (source.overview == nullptr)
-                source.overview = app.waveformCache.get (source.path);
-
-            if (source.overview != nullptr)
-                addMeterTarget (targets, source.stemId, meterTargetAt (*source.overview, t));
-        }
-    }
-
-    meters.update (targets, meterClock());
-}
-
-//==============================================================================
-void ReviewPage::showNoAudioOutput()
-{
-    app.seams->showWarning ("No audio output",
-                            juce::String ("Brackenfold") + " could not open an audio device, so auditioning is unavailable.\n\n"
-                                + app.previewEngine.getDeviceErrorText(),
-                            this);
-}
-
 void ReviewPage::showInformation (const juce::String& title, const juce::String& message)
 {
     MessageBoxRequest request;

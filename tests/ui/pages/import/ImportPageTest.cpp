@@ -17,9 +17,10 @@ TEST_F (ImportPageFixture, EmptyPageAndItsLayout)
     // The table shows whole rows; the pane takes what is left.
     EXPECT_EQ (page->getPreviewPaneBounds(), juce::Rectangle<int> (12, 496, 1176, 192));
     EXPECT_EQ (table().getBounds(), juce::Rectangle<int> (12, 48, 1176, 436));
-    EXPECT_EQ (findByTitle (*page, "Waveform")->getBounds(), juce::Rectangle<int> (24, 638, 1152, 44));
-    EXPECT_EQ (findByTitle (*page, "Spectrogram")->getBounds(), juce::Rectangle<int> (24, 538, 1152, 95));
-    EXPECT_EQ (findByTitle (*page, "Whole file")->getBounds().getRight(), 1176);
+    const auto onPage = [this] (juce::Component* c) { return page->getLocalArea (c, c->getLocalBounds()); };
+    EXPECT_EQ (onPage (findByTitle (*page, "Waveform")), juce::Rectangle<int> (24, 638, 1152, 44));
+    EXPECT_EQ (onPage (findByTitle (*page, "Spectrogram")), juce::Rectangle<int> (24, 538, 1152, 95));
+    EXPECT_EQ (onPage (findByTitle (*page, "Whole file")).getRight(), 1176);
     EXPECT_EQ (findByTitle (*page, "Search")->getBounds(), juce::Rectangle<int> (968, 12, 220, 30));
 
     // Clearing an empty list asks nothing.

@@ -20,7 +20,7 @@ TEST_F (ReportPageTest, WithoutAReportTheButtonsWaitAndThePlayerIsHidden)
     // The output folder exists; once it is gone the button waits too.
     EXPECT_TRUE (page->getOpenFolderButton().isEnabled());
 
-    for (auto* c : std::initializer_list<juce::Component*> { &page->getPlayButton(), &page->getAutoplayButton(), &page->getWaveform(), &page->getSpectrogram(), &page->getGrip() })
+    for (auto* c : std::initializer_list<juce::Component*> { &page->getPlayer(), &page->getGrip() })
         EXPECT_FALSE (c->isVisible());
 
     // The report buttons sit at the bottom right, the folder button in the corner.
@@ -49,7 +49,7 @@ TEST_F (ReportPageTest, ThreeCuesWithAnErrorInTheSecondArriveOnTheSecond)
     EXPECT_EQ (shownFileNames(), juce::StringArray ({ "Proj_1m02 Chase_01_Strings.wav", "Proj_1m02 Chase_02_Brass.wav", "Proj_1m02 Chase_Full Mix.wav" }));
 
     // The player and its buttons are in the right column, the issues above the table.
-    EXPECT_TRUE (page->getPlayButton().isVisible());
+    EXPECT_TRUE (page->getPlayer().isVisible());
     EXPECT_EQ (page->getWaveform().getHeight(), 44);
     EXPECT_LT (page->getIssues().getBottom(), table().getY());
     EXPECT_EQ (table().getBottom() + 6, page->getGrip().getY());

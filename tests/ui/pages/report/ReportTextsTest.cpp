@@ -185,12 +185,4 @@ TEST (ReportTexts, DecibelTexts)
     EXPECT_EQ (formatLinearPeak (-1.0), "-inf");
 }
 
-TEST (ReportTexts, TransportTime)
-{
-    EXPECT_EQ (formatTransportTime (true, 12.34, 185.0, 185.0), "0:12.3 / 3:05.0");
-    EXPECT_EQ (formatTransportTime (true, 0.0, 0.0, 185.0), "3:05.0");     // still loading
-    EXPECT_EQ (formatTransportTime (false, 12.0, 185.0, 61.5), "1:01.5");
-    EXPECT_EQ (formatTransportTime (false, 0.0, 0.0, -1.0), "");
-}
-
 } // namespace dunmoor::ui

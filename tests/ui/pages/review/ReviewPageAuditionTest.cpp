@@ -36,7 +36,7 @@ TEST (ReviewPageAudition, TrackHeadingAndMixAuditionsThroughTheDevice)
     ASSERT_TRUE (waitForPlaying (engine));
     page.tick();
     EXPECT_TRUE (trackButton.isPlaying());
-    EXPECT_TRUE (page.isMeterTimerRunning());
+    EXPECT_TRUE (page.getAuditionStrip().isMeterTimerRunning());
 
     // Selecting something else stops a track audition.
     rows.click (*rows.track (f.id ("violins_a.wav")));
@@ -71,17 +71,17 @@ TEST (ReviewPageAudition, TrackHeadingAndMixAuditionsThroughTheDevice)
     EXPECT_TRUE (mixButton.isPlaying());
 
     // While the mix plays, a click into the strip jumps within the prepared window.
-    page.seekPreview (0.5);
+    page.getAuditionStrip().seekPreview (0.5);
     EXPECT_EQ (engine.getRequestedSourceId(), "mix:" + f.cueKey (0) + ":");
 
     // Another mix choice stops it; under "All cues" the Mix button is off.
     auto& mixBox = *findByTitle<juce::ComboBox> (page, "Mix choice");
     mixBox.setSelectedId (2, juce::sendNotificationSync);
-    EXPECT_EQ (page.getMixChoice(), "mix-underscore");
+    EXPECT_EQ (page.getAuditionStrip().getMixChoice(), "mix-underscore");
     EXPECT_TRUE (engine.getRequestedSourceId().isEmpty());
     findByTitle<juce::ComboBox> (page, "Cue")->setSelectedId (1, juce::sendNotificationSync);
     EXPECT_FALSE (mixButton.isEnabled());
-    page.toggleMixAudition();
+    page.getAuditionStrip().toggleMixAudition();
     EXPECT_TRUE (engine.getRequestedSourceId().isEmpty());
 }
 
@@ -101,7 +101,7 @@ TEST (ReviewPageAudition, AClickInTheStripStartsTheTrackThere)
     page.tick();
 
     // 80 % of 300 s lies beyond the first window: the engine loads from 240 s.
-    page.seekPreview (0.8);
+    page.getAuditionStrip().seekPreview (0.8);
     ASSERT_TRUE (waitForPlaying (engine));
     EXPECT_NEAR (engine.getLoadedWindow().startSeconds, 240.0, 1e-6);
     EXPECT_GE (engine.getPlayheadSeconds(), 240.0); // playing on from there
@@ -110,14 +110,14 @@ TEST (ReviewPageAudition, AClickInTheStripStartsTheTrackThere)
     // Half-way loads from the start and plays from 150 s.
     engine.stop();
     page.tick();
-    page.seekPreview (0.5);
+    page.getAuditionStrip().seekPreview (0.5);
     ASSERT_TRUE (waitForPlaying (engine));
     EXPECT_NEAR (engine.getLoadedWindow().startSeconds, 0.0, 1e-6);
     EXPECT_GE (engine.getPlayheadSeconds(), 150.0);
     EXPECT_LT (engine.getPlayheadSeconds(), 180.0);
 
     // A click while it plays jumps within the file.
-    page.seekPreview (0.9);
+    page.getAuditionStrip().seekPreview (0.9);
     ASSERT_TRUE (pumpUntil ([&] { return engine.getPlayheadSeconds() > 260.0 && engine.isPlaying(); }));
 
     // With several tracks selected the strip shows nothing of a file: a click there starts the
@@ -125,7 +125,7 @@ TEST (ReviewPageAudition, AClickInTheStripStartsTheTrackThere)
     engine.stop();
     rows.track (f.id ("violins_a.wav"))->setSelected (true, false);
     page.tick();
-    page.seekPreview (0.8);
+    page.getAuditionStrip().seekPreview (0.8);
     ASSERT_TRUE (waitForPlaying (engine));
     EXPECT_NEAR (engine.getLoadedWindow().startSeconds, 0.0, 1e-6);
     EXPECT_LT (engine.getPlayheadSeconds(), 30.0);

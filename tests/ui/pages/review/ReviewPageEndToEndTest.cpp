@@ -81,8 +81,8 @@ TEST (ReviewPageEndToEnd, CorrectLockLearnAndListen)
     auto& mixButton = *findByTitle<juce::Button> (page, "Mix");
     ASSERT_TRUE (mixButton.isEnabled());
     mixButton.triggerClick();
-    ASSERT_TRUE (pumpUntil ([&] { return page.getMeterLevel (strings) > 0.5f; }, 10000));
-    EXPECT_EQ (page.getMeterLevel (f.stem ("Brass")), 0.0f);
+    ASSERT_TRUE (pumpUntil ([&] { return page.getAuditionStrip().getMeterLevel (strings) > 0.5f; }, 10000));
+    EXPECT_EQ (page.getAuditionStrip().getMeterLevel (f.stem ("Brass")), 0.0f);
     app.previewEngine.stop();
 
     // The session holds the correction, the lock and the rule; the library file is as it was.

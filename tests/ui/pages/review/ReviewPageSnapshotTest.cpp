@@ -20,13 +20,13 @@ TEST (ReviewPageSnapshot, Review)
     ASSERT_TRUE (pumpUntil ([&] { return engine.isPlaying() && engine.getPlayheadSeconds() > 0.6; }));
 
     double now = 100.0;
-    page.meterClock = [&now] { return now; };
+    page.getAuditionStrip().meterClock = [&now] { return now; };
     for (int i = 0; i < 20; ++i, now += 1.0 / 60.0)
-        page.updateMeters();
+        page.getAuditionStrip().updateMeters();
 
     tickAndSettle (page);
-    EXPECT_GT (page.getMeterLevel (f.stem ("Strings")), 0.5f);
-    EXPECT_EQ (page.getMeterLevel (f.stem ("Choir")), 0.0f);
+    EXPECT_GT (page.getAuditionStrip().getMeterLevel (f.stem ("Strings")), 0.5f);
+    EXPECT_EQ (page.getAuditionStrip().getMeterLevel (f.stem ("Choir")), 0.0f);
     EXPECT_GT (findByTitle<juce::Label> (page, "Audition time")->getWidth(), 50);
 
     saveSnapshot (page, "review");

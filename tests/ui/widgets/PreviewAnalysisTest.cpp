@@ -2,7 +2,7 @@
 
 #include "audio/AudioTestFiles.h"
 #include "ui/UiTestSupport.h"
-#include "ui/pages/import/PreviewAnalysis.h"
+#include "ui/widgets/PreviewAnalysis.h"
 
 namespace dunmoor::ui
 {
@@ -61,7 +61,7 @@ TEST (PreviewAnalysis, ANewRequestStopsTheOldJobAndOnlyTheNewestArrives)
 {
     BlockingCompute compute;
     Delivered delivered;
-    PreviewAnalysis analysis (delivered.function(), compute.function());
+    PreviewAnalysis analysis ("Brackenfold spectrogram", delivered.function(), compute.function());
 
     EXPECT_EQ (analysis.getWorkerThreadName(), "Brackenfold spectrogram");
     analysis.start (juce::File ("/music/A.wav"), {});
@@ -90,7 +90,7 @@ TEST (PreviewAnalysis, AResultOfAnOlderGenerationIsDropped)
     BlockingCompute compute;
     compute.honourCancel = false; // finishes and posts whatever it is told
     Delivered delivered;
-    PreviewAnalysis analysis (delivered.function(), compute.function());
+    PreviewAnalysis analysis ("Brackenfold spectrogram", delivered.function(), compute.function());
 
     analysis.start (juce::File ("/music/A.wav"), {});
     ASSERT_TRUE (pumpUntil ([&] { return compute.started == 1; }));
@@ -115,7 +115,7 @@ TEST (PreviewAnalysis, DestroyingItMidJobStopsTheJobAndDeliversNothing)
     BlockingCompute compute;
     Delivered delivered;
     {
-        PreviewAnalysis analysis (delivered.function(), compute.function());
+        PreviewAnalysis analysis ("Brackenfold spectrogram", delivered.function(), compute.function());
         analysis.start (juce::File ("/music/A.wav"), {});
         ASSERT_TRUE (pumpUntil ([&] { return compute.started == 1; }));
     }

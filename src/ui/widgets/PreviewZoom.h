@@ -4,7 +4,7 @@ namespace dunmoor::ui
 {
 
 /**
-    The part of a file the Import page's preview shows, as fractions 0..1 of the file, and the
+    The part of a file a preview player shows, as fractions 0..1 of the file, and the
     arithmetic of zooming it. Views report and take positions as fractions of their own width;
     these convert between the two.
 */

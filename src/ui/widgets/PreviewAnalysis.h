@@ -1,34 +1,30 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
-#include <mutex>
-#include <optional>
 
-#include <juce_events/juce_events.h>
-
-#include "PreviewZoom.h"
 #include "core/audio/CancelCheck.h"
 #include "core/audio/Spectrogram.h"
 #include "core/audio/WaveformOverview.h"
+#include "ui/widgets/LatestRequestRunner.h"
+#include "ui/widgets/PreviewZoom.h"
 
 namespace dunmoor::ui
 {
 
-/** The analysis of one stretch of a file for the preview pane. */
+/** The analysis of one stretch of a file for a preview player. */
 struct PreviewAnalysisResult
 {
     juce::String path;
     ViewRange range;            // the part of the file analysed
-    bool wholeFile = true;      // a whole-file job: no overview, the waveform cache has it
+    bool wholeFile = true;      // a whole-file job: no overview (the host has the whole file's)
     Spectrogram spectrogram;    // empty when the file could not be analysed
     WaveformOverview overview;  // the stretch's waveform (zoomed jobs only)
     int generation = 0;
 };
 
 /**
-    The spectrogram (and, for a zoomed view, waveform) analysis behind the Import page's preview,
-    on one worker thread of its own ("Brackenfold spectrogram").
+    The spectrogram (and, for a zoomed view, waveform) analysis behind a preview player, on a
+    worker thread of its own where only the latest request counts (LatestRequestRunner).
 
     Every request, and every cancel, starts a new generation; a result reaches the delivery
     callback on the message thread only while its generation is still the current one, so a
@@ -47,12 +43,11 @@ public:
     using Compute = std::function<PreviewAnalysisResult (const juce::File& file, ViewRange range, const CancelCheck& cancel)>;
     using Deliver = std::function<void (const PreviewAnalysisResult&)>;
 
-    /** The analysis the page uses: a 1024-point spectrogram of 700 columns, and for a part of
+    /** The analysis the players use: a 1024-point spectrogram of 700 columns, and for a part of
         the file a 2000-bucket overview of it. */
     static PreviewAnalysisResult computeDefault (const juce::File& file, ViewRange range, const CancelCheck& cancel);
 
-    explicit PreviewAnalysis (Deliver deliver, Compute compute = computeDefault);
-    ~PreviewAnalysis();
+    PreviewAnalysis (juce::String workerThreadName, Deliver deliver, Compute compute = computeDefault);
 
     /** Analyses the range of the file (the whole file when the range is whole). */
     void start (const juce::File& file, ViewRange range);
@@ -60,7 +55,7 @@ public:
     /** Drops whatever runs or waits: its result will not be delivered. */
     void cancel();
 
-    int getGeneration() const noexcept { return generation.load(); }
+    int getGeneration() const noexcept { return runner.getLatestRequest(); }
 
     /** True from start until the current generation's result has been delivered. */
     bool isBusy() const noexcept { return busy; }
@@ -71,36 +66,20 @@ public:
     /** Forgets the kept whole-file spectrogram (its file has changed on disk). */
     void forgetCachedWholeFile();
 
-    juce::String getWorkerThreadName() const;
+    const juce::String& getWorkerThreadName() const noexcept { return runner.getThreadName(); }
 
 private:
-    class Worker;
-
-    struct Request
-    {
-        juce::File file;
-        ViewRange range;
-        int generation = 0;
-    };
-
-    /** The newest request, taken by the worker; none when there is nothing to do. */
-    std::optional<Request> takeRequest();
-    void run (const Request& request, const CancelCheck& cancel);
     void deliver (const PreviewAnalysisResult& result);
 
     Deliver onResult;
     Compute compute;
-    std::atomic<int> generation { 0 };
     bool busy = false;
     Spectrogram cachedWholeFile;
     juce::String cachedWholeFilePath;
 
-    std::mutex requestMutex;
-    std::optional<Request> pending; // replaced by every newer request
-    std::unique_ptr<Worker> worker;
-    juce::WeakReference<PreviewAnalysis> self; // made on the message thread, copied by the worker
+    // Last: it goes first, waiting for a running job before anything a job reads goes.
+    LatestRequestRunner runner;
 
-    JUCE_DECLARE_WEAK_REFERENCEABLE (PreviewAnalysis)
     JUCE_DECLARE_NON_COPYABLE (PreviewAnalysis)
 };
 

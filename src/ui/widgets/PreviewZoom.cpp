@@ -1,4 +1,4 @@
-#include "PreviewZoom.h"
+#include "ui/widgets/PreviewZoom.h"
 
 #include <algorithm>
 #include <cmath>
