@@ -195,7 +195,7 @@ void BM_AuditionStemToFirstSound (benchmark::State& state)
     const auto stem = f.app->session.getPreset().schema.stems[0];
 
     for (auto _ : state)
-        state.SetIterationTime (f.timeToFirstSound ([&] { f.page->auditionStem (stem); }));
+        state.SetIterationTime (f.timeToFirstSound ([&] { f.page->getAudition().auditionStem (stem, f.page->getMixColumns().getSelectedCueKey()); }));
 
     state.SetLabel ("48 tracks of 4 min, stereo 24-bit");
 }
@@ -208,7 +208,7 @@ void BM_AuditionMixToFirstSound (benchmark::State& state)
     const auto mix = f.app->session.getPreset().schema.alternativeMixes[0];
 
     for (auto _ : state)
-        state.SetIterationTime (f.timeToFirstSound ([&] { f.page->auditionMix (mix); }));
+        state.SetIterationTime (f.timeToFirstSound ([&] { f.page->getAudition().auditionMix (mix, f.page->getMixColumns().getSelectedCueKey()); }));
 
     state.SetLabel ("14 of 16 stems, 42 tracks");
 }
@@ -226,7 +226,7 @@ void BM_GatherAuditionFiles (benchmark::State& state)
     for (auto _ : state)
     {
         const auto files = mix ? PresetAudition::mixFiles (schema, session.getTracks(), *session.findCue (f.cueKey), schema.alternativeMixes[0])
-                               : f.page->getAuditionTracks (schema.stems[0]);
+                               : f.page->getAudition().getAuditionTracks (schema.stems[0], f.page->getMixColumns().getSelectedCueKey());
         count = files.size();
         benchmark::DoNotOptimize (files);
     }
@@ -282,9 +282,9 @@ struct ManyCues : Fixture
         // A stem of that cue playing (the manual sound card holds it there).
         for (const auto& stem : schema.stems)
         {
-            if (! page->getAuditionTracks (stem).isEmpty())
+            if (! page->getAudition().getAuditionTracks (stem, page->getMixColumns().getSelectedCueKey()).isEmpty())
             {
-                page->auditionStem (stem);
+                page->getAudition().auditionStem (stem, page->getMixColumns().getSelectedCueKey());
                 break;
             }
         }
@@ -300,14 +300,14 @@ struct ManyCues : Fixture
 void BM_AuditionTick (benchmark::State& state)
 {
     ManyCues f;
-    auto& list = f.page->getStemListBox();
+    auto& list = f.page->getStemList().getListBox();
     auto& heading = *dunmoor::testing::findByTitle<juce::Component> (*f.page, "Alternative mixes");
     juce::Image listImage (juce::Image::RGB, list.getWidth(), list.getHeight(), false);
     juce::Image headingImage (juce::Image::RGB, heading.getWidth(), heading.getHeight(), false);
 
     for (auto _ : state)
     {
-        f.page->updateAuditionState();
+        f.page->getAudition().updateAuditionState();
         {
             juce::Graphics g (listImage);
             list.paintEntireComponent (g, true);

@@ -177,7 +177,7 @@ void BM_StemFieldCommit (benchmark::State& state)
     Fixture f;
     const bool rules = state.range (0) != 0;
     f.clickRow (f.exampleIds[0]);
-    f.page->getStemListBox().selectRow (2);
+    f.page->getStemList().getListBox().selectRow (2);
 
     auto& field = *findByTitle<juce::TextEditor> (*f.page, rules ? "Keyword rules" : "Name");
     const auto original = field.getText();
@@ -188,7 +188,7 @@ void BM_StemFieldCommit (benchmark::State& state)
         state.PauseTiming();
         field.setText (rules ? original + ", extra" + juce::String (n++ % 2) : "Drums " + juce::String (n++ % 2), false);
         state.ResumeTiming();
-        f.page->commitStemFields();
+        f.page->getStemEditor().commitStemFields();
     }
 
     state.SetLabel (rules ? "rules: 2048 tracks re-matched" : "name");
@@ -200,7 +200,7 @@ void BM_ColourDrag (benchmark::State& state)
 {
     Fixture f;
     f.clickRow (f.exampleIds[1]);
-    f.page->getStemListBox().selectRow (0);
+    f.page->getStemList().getListBox().selectRow (0);
     auto* seams = dynamic_cast<dunmoor::testing::FakeSeams*> (f.app->seams.get());
 
     struct Counter : Session::Listener
@@ -211,7 +211,7 @@ void BM_ColourDrag (benchmark::State& state)
 
     for (auto _ : state)
     {
-        f.page->chooseStemColour();
+        f.page->getStemEditor().chooseStemColour();
         auto* selector = dynamic_cast<juce::ColourSelector*> (seams->callOutContent.get());
         counter.count = 0;
         f.app->session.addListener (&counter);
@@ -239,7 +239,7 @@ void BM_Paint256Stems (benchmark::State& state)
 {
     Fixture f;
     f.clickRow (f.bigId);
-    f.page->getStemListBox().selectRow (100);
+    f.page->getStemList().getListBox().selectRow (100);
 
     juce::Image image (juce::Image::RGB, f.page->getWidth(), f.page->getHeight(), false);
 

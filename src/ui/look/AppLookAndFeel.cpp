@@ -26,6 +26,10 @@ void AppLookAndFeel::applyColours (juce::LookAndFeel_V4& lookAndFeel)
     const auto accentTint = p.accent.withAlpha (0.35f);
     const auto dimmed = dimmedBackground();
 
+    // The selected row of the framework's own lists and trees (the fallback file chooser among
+    // them): strong enough to find at a glance on the dark list background.
+    const auto selectedRow = p.accent.withAlpha (0.45f);
+
     lookAndFeel.setColourScheme ({ p.windowBackground,
                                    p.panelBackground,
                                    p.raisedBackground,
@@ -69,7 +73,10 @@ void AppLookAndFeel::applyColours (juce::LookAndFeel_V4& lookAndFeel)
         { juce::TableHeaderComponent::highlightColourId, p.controlHover },
         { juce::TreeView::backgroundColourId, dimmed },
         { juce::TreeView::linesColourId, p.subtleOutline },
-        { juce::TreeView::selectedItemBackgroundColourId, p.accent.withAlpha (0.25f) },
+        { juce::TreeView::selectedItemBackgroundColourId, selectedRow },
+        { juce::DirectoryContentsDisplayComponent::highlightColourId, selectedRow },
+        { juce::DirectoryContentsDisplayComponent::highlightedTextColourId, p.textPrimary },
+        { juce::DirectoryContentsDisplayComponent::textColourId, p.textPrimary },
         { juce::ScrollBar::thumbColourId, p.outline },
         { juce::ScrollBar::trackColourId, p.panelBackground },
         { juce::ProgressBar::backgroundColourId, p.controlBackground },
@@ -117,22 +124,80 @@ void AppLookAndFeel::drawTickBox (juce::Graphics& g, juce::Component& component,
 {
     const juce::Rectangle<float> box (x, y, w, h);
     const auto inset = insetOf (box);
-    const auto base = currentPalette().windowBackground.darker (0.65f);
+    const auto alpha = enabled ? 1.0f : 0.5f;
 
-    g.setColour (enabled ? base : base.brighter (0.12f));
-    g.fillRoundedRectangle (box, cornerRadius);
-    g.setColour (component.findColour (juce::ToggleButton::tickDisabledColourId).withAlpha (enabled ? 1.0f : 0.5f));
-    g.drawRoundedRectangle (inset, cornerRadius, 1.0f);
-
-    if (ticked)
+    if (! ticked)
     {
-        // A ticked box is a solid square in the tick colour, not a tick mark.
-        const auto f = component.findColour (juce::ToggleButton::tickColourId).withMultipliedAlpha (enabled ? 1.0f : 0.5f);
-        g.setGradientFill (juce::ColourGradient::vertical (f.brighter (0.35f), f.darker (0.35f), box));
+        // An empty box: a dark well with a border in a text colour, which every palette keeps
+        // readable against its panels.
+        g.setColour (dimmedBackground().withMultipliedAlpha (alpha));
         g.fillRoundedRectangle (box, cornerRadius);
-        g.setColour (f);
+        g.setColour (currentPalette().textSecondary.withMultipliedAlpha (alpha));
         g.drawRoundedRectangle (inset, cornerRadius, 1.0f);
+        return;
     }
+
+    // A ticked box is filled with the tick colour and carries a tick mark in the text colour that
+    // reads on it, so on and off differ in shape as well as in colour.
+    const auto fill = component.findColour (juce::ToggleButton::tickColourId);
+    g.setColour (fill.withMultipliedAlpha (alpha));
+    g.fillRoundedRectangle (box, cornerRadius);
+
+    juce::Path tick;
+    tick.startNewSubPath (0.22f, 0.52f);
+    tick.lineTo (0.42f, 0.72f);
+    tick.lineTo (0.78f, 0.30f);
+    tick.applyTransform (juce::AffineTransform::scale (w, h).translated (x, y));
+
+    g.setColour (textColourOn (fill).withMultipliedAlpha (alpha));
+    g.strokePath (tick, juce::PathStrokeType (juce::jmax (1.6f, w * 0.14f), juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
+}
+
+void AppLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert, const juce::Rectangle<int>& textArea, juce::TextLayout& textLayout)
+{
+    g.setColour (alert.findColour (juce::AlertWindow::outlineColourId));
+    g.drawRoundedRectangle (alert.getLocalBounds().toFloat(), cornerRadius, 2.0f);
+
+    const auto bounds = alert.getLocalBounds().reduced (1);
+    g.reduceClipRegion (bounds);
+    g.setColour (alert.findColour (juce::AlertWindow::backgroundColourId));
+    g.fillRoundedRectangle (bounds.toFloat(), cornerRadius);
+
+    // The window keeps a column of this width for the icon; the icon stays inside it and inside
+    // the window, whatever the window's size.
+    constexpr int iconColumn = 80;
+    auto textLeft = bounds.getX();
+
+    if (alert.getAlertType() != juce::MessageBoxIconType::NoIcon)
+    {
+        const auto side = juce::jlimit (0, 48, juce::jmin (bounds.getHeight() - 2 * 24, textArea.getHeight()));
+        const juce::Rectangle<float> icon ((float) (bounds.getX() + (iconColumn - side) / 2), (float) bounds.getY() + 24.0f, (float) side, (float) side);
+        drawAlertIcon (g, alert.getAlertType(), icon);
+        textLeft += iconColumn;
+    }
+
+    g.setColour (alert.findColour (juce::AlertWindow::textColourId));
+    const juce::Rectangle<int> text (textLeft, 30, bounds.getWidth(), bounds.getHeight() - getAlertWindowButtonHeight() - 20);
+    textLayout.draw (g, text.toFloat());
+}
+
+void AppLookAndFeel::drawAlertIcon (juce::Graphics& g, juce::MessageBoxIconType type, juce::Rectangle<float> area)
+{
+    if (area.isEmpty())
+        return;
+
+    const auto p = currentPalette();
+
+    if (type == juce::MessageBoxIconType::WarningIcon)
+    {
+        drawWarningGlyph (g, area, p.warning);
+        return;
+    }
+
+    g.setColour (p.accent);
+    g.drawEllipse (area.reduced (1.5f), juce::jmax (1.5f, area.getWidth() * 0.06f));
+    g.setFont (juce::Font (area.getHeight() * 0.62f, juce::Font::bold));
+    g.drawText (type == juce::MessageBoxIconType::InfoIcon ? "i" : "?", area, juce::Justification::centred, false);
 }
 
 juce::Font AppLookAndFeel::getPopupMenuFont() { return fontPlain14_5(); }

@@ -7,8 +7,8 @@ namespace dunmoor::ui
 
 /**
     The application's look-and-feel: the framework's V4 look under the current palette, with flat
-    rounded buttons and fields, solid tick boxes, plus/minus stepper buttons, themed table headers
-    and rounded progress bars. It holds no state: every colour comes from the palette, copied in by
+    rounded buttons and fields, tick boxes with a tick mark, plus/minus stepper buttons, themed
+    table headers, rounded progress bars and alert icons that stay inside their window. It holds no state: every colour comes from the palette, copied in by
     applyColours whenever the palette changes.
 */
 class AppLookAndFeel : public juce::LookAndFeel_V4
@@ -26,6 +26,12 @@ public:
     void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour, bool highlighted, bool down) override;
     juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
     void drawTickBox (juce::Graphics&, juce::Component&, float x, float y, float w, float h, bool ticked, bool enabled, bool highlighted, bool down) override;
+
+    // Alert windows
+    void drawAlertBox (juce::Graphics&, juce::AlertWindow&, const juce::Rectangle<int>& textArea, juce::TextLayout&) override;
+
+    /** The icon of a message box (warning triangle, or a "?" or "i" in a circle) within the area. */
+    static void drawAlertIcon (juce::Graphics&, juce::MessageBoxIconType type, juce::Rectangle<float> area);
 
     // Popup menus
     juce::Font getPopupMenuFont() override;

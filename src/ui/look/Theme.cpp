@@ -214,24 +214,33 @@ void applyUiScale (int percent)
 {
     const auto scale = (float) clampUiScalePercent (percent) / 100.0f;
     auto& desktop = juce::Desktop::getInstance();
+    const auto oldScale = desktop.getGlobalScaleFactor();
+
+    // A window keeps its size on the screen through a change of the scale, so its content would
+    // be cut off (larger scale) or surrounded by empty space (smaller one). Each keeps its size in
+    // interface units instead, and the top-left corner stays where it is on the screen.
+    std::vector<std::pair<juce::Component::SafePointer<juce::Component>, juce::Rectangle<int>>> windows;
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* window = desktop.getComponent (i))
+            windows.emplace_back (window, window->getBounds());
+
     desktop.setGlobalScaleFactor (scale);
 
-    // The displays are reported in logical pixels of the new scale, so a window larger than its
-    // display's free area is shrunk to it; its position stays.
-    for (int i = 0; i < desktop.getNumComponents(); ++i)
+    for (const auto& [window, oldBounds] : windows)
     {
-        auto* window = desktop.getComponent (i);
         if (window == nullptr)
             continue;
 
-        const auto* display = desktop.getDisplays().getDisplayForRect (window->getScreenBounds());
-        if (display == nullptr)
-            continue;
+        auto bounds = oldBounds.withPosition ((oldBounds.getPosition().toFloat() * oldScale / scale).roundToInt());
 
-        const auto maxWidth = display->userArea.getWidth();
-        const auto maxHeight = display->userArea.getHeight();
-        if (window->getWidth() > maxWidth || window->getHeight() > maxHeight)
-            window->setSize (juce::jmin (window->getWidth(), maxWidth), juce::jmin (window->getHeight(), maxHeight));
+        // The displays are reported in logical pixels of the new scale, so a window larger than
+        // its display's free area is shrunk to it.
+        if (const auto* display = desktop.getDisplays().getDisplayForRect (bounds))
+            bounds.setSize (juce::jmin (bounds.getWidth(), display->userArea.getWidth()),
+                            juce::jmin (bounds.getHeight(), display->userArea.getHeight()));
+
+        if (bounds != window->getBounds())
+            window->setBounds (bounds);
     }
 }
 

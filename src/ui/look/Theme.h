@@ -107,8 +107,9 @@ void applyPalette (const Palette& palette);
 /** The interface size in per cent, clamped to 80..120. */
 int clampUiScalePercent (int percent) noexcept;
 
-/** Sets the desktop-wide scale (percent clamped to 80..120) and shrinks any window that would no
-    longer fit on its display. */
+/** Sets the desktop-wide scale (percent clamped to 80..120). Every window keeps its size in
+    interface units (so its content fits it as before), shrunk where it would no longer fit on its
+    display. */
 void applyUiScale (int percent);
 
 //==============================================================================

@@ -91,6 +91,7 @@ MainComponent::MainComponent (std::unique_ptr<Seams> seams)
     stepBar.onStepClicked = [this] (Page page) { showPage (page); };
 
     appState.addChangeListener (this);
+    juce::Desktop::getInstance().addFocusChangeListener (this);
 
     const auto choice = readPaletteChoice (*appState.settings);
     if (choice != PaletteChoice::defaultColours)
@@ -108,6 +109,7 @@ MainComponent::~MainComponent()
 {
     removeMouseListener (this);
     stopTimer();
+    juce::Desktop::getInstance().removeFocusChangeListener (this);
     appState.removeChangeListener (this);
 
     // The dialog's callbacks write through this component's settings.
@@ -185,6 +187,27 @@ void MainComponent::changeListenerCallback (juce::ChangeBroadcaster*)
 void MainComponent::timerCallback()
 {
     refreshFooter();
+}
+
+void MainComponent::globalFocusChanged (juce::Component* focusedComponent)
+{
+    if (focusedComponent != nullptr)
+    {
+        auto* window = focusedComponent->getTopLevelComponent();
+        focusInOtherWindow = window != getTopLevelComponent();
+        otherFocusedWindow = focusInOtherWindow ? window : nullptr;
+        return;
+    }
+
+    // Nothing has the keyboard focus. When it was last in another window of ours that has closed
+    // since, it comes back here, so the step keys work without a click. A window manager would
+    // activate the main window again; without one, nothing else would.
+    const auto otherWindowClosed = focusInOtherWindow && (otherFocusedWindow == nullptr || ! otherFocusedWindow->isShowing());
+    focusInOtherWindow = false;
+    otherFocusedWindow = nullptr;
+
+    if (otherWindowClosed && isShowing() && ! isCurrentlyBlockedByAnotherModalComponent())
+        grabKeyboardFocus();
 }
 
 //==============================================================================

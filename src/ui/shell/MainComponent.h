@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/app/AppState.h"
+#include "ui/app/QueuedWindowEvents.h"
 #include "ui/pages/export/ExportPage.h"
 #include "ui/pages/import/ImportPage.h"
 #include "ui/pages/preset/PresetPage.h"
@@ -33,7 +34,7 @@ namespace dunmoor::ui
     render runs. The preset label, footer and step gating follow the session four times a second
     and on every application-state change. Message thread only.
 */
-class MainComponent : public juce::Component, private juce::ChangeListener, private juce::Timer
+class MainComponent : public juce::Component, private juce::ChangeListener, private juce::Timer, private juce::FocusChangeListener
 {
 public:
     /** The seams default to the desktop's own. */
@@ -122,6 +123,7 @@ public:
 private:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
     void timerCallback() override;
+    void globalFocusChanged (juce::Component* focusedComponent) override;
 
     juce::Component* pageFor (Page page) const;
     void writeProject (const juce::File& file, std::function<void()> afterSaved);
@@ -148,6 +150,12 @@ private:
     juce::TextButton menuButton { "Menu" };
     juce::Component::SafePointer<juce::DialogWindow> settingsWindow;
     WheelNeedsFocus wheelRule { *this };
+    QueuedWindowEvents queuedWindowEvents { *this };
+
+    // The other window of ours (a box, a chooser, a call-out, the settings) that last had the
+    // keyboard focus, while one does.
+    bool focusInOtherWindow = false;
+    juce::Component::SafePointer<juce::Component> otherFocusedWindow;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -146,6 +146,8 @@ SettingsDialog::SettingsDialog (int uiScalePercent, PaletteChoice choice, Callba
     addAllAndMakeVisible (*this, { &sizeLabel, &sizeBox, &coloursLabel, &coloursBox, &resetButton, &viewport });
     setLabelTone (sizeLabel, LabelTone::primary);
     setLabelTone (coloursLabel, LabelTone::primary);
+    for (auto* label : { &sizeLabel, &coloursLabel })
+        label->setFont (fontPlain14_5());
 
     for (const auto& entry : getPaletteEntries())
     {
@@ -205,7 +207,9 @@ void SettingsDialog::resized()
     sizeLabel.setBounds (top.removeFromLeft (juce::jmin (130, top.getWidth())));
     sizeBox.setBounds (top.removeFromLeft (juce::jmin (140, top.getWidth())));
     top.removeFromLeft (juce::jmin (24, top.getWidth()));
-    coloursLabel.setBounds (top.removeFromLeft (juce::jmin (measureTextWidthCeil (fontPlain14_5(), coloursLabel.getText()) + 6, top.getWidth())));
+    // The label's text needs its width plus the label's own border.
+    const auto coloursWidth = measureTextWidthCeil (coloursLabel.getFont(), coloursLabel.getText()) + coloursLabel.getBorderSize().getLeftAndRight() + 2;
+    coloursLabel.setBounds (top.removeFromLeft (juce::jmin (coloursWidth, top.getWidth())));
     coloursBox.setBounds (top.removeFromLeft (juce::jmin (140, top.getWidth())));
 
     area.removeFromTop (juce::jmin (12, area.getHeight()));

@@ -7,7 +7,6 @@ namespace dunmoor::ui
 
 TextBlock::TextBlock()
     : font (fontMono12())
-    , colour (currentPalette().textPrimary)
 {
     setInterceptsMouseClicks (false, false);
 }
@@ -27,13 +26,28 @@ void TextBlock::setFont (const juce::Font& newFont)
     repaint();
 }
 
-void TextBlock::setTextColour (juce::Colour newColour)
+void TextBlock::setTextColour (juce::Colour Palette::*entry)
 {
-    if (newColour != colour)
+    if (entry != nullptr && entry != paletteColour)
     {
-        colour = newColour;
+        paletteColour = entry;
         repaint();
     }
+}
+
+void TextBlock::setTextColour (juce::Colour newColour)
+{
+    if (paletteColour != nullptr || newColour != fixedColour)
+    {
+        paletteColour = nullptr;
+        fixedColour = newColour;
+        repaint();
+    }
+}
+
+juce::Colour TextBlock::getTextColour() const
+{
+    return paletteColour != nullptr ? currentPalette().*paletteColour : fixedColour;
 }
 
 void TextBlock::setLineSpacing (float newLineSpacing)
@@ -68,7 +82,7 @@ void TextBlock::paint (juce::Graphics& g)
     if (text.isEmpty())
         return;
 
-    g.setColour (colour);
+    g.setColour (getTextColour());
     g.setFont (font);
 
     const auto lineHeight = getLineHeight();

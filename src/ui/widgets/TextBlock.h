@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/look/Theme.h"
+
 namespace dunmoor::ui
 {
 
@@ -16,11 +18,17 @@ public:
 
     void setText (const juce::String& newText);
     void setFont (const juce::Font& newFont);
+    /** Draws in this palette entry (text unless set), read at every paint, so a new palette shows
+        at once. */
+    void setTextColour (juce::Colour Palette::*entry);
+    /** Draws in a fixed colour whatever the palette. */
     void setTextColour (juce::Colour newColour);
     void setLineSpacing (float newLineSpacing);
 
     const juce::String& getText() const noexcept { return text; }
     const juce::Font& getFont() const noexcept { return font; }
+    /** The colour the next paint uses. */
+    juce::Colour getTextColour() const;
     float getLineSpacing() const noexcept { return lineSpacing; }
 
     /** The height that shows every line, and at least minimumLines of them, plus 2 pixels. */
@@ -34,7 +42,8 @@ private:
 
     juce::String text;
     juce::Font font;
-    juce::Colour colour;
+    juce::Colour Palette::*paletteColour = &Palette::textPrimary; // null: the fixed colour
+    juce::Colour fixedColour;
     float lineSpacing = 1.0f;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TextBlock)

@@ -7,7 +7,6 @@ namespace dunmoor::ui
 
 WaveformView::WaveformView()
     : FileRangeView (false)
-    , waveformColour (currentPalette().accent)
 {
 }
 
@@ -28,13 +27,28 @@ void WaveformView::clear()
     repaint();
 }
 
-void WaveformView::setWaveformColour (juce::Colour colour)
+void WaveformView::setWaveformColour (juce::Colour Palette::*entry)
 {
-    if (colour != waveformColour)
+    if (entry != nullptr && entry != paletteColour)
     {
-        waveformColour = colour;
+        paletteColour = entry;
         repaint();
     }
+}
+
+void WaveformView::setWaveformColour (juce::Colour colour)
+{
+    if (paletteColour != nullptr || colour != fixedColour)
+    {
+        paletteColour = nullptr;
+        fixedColour = colour;
+        repaint();
+    }
+}
+
+juce::Colour WaveformView::getWaveformColour() const
+{
+    return paletteColour != nullptr ? currentPalette().*paletteColour : fixedColour;
 }
 
 void WaveformView::setBusy (bool shouldBeBusy)
@@ -80,6 +94,7 @@ void WaveformView::setPlaceholderText (const juce::String& text)
 void WaveformView::paint (juce::Graphics& g)
 {
     const auto p = currentPalette();
+    const auto waveformColour = getWaveformColour();
 
     g.setColour (opaqueBlack());
     g.fillRoundedRectangle (getLocalBounds().toFloat(), 4.0f);

@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "core/audio/WaveformOverview.h"
+#include "ui/look/Theme.h"
 #include "ui/widgets/FileRangeView.h"
 
 namespace dunmoor::ui
@@ -25,6 +26,10 @@ public:
     /** Drops the overview (the placeholder shows); nothing when there is none. */
     void clear();
 
+    /** Draws in this palette entry (the accent unless set), read at every paint, so a new palette
+        shows at once. */
+    void setWaveformColour (juce::Colour Palette::*entry);
+    /** Draws in a fixed colour whatever the palette. */
     void setWaveformColour (juce::Colour colour);
     void setBusy (bool shouldBeBusy);
     /** A fraction 0..1 shown as whole per cent (floored); negative hides the figure. */
@@ -38,13 +43,16 @@ public:
     double getBusyProgressPercent() const noexcept { return busyPercent; }
     const juce::String& getBusyText() const noexcept { return busyText; }
     const juce::String& getPlaceholderText() const noexcept { return placeholderText; }
+    /** The colour the next paint uses. */
+    juce::Colour getWaveformColour() const;
 
     void paint (juce::Graphics& g) override;
 
 private:
     WaveformOverview overview;
     bool peaksSet = false;
-    juce::Colour waveformColour;
+    juce::Colour Palette::*paletteColour = &Palette::accent; // null: the fixed colour
+    juce::Colour fixedColour;
     bool busy = false;
     juce::String busyText { "reading..." };
     double busyPercent = -1.0;

@@ -130,6 +130,28 @@ TEST_F (ThemeTest, UiScaleIsHeldBetween80And120Percent)
     }
 }
 
+// A window kept its size on the screen through a scale change: at 120 % its content was cut off,
+// back at 80 % it stood in a large empty area.
+TEST_F (ThemeTest, WindowsKeepTheirSizeInInterfaceUnitsThroughAScaleChange)
+{
+    juce::Component window;
+    window.setOpaque (true);
+    window.setBounds (60, 50, 400, 300);
+    window.addToDesktop (0);
+    window.setVisible (true);
+    testing::pumpMessages (50);
+
+    for (const auto percent : { 120, 80, 100 })
+    {
+        applyUiScale (percent);
+        testing::pumpMessages (50);
+        EXPECT_EQ (window.getWidth(), 400) << percent;
+        EXPECT_EQ (window.getHeight(), 300) << percent;
+    }
+
+    window.removeFromDesktop();
+}
+
 TEST_F (ThemeTest, ApplyingPaletteRecoloursTonedLabelsLookAndFeelAndReportColours)
 {
     juce::Component window;
@@ -225,6 +247,65 @@ TEST_F (ThemeTest, ComponentHelpers)
 
     EXPECT_EQ (measureTextWidthCeil (fontPlain14_5(), {}), 0);
     EXPECT_GT (measureTextWidthCeil (fontPlain14_5(), "Brackenfold"), measureTextWidthCeil (fontPlain14_5(), "Bracken"));
+}
+
+// A ticked box used to be a plain filled square, an unticked one a dark square: "on by default"
+// did not look on. A ticked box now carries a tick mark that stands out from its fill in every
+// palette, and an unticked one is empty.
+TEST_F (ThemeTest, TickBoxShowsATickMarkOnlyWhenTicked)
+{
+    const auto near = [] (juce::Colour a, juce::Colour b)
+    { return std::abs (a.getRed() - b.getRed()) < 8 && std::abs (a.getGreen() - b.getGreen()) < 8 && std::abs (a.getBlue() - b.getBlue()) < 8; };
+
+    // Pixels of the box (4 px from the left, 16.5 px square, centred in a 24 px row) near a colour.
+    const auto countInBox = [&] (const juce::Image& image, juce::Colour colour)
+    {
+        int n = 0;
+        for (int y = 4; y < 20; ++y)
+            for (int x = 4; x < 20; ++x)
+                n += near (image.getPixelAt (x, y), colour) ? 1 : 0;
+        return n;
+    };
+
+    auto darkAccent = defaultPalette();
+    darkAccent.accent = juce::Colour (0xff1d3550);
+    const std::pair<const char*, Palette> palettes[] = { { "default", defaultPalette() }, { "brighter", brighterPalette() }, { "dark accent", darkAccent } };
+
+    for (const auto& [name, palette] : palettes)
+    {
+        applyPalette (palette);
+        juce::ToggleButton box ("Refuse to export while tracks are unassigned");
+        box.setSize (320, 24);
+
+        const auto off = testing::paintToImage (box);
+        box.setToggleState (true, juce::dontSendNotification);
+        const auto on = testing::paintToImage (box);
+
+        const auto tick = textColourOn (palette.accent);
+        EXPECT_GT (countInBox (on, tick), 12) << name << ": a tick mark in the ticked box";
+        EXPECT_GT (countInBox (on, palette.accent), 60) << name << ": filled with the accent";
+        EXPECT_GT (std::abs (tick.getPerceivedBrightness() - palette.accent.getPerceivedBrightness()), 0.35f) << name;
+
+        // Not ticked: an empty well inside a border that stands out from it.
+        int inside = 0, border = 0;
+        for (int y = 4; y < 20; ++y)
+            for (int x = 4; x < 20; ++x)
+            {
+                const auto pixel = off.getPixelAt (x, y);
+                const auto isInside = x >= 7 && x < 17 && y >= 7 && y < 17;
+                inside += isInside && ! near (pixel, dimmedBackground()) ? 1 : 0;
+                border += ! isInside && pixel.getPerceivedBrightness() > dimmedBackground().getPerceivedBrightness() + 0.25f ? 1 : 0;
+            }
+        EXPECT_EQ (inside, 0) << name << ": no mark when not ticked";
+        EXPECT_GT (border, 30) << name << ": its border shows";
+
+        if (palette == defaultPalette())
+        {
+            testing::saveSnapshot (box, "tick-box-on");
+            box.setToggleState (false, juce::dontSendNotification);
+            testing::saveSnapshot (box, "tick-box-off");
+        }
+    }
 }
 
 TEST_F (ThemeTest, LookAndFeelSteppersShowPlusAndMinus)

@@ -144,6 +144,56 @@ TEST_F (MainComponentTest, SpaceArrowsUndoAndRedoKeys)
     EXPECT_EQ (session.getUndoIndex(), top);
 }
 
+// After an alert closed, nothing had the keyboard focus: without a window manager to activate the
+// main window again, "1" to "5" went nowhere until a click.
+TEST_F (MainComponentTest, StepKeysWorkAfterAnAlertHasClosed)
+{
+    importTracks ({ "one.wav" });
+
+    // The window as the application has it: the main component inside a top-level window.
+    testing::OnPrivateDesktop<juce::Component> window;
+    window.setBounds (0, 0, MainComponent::defaultWidth, MainComponent::defaultHeight);
+    window.addAndMakeVisible (*main);
+    window.addToDesktop (0);
+    window.setVisible (true);
+    main->grabKeyboardFocus();
+    ASSERT_TRUE (main->hasKeyboardFocus (false));
+
+    const auto pressOnWindow = [&] (int key) { return window.getPeer()->handleKeyPress (juce::KeyPress (key, {}, (juce::juce_wchar) key)); };
+
+    for (const auto buttons : { 1, 2 })
+    {
+        auto alert = std::make_unique<testing::OnPrivateDesktop<juce::AlertWindow>> ("Some files could not be imported", "One file is damaged.", juce::MessageBoxIconType::WarningIcon);
+        alert->addButton ("OK", 1, juce::KeyPress (juce::KeyPress::returnKey));
+        if (buttons == 2)
+            alert->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
+        alert->addToDesktop (0);
+        alert->setVisible (true);
+        alert->enterModalState (true);
+        testing::pumpMessages (50);
+        ASSERT_TRUE (alert->hasKeyboardFocus (true)) << "the alert takes the keys while it is open";
+
+        alert->exitModalState (1);
+        alert.reset();
+        testing::pumpMessages (50);
+
+        EXPECT_TRUE (main->hasKeyboardFocus (false)) << buttons << " button(s)";
+        EXPECT_TRUE (pressOnWindow ('3')) << buttons << " button(s)";
+        EXPECT_EQ (main->getCurrentPage(), Page::review);
+        EXPECT_TRUE (pressOnWindow ('1'));
+        EXPECT_EQ (main->getCurrentPage(), Page::import);
+    }
+
+    // Focus that leaves for something else of the main window stays where it went.
+    auto& menuButton = main->getMenuButton();
+    menuButton.grabKeyboardFocus();
+    testing::pumpMessages (50);
+    EXPECT_TRUE (menuButton.hasKeyboardFocus (false));
+
+    window.removeChildComponent (main.get());
+    window.removeFromDesktop();
+}
+
 TEST_F (MainComponentTest, StepGatingAndFooterFollowTheSession)
 {
     auto& bar = main->getStepBar();
@@ -571,7 +621,15 @@ TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
     EXPECT_EQ (main->getSettingsDialog(), dialog) << "a second call shows the same window";
 
     auto& settings = *state().settings;
-    dialog->getSizeBox().setSelectedId (110, juce::sendNotificationSync);
+    // The dialog keeps the room its content needs at every size (it was cut off at 120 % and
+    // stood in empty space back at 80 %).
+    const auto room = dialog->getBounds();
+    for (const auto percent : { 120, 80, 110 })
+    {
+        dialog->getSizeBox().setSelectedId (percent, juce::sendNotificationSync);
+        testing::pumpMessages (50);
+        EXPECT_EQ (dialog->getBounds(), room) << percent;
+    }
     EXPECT_EQ (settings.getIntValue ("uiScalePercent"), 110);
     EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), 1.1f);
 

@@ -1,7 +1,9 @@
 #include "ui/UiTestSupport.h"
 #include "ui/look/Theme.h"
+#include "ui/widgets/ArrowStepButton.h"
 #include "ui/widgets/MagnifierButton.h"
 #include "ui/widgets/RowHeightButton.h"
+#include "ui/widgets/StepperSlider.h"
 #include "ui/widgets/TextBlock.h"
 #include "ui/widgets/TransportButton.h"
 
@@ -33,8 +35,29 @@ TEST (TextBlock, IdealHeightCountsLinesWithAMinimum)
     }
 
     block.setSize (300, block.getIdealHeight (4));
-    block.setTextColour (currentPalette().textSecondary);
+    block.setTextColour (&Palette::textSecondary);
     testing::saveSnapshot (block, "text-block");
+}
+
+// A text block built before the stored palette was applied kept the Default text colour.
+TEST (TextBlock, TextFollowsThePaletteEntryItIsGiven)
+{
+    TextBlock block;
+    EXPECT_EQ (block.getTextColour(), currentPalette().textPrimary);
+
+    auto custom = defaultPalette();
+    custom.textPrimary = juce::Colour (0xffffe000);
+    custom.bad = juce::Colour (0xffff2020);
+    applyPalette (custom);
+    EXPECT_EQ (block.getTextColour(), custom.textPrimary);
+
+    block.setTextColour (&Palette::bad);
+    EXPECT_EQ (block.getTextColour(), custom.bad);
+    applyPalette (defaultPalette());
+    EXPECT_EQ (block.getTextColour(), defaultPalette().bad);
+
+    block.setTextColour (juce::Colour (0xff00ff00));
+    EXPECT_EQ (block.getTextColour(), juce::Colour (0xff00ff00)) << "a fixed colour stays";
 }
 
 TEST (TransportButton, TooltipFollowsPlayingOnlyWhenItChanges)
@@ -121,6 +144,52 @@ TEST (IconButtons, RowHeightArrowsPointApartOrTogether)
     EXPECT_LT (brightness (shorter.getPixelAt (21, 13)), 0.5f);
     EXPECT_GT (brightness (taller.getPixelAt (16, 9)), 0.5f) << "the top bar";
     EXPECT_GT (brightness (shorter.getPixelAt (16, 9)), 0.5f) << "the top bar";
+}
+
+TEST (IconButtons, StepArrowsPointUpOrDown)
+{
+    const auto paintArrow = [] (bool up)
+    {
+        ArrowStepButton button (up);
+        button.setSize (30, 30);
+        return testing::paintToImage (button);
+    };
+
+    // The triangle, 11 x 7 about the centre (15, 15): wide where its base is, a point at its tip.
+    const auto up = paintArrow (true);
+    const auto down = paintArrow (false);
+    EXPECT_GT (brightness (up.getPixelAt (11, 17)), brightness (up.getPixelAt (11, 13)) + 0.2f) << "base below";
+    EXPECT_GT (brightness (down.getPixelAt (11, 13)), brightness (down.getPixelAt (11, 17)) + 0.2f) << "base above";
+}
+
+TEST (StepperSlider, StepButtonsSideBySideRightOfTheValue)
+{
+    StepperSlider slider;
+    slider.setRange (-100.0, 100.0, 1.0);
+    slider.setSize (111, 26);
+
+    std::vector<juce::Component*> buttons;
+    juce::Component* valueBox = nullptr;
+
+    for (auto* child : slider.getChildren())
+    {
+        if (dynamic_cast<juce::Button*> (child) != nullptr)
+            buttons.push_back (child);
+        else if (dynamic_cast<juce::Label*> (child) != nullptr)
+            valueBox = child;
+    }
+
+    ASSERT_EQ (buttons.size(), 2u);
+    ASSERT_NE (valueBox, nullptr);
+    std::sort (buttons.begin(), buttons.end(), [] (auto* a, auto* b) { return a->getX() < b->getX(); });
+
+    EXPECT_EQ (valueBox->getBounds(), juce::Rectangle<int> (0, 0, 54, 26));
+    EXPECT_GE (buttons[0]->getX(), valueBox->getRight());
+    EXPECT_EQ (buttons[1]->getX(), buttons[0]->getRight() + 2);
+    EXPECT_LE (buttons[1]->getRight(), 111);
+    EXPECT_GE (buttons[0]->getWidth(), 20);
+    EXPECT_EQ (buttons[0]->getY(), buttons[1]->getY());
+    EXPECT_EQ (buttons[0]->getHeight(), buttons[1]->getHeight());
 }
 
 } // namespace

@@ -208,6 +208,39 @@ TEST (WaveformView, PlaceholderAndBusyStatesReplaceTheWaveform)
     EXPECT_FALSE (view.hasPeaks());
 }
 
+// A view built before the stored palette was applied kept the Default accent, even after a
+// restart: the colour is read from the palette at every paint.
+TEST (WaveformView, APaletteChangeRepaintsTheWaveformInTheNewAccent)
+{
+    struct RestoreDefault
+    {
+        ~RestoreDefault() { applyPalette (defaultPalette()); }
+    } restore;
+
+    WaveformView view;
+    view.setSize (106, 60);
+    view.setPeaks (makeOverview ({ 1.0f, 1.0f }));
+
+    // The waveform's own column at the height of the centre line.
+    const auto waveformPixel = [&view] { return paintToImage (view).getPixelAt (53, 20); };
+    const auto before = waveformPixel();
+    EXPECT_GT (before.getBlue(), before.getGreen()) << "the Default accent is a blue";
+
+    auto green = defaultPalette();
+    green.accent = juce::Colour (0xff20c040);
+    applyPalette (green);
+    const auto after = waveformPixel();
+    EXPECT_GT (after.getGreen(), after.getBlue() + 60) << "the new accent, without building the view again";
+    EXPECT_EQ (view.getWaveformColour(), green.accent);
+
+    // A view given a palette entry follows that entry; a fixed colour stays.
+    view.setWaveformColour (&Palette::stem);
+    EXPECT_EQ (view.getWaveformColour(), green.stem);
+    view.setWaveformColour (juce::Colour (0xffff00ff));
+    applyPalette (defaultPalette());
+    EXPECT_EQ (view.getWaveformColour(), juce::Colour (0xffff00ff));
+}
+
 TEST (WaveformView, MouseGivesFractionsOfTheDrawingWidth)
 {
     WaveformView view;

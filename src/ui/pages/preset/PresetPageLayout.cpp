@@ -85,6 +85,9 @@ PresetPageLayout PresetPageLayout::compute (const Inputs& in)
     l.separatorY = left.getY();
     left.removeFromTop (12);
 
+    l.projectPanel = box (0, 12, L, l.separatorY - 12);
+    l.libraryPanel = box (0, l.separatorY, L, H - l.separatorY);
+
     l.libraryHeading = left.removeFromTop (26);
     left.removeFromTop (5);
 
@@ -120,6 +123,7 @@ PresetPageLayout PresetPageLayout::compute (const Inputs& in)
     l.stemPanel = box (L + 12, 12, Ri - E - 24, H - 24);
 
     auto content = box (L + 24, 16, Ri - E - 48, H - 24 - 16);
+    const auto stemContent = content;
 
     {
         auto top = content.removeFromTop (30);
@@ -148,6 +152,9 @@ PresetPageLayout PresetPageLayout::compute (const Inputs& in)
     l.mixHeader = content.removeFromTop (28);
     l.listArea = content;
     l.stemList = content;
+
+    l.mixPanel = Rect::leftTopRightBottom (stemContent.getX(), stemContent.getY(), stemContent.getRight(), l.mixHeader.getBottom());
+    l.listPanel = Rect::leftTopRightBottom (stemContent.getX(), l.listArea.getY(), stemContent.getRight(), stemContent.getBottom());
 
     //==============================================================================
     auto editor = box (E0, 18 + 26 + 5, E, H - 12 - (18 + 26 + 5));

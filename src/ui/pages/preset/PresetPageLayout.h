@@ -41,6 +41,14 @@ struct PresetPageLayout
     void placeTickScrollBar (bool visible);
 
     //==============================================================================
+    // Where each panel of the page stands; every control of a panel lies within it. The stem
+    // editor stands in editorPanel and the audition strip in auditionStrip (both below).
+    juce::Rectangle<int> projectPanel; // the upper block of the left column
+    juce::Rectangle<int> libraryPanel; // the lower block of the left column
+    juce::Rectangle<int> mixPanel;     // the stem panel's top row and the mix heading
+    juce::Rectangle<int> listPanel;    // the stem list, its tick scroll bar and the button row
+
+    //==============================================================================
     // Left column: project fields, then the library.
     int leftWidth = 0;
     juce::Rectangle<int> projectHeading;

@@ -61,7 +61,7 @@ namespace
         for (const auto& edit : edits)
         {
             app->session.setPreset (makeHybridOrchestraExamplePreset());
-            page->refreshLibrary();
+            libraryPanel().refreshLibrary();
             seams->boxes.clear();
             edit();
             settle();
@@ -90,7 +90,7 @@ namespace
         loadExample();
         field ("Publisher").grabKeyboardFocus();
         typeInto (field ("Publisher"), "Edited");
-        page->commitProjectFields();
+        projectFields().commitProjectFields();
         page->unfocusAllComponents();
         ASSERT_EQ (working().metadata.publisher, "Edited");
 
@@ -189,7 +189,7 @@ namespace
 
         // A working copy without a library entry, as after opening a project.
         app->presetId = {};
-        page->refreshLibrary();
+        libraryPanel().refreshLibrary();
         EXPECT_EQ (states(), "S--");
         EXPECT_EQ (library().getNumSelectedRows(), 0);
         EXPECT_EQ (status(), "Unsaved changes in this session");
@@ -240,7 +240,7 @@ namespace
         EXPECT_EQ (working().name, "Yankee");
         clickLibraryRow (rowOf (builtInEmptyPresetId));
         const auto boxes = seams->boxes.size();
-        page->deletePreset();
+        libraryPanel().deletePreset();
         EXPECT_EQ (seams->boxes.size(), boxes + 1);
         answer (true);
         EXPECT_EQ (lastBoxTitle(), "The preset was not deleted");
@@ -310,7 +310,7 @@ namespace
 
         // Built-in: Save is refused with its own box.
         clickLibraryRow (rowOf (builtInExamplePresetId));
-        page->savePreset();
+        libraryPanel().savePreset();
         EXPECT_EQ (lastBoxTitle(), "Built-in presets are read only");
     }
 
@@ -364,7 +364,7 @@ namespace
         click ("Restore");
         EXPECT_EQ (lastBoxTitle(), "Restore the built-in presets?");
         answer (false);
-        page->refreshLibrary();
+        libraryPanel().refreshLibrary();
         EXPECT_EQ (rowOf (builtInEmptyPresetId), -1);
 
         click ("Restore");

@@ -61,7 +61,7 @@ namespace
         seams->chooseMenuItem (id);
         ASSERT_EQ (working().schema.stems.size(), 1u);
         EXPECT_EQ (working().schema.stems[0].shortCode, "GTR");
-        EXPECT_EQ (page->getCurrentStemId(), working().schema.stems[0].id);
+        EXPECT_EQ (stemPanel().getCurrentStemId(), working().schema.stems[0].id);
         EXPECT_EQ (stems().getSelectedRow(), 0);
 
         // The second and third are asked about; OK adds them with numbered codes.
@@ -109,7 +109,7 @@ namespace
         EXPECT_EQ (lastBoxTitle(), "Not all of them fitted");
         EXPECT_EQ (seams->lastBox()->request.message, "Added 6 of 24: a schema holds at most 256.");
         EXPECT_EQ (working().schema.stems.back().displayName, "Stem 256");
-        EXPECT_EQ (page->getCurrentStemId(), working().schema.stems.back().id);
+        EXPECT_EQ (stemPanel().getCurrentStemId(), working().schema.stems.back().id);
 
         // A full schema: every way of adding refuses.
         const auto boxes = seams->boxes.size();
@@ -117,11 +117,11 @@ namespace
         EXPECT_EQ (lastBoxTitle(), "No room for more stems");
         EXPECT_EQ (seams->lastBox()->request.message, "A schema holds at most 256 stems.");
 
-        page->showStemContextMenu (3);
+        stemPanel().showStemContextMenu (3);
         seams->chooseMenuItem (1);
-        page->showStemContextMenu (3);
+        stemPanel().showStemContextMenu (3);
         seams->chooseMenuItem (2);
-        page->addStemFromTemplate (0);
+        stemPanel().getAdder().addStemFromTemplate (0);
         EXPECT_EQ (seams->boxes.size(), boxes + 4);
         EXPECT_EQ (lastBoxTitle(), "No room for more stems");
 
@@ -155,7 +155,7 @@ namespace
         {
             const auto before = (int) working().schema.stems.size();
             const auto boxes = seams->boxes.size();
-            page->askForStemCount();
+            stemPanel().getAdder().askForStemCount();
             seams->answerPrompt (true, { c.typed });
             EXPECT_EQ ((int) working().schema.stems.size() - before, c.added) << c.typed;
             EXPECT_EQ (juce::String (c.box).isEmpty() ? seams->boxes.size() : seams->boxes.size() - 1, boxes) << c.typed;
@@ -180,7 +180,7 @@ namespace
         click ("Delete stem");
         answer (true);
 
-        page->showStemContextMenu (0);
+        stemPanel().showStemContextMenu (0);
         seams->chooseMenuItem (1);
         const auto& stems = working().schema.stems;
         ASSERT_EQ (stems.size(), 3u);
@@ -247,7 +247,7 @@ namespace
         // A file that could not be read is left as it is, and the message names it.
         ASSERT_TRUE (file.replaceWithText ("{ \"templates\": [ broken"));
         app->templateStore.load();
-        page->showTemplateEditor();
+        stemPanel().getAdder().showTemplateEditor();
         seams->answerPrompt (true, { "Hits", "HIT", "impact", "" });
         EXPECT_EQ (lastBoxTitle(), "The template was not saved");
         EXPECT_TRUE (seams->lastBox()->request.message.contains (file.getFullPathName()));
@@ -258,7 +258,7 @@ namespace
         ASSERT_TRUE (file.deleteFile());
         app->templateStore.load();
         ASSERT_TRUE (file.createDirectory());
-        page->showTemplateEditor();
+        stemPanel().getAdder().showTemplateEditor();
         seams->answerPrompt (true, { "Hits", "HIT", "impact", "" });
         EXPECT_EQ (lastBoxTitle(), "The template was not saved");
         EXPECT_TRUE (working().schema.stems.empty());

@@ -69,7 +69,7 @@ namespace
         // The second click stops; the view goes once the state is next looked at.
         clickAuditionCell (rowOfStem (drums));
         EXPECT_TRUE (engine().getRequestedSourceId().isEmpty());
-        EXPECT_FALSE (page->isAuditioning());
+        EXPECT_FALSE (audition().isAuditioning());
         ASSERT_TRUE (pumpUntil ([this] { return ! view().isVisible(); }));
 
         // A stopped audition ignores the waveform.
@@ -85,7 +85,7 @@ namespace
 
         // Space stops, and plays the current stem again.
         page->togglePlayback();
-        EXPECT_FALSE (page->isAuditioning());
+        EXPECT_FALSE (audition().isAuditioning());
         page->togglePlayback();
         EXPECT_EQ (engine().getRequestedSourceId(), ui::PresetAudition::stemSourceId (cueA, bass));
 
@@ -98,11 +98,11 @@ namespace
         }));
         ASSERT_TRUE (engine().isActiveFor (ui::PresetAudition::stemSourceId (cueA, bass)));
         clickAuditionCell (rowOfStem (bass));
-        EXPECT_TRUE (page->isAuditioning());
+        EXPECT_TRUE (audition().isAuditioning());
 
         // A change of scope stops.
         chooseCue ("Cue B");
-        EXPECT_FALSE (page->isAuditioning());
+        EXPECT_FALSE (audition().isAuditioning());
 
         // A stem without tracks in this cue has an empty, silent cell.
         const auto boxes = seams->boxes.size();
@@ -122,13 +122,13 @@ namespace
 
         heading.mouseDown (mouseEventAt (heading, zone.getCentre().toFloat()));
         EXPECT_EQ (engine().getRequestedSourceId(), ui::PresetAudition::mixSourceId (cueKeyOf ("Cue A"), mixId));
-        EXPECT_TRUE (page->isAuditioning());
+        EXPECT_TRUE (audition().isAuditioning());
         heading.mouseDown (mouseEventAt (heading, zone.getCentre().toFloat()));
-        EXPECT_FALSE (page->isAuditioning());
+        EXPECT_FALSE (audition().isAuditioning());
 
         // A mix without a member that has tracks in the cue does nothing.
         for (const auto& stem : working().schema.stems)
-            if (page->isStemInMix (0, stem.id))
+            if (mixColumns().isStemInMix (0, stem.id))
                 clickTick (working().schema.indexOfStem (stem.id), 0);
 
         heading.mouseDown (mouseEventAt (heading, zone.getCentre().toFloat()));
@@ -156,7 +156,7 @@ namespace
 
         // An empty cell stays silent: no message either.
         const auto emptyRow = rowOfStem (working().schema.stems.back().id);
-        ASSERT_FALSE (page->getAuditionTracks (working().schema.stems.back()).size() > 0);
+        ASSERT_FALSE (audition().getAuditionTracks (working().schema.stems.back(), mixColumns().getSelectedCueKey()).size() > 0);
         clickAuditionCell (emptyRow);
         EXPECT_EQ (seams->boxes.size(), 2u);
     }

@@ -23,8 +23,8 @@ namespace
     TEST_F (PresetPageEditing, LayoutAndTabOrder)
     {
         loadExample();
-        EXPECT_EQ (stems().getBounds().getX(), 364);
-        EXPECT_EQ (field ("Name").getX(), page->getWidth() - 12 - 320 + 135);
+        EXPECT_EQ (boundsOnPage (stems()).getX(), 364);
+        EXPECT_EQ (boundsOnPage (field ("Name")).getX(), page->getWidth() - 12 - 320 + 135);
 
         // Tab walks each block and wraps; Shift+Tab walks back.
         auto& version = field ("Version");
@@ -55,7 +55,7 @@ namespace
         EXPECT_TRUE (field ("Short code").isEnabled());
         page->unfocusAllComponents();
         ASSERT_TRUE (pumpUntil ([this] { return ! field ("Short code").isEnabled(); }));
-        EXPECT_EQ (page->getCurrentStemId(), "");
+        EXPECT_EQ (stemPanel().getCurrentStemId(), "");
         EXPECT_EQ (field ("Name").getText(), "");
     }
 
@@ -70,12 +70,12 @@ namespace
         // the message loop: wait for exactly that message, and no longer, or on a slow machine
         // the commit timer's own message could arrive first.
         typeInto (field ("Name"), "Renamed");
-        ASSERT_TRUE (pumpUntil ([this] { return page->isCommitPending(); }));
+        ASSERT_TRUE (pumpUntil ([this] { return editor().isCommitPending(); }));
         EXPECT_NE (working().schema.stems[0].displayName, "Renamed");
-        EXPECT_TRUE (page->isTimerRunning());
-        page->timerCallback();
+        EXPECT_TRUE (editor().isTimerRunning());
+        editor().timerCallback();
         EXPECT_EQ (working().schema.stems[0].displayName, "Renamed");
-        EXPECT_FALSE (page->isCommitPending());
+        EXPECT_FALSE (editor().isCommitPending());
         EXPECT_EQ (status(), "Unsaved changes in this session");
 
         // Escape commits (not reverts) and drops the focus.
@@ -96,7 +96,7 @@ namespace
 
         // Selecting another stem first writes the pending edit into the one it belongs to.
         stems().selectRow (1);
-        EXPECT_EQ (page->getCurrentStemId(), second);
+        EXPECT_EQ (stemPanel().getCurrentStemId(), second);
         EXPECT_EQ (working().schema.findStem (first)->rules.back().pattern, "waterphone");
         EXPECT_EQ (working().schema.findStem (first)->rules.size(), rulesBefore.size() + 1);
         EXPECT_EQ (working().schema.findStem (second)->rules.back().pattern, working().schema.findStem (second)->rules.back().pattern);
@@ -173,13 +173,13 @@ namespace
         // A blank name keeps the old one.
         const auto old = working().schema.stems[0].displayName;
         typeInto (name, "   ");
-        ASSERT_TRUE (pumpUntil ([this] { return page->isCommitPending(); }));
-        page->timerCallback();
+        ASSERT_TRUE (pumpUntil ([this] { return editor().isCommitPending(); }));
+        editor().timerCallback();
         EXPECT_EQ (working().schema.stems[0].displayName, old);
 
         typeInto (field ("Stem-wide exclusions"), "choir,, vox\r\nvox\nsfx ,");
-        ASSERT_TRUE (pumpUntil ([this] { return page->isCommitPending(); }));
-        page->timerCallback();
+        ASSERT_TRUE (pumpUntil ([this] { return editor().isCommitPending(); }));
+        editor().timerCallback();
         EXPECT_EQ (working().schema.stems[0].excludeKeywords, juce::StringArray ({ "choir", "vox", "vox", "sfx" }));
     }
 
@@ -196,9 +196,9 @@ namespace
             const auto before = stemNames (working());
             const auto undoIndex = session().getUndoIndex();
             const auto id = working().schema.stems[(size_t) m.from].id;
-            page->moveStemsTo (m.from, m.to);
+            stemPanel().moveStemsTo (m.from, m.to);
             EXPECT_EQ (working().schema.indexOfStem (id), m.movedTo) << m.from << " to " << m.to;
-            EXPECT_EQ (page->getCurrentStemId(), id);
+            EXPECT_EQ (stemPanel().getCurrentStemId(), id);
             EXPECT_EQ (stems().getSelectedRow(), m.movedTo);
 
             if (m.from == m.movedTo)
@@ -250,7 +250,7 @@ namespace
         EXPECT_TRUE (target->isInterestedInDragSource (details));
         target->itemDropped (details);
         EXPECT_EQ (working().schema.indexOfStem (fifth), 2);
-        EXPECT_EQ (page->getCurrentStemId(), fifth);
+        EXPECT_EQ (stemPanel().getCurrentStemId(), fifth);
     }
 
     TEST_F (PresetPageEditing, InlineRenameAndItsQuestions)
@@ -272,7 +272,7 @@ namespace
 
         const auto rename = [this] (int row, const juce::String& text)
         {
-            page->startInlineRename (row);
+            stemPanel().startInlineRename (row);
             auto& editor = field ("Stem name");
             EXPECT_TRUE (editor.isVisible());
             EXPECT_TRUE (editor.hasKeyboardFocus (true));
@@ -305,7 +305,7 @@ namespace
         EXPECT_EQ (seams->boxes.size(), boxes);
 
         // Escape closes without renaming; a blank name does nothing.
-        page->startInlineRename (0);
+        stemPanel().startInlineRename (0);
         field ("Stem name").setText ("Nope");
         pressKey (field ("Stem name"), juce::KeyPress::escapeKey);
         EXPECT_TRUE (pumpUntil ([this] { return ! field ("Stem name").isVisible(); }));
@@ -313,18 +313,18 @@ namespace
         EXPECT_EQ (working().schema.stems[0].displayName, "Bass");
 
         // Tab renames and moves the editor to the next row.
-        page->startInlineRename (0);
+        stemPanel().startInlineRename (0);
         field ("Stem name").setText ("Low End");
-        EXPECT_TRUE (page->keyPressed (juce::KeyPress (juce::KeyPress::tabKey), &field ("Stem name")));
+        EXPECT_TRUE (stemPanel().keyPressed (juce::KeyPress (juce::KeyPress::tabKey), &field ("Stem name")));
         ASSERT_TRUE (pumpUntil ([this] { return field ("Stem name").isVisible() && stems().getSelectedRow() == 1; }));
         EXPECT_EQ (working().schema.stems[0].displayName, "Low End");
         EXPECT_TRUE (field ("Stem name").isVisible());
         EXPECT_EQ (stems().getSelectedRow(), 1);
 
         // On the last row Tab is left to the editor.
-        page->finishInlineRename (false);
-        page->startInlineRename (3);
-        EXPECT_FALSE (page->keyPressed (juce::KeyPress (juce::KeyPress::tabKey), &field ("Stem name")));
+        stemPanel().finishInlineRename (false);
+        stemPanel().startInlineRename (3);
+        EXPECT_FALSE (stemPanel().keyPressed (juce::KeyPress (juce::KeyPress::tabKey), &field ("Stem name")));
     }
 
     TEST_F (PresetPageEditing, MenusDeleteAndDuplicate)
@@ -336,7 +336,7 @@ namespace
         stems().selectRow (1);
         stems().flipRowSelection (2);
         stems().flipRowSelection (3);
-        page->showStemContextMenu (4);
+        stemPanel().showStemContextMenu (4);
         EXPECT_EQ (stems().getNumSelectedRows(), 1);
         auto items = seams->lastMenuItems();
         ASSERT_FALSE (items.empty());
@@ -349,7 +349,7 @@ namespace
         stems().selectRow (1);
         stems().flipRowSelection (2);
         stems().flipRowSelection (3);
-        page->showStemContextMenu (-1);
+        stemPanel().showStemContextMenu (-1);
         items = seams->lastMenuItems();
         EXPECT_EQ (std::count_if (items.begin(), items.end(), [] (const MenuItemInfo& i) { return i.text == "Add several stems..."; }), 0);
         EXPECT_EQ (items.back().text, "Delete 3 stems");
@@ -362,11 +362,11 @@ namespace
         EXPECT_EQ (stems().getSelectedRow(), 0);
 
         // Duplicate from the menu: the copy follows its source and is selected.
-        page->showStemContextMenu (0);
+        stemPanel().showStemContextMenu (0);
         const auto source = working().schema.stems[0];
         seams->chooseMenuItem (3);
         EXPECT_EQ (working().schema.stems[1].displayName, source.displayName + " copy");
-        EXPECT_EQ (page->getCurrentStemId(), working().schema.stems[1].id);
+        EXPECT_EQ (stemPanel().getCurrentStemId(), working().schema.stems[1].id);
 
         // A full schema refuses another.
         auto full = working();
@@ -399,7 +399,7 @@ namespace
     TEST_F (PresetPageEditing, ColourChangesLandAtMostOncePerIntervalAndTheLastOneWins)
     {
         loadExample();
-        const auto stemId = page->getCurrentStemId();
+        const auto stemId = stemPanel().getCurrentStemId();
         click ("Colour");
         auto* selector = dynamic_cast<juce::ColourSelector*> (seams->callOutContent.get());
         ASSERT_NE (selector, nullptr);
@@ -424,7 +424,7 @@ namespace
         {
             last = juce::Colour::fromHSV ((float) i / 30.0f, 0.5f, 0.8f, 1.0f);
             selector->setCurrentColour (last, juce::dontSendNotification);
-            page->changeListenerCallback (selector);
+            editor().changeListenerCallback (selector);
         }
 
         EXPECT_EQ (presetChanges, 1);

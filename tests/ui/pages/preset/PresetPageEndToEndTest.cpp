@@ -87,10 +87,10 @@ namespace
 
         // Nothing sits outside the page or on top of another control at the smallest size.
         for (const auto* title : { "Name", "Short code", "File name token", "Keyword rules", "Stem-wide exclusions" })
-            EXPECT_TRUE (page->getLocalBounds().contains (field (title).getBounds())) << title;
+            EXPECT_TRUE (page->getLocalBounds().contains (boundsOnPage (field (title)))) << title;
 
-        EXPECT_FALSE (stems().getBounds().intersects (field ("Name").getBounds()));
-        EXPECT_LE (button ("Move later").getRight(), field ("Name").getX() - 12);
+        EXPECT_FALSE (boundsOnPage (stems()).intersects (boundsOnPage (field ("Name"))));
+        EXPECT_LE (boundsOnPage (button ("Move later")).getRight(), boundsOnPage (field ("Name")).getX() - 12);
     }
 
     // A new user: four tracks, one locked, the example preset, a stem renamed in place, a rule
@@ -120,7 +120,7 @@ namespace
         // Rename the Drums stem in place.
         const int drumsRow = working().schema.indexOfStem (drums);
         stems().selectRow (drumsRow);
-        page->startInlineRename (drumsRow);
+        stemPanel().startInlineRename (drumsRow);
         auto& editor = field ("Stem name");
         editor.setText ("Kit");
         pressKey (editor, juce::KeyPress::returnKey);

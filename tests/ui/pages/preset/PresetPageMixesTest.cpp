@@ -46,11 +46,11 @@ namespace
 
         // A new mix ticks every stem; a stem added later is ticked in none.
         for (const auto& stem : working().schema.stems)
-            EXPECT_TRUE (page->isStemInMix (0, stem.id)) << stem.displayName;
+            EXPECT_TRUE (mixColumns().isStemInMix (0, stem.id)) << stem.displayName;
 
-        page->addPlainStems (1);
-        EXPECT_FALSE (page->isStemInMix (0, working().schema.stems.back().id));
-        EXPECT_FALSE (page->isStemInMix (1, working().schema.stems.back().id));
+        stemPanel().getAdder().addPlainStems (1);
+        EXPECT_FALSE (mixColumns().isStemInMix (0, working().schema.stems.back().id));
+        EXPECT_FALSE (mixColumns().isStemInMix (1, working().schema.stems.back().id));
 
         // Clicking a tick under "All cues" edits the preset.
         const auto vox = working().schema.stems[2].id;
@@ -115,14 +115,14 @@ namespace
         auto& bar = *findByTitle<juce::ScrollBar> (*page, "Alternative mix columns");
 
         addMix ("Mix");
-        EXPECT_EQ (page->getTickColumnWidth(), 116);
+        EXPECT_EQ (mixColumns().getTickColumnWidth(), 116);
         addMix (juce::String::repeatedString ("Very long mix name ", 8));
-        EXPECT_EQ (page->getTickColumnWidth(), 210);
-        page->removeSubmix (working().schema.alternativeMixes[1].id);
+        EXPECT_EQ (mixColumns().getTickColumnWidth(), 210);
+        mixColumns().removeSubmix (working().schema.alternativeMixes[1].id);
         answer (true);
         addMix ("Two");
         addMix ("Three");
-        EXPECT_EQ (page->getTickColumnWidth(), 116);
+        EXPECT_EQ (mixColumns().getTickColumnWidth(), 116);
 
         // Find the page widths at which the rows are 500 and 578 px wide.
         const auto widthForRows = [this] (int rowWidth)
@@ -143,13 +143,13 @@ namespace
         EXPECT_TRUE (bar.isVisible());
         EXPECT_EQ (bar.getCurrentRangeSize(), 270.0);
         bar.setCurrentRangeStart (60.0, juce::sendNotificationSync);
-        EXPECT_EQ (page->getTickScrollOffset(), 60);
+        EXPECT_EQ (mixColumns().getTickScrollOffset(), 60);
         EXPECT_EQ (rowLayout().columns[0].getX(), 230 - 60);
         EXPECT_EQ (bar.getBottom() + 0, stems().getBottom() + 3 + 10);
 
         ASSERT_TRUE (widthForRows (578));
         EXPECT_FALSE (bar.isVisible());
-        EXPECT_EQ (page->getTickScrollOffset(), 0);
+        EXPECT_EQ (mixColumns().getTickScrollOffset(), 0);
     }
 
     // The room for the columns used to count the audition cell and the list's own scroll bar,
@@ -169,7 +169,7 @@ namespace
             addMix (name);
 
         chooseCue ("Cue A");
-        ASSERT_EQ (page->getSelectedCueKey(), cueKeyOf ("Cue A"));
+        ASSERT_EQ (mixColumns().getSelectedCueKey(), cueKeyOf ("Cue A"));
         ASSERT_LT (stems().getVisibleRowWidth(), stems().getWidth()) << "the list shows its own scroll bar";
 
         auto& bar = *findByTitle<juce::ScrollBar> (*page, "Alternative mix columns");
@@ -209,19 +209,19 @@ namespace
 
         EXPECT_FALSE (session().findCue (cueB)->getAlternativeMixStems (working().schema.alternativeMixes[0]).contains (bass));
         EXPECT_TRUE (isMember (0, bass)) << "the preset keeps its members";
-        EXPECT_FALSE (page->isStemInMix (0, bass));
+        EXPECT_FALSE (mixColumns().isStemInMix (0, bass));
         EXPECT_EQ (status(), "") << "an exception is the project's, not the preset's";
 
         chooseCue ("Cue A");
-        EXPECT_TRUE (page->isStemInMix (0, bass));
+        EXPECT_TRUE (mixColumns().isStemInMix (0, bass));
         chooseCue ("All cues");
-        EXPECT_TRUE (page->isStemInMix (0, bass));
-        EXPECT_EQ (page->getSelectedCueKey(), "");
+        EXPECT_TRUE (mixColumns().isStemInMix (0, bass));
+        EXPECT_EQ (mixColumns().getSelectedCueKey(), "");
 
         // The choice is kept by key while the items change, and falls back when the cue goes.
         chooseCue ("Cue B");
         session().assignTracks ({ trackIdNamed (session(), "Vox.wav") }, {}, false);
-        EXPECT_EQ (page->getSelectedCueKey(), cueB);
+        EXPECT_EQ (mixColumns().getSelectedCueKey(), cueB);
         EXPECT_EQ (combo.getText(), "Cue B  (1)");
 
         juce::StringArray cueBTracks;
@@ -231,7 +231,7 @@ namespace
                 cueBTracks.add (track.id);
 
         session().removeTracks (cueBTracks);
-        EXPECT_EQ (page->getSelectedCueKey(), "");
+        EXPECT_EQ (mixColumns().getSelectedCueKey(), "");
         EXPECT_EQ (combo.getSelectedId(), 1);
         EXPECT_EQ (combo.getNumItems(), 2);
     }

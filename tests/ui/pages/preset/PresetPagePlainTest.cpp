@@ -142,6 +142,47 @@ TEST (PresetPageLayout, TickScrollBarTakesTheBottomOfTheListArea)
     EXPECT_TRUE (l.tickScrollBar.isEmpty());
 }
 
+// Each panel of the page is a component of its own, which cuts off whatever of its controls
+// stands outside it.
+TEST (PresetPageLayout, EveryControlLiesWithinItsPanel)
+{
+    const std::pair<int, int> sizes[] = { { 1360, 860 }, { 1100, 720 }, { 2560, 1440 }, { 1100, 200 }, { 300, 700 } };
+
+    for (const auto& [width, height] : sizes)
+    {
+        SCOPED_TRACE (juce::String (width) + " x " + juce::String (height));
+
+        for (const bool scrollBar : { false, true })
+        {
+            auto l = layoutOf (width, height);
+            l.placeTickScrollBar (scrollBar);
+
+            const auto expectWithin = [] (Rect panel, std::initializer_list<Rect> controls, const char* name)
+            {
+                for (const auto& control : controls)
+                    EXPECT_TRUE (control.isEmpty() || panel.contains (control)) << name << ": " << control.toString() << " outside "
+                                                                                 << panel.toString();
+            };
+
+            expectWithin (l.projectPanel, { l.projectHeading, l.rowLabels[0], l.rowFields[0], l.rowLabels[4], l.rowFields[4],
+                                            l.keywordsLabel, l.pluralToggle }, "project fields");
+            expectWithin (l.libraryPanel, { l.libraryHeading, l.libraryList, l.statusLabel, l.libraryButtons[0], l.libraryButtons[8] },
+                          "library");
+            expectWithin (l.mixPanel, { l.cueLabel, l.cueChoice, l.addMixButton, l.mixHeader }, "mix columns");
+            expectWithin (l.listPanel, { l.stemList, l.tickScrollBar, l.stemButtons[0], l.stemButtons[6], l.hint }, "stem list");
+            expectWithin (l.editorPanel, { l.auditionStrip, l.editorLabels[0], l.editorFields[2], l.prioritySlider, l.colourButton,
+                                           l.sectionPanels[0], l.sectionPanels[1], l.rulesField, l.exclusionsField }, "stem editor");
+
+            // The panels share no pixel; the audition strip stands over the editor's panel.
+            const Rect panels[] = { l.projectPanel, l.libraryPanel, l.mixPanel, l.listPanel, l.editorPanel };
+
+            for (size_t i = 0; i < std::size (panels); ++i)
+                for (size_t j = i + 1; j < std::size (panels); ++j)
+                    EXPECT_FALSE (panels[i].intersects (panels[j])) << i << " and " << j;
+        }
+    }
+}
+
 TEST (StemListGeometry, RowLayout)
 {
     const Rect row (0, 0, 500, 28);

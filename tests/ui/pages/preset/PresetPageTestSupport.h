@@ -87,10 +87,20 @@ struct PresetPageFixture : ::testing::Test
     //==============================================================================
     Session& session() { return app->session; }
     const Preset& working() { return app->session.getPreset(); }
-    juce::ListBox& stems() { return page->getStemListBox(); }
+    ui::PresetLibraryPanel& libraryPanel() { return page->getLibraryPanel(); }
+    ui::ProjectFieldsPanel& projectFields() { return page->getProjectFields(); }
+    ui::StemListPanel& stemPanel() { return page->getStemList(); }
+    ui::MixColumns& mixColumns() { return page->getMixColumns(); }
+    ui::StemEditorPanel& editor() { return page->getStemEditor(); }
+    ui::PresetAuditionStrip& audition() { return page->getAudition(); }
+    juce::ListBox& stems() { return stemPanel().getListBox(); }
     juce::ListBox& library() { return *findByTitle<juce::ListBox> (*page, "Preset library"); }
     juce::TextEditor& field (const juce::String& title) { return *findByTitle<juce::TextEditor> (*page, title); }
     juce::Button& button (const juce::String& title) { return *findByTitle<juce::Button> (*page, title); }
+
+    /** Where a control of one of the panels stands on the page. */
+    juce::Rectangle<int> boundsOnPage (juce::Component& control) { return page->getLocalArea (control.getParentComponent(), control.getBounds()); }
+
     /** Clicks a button as the user does: the click arrives through the message loop, and this
         returns once the button has acted on it (at once for a disabled button, which ignores it). */
     void click (const juce::String& title)
@@ -151,7 +161,7 @@ struct PresetPageFixture : ::testing::Test
         auto preset = duplicatePreset (makeHybridOrchestraExamplePreset(), name, PresetKind::publisher, StemIds::keep);
         juce::String error;
         EXPECT_TRUE (app->presetLibrary->savePreset (preset, error)) << error;
-        page->refreshLibrary();
+        libraryPanel().refreshLibrary();
         return preset.id;
     }
 
@@ -229,8 +239,8 @@ struct PresetPageFixture : ::testing::Test
     ui::StemRowLayout rowLayout()
     {
         return ui::StemRowLayout::compute ({ 0, 0, stems().getVisibleRowWidth(), stems().getRowHeight() },
-                                           (int) working().schema.alternativeMixes.size(), page->getTickScrollOffset(),
-                                           page->getSelectedCueKey().isNotEmpty(), page->getTickColumnWidth());
+                                           (int) working().schema.alternativeMixes.size(), mixColumns().getTickScrollOffset(),
+                                           mixColumns().getSelectedCueKey().isNotEmpty(), mixColumns().getTickColumnWidth());
     }
 
     /** Presses and releases the mouse at x (row coordinates) in a row, as the user clicks. */

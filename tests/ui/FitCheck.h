@@ -1,0 +1,343 @@
+#pragma once
+
+#include <cxxabi.h>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "ui/look/ShortenedText.h"
+
+namespace dunmoor::testing
+{
+
+/**
+    Walks a component tree as it shows and lists what does not fit: a visible label, button, tick
+    box, combo box text or table header whose text is wider than its room (unless it is a
+    deliberate shortening, which ends or breaks off with "…" and shows its whole text in a
+    tooltip), a table column pushed past the table's edge, a control with no room at all, a child
+    lying outside its parent and siblings that overlap (unless one of them draws nothing). The text measures follow the framework's
+    own fitted-text drawing, which squeezes or cuts a line that is wider than its room.
+*/
+class FitCheck
+{
+public:
+    /** One problem: where, and what. */
+    struct Finding
+    {
+        juce::String where;
+        juce::String what;
+    };
+
+    /** Everything that does not fit in the visible tree below (and including) the root. */
+    static std::vector<Finding> check (juce::Component& root)
+    {
+        FitCheck fit;
+        fit.visit (root, describe (root));
+        return fit.findings;
+    }
+
+    /** The findings one to a line. */
+    static juce::String toText (const std::vector<Finding>& findings)
+    {
+        juce::StringArray lines;
+
+        for (const auto& f : findings)
+            lines.add (f.where + ": " + f.what);
+
+        return lines.joinIntoString ("\n");
+    }
+
+private:
+    static constexpr float tolerance = 0.5f;
+    static constexpr juce::juce_wchar ellipsis = ui::shorteningMark;
+
+    std::vector<Finding> findings;
+
+    void add (const juce::String& where, const juce::String& what) { findings.push_back ({ where, what }); }
+
+    //==============================================================================
+    static juce::String typeName (const juce::Component& c)
+    {
+        int status = 0;
+        std::unique_ptr<char, void (*) (void*)> demangled (abi::__cxa_demangle (typeid (c).name(), nullptr, nullptr, &status), std::free);
+        juce::String name (status == 0 && demangled != nullptr ? demangled.get() : typeid (c).name());
+        return name.fromLastOccurrenceOf ("::", false, false);
+    }
+
+    static juce::String describe (juce::Component& c)
+    {
+        juce::String text;
+
+        if (auto* label = dynamic_cast<juce::Label*> (&c))
+            text = label->getText();
+        else if (auto* button = dynamic_cast<juce::Button*> (&c))
+            text = button->getButtonText();
+
+        auto name = c.getTitle().isNotEmpty() ? c.getTitle() : c.getName();
+        if (name.isEmpty())
+            name = text;
+
+        return typeName (c) + (name.isNotEmpty() ? " \"" + name.substring (0, 60) + "\"" : juce::String());
+    }
+
+    static juce::String tooltipOf (juce::Component& c)
+    {
+        if (auto* client = dynamic_cast<juce::TooltipClient*> (&c))
+            if (auto tip = client->getTooltip(); tip.isNotEmpty())
+                return tip;
+
+        // A combo box shows its text in a label of its own; the tip is the box's.
+        if (auto* box = dynamic_cast<juce::ComboBox*> (c.getParentComponent()))
+            return box->getTooltip();
+
+        return {};
+    }
+
+    /** Lines a word wrap into the width needs; 1000 when a single word is wider. */
+    static int wrappedLines (const juce::Font& font, const juce::String& text, float width)
+    {
+        int lines = 0;
+
+        for (const auto& paragraph : juce::StringArray::fromLines (text))
+        {
+            juce::String line;
+            ++lines;
+
+            for (const auto& word : juce::StringArray::fromTokens (paragraph, " ", ""))
+            {
+                if (word.isEmpty())
+                    continue;
+
+                if (ui::measureLineWidth (font, word) > width + tolerance)
+                    return 1000;
+
+                const auto candidate = line.isEmpty() ? word : line + " " + word;
+                if (ui::measureLineWidth (font, candidate) > width + tolerance)
+                {
+                    ++lines;
+                    line = word;
+                }
+                else
+                {
+                    line = candidate;
+                }
+            }
+        }
+
+        return lines;
+    }
+
+    /** Checks one text in its room: maxLines lines of the room's height may wrap it. */
+    void checkText (juce::Component& c,
+                    const juce::String& where,
+                    const juce::String& text,
+                    const juce::Font& font,
+                    juce::Rectangle<int> room,
+                    int maxLines,
+                    bool shorteningAllowed)
+    {
+        if (text.trim().isEmpty())
+            return;
+
+        if (room.getWidth() <= 0 || room.getHeight() <= 0)
+        {
+            add (where, "no room for \"" + text + "\"");
+            return;
+        }
+
+        if (room.getHeight() + 1 < (int) std::floor (font.getHeight()))
+            add (where, "\"" + text + "\" is " + juce::String (font.getHeight(), 1) + " px high in " + juce::String (room.getHeight()) + " px");
+
+        const auto width = (float) room.getWidth();
+        const auto oneLine = ! text.containsAnyOf ("\r\n");
+        const auto needed = oneLine ? ui::measureLineWidth (font, text) : 0.0f;
+
+        if (oneLine && needed <= width + tolerance)
+        {
+            checkShortening (c, where, text, shorteningAllowed);
+            return;
+        }
+
+        // The framework wraps a text only when squeezing it to 70 % would not do, and only into
+        // the lines its room has.
+        const auto wraps = maxLines > 1 && (! oneLine || needed * 0.7f >= width);
+        if (wraps && wrappedLines (font, text, width) <= maxLines)
+            return;
+
+        add (where, "\"" + text + "\" needs " + juce::String (juce::roundToInt (needed)) + " px, has " + juce::String (room.getWidth()));
+    }
+
+    void checkShortening (juce::Component& c, const juce::String& where, const juce::String& text, bool allowed)
+    {
+        if (! text.containsChar (ellipsis))
+            return;
+
+        if (! allowed)
+        {
+            add (where, "\"" + text + "\" is shortened; a caption gets its room");
+            return;
+        }
+
+        const auto tip = tooltipOf (c);
+        if (tip.length() <= text.length() - 1 || tip == text)
+            add (where, "\"" + text + "\" is shortened without its whole text in a tooltip");
+    }
+
+    //==============================================================================
+    void checkLabel (juce::Label& label, const juce::String& where)
+    {
+        if (label.isBeingEdited())
+            return;
+
+        const auto font = label.getLookAndFeel().getLabelFont (label);
+        const auto room = label.getLookAndFeel().getLabelBorderSize (label).subtractedFrom (label.getLocalBounds());
+        const auto lines = juce::jmax (1, (int) ((float) room.getHeight() / font.getHeight()));
+        checkText (label, where, label.getText(), font, room, lines, true);
+    }
+
+    void checkTextButton (juce::TextButton& button, const juce::String& where)
+    {
+        // The framework's text button: indents from the height, centred, up to two lines, which
+        // a 30 px button has no height for.
+        const auto font = button.getLookAndFeel().getTextButtonFont (button, button.getHeight());
+        const auto yIndent = juce::jmin (4, button.proportionOfHeight (0.3f));
+        const auto cornerSize = juce::jmin (button.getHeight(), button.getWidth()) / 2;
+        const auto fontHeight = juce::roundToInt (font.getHeight() * 0.6f);
+        const auto left = juce::jmin (fontHeight, 2 + cornerSize / (button.isConnectedOnLeft() ? 4 : 2));
+        const auto right = juce::jmin (fontHeight, 2 + cornerSize / (button.isConnectedOnRight() ? 4 : 2));
+        const juce::Rectangle<int> room (left, yIndent, button.getWidth() - left - right, button.getHeight() - 2 * yIndent);
+        const auto lines = juce::jmin (2, juce::jmax (1, (int) ((float) room.getHeight() / font.getHeight())));
+        checkText (button, where, button.getButtonText(), font, room, lines, false);
+    }
+
+    void checkToggleButton (juce::ToggleButton& button, const juce::String& where)
+    {
+        // The framework's tick box: the text after the box, in a font that follows the height.
+        const auto fontSize = juce::jmin (15.0f, (float) button.getHeight() * 0.75f);
+        const auto tickWidth = fontSize * 1.1f;
+        const juce::Font font (fontSize);
+        const auto room = button.getLocalBounds().withTrimmedLeft (juce::roundToInt (tickWidth) + 10).withTrimmedRight (2);
+        const auto lines = juce::jmax (1, (int) ((float) room.getHeight() / font.getHeight()));
+        checkText (button, where, button.getButtonText(), font, room, lines, false);
+    }
+
+    void checkTableHeader (juce::TableHeaderComponent& header, const juce::String& where)
+    {
+        // The visible width of the table: a column beyond it is lost, as the tables never scroll
+        // sideways.
+        auto visibleWidth = header.getWidth();
+        if (auto* table = dynamic_cast<juce::TableListBox*> (header.getParentComponent()))
+            visibleWidth = table->getVisibleRowWidth();
+
+        const auto font = juce::Font (14.0f, juce::Font::bold);
+
+        for (int i = 0; i < header.getNumColumns (true); ++i)
+        {
+            const auto id = header.getColumnIdOfIndex (i, true);
+            const auto name = header.getColumnName (id);
+            const auto position = header.getColumnPosition (i);
+            const auto columnWhere = where + " column \"" + name + "\"";
+
+            if (position.getRight() > visibleWidth + 1)
+            {
+                add (columnWhere, position.getX() >= visibleWidth ? juce::String ("lies past the table's edge")
+                                                                  : "is cut by the table's edge (" + juce::String (visibleWidth - position.getX()) + " of " + juce::String (position.getWidth()) + " px show)");
+                continue;
+            }
+
+            if (name == "!")
+                continue;
+
+            auto content = juce::Rectangle<int> (8, 0, position.getWidth() > 16 ? position.getWidth() - 16 : 0, header.getHeight());
+            if (header.getSortColumnId() == id)
+                content.removeFromRight (juce::jmin (header.getHeight() / 2, content.getWidth()));
+
+            checkText (header, columnWhere, name, font, content, 1, false);
+        }
+    }
+
+    //==============================================================================
+    static bool isControl (juce::Component& c)
+    {
+        return dynamic_cast<juce::Button*> (&c) != nullptr || dynamic_cast<juce::ComboBox*> (&c) != nullptr
+               || dynamic_cast<juce::Slider*> (&c) != nullptr || dynamic_cast<juce::TextEditor*> (&c) != nullptr;
+    }
+
+    /** A viewport's viewed component is meant to be larger than the viewport and moves inside it;
+        a list keeps its row components inside a view of its own size and moves them as it
+        scrolls. */
+    static bool isScrolledContent (juce::Component& parent, juce::Component& child)
+    {
+        if (auto* viewport = dynamic_cast<juce::Viewport*> (parent.getParentComponent()))
+            return viewport->getViewedComponent() == &child;
+
+        if (auto* holder = parent.getParentComponent())
+            if (auto* viewport = dynamic_cast<juce::Viewport*> (holder->getParentComponent()))
+                return viewport->getViewedComponent() == &parent && dynamic_cast<juce::ListBox*> (viewport->getParentComponent()) != nullptr;
+
+        return false;
+    }
+
+    /** A component that draws nothing (a drag grip laid over a heading) hides nothing it lies on. */
+    static bool drawsNothing (juce::Component& c)
+    {
+        const auto image = c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f);
+
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+                if (image.getPixelAt (x, y).getAlpha() != 0)
+                    return false;
+
+        return true;
+    }
+
+    void visit (juce::Component& c, const juce::String& where)
+    {
+        if (c.getWidth() <= 0 || c.getHeight() <= 0)
+        {
+            if (isControl (c))
+                add (where, "has no room (" + juce::String (c.getWidth()) + " x " + juce::String (c.getHeight()) + ")");
+            return;
+        }
+
+        if (auto* label = dynamic_cast<juce::Label*> (&c))
+            checkLabel (*label, where);
+        else if (auto* toggle = dynamic_cast<juce::ToggleButton*> (&c))
+            checkToggleButton (*toggle, where);
+        else if (auto* button = dynamic_cast<juce::TextButton*> (&c))
+            checkTextButton (*button, where);
+        else if (auto* header = dynamic_cast<juce::TableHeaderComponent*> (&c))
+            checkTableHeader (*header, where);
+
+        std::vector<juce::Component*> shown;
+        for (auto* child : c.getChildren())
+            if (child->isVisible())
+                shown.push_back (child);
+
+        const auto bounds = c.getLocalBounds();
+
+        for (size_t i = 0; i < shown.size(); ++i)
+        {
+            auto& child = *shown[i];
+            const auto childWhere = where + " > " + describe (child);
+            const auto childBounds = child.getBounds();
+
+            if (! childBounds.isEmpty() && ! bounds.contains (childBounds) && ! isScrolledContent (c, child)
+                && dynamic_cast<juce::TableHeaderComponent*> (&child) == nullptr)
+                add (childWhere, "lies outside its parent (" + childBounds.toString() + " in " + bounds.toString() + ")");
+
+            for (size_t j = i + 1; j < shown.size(); ++j)
+            {
+                const auto overlap = childBounds.getIntersection (shown[j]->getBounds());
+                if (! overlap.isEmpty() && ! drawsNothing (child) && ! drawsNothing (*shown[j]))
+                    add (childWhere, "overlaps " + describe (*shown[j]) + " (" + overlap.toString() + ")");
+            }
+
+            visit (child, childWhere);
+        }
+    }
+};
+
+} // namespace dunmoor::testing
