@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, testing and running Brackenfold needs.
-# Idempotent and non-interactive; does nothing (quickly) when all are present.
+# Idempotent and non-interactive; does nothing (quickly) when all are present. zenity gives the
+# file and folder choosers the desktop's own dialog (new folders, several folders at once); without
+# it the app falls back to a chooser of its own.
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,7 @@ packages=(
     libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev libxcomposite-dev
     libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
     xvfb xauth
+    zenity
 )
 
 missing=()

@@ -158,8 +158,16 @@ TEST (BuiltInPresets, ExamplePreset)
     EXPECT_EQ (preset.schema.stems.size(), 16u);
     EXPECT_EQ (preset.exportSettings, makeEmptyPreset().exportSettings);
 
-    // Fresh stem ids each time, so two builds never compare equal.
-    EXPECT_NE (makeHybridOrchestraExamplePreset(), preset);
+    // Fixed stem ids (distinct dashed ids), so every build compares equal: the library leaves an
+    // unchanged file alone, and a project made with it still matches it.
+    EXPECT_EQ (makeHybridOrchestraExamplePreset(), preset);
+    std::set<juce::String> ids;
+    for (const auto& stem : preset.schema.stems)
+    {
+        EXPECT_EQ (stem.id.length(), 36) << stem.displayName;
+        ids.insert (stem.id);
+    }
+    EXPECT_EQ (ids.size(), 16u);
 }
 
 TEST (BuiltInPresets, MakeKeywordRuleAndMakeStem)

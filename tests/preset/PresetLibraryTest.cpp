@@ -457,16 +457,19 @@ TEST (PresetLibrary, BuiltInsAreInstalledAndRewrittenOnlyWhenTheyDiffer)
     const auto exampleFile = f.library.findEntry (builtInExamplePresetId)->file;
     EXPECT_EQ (emptyFile.getFileName(), "Empty.dunmoor.json");
 
-    // Mark both files, then start again: the unchanged empty preset is left alone, the example
-    // (new stem ids on every build) is written again.
+    // Mark both files, then start again: unchanged built-ins are left alone, byte for byte. The
+    // example preset used to be written at every start (its stems got new ids on every build),
+    // so it never equalled a project's copy of it.
     const juce::Time old (2001, 0, 1, 0, 0);
     ASSERT_TRUE (emptyFile.setLastModificationTime (old));
     ASSERT_TRUE (exampleFile.setLastModificationTime (old));
+    const auto exampleBytes = exampleFile.loadFileAsString();
 
     PresetLibrary again (f.root, DesktopTrash (f.trashRoot));
     ASSERT_TRUE (again.installBuiltIns (error)) << error;
     EXPECT_EQ (emptyFile.getLastModificationTime(), old);
-    EXPECT_NE (exampleFile.getLastModificationTime(), old);
+    EXPECT_EQ (exampleFile.getLastModificationTime(), old);
+    EXPECT_EQ (exampleFile.loadFileAsString(), exampleBytes);
     EXPECT_EQ (again.getEntries().size(), 2u);
 
     // An edited built-in is replaced; restoring the defaults rewrites both.

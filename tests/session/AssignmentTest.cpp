@@ -182,6 +182,55 @@ namespace
         EXPECT_EQ (track (horns).confidence, Confidence::unassigned);
     }
 
+    // An import used to re-match every unlocked track, so what the user had moved by hand in
+    // one cue went back to the engine's choice when another cue was added.
+    TEST_F (AssignmentFixture, HandMadeDecisionsSurviveImportsAndAnotherPresetWithTheirStems)
+    {
+        session.assignTracks ({ violins }, stem ("Brass"), false);
+        session.assignTracks ({ horns }, stem ("Percussion"), false);
+        session.assignTracks ({ mystery }, stem ("Strings"), false);
+        session.assignTracks ({ kick }, stem ("Brass"), true);
+        const auto before = session.getUndoIndex();
+
+        const auto otherCue = temp.file ("Cue 2");
+        writeTinyWav (otherCue.getChildFile ("Violins_D.wav"));
+        ASSERT_EQ (session.importFiles ({ otherCue }, false).imported, 1);
+
+        const std::pair<juce::String, const char*> kept[] = { { violins, "Brass" }, { horns, "Percussion" }, { mystery, "Strings" }, { kick, "Brass" } };
+
+        for (const auto& [id, stemName] : kept)
+            EXPECT_EQ (track (id).stemId, stem (stemName)) << track (id).file.getFileName();
+
+        EXPECT_EQ (trackNamed (session, "Violins_D.wav")->stemId, stem ("Strings"));
+        EXPECT_EQ (trackNamed (session, "Violins_D.wav")->source, AssignmentSource::automatic);
+        EXPECT_EQ (session.countManualAssignments(), 3);
+
+        // Another preset keeps the hand-made decisions whose stem it also has; Brass is gone, so
+        // the tracks on it (the locked one too) are matched again.
+        auto other = makeOrchestraPreset();
+        other.id = "test-other";
+        other.schema.stems = { preset().schema.stems[0], preset().schema.stems[2] };
+        other.schema.renumberStems();
+        session.setPreset (other);
+
+        EXPECT_EQ (track (horns).stemId, stem ("Percussion"));
+        EXPECT_EQ (track (horns).source, AssignmentSource::manual);
+        EXPECT_EQ (track (mystery).stemId, stem ("Strings"));
+        EXPECT_EQ (track (mystery).source, AssignmentSource::manual);
+        EXPECT_EQ (track (violins).stemId, stem ("Strings"));
+        EXPECT_EQ (track (violins).source, AssignmentSource::automatic);
+        EXPECT_EQ (track (kick).source, AssignmentSource::automatic);
+
+        // The explicit re-run still replaces them, and undo brings them back.
+        session.autoAssign();
+        EXPECT_EQ (session.countManualAssignments(), 0);
+        EXPECT_EQ (track (mystery).source, AssignmentSource::none);
+        session.undo();
+        EXPECT_EQ (track (mystery).stemId, stem ("Strings"));
+        EXPECT_EQ (track (mystery).source, AssignmentSource::manual);
+        EXPECT_GT (session.getUndoIndex(), before);
+    }
+
     TEST_F (AssignmentFixture, UnreadableTracksLoseTheirStemAtAnAutomaticRun)
     {
         cueFolder.getChildFile ("Violins_Broken.wav").replaceWithText ("not audio");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,7 @@ public:
         std::function<void()> onClosed;
         std::function<void (bool)> onAnswered;
         bool answered = false;
+        std::function<void (ui::Seams::Answer)> onThreeWay; // a question with three buttons
     };
 
     struct Prompt
@@ -123,7 +125,9 @@ public:
 
             box.answered = true;
 
-            if (box.question && box.onAnswered != nullptr)
+            if (box.onThreeWay != nullptr)
+                box.onThreeWay (ok ? Answer::yes : Answer::cancel);
+            else if (box.question && box.onAnswered != nullptr)
                 box.onAnswered (ok);
             else if (! box.question && box.onClosed != nullptr)
                 box.onClosed();
@@ -132,6 +136,28 @@ public:
         }
 
         return false;
+    }
+
+    /** Answers the oldest open three-way question; false when none is open. */
+    bool answerThreeWay (Answer answer)
+    {
+        for (auto& box : boxes)
+        {
+            if (box.answered || box.onThreeWay == nullptr)
+                continue;
+
+            box.answered = true;
+            box.onThreeWay (answer);
+            return true;
+        }
+
+        return false;
+    }
+
+    /** The boxes and questions not answered yet. */
+    int countOpenBoxes() const
+    {
+        return (int) std::count_if (boxes.begin(), boxes.end(), [] (const Box& b) { return ! b.answered; });
     }
 
     /** The newest box or question, or null. */
@@ -191,12 +217,17 @@ public:
 
     void showMessageBox (const ui::MessageBoxRequest& request, std::function<void()> onClosed) override
     {
-        boxes.push_back ({ request, false, std::move (onClosed), nullptr });
+        boxes.push_back ({ request, false, std::move (onClosed), nullptr, false, nullptr });
     }
 
     void askOkCancel (const ui::MessageBoxRequest& request, std::function<void (bool)> onAnswered) override
     {
-        boxes.push_back ({ request, true, nullptr, std::move (onAnswered) });
+        boxes.push_back ({ request, true, nullptr, std::move (onAnswered), false, nullptr });
+    }
+
+    void askYesNoCancel (const ui::MessageBoxRequest& request, std::function<void (Answer)> onAnswered) override
+    {
+        boxes.push_back ({ request, true, nullptr, nullptr, false, std::move (onAnswered) });
     }
 
     void askForText (const ui::TextPromptRequest& request,

@@ -1,5 +1,7 @@
 #include "BuiltInPresets.h"
 
+#include <iterator>
+
 namespace dunmoor
 {
 
@@ -36,6 +38,27 @@ namespace
 
         schema.addStem (makeStem (displayName, shortCode, colour, false, priority, std::move (rules), excludeKeywords));
     }
+    // The example preset's stems keep these ids on every start and every machine: the library
+    // then finds its file unchanged and leaves it alone, and a project made with the example
+    // still matches it when reopened. In the order of the default schema.
+    const char* const exampleStemIds[] = {
+        "fdce6234-b393-4a00-9139-6f0a7b796d07", // Percussion High
+        "aaacbbba-1197-490f-b071-a1bc56b8754b", // Percussion Low
+        "4661e8a1-6a0e-4a4b-a7ee-d875150e05ad", // Drums
+        "8c8ed843-67e3-4adb-bb83-55bbaf21d13f", // Brass
+        "c5a82d52-ea8f-400e-b012-8e470413ad3f", // Strings
+        "5bfe7ff0-e875-437a-826f-25f223ef3c66", // Woodwinds
+        "20161766-3d8d-4562-9e01-cc29bdd5949e", // Piano
+        "ab88955d-e5b6-4abf-813a-641d465d57af", // Guitars
+        "2c22c3fe-9e08-4971-a5fb-582e2f51ab68", // Synthesizers
+        "52d370ce-80ff-4fab-8d60-7129ab7a9213", // Bass
+        "d6b289e3-f401-45cf-8a16-81ebf1312aa1", // Choir
+        "8e29507a-25ec-4a35-88f0-065e9767e872", // Vocals
+        "b51b8ca7-1b49-4063-b489-c22a08ba933f", // Sound Design
+        "f9df0c76-161c-4aba-92cd-fca2de94d343", // Signature
+        "afc6a3cf-641b-48ec-b518-4bd81434764e", // Drones
+        "b7fac3e2-3a5d-40de-964b-a20d2e513af1", // Pulses
+    };
 } // namespace
 
 void Preset::applyBuiltInDefaults()
@@ -90,6 +113,11 @@ Preset makeHybridOrchestraExamplePreset()
     preset.description = "A worked 16 stem layout for a hybrid orchestral delivery, with WAV 24-bit at -3 dBTP. "
                          "Duplicate it and change what your publisher wants different.";
     preset.schema = makeDefaultSchema();
+
+    jassert (preset.schema.stems.size() == std::size (exampleStemIds));
+    for (size_t i = 0; i < preset.schema.stems.size() && i < std::size (exampleStemIds); ++i)
+        preset.schema.stems[i].id = exampleStemIds[i];
+
     preset.applyBuiltInDefaults();
     preset.metadata.publisher = "Tessaloomery";
     preset.touch();

@@ -111,9 +111,9 @@ public:
     //==============================================================================
     /**
         Scans the files and folders (sub-folders only when recurse is set), groups the new files
-        into cues, probes each one, keeps unreadable ones with their error, then matches every
-        track that is not locked when at least one new file was readable. Never fails as a whole.
-        Sends tracksChanged always, then autoAssign's notification.
+        into cues, probes each one, keeps unreadable ones with their error, then, when at least
+        one new file was readable, matches every track that is neither manual nor locked (one undo
+        state and assignmentsChanged). Never fails as a whole. Sends tracksChanged always.
     */
     ImportSummary importFiles (const juce::Array<juce::File>& paths, bool recurse);
 
@@ -131,14 +131,18 @@ public:
     /** Locks (or unlocks to manual) every listed track that has a stem. */
     void setTracksLocked (const juce::StringArray& trackIds, bool lock);
 
-    /** Matches every track that is not locked, manual ones included. Always leaves an undo
-        state and sends assignmentsChanged. */
+    /** Matches every track that is not locked, manual ones included: the user's explicit re-run.
+        Always leaves an undo state and sends assignmentsChanged. */
     void autoAssign();
+
+    /** Tracks assigned by hand and not locked: what autoAssign would replace. */
+    int countManualAssignments() const;
 
     /** Unassigns every track whose stem the schema no longer has, locked ones included. */
     void dropStaleAssignments();
 
-    /** Replaces the working copy with another preset, then matches every unlocked track. */
+    /** Replaces the working copy with another preset, drops the assignments to stems it does not
+        have, then matches every track that is neither manual nor locked. */
     void setPreset (Preset newPreset);
 
     /** Replaces the working copy with an edited version of itself. When what matching depends on
@@ -229,6 +233,7 @@ private:
     void rebuildIndexes();
 
     void applyMatchResult (Track& track, const MatchResult& result);
+    void matchTracks (bool includingManual); // locked tracks are always left alone
     void setStaleAssignment (Track& track);
     bool hasStem (const juce::String& stemId) const;
 

@@ -100,12 +100,23 @@ void Session::applyMatchResult (Track& track, const MatchResult& result)
 
 void Session::autoAssign()
 {
+    matchTracks (true);
+}
+
+int Session::countManualAssignments() const
+{
+    return (int) std::count_if (tracks.begin(), tracks.end(), [] (const Track& t)
+                                { return t.source == AssignmentSource::manual; });
+}
+
+void Session::matchTracks (bool includingManual)
+{
     activeMatchOptions = matchOptions;
     std::optional<KeywordMatcher> matcher; // one per pass, built when a track needs it
 
     for (auto& track : tracks)
     {
-        if (track.source == AssignmentSource::locked)
+        if (track.source == AssignmentSource::locked || (track.source == AssignmentSource::manual && ! includingManual))
             continue;
 
         if (! track.isReadable())
@@ -167,7 +178,10 @@ void Session::setPreset (Preset newPreset)
     preset = std::move (newPreset);
     dropStaleAssignments();
     sendPresetChanged();
-    autoAssign();
+
+    // A hand-made decision whose stem the new preset also has is still the user's; those whose
+    // stem went were dropped above and are matched like any other.
+    matchTracks (false);
 }
 
 void Session::updatePreset (Preset newPreset)

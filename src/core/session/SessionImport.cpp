@@ -133,8 +133,10 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
 
     sendTracksChanged();
 
+    // Only the new tracks and those the user never decided are matched: an import must not undo
+    // what was assigned by hand in any cue.
     if (summary.imported > 0)
-        autoAssign();
+        matchTracks (false);
 
     return summary;
 }

@@ -45,6 +45,22 @@ namespace
             .getChildFile (name)
             .getChildFile (name + ".settings");
     }
+
+    // The folder itself when it is there, else the nearest one above it; else the music folder.
+    juce::File existingFolderAtOrAbove (const juce::File& folder)
+    {
+        for (auto f = folder; f != juce::File() && f.getFullPathName().isNotEmpty(); f = f.getParentDirectory())
+        {
+            if (f.isDirectory())
+                return f;
+
+            if (f.getParentDirectory() == f)
+                break;
+        }
+
+        return juce::File::getSpecialLocation (juce::File::userMusicDirectory);
+    }
+
 } // namespace
 
 //==============================================================================
@@ -110,11 +126,14 @@ AppState::AppState (std::unique_ptr<Seams> seamsToUse)
     juce::String ignored;
     juce::ignoreUnused (presetLibrary->installBuiltIns (ignored));
 
+    session.addListener (this);
     restoreFromSettings();
+    changedSinceSaved = false; // taking up the stored preset is no change of the user's
 }
 
 AppState::~AppState()
 {
+    session.removeListener (this);
     writeFinalSettings();
 }
 
@@ -199,7 +218,8 @@ void AppState::writeFinalSettings()
     if (settings == nullptr)
         return;
 
-    settings->setValue (presetIdKey, presetId);
+    if (presetId.isNotEmpty())
+        settings->setValue (presetIdKey, presetId);
 
     if (outputFolder != juce::File())
         settings->setValue (outputFolderKey, outputFolder.getFullPathName());
@@ -215,6 +235,7 @@ void AppState::saveSettings()
 void AppState::adoptLibraryPreset (const juce::String& id)
 {
     presetId = id;
+    settings->setValue (presetIdKey, id); // the user's choice, also when none is left
     saveSettings();
     sendChangeMessage();
 }
@@ -253,8 +274,13 @@ bool AppState::openProject (const juce::File& file, juce::String& error, juce::S
         sendChangeMessage();
     }
 
-    presetId.clear();
+    // The project's preset is linked to the library preset of the same id when there is one, so
+    // the footer marks it only when the contents differ; otherwise no library preset is in use.
+    const auto& projectPreset = session.getPreset();
+    presetId = presetLibrary->findEntry (projectPreset.id) != nullptr ? projectPreset.id : juce::String();
+
     projectFile = file;
+    changedSinceSaved = false;
     addRecentProject (file);
     sendChangeMessage();
     error.clear();
@@ -269,8 +295,18 @@ bool AppState::saveProject (const juce::File& file, juce::String& error)
         return false;
 
     projectFile = file;
+    changedSinceSaved = false;
     addRecentProject (file);
     return true;
+}
+
+void AppState::newProject()
+{
+    previewEngine.stop();
+    session.clear();
+    projectFile = juce::File();
+    changedSinceSaved = false;
+    sendChangeMessage();
 }
 
 void AppState::setOutputFolder (const juce::File& folder)
@@ -391,6 +427,17 @@ void AppState::addRecentImportFolder (const juce::File& folder)
 juce::StringArray AppState::getRecentImportFolders() const
 {
     return getRecentEntries (recentImportFoldersKey, maxRecentImportFolders);
+}
+
+juce::File AppState::getImportBrowseFolder() const
+{
+    const auto last = getRecentImportFolders()[0];
+    return existingFolderAtOrAbove (juce::File::isAbsolutePath (last) ? juce::File (last) : juce::File());
+}
+
+juce::File AppState::getOutputBrowseFolder() const
+{
+    return existingFolderAtOrAbove (outputFolder);
 }
 
 } // namespace dunmoor::ui

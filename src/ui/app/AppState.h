@@ -32,7 +32,7 @@ namespace dunmoor::ui
     save at once; the output folder relies on the file's delayed save and is written again by
     saveSettings and the destructor.
 */
-class AppState : public juce::ChangeBroadcaster
+class AppState : public juce::ChangeBroadcaster, private Session::Listener
 {
 public:
     /** The seams default to the desktop's own (JuceSeams). */
@@ -64,7 +64,19 @@ public:
     /** Writes the session as a project file, atomically. */
     [[nodiscard]] bool saveProject (const juce::File& file, juce::String& error);
 
-    /** Writes "presetId" and (when set) "outputFolder", then saves the file if anything changed. */
+    /** Starts an empty project: stops the audition, empties the session and forgets the project
+        file. The preset, the output folder and the settings stay. */
+    void newProject();
+
+    /** The session changed (tracks, assignments or preset) since it was last saved or opened. */
+    bool isChangedSinceSaved() const noexcept { return changedSinceSaved; }
+
+    /** Changed since saved and holding tracks: leaving it would lose work, so the user is asked. */
+    bool hasUnsavedWork() const noexcept { return changedSinceSaved && ! session.getTracks().empty(); }
+
+    /** Writes "presetId" (when a library preset is in use) and (when set) "outputFolder", then
+        saves the file if anything changed. A project's preset that the library does not hold
+        never blanks the last preset the user chose. */
     void saveSettings();
 
     /**
@@ -105,6 +117,14 @@ public:
     void addRecentImportFolder (const juce::File& folder);
     juce::StringArray getRecentImportFolders() const;
 
+    /** Where the add-folder chooser opens: the last folder imported (or the nearest folder above
+        it that is still there), else the music folder. */
+    juce::File getImportBrowseFolder() const;
+
+    /** Where the output-folder chooser opens: the output folder (or the nearest folder above it
+        that is still there), else the music folder. */
+    juce::File getOutputBrowseFolder() const;
+
     //==============================================================================
     // Public members, in the order they are built; released in reverse.
 
@@ -133,6 +153,12 @@ private:
     void migrateLegacySettings();
     void restoreFromSettings();
     void writeFinalSettings();
+
+    void tracksChanged() override { changedSinceSaved = true; }
+    void assignmentsChanged() override { changedSinceSaved = true; }
+    void presetChanged() override { changedSinceSaved = true; }
+
+    bool changedSinceSaved = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AppState)
 };

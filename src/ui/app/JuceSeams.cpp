@@ -1,14 +1,47 @@
 #include "JuceSeams.h"
 
+#include "FolderChooser.h"
+
 namespace dunmoor::ui
 {
 
-JuceSeams::~JuceSeams() = default;
+JuceSeams::~JuceSeams()
+{
+    if (auto* window = folderWindow.getComponent())
+        delete window;
+}
 
 void JuceSeams::showFileChooser (const FileChooserRequest& request, ChooserCallback onChosen)
 {
     using Browser = juce::FileBrowserComponent;
     int flags = 0;
+
+    // Deleting the previous chooser closes it without calling its callback.
+    chooser.reset();
+    if (auto* window = folderWindow.getComponent())
+        delete window;
+
+    const auto folders = request.mode == FileChooserRequest::Mode::openFolder || request.mode == FileChooserRequest::Mode::openFolders;
+
+    // The framework's own folder browser cannot make a folder and greys out a typed one that is
+    // not there yet; without a desktop chooser, folders are chosen in a dialog that can.
+    if (folders && ! juce::FileChooser::isPlatformDialogAvailable())
+    {
+        auto dialog = std::make_unique<FolderChooserDialog> (*this, request.initialLocation, request.mode == FileChooserRequest::Mode::openFolders,
+                                                             [callback = std::move (onChosen)] (const juce::Array<juce::File>& chosen) {
+                                                                 if (callback != nullptr)
+                                                                     callback (chosen);
+                                                             });
+        juce::DialogWindow::LaunchOptions options;
+        options.content.setOwned (dialog.release());
+        options.dialogTitle = request.title;
+        options.dialogBackgroundColour = juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId);
+        options.escapeKeyTriggersCloseButton = true;
+        options.useNativeTitleBar = true;
+        options.resizable = true;
+        folderWindow = options.launchAsync();
+        return;
+    }
 
     switch (request.mode)
     {
@@ -21,6 +54,9 @@ void JuceSeams::showFileChooser (const FileChooserRequest& request, ChooserCallb
         case FileChooserRequest::Mode::openFolder:
             flags = Browser::openMode | Browser::canSelectDirectories;
             break;
+        case FileChooserRequest::Mode::openFolders:
+            flags = Browser::openMode | Browser::canSelectDirectories | Browser::canSelectMultipleItems;
+            break;
         case FileChooserRequest::Mode::saveFile:
             flags = Browser::saveMode | Browser::canSelectFiles;
 
@@ -29,7 +65,6 @@ void JuceSeams::showFileChooser (const FileChooserRequest& request, ChooserCallb
             break;
     }
 
-    // Deleting the previous chooser closes it without calling its callback.
     chooser = std::make_unique<juce::FileChooser> (request.title, request.initialLocation, request.filePatterns, true);
     chooser->launchAsync (flags, [callback = std::move (onChosen)] (const juce::FileChooser& finished) {
         juce::Array<juce::File> chosen;
@@ -70,6 +105,23 @@ void JuceSeams::askOkCancel (const MessageBoxRequest& request, std::function<voi
                                             if (callback != nullptr)
                                                 callback (result != 0);
                                         }));
+}
+
+void JuceSeams::askYesNoCancel (const MessageBoxRequest& request, std::function<void (Answer answer)> onAnswered)
+{
+    // The framework answers 1 for the first button, 2 for the second and 0 for the last (Cancel,
+    // also when the box is closed).
+    juce::AlertWindow::showYesNoCancelBox (request.icon,
+                                           request.title,
+                                           request.message,
+                                           request.okText,
+                                           request.noText,
+                                           request.cancelText,
+                                           request.associatedComponent,
+                                           juce::ModalCallbackFunction::create ([callback = std::move (onAnswered)] (int result) {
+                                               if (callback != nullptr)
+                                                   callback (result == 1 ? Answer::yes : result == 2 ? Answer::no : Answer::cancel);
+                                           }));
 }
 
 void JuceSeams::askForText (const TextPromptRequest& request,

@@ -18,6 +18,7 @@ public:
     void showFileChooser (const FileChooserRequest& request, ChooserCallback onChosen) override;
     void showMessageBox (const MessageBoxRequest& request, std::function<void()> onClosed) override;
     void askOkCancel (const MessageBoxRequest& request, std::function<void (bool confirmed)> onAnswered) override;
+    void askYesNoCancel (const MessageBoxRequest& request, std::function<void (Answer answer)> onAnswered) override;
     void askForText (const TextPromptRequest& request,
                      std::function<void (bool confirmed, const juce::StringArray& texts)> onAnswered) override;
     void showPopupMenu (const juce::PopupMenu& menu,
@@ -35,6 +36,7 @@ public:
 
 private:
     std::unique_ptr<juce::FileChooser> chooser; // the one open chooser; a new one replaces it
+    juce::Component::SafePointer<juce::DialogWindow> folderWindow; // the own folder chooser, when open
     DesktopOpener opener;
 };
 

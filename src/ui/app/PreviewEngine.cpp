@@ -214,6 +214,7 @@ void PreviewEngine::stop()
     // A load in flight belongs to an older generation from here on: it never publishes.
     ++requestGeneration;
     loading = false;
+    loadSeekFraction = -1.0;
 
     {
         const juce::SpinLock::ScopedLockType audioScope (audioLock);
@@ -264,6 +265,7 @@ void PreviewEngine::requestLoad (double startSeconds, bool autoplay, double play
             requestedPlayFrom = playFromSeconds;
 
         requestedAutoplay = autoplay;
+        loadSeekFraction = -1.0;
         ++requestGeneration;
 
         {
@@ -280,6 +282,18 @@ void PreviewEngine::requestLoad (double startSeconds, bool autoplay, double play
 
 void PreviewEngine::seekToFraction (double fraction)
 {
+    {
+        // The source's length is not known before the load has probed it, and whatever is loaded
+        // now belongs to the audition being replaced: the load takes the seek with it instead.
+        const juce::ScopedLock requestScope (requestLock);
+
+        if (loading.load())
+        {
+            loadSeekFraction = clampFraction (fraction);
+            return;
+        }
+    }
+
     const bool wasPlaying = playing.load();
     double target = 0.0;
 
@@ -520,6 +534,12 @@ bool PreviewEngine::isCurrent (juce::uint64 generation) const noexcept
     return requestGeneration.load() == generation;
 }
 
+double PreviewEngine::getLoadSeekSeconds (juce::uint64 generation, double sourceSeconds) const
+{
+    const juce::ScopedLock requestScope (requestLock);
+    return isCurrent (generation) && loadSeekFraction >= 0.0 ? sourceSeconds * loadSeekFraction : -1.0;
+}
+
 void PreviewEngine::run()
 {
     while (! threadShouldExit())
@@ -593,9 +613,15 @@ void PreviewEngine::load (const Request& request)
         return;
     }
 
+    // A seek asked for while the files were probed moves the window when it falls outside it.
+    auto firstSecond = request.start;
+
+    if (const auto seek = getLoadSeekSeconds (generation, sourceSeconds); seek >= 0.0 && (seek < firstSecond || seek >= firstSecond + maxWindowSeconds))
+        firstSecond = std::max (0.0, seek - reloadLeadSeconds);
+
     AuditionMixSettings settings;
     settings.readingRate = readingRate;
-    settings.windowStart = juce::jlimit (0.0, std::max (0.0, sourceSeconds - 0.05), request.start);
+    settings.windowStart = juce::jlimit (0.0, std::max (0.0, sourceSeconds - 0.05), firstSecond);
     settings.windowLength = std::min (sourceSeconds - settings.windowStart, maxWindowSeconds);
     settings.maxChannels = outputChannels; // a 64-channel file costs what the device plays
     settings.numThreads = options.maxReadThreads;
@@ -684,6 +710,23 @@ void PreviewEngine::publish (juce::uint64 generation, LoadResult&& result)
 
         if (! isCurrent (generation) || threadShouldExit())
             return;
+
+        // The last seek asked for during the load wins over where the request meant to start;
+        // one beyond the window read is served by a load of its own window.
+        if (loadSeekFraction >= 0.0)
+        {
+            const auto target = result.sourceLength * loadSeekFraction;
+            const auto windowEnd = result.windowStart + (double) result.buffer->getNumSamples() / result.rate;
+
+            if (target < result.windowStart || target >= windowEnd)
+            {
+                requestLoad (std::max (0.0, target - reloadLeadSeconds), result.autoplay, target);
+                return;
+            }
+
+            result.playFrom = target;
+            loadSeekFraction = -1.0;
+        }
 
         loadProgress = 1.0f;
         juce::String sourceId;

@@ -120,7 +120,8 @@ public:
     void stop();
 
     /** Jumps to a fraction of the whole source: within the loaded window at once (crossfaded
-        while playing), else by loading a window that starts 75 s before the target. */
+        while playing), else by loading a window that starts 75 s before the target. While a load
+        runs, the last seek asked for is where that load starts playing. */
     void seekToFraction (double fraction);
 
     /** Jumps to a fraction of the loaded window; nothing unless audio is loaded. */
@@ -186,6 +187,7 @@ private:
     void startFadeOut() noexcept; // with audioLock held
     void load (const Request& request);
     bool isCurrent (juce::uint64 generation) const noexcept;
+    double getLoadSeekSeconds (juce::uint64 generation, double sourceSeconds) const; // -1: none
     void finishWithoutAudio (juce::uint64 generation, const juce::String& status);
     void publish (juce::uint64 generation, LoadResult&& result);
     void setPublishedWindow (const std::shared_ptr<juce::AudioBuffer<float>>& newBuffer, double rate, double start, double length) noexcept;
@@ -204,6 +206,7 @@ private:
     double requestedStart = 0.0;
     double requestedPlayFrom = 0.0;
     bool requestedAutoplay = true;
+    double loadSeekFraction = -1.0; // the last seek asked for while the current load runs; -1: none
     std::atomic<juce::uint64> requestGeneration { 0 };
     juce::uint64 handledGeneration = 0; // the loader's own
 

@@ -17,8 +17,9 @@ struct FileChooserRequest
     {
         openFile,   // one existing file
         openFiles,  // one or more existing files
-        openFolder, // one folder
-        saveFile    // one file to write, which may exist
+        openFolder,  // one folder
+        openFolders, // one or more folders
+        saveFile     // one file to write, which may exist
     };
 
     Mode mode = Mode::openFile;
@@ -35,6 +36,7 @@ struct MessageBoxRequest
     juce::String title;
     juce::String message;
     juce::String okText = "OK";         // the box's only button, or the question's yes
+    juce::String noText = "No";         // the middle button of a three-way question
     juce::String cancelText = "Cancel"; // questions only
     juce::Component* associatedComponent = nullptr;
 };
@@ -92,6 +94,18 @@ public:
 
     /** Asks an OK/Cancel question; the callback receives true for OK. */
     virtual void askOkCancel (const MessageBoxRequest& request, std::function<void (bool confirmed)> onAnswered) = 0;
+
+    /** The answers of a three-way question: its yes (okText), its no (noText) or Cancel. Closing
+        the box is Cancel. */
+    enum class Answer
+    {
+        cancel,
+        yes,
+        no
+    };
+
+    /** Asks a question with three buttons (yes, no, Cancel). */
+    virtual void askYesNoCancel (const MessageBoxRequest& request, std::function<void (Answer answer)> onAnswered) = 0;
 
     /** Shows a prompt; the callback receives whether OK was pressed and each field's text, untrimmed,
         in the order of the request's fields. */

@@ -8,6 +8,15 @@ juce::String presetLabelText (const Preset& preset, bool modified)
     return preset.name + "   [" + presetKindToString (preset.kind) + "]" + (modified ? "  *" : "");
 }
 
+juce::String projectLabelText (const juce::File& projectFile, bool hasTracks, bool changed)
+{
+    if (projectFile == juce::File() && ! hasTracks)
+        return {};
+
+    const auto name = projectFile != juce::File() ? projectFile.getFileNameWithoutExtension() : juce::String ("Untitled");
+    return name + (changed ? "  *" : "");
+}
+
 std::vector<FooterSegment> makeFooterSegments (const Session& session, const juce::File& outputFolder, int shownTrackCount)
 {
     const auto trackCount = (int) session.getTracks().size();

@@ -16,6 +16,7 @@ namespace
     {
         settingsId = 1,
         manualId = 2,
+        newProjectId = 3,
         openProjectId = 4,
         saveProjectId = 5,
         saveProjectAsId = 6,
@@ -56,6 +57,12 @@ MainComponent::MainComponent (std::unique_ptr<Seams> seams)
     versionLabel.setInterceptsMouseClicks (false, false);
     setLabelTone (versionLabel, LabelTone::disabled);
     addAndMakeVisible (versionLabel);
+
+    projectLabel.setJustificationType (juce::Justification::centredLeft);
+    projectLabel.setTitle ("Project");
+    projectLabel.setInterceptsMouseClicks (false, false);
+    setLabelTone (projectLabel, LabelTone::secondary);
+    addAndMakeVisible (projectLabel);
 
     presetLabel.setJustificationType (juce::Justification::centredRight);
     presetLabel.setTitle ("Preset in use");
@@ -155,6 +162,14 @@ void MainComponent::refreshFooter()
 
     presetLabel.setText (presetLabelText (session.getPreset(), appState.isPresetModified()), juce::dontSendNotification);
 
+    const auto projectText = projectLabelText (appState.projectFile, ! session.getTracks().empty(), appState.isChangedSinceSaved());
+    if (projectText != projectLabel.getText())
+    {
+        projectLabel.setText (projectText, juce::dontSendNotification);
+        projectLabel.setTooltip (appState.projectFile.getFullPathName());
+        resized();
+    }
+
     const auto shown = currentPageIndex == Page::import && importPage != nullptr ? importPage->getShownTrackCount() : -1;
     footer.setSegments (makeFooterSegments (session, appState.outputFolder, shown));
 
@@ -245,7 +260,14 @@ void MainComponent::resized()
     remaining -= juce::jmin (86, remaining);
     remaining -= juce::jmin (12, remaining);
 
-    presetLabel.setBounds (freeLeft, top.getY(), remaining, rowHeight);
+    // The project's name follows the version; the preset label keeps the rest, right-aligned.
+    const auto projectGap = projectLabel.getText().isEmpty() ? 0 : juce::jmin (16, remaining);
+    remaining -= projectGap;
+    const auto projectWidth = projectLabel.getText().isEmpty() ? 0 : juce::jmin (remaining / 2, measureTextWidthCeil (projectLabel.getFont(), projectLabel.getText()) + 8);
+    projectLabel.setBounds (freeLeft + projectGap, top.getY(), projectWidth, rowHeight);
+    remaining -= projectWidth;
+
+    presetLabel.setBounds (projectLabel.getRight(), top.getY(), remaining, rowHeight);
 
     stepBar.setBounds (bounds.removeFromTop (juce::jmin (60, bounds.getHeight())));
 
@@ -368,6 +390,7 @@ juce::PopupMenu MainComponent::buildMenu (juce::StringArray& recentPaths)
     menu.addItem (redo);
 
     menu.addSeparator();
+    menu.addItem (newProjectId, "New project");
     menu.addItem (openProjectId, "Open project");
 
     juce::PopupMenu recent;
@@ -420,6 +443,9 @@ void MainComponent::handleMenuResult (int result, const juce::StringArray& recen
         case redoId:
             appState.session.redo();
             return;
+        case newProjectId:
+            newProject();
+            return;
         case openProjectId:
             openProject();
             return;
@@ -448,11 +474,44 @@ void MainComponent::handleMenuResult (int result, const juce::StringArray& recen
 
     const auto index = result - firstRecentId;
     if (result >= firstRecentId && index < recentPaths.size())
-        openProjectFile (juce::File (recentPaths[index]));
+        openRecentProject (juce::File (recentPaths[index]));
 }
 
 //==============================================================================
 void MainComponent::openProject()
+{
+    juce::Component::SafePointer<MainComponent> safe (this);
+    askToKeepChanges ("Opening another project", [safe]
+    {
+        if (safe != nullptr)
+            safe->chooseProjectToOpen();
+    });
+}
+
+void MainComponent::openRecentProject (const juce::File& file)
+{
+    juce::Component::SafePointer<MainComponent> safe (this);
+    askToKeepChanges ("Opening another project", [safe, file]
+    {
+        if (safe != nullptr)
+            safe->openProjectFile (file);
+    });
+}
+
+void MainComponent::newProject()
+{
+    juce::Component::SafePointer<MainComponent> safe (this);
+    askToKeepChanges ("Starting a new project", [safe]
+    {
+        if (safe == nullptr)
+            return;
+
+        safe->appState.newProject();
+        safe->showPage (Page::import);
+    });
+}
+
+void MainComponent::chooseProjectToOpen()
 {
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::openFile;
@@ -513,15 +572,15 @@ juce::File MainComponent::withProjectExtension (const juce::File& chosen)
     return chosen.getSiblingFile (chosen.getFileName() + projectExtension);
 }
 
-void MainComponent::saveProject (bool saveAs)
+void MainComponent::saveProject (bool saveAs, std::function<void()> afterSaved)
 {
     if (! saveAs && appState.projectFile != juce::File())
-        writeProject (appState.projectFile);
+        writeProject (appState.projectFile, std::move (afterSaved));
     else
-        chooseProjectToSave();
+        chooseProjectToSave (std::move (afterSaved));
 }
 
-void MainComponent::chooseProjectToSave()
+void MainComponent::chooseProjectToSave (std::function<void()> afterSaved)
 {
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::saveFile;
@@ -540,7 +599,7 @@ void MainComponent::chooseProjectToSave()
     }
 
     juce::Component::SafePointer<MainComponent> safe (this);
-    appState.seams->showFileChooser (request, [safe] (const juce::Array<juce::File>& chosen)
+    appState.seams->showFileChooser (request, [safe, afterSaved] (const juce::Array<juce::File>& chosen)
                                      {
                                          if (safe == nullptr || chosen.isEmpty())
                                              return;
@@ -551,7 +610,7 @@ void MainComponent::chooseProjectToSave()
                                          // extension may lead to another file that exists.
                                          if (target == chosen.getFirst() || ! target.exists())
                                          {
-                                             safe->writeProject (target);
+                                             safe->writeProject (target, afterSaved);
                                              return;
                                          }
 
@@ -562,21 +621,26 @@ void MainComponent::chooseProjectToSave()
                                          question.okText = "Replace";
                                          question.associatedComponent = safe.getComponent();
 
-                                         safe->appState.seams->askOkCancel (question, [safe, target] (bool confirmed)
+                                         safe->appState.seams->askOkCancel (question, [safe, target, afterSaved] (bool confirmed)
                                                                             {
                                                                                 if (confirmed && safe != nullptr)
-                                                                                    safe->writeProject (target);
+                                                                                    safe->writeProject (target, afterSaved);
                                                                             });
                                      });
 }
 
-void MainComponent::writeProject (const juce::File& file)
+void MainComponent::writeProject (const juce::File& file, std::function<void()> afterSaved)
 {
     juce::String error;
-    if (! appState.saveProject (file, error))
+    const auto saved = appState.saveProject (file, error);
+
+    if (! saved)
         appState.seams->showWarning ("The project was not saved", error, this);
 
     refreshFooter();
+
+    if (saved && afterSaved != nullptr)
+        afterSaved();
 }
 
 //==============================================================================
@@ -620,7 +684,55 @@ void MainComponent::openManual()
 }
 
 //==============================================================================
+void MainComponent::askToKeepChanges (const juce::String& leaving, std::function<void()> proceed)
+{
+    if (! appState.hasUnsavedWork())
+    {
+        if (proceed != nullptr)
+            proceed();
+        return;
+    }
+
+    const auto name = appState.projectFile != juce::File() ? "'" + appState.projectFile.getFileNameWithoutExtension() + "'"
+                                                           : juce::String ("This project");
+
+    MessageBoxRequest question;
+    question.icon = juce::MessageBoxIconType::QuestionIcon;
+    question.title = "Save the changes to the project?";
+    question.message = name + " has changes that are not saved. " + leaving + " without saving loses them.";
+    question.okText = "Save";
+    question.noText = "Don't save";
+    question.cancelText = "Cancel";
+    question.associatedComponent = this;
+
+    juce::Component::SafePointer<MainComponent> safe (this);
+    appState.seams->askYesNoCancel (question, [safe, proceed = std::move (proceed)] (Seams::Answer answer)
+                                    {
+                                        if (safe == nullptr || answer == Seams::Answer::cancel)
+                                            return;
+
+                                        if (answer == Seams::Answer::no)
+                                        {
+                                            if (proceed != nullptr)
+                                                proceed();
+                                            return;
+                                        }
+
+                                        safe->saveProject (false, proceed);
+                                    });
+}
+
 void MainComponent::requestClose (std::function<void()> continuation)
+{
+    juce::Component::SafePointer<MainComponent> safe (this);
+    askToKeepChanges ("Closing", [safe, continuation = std::move (continuation)]
+    {
+        if (safe != nullptr)
+            safe->closeUnlessRendering (continuation);
+    });
+}
+
+void MainComponent::closeUnlessRendering (std::function<void()> continuation)
 {
     if (exportPage == nullptr || ! exportPage->isRendering())
     {

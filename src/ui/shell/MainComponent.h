@@ -15,6 +15,7 @@
 #include "ui/shell/CompanyMark.h"
 #include "ui/shell/FooterSummary.h"
 #include "ui/look/Page.h"
+#include "ui/look/WheelNeedsFocus.h"
 #include "ui/shell/SettingsDialog.h"
 #include "ui/shell/StepBar.h"
 #include "ui/shell/TitleBanner.h"
@@ -43,13 +44,34 @@ public:
     /** Shows a page, whether or not the step bar offers it. */
     void showPage (Page page);
 
-    /** Closes unless a render is running; then it asks first. The continuation quits. */
+    /** Closes unless the project has unsaved work or a render is running; then it asks first.
+        The continuation quits. */
     void requestClose (std::function<void()> continuation);
 
+    /**
+        Runs proceed at once when nothing unsaved would be lost; otherwise asks Save / Don't save
+        / Cancel first. Save runs the normal save (Save as for a project never saved) and goes on
+        only when it succeeded; Cancel, a cancelled chooser and a failed save go nowhere.
+        leaving names what the user is about to do ("Closing", "Opening another project").
+    */
+    void askToKeepChanges (const juce::String& leaving, std::function<void()> proceed);
+
     void showMenu();
+
+    /** Asks to keep unsaved work, then shows the open-project chooser. */
     void openProject();
+
+    /** Opens one project file as it is, without asking, and reports the outcome. */
     void openProjectFile (const juce::File& file);
-    void saveProject (bool saveAs);
+
+    /** Asks to keep unsaved work, then opens the file. */
+    void openRecentProject (const juce::File& file);
+
+    /** Asks to keep unsaved work, then starts an empty project with the same preset. */
+    void newProject();
+
+    /** Saves to the current project file, or asks for one; afterSaved runs once it is written. */
+    void saveProject (bool saveAs, std::function<void()> afterSaved = {});
     void openManual();
     void showSettingsDialog();
     void refreshFooter();
@@ -79,6 +101,7 @@ public:
     FooterSummary& getFooter() noexcept { return footer; }
     juce::Label& getPresetLabel() noexcept { return presetLabel; }
     juce::Label& getVersionLabel() noexcept { return versionLabel; }
+    juce::Label& getProjectLabel() noexcept { return projectLabel; }
     juce::TextButton& getMenuButton() noexcept { return menuButton; }
     TitleBanner& getTitleBanner() noexcept { return titleBanner; }
     CompanyMark& getCompanyMark() noexcept { return companyMark; }
@@ -103,8 +126,10 @@ private:
     void globalFocusChanged (juce::Component* focusedComponent) override;
 
     juce::Component* pageFor (Page page) const;
-    void writeProject (const juce::File& file);
-    void chooseProjectToSave();
+    void writeProject (const juce::File& file, std::function<void()> afterSaved);
+    void chooseProjectToSave (std::function<void()> afterSaved);
+    void closeUnlessRendering (std::function<void()> continuation);
+    void chooseProjectToOpen();
 
     AppState appState;
     juce::TooltipWindow tooltipWindow { this, 600 };
@@ -118,11 +143,13 @@ private:
     Page currentPageIndex = Page::import;
     TitleBanner titleBanner;
     juce::Label versionLabel;
+    juce::Label projectLabel;
     CompanyMark companyMark;
     FooterSummary footer;
     juce::Label presetLabel;
     juce::TextButton menuButton { "Menu" };
     juce::Component::SafePointer<juce::DialogWindow> settingsWindow;
+    WheelNeedsFocus wheelRule { *this };
     QueuedWindowEvents queuedWindowEvents { *this };
 
     // The other window of ours (a box, a chooser, a call-out, the settings) that last had the

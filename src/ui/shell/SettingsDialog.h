@@ -8,6 +8,7 @@
 #include <juce_gui_extra/juce_gui_extra.h>
 
 #include "ui/look/Theme.h"
+#include "ui/look/WheelNeedsFocus.h"
 
 namespace dunmoor::ui
 {
@@ -105,6 +106,7 @@ private:
     juce::Viewport viewport;
     RowHolder rowHolder;
     std::vector<std::unique_ptr<PaletteRow>> rows;
+    WheelNeedsFocus wheelRule { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SettingsDialog)
 };

@@ -346,11 +346,132 @@ namespace
         EXPECT_EQ (app->session.getTracks().size(), 1u);
         EXPECT_EQ (missing, juce::StringArray (cue.getChildFile ("Bass.wav").getFullPathName()));
         EXPECT_EQ (app->outputFolder, deliveries) << "taken although it does not exist";
-        EXPECT_TRUE (app->presetId.isEmpty());
-        EXPECT_TRUE (app->isPresetModified());
+        EXPECT_EQ (app->presetId, builtInEmptyPresetId) << "linked to the library's preset of the same id";
+        EXPECT_FALSE (app->isPresetModified());
         EXPECT_EQ (app->projectFile, huge);
         EXPECT_EQ (app->getRecentProjects()[0], huge.getFullPathName());
         EXPECT_GE (changes.settle(), 1);
+    }
+
+    // The example preset was written anew at every start (its stems got new ids), opening a
+    // project blanked the preset in use, and the next start came up on "Empty".
+    TEST_F (AppStateTest, TheChosenPresetOutlivesProjectsAndRestarts)
+    {
+        const auto cue = temp.file ("1M01");
+        ASSERT_TRUE (cue.createDirectory());
+        juce::AudioBuffer<float> tone (1, 4800);
+        tone.clear();
+        ASSERT_TRUE (writeAudioFile (cue.getChildFile ("Violins.wav"), "wav", tone, 48000.0, 24));
+        const auto project = temp.file ("Show.bkfp");
+        const juce::Time old (2001, 0, 1, 0, 0);
+        juce::File exampleFile;
+
+        {
+            auto app = makeState();
+            exampleFile = app->presetLibrary->findEntry (builtInExamplePresetId)->file;
+            app->presetId = builtInExamplePresetId;
+            app->session.setPreset (app->presetLibrary->loadPreset (builtInExamplePresetId).preset);
+            app->saveSettings();
+            juce::ignoreUnused (app->session.importFiles ({ cue }, false));
+
+            juce::String error;
+            ASSERT_TRUE (app->saveProject (project, error)) << error;
+        }
+
+        // Two starts in a row leave the built-in file as it was.
+        ASSERT_TRUE (exampleFile.setLastModificationTime (old));
+        const auto exampleBytes = exampleFile.loadFileAsString();
+        const auto projectBytes = project.loadFileAsString();
+        makeState().reset();
+        auto app = makeState();
+        EXPECT_EQ (exampleFile.getLastModificationTime(), old);
+        EXPECT_EQ (exampleFile.loadFileAsString(), exampleBytes);
+
+        // The project opens unmodified, linked to the library's example preset.
+        juce::String error;
+        juce::StringArray missing;
+        ASSERT_TRUE (app->openProject (project, error, missing)) << error;
+        EXPECT_EQ (app->presetId, builtInExamplePresetId);
+        EXPECT_FALSE (app->isPresetModified());
+        EXPECT_FALSE (app->isChangedSinceSaved());
+        EXPECT_EQ (project.loadFileAsString(), projectBytes);
+
+        // A project whose preset the library does not hold has none in use, but the choice stored
+        // in the settings stays for the next start.
+        auto foreign = app->session.getPreset();
+        foreign.id = "not-in-the-library";
+        foreign.isBuiltIn = false;
+        app->session.setPreset (foreign);
+        const auto foreignProject = temp.file ("Foreign.bkfp");
+        ASSERT_TRUE (app->saveProject (foreignProject, error)) << error;
+        ASSERT_TRUE (app->openProject (foreignProject, error, missing)) << error;
+        EXPECT_TRUE (app->presetId.isEmpty());
+        EXPECT_TRUE (app->isPresetModified());
+
+        app.reset();
+        app = makeState();
+        EXPECT_EQ (app->presetId, builtInExamplePresetId);
+        EXPECT_EQ (app->session.getPreset().schema.stems.size(), 16u);
+    }
+
+    TEST_F (AppStateTest, ChangesSinceSavingAreTrackedAndNewProjectsStartEmpty)
+    {
+        const auto cue = temp.file ("1M01");
+        ASSERT_TRUE (cue.createDirectory());
+        juce::AudioBuffer<float> tone (1, 4800);
+        tone.clear();
+        ASSERT_TRUE (writeAudioFile (cue.getChildFile ("Violins.wav"), "wav", tone, 48000.0, 24));
+
+        auto app = makeState();
+        EXPECT_FALSE (app->isChangedSinceSaved()) << "taking up the stored preset is no change";
+        EXPECT_FALSE (app->hasUnsavedWork());
+
+        auto edited = app->session.getPreset();
+        edited.description = "Edited";
+        app->session.updatePreset (edited);
+        EXPECT_TRUE (app->isChangedSinceSaved());
+        EXPECT_FALSE (app->hasUnsavedWork()) << "nothing imported: nothing to lose";
+
+        juce::ignoreUnused (app->session.importFiles ({ cue }, false));
+        EXPECT_TRUE (app->hasUnsavedWork());
+
+        juce::String error;
+        ASSERT_TRUE (app->saveProject (temp.file ("Show.bkfp"), error)) << error;
+        EXPECT_FALSE (app->hasUnsavedWork());
+
+        app->session.setCueIncluded (app->session.getCues()[0].key, false);
+        EXPECT_TRUE (app->hasUnsavedWork());
+
+        // A directory where the project goes makes the save fail: the changes stay unsaved.
+        ASSERT_TRUE (temp.file ("Blocked.bkfp").createDirectory());
+        EXPECT_FALSE (app->saveProject (temp.file ("Blocked.bkfp"), error));
+        EXPECT_TRUE (app->hasUnsavedWork());
+
+        app->newProject();
+        EXPECT_TRUE (app->session.getTracks().empty());
+        EXPECT_EQ (app->projectFile, juce::File());
+        EXPECT_FALSE (app->isChangedSinceSaved());
+        EXPECT_EQ (app->session.getPreset().description, "Edited") << "the preset stays";
+    }
+
+    TEST_F (AppStateTest, ChoosersOpenWhereTheUserLastWas)
+    {
+        auto app = makeState();
+        const auto music = juce::File::getSpecialLocation (juce::File::userMusicDirectory);
+        EXPECT_EQ (app->getImportBrowseFolder(), music);
+        EXPECT_EQ (app->getOutputBrowseFolder(), music);
+
+        const auto cues = temp.file ("Cues");
+        ASSERT_TRUE (cues.getChildFile ("1M01").createDirectory());
+        app->addRecentImportFolder (cues.getChildFile ("1M01"));
+        app->setOutputFolder (temp.file ("Out"));
+        EXPECT_EQ (app->getImportBrowseFolder(), cues.getChildFile ("1M01"));
+        EXPECT_EQ (app->getOutputBrowseFolder(), temp.folder) << "the folder above one that is not there yet";
+
+        ASSERT_TRUE (temp.file ("Out").createDirectory());
+        ASSERT_TRUE (cues.getChildFile ("1M01").deleteRecursively());
+        EXPECT_EQ (app->getOutputBrowseFolder(), temp.file ("Out"));
+        EXPECT_EQ (app->getImportBrowseFolder(), cues);
     }
 
     TEST_F (AppStateTest, LastReportCountsRunsAndRenamesItsFiles)

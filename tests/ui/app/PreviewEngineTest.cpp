@@ -576,6 +576,53 @@ namespace
         EXPECT_NEAR (engine.getPlayheadSeconds(), 120.0, 1e-3);
     }
 
+    // A click in the waveform while the audio was still loading used to be lost: the load did
+    // not know the seek and started from where it was asked to.
+    TEST (PreviewEngine, ASeekDuringALoadIsWherePlaybackStarts)
+    {
+        TemporaryFolder temp;
+
+        struct Case
+        {
+            const char* what;
+            double seconds;
+            double seekFraction;
+            double windowStart;
+            double playhead;
+        };
+
+        const Case cases[] = {
+            { "inside the window being read", 20.0, 0.8, 0.0, 16.0 },
+            { "beyond it: a window of its own", 1200.0, 0.9, 1005.0, 1080.0 },
+        };
+
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (c.what);
+            const auto file = writeTone (temp, juce::String (c.seconds) + ".wav", c.seconds, { 0.3f }, 8000.0, 0.0, 16);
+            auto output = makeOutput (Pacing::manual, 8000.0);
+            GatedReader gate;
+            ui::PreviewEngine::Options options;
+            options.readRange = gate.reader();
+            ui::PreviewEngine engine (output->createType(), options);
+
+            gate.hold (file);
+            engine.play (Files { file }, 8000.0, "Tone", "track:1", 0.0, 0.0);
+            ASSERT_TRUE (gate.waitUntilEntered());
+
+            // The read is stalled: two clicks, the last one wins.
+            engine.seekToFraction (0.25);
+            engine.seekToFraction (c.seekFraction);
+            EXPECT_TRUE (engine.isLoading());
+            gate.release();
+
+            ASSERT_TRUE (waitUntilLoaded (engine));
+            EXPECT_TRUE (engine.isPlaying());
+            EXPECT_NEAR (engine.getLoadedWindow().startSeconds, c.windowStart, 1e-9);
+            EXPECT_NEAR (engine.getPlayheadSeconds(), c.playhead, 1e-3);
+        }
+    }
+
     TEST (PreviewEngine, FadeLengthsFollowTheDeviceRate)
     {
         struct Case

@@ -2,6 +2,7 @@
 #include "audio/AudioTestFiles.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
+#include "ui/FindByTitle.h"
 #include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
 #include "ui/shell/MainComponent.h"
@@ -385,6 +386,106 @@ TEST_F (MainComponentTest, OpeningProjectsReportsMissingSourcesAndFailures)
     EXPECT_EQ (seams->boxes.size(), boxes + 1);
 }
 
+// Closing the window, or opening another project, dropped every import and assignment made
+// since the last save without a word.
+TEST_F (MainComponentTest, UnsavedWorkIsNeverDroppedWithoutAsking)
+{
+    const auto other = temp.file ("Other.bkfp");
+    {
+        juce::String error;
+        ASSERT_TRUE (state().saveProject (other, error)) << error; // an empty project to open
+    }
+
+    int quits = 0;
+    struct Action
+    {
+        const char* what;
+        std::function<void()> run;
+        std::function<bool()> wentAhead;
+    };
+
+    const Action actions[] = {
+        { "close", [&] { main->requestClose ([&] { ++quits; }); }, [&] { return quits > 0; } },
+        { "open", [&] { main->openProject(); }, [&] { return ! seams->choosers.empty() && seams->choosers.back().request.title == "Open a project"; } },
+        { "new", [&] { main->newProject(); }, [&] { return state().session.getTracks().empty(); } },
+        { "recent", [&] { main->openRecentProject (other); }, [&] { return state().projectFile == other; } },
+    };
+
+    for (const auto& action : actions)
+    {
+        SCOPED_TRACE (action.what);
+
+        // An empty session and an unchanged one go ahead at once.
+        state().newProject();
+        quits = 0;
+        seams->choosers.clear();
+        action.run();
+        EXPECT_TRUE (action.wentAhead());
+        EXPECT_EQ (seams->countOpenBoxes(), 0);
+
+        state().newProject();
+        importTracks ({ "horn.wav" });
+        juce::String error;
+        const auto saved = temp.file (juce::String (action.what) + ".bkfp");
+        ASSERT_TRUE (state().saveProject (saved, error)) << error;
+        quits = 0;
+        seams->choosers.clear();
+        action.run();
+        EXPECT_TRUE (action.wentAhead());
+        EXPECT_EQ (seams->countOpenBoxes(), 0);
+
+        // A changed session asks; the title row says so. Cancel keeps everything.
+        juce::StringArray missing;
+        ASSERT_TRUE (state().openProject (saved, error, missing)) << error;
+        quits = 0;
+        seams->choosers.clear();
+        state().session.assignTracks ({ state().session.getTracks().front().id }, {}, false);
+        main->refreshFooter();
+        EXPECT_EQ (main->getProjectLabel().getText(), juce::String (action.what) + "  *");
+
+        action.run();
+        ASSERT_EQ (seams->countOpenBoxes(), 1);
+        const auto& question = seams->boxes.back().request;
+        EXPECT_EQ (question.okText + "|" + question.noText + "|" + question.cancelText, "Save|Don't save|Cancel");
+        EXPECT_TRUE (question.message.startsWith ("'" + juce::String (action.what) + "' has changes that are not saved.")) << question.message;
+        seams->answerThreeWay (FakeSeams::Answer::cancel);
+        EXPECT_FALSE (action.wentAhead());
+        EXPECT_EQ (state().session.getTracks().size(), 1u);
+
+        // Don't save goes ahead without writing.
+        const auto bytes = saved.loadFileAsString();
+        action.run();
+        seams->answerThreeWay (FakeSeams::Answer::no);
+        EXPECT_TRUE (action.wentAhead());
+        EXPECT_EQ (saved.loadFileAsString(), bytes);
+    }
+
+    // Save writes the project first, then goes ahead; a failed save stays.
+    state().newProject();
+    importTracks ({ "horn.wav" });
+    quits = 0;
+    main->requestClose ([&] { ++quits; });
+    seams->answerThreeWay (FakeSeams::Answer::yes);
+    ASSERT_EQ (seams->choosers.back().request.title, "Save the project") << "never saved: Save as";
+    ASSERT_TRUE (temp.file ("Blocked.bkfp").createDirectory());
+    seams->answerChooser ({ temp.file ("Blocked.bkfp") });
+    EXPECT_EQ (seams->lastBox()->request.title, "The project was not saved");
+    EXPECT_EQ (quits, 0);
+
+    main->requestClose ([&] { ++quits; });
+    seams->answerThreeWay (FakeSeams::Answer::yes);
+    seams->answerChooser ({}); // the chooser cancelled
+    EXPECT_EQ (quits, 0);
+
+    main->requestClose ([&] { ++quits; });
+    seams->answerThreeWay (FakeSeams::Answer::yes);
+    seams->answerChooser ({ temp.file ("Kept") });
+    EXPECT_EQ (quits, 1);
+    EXPECT_TRUE (temp.file ("Kept.bkfp").existsAsFile());
+    EXPECT_FALSE (state().isChangedSinceSaved());
+    EXPECT_EQ (main->getProjectLabel().getText(), "Kept");
+}
+
 TEST_F (MainComponentTest, CloseAsksWhileARenderRunsAndCancelKeepsEverythingRunning)
 {
     int quits = 0;
@@ -397,6 +498,8 @@ TEST_F (MainComponentTest, CloseAsksWhileARenderRunsAndCancelKeepsEverythingRunn
     auto& session = state().session;
     session.setPreset (makeHybridOrchestraExamplePreset());
     session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+    juce::String error;
+    ASSERT_TRUE (state().saveProject (temp.file ("Show.bkfp"), error)) << error; // nothing unsaved to ask about
 
     auto* exportPage = main->getExportPage();
     ASSERT_TRUE (exportPage->runAnalysis());
@@ -416,6 +519,95 @@ TEST_F (MainComponentTest, CloseAsksWhileARenderRunsAndCancelKeepsEverythingRunn
 
     // Closing the window cancels the render and waits for it to end before anything goes.
     main.reset();
+}
+
+// Scrolling the Levels & Export page with the pointer over the Target level slider turned the
+// delivery down by ten decibels; only a "*" after the preset name showed it.
+TEST_F (MainComponentTest, TheWheelScrollsPagesUntilAClickGivesAControlTheFocus)
+{
+    main.reset();
+    testing::OnPrivateDesktop<MainComponent> window (std::make_unique<FakeSeams>());
+    window.setSize (1100, 720);
+    window.addToDesktop (0);
+    window.setVisible (true);
+    window.showPage (Page::levelsAndExport);
+
+    auto* peer = window.getPeer();
+    auto* exportPage = window.getExportPage();
+    auto& viewport = exportPage->getViewport();
+    auto* slider = testing::findByTitle<juce::Slider> (*exportPage, "Target level");
+    ASSERT_TRUE (peer != nullptr && slider != nullptr);
+
+    // Scrolled part of the way down, the slider in view.
+    const auto sliderTop = viewport.getViewedComponent()->getLocalPoint (slider, juce::Point<int>()).y;
+    const auto start = juce::jmax (40, sliderTop - 60);
+    viewport.setViewPosition (0, start);
+    ASSERT_EQ (viewport.getViewPositionY(), start) << "the page can scroll";
+    ASSERT_TRUE (window.getLocalArea (&viewport, viewport.getLocalBounds()).contains (window.getLocalArea (slider, slider->getLocalBounds())));
+
+    const auto target = [&] { return window.getAppState().session.getPreset().exportSettings.headroom.targetDb; };
+    const auto before = target();
+    auto time = juce::Time::currentTimeMillis();
+    const auto mouse = juce::MouseInputSource::InputSourceType::mouse;
+    const auto at = [&] (juce::Component& c) { return window.getLocalPoint (&c, c.getLocalBounds().getCentre()).toFloat(); };
+
+    const auto wheelOver = [&] (juce::Component& c, float deltaY)
+    {
+        testing::pumpMessages (20); // focus changes reach their listeners asynchronously
+        peer->handleMouseEvent (mouse, at (c), {}, 0.0f, 0.0f, ++time);
+        juce::MouseWheelDetails wheel { 0.0f, deltaY, false, false, false };
+        peer->handleMouseWheel (mouse, at (c), ++time, wheel);
+    };
+
+    const auto clickOn = [&] (juce::Component& c)
+    {
+        peer->handleMouseEvent (mouse, at (c), {}, 0.0f, 0.0f, ++time);
+        peer->handleMouseEvent (mouse, at (c), juce::ModifierKeys::leftButtonModifier, 1.0f, 0.0f, ++time);
+        peer->handleMouseEvent (mouse, at (c), {}, 0.0f, 0.0f, ++time);
+    };
+
+    // Over the slider the wheel scrolls the page and leaves the level alone.
+    wheelOver (*slider, -0.1f);
+    EXPECT_GT (viewport.getViewPositionY(), start);
+    EXPECT_EQ (target(), before);
+
+    // A click on it gives it the focus (the click on its thumb may move it a step), and then the
+    // wheel is its.
+    const auto thumb = window.getLocalPoint (slider, juce::Point<float> ((float) slider->getPositionOfValue (slider->getValue()), slider->getHeight() * 0.5f));
+    peer->handleMouseEvent (mouse, thumb, {}, 0.0f, 0.0f, ++time);
+    peer->handleMouseEvent (mouse, thumb, juce::ModifierKeys::leftButtonModifier, 1.0f, 0.0f, ++time);
+    peer->handleMouseEvent (mouse, thumb, {}, 0.0f, 0.0f, ++time);
+    testing::pumpMessages (20);
+    ASSERT_TRUE (slider->hasKeyboardFocus (true));
+    const auto clicked = target();
+    const auto scrolled = viewport.getViewPositionY();
+    wheelOver (*slider, 0.1f);
+    EXPECT_GT (target(), clicked);
+    EXPECT_EQ (viewport.getViewPositionY(), scrolled);
+
+    // A click elsewhere (its caption, which takes no focus) ends the focus, and the wheel
+    // scrolls the page again.
+    const auto changed = target();
+    std::function<juce::Label* (juce::Component&)> findCaption = [&] (juce::Component& parent) -> juce::Label*
+    {
+        for (auto* child : parent.getChildren())
+        {
+            if (auto* label = dynamic_cast<juce::Label*> (child); label != nullptr && label->getText() == "Target level")
+                return label;
+            if (auto* found = findCaption (*child))
+                return found;
+        }
+        return nullptr;
+    };
+    auto* caption = findCaption (*exportPage);
+    ASSERT_NE (caption, nullptr);
+    clickOn (*caption);
+    EXPECT_FALSE (slider->hasKeyboardFocus (true));
+    wheelOver (*slider, 0.1f);
+    EXPECT_EQ (target(), changed);
+    EXPECT_LT (viewport.getViewPositionY(), scrolled);
+
+    window.removeFromDesktop();
 }
 
 TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
