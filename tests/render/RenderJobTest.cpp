@@ -294,7 +294,15 @@ TEST (RenderJobTest, CancelWhileTheFirstCueWritesStopsItAndStartsNoMore)
 
         const auto deadline = juce::Time::getMillisecondCounter() + 120000;
 
-        while (job.getStatus().statusText != "[1/3] Cue 1: Writing Music..." && juce::Time::getMillisecondCounter() < deadline)
+        // Any moment of the first cue's writing stage: its single stem's own status lasts only
+        // as long as it takes to hand the stem to a worker.
+        auto isWritingCue1 = [&job]
+        {
+            const auto status = job.getStatus();
+            return status.phase == (int) RenderJob::Phase::writing && status.statusText.startsWith ("[1/3] Cue 1: Writing ");
+        };
+
+        while (! isWritingCue1() && juce::Time::getMillisecondCounter() < deadline)
             std::this_thread::yield();
 
         job.cancel();
