@@ -102,6 +102,8 @@ StemEditorPanel::StemEditorPanel (PresetPageContext& contextToUse)
     setUpLabel (noteLabel, {}, LabelTone::warning, juce::Justification::centredLeft);
     noteLabel.setTitle ("Stem editor note");
     noteLabel.setMinimumHorizontalScale (1.0f);
+    noteLabel.setFont (fontPlain13());
+    noteLabel.setBorderSize ({}); // the two lines of the note fill the colour button's row
 
     setUpHeading (rulesLabel, "Keyword rules", fontBold14_5());
     setUpMultiLineField (rulesField, "Keyword rules", "boom, riser, sound design", rulesTooltip);

@@ -662,7 +662,7 @@ void ReviewPage::rerunAutoAssign()
     question.icon = juce::MessageBoxIconType::QuestionIcon;
     question.title = "Re-run auto assign";
     question.message = "Re-run the automatic assignment? It replaces " + juce::String (manual) + (manual == 1 ? " track" : " tracks")
-                       + " you assigned by hand; locked tracks stay.\n\nUndo brings them back.";
+                       + " you assigned by hand; locked tracks stay.\n\n" + (manual == 1 ? "Undo brings it back." : "Undo brings them back.");
     question.okText = "Re-run";
     question.associatedComponent = this;
 
