@@ -154,8 +154,10 @@ std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce:
     }
 
     // Sound data cut short is told as such, even when the length its header claims is also
-    // over a limit.
-    const bool dataFirst = chunks.soundDataCut;
+    // over a limit; but never before the channel limit, since the data check reads a frame and
+    // the framework's WAV and AIFF readers never return from a frame wider than the block they
+    // read at once (5760 bytes: 1920 channels of 24 bits).
+    const bool dataFirst = chunks.soundDataCut && reader->numChannels > 0 && reader->numChannels <= (unsigned int) maxAudioChannels;
 
     if (dataFirst && ! checkReaderData (*reader, file, error, &chunks))
         return {};
