@@ -90,7 +90,7 @@ TEST (NamingPreview, ExamplesAndUnknownTokens)
     Cue cue;
     cue.name = "1M01";
 
-    EXPECT_EQ (buildNamingPreview (preset, { cue }),
+    EXPECT_EQ (buildNamingPreview (preset, { cue }, {}),
                "PRJ_1M01_01_Drums.flac\n"
                "BAS.flac\n"
                "PRJ_1M01_03_Keys.flac\n"
@@ -106,7 +106,62 @@ TEST (NamingPreview, ExamplesAndUnknownTokens)
     settings.fullMix.exportSubmixes = false;
     settings.batch.folderNameTarget = FolderNameTarget::none;
     settings.naming.stemTemplate = "{cue}_{stemIndex}";
-    EXPECT_EQ (buildNamingPreview (preset, { cue }), "Cue1_02.flac\nBAS.flac\nCue1_04.flac\nPRJ_Cue1_Full Mix.flac\nunknown token(s): {Take}");
+    EXPECT_EQ (buildNamingPreview (preset, { cue }, {}), "Cue1_02.flac\nBAS.flac\nCue1_04.flac\nPRJ_Cue1_Full Mix.flac\nunknown token(s): {Take}");
+}
+
+} // namespace dunmoor::ui
+
+namespace dunmoor::ui
+{
+
+// The preview listed the preset's first stems whether or not the cue had anything for them,
+// numbered as if all were written: names no render of that cue would produce.
+TEST (NamingPreview, ListsOnlyWhatTheShownCueWrites)
+{
+    Preset preset;
+    preset.metadata = { "Pub", "PRJ", "Cue1", "Comp", "v1" };
+
+    for (auto name : { "Drums", "Bass", "Keys", "Strings" })
+    {
+        Stem stem;
+        stem.displayName = name;
+        (void) preset.schema.addStem (stem);
+    }
+
+    auto& settings = preset.exportSettings;
+    settings.naming.stemTemplate = "{cue}_{stemIndex}_{stemName}";
+    settings.naming.numbering = NumberingMode::consecutiveExported;
+    const auto& stems = preset.schema.stems;
+
+    Cue first, second;
+    first.key = "a";
+    first.name = "1M01";
+    second.key = "b";
+    second.name = "1M02";
+
+    auto trackOf = [] (const juce::String& cueKey, const juce::String& stemId)
+    {
+        Track track;
+        track.cueKey = cueKey;
+        track.stemId = stemId;
+        return track;
+    };
+
+    const std::vector<Track> tracks { trackOf ("a", stems[1].id), trackOf ("a", stems[3].id), trackOf ("b", stems[0].id), trackOf ("a", {}) };
+
+    EXPECT_EQ (buildNamingPreview (preset, { first, second }, tracks),
+               "1M01_01_Bass.wav\n1M01_02_Strings.wav\nPRJ_1M01_Full Mix.wav");
+
+    // A stem that writes silence when empty is written, and counted, too.
+    preset.schema.stems[2].hasEmptyPolicy = true;
+    preset.schema.stems[2].emptyPolicy = EmptyStemPolicy::exportSilence;
+    EXPECT_EQ (buildNamingPreview (preset, { first, second }, tracks),
+               "1M01_01_Bass.wav\n1M01_02_Keys.wav\n1M01_03_Strings.wav\nPRJ_1M01_Full Mix.wav");
+
+    // By the preset's numbers the places stay as they are.
+    settings.naming.numbering = NumberingMode::schemaIndex;
+    EXPECT_EQ (buildNamingPreview (preset, { first, second }, tracks),
+               "1M01_02_Bass.wav\n1M01_03_Keys.wav\n1M01_04_Strings.wav\nPRJ_1M01_Full Mix.wav");
 }
 
 } // namespace dunmoor::ui
