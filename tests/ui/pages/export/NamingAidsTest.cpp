@@ -64,18 +64,29 @@ TEST (NamingVocabulary, LimitsAndCase)
     EXPECT_EQ (vocabulary.toText().upToFirstOccurrenceOf ("\n", false, false), "word1");
 }
 
+namespace
+{
+    /** Project "PRJ", cue "Cue1", and the stems Drums, Bass, Keys and Strings (codes DRU, BAS, ...). */
+    Preset makeFourStemPreset()
+    {
+        Preset preset;
+        preset.metadata = { "Pub", "PRJ", "Cue1", "Comp", "v1" };
+
+        for (auto name : { "Drums", "Bass", "Keys", "Strings" })
+        {
+            Stem stem;
+            stem.displayName = name;
+            stem.shortCode = juce::String (name).substring (0, 3).toUpperCase();
+            (void) preset.schema.addStem (stem);
+        }
+
+        return preset;
+    }
+} // namespace
+
 TEST (NamingPreview, ExamplesAndUnknownTokens)
 {
-    Preset preset;
-    preset.metadata = { "Pub", "PRJ", "Cue1", "Comp", "v1" };
-
-    for (auto name : { "Drums", "Bass", "Keys", "Strings" })
-    {
-        Stem stem;
-        stem.displayName = name;
-        stem.shortCode = juce::String (name).substring (0, 3).toUpperCase();
-        (void) preset.schema.addStem (stem);
-    }
+    auto preset = makeFourStemPreset();
 
     preset.schema.stems[1].namingTemplate = "{stemCode}_{Take}";
     preset.schema.alternativeMixes = { { "m1", "No Drums", "ND", {} }, { "m2", "Instrumental", "", {} }, { "m3", "Alt", "", {} } };
@@ -109,24 +120,11 @@ TEST (NamingPreview, ExamplesAndUnknownTokens)
     EXPECT_EQ (buildNamingPreview (preset, { cue }, {}), "Cue1_02.flac\nBAS.flac\nCue1_04.flac\nPRJ_Cue1_Full Mix.flac\nunknown token(s): {Take}");
 }
 
-} // namespace dunmoor::ui
-
-namespace dunmoor::ui
-{
-
 // The preview listed the preset's first stems whether or not the cue had anything for them,
 // numbered as if all were written: names no render of that cue would produce.
 TEST (NamingPreview, ListsOnlyWhatTheShownCueWrites)
 {
-    Preset preset;
-    preset.metadata = { "Pub", "PRJ", "Cue1", "Comp", "v1" };
-
-    for (auto name : { "Drums", "Bass", "Keys", "Strings" })
-    {
-        Stem stem;
-        stem.displayName = name;
-        (void) preset.schema.addStem (stem);
-    }
+    auto preset = makeFourStemPreset();
 
     auto& settings = preset.exportSettings;
     settings.naming.stemTemplate = "{cue}_{stemIndex}_{stemName}";
