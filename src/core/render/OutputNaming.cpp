@@ -371,11 +371,10 @@ std::vector<int> numberStems (const ExportSettings& settings,
                               const std::vector<int>& presetIndices,
                               const std::vector<bool>& written)
 {
-    std::vector<int> numbers;
-
     if (settings.naming.numbering == NumberingMode::schemaIndex)
         return presetIndices;
 
+    std::vector<int> numbers;
     int counter = 1;
 
     if (settings.naming.numberMixesFirst && settings.fullMix.exportMix)

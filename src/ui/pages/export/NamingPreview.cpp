@@ -74,7 +74,7 @@ juce::String buildNamingPreview (const Preset& preset, const std::vector<Cue>& c
         bool hasTracks = tracks.empty();
 
         for (const auto& track : tracks)
-            hasTracks = hasTracks || (track.stemId == stem.id && (shownCueKey == nullptr || track.cueKey == *shownCueKey));
+            hasTracks = hasTracks || (track.stemId == stem.id && track.isReadable() && (shownCueKey == nullptr || track.cueKey == *shownCueKey));
 
         indices.push_back (stem.index);
         written.push_back (hasTracks || policy == EmptyStemPolicy::exportSilence);

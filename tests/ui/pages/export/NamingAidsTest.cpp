@@ -137,15 +137,18 @@ TEST (NamingPreview, ListsOnlyWhatTheShownCueWrites)
     second.key = "b";
     second.name = "1M02";
 
-    auto trackOf = [] (const juce::String& cueKey, const juce::String& stemId)
+    auto trackOf = [] (const juce::String& cueKey, const juce::String& stemId, bool readable = true)
     {
         Track track;
         track.cueKey = cueKey;
         track.stemId = stemId;
+        track.info.lengthInSamples = readable ? 48000 : 0;
         return track;
     };
 
-    const std::vector<Track> tracks { trackOf ("a", stems[1].id), trackOf ("a", stems[3].id), trackOf ("b", stems[0].id), trackOf ("a", {}) };
+    // The render leaves out what it cannot read, so a stem with only such a track writes nothing.
+    const std::vector<Track> tracks { trackOf ("a", stems[1].id), trackOf ("a", stems[3].id), trackOf ("b", stems[0].id),
+                                      trackOf ("a", {}), trackOf ("a", stems[0].id, false) };
 
     EXPECT_EQ (buildNamingPreview (preset, { first, second }, tracks),
                "1M01_01_Bass.wav\n1M01_02_Strings.wav\nPRJ_1M01_Full Mix.wav");
