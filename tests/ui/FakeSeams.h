@@ -138,6 +138,9 @@ public:
         return false;
     }
 
+    /** Titles of the boxes the program took back, in order. */
+    juce::StringArray withdrawn;
+
     /** Answers the oldest open three-way question; false when none is open. */
     bool answerThreeWay (Answer answer)
     {
@@ -228,6 +231,28 @@ public:
     void askYesNoCancel (const ui::MessageBoxRequest& request, std::function<void (Answer)> onAnswered) override
     {
         boxes.push_back ({ request, true, nullptr, nullptr, false, std::move (onAnswered) });
+    }
+
+    void withdrawQuestion (const juce::String& title) override
+    {
+        // As the real one: the newest open box of that title closes as if cancelled.
+        for (auto it = boxes.rbegin(); it != boxes.rend(); ++it)
+        {
+            if (it->answered || it->request.title != title)
+                continue;
+
+            withdrawn.add (title);
+            it->answered = true;
+
+            if (it->onThreeWay != nullptr)
+                it->onThreeWay (Answer::cancel);
+            else if (it->question && it->onAnswered != nullptr)
+                it->onAnswered (false);
+            else if (! it->question && it->onClosed != nullptr)
+                it->onClosed();
+
+            return;
+        }
     }
 
     void askForText (const ui::TextPromptRequest& request,

@@ -62,6 +62,10 @@ bool presetKindFromString (const juce::String&, PresetKind&);
 /** "Confident", "Needs review", "Ambiguous", "Unassigned"; empty for anything else. */
 juce::String confidenceDisplayName (Confidence);
 
+/** The badge of a track's assignment: "Manual" or "Locked" for a decision the user made,
+    else confidenceDisplayName of the automatic match. */
+juce::String assignmentBadgeText (AssignmentSource, Confidence);
+
 /** 16 for pcm16, 24 for pcm24, 0 for float32 (and anything else). */
 int bitsPerSample (SampleFormat);
 

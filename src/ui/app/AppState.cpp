@@ -129,6 +129,7 @@ AppState::AppState (std::unique_ptr<Seams> seamsToUse)
     session.addListener (this);
     restoreFromSettings();
     changedSinceSaved = false; // taking up the stored preset is no change of the user's
+    session.forgetUndoHistory();
 }
 
 AppState::~AppState()
@@ -265,6 +266,7 @@ bool AppState::openProject (const juce::File& file, juce::String& error, juce::S
 
     missingSources = document.missingFolders;
     session.applyProjectDocument (document, missingSources);
+    session.forgetUndoHistory(); // rebuilding the project is no step of the user's to undo
 
     if (document.outputFolder != juce::File() && isWellFormedText (document.outputFolder.getFullPathName()) && ! isSamePath (document.outputFolder.getFullPathName(), outputFolder.getFullPathName()))
     {
@@ -304,6 +306,7 @@ void AppState::newProject()
 {
     previewEngine.stop();
     session.clear();
+    session.forgetUndoHistory();
     projectFile = juce::File();
     changedSinceSaved = false;
     sendChangeMessage();

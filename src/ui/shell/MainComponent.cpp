@@ -12,6 +12,8 @@ namespace dunmoor::ui
 
 namespace
 {
+    const char* const renderQuestionTitle = "A render is still running";
+
     enum MenuIds
     {
         settingsId = 1,
@@ -187,6 +189,19 @@ void MainComponent::changeListenerCallback (juce::ChangeBroadcaster*)
 void MainComponent::timerCallback()
 {
     refreshFooter();
+
+    // The question asked about cancelling a render has nothing left to ask once it has ended.
+    if (renderQuestionOpen && (exportPage == nullptr || ! exportPage->isRendering()))
+    {
+        renderQuestionOpen = false;
+        auto continuation = std::move (closeAfterRender);
+        closeAfterRender = nullptr;
+        appState.seams->withdrawQuestion (renderQuestionTitle);
+        appState.saveSettings();
+
+        if (continuation)
+            continuation();
+    }
 }
 
 void MainComponent::globalFocusChanged (juce::Component* focusedComponent)
@@ -669,18 +684,27 @@ juce::File MainComponent::findManual (const juce::File& startFolder)
 
 void MainComponent::openManual()
 {
-    juce::Component::SafePointer<MainComponent> safe (this);
-    const auto reportFailure = [safe] (const OpenResult& result)
-    {
-        if (! result.ok && safe != nullptr)
-            safe->appState.seams->showWarning ("The manual was not opened", result.error, safe.getComponent());
-    };
+    // The manual ships beside the program; there is no copy on the web to fall back on.
+    const auto programFolder = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
+    const auto manual = findManual (programFolder);
 
-    const auto manual = findManual (juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory());
-    if (manual != juce::File())
-        appState.seams->openFile (manual, reportFailure);
-    else
-        appState.seams->openUrl (juce::String (makerWebAddress) + "/manual", reportFailure);
+    if (manual == juce::File())
+    {
+        appState.seams->showWarning ("The manual was not opened",
+                                     "There is no manual/index.html in " + programFolder.getFullPathName()
+                                         + " or any folder above it. Reinstalling the program brings it back.",
+                                     this);
+        return;
+    }
+
+    juce::Component::SafePointer<MainComponent> safe (this);
+    appState.seams->openFile (manual, [safe, manual] (const OpenResult& result)
+                              {
+                                  if (! result.ok && safe != nullptr)
+                                      safe->appState.seams->showWarning ("The manual was not opened",
+                                                                         "Could not open " + manual.getFullPathName() + ": " + result.error,
+                                                                         safe.getComponent());
+                              });
 }
 
 //==============================================================================
@@ -744,19 +768,31 @@ void MainComponent::closeUnlessRendering (std::function<void()> continuation)
 
     MessageBoxRequest question;
     question.icon = juce::MessageBoxIconType::QuestionIcon;
-    question.title = "A render is still running";
+    question.title = renderQuestionTitle;
     question.message = "Closing now cancels it. Files already written stay where they are; nothing is left half-written.";
     question.associatedComponent = this;
 
+    renderQuestionOpen = true;
+    closeAfterRender = std::move (continuation);
+
     juce::Component::SafePointer<MainComponent> safe (this);
-    appState.seams->askOkCancel (question, [safe, continuation = std::move (continuation)] (bool confirmed)
+    appState.seams->askOkCancel (question, [safe] (bool confirmed)
                                  {
-                                     if (! confirmed || safe == nullptr)
+                                     // A question taken back after the render ended has already
+                                     // let the close go ahead.
+                                     if (safe == nullptr || ! safe->renderQuestionOpen)
+                                         return;
+
+                                     safe->renderQuestionOpen = false;
+                                     auto close = std::move (safe->closeAfterRender);
+                                     safe->closeAfterRender = nullptr;
+
+                                     if (! confirmed)
                                          return;
 
                                      safe->appState.saveSettings();
-                                     if (continuation)
-                                         continuation();
+                                     if (close)
+                                         close();
                                  });
 }
 

@@ -157,6 +157,11 @@ private:
     bool focusInOtherWindow = false;
     juce::Component::SafePointer<juce::Component> otherFocusedWindow;
 
+    // The close waiting on "A render is still running", while that question is open: when the
+    // render ends first, the question is taken back and the close goes ahead.
+    std::function<void()> closeAfterRender;
+    bool renderQuestionOpen = false;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };
 

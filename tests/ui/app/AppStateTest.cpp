@@ -666,5 +666,28 @@ namespace
         EXPECT_EQ (answer.length(), 4096);
         EXPECT_TRUE (answer.startsWith ("startxxx"));
     }
+
+    // A question whose subject went away is taken off the screen by its title, answered as Cancel;
+    // another open box stays.
+    TEST (JuceSeams, AQuestionIsWithdrawnByItsTitle)
+    {
+        ui::JuceSeams seams;
+        ui::MessageBoxRequest question;
+        question.title = "A render is still running";
+        int answers = 0;
+        bool confirmed = true;
+        seams.askOkCancel (question, [&] (bool ok) { ++answers; confirmed = ok; });
+        ASSERT_NE (dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent()), nullptr);
+
+        seams.withdrawQuestion ("Another title");
+        pumpMessages (20);
+        EXPECT_EQ (answers, 0);
+
+        seams.withdrawQuestion (question.title);
+        ASSERT_TRUE (pumpUntil ([&] { return answers > 0; }));
+        EXPECT_EQ (answers, 1);
+        EXPECT_FALSE (confirmed);
+        EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
+    }
 } // namespace
 } // namespace dunmoor::testing

@@ -241,7 +241,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
 
     main->showMenu();
     auto items = seams->lastMenuItems();
-    EXPECT_EQ (find (items, "Undo").enabled, state().session.getUndoIndex() > 0);
+    EXPECT_FALSE (find (items, "Undo").enabled) << "a fresh start has nothing to undo";
     EXPECT_FALSE (find (items, "Redo").enabled) << "nothing undone";
     EXPECT_FALSE (find (items, "Open recent").enabled);
     EXPECT_FALSE (find (items, "Save project as").enabled) << "no project file yet";
@@ -521,6 +521,33 @@ TEST_F (MainComponentTest, CloseAsksWhileARenderRunsAndCancelKeepsEverythingRunn
     main.reset();
 }
 
+// The question about a running render stayed on screen after the render had ended, asking
+// to cancel something that was no longer there.
+TEST_F (MainComponentTest, TheRenderQuestionIsTakenBackWhenTheRenderEndsFirst)
+{
+    importTracks ({ "strings.wav" }, 48000 * 20);
+    auto& session = state().session;
+    session.setPreset (makeHybridOrchestraExamplePreset());
+    session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+    juce::String error;
+    ASSERT_TRUE (state().saveProject (temp.file ("Show.bkfp"), error)) << error;
+
+    auto* exportPage = main->getExportPage();
+    ASSERT_TRUE (exportPage->runAnalysis());
+
+    int quits = 0;
+    main->requestClose ([&] { ++quits; });
+    ASSERT_EQ (seams->countOpenBoxes(), 1);
+    EXPECT_EQ (seams->lastBox()->request.title, "A render is still running");
+
+    // Unanswered, the question goes when the render ends, and the close the user asked for goes ahead.
+    EXPECT_TRUE (testing::pumpUntil ([&] { return quits > 0; }, 120000));
+    EXPECT_FALSE (exportPage->isRendering());
+    EXPECT_EQ (seams->countOpenBoxes(), 0);
+    EXPECT_EQ (seams->withdrawn, juce::StringArray ("A render is still running"));
+    EXPECT_EQ (quits, 1);
+}
+
 // Scrolling the Levels & Export page with the pointer over the Target level slider turned the
 // delivery down by ten decibels; only a "*" after the preset name showed it.
 TEST_F (MainComponentTest, TheWheelScrollsPagesUntilAClickGivesAControlTheFocus)
@@ -657,7 +684,45 @@ TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
     testing::saveSnapshot (*main, "main-window-custom-colours");
 }
 
-TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramElseTheWebManualOpens)
+// Start-up's preset load, an opened project's rebuilding and a new project's clearing each
+// left an undo state, so Undo was offered with nothing of the user's to undo.
+TEST_F (MainComponentTest, OpenedAndNewProjectsStartWithNothingToUndo)
+{
+    const auto undoEnabled = [this]
+    {
+        main->showMenu();
+
+        for (const auto& item : seams->lastMenuItems())
+            if (item.text == "Undo")
+                return item.enabled;
+
+        ADD_FAILURE() << "no Undo item";
+        return true;
+    };
+
+    EXPECT_FALSE (undoEnabled());
+
+    importTracks ({ "oboe.wav" });
+    auto& session = state().session;
+    session.setPreset (makeHybridOrchestraExamplePreset());
+    session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+    EXPECT_TRUE (undoEnabled());
+
+    juce::String error;
+    const auto project = temp.file ("Show.bkfp");
+    ASSERT_TRUE (state().saveProject (project, error)) << error;
+    juce::StringArray missing;
+    ASSERT_TRUE (state().openProject (project, error, missing)) << error;
+    EXPECT_FALSE (undoEnabled()) << "opened project";
+    EXPECT_EQ (session.getTracks().size(), 1u);
+
+    session.assignTracks ({ session.getTracks().front().id }, {}, false);
+    EXPECT_TRUE (undoEnabled());
+    state().newProject();
+    EXPECT_FALSE (undoEnabled()) << "new project";
+}
+
+TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
 {
     const auto program = temp.file ("opt/brackenfold/bin");
     program.createDirectory();
@@ -671,15 +736,22 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramElseTheWebManualOpens)
     const auto nearer = temp.make ("opt/brackenfold/manual/index.html", "<html></html>");
     EXPECT_EQ (MainComponent::findManual (program), nearer);
 
-    // The test program has no manual above it: the web manual opens, and a failure is told.
+    // The build puts the manual beside the programs, so the test program finds the real one,
+    // and a failure names what it tried to open.
     seams->openOutcome = { false, "No browser." };
     main->openManual();
     ASSERT_EQ (seams->opened.size(), 1u);
-    EXPECT_EQ (seams->opened[0].kind, Seams::OpenKind::url);
-    EXPECT_EQ (seams->opened[0].target, "https://tessaloomery.example/manual");
+    EXPECT_EQ (seams->opened[0].kind, Seams::OpenKind::file);
+    const juce::File opened (seams->opened[0].target);
+    EXPECT_EQ (opened.getFileName(), "index.html");
+    EXPECT_EQ (opened.getParentDirectory().getFileName(), "manual");
+    const auto page = opened.loadFileAsString();
+    EXPECT_TRUE (page.contains ("<title>Brackenfold manual</title>")) << opened.getFullPathName();
+    for (const auto* step : { "1. Import", "2. Preset &amp; Stems", "3. Review", "4. Levels &amp; Export", "5. Report" })
+        EXPECT_TRUE (page.contains (step)) << step;
     EXPECT_TRUE (testing::pumpUntil ([&] { return seams->lastBox() != nullptr; }, 2000));
     EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
-    EXPECT_EQ (seams->lastBox()->request.message, "No browser.");
+    EXPECT_EQ (seams->lastBox()->request.message, "Could not open " + opened.getFullPathName() + ": No browser.");
 }
 
 TEST_F (MainComponentTest, TitleRowAndFooterRowLayout)

@@ -626,7 +626,7 @@ void ExportPage::updatePresetStatus()
 
 void ExportPage::updateNamingPreview()
 {
-    const auto text = buildNamingPreview (appState.session.getPreset(), appState.session.getCuesWithTracks());
+    const auto text = buildNamingPreview (appState.session.getPreset(), appState.session.getCuesWithTracks(), appState.session.getTracks());
 
     if (text != content->previewText.getText())
         content->previewText.setText (text);

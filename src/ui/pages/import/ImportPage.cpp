@@ -616,7 +616,7 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
 
             const auto badgeWidth = juce::jmin (width - 16, 86);
             drawBadge (g, juce::Rectangle<int> (8, 6, juce::jmax (0, badgeWidth), juce::jmax (0, height - 12)).toFloat(),
-                       colourForConfidence (track->confidence), confidenceDisplayName (track->confidence));
+                       colourForConfidence (track->confidence), assignmentBadgeText (track->source, track->confidence));
             g.setColour (palette.textSecondary);
             g.setFont (fontPlain14_5());
             g.drawText (track->matchedKeywords.joinIntoString (", "), badgeWidth + 14, 0,

@@ -318,14 +318,18 @@ ImportSummaryBox describeImportSummary (const ImportSummary& summary)
     ImportSummaryBox box;
     const auto hasMessages = ! summary.messages.isEmpty();
     const auto splitCount = summary.alreadySplit.size();
+    const auto already = summary.alreadyInList;
 
-    if (! hasMessages && splitCount == 0)
+    if (! hasMessages && splitCount == 0 && already == 0)
         return box;
 
     box.show = true;
 
     if (hasMessages)
         box.message = summary.toText() + "\n\n" + summary.messages.joinIntoString ("\n");
+    else if (already > 0)
+        box.message = already == 1 ? juce::String ("1 file was already in the list.")
+                                   : juce::String (already) + " files were already in the list.";
 
     if (splitCount > 0)
     {
@@ -341,7 +345,9 @@ ImportSummaryBox describeImportSummary (const ImportSummary& summary)
     box.warning = hasMessages;
     box.title = hasMessages ? "Some files could not be imported"
               : splitCount == 1 ? "One split file was not imported"
-                                : "Split files were not imported";
+              : splitCount > 1 ? "Split files were not imported"
+              : summary.imported == 0 ? "Nothing new was imported"
+                                      : "Some files were already in the list";
     return box;
 }
 

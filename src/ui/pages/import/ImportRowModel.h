@@ -165,7 +165,8 @@ struct ImportSummaryBox
     juce::String message;
 };
 
-/** The box for an import's summary: shown when it has messages or skipped split files. */
+/** The box for an import's summary: shown when it has messages, skipped split files or files
+    that were already in the list (an import that adds nothing must still say why). */
 ImportSummaryBox describeImportSummary (const ImportSummary& summary);
 
 /** A recent folder's menu label: "parent / name", or the name alone when the parent has none. */

@@ -559,7 +559,7 @@ void ReportPage::saveText()
     if (! appState.hasLastReport)
         return;
 
-    launchSaveChooser ("Save the render report", juce::String (reportProductName) + " report.txt", "*.txt", [this] (const juce::File& file)
+    launchSaveChooser ("Save the render report", getReportBaseName (appState.lastReport) + ".txt", "*.txt", [this] (const juce::File& file)
                        {
                            juce::String error;
 

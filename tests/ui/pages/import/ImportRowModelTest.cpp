@@ -189,9 +189,29 @@ TEST_F (RowFixture, ColumnsFitTheShownTexts)
 
 TEST (ImportSummaryBox, SaysWhatTheImportSkipped)
 {
-    ImportSummary quiet;
-    quiet.alreadyInList = 3;
-    EXPECT_FALSE (describeImportSummary (quiet).show) << "already in the list says nothing";
+    EXPECT_FALSE (describeImportSummary ({}).show);
+
+    // Files that were already there are counted, so an import that adds nothing says why.
+    struct AlreadyCase
+    {
+        int imported, already;
+        const char* title;
+        const char* message;
+    };
+
+    for (const auto& c : { AlreadyCase { 0, 12, "Nothing new was imported", "12 files were already in the list." },
+                           AlreadyCase { 0, 1, "Nothing new was imported", "1 file was already in the list." },
+                           AlreadyCase { 4, 2, "Some files were already in the list", "2 files were already in the list." } })
+    {
+        ImportSummary summary;
+        summary.imported = c.imported;
+        summary.alreadyInList = c.already;
+        const auto box = describeImportSummary (summary);
+        EXPECT_TRUE (box.show);
+        EXPECT_FALSE (box.warning);
+        EXPECT_EQ (box.title, c.title);
+        EXPECT_EQ (box.message, c.message);
+    }
 
     ImportSummary split;
     split.alreadySplit.add ("Bass_splitted.wav");
