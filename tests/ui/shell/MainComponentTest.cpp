@@ -2,6 +2,7 @@
 #include "audio/AudioTestFiles.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/FindByTitle.h"
 #include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
@@ -31,10 +32,9 @@ struct MainComponentTest : ::testing::Test
 {
     MainComponentTest()
     {
-        clearUserData();
         auto fake = std::make_unique<FakeSeams>();
         seams = fake.get();
-        main = std::make_unique<MainComponent> (std::move (fake));
+        main = std::make_unique<MainComponent> (std::move (fake), locations);
     }
 
     ~MainComponentTest() override
@@ -42,12 +42,6 @@ struct MainComponentTest : ::testing::Test
         main.reset();
         applyPalette (defaultPalette());
         applyUiScale (100);
-        clearUserData();
-    }
-
-    static void clearUserData()
-    {
-        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
     }
 
     AppState& state() { return main->getAppState(); }
@@ -71,6 +65,7 @@ struct MainComponentTest : ::testing::Test
     }
 
     testing::TemporaryFolder temp;
+    const AppState::Locations locations = testing::freshLocations();
     FakeSeams* seams = nullptr;
     std::unique_ptr<MainComponent> main;
 };
@@ -526,7 +521,7 @@ TEST_F (MainComponentTest, CloseAsksWhileARenderRunsAndCancelKeepsEverythingRunn
 TEST_F (MainComponentTest, TheWheelScrollsPagesUntilAClickGivesAControlTheFocus)
 {
     main.reset();
-    testing::OnPrivateDesktop<MainComponent> window (std::make_unique<FakeSeams>());
+    testing::OnPrivateDesktop<MainComponent> window (std::make_unique<FakeSeams>(), locations);
     window.setSize (1100, 720);
     window.addToDesktop (0);
     window.setVisible (true);
@@ -651,7 +646,7 @@ TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
     main.reset();
     applyPalette (defaultPalette());
     applyUiScale (100);
-    main = std::make_unique<MainComponent> (std::make_unique<FakeSeams>());
+    main = std::make_unique<MainComponent> (std::make_unique<FakeSeams>(), locations);
     EXPECT_EQ (currentPalette().warning, juce::Colour (0xff112233));
     EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), 1.1f);
     testing::saveSnapshot (*main, "main-window-custom-colours");

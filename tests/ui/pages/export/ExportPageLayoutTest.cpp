@@ -168,7 +168,7 @@ TEST (ExportPageLayout, ColumnGapDrags)
 
     splitter.mouseUp (mouseEventAt (splitter, { 6.0f, 10.0f }));
     EXPECT_FALSE (f.app->settings->needsToBeSaved());
-    EXPECT_TRUE (ui::AppState::getSettingsFile().loadFileAsString().contains (f.app->settings->getValue (columnWidthsKey)));
+    EXPECT_TRUE (f.app->getLocations().settingsFile.loadFileAsString().contains (f.app->settings->getValue (columnWidthsKey)));
 
     // The widths come back with a new page, and a reset forgets them.
     f.page.reset();
