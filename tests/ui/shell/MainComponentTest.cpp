@@ -244,7 +244,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     EXPECT_EQ (find (items, "Reset the layout of step 4").id, 8);
 
     // "Save project" without a project file asks for one, named after the project field.
-    EXPECT_TRUE (seams->chooseMenuItem (5));
+    EXPECT_TRUE (seams->chooseMenuItemNamed ("Save project"));
     ASSERT_EQ (seams->choosers.size(), 1u);
     EXPECT_EQ (seams->choosers[0].request.mode, FileChooserRequest::Mode::saveFile);
     EXPECT_TRUE (seams->choosers[0].request.warnAboutOverwriting);
@@ -263,7 +263,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     EXPECT_EQ (find (items, "Shows / Kept").id, 100);
     EXPECT_FALSE (find (items, temp.folder.getFileName() + " / Gone").enabled);
 
-    seams->chooseMenuItem (7);
+    seams->chooseMenuItemNamed ("Clear the list");
     EXPECT_TRUE (state().getRecentProjects().isEmpty());
     main->showMenu();
     EXPECT_FALSE (find (seams->lastMenuItems(), "Open recent").enabled);
@@ -271,7 +271,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     // The layout reset clears the export page's stored arrangement.
     state().settings->setValue ("exportBlockColumns", "a|b");
     main->showMenu();
-    seams->chooseMenuItem (8);
+    seams->chooseMenuItemNamed ("Reset the layout of step 4");
     EXPECT_EQ (state().settings->getValue ("exportBlockColumns", "unset"), "");
 
     // Undo and Redo follow the history and run from the menu.
@@ -283,16 +283,16 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Undo").enabled);
     EXPECT_FALSE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItem (9);
+    seams->chooseMenuItemNamed ("Undo");
     EXPECT_EQ (session.getUndoIndex(), top - 1);
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItem (10);
+    seams->chooseMenuItemNamed ("Redo");
     EXPECT_EQ (session.getUndoIndex(), top);
 
     // A dismissed menu does nothing.
     main->showMenu();
-    EXPECT_TRUE (seams->chooseMenuItem (0));
+    EXPECT_TRUE (seams->dismissMenu());
     EXPECT_EQ (seams->choosers.size(), 1u);
 }
 

@@ -344,7 +344,7 @@ namespace
         EXPECT_EQ (items[0].text, "Add stem");
         EXPECT_EQ (items[1].text, "Add several stems...");
         EXPECT_EQ (items.back().text, "Delete");
-        seams->chooseMenuItem (0);
+        seams->dismissMenu();
 
         // On the empty area with three rows selected: no "Add several stems...", "Delete 3 stems".
         stems().selectRow (1);
@@ -356,7 +356,7 @@ namespace
         EXPECT_EQ (items.back().text, "Delete 3 stems");
         const auto doomed = juce::StringArray { working().schema.stems[1].displayName, working().schema.stems[2].displayName,
                                                 working().schema.stems[3].displayName };
-        seams->chooseMenuItem (6);
+        seams->chooseMenuItemNamed ("Delete 3 stems");
         EXPECT_EQ (lastBoxTitle(), "Delete 3 stems?  " + doomed.joinIntoString (", "));
         answer (true);
         EXPECT_EQ (stems().getModel()->getNumRows(), count - 3);
@@ -365,7 +365,7 @@ namespace
         // Duplicate from the menu: the copy follows its source and is selected.
         stemPanel().showStemContextMenu (0);
         const auto source = working().schema.stems[0];
-        seams->chooseMenuItem (3);
+        seams->chooseMenuItemNamed ("Duplicate");
         EXPECT_EQ (working().schema.stems[1].displayName, source.displayName + " copy");
         EXPECT_EQ (stemPanel().getCurrentStemId(), working().schema.stems[1].id);
 
