@@ -38,8 +38,8 @@ namespace
     }
 } // namespace
 
-MainComponent::MainComponent (std::unique_ptr<Seams> seams)
-    : appState (std::move (seams))
+MainComponent::MainComponent (std::unique_ptr<Seams> seams, const AppState::Locations& where)
+    : appState (std::move (seams), where)
 {
     setWantsKeyboardFocus (true);
     addMouseListener (this, true);

@@ -37,8 +37,8 @@ namespace dunmoor::ui
 class MainComponent : public juce::Component, private juce::ChangeListener, private juce::Timer, private juce::FocusChangeListener
 {
 public:
-    /** The seams default to the desktop's own. */
-    explicit MainComponent (std::unique_ptr<Seams> seams = nullptr);
+    /** The seams default to the desktop's own, the locations to the program's own. */
+    explicit MainComponent (std::unique_ptr<Seams> seams = nullptr, const AppState::Locations& where = AppState::Locations::standard());
     ~MainComponent() override;
 
     /** Shows a page, whether or not the step bar offers it. */

@@ -188,19 +188,52 @@ TEST_F (ThemeTest, ApplyingPaletteRecoloursTonedLabelsLookAndFeelAndReportColour
 
 TEST_F (ThemeTest, ColourHelpers)
 {
-    const auto p = defaultPalette();
+    const auto brightnessGap = [] (juce::Colour a, juce::Colour b) { return std::abs (a.getPerceivedBrightness() - b.getPerceivedBrightness()); };
 
-    EXPECT_EQ (colourForConfidence (Confidence::confident), p.good);
-    EXPECT_EQ (colourForConfidence (Confidence::review), p.warning);
-    EXPECT_EQ (colourForConfidence (Confidence::ambiguous), p.bad);
-    EXPECT_EQ (colourForConfidence (Confidence::unassigned), p.unassigned);
-    EXPECT_EQ (colourForConfidence (static_cast<Confidence> (7)), p.unassigned);
+    for (const auto& palette : { defaultPalette(), brighterPalette() })
+    {
+        applyPalette (palette);
+        SCOPED_TRACE (palette == defaultPalette() ? "Default" : "Brighter");
 
-    EXPECT_EQ (textColourOn (juce::Colours::white), juce::Colour (0xff181a1c));
-    EXPECT_EQ (textColourOn (juce::Colours::black), p.textPrimary);
+        // Each confidence shows in a colour of its own; a value no confidence has shows as unassigned.
+        const Confidence confidences[] = { Confidence::confident, Confidence::review, Confidence::ambiguous, Confidence::unassigned };
 
-    EXPECT_EQ (colourForTone (static_cast<LabelTone> (9)), p.textPrimary);
-    EXPECT_EQ (colourForTone (LabelTone::warning), p.warning);
+        for (auto a : confidences)
+            for (auto b : confidences)
+                if (a != b)
+                    EXPECT_NE (colourForConfidence (a), colourForConfidence (b)) << (int) a << " " << (int) b;
+
+        EXPECT_EQ (colourForConfidence (static_cast<Confidence> (7)), colourForConfidence (Confidence::unassigned));
+
+        // Primary text stands out most from the window, disabled text least; a warning is a tone
+        // of its own; an unknown tone reads as primary.
+        const auto window = palette.windowBackground;
+        EXPECT_GT (brightnessGap (colourForTone (LabelTone::primary), window), brightnessGap (colourForTone (LabelTone::secondary), window));
+        EXPECT_GT (brightnessGap (colourForTone (LabelTone::secondary), window), brightnessGap (colourForTone (LabelTone::disabled), window));
+        EXPECT_NE (colourForTone (LabelTone::warning), colourForTone (LabelTone::primary));
+        EXPECT_EQ (colourForTone (static_cast<LabelTone> (9)), colourForTone (LabelTone::primary));
+
+        // Text on any grey, and on the palette's own signal colours, keeps a clear distance in
+        // brightness from what it is written on.
+        std::vector<juce::Colour> backgrounds { palette.accent, palette.good, palette.warning, palette.bad, palette.unassigned };
+
+        for (int level = 0; level <= 255; level += 5)
+            backgrounds.push_back (juce::Colour::greyLevel ((float) level / 255.0f));
+
+        for (auto background : backgrounds)
+            EXPECT_GE (brightnessGap (textColourOn (background), background), 0.3f) << background.toDisplayString (true);
+    }
+
+    // The helpers read the palette in use: a new palette recolours them at once.
+    auto inverted = defaultPalette();
+
+    for (const auto& entry : getPaletteEntries())
+        inverted.*entry.colour = (inverted.*entry.colour).contrasting (1.0f);
+
+    applyPalette (defaultPalette());
+    const auto before = colourForConfidence (Confidence::review);
+    applyPalette (inverted);
+    EXPECT_NE (colourForConfidence (Confidence::review), before);
 
     // The gradients keep the colour's alpha and stay inside 0..255.
     const auto gradient = subtleGradient (juce::Colour (0x80fe0203), { 0, 0, 10, 10 });

@@ -2,6 +2,7 @@
 #include "audio/AudioTestFiles.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/FindByTitle.h"
 #include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
@@ -31,10 +32,9 @@ struct MainComponentTest : ::testing::Test
 {
     MainComponentTest()
     {
-        clearUserData();
         auto fake = std::make_unique<FakeSeams>();
         seams = fake.get();
-        main = std::make_unique<MainComponent> (std::move (fake));
+        main = std::make_unique<MainComponent> (std::move (fake), locations);
     }
 
     ~MainComponentTest() override
@@ -42,12 +42,6 @@ struct MainComponentTest : ::testing::Test
         main.reset();
         applyPalette (defaultPalette());
         applyUiScale (100);
-        clearUserData();
-    }
-
-    static void clearUserData()
-    {
-        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
     }
 
     AppState& state() { return main->getAppState(); }
@@ -71,6 +65,7 @@ struct MainComponentTest : ::testing::Test
     }
 
     testing::TemporaryFolder temp;
+    const AppState::Locations locations = testing::freshLocations();
     FakeSeams* seams = nullptr;
     std::unique_ptr<MainComponent> main;
 };
@@ -249,7 +244,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     EXPECT_EQ (find (items, "Reset the layout of step 4").id, 8);
 
     // "Save project" without a project file asks for one, named after the project field.
-    EXPECT_TRUE (seams->chooseMenuItem (5));
+    EXPECT_TRUE (seams->chooseMenuItemNamed ("Save project"));
     ASSERT_EQ (seams->choosers.size(), 1u);
     EXPECT_EQ (seams->choosers[0].request.mode, FileChooserRequest::Mode::saveFile);
     EXPECT_TRUE (seams->choosers[0].request.warnAboutOverwriting);
@@ -268,7 +263,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     EXPECT_EQ (find (items, "Shows / Kept").id, 100);
     EXPECT_FALSE (find (items, temp.folder.getFileName() + " / Gone").enabled);
 
-    seams->chooseMenuItem (7);
+    seams->chooseMenuItemNamed ("Clear the list");
     EXPECT_TRUE (state().getRecentProjects().isEmpty());
     main->showMenu();
     EXPECT_FALSE (find (seams->lastMenuItems(), "Open recent").enabled);
@@ -276,7 +271,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     // The layout reset clears the export page's stored arrangement.
     state().settings->setValue ("exportBlockColumns", "a|b");
     main->showMenu();
-    seams->chooseMenuItem (8);
+    seams->chooseMenuItemNamed ("Reset the layout of step 4");
     EXPECT_EQ (state().settings->getValue ("exportBlockColumns", "unset"), "");
 
     // Undo and Redo follow the history and run from the menu.
@@ -288,16 +283,16 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Undo").enabled);
     EXPECT_FALSE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItem (9);
+    seams->chooseMenuItemNamed ("Undo");
     EXPECT_EQ (session.getUndoIndex(), top - 1);
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItem (10);
+    seams->chooseMenuItemNamed ("Redo");
     EXPECT_EQ (session.getUndoIndex(), top);
 
     // A dismissed menu does nothing.
     main->showMenu();
-    EXPECT_TRUE (seams->chooseMenuItem (0));
+    EXPECT_TRUE (seams->dismissMenu());
     EXPECT_EQ (seams->choosers.size(), 1u);
 }
 
@@ -553,7 +548,7 @@ TEST_F (MainComponentTest, TheRenderQuestionIsTakenBackWhenTheRenderEndsFirst)
 TEST_F (MainComponentTest, TheWheelScrollsPagesUntilAClickGivesAControlTheFocus)
 {
     main.reset();
-    testing::OnPrivateDesktop<MainComponent> window (std::make_unique<FakeSeams>());
+    testing::OnPrivateDesktop<MainComponent> window (std::make_unique<FakeSeams>(), locations);
     window.setSize (1100, 720);
     window.addToDesktop (0);
     window.setVisible (true);
@@ -678,7 +673,7 @@ TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
     main.reset();
     applyPalette (defaultPalette());
     applyUiScale (100);
-    main = std::make_unique<MainComponent> (std::make_unique<FakeSeams>());
+    main = std::make_unique<MainComponent> (std::make_unique<FakeSeams>(), locations);
     EXPECT_EQ (currentPalette().warning, juce::Colour (0xff112233));
     EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), 1.1f);
     testing::saveSnapshot (*main, "main-window-custom-colours");

@@ -9,6 +9,7 @@
 #include "audio/AudioTestFiles.h"
 #include "session/SessionTestSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
@@ -64,7 +65,7 @@ struct ImportPageFixture : ::testing::Test
         clearUserData();
         auto fakeSeams = std::make_unique<FakeSeams> (audio);
         seams = fakeSeams.get();
-        app = std::make_unique<ui::AppState> (std::move (fakeSeams));
+        app = std::make_unique<ui::AppState> (std::move (fakeSeams), freshLocations());
         app->session.setPreset (makeOrchestraPreset());
         makePage();
     }

@@ -90,7 +90,7 @@ namespace
         ASSERT_EQ (items.size(), 2u);
         EXPECT_EQ (items[0].text, "Rename...");
         EXPECT_EQ (items[1].text, "Remove this alternative mix");
-        seams->chooseMenuItem (0);
+        seams->dismissMenu();
 
         // Removing a stem takes it out of every mix.
         stems().selectRow (2);
