@@ -263,7 +263,7 @@ void MainComponent::resized()
     // The project's name follows the version; the preset label keeps the rest, right-aligned.
     const auto projectGap = projectLabel.getText().isEmpty() ? 0 : juce::jmin (16, remaining);
     remaining -= projectGap;
-    const auto projectWidth = projectLabel.getText().isEmpty() ? 0 : juce::jmin (remaining / 2, measureTextWidthCeil (projectLabel.getFont(), projectLabel.getText()) + 8);
+    const auto projectWidth = projectLabel.getText().isEmpty() ? 0 : juce::jmin (remaining / 2, measureTextWidthCeil (projectLabel.getFont(), projectLabel.getText()) + projectLabel.getBorderSize().getLeftAndRight());
     projectLabel.setBounds (freeLeft + projectGap, top.getY(), projectWidth, rowHeight);
     remaining -= projectWidth;
 
