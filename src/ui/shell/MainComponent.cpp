@@ -103,6 +103,28 @@ MainComponent::MainComponent (std::unique_ptr<Seams> seams)
 
     startTimerHz (4);
     setSize (defaultWidth, defaultHeight);
+
+    // Told once, as soon as the window is there: what could not be read at start, and what
+    // became of it.
+    juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<MainComponent> (this)]
+                                     {
+                                         if (safe != nullptr)
+                                             safe->tellStartupNotices();
+                                     });
+}
+
+void MainComponent::tellStartupNotices()
+{
+    if (appState.startupNotices.isEmpty())
+        return;
+
+    MessageBoxRequest request;
+    request.icon = juce::MessageBoxIconType::WarningIcon;
+    request.title = "Not everything could be read at start";
+    request.message = appState.startupNotices.joinIntoString ("\n\n");
+    request.associatedComponent = this;
+    appState.startupNotices.clear();
+    appState.seams->showMessageBox (request, {});
 }
 
 MainComponent::~MainComponent()
@@ -541,17 +563,6 @@ void MainComponent::openProjectFile (const juce::File& file)
 
     refreshFooter();
     showPage (Page::import);
-
-    // Told once: what could not be read at start, and what became of it.
-    if (! appState.startupNotices.isEmpty())
-    {
-        MessageBoxRequest request;
-        request.icon = juce::MessageBoxIconType::WarningIcon;
-        request.title = "Not everything could be read at start";
-        request.message = appState.startupNotices.joinIntoString ("\n\n");
-        request.associatedComponent = this;
-        appState.seams->showMessageBox (request, {});
-    }
 
     if (! missing.isEmpty())
     {

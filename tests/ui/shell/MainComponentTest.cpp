@@ -386,6 +386,32 @@ TEST_F (MainComponentTest, OpeningProjectsReportsMissingSourcesAndFailures)
     EXPECT_EQ (seams->boxes.size(), boxes + 1);
 }
 
+// What could not be read at start was told only when a project was opened, and then at every
+// opening: a user who never opened one never heard of the damaged settings.
+TEST_F (MainComponentTest, WhatCouldNotBeReadAtStartIsToldOnceAsTheWindowOpens)
+{
+    main.reset();
+    const auto settingsFile = AppState::getSettingsFile();
+    ASSERT_TRUE (settingsFile.getParentDirectory().createDirectory().wasOk());
+    ASSERT_TRUE (settingsFile.replaceWithText ("<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"uiScalePercent\""));
+
+    auto fake = std::make_unique<FakeSeams>();
+    seams = fake.get();
+    main = std::make_unique<MainComponent> (std::move (fake));
+    testing::pumpMessages (50);
+
+    ASSERT_EQ (seams->boxes.size(), 1u);
+    EXPECT_EQ (seams->boxes[0].request.title, "Not everything could be read at start");
+    EXPECT_TRUE (seams->boxes[0].request.message.contains ("settings")) << seams->boxes[0].request.message;
+
+    importTracks ({ "horn.wav" });
+    const auto project = temp.file ("Show.bkfp");
+    juce::String error;
+    ASSERT_TRUE (state().saveProject (project, error)) << error;
+    main->openProjectFile (project);
+    EXPECT_EQ (seams->boxes.size(), 1u) << "told once";
+}
+
 // Closing the window, or opening another project, dropped every import and assignment made
 // since the last save without a word.
 TEST_F (MainComponentTest, UnsavedWorkIsNeverDroppedWithoutAsking)
