@@ -6,6 +6,7 @@
 #include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
 #include "ui/shell/MainComponent.h"
+#include "ui/shell/MainWindow.h"
 
 namespace dunmoor::ui
 {
@@ -706,6 +707,23 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramElseTheWebManualOpens)
     EXPECT_TRUE (testing::pumpUntil ([&] { return seams->lastBox() != nullptr; }, 2000));
     EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
     EXPECT_EQ (seams->lastBox()->request.message, "No browser.");
+}
+
+// At 120 % a 1600 x 1000 screen holds 1333 x 833 interface units: the default window, centred,
+// started above and left of the screen, its title bar out of reach.
+TEST (MainWindowStart, TheWindowOpensOnTheScreenAtItsSizeOrTheScreensFreeArea)
+{
+    using R = juce::Rectangle<int>;
+    const std::tuple<R, int, int, R> cases[] = {
+        { R (0, 0, 1600, 1000), 1360, 860, R (120, 70, 1360, 860) },   // room: centred at its size
+        { R (0, 0, 1333, 833), 1360, 860, R (0, 0, 1333, 833) },       // shrunk to the free area
+        { R (0, 30, 1333, 803), 1360, 860, R (0, 30, 1333, 803) },     // below a panel at the top
+        { R (0, 0, 1067, 667), 1360, 860, R (0, 0, 1100, 720) },       // never below the smallest window
+        { R (1600, 0, 1920, 1080), 1360, 860, R (1880, 110, 1360, 860) }, // a second screen
+    };
+
+    for (const auto& [area, w, h, expected] : cases)
+        EXPECT_EQ (MainWindow::startingBounds (area, w, h), expected) << area.toString();
 }
 
 TEST_F (MainComponentTest, TitleRowAndFooterRowLayout)
