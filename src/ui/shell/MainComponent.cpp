@@ -105,6 +105,28 @@ MainComponent::MainComponent (std::unique_ptr<Seams> seams, const AppState::Loca
 
     startTimerHz (4);
     setSize (defaultWidth, defaultHeight);
+
+    // Told once, as soon as the window is there: what could not be read at start, and what
+    // became of it.
+    juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<MainComponent> (this)]
+                                     {
+                                         if (safe != nullptr)
+                                             safe->tellStartupNotices();
+                                     });
+}
+
+void MainComponent::tellStartupNotices()
+{
+    if (appState.startupNotices.isEmpty())
+        return;
+
+    MessageBoxRequest request;
+    request.icon = juce::MessageBoxIconType::WarningIcon;
+    request.title = "Not everything could be read at start";
+    request.message = appState.startupNotices.joinIntoString ("\n\n");
+    request.associatedComponent = this;
+    appState.startupNotices.clear();
+    appState.seams->showMessageBox (request, {});
 }
 
 MainComponent::~MainComponent()
@@ -278,7 +300,7 @@ void MainComponent::resized()
     // The project's name follows the version; the preset label keeps the rest, right-aligned.
     const auto projectGap = projectLabel.getText().isEmpty() ? 0 : juce::jmin (16, remaining);
     remaining -= projectGap;
-    const auto projectWidth = projectLabel.getText().isEmpty() ? 0 : juce::jmin (remaining / 2, measureTextWidthCeil (projectLabel.getFont(), projectLabel.getText()) + 8);
+    const auto projectWidth = projectLabel.getText().isEmpty() ? 0 : juce::jmin (remaining / 2, measureTextWidthCeil (projectLabel.getFont(), projectLabel.getText()) + projectLabel.getBorderSize().getLeftAndRight());
     projectLabel.setBounds (freeLeft + projectGap, top.getY(), projectWidth, rowHeight);
     remaining -= projectWidth;
 
@@ -556,17 +578,6 @@ void MainComponent::openProjectFile (const juce::File& file)
 
     refreshFooter();
     showPage (Page::import);
-
-    // Told once: what could not be read at start, and what became of it.
-    if (! appState.startupNotices.isEmpty())
-    {
-        MessageBoxRequest request;
-        request.icon = juce::MessageBoxIconType::WarningIcon;
-        request.title = "Not everything could be read at start";
-        request.message = appState.startupNotices.joinIntoString ("\n\n");
-        request.associatedComponent = this;
-        appState.seams->showMessageBox (request, {});
-    }
 
     if (! missing.isEmpty())
     {

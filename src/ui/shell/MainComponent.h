@@ -74,6 +74,10 @@ public:
     void saveProject (bool saveAs, std::function<void()> afterSaved = {});
     void openManual();
     void showSettingsDialog();
+
+    /** Shows what could not be read at start (damaged settings, an unreadable last preset) in one
+        message, once; nothing when all was read. */
+    void tellStartupNotices();
     void refreshFooter();
 
     /** The main menu as it would open now; the recent projects it lists go to recentPaths. */

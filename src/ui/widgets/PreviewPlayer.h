@@ -64,6 +64,7 @@ public:
     };
 
     static constexpr int topRowHeight = 30;
+    static constexpr int transportWidth = 96;
     static constexpr int waveformHeight = 44;
 
     /** The compute function may be replaced (tests hold a job back with it). */
@@ -82,6 +83,7 @@ public:
 
     /** Where the host's controls go after the last layout, in this component's coordinates. */
     juce::Rectangle<int> getTrailingArea() const noexcept { return trailingArea; }
+    const Layout& getLayout() const noexcept { return layout; }
 
     //==============================================================================
     // The part of the file both views show.

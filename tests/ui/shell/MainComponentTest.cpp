@@ -7,6 +7,7 @@
 #include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
 #include "ui/shell/MainComponent.h"
+#include "ui/shell/MainWindow.h"
 
 namespace dunmoor::ui
 {
@@ -381,6 +382,32 @@ TEST_F (MainComponentTest, OpeningProjectsReportsMissingSourcesAndFailures)
     EXPECT_EQ (seams->boxes.size(), boxes + 1);
 }
 
+// What could not be read at start was told only when a project was opened, and then at every
+// opening: a user who never opened one never heard of the damaged settings.
+TEST_F (MainComponentTest, WhatCouldNotBeReadAtStartIsToldOnceAsTheWindowOpens)
+{
+    main.reset();
+    const auto settingsFile = AppState::getSettingsFile();
+    ASSERT_TRUE (settingsFile.getParentDirectory().createDirectory().wasOk());
+    ASSERT_TRUE (settingsFile.replaceWithText ("<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"uiScalePercent\""));
+
+    auto fake = std::make_unique<FakeSeams>();
+    seams = fake.get();
+    main = std::make_unique<MainComponent> (std::move (fake));
+    testing::pumpMessages (50);
+
+    ASSERT_EQ (seams->boxes.size(), 1u);
+    EXPECT_EQ (seams->boxes[0].request.title, "Not everything could be read at start");
+    EXPECT_TRUE (seams->boxes[0].request.message.contains ("settings")) << seams->boxes[0].request.message;
+
+    importTracks ({ "horn.wav" });
+    const auto project = temp.file ("Show.bkfp");
+    juce::String error;
+    ASSERT_TRUE (state().saveProject (project, error)) << error;
+    main->openProjectFile (project);
+    EXPECT_EQ (seams->boxes.size(), 1u) << "told once";
+}
+
 // Closing the window, or opening another project, dropped every import and assignment made
 // since the last save without a word.
 TEST_F (MainComponentTest, UnsavedWorkIsNeverDroppedWithoutAsking)
@@ -747,6 +774,23 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
     EXPECT_TRUE (testing::pumpUntil ([&] { return seams->lastBox() != nullptr; }, 2000));
     EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
     EXPECT_EQ (seams->lastBox()->request.message, "Could not open " + opened.getFullPathName() + ": No browser.");
+}
+
+// At 120 % a 1600 x 1000 screen holds 1333 x 833 interface units: the default window, centred,
+// started above and left of the screen, its title bar out of reach.
+TEST (MainWindowStart, TheWindowOpensOnTheScreenAtItsSizeOrTheScreensFreeArea)
+{
+    using R = juce::Rectangle<int>;
+    const std::tuple<R, int, int, R> cases[] = {
+        { R (0, 0, 1600, 1000), 1360, 860, R (120, 70, 1360, 860) },   // room: centred at its size
+        { R (0, 0, 1333, 833), 1360, 860, R (0, 0, 1333, 833) },       // shrunk to the free area
+        { R (0, 30, 1333, 803), 1360, 860, R (0, 30, 1333, 803) },     // below a panel at the top
+        { R (0, 0, 1067, 667), 1360, 860, R (0, 0, 1100, 720) },       // never below the smallest window
+        { R (1600, 0, 1920, 1080), 1360, 860, R (1880, 110, 1360, 860) }, // a second screen
+    };
+
+    for (const auto& [area, w, h, expected] : cases)
+        EXPECT_EQ (MainWindow::startingBounds (area, w, h), expected) << area.toString();
 }
 
 TEST_F (MainComponentTest, TitleRowAndFooterRowLayout)

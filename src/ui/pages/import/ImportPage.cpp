@@ -4,6 +4,8 @@
 #include "core/files/FolderListing.h"
 #include "ui/pages/AssignMenu.h"
 #include "ui/pages/import/TrackSplit.h"
+#include "ui/look/AppLookAndFeel.h"
+#include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -219,19 +221,12 @@ void ImportPage::fitColumnsToContent()
 {
     const auto font = fontPlain14_5();
     const auto status = getImportStatus (app.session);
-    const auto widths = ui::fitColumnsToContent (app.session, rows.getTrackIds(), status.cueColumnVisible,
-                                                 [&font] (const juce::String& text) { return measureTextWidthCeil (font, text); });
-
-    auto& header = table.getHeader();
-
-    for (const auto& w : widths)
-        if (header.getColumnWidth (w.column) != w.width)
-            header.setColumnWidth (w.column, w.width);
-
-    fitPreviewColumn();
+    contentWidths = ui::fitColumnsToContent (app.session, rows.getTrackIds(), status.cueColumnVisible,
+                                             [&font] (const juce::String& text) { return measureTextWidthCeil (font, text); });
+    fitColumnsToTable();
 }
 
-void ImportPage::fitPreviewColumn()
+void ImportPage::fitColumnsToTable()
 {
     const auto visibleWidth = table.getViewport()->getMaximumVisibleWidth();
 
@@ -239,20 +234,25 @@ void ImportPage::fitPreviewColumn()
         return;
 
     auto& header = table.getHeader();
-    int others = 0;
+    std::vector<ColumnRoom> shown;
 
     for (int i = 0; i < header.getNumColumns (true); ++i)
     {
         const auto id = header.getColumnIdOfIndex (i, true);
+        const auto& info = getImportColumns()[(size_t) id - 1];
+        auto wanted = info.width;
 
-        if (id != ImportColumn::preview)
-            others += header.getColumnWidth (id);
+        for (const auto& w : contentWidths)
+            if (w.column == id)
+                wanted = w.width;
+
+        const auto minimum = juce::jmax (info.minimum, AppLookAndFeel::minimumHeaderColumnWidth (info.caption, info.sortable, headerHeight));
+        shown.push_back ({ id, juce::jmax (wanted, minimum), minimum });
     }
 
-    const auto width = fitPreviewColumnWidth (visibleWidth, others);
-
-    if (header.getColumnWidth (ImportColumn::preview) != width)
-        header.setColumnWidth (ImportColumn::preview, width);
+    for (const auto& w : ui::fitColumnsToTable (shown, visibleWidth))
+        if (header.getColumnWidth (w.column) != w.width)
+            header.setColumnWidth (w.column, w.width);
 }
 
 //==============================================================================
@@ -443,12 +443,16 @@ void ImportPage::resized()
     takeLeft (toolbar, 6);
     clearButton.setBounds (takeLeft (toolbar, 100));
     takeLeft (toolbar, 12);
-    recurseToggle.setBounds (takeLeft (toolbar, 270));
-    searchField.setBounds (takeRight (toolbar, 220));
+    // The toggle's caption keeps its width (the framework's toggle draws it at 15 px after a
+    // 28 px box); the search field gives way instead, down to a width for a short name.
+    const auto toggleWidth = measureTextWidthCeil (juce::Font (15.0f), recurseToggle.getButtonText()) + 30;
+    recurseToggle.setBounds (takeLeft (toolbar, toggleWidth));
+    searchField.setBounds (takeRight (toolbar, juce::jlimit (160, 220, toolbar.getWidth() - 56)));
     searchLabel.setBounds (takeRight (toolbar, 56));
 
     const auto tableBounds = juce::Rectangle<int> (12, 48, width, juce::jmax (0, above - 42));
     table.setBounds (tableBounds);
+    fitColumnsToTable();
 
     const auto tableHeight = tableBounds.getHeight();
     const auto offset = tableHeight < 42 ? 0 : juce::jmax (0, tableHeight / 2 - 20);
@@ -623,6 +627,12 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
                         juce::jmax (0, width - 16 - badgeWidth - 6), height, juce::Justification::centredLeft, true);
             return;
         }
+
+        case ImportColumn::file:
+            // The end of a name tells the tracks of a cue apart; the whole path is in the tooltip.
+            g.drawText (shortenToFit (getCellText (app.session, *track, columnId), fontPlain14_5(), (float) textArea.getWidth(), Shortening::inMiddle),
+                        textArea, juce::Justification::centredLeft, false);
+            return;
 
         default:
             g.drawText (getCellText (app.session, *track, columnId), textArea, juce::Justification::centredLeft, true);

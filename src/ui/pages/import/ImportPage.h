@@ -130,7 +130,7 @@ private:
     void refreshRows();
     void updateStatusLine();
     void fitColumnsToContent();
-    void fitPreviewColumn();
+    void fitColumnsToTable();
     void restoreSelection();
     ClipState getClipState (const Track& track);
 
@@ -153,6 +153,7 @@ private:
     juce::TextEditor searchField;
     juce::Label searchLabel { {}, "Search" };
     juce::TableListBox table { "Tracks", this };
+    std::vector<ColumnWidth> contentWidths; // what the shown rows ask for, before the columns give way
     juce::Label dropHint { {}, "Drop audio files or folders anywhere on this page" };
 
     // Last, so that its analysis stops (and waits for its job) before anything else goes.

@@ -312,6 +312,47 @@ int fitPreviewColumnWidth (int viewportWidth, int otherColumnsWidth)
     return std::max (120, viewportWidth - otherColumnsWidth);
 }
 
+std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& columns, int viewportWidth)
+{
+    std::vector<ColumnWidth> widths;
+    int others = 0;
+
+    for (const auto& c : columns)
+    {
+        widths.push_back ({ c.column, c.wanted });
+
+        if (c.column != ImportColumn::preview)
+            others += c.wanted;
+    }
+
+    int total = 0;
+
+    for (auto& w : widths)
+    {
+        if (w.column == ImportColumn::preview)
+            w.width = fitPreviewColumnWidth (viewportWidth, others);
+
+        total += w.width;
+    }
+
+    // The file name tells the tracks apart, so it gives way last; the preview only shows what a
+    // double-click plays.
+    for (const auto column : { ImportColumn::preview, ImportColumn::cue, ImportColumn::stem, ImportColumn::status, ImportColumn::file })
+    {
+        for (size_t i = 0; i < widths.size() && total > viewportWidth; ++i)
+        {
+            if (widths[i].column != column)
+                continue;
+
+            const auto cut = std::min (total - viewportWidth, std::max (0, widths[i].width - columns[i].minimum));
+            widths[i].width -= cut;
+            total -= cut;
+        }
+    }
+
+    return widths;
+}
+
 //==============================================================================
 ImportSummaryBox describeImportSummary (const ImportSummary& summary)
 {

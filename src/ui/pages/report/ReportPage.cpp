@@ -22,6 +22,8 @@ namespace
     constexpr int maximumTransportHeight = 800;
     constexpr int minimumFileNameWidth = 200;
     constexpr int buttonsWidth = 170 + 5 + 150 + 5 + 92 + 5 + 96 + 5 + 150 + 12;
+    constexpr int autoplayWidth = 110;
+    constexpr int playerControlsWidth = PreviewPlayer::transportWidth + 5 + autoplayWidth + 12;
 
     juce::Colour colourForTone (const Palette& palette, ReportTone tone)
     {
@@ -183,7 +185,7 @@ ReportPage::ReportPage (AppState& state)
     PreviewPlayer::Layout layout;
     layout.gapAfterTransport = 5;
     layout.autoplayBesideTransport = true;
-    layout.autoplayWidth = 110;
+    layout.autoplayWidth = autoplayWidth;
     layout.gapAfterAutoplay = 12;
     layout.trailingWidth = buttonsWidth;
     layout.minimumNameWidth = minimumFileNameWidth;
@@ -687,13 +689,30 @@ void ReportPage::resized()
     {
         const auto height = juce::jmin (contentHeight, juce::jlimit (minimumTransportHeight, juce::jmax (minimumTransportHeight, 2 * contentHeight / 3), transportHeight));
         const auto playerArea = tableArea.removeFromBottom (height);
+
+        // A column too narrow for the player's controls and the buttons side by side gives the
+        // buttons a row of their own above the player, so that none of them loses its caption.
+        const auto buttonsBesidePlayer = right.getWidth() >= playerControlsWidth + buttonsWidth;
+        auto layout = player.getLayout();
+        layout.trailingWidth = buttonsBesidePlayer ? buttonsWidth : 0;
+        if (layout.trailingWidth != player.getLayout().trailingWidth)
+            player.setLayout (layout);
+
+        if (! buttonsBesidePlayer)
+        {
+            layoutButtons (tableArea.removeFromBottom (30));
+            tableArea.removeFromBottom (6);
+        }
+
         grip->setBounds (tableArea.removeFromBottom (10));
         tableArea.removeFromBottom (6);
 
         // The buttons leave the player's first row too narrow for a file name in most windows;
         // the player then gives the name and the time a row of their own rather than let them vanish.
         player.setBounds (playerArea.withTrimmedTop (6).withTrimmedBottom (6));
-        layoutButtons (player.getTrailingArea() + player.getPosition());
+
+        if (buttonsBesidePlayer)
+            layoutButtons (player.getTrailingArea() + player.getPosition());
     }
     else
     {
