@@ -387,13 +387,13 @@ TEST_F (MainComponentTest, OpeningProjectsReportsMissingSourcesAndFailures)
 TEST_F (MainComponentTest, WhatCouldNotBeReadAtStartIsToldOnceAsTheWindowOpens)
 {
     main.reset();
-    const auto settingsFile = AppState::getSettingsFile();
+    const auto settingsFile = locations.settingsFile;
     ASSERT_TRUE (settingsFile.getParentDirectory().createDirectory().wasOk());
     ASSERT_TRUE (settingsFile.replaceWithText ("<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"uiScalePercent\""));
 
     auto fake = std::make_unique<FakeSeams>();
     seams = fake.get();
-    main = std::make_unique<MainComponent> (std::move (fake));
+    main = std::make_unique<MainComponent> (std::move (fake), locations);
     testing::pumpMessages (50);
 
     ASSERT_EQ (seams->boxes.size(), 1u);
