@@ -99,35 +99,10 @@ private:
     /** Lines a word wrap into the width needs; 1000 when a single word is wider. */
     static int wrappedLines (const juce::Font& font, const juce::String& text, float width)
     {
-        int lines = 0;
+        if (ui::hasWordWiderThan (font, text, width + tolerance))
+            return 1000;
 
-        for (const auto& paragraph : juce::StringArray::fromLines (text))
-        {
-            juce::String line;
-            ++lines;
-
-            for (const auto& word : juce::StringArray::fromTokens (paragraph, " ", ""))
-            {
-                if (word.isEmpty())
-                    continue;
-
-                if (ui::measureLineWidth (font, word) > width + tolerance)
-                    return 1000;
-
-                const auto candidate = line.isEmpty() ? word : line + " " + word;
-                if (ui::measureLineWidth (font, candidate) > width + tolerance)
-                {
-                    ++lines;
-                    line = word;
-                }
-                else
-                {
-                    line = candidate;
-                }
-            }
-        }
-
-        return lines;
+        return ui::countWrappedLines (font, text, width + tolerance);
     }
 
     /** Checks one text in its room: maxLines lines of the room's height may wrap it. */
