@@ -5,8 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "ui/FakeAudioDevice.h"
 #include "ui/app/Seams.h"
 
@@ -210,18 +208,18 @@ public:
     bool dismissMenu() { return chooseMenuItem (0); }
 
     /** Chooses the item of the newest open menu (submenus included) that reads this text, as a
-        user picks it by what it says. A text that no item or more than one item reads fails the
-        test and chooses nothing. */
-    bool chooseMenuItemNamed (const juce::String& text)
+        user picks it by what it says. False, choosing nothing, when no item or more than one item
+        reads it. */
+    [[nodiscard]] bool chooseMenuItemNamed (const juce::String& text)
     {
-        return chooseMenuItemWhere ("\"" + text + "\"", [&text] (const MenuItemInfo& item) { return item.text == text; });
+        return chooseMenuItemWhere ([&text] (const MenuItemInfo& item) { return item.text == text; });
     }
 
     /** Chooses the stem of this name in the newest open assign menu ("Strings" for the item
         "03  Strings"), not a template of the same name. */
-    bool chooseStemMenuItem (const juce::String& stemName)
+    [[nodiscard]] bool chooseStemMenuItem (const juce::String& stemName)
     {
-        return chooseMenuItemWhere ("the stem " + stemName, [&stemName] (const MenuItemInfo& item)
+        return chooseMenuItemWhere ([&stemName] (const MenuItemInfo& item)
                                     {
                                         const auto index = item.text.upToFirstOccurrenceOf ("  ", false, false);
                                         return index.isNotEmpty() && index.containsOnly ("0123456789")
@@ -235,8 +233,8 @@ public:
         return menus.empty() ? std::vector<MenuItemInfo>() : listMenuItems (menus.back().menu);
     }
 
-    /** Chooses the one item of the newest open menu that fits; fails the test otherwise. */
-    bool chooseMenuItemWhere (const juce::String& what, const std::function<bool (const MenuItemInfo&)>& fits)
+    /** Chooses the one item of the newest open menu that fits; false when not exactly one fits. */
+    bool chooseMenuItemWhere (const std::function<bool (const MenuItemInfo&)>& fits)
     {
         for (auto it = menus.rbegin(); it != menus.rend(); ++it)
         {
@@ -249,16 +247,9 @@ public:
                 if (! item.separator && ! item.sectionHeader && ! item.hasSubMenu && fits (item))
                     ids.push_back (item.id);
 
-            if (ids.size() != 1)
-            {
-                ADD_FAILURE() << ids.size() << " menu items are " << what;
-                return false;
-            }
-
-            return chooseMenuItem (ids.front());
+            return ids.size() == 1 && chooseMenuItem (ids.front());
         }
 
-        ADD_FAILURE() << "no open menu to choose " << what << " from";
         return false;
     }
 

@@ -1,3 +1,8 @@
+// Over 800 lines on purpose: the window's commands (keys, menu, page switching, projects,
+// close while rendering, settings) all act on the one state, the shown page and the seams held
+// here, and each is short. The title row, step bar, footer and settings dialog are their own
+// components beside this file.
+
 #include "ui/shell/MainComponent.h"
 
 #include "core/files/PathRules.h"

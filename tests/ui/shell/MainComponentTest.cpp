@@ -264,7 +264,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     EXPECT_EQ (find (items, "Shows / Kept").id, 100);
     EXPECT_FALSE (find (items, temp.folder.getFileName() + " / Gone").enabled);
 
-    seams->chooseMenuItemNamed ("Clear the list");
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Clear the list"));
     EXPECT_TRUE (state().getRecentProjects().isEmpty());
     main->showMenu();
     EXPECT_FALSE (find (seams->lastMenuItems(), "Open recent").enabled);
@@ -272,7 +272,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     // The layout reset clears the export page's stored arrangement.
     state().settings->setValue ("exportBlockColumns", "a|b");
     main->showMenu();
-    seams->chooseMenuItemNamed ("Reset the layout of step 4");
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Reset the layout of step 4"));
     EXPECT_EQ (state().settings->getValue ("exportBlockColumns", "unset"), "");
 
     // Undo and Redo follow the history and run from the menu.
@@ -284,11 +284,11 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Undo").enabled);
     EXPECT_FALSE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItemNamed ("Undo");
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Undo"));
     EXPECT_EQ (session.getUndoIndex(), top - 1);
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItemNamed ("Redo");
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Redo"));
     EXPECT_EQ (session.getUndoIndex(), top);
 
     // A dismissed menu does nothing.

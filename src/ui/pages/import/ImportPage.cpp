@@ -1,3 +1,8 @@
+// Over 800 lines on purpose: the page is its own table model, and the table's painting,
+// clicks, sorting and selection by track id are one job with the import and assign actions they
+// start. The preview is a pane of its own (ImportPreviewPane) and the row texts and the split
+// rules are widget-free units beside this file.
+
 #include "ui/pages/import/ImportPage.h"
 
 #include "core/audio/AudioFileReader.h"

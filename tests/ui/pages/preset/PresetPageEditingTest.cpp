@@ -398,7 +398,7 @@ namespace
         EXPECT_EQ (items.back().text, "Delete 3 stems");
         const auto doomed = juce::StringArray { working().schema.stems[1].displayName, working().schema.stems[2].displayName,
                                                 working().schema.stems[3].displayName };
-        seams->chooseMenuItemNamed ("Delete 3 stems");
+        ASSERT_TRUE (seams->chooseMenuItemNamed ("Delete 3 stems"));
         EXPECT_EQ (lastBoxTitle(), "Delete 3 stems?  " + doomed.joinIntoString (", "));
         answer (true);
         EXPECT_EQ (stems().getModel()->getNumRows(), count - 3);
@@ -407,7 +407,7 @@ namespace
         // Duplicate from the menu: the copy follows its source and is selected.
         stemPanel().showStemContextMenu (0);
         const auto source = working().schema.stems[0];
-        seams->chooseMenuItemNamed ("Duplicate");
+        ASSERT_TRUE (seams->chooseMenuItemNamed ("Duplicate"));
         EXPECT_EQ (working().schema.stems[1].displayName, source.displayName + " copy");
         EXPECT_EQ (stemPanel().getCurrentStemId(), working().schema.stems[1].id);
 
