@@ -352,6 +352,11 @@ TEST (AudioFileChunks, UnsafeMetadataIsHiddenAndTheAudioRead)
         { "MARK count", aiff ({ aiffCommon(), counted ("MARK", 3, marker (1, 0, "a")), aiffSound() }), "its \"MARK\" chunk counts 3 entries, more than it can hold." },
         { "cate cut", aiff ({ aiffCommon(), aiffSound(), category ({ text ("Bass", 50), text ("Dr", 2) }) }), "its \"cate\" chunk ends inside a record." },
         { "cate too short", aiff ({ aiffCommon(), aiffSound(), { "cate", juce::MemoryBlock (2, true) } }), "its \"cate\" chunk is too short for its header." },
+        // Empty: the framework took the next chunk's id as a count of 21331 markers (seconds of
+        // parsing), and a length of 0 - 4 as "read the rest of the file into memory".
+        { "MARK empty", aiff ({ aiffCommon(), { "MARK", {} }, aiffSound() }), "its \"MARK\" chunk counts 21331 entries, more than it can hold." },
+        { "COMT empty", aiff ({ aiffCommon(), { "COMT", {} }, aiffSound() }), "its \"COMT\" chunk counts 21331 entries, more than it can hold." },
+        { "cate empty", aiff ({ aiffCommon(), { "cate", {} }, aiffSound() }), "its \"cate\" chunk is too short for its header." },
     };
 
     TemporaryFolder temp;
