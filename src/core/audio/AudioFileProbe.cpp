@@ -235,6 +235,11 @@ bool checkReaderData (juce::AudioFormatReader& reader, const juce::File& file, j
     if (view == nullptr || bytesPerFrame <= 0)
         return true; // not opened here, or nothing to measure by
 
+    // Nothing to read, and the limits refuse it. The framework's reader would cut the frames
+    // left of a negative length to 32 bits, and write that many frames for the one asked for.
+    if (reader.lengthInSamples < 1)
+        return true;
+
     const auto dataStart = findDataStart (reader, *view);
     const auto fileSize = file.getSize();
 
