@@ -149,6 +149,17 @@ TEST_F (ThemeTest, WindowsKeepTheirSizeInInterfaceUnitsThroughAScaleChange)
         EXPECT_EQ (window.getHeight(), 300) << percent;
     }
 
+    // A window near the screen's right edge, which a larger interface size would push past it,
+    // moves back onto the screen at its size.
+    const auto area = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    window.setBounds (area.getRight() - 410, area.getY() + 50, 400, 300);
+    applyUiScale (120);
+    testing::pumpMessages (50);
+    const auto scaledArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    EXPECT_EQ (window.getWidth(), 400);
+    EXPECT_LE (window.getRight(), scaledArea.getRight());
+    applyUiScale (100);
+
     window.removeFromDesktop();
 }
 
