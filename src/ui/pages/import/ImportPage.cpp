@@ -255,7 +255,7 @@ void ImportPage::fitColumnsToTable()
         shown.push_back ({ id, juce::jmax (wanted, minimum), minimum });
     }
 
-    for (const auto& w : ui::fitColumnsToTable (shown, visibleWidth))
+    for (const auto& w : ui::fitColumnsToTable (shown, visibleWidth, getImportColumnFitOrder()))
         if (header.getColumnWidth (w.column) != w.width)
             header.setColumnWidth (w.column, w.width);
 }

@@ -18,30 +18,6 @@ namespace
         const auto* cue = session.findCue (track.cueKey);
         return cue != nullptr ? cue->name : juce::String();
     }
-
-    // The widest of the texts, each distinct text measured once.
-    int widestText (const std::vector<juce::String>& texts, const TextMeasure& measure)
-    {
-        struct Hash
-        {
-            size_t operator() (const juce::String& s) const noexcept { return (size_t) s.hashCode64(); }
-        };
-
-        std::unordered_map<juce::String, int, Hash> measured;
-        int widest = 0;
-
-        for (const auto& text : texts)
-        {
-            auto [entry, isNew] = measured.try_emplace (text, 0);
-
-            if (isNew)
-                entry->second = measure (text);
-
-            widest = std::max (widest, entry->second);
-        }
-
-        return widest;
-    }
 } // namespace
 
 const std::vector<ImportColumnInfo>& getImportColumns()
@@ -312,45 +288,11 @@ int fitPreviewColumnWidth (int viewportWidth, int otherColumnsWidth)
     return std::max (120, viewportWidth - otherColumnsWidth);
 }
 
-std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& columns, int viewportWidth)
+const ColumnFitOrder& getImportColumnFitOrder()
 {
-    std::vector<ColumnWidth> widths;
-    int others = 0;
-
-    for (const auto& c : columns)
-    {
-        widths.push_back ({ c.column, c.wanted });
-
-        if (c.column != ImportColumn::preview)
-            others += c.wanted;
-    }
-
-    int total = 0;
-
-    for (auto& w : widths)
-    {
-        if (w.column == ImportColumn::preview)
-            w.width = fitPreviewColumnWidth (viewportWidth, others);
-
-        total += w.width;
-    }
-
-    // The file name tells the tracks apart, so it gives way last; the preview only shows what a
-    // double-click plays.
-    for (const auto column : { ImportColumn::preview, ImportColumn::cue, ImportColumn::stem, ImportColumn::status, ImportColumn::file })
-    {
-        for (size_t i = 0; i < widths.size() && total > viewportWidth; ++i)
-        {
-            if (widths[i].column != column)
-                continue;
-
-            const auto cut = std::min (total - viewportWidth, std::max (0, widths[i].width - columns[i].minimum));
-            widths[i].width -= cut;
-            total -= cut;
-        }
-    }
-
-    return widths;
+    using namespace ImportColumn;
+    static const ColumnFitOrder order { preview, { preview, cue, stem, status, file } };
+    return order;
 }
 
 //==============================================================================

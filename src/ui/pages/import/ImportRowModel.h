@@ -8,6 +8,7 @@
 
 #include "core/audio/WaveformOverview.h"
 #include "core/session/Session.h"
+#include "ui/widgets/ColumnFit.h"
 
 namespace dunmoor::ui
 {
@@ -131,16 +132,6 @@ juce::String getCellTooltip (const Session& session, const Track& track, int col
 const Stem* findTrackStem (const Session& session, const Track& track);
 
 //==============================================================================
-/** Measures a text's width in pixels in the table's font, rounded up. */
-using TextMeasure = std::function<int (const juce::String&)>;
-
-/** A column width the content asks for. */
-struct ColumnWidth
-{
-    int column;
-    int width;
-};
-
 /**
     Widths fitted to the shown rows: File to its widest name + 24 (200..620), Cue when visible
     to its widest name + 24 (90..320), Format, Duration, Rate and Depth to the wider of caption
@@ -155,22 +146,10 @@ std::vector<ColumnWidth> fitColumnsToContent (const Session& session,
     least 120. */
 int fitPreviewColumnWidth (int viewportWidth, int otherColumnsWidth);
 
-/** A shown column: the width its content asks for and the narrowest it may become. */
-struct ColumnRoom
-{
-    int column;
-    int wanted;
-    int minimum;
-};
-
-/**
-    The shown columns' widths in a table that shows viewportWidth: Preview takes what the others
-    leave (at least 120). Columns that together are wider than the table give way in a fixed
-    order, each down to its minimum before the next one starts: Preview, Cue, Stem, Status, File;
-    the others are as narrow as their texts already. Columns still too wide for a very narrow
-    table stay at their minimums.
-*/
-std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& columns, int viewportWidth);
+/** Preview takes what the others leave; the file name tells the tracks apart, so it gives way
+    last, and the preview only shows what a double-click plays. Format, Duration, Rate and Depth
+    are as narrow as their texts already. */
+const ColumnFitOrder& getImportColumnFitOrder();
 
 //==============================================================================
 /** What a message box after an import says, when it says anything. */

@@ -103,6 +103,30 @@ juce::String getDeliveryCellText (const DeliveryRow& row, int columnId)
     }
 }
 
+std::vector<ColumnWidth> fitDeliveryColumnsToContent (const std::vector<DeliveryRow>& rows, const TextMeasure& measure)
+{
+    std::vector<ColumnWidth> widths;
+
+    for (const auto column : { fileColumn, kindColumn, tracksColumn, peakColumn, formatColumn, lengthColumn, sizeColumn, statusColumn })
+    {
+        std::vector<juce::String> texts;
+        texts.reserve (rows.size());
+
+        for (const auto& row : rows)
+            texts.push_back (getDeliveryCellText (row, column));
+
+        widths.push_back ({ column, widestText (texts, measure) + 16 });
+    }
+
+    return widths;
+}
+
+const ColumnFitOrder& getDeliveryColumnFitOrder()
+{
+    static const ColumnFitOrder order { fileColumn, { statusColumn, previewColumn, tracksColumn, lengthColumn, sizeColumn, peakColumn, formatColumn, fileColumn } };
+    return order;
+}
+
 juce::String formatDeliverySize (int64_t bytes)
 {
     constexpr int64_t megabyte = 1048576;

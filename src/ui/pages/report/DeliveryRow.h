@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/render/CueReport.h"
+#include "ui/widgets/ColumnFit.h"
 
 namespace dunmoor::ui
 {
@@ -58,6 +59,15 @@ juce::String formatDeliverySize (int64_t bytes);
 /** File names in natural order, ignoring case: runs of digits compare by value (2 before 10);
     a name that ends first comes first. Negative, 0 or positive. */
 int compareFileNamesNaturally (const juce::String& a, const juce::String& b);
+
+/** The widest cell text of each text column over the rows, + 16 for the cell's indents; the
+    Preview column has none. */
+std::vector<ColumnWidth> fitDeliveryColumnsToContent (const std::vector<DeliveryRow>& rows, const TextMeasure& measure);
+
+/** File takes what the others leave and gives way last, as the name is what tells the files
+    apart; the status and the waveform give way first, then the numbers (which squeeze rather
+    than lose digits), the format late. Kind's few letters are as narrow as its caption already. */
+const ColumnFitOrder& getDeliveryColumnFitOrder();
 
 /** The order of two rows by a column; rows without a peak come after rows with one. */
 int compareDeliveryRows (const DeliveryRow& a, const DeliveryRow& b, int columnId);

@@ -10,6 +10,8 @@ namespace dunmoor::ui
 {
 namespace
 {
+    /** A column's caption, the widest its content may ask for (the Preview column: what its
+        waveform asks for) and the narrowest it may become beyond its caption's room. */
     struct ColumnSetup
     {
         const char* caption;
@@ -20,15 +22,24 @@ namespace
 
     constexpr ColumnSetup columnSetups[] = {
         { "File", fileColumn, 520, 150 },
-        { "Preview", previewColumn, 460, 90 },
-        { "Kind", kindColumn, 56, 44 },
-        { "Tracks", tracksColumn, 62, 50 },
-        { "Peak", peakColumn, 84, 60 },
-        { "Format", formatColumn, 300, 90 },
-        { "Length", lengthColumn, 76, 60 },
-        { "Size", sizeColumn, 76, 56 },
-        { "Status", statusColumn, 320, 80 },
+        { "Preview", previewColumn, 460, 0 },
+        { "Kind", kindColumn, 56, 0 },
+        { "Tracks", tracksColumn, 62, 0 },
+        { "Peak", peakColumn, 84, 0 },
+        { "Format", formatColumn, 300, 0 },
+        { "Length", lengthColumn, 96, 0 },
+        { "Size", sizeColumn, 96, 0 },
+        { "Status", statusColumn, 320, 0 },
     };
+
+    const ColumnSetup* findColumnSetup (int id)
+    {
+        for (const auto& column : columnSetups)
+            if (column.id == id)
+                return &column;
+
+        return nullptr;
+    }
 
     juce::Colour dimmedUnless (bool hasFile, juce::Colour colour)
     {
@@ -72,7 +83,7 @@ ReportPage::DeliveryTable::DeliveryTable()
     for (const auto& column : columnSetups)
     {
         const auto sortable = column.id != previewColumn;
-        const auto minimum = juce::jmax (column.minimumWidth, AppLookAndFeel::minimumHeaderColumnWidth (column.caption, sortable, table.getHeaderHeight()));
+        const auto minimum = juce::jmax (column.minimumWidth, AppLookAndFeel::minimumHeaderColumnWidth (column.caption, false, table.getHeaderHeight()));
         header.addColumn (column.caption, column.id, juce::jmax (column.width, minimum), minimum, -1, sortable ? common | Flags::sortable : common);
     }
 
@@ -160,6 +171,50 @@ void ReportPage::DeliveryTable::showRows (std::vector<DeliveryRow> newRows, bool
 
     applySort();
     table.updateContent();
+
+    const auto font = fontPlain14_5();
+    contentWidths = fitDeliveryColumnsToContent (receivedRows, [&font] (const juce::String& text) { return measureTextWidthCeil (font, text); });
+    fitColumns();
+}
+
+void ReportPage::DeliveryTable::fitColumns()
+{
+    const auto visibleWidth = table.getViewport()->getMaximumVisibleWidth();
+
+    if (visibleWidth <= 0)
+        return;
+
+    auto& header = table.getHeader();
+    std::vector<ColumnRoom> shown;
+
+    for (int i = 0; i < header.getNumColumns (true); ++i)
+    {
+        const auto id = header.getColumnIdOfIndex (i, true);
+        const auto* setup = findColumnSetup (id);
+
+        if (setup == nullptr)
+            continue;
+
+        auto wanted = setup->width;
+
+        for (const auto& w : contentWidths)
+            if (w.column == id)
+                wanted = juce::jmin (wanted, w.width);
+
+        // Only the sorted column's caption shares its cell with the arrow.
+        const auto minimum = juce::jmax (setup->minimumWidth, AppLookAndFeel::minimumHeaderColumnWidth (setup->caption, id == sortColumn, table.getHeaderHeight()));
+        shown.push_back ({ id, juce::jmax (wanted, minimum), minimum });
+    }
+
+    // Stretching would share each width set here among the columns to its right; the fitted
+    // widths already fill the table. It stays on for a drag on a column's edge.
+    header.setStretchToFitActive (false);
+
+    for (const auto& w : fitColumnsToTable (shown, visibleWidth, getDeliveryColumnFitOrder()))
+        if (header.getColumnWidth (w.column) != w.width)
+            header.setColumnWidth (w.column, w.width);
+
+    header.setStretchToFitActive (true);
 }
 
 void ReportPage::DeliveryTable::applySort()
@@ -389,6 +444,7 @@ void ReportPage::DeliveryTable::sortOrderChanged (int columnId, bool forwards)
     sortForwards = forwards;
     applySort();
     table.updateContent();
+    fitColumns();
 
     const auto index = findRowByPath (selectedPath);
 
@@ -445,6 +501,7 @@ bool ReportPage::DeliveryTable::keyPressed (const juce::KeyPress& key, juce::Com
 void ReportPage::DeliveryTable::resized()
 {
     table.setBounds (getLocalBounds());
+    fitColumns();
 
     if (editingRow >= 0)
     {

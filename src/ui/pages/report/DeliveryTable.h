@@ -81,12 +81,17 @@ private:
     void showRows (std::vector<DeliveryRow> newRows, bool keepSort);
     void applySort();
 
+    /** Each column as wide as its texts (between its caption's room and its widest), File taking
+        what is left; columns give way in a fixed order when the table is narrower. */
+    void fitColumns();
+
     juce::TableListBox table;
     juce::TextEditor editor;
     int editingRow = -1;
     juce::String editingPath;
     std::vector<DeliveryRow> rows;
     std::vector<DeliveryRow> receivedRows;
+    std::vector<ColumnWidth> contentWidths; // what the rows' texts ask for
     juce::String playingPath;
     double playingFraction = -1.0;
     int sortColumn = noSortColumn;

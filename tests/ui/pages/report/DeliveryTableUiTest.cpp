@@ -53,6 +53,61 @@ TEST_F (ReportPageTest, LongFileNamesKeepTheirEndAndShowWholeInTheTooltip)
         EXPECT_GE (header.getColumnWidth (header.getColumnIdOfIndex (i, true)), ui::AppLookAndFeel::minimumHeaderColumnWidth (header.getColumnName (header.getColumnIdOfIndex (i, true)), false, 28)) << i;
 }
 
+// At the smallest window the columns shared the table in proportion, and the File column was
+// left too narrow for any name: the others now give way first, each to its caption's room, and
+// Format last but one.
+TEST_F (ReportPageTest, AtTheSmallestWindowTheFileColumnIsWidest)
+{
+    struct Case
+    {
+        const char* prefix;
+        bool formatWhole;
+    };
+
+    for (const auto& c : { Case { "2M14 The Long Way Round the Harbour_", false }, Case { "2M14_", true } })
+    {
+        std::vector<std::pair<juce::String, double>> files;
+        for (const auto* part : { "01_Violins", "06_Trumpets", "09_Sub" })
+            files.push_back ({ juce::String (c.prefix) + part + ".wav", -3.5 });
+
+        deliver (handMadeReport (files));
+        page->setSize (1100, 720);
+
+        auto& model = table();
+        auto& header = model.getTable().getHeader();
+        const auto fileWidth = header.getColumnWidth (ui::fileColumn);
+        int total = 0;
+
+        for (int i = 0; i < header.getNumColumns (true); ++i)
+        {
+            const auto id = header.getColumnIdOfIndex (i, true);
+            total += header.getColumnWidth (id);
+
+            if (id != ui::fileColumn)
+            {
+                EXPECT_LT (header.getColumnWidth (id), fileWidth) << c.prefix << header.getColumnName (id);
+            }
+        }
+
+        EXPECT_EQ (total, model.getTable().getViewport()->getMaximumVisibleWidth()) << c.prefix << ": no column past the table's edge";
+
+        for (int row = 0; row < 3; ++row)
+        {
+            EXPECT_EQ (model.getCellTooltip (row, ui::fileColumn).isEmpty(), c.formatWhole) << c.prefix << row;
+            EXPECT_EQ (model.getCellTooltip (row, ui::formatColumn).isEmpty(), c.formatWhole) << c.prefix << row << ": WAV 24bit 48kHz 2ch";
+        }
+
+        // The sort arrow takes its room from the File column, never from another caption.
+        header.setSortColumnId (ui::formatColumn, true);
+        ASSERT_TRUE (pumpUntil ([&] { return model.getSortColumnId() == ui::formatColumn; }));
+        EXPECT_GE (header.getColumnWidth (ui::formatColumn), ui::AppLookAndFeel::minimumHeaderColumnWidth ("Format", true, 28)) << c.prefix;
+        EXPECT_LE (header.getColumnWidth (ui::fileColumn), fileWidth) << c.prefix;
+        EXPECT_EQ (model.getCellTooltip (0, ui::formatColumn).isEmpty(), c.formatWhole) << c.prefix;
+
+        page->setSize (1360, 860);
+    }
+}
+
 TEST_F (ReportPageTest, RefusedNamesSayWhyAndChangeNothing)
 {
     deliver (render ({ "1m01" }));
