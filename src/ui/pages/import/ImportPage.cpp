@@ -273,7 +273,7 @@ void ImportPage::importFiles (const juce::Array<juce::File>& files, const juce::
     for (const auto& file : files)
         app.addRecentImportFolder (file);
 
-    if (const auto box = describeImportSummary (summary); box.show)
+    if (const auto box = describeImportSummary (summary, files); box.show)
         showMessage (box.title, box.message, box.warning);
 
     app.sendChangeMessage();
