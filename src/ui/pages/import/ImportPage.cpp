@@ -628,8 +628,9 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
                        colourForConfidence (track->confidence), assignmentBadgeText (track->source, track->confidence));
             g.setColour (palette.textSecondary);
             g.setFont (fontPlain14_5());
-            g.drawText (track->matchedKeywords.joinIntoString (", "), badgeWidth + 14, 0,
-                        juce::jmax (0, width - 16 - badgeWidth - 6), height, juce::Justification::centredLeft, true);
+            const auto room = juce::jmax (0, width - 16 - badgeWidth - 6);
+            const auto measure = [] (const juce::String& text) { return (int) std::ceil (measureLineWidth (fontPlain14_5(), text)); };
+            g.drawText (fitMatchedKeywords (track->matchedKeywords, room, measure), badgeWidth + 14, 0, room, height, juce::Justification::centredLeft, false);
             return;
         }
 
