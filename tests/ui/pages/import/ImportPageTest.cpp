@@ -109,6 +109,7 @@ TEST_F (ImportPageFixture, AFolderWithoutAudioSaysSoWhetherChosenOrDropped)
     ASSERT_EQ (seams->boxes.size(), boxes + 1);
     EXPECT_TRUE (seams->lastBox()->request.message.startsWith ("No audio files were found in 2 chosen folders.")) << seams->lastBox()->request.message;
     EXPECT_TRUE (app->session.getTracks().empty());
+    EXPECT_TRUE (app->getRecentImportFolders().isEmpty()) << "no place to come back to";
 
     // A cancelled chooser imports nothing and has nothing to say.
     page->addFiles();
