@@ -442,6 +442,11 @@ namespace
         ASSERT_TRUE (app->saveProject (temp.file ("Show.bkfp"), error)) << error;
         EXPECT_FALSE (app->hasUnsavedWork());
 
+        // An import that adds nothing changes nothing: a folder already in the list, one without audio.
+        ASSERT_TRUE (temp.file ("Empty").createDirectory());
+        juce::ignoreUnused (app->session.importFiles ({ cue, temp.file ("Empty") }, false));
+        EXPECT_FALSE (app->isChangedSinceSaved());
+
         app->session.setCueIncluded (app->session.getCues()[0].key, false);
         EXPECT_TRUE (app->hasUnsavedWork());
 
