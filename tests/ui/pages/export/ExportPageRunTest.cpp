@@ -186,10 +186,31 @@ TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)
     ExportPageFixture f;
     auto& page = f.makePage();
     auto& button = page.getRenderBar().openFolderButton;
-    const auto folder = f.useOutputFolder ("Deliveries");
 
-    click (button);
-    EXPECT_TRUE (f.seams->opened.empty()) << "a folder not made yet opens nothing";
+    // Before a folder was chosen, and before the first render made it, the button did nothing.
+    struct Case
+    {
+        juce::String folder;
+        const char* title;
+        const char* saysToPress;
+    };
+
+    for (const auto& c : { Case { {}, "No render folder yet", "\"Choose render folder\"" },
+                           Case { f.temp.file ("Deliveries").getFullPathName(), "The render folder does not exist yet", "\"Render and export\"" } })
+    {
+        if (c.folder.isNotEmpty())
+            f.useOutputFolder ("Deliveries");
+
+        const auto boxes = f.seams->boxes.size();
+        click (button);
+        ASSERT_EQ (f.seams->boxes.size(), boxes + 1) << c.title;
+        EXPECT_EQ (f.seams->lastBox()->request.title, c.title);
+        EXPECT_TRUE (f.seams->lastBox()->request.message.contains (c.saysToPress)) << f.seams->lastBox()->request.message;
+        EXPECT_TRUE (c.folder.isEmpty() || f.seams->lastBox()->request.message.contains (c.folder));
+        EXPECT_TRUE (f.seams->opened.empty()) << "a folder not made yet opens nothing";
+    }
+
+    const auto folder = f.temp.file ("Deliveries");
 
     ASSERT_TRUE (folder.createDirectory());
     click (button);
@@ -198,8 +219,9 @@ TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)
     EXPECT_EQ (f.seams->opened[0].target, folder.getFullPathName());
 
     f.seams->openOutcome = { false, "No file browser." };
+    const auto boxes = f.seams->boxes.size();
     click (button);
-    ASSERT_TRUE (pumpUntil ([&f] { return f.seams->lastBox() != nullptr; }));
+    ASSERT_TRUE (pumpUntil ([&f, boxes] { return f.seams->boxes.size() > boxes; }));
     ASSERT_EQ (f.seams->opened.size(), 3u);
     EXPECT_EQ (f.seams->opened[2].target, folder.getParentDirectory().getFullPathName());
     EXPECT_EQ (f.seams->lastBox()->request.title, "The folder was not opened");
