@@ -617,8 +617,9 @@ namespace
 
         const Case cases[] = {
             { { "/bin/sh", "-c", "printf '%s' \"$1\" > '" + record.getFullPathName() + "'", "opener" }, true, {} },
-            { { "/bin/sh", "-c", "exit 4", "opener" }, false, "/bin/sh reported a failure (exit status 4)." },
-            { { "/nonexistent/opener" }, false, "/nonexistent/opener could not be started." },
+            { { "/bin/sh", "-c", "exit 4", "opener" }, false, "/bin/sh reported a failure (exit status 4) opening \"" + target + "\"." },
+            { { "/nonexistent/opener" }, false, "/nonexistent/opener could not be started to open \"" + target + "\". Check that it is installed." },
+            { { "/nonexistent/xdg-open" }, false, "/nonexistent/xdg-open could not be started to open \"" + target + "\". Check that it is installed (it comes with the xdg-utils package)." },
         };
 
         for (const auto& c : cases)
