@@ -781,6 +781,14 @@ void ExportPage::timerCallback()
         warningsDirty = true;
     }
 
+    // Opening a project takes its output folder after the session was rebuilt, so no session
+    // notification carries it: the bar would go on naming the folder the render no longer uses.
+    if (renderBar->getFolder() != appState.outputFolder)
+    {
+        renderBar->setFolder (appState.outputFolder);
+        warningsDirty = true;
+    }
+
     if (warningsDirty)
         updateWarnings();
 

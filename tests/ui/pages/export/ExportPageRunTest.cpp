@@ -179,6 +179,27 @@ TEST (ExportPageRun, AFolderChosenFromRenderGoesOnIntoTheRenderThroughItsQuestio
     EXPECT_EQ (f.exportsFinished, 1);
 }
 
+// Opening a project took its output folder after the page had refreshed: the bar went on naming
+// the folder of the session before, while the render wrote to the project's.
+TEST (ExportPageRun, TheBarNamesTheFolderOfAnOpenedProject)
+{
+    ExportPageFixture f;
+    auto& page = f.makePage();
+    f.importCues (1);
+    const auto projectFolder = f.useOutputFolder ("Project Deliveries");
+
+    juce::String error;
+    juce::StringArray missing;
+    const auto project = f.temp.file ("Show.bkfp");
+    ASSERT_TRUE (f.app->saveProject (project, error)) << error;
+
+    f.useOutputFolder ("Elsewhere");
+    ASSERT_TRUE (f.app->openProject (project, error, missing)) << error;
+    ASSERT_EQ (f.app->outputFolder, projectFolder);
+    EXPECT_TRUE (pumpUntil ([&page, projectFolder] { return page.getRenderBar().folderLabel.getText() == projectFolder.getFullPathName(); }, 2000))
+        << page.getRenderBar().folderLabel.getText();
+}
+
 // The button used to hand the folder to the desktop and forget it: when no file browser came up,
 // the user saw neither the folder's parent nor a word about it.
 TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)
