@@ -137,6 +137,11 @@ bool presetKindFromString (const juce::String& s, PresetKind& out)
     return false;
 }
 
+juce::String describeStemCount (int count)
+{
+    return juce::String (count) + (count == 1 ? " stem" : " stems");
+}
+
 juce::String assignmentBadgeText (AssignmentSource source, Confidence c)
 {
     if (source == AssignmentSource::manual)

@@ -700,8 +700,12 @@ juce::File MainComponent::findManual (const juce::File& startFolder)
 
 void MainComponent::openManual()
 {
+    openManualFrom (juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory());
+}
+
+void MainComponent::openManualFrom (const juce::File& programFolder)
+{
     // The manual ships beside the program; there is no copy on the web to fall back on.
-    const auto programFolder = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
     const auto manual = findManual (programFolder);
 
     if (manual == juce::File())

@@ -72,7 +72,11 @@ public:
 
     /** Saves to the current project file, or asks for one; afterSaved runs once it is written. */
     void saveProject (bool saveAs, std::function<void()> afterSaved = {});
+    /** Opens the manual found from the program's folder (see findManual). */
     void openManual();
+
+    /** Opens the manual found from this folder upward, or says where none was found. */
+    void openManualFrom (const juce::File& programFolder);
     void showSettingsDialog();
 
     /** Shows what could not be read at start (damaged settings, an unreadable last preset) in one

@@ -5,6 +5,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/widgets/FittedLabel.h"
 #include "ui/widgets/PreviewAnalysis.h"
 #include "ui/widgets/PreviewZoom.h"
 #include "ui/widgets/SpectrogramView.h"
@@ -73,7 +74,7 @@ public:
 
     TransportButton transportButton;
     juce::ToggleButton autoplayToggle { "Autoplay" };
-    juce::Label fileNameLabel;
+    FittedLabel fileNameLabel { Shortening::inMiddle }; // a long name keeps its distinguishing end
     juce::Label timeLabel;
     SpectrogramView spectrogramView;
     WaveformView waveformView;

@@ -149,6 +149,17 @@ TEST_F (ThemeTest, WindowsKeepTheirSizeInInterfaceUnitsThroughAScaleChange)
         EXPECT_EQ (window.getHeight(), 300) << percent;
     }
 
+    // A window near the screen's right edge, which a larger interface size would push past it,
+    // moves back onto the screen at its size.
+    const auto area = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    window.setBounds (area.getRight() - 410, area.getY() + 50, 400, 300);
+    applyUiScale (120);
+    testing::pumpMessages (50);
+    const auto scaledArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    EXPECT_EQ (window.getWidth(), 400);
+    EXPECT_LE (window.getRight(), scaledArea.getRight());
+    applyUiScale (100);
+
     window.removeFromDesktop();
 }
 
@@ -337,6 +348,34 @@ TEST_F (ThemeTest, TickBoxShowsATickMarkOnlyWhenTicked)
             testing::saveSnapshot (box, "tick-box-on");
             box.setToggleState (false, juce::dontSendNotification);
             testing::saveSnapshot (box, "tick-box-off");
+        }
+    }
+}
+
+// The framework placed the warning triangle and the "?" by the text's position, so in a short
+// alert they spilled over the window's corner.
+TEST_F (ThemeTest, AlertIconsStayInsideTheirWindow)
+{
+    const std::pair<juce::MessageBoxIconType, juce::Colour> icons[] = { { juce::MessageBoxIconType::WarningIcon, currentPalette().warning },
+                                                                         { juce::MessageBoxIconType::QuestionIcon, currentPalette().accent } };
+
+    for (const auto& [type, colour] : icons)
+    {
+        for (const auto* message : { "Saved.", "One file could not be read:\n\nhorns.wav\nstrings.wav\nbass.wav" })
+        {
+            juce::AlertWindow alert ("Not everything could be read at start", message, type);
+            alert.addButton ("OK", 1);
+            alert.setSize (alert.getWidth(), alert.getHeight()); // the framework's own layout, from its texts
+            const auto image = testing::paintToImage (alert);
+
+            juce::Rectangle<int> icon;
+            for (int y = 0; y < image.getHeight(); ++y)
+                for (int x = 0; x < image.getWidth(); ++x)
+                    if (image.getPixelAt (x, y).withAlpha (1.0f) == colour)
+                        icon = icon.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1) : icon.getUnion ({ x, y, 1, 1 });
+
+            EXPECT_GE (icon.getWidth(), 24) << message << ": the icon shows";
+            EXPECT_TRUE (image.getBounds().reduced (8).contains (icon)) << message << ": " << icon.toString() << " in " << image.getBounds().toString();
         }
     }
 }

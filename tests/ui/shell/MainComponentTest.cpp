@@ -750,6 +750,13 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
     program.createDirectory();
     EXPECT_EQ (MainComponent::findManual (program), juce::File());
 
+    // Without a manual nothing is handed to the desktop, and the box says where it looked.
+    main->openManualFrom (program);
+    EXPECT_TRUE (seams->opened.empty());
+    ASSERT_NE (seams->lastBox(), nullptr);
+    EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
+    EXPECT_TRUE (seams->lastBox()->request.message.startsWith ("There is no manual/index.html in " + program.getFullPathName() + " or any folder above it."));
+
     temp.file ("opt/docs/manual").createDirectory();
     const auto manual = temp.make ("opt/docs/manual/index.html", "<html></html>");
     EXPECT_EQ (MainComponent::findManual (program), manual);
@@ -761,6 +768,7 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
     // The build puts the manual beside the programs, so the test program finds the real one,
     // and a failure names what it tried to open.
     seams->openOutcome = { false, "No browser." };
+    const auto boxesBefore = seams->boxes.size();
     main->openManual();
     ASSERT_EQ (seams->opened.size(), 1u);
     EXPECT_EQ (seams->opened[0].kind, Seams::OpenKind::file);
@@ -771,7 +779,7 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
     EXPECT_TRUE (page.contains ("<title>Brackenfold manual</title>")) << opened.getFullPathName();
     for (const auto* step : { "1. Import", "2. Preset &amp; Stems", "3. Review", "4. Levels &amp; Export", "5. Report" })
         EXPECT_TRUE (page.contains (step)) << step;
-    EXPECT_TRUE (testing::pumpUntil ([&] { return seams->lastBox() != nullptr; }, 2000));
+    ASSERT_TRUE (testing::pumpUntil ([&] { return seams->boxes.size() > boxesBefore; }, 2000));
     EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
     EXPECT_EQ (seams->lastBox()->request.message, "Could not open " + opened.getFullPathName() + ": No browser.");
 

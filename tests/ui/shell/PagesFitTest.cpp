@@ -4,6 +4,8 @@
 #include "ui/FakeSeams.h"
 #include "ui/FitCheck.h"
 #include "ui/UiTestSupport.h"
+#include "ui/pages/import/ImportPage.h"
+#include "ui/pages/report/ReportPage.h"
 #include "ui/shell/MainComponent.h"
 #include "ui/shell/SettingsDialog.h"
 
@@ -102,6 +104,18 @@ struct PagesFitTest : ::testing::Test
         state.setOutputFolder (report.outputRoot);
         state.setLastReport (std::move (report));
         main->refreshFooter();
+        testing::pumpMessages (100);
+
+        // The players show the longest names there are: a track of the longest cue, a file of
+        // the second cue.
+        const Track* longest = nullptr;
+        for (const auto& track : state.session.getTracks())
+            if (longest == nullptr || track.file.getFileName().length() > longest->file.getFileName().length())
+                longest = &track;
+
+        main->getImportPage()->showSelection (longest->file, longest->id);
+        main->getReportPage()->getCueList().selectRow (1);
+        main->getReportPage()->showFile (9, false, 0.0);
         testing::pumpMessages (100);
     }
 

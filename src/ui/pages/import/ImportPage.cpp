@@ -583,7 +583,7 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
 
         case ImportColumn::cue:
             g.setColour (palette.textSecondary);
-            g.drawText (getCellText (app.session, *track, columnId), textArea, juce::Justification::centredLeft, true);
+            g.drawText (fittedCellWords (*track, columnId, width), textArea, juce::Justification::centredLeft, false);
             return;
 
         case ImportColumn::duration:
@@ -600,7 +600,7 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
                 g.setColour (juce::Colour (stem->colour));
                 g.fillRoundedRectangle (juce::Rectangle<int> (8, 8, 10, juce::jmax (0, height - 16)).toFloat(), 2.0f);
                 g.setColour (palette.textPrimary);
-                g.drawText (stem->displayName, 24, 0, juce::jmax (0, width - 32), height, juce::Justification::centredLeft, true);
+                g.drawText (fittedCellWords (*track, columnId, width), 24, 0, juce::jmax (0, width - 32), height, juce::Justification::centredLeft, false);
             }
             else
             {
@@ -625,14 +625,13 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
                 return;
             }
 
-            const auto badgeWidth = juce::jmin (width - 16, 86);
+            const auto badgeWidth = statusBadgeWidth (width);
             drawBadge (g, juce::Rectangle<int> (8, 6, juce::jmax (0, badgeWidth), juce::jmax (0, height - 12)).toFloat(),
                        colourForConfidence (track->confidence), assignmentBadgeText (track->source, track->confidence));
             g.setColour (palette.textSecondary);
             g.setFont (fontPlain14_5());
-            const auto room = juce::jmax (0, width - 16 - badgeWidth - 6);
-            const auto measure = [] (const juce::String& text) { return (int) std::ceil (measureLineWidth (fontPlain14_5(), text)); };
-            g.drawText (fitMatchedKeywords (track->matchedKeywords, room, measure), badgeWidth + 14, 0, room, height, juce::Justification::centredLeft, false);
+            g.drawText (fittedCellWords (*track, columnId, width), badgeWidth + 14, 0,
+                        juce::jmax (0, width - 16 - badgeWidth - 6), height, juce::Justification::centredLeft, false);
             return;
         }
 
@@ -684,7 +683,44 @@ juce::String ImportPage::getCellTooltip (int row, int columnId)
     if (track == nullptr)
         return {};
 
-    return ui::getCellTooltip (app.session, *track, columnId, columnId == ImportColumn::clip ? getClipState (*track) : ClipState::unknown);
+    const auto tip = ui::getCellTooltip (app.session, *track, columnId, columnId == ImportColumn::clip ? getClipState (*track) : ClipState::unknown);
+    const auto words = cellWords (*track, columnId);
+    const auto shown = fittedCellWords (*track, columnId, table.getHeader().getColumnWidth (columnId));
+
+    // Words the cell had to shorten come first, whole.
+    return shown == words ? tip : words + "\n" + tip;
+}
+
+juce::String ImportPage::cellWords (const Track& track, int columnId) const
+{
+    switch (columnId)
+    {
+        case ImportColumn::cue:
+            return getCellText (app.session, track, columnId);
+        case ImportColumn::stem:
+        {
+            const auto* stem = findTrackStem (app.session, track);
+            return stem != nullptr ? stem->displayName : juce::String();
+        }
+        case ImportColumn::status:
+            return track.isReadable() ? track.matchedKeywords.joinIntoString (", ") : juce::String();
+        default:
+            return {};
+    }
+}
+
+juce::String ImportPage::fittedCellWords (const Track& track, int columnId, int width) const
+{
+    // The room each cell's painting leaves its words: a stem's colour mark, a status badge.
+    const auto room = columnId == ImportColumn::stem     ? width - 32
+                      : columnId == ImportColumn::status ? width - 16 - statusBadgeWidth (width) - 6
+                                                         : width - 16;
+    return shortenToFit (cellWords (track, columnId), fontPlain14_5(), (float) juce::jmax (0, room), Shortening::atEnd);
+}
+
+int ImportPage::statusBadgeWidth (int cellWidth)
+{
+    return juce::jmin (cellWidth - 16, 86);
 }
 
 void ImportPage::selectedRowsChanged (int lastRowSelected)

@@ -131,6 +131,11 @@ private:
     void updateStatusLine();
     void fitColumnsToContent();
     void fitColumnsToTable();
+
+    /** The words a cue, stem or status cell shows, whole, and as they fit a cell of that width. */
+    juce::String cellWords (const Track& track, int columnId) const;
+    juce::String fittedCellWords (const Track& track, int columnId, int width) const;
+    static int statusBadgeWidth (int cellWidth);
     void restoreSelection();
     ClipState getClipState (const Track& track);
 

@@ -353,25 +353,6 @@ std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& colum
     return widths;
 }
 
-juce::String fitMatchedKeywords (const juce::StringArray& keywords, int width, const TextMeasure& measure)
-{
-    const auto mark = juce::String::charToString (0x2026);
-    juce::String shown;
-
-    for (int i = 0; i < keywords.size(); ++i)
-    {
-        const auto longer = shown.isEmpty() ? keywords[i] : shown + ", " + keywords[i];
-        const auto isLast = i == keywords.size() - 1;
-
-        if (measure (isLast ? longer : longer + mark) > width)
-            return shown.isEmpty() ? shown : shown + mark;
-
-        shown = longer;
-    }
-
-    return shown;
-}
-
 //==============================================================================
 ImportSummaryBox describeImportSummary (const ImportSummary& summary, const juce::Array<juce::File>& chosen)
 {

@@ -172,13 +172,6 @@ struct ColumnRoom
 */
 std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& columns, int viewportWidth);
 
-/**
-    The matched keywords a Status cell shows after its badge: as many whole keywords as fit
-    ("theme, main…" never, "theme…" when the next does not fit), nothing when not even the first
-    fits. A cut keyword reads as another word; the cell's tooltip names them all.
-*/
-juce::String fitMatchedKeywords (const juce::StringArray& keywords, int width, const TextMeasure& measure);
-
 //==============================================================================
 /** What a message box after an import says, when it says anything. */
 struct ImportSummaryBox

@@ -177,7 +177,7 @@ ReportPage::ReportPage (AppState& state)
     player.waveformView.setPlaceholderText ("Pick a delivered file to hear it");
 
     player.fileNameLabel.setTitle ("File in the player");
-    player.fileNameLabel.setFont (fontPlain14_5());
+    player.fileNameLabel.setFittedFont (fontPlain14_5());
     player.timeLabel.setTitle ("Playing time");
     player.timeLabel.setJustificationType (juce::Justification::centredRight);
     setLabelTone (player.timeLabel, LabelTone::secondary);
@@ -361,7 +361,7 @@ void ReportPage::resetPlayer()
     player.clearSpectrogram();
     player.waveformView.clear();
     player.waveformView.setPlayheadPosition (-1.0);
-    player.fileNameLabel.setText ({}, juce::dontSendNotification);
+    player.fileNameLabel.setFullText ({});
     player.timeLabel.setText ({}, juce::dontSendNotification);
 }
 
@@ -380,7 +380,7 @@ void ReportPage::showFile (int row, bool play, double startFraction)
     {
         resetPlayer();
         engine.stop();
-        player.fileNameLabel.setText (r->fileName + "   (nothing was written)", juce::dontSendNotification);
+        player.fileNameLabel.setFullText (r->fileName + "   (nothing was written)");
         updateTransport();
         return;
     }
@@ -399,14 +399,14 @@ void ReportPage::showFile (int row, bool play, double startFraction)
 
     if (! r->file.existsAsFile())
     {
-        player.fileNameLabel.setText (r->fileName + "   (no longer on disk)", juce::dontSendNotification);
+        player.fileNameLabel.setFullText (r->fileName + "   (no longer on disk)");
         player.clearSpectrogram();
         engine.stop();
         updateTransport();
         return;
     }
 
-    player.fileNameLabel.setText (r->fileName, juce::dontSendNotification);
+    player.fileNameLabel.setFullText (r->fileName);
     player.analyse (r->file, {});
 
     if (play)

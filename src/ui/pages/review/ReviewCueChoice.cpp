@@ -24,8 +24,7 @@ namespace
         {
             const auto found = stemsByCue.find (cue.key);
             const auto stems = found != stemsByCue.end() ? (int) found->second.size() : 0;
-            // The count is of stems in use, which a bare number would pass off as a track count.
-            result.push_back ({ cue.key, cue.name + "  (" + juce::String (stems) + (stems == 1 ? " stem)" : " stems)") });
+            result.push_back ({ cue.key, cue.name + "  (" + describeStemCount (stems) + ")" });
         }
 
         return result;

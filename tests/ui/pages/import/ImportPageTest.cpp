@@ -67,6 +67,28 @@ TEST_F (ImportPageFixture, ImportThroughTheChooserAndTheRecentFolders)
     EXPECT_EQ (app->session.getTracks().size(), 5u);
 }
 
+// At the smallest window the columns gave way by falling off the table's edge, Status first; a
+// cell too narrow for its words now shortens them on purpose and its tooltip has them whole.
+TEST_F (ImportPageFixture, AtTheSmallestWindowEveryColumnShowsAndShortenedWordsAreWholeInTheTooltip)
+{
+    const juce::String longCue ("1M03 The Long Way Round the Harbour at Dawn and Dusk");
+    writeTone (reel.getChildFile (longCue + "/Violins Sustain.wav"), 1.0);
+    importTree();
+    page->setSize (1100 - 24, 720 - 104 - 44);
+
+    auto& header = table().getHeader();
+    const auto last = header.getColumnIdOfIndex (header.getNumColumns (true) - 1, true);
+    EXPECT_EQ (last, ui::ImportColumn::status);
+    EXPECT_LE (header.getColumnPosition (header.getNumColumns (true) - 1).getRight(), table().getVisibleRowWidth());
+
+    const auto& shown = page->getShownRows();
+    const auto row = (int) (std::find (shown.begin(), shown.end(), idOf ("Violins Sustain.wav")) - shown.begin());
+    ASSERT_LT (row, (int) shown.size());
+    const auto tip = page->getCellTooltip (row, ui::ImportColumn::cue);
+    EXPECT_TRUE (tip.startsWith (longCue + "\n")) << tip;
+    EXPECT_TRUE (page->getCellTooltip (row, ui::ImportColumn::file).startsWith (reel.getFullPathName())) << "the file's tip is its path";
+}
+
 // Both import choosers always opened in the music folder, and the folder chooser took one
 // folder per trip.
 TEST_F (ImportPageFixture, ChoosersOpenAtTheLastImportFolderAndTakeSeveralFolders)

@@ -222,27 +222,6 @@ TEST (ImportColumns, GiveWayInAFixedOrderDownToTheirMinimums)
     }
 }
 
-// A narrow Status column showed "th" of "theme, main theme" after the badge: a keyword cut
-// inside reads as another word.
-TEST (ImportStatusCell, ShowsWholeMatchedKeywordsOrNone)
-{
-    const auto measure = [] (const juce::String& text) { return 10 * text.length(); }; // 10 px a character
-    const auto mark = juce::String::charToString (0x2026);
-    const juce::StringArray keywords { "theme", "main theme" };
-
-    struct Case
-    {
-        int width;
-        juce::String expected;
-    };
-
-    for (const auto& c : { Case { 170, "theme, main theme" }, Case { 169, "theme" + mark }, Case { 60, "theme" + mark }, Case { 59, {} }, Case { 0, {} } })
-        EXPECT_EQ (fitMatchedKeywords (keywords, c.width, measure), c.expected) << c.width;
-
-    EXPECT_EQ (fitMatchedKeywords ({ "boom" }, 40, measure), "boom");
-    EXPECT_EQ (fitMatchedKeywords ({}, 40, measure), "");
-}
-
 TEST (ImportSummaryBox, SaysWhatTheImportSkipped)
 {
     EXPECT_FALSE (describeImportSummary ({}).show);

@@ -200,7 +200,7 @@ namespace
         const auto bass = session().findTrack (trackIdNamed (session(), "Bass.wav"))->stemId;
         ASSERT_TRUE (drums.isNotEmpty());
         ASSERT_TRUE (bass.isNotEmpty());
-        EXPECT_EQ (combo.getItemText (1), "Cue A  (2)");
+        EXPECT_EQ (combo.getItemText (1), "Cue A  (2 stems)");
 
         chooseCue ("Cue B");
         const auto cueB = cueKeyOf ("Cue B");
@@ -222,7 +222,7 @@ namespace
         chooseCue ("Cue B");
         session().assignTracks ({ trackIdNamed (session(), "Vox.wav") }, {}, false);
         EXPECT_EQ (mixColumns().getSelectedCueKey(), cueB);
-        EXPECT_EQ (combo.getText(), "Cue B  (1)");
+        EXPECT_EQ (combo.getText(), "Cue B  (1 stem)");
 
         juce::StringArray cueBTracks;
 
