@@ -436,6 +436,75 @@ TEST (JuceFileEncoder, SharingTheWorkOutWritesTheSameFile)
     }
 }
 
+TEST (JuceFileEncoder, WindowsOfWholeBlocksWriteTheFileOfTheWholeBuffer)
+{
+    // Silence across the third block's end: the dither's fade to black reaches back into it.
+    constexpr int frames = 7 * JuceFileEncoder::blockSize + 999;
+    juce::AudioBuffer<double> audio (2, frames);
+
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < frames; ++i)
+            audio.setSample (ch, i, i > 3 * JuceFileEncoder::blockSize - 700 && i < 3 * JuceFileEncoder::blockSize + 2000
+                                        ? 0.0
+                                        : 0.6 * std::sin (i * 0.0071 * (ch + 1)));
+
+    const auto threads = tasksOnThreadsOfTheirOwn();
+    const std::pair<Codec, DitherKind> cases[] = { { Codec::wav, DitherKind::tpdfShaped }, { Codec::aiff, DitherKind::tpdf }, { Codec::flac, DitherKind::tpdf } };
+    TemporaryFolder temp;
+
+    for (const auto& [codec, dither] : cases)
+    {
+        const auto settings = settingsFor (codec, SampleFormat::pcm24, dither, 17);
+        SCOPED_TRACE (settings.describe().toStdString());
+        const auto whole = temp.folder.getChildFile ("whole" + codecFileExtension (codec));
+        const auto windowed = temp.folder.getChildFile ("windowed" + codecFileExtension (codec));
+        juce::String error;
+        ASSERT_TRUE (JuceFileEncoder (codec).encode (audio, whole, settings, error)) << error;
+
+        JuceFileEncoder encoder (codec);
+        auto session = encoder.begin (windowed, settings, 2, frames, error);
+        ASSERT_NE (session, nullptr) << error;
+        ASSERT_EQ (session->getWindowFrames(), JuceFileEncoder::blockSize);
+
+        // Windows of 3, 1 (shared out) and 2 blocks, then the rest, each from a buffer of its own.
+        int start = 0;
+
+        for (const int blocks : { 3, 1, 2, 99 })
+        {
+            const auto count = std::min (blocks * JuceFileEncoder::blockSize, frames - start);
+            juce::AudioBuffer<double> window (2, count + 10);
+
+            for (int ch = 0; ch < 2; ++ch)
+                window.copyFrom (ch, 0, audio, ch, start, count);
+
+            ASSERT_TRUE (session->append (window, count, error, {}, blocks == 1 ? threads : ParallelTasks {})) << error;
+            start += count;
+        }
+
+        EXPECT_FALSE (windowed.exists());
+        ASSERT_TRUE (session->finish (error)) << error;
+
+        if (codec == Codec::flac)
+            EXPECT_EQ (decode (windowed, codec).channels, decode (whole, codec).channels);
+        else
+            EXPECT_EQ (bytesOf (windowed), bytesOf (whole));
+    }
+
+    // A session dropped before it is finished leaves the target as it was and no file behind.
+    const auto target = temp.folder.getChildFile ("dropped.wav");
+    ASSERT_TRUE (target.replaceWithText ("earlier"));
+    juce::String error;
+    {
+        JuceFileEncoder encoder (Codec::wav);
+        auto session = encoder.begin (target, settingsFor (Codec::wav, SampleFormat::pcm24, DitherKind::tpdf, 3), 2, frames, error);
+        ASSERT_NE (session, nullptr) << error;
+        ASSERT_TRUE (session->append (audio, JuceFileEncoder::blockSize, error)) << error;
+    }
+
+    EXPECT_EQ (target.loadFileAsString(), "earlier");
+    EXPECT_EQ (temp.folder.findChildFiles (juce::File::findFiles, false, "*dropped*").size(), 1);
+}
+
 TEST (JuceFileEncoder, AutoBlackAcrossTheBlockBoundary)
 {
     // Silence starts 500 frames before the end of the first 32768-frame block and lasts

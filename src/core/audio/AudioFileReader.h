@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "AudioBufferOps.h"
 #include "AudioFileProbe.h"
 #include "CancelCheck.h"
@@ -58,5 +60,41 @@ namespace dunmoor
                                        double durationSeconds,
                                        juce::AudioBuffer<double>& buffer,
                                        juce::String& error);
+
+/**
+    Reads a file a window at a time, from its start towards its end, each window exactly the
+    frames readAudioFile gives of the whole file: the file is opened and checked once, a
+    converted file goes through the converter a window at a time, and only a window of the file
+    (and, converted, a few seconds of it at its own rate) is ever in memory.
+*/
+class AudioFileWindowReader
+{
+public:
+    AudioFileWindowReader();
+    ~AudioFileWindowReader();
+
+    /** Opens the file for reads at targetRate (as readAudioFile takes it), refusing what
+        readAudioFile refuses before it reads a sample. False with the reason in error. */
+    [[nodiscard]] bool open (const juce::File& file, double targetRate, juce::String& error, juce::int64 frameCap = maxReadFrames);
+
+    int getNumChannels() const noexcept;
+
+    /** The frames of the whole file at the target rate. */
+    juce::int64 getLength() const noexcept;
+
+    /** Frames [start, start + count) at the target rate into the first count frames of the
+        buffer's channels (it has getNumChannels() channels); frames past the end are not
+        touched. Windows come in order: each starts at or after the start of the one before.
+        The cancel check is polled once per block; false with the reason in error (the cancelled
+        text when it said yes). */
+    [[nodiscard]] bool read (juce::int64 start, int count, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel = {});
+
+private:
+    struct State;
+    std::unique_ptr<State> state;
+
+    AudioFileWindowReader (const AudioFileWindowReader&) = delete;
+    AudioFileWindowReader& operator= (const AudioFileWindowReader&) = delete;
+};
 
 } // namespace dunmoor

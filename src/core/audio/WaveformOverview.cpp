@@ -94,6 +94,15 @@ namespace
             }
         }
 
+        /** Takes over the buckets reached by an earlier filler of the same overview (none: empty). */
+        void adopt (std::vector<char>& reached)
+        {
+            if (reached.size() == touched.size())
+                std::swap (touched, reached);
+        }
+
+        std::vector<char> release() { return std::move (touched); }
+
     private:
         WaveformOverview& overview;
         juce::int64 numFrames;
@@ -106,6 +115,40 @@ namespace
         return std::isnan (x) ? 0.0 : juce::jlimit (0.0, 1.0, x);
     }
 } // namespace
+
+//==============================================================================
+WaveformOverviewBuilder::WaveformOverviewBuilder (int numChannels, juce::int64 frames, double sampleRate, int numBuckets)
+    : numFrames (frames)
+{
+    if (numChannels <= 0 || frames <= 0)
+        return;
+
+    const int buckets = clampBuckets (numBuckets);
+    overview.minimums.assign ((size_t) buckets, 0.0f);
+    overview.maximums.assign ((size_t) buckets, 0.0f);
+    overview.sampleRate = sampleRate;
+    overview.channelCount = numChannels;
+    overview.duration = sampleRate > 0.0 ? (double) frames / sampleRate : 0.0;
+}
+
+void WaveformOverviewBuilder::add (const double* const* channels, juce::int64 frame, int count)
+{
+    if (overview.isEmpty() || count <= 0)
+        return;
+
+    // The filler keeps which buckets were reached in its own list; it is handed over between
+    // the pieces, so that each piece carries on where the last one ended.
+    FirstSampleBuckets filler (overview, numFrames);
+    filler.adopt (touched);
+    filler.add (channels, overview.channelCount, frame, count);
+    touched = filler.release();
+}
+
+WaveformOverview WaveformOverviewBuilder::finish()
+{
+    computePeak (overview);
+    return std::move (overview);
+}
 
 //==============================================================================
 double WaveformOverview::firstSoundPosition (float thresholdFraction, double leadInSeconds) const

@@ -104,6 +104,9 @@ namespace
                 return false;
             }
 
+            if (summingPass && first + t < state.gateRanges.size())
+                state.gateRanges[first + t] = read->gate.ranges;
+
             if (gate.enabled && summingPass)
             {
                 GatedTrackReport gated;
@@ -177,7 +180,9 @@ namespace
     {
         const auto& request = state.request;
 
-        if (request.measureOnly || state.getWorkers().getNumThreads() == 0 || ! summingReads.hasStartedAll())
+        // Written a window at a time, the stems read their tracks as they go.
+        if (request.measureOnly || state.getWorkers().getNumThreads() == 0 || ! summingReads.hasStartedAll()
+            || OutputWriter::writesAtProjectRate (request))
             return;
 
         const auto budget = state.memory.writeReadBudget (0, true, state.writer.writesInFlight) - summingReads.getBytesInFlight();
@@ -186,6 +191,141 @@ namespace
             state.writeReads = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (false), budget, writingLookAhead);
         else
             state.writeReads->setBudget (budget);
+    }
+
+    /** The stems read whole, ahead of their turns, and written one after another (with up to
+        two encodes under way): for cues with files at another rate than the project's. False
+        stops the cue. */
+    bool writeWholeStems (CueRenderState& state)
+    {
+        const auto& request = state.request;
+        const auto& preset = request.preset;
+        auto& report = state.report;
+        const auto gainLinear = report.gain.gainLinear;
+        const bool keepMembers = writesAlternativeMixes (preset);
+        const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+        bool mixStillThere = true;
+        juce::String error;
+        auto& reads = *state.writeReads;
+
+        // Once the mix is in its hidden files its memory goes to reading; looked at before every
+        // stem and while waiting for reads.
+        size_t current = 0;
+
+        auto releaseWrittenMix = [&]
+        {
+            if (state.writer.hasWrittenWholeMixAhead() && state.mix.getNumChannels() > 0)
+            {
+                state.readSpares.give (state.mix);
+                mixStillThere = false;
+                reads.setBudget (state.memory.writeReadBudget (current, false, state.writer.writesInFlight));
+            }
+        };
+
+        reads.whileWaiting = releaseWrittenMix;
+
+        const auto n = std::max<size_t> (1, request.stems.size());
+        const bool writesAhead = state.writer.writesInFlight > 0;
+        size_t firstTrack = 0;
+
+        for (size_t i = 0; i < request.stems.size(); ++i)
+        {
+            const auto& plan = request.stems[i];
+            auto& stemReport = report.stems[i];
+
+            if (state.isCancelled())
+                return stopWriting (state);
+
+            current = i;
+            releaseWrittenMix();
+
+            // A second write goes on beside the reads wherever memory leaves room for both: at least
+            // three reads, or every read already started. One write goes on beside the reads where
+            // there is room for a read besides; otherwise each stem is written before the next is
+            // summed, with a read started meanwhile.
+            if (writesAhead)
+            {
+                const auto withTwo = state.memory.writeReadBudget (i, mixStillThere, 2);
+                const auto withOne = state.memory.writeReadBudget (i, mixStillThere, 1);
+                state.writer.writesInFlight = withTwo >= 3 * bufferBytes || (reads.hasStartedAll() && withTwo >= reads.getBytesInFlight()) ? 2
+                                            : withOne >= bufferBytes ? 1
+                                                                     : 0;
+            }
+
+            reads.setBudget (state.memory.writeReadBudget (i, mixStillThere, state.writer.writesInFlight));
+
+            state.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
+
+            SharedBuffer stem;
+
+            if (plan.tracks.empty())
+            {
+                if (plan.emptyPolicy == EmptyStemPolicy::skip)
+                {
+                    state.writer.tellAfterWrites (state, (int) i, {});
+
+                    if (keepMembers && ! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, nullptr, error))
+                        return stopWriting (state, [&] { report.errors.add (error); });
+
+                    continue;
+                }
+
+                if (plan.emptyPolicy == EmptyStemPolicy::failExport)
+                    return stopWriting (state, [&] { report.errors.add ("Stem '" + plan.name + "' is empty."); });
+
+                stem = state.obtainStemBuffer (state.renderedLength, true, error);
+
+                if (stem == nullptr)
+                    return stopWriting (state, [&] { report.errors.add (error); });
+            }
+            else
+            {
+                stem = state.obtainStemBuffer (request.lengthInFrames, false, error);
+
+                if (stem == nullptr)
+                    return stopWriting (state, [&] { addFailure (state, stemReport, { error, plan.name + ": " + error, false }); });
+
+                ReadFailure failure;
+
+                if (! sumStemTracks (state, plan, reads, firstTrack, *stem, false, failure))
+                    return stopWriting (state, [&] { addFailure (state, stemReport, failure); });
+
+                firstTrack += plan.tracks.size();
+
+                if (state.cutFrames > 0)
+                    trimLeadingSilence (*stem, state.cutFrames, request.sampleRate);
+
+                scaleAll (state.getHelpers(), *stem, gainLinear);
+            }
+
+            OutputItem item;
+            item.buffer = stem;
+            item.namingTemplate = plan.namingTemplate;
+            item.stemName = plan.fileNameToken;
+            item.stemCode = plan.shortCode;
+            item.number = state.stemNumbers[i];
+            item.displayName = plan.name;
+            item.kind = WrittenFile::stemKind;
+            item.peakDb = -400.0;
+            item.ownGain = false;
+            item.stemId = plan.id;
+
+            if (! state.writer.write (state, item))
+                return stopWriting (state);
+
+            if (keepMembers)
+            {
+                const bool member = isMemberOfAnyMix (preset, plan.id);
+
+                if (! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, member ? ConstBuffer (stem) : nullptr, error))
+                    return stopWriting (state, [&] { report.errors.add (error); });
+            }
+        }
+
+
+        // Every read is taken.
+        state.writeReads.reset();
+        return true;
     }
 } // namespace
 
@@ -205,6 +345,7 @@ bool sumAndMeasure (CueRenderState& state)
 
     auto& workers = state.getWorkers();
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+    state.gateRanges.assign (state.getTracksOfPass().size(), {});
     auto readsHolder = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
     auto& reads = *readsHolder;
     state.writer.writesInFlight = state.memory.planWritePass (request, workers.getNumThreads() > 0);
@@ -362,19 +503,21 @@ bool writeStemsAndFullMix (CueRenderState& state)
     const bool keepMembers = writesAlternativeMixes (preset);
     juce::String error;
 
-    // While the mix is gained and counted, the workers start reading the stems again.
-    const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+    // While the mix is gained and counted, the workers start reading the stems again (when
+    // whole stems are written). The reads may have started while the summing pass ended; they
+    // now get the whole budget. The mix is written ahead when it can be, and its memory joins
+    // the reads once that is done.
+    // Where every file is written at the project rate, the stems are written a window at a
+    // time and read their tracks as they go; otherwise whole stems are read ahead and written.
+    const bool inWindows = OutputWriter::writesAtProjectRate (request);
 
-    // The reads may have started while the summing pass ended; they now get the whole budget.
-    // The mix is written ahead when it can be, and its memory joins the reads once that is done.
-    bool mixStillThere = true;
-
-    if (state.writeReads == nullptr)
+    if (inWindows)
+        state.writeReads.reset();
+    else if (state.writeReads == nullptr)
         state.writeReads = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (false), state.memory.writeReadBudget (0, true, state.writer.writesInFlight), writingLookAhead);
     else
         state.writeReads->setBudget (state.memory.writeReadBudget (0, true, state.writer.writesInFlight));
 
-    auto& reads = *state.writeReads;
     const auto mixStaysForItsTurn = state.getWorkers().getNumThreads() == 0 || ! settings.fullMix.exportMix;
 
     scaleAll (state.getHelpers(), state.mix, gainLinear);
@@ -409,125 +552,20 @@ bool writeStemsAndFullMix (CueRenderState& state)
     if (! mixStaysForItsTurn)
         state.writer.startEarlyMix (state);
 
-    // Once the mix is in its hidden files its memory goes to reading; looked at before every
-    // stem and while waiting for reads.
-    size_t current = 0;
-
-    auto releaseWrittenMix = [&]
-    {
-        if (state.writer.hasWrittenWholeMixAhead() && state.mix.getNumChannels() > 0)
-        {
-            state.readSpares.give (state.mix);
-            mixStillThere = false;
-            reads.setBudget (state.memory.writeReadBudget (current, false, state.writer.writesInFlight));
-        }
-    };
-
-    reads.whileWaiting = releaseWrittenMix;
-
     if (keepMembers)
         state.mixSums.start (preset);
 
-    const auto n = std::max<size_t> (1, request.stems.size());
     const bool writesAhead = state.writer.writesInFlight > 0;
-    size_t firstTrack = 0;
 
-    for (size_t i = 0; i < request.stems.size(); ++i)
+    if (inWindows)
     {
-        const auto& plan = request.stems[i];
-        auto& stemReport = report.stems[i];
-
-        if (state.isCancelled())
+        if (! writeStemsInWindows (state))
             return stopWriting (state);
-
-        current = i;
-        releaseWrittenMix();
-
-        // A second write goes on beside the reads wherever memory leaves room for both: at least
-        // three reads, or every read already started. One write goes on beside the reads where
-        // there is room for a read besides; otherwise each stem is written before the next is
-        // summed, with a read started meanwhile.
-        if (writesAhead)
-        {
-            const auto withTwo = state.memory.writeReadBudget (i, mixStillThere, 2);
-            const auto withOne = state.memory.writeReadBudget (i, mixStillThere, 1);
-            state.writer.writesInFlight = withTwo >= 3 * bufferBytes || (reads.hasStartedAll() && withTwo >= reads.getBytesInFlight()) ? 2
-                                        : withOne >= bufferBytes ? 1
-                                                                 : 0;
-        }
-
-        reads.setBudget (state.memory.writeReadBudget (i, mixStillThere, state.writer.writesInFlight));
-
-        state.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
-
-        SharedBuffer stem;
-
-        if (plan.tracks.empty())
-        {
-            if (plan.emptyPolicy == EmptyStemPolicy::skip)
-            {
-                state.writer.tellAfterWrites (state, (int) i, {});
-
-                if (keepMembers && ! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, nullptr, error))
-                    return stopWriting (state, [&] { report.errors.add (error); });
-
-                continue;
-            }
-
-            if (plan.emptyPolicy == EmptyStemPolicy::failExport)
-                return stopWriting (state, [&] { report.errors.add ("Stem '" + plan.name + "' is empty."); });
-
-            stem = state.obtainStemBuffer (state.renderedLength, true, error);
-
-            if (stem == nullptr)
-                return stopWriting (state, [&] { report.errors.add (error); });
-        }
-        else
-        {
-            stem = state.obtainStemBuffer (request.lengthInFrames, false, error);
-
-            if (stem == nullptr)
-                return stopWriting (state, [&] { addFailure (state, stemReport, { error, plan.name + ": " + error, false }); });
-
-            ReadFailure failure;
-
-            if (! sumStemTracks (state, plan, reads, firstTrack, *stem, false, failure))
-                return stopWriting (state, [&] { addFailure (state, stemReport, failure); });
-
-            firstTrack += plan.tracks.size();
-
-            if (state.cutFrames > 0)
-                trimLeadingSilence (*stem, state.cutFrames, request.sampleRate);
-
-            scaleAll (state.getHelpers(), *stem, gainLinear);
-        }
-
-        OutputItem item;
-        item.buffer = stem;
-        item.namingTemplate = plan.namingTemplate;
-        item.stemName = plan.fileNameToken;
-        item.stemCode = plan.shortCode;
-        item.number = state.stemNumbers[i];
-        item.displayName = plan.name;
-        item.kind = WrittenFile::stemKind;
-        item.peakDb = -400.0;
-        item.ownGain = false;
-        item.stemId = plan.id;
-
-        if (! state.writer.write (state, item))
-            return stopWriting (state);
-
-        if (keepMembers)
-        {
-            const bool member = isMemberOfAnyMix (preset, plan.id);
-
-            if (! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, member ? ConstBuffer (stem) : nullptr, error))
-                return stopWriting (state, [&] { report.errors.add (error); });
-        }
     }
-
-    // Every read is taken.
-    state.writeReads.reset();
+    else if (! writeWholeStems (state))
+    {
+        return false;
+    }
 
     if (state.isCancelled())
         return stopWriting (state);
