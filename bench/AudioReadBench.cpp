@@ -2,12 +2,15 @@
 // into 64-bit samples. Goal: under 0.3 s, with a peak memory near the 8 bytes per sample of the
 // result. The file is written once into a temporary folder and read from the page cache.
 // FLAC also: a ten-second window from the middle, and the probe every import runs.
+// A WAV with a metadata chunk of gigabytes (a 4 GB "Trkn" after the data, a 2.1 GB "iXML"
+// before it; zeros in a sparse file): probe and whole read. Goal: under a second and 100 MB.
 //
 // peak_MB is the growth of the process's resident set while one read runs (Linux only: the
 // high-water mark is reset before the read), the result buffer included.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -158,6 +161,81 @@ void flacProbe (benchmark::State& state)
     }
 }
 
+// One second of 16-bit stereo with one chunk of the given id and length (never written: the
+// file is sparse) after or before the data; removed when the benchmark ends.
+struct HugeChunkFile
+{
+    HugeChunkFile (const char* id, juce::int64 length, bool beforeData)
+    {
+        folder.createDirectory();
+
+        juce::MemoryOutputStream data;
+
+        for (int i = 0; i < 48000; ++i)
+            for (int ch = 0; ch < 2; ++ch)
+                data.writeShort ((short) (10000.0 * std::sin (i * 0.01 + ch)));
+
+        juce::FileOutputStream out (file);
+        out.write ("RIFF\0\0\0\0WAVEfmt ", 16);
+
+        for (int field : { 16, 0x00020001, 48000, 48000 * 4, 0x00100004 })
+            out.writeInt (field);
+
+        const auto writeData = [&] { out.write ("data", 4); out.writeInt ((int) data.getDataSize()); out << data.getMemoryBlock(); };
+        const auto writeChunk = [&]
+        {
+            out.write (id, 4);
+            out.writeInt ((int) (juce::uint32) length);
+            // Only the chunk's last byte is written; the file system keeps the rest as a hole.
+            (void) out.setPosition (out.getPosition() + length - 1);
+            out.writeByte (0);
+        };
+
+        if (beforeData)
+        {
+            writeChunk();
+            writeData();
+        }
+        else
+        {
+            writeData();
+            writeChunk();
+        }
+
+        const auto size = (juce::uint32) std::min<juce::int64> (0xffffffffLL, out.getPosition() - 8);
+        (void) out.setPosition (4);
+        out.writeInt ((int) size);
+    }
+
+    ~HugeChunkFile() { folder.deleteRecursively(); }
+
+    juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("dunmoor-chunk-bench", "", false);
+    juce::File file = folder.getChildFile ("huge.wav");
+};
+
+void wavWithHugeMetadata (benchmark::State& state, const char* id, juce::int64 length, bool beforeData)
+{
+    const HugeChunkFile huge (id, length, beforeData);
+    juce::String error;
+
+    const auto probeAndRead = [&]
+    {
+        AudioFileInfo info;
+        juce::AudioBuffer<double> buffer;
+
+        if (! probeAudioFile (huge.file, info, error) || ! readAudioFileAtOwnRate (huge.file, buffer, error))
+            state.SkipWithError (error.toRawUTF8());
+
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    };
+
+    for (auto _ : state)
+        probeAndRead();
+
+    state.counters["file_GB"] = (double) huge.file.getSize() / 1.0e9;
+    state.counters["peak_MB"] = peakGrowthMb (probeAndRead);
+}
+
 void wavOverview (benchmark::State& state)
 {
     juce::String error;
@@ -175,6 +253,8 @@ BENCHMARK (wavTo44100)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (flacAtOwnRate)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (flacWindow)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (flacProbe)->Unit (benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE (wavWithHugeMetadata, trkn4GBAfterData, "Trkn", 0xfffff000LL, false)->Unit (benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE (wavWithHugeMetadata, ixml2GBBeforeData, "iXML", 2100000000LL, true)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (wavOverview)->Unit (benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -872,6 +872,43 @@ TEST (CueRenderTest, AFailedRenderOverAnEarlierDeliveryLeavesItByteIdentical)
     }
 }
 
+// A track rewritten on disk between the summing and the writing pass gave stems that no longer
+// add up to the mix: the check failed naming no file, leaving the user nothing to look at.
+TEST (CueRenderTest, AFailedCheckNamesTheTracksThatChangedWhileTheCueWasRendered)
+{
+    struct Case
+    {
+        const char* name;
+        int frames;     // of the rewritten track; the cue's tracks have 9600
+    };
+
+    for (const auto& c : { Case { "the same size", 9600 }, Case { "a longer file", 12000 } })
+    {
+        SCOPED_TRACE (c.name);
+        SmallCue cue;
+        auto request = cue.request();
+        bool rewritten = false;
+
+        // Once the stems are being written, the violins come back louder.
+        const auto report = render (
+            request,
+            {},
+            [&] (double, const juce::String& text, RenderJob::Phase)
+            {
+                if (text == "Writing Drums..." && ! rewritten)
+                    rewritten = writeTone (cue.strings1, 2, c.frames, rate, 440.0, 0.6).existsAsFile();
+            },
+            0);
+
+        ASSERT_TRUE (rewritten);
+        EXPECT_FALSE (report.ok);
+        EXPECT_EQ (report.reconstruction.state, ReconstructionState::failed);
+        ASSERT_EQ (report.errors.size(), 1) << describe (report);
+        EXPECT_TRUE (report.errors[0].startsWith ("Reconstruction check failed: Residual peak ")) << report.errors[0];
+        EXPECT_TRUE (report.errors[0].endsWith (" These tracks changed on disk while the cue was rendered: violins.wav.")) << report.errors[0];
+    }
+}
+
 // A cancel waited for the end of a long read or encode: they took no cancel check.
 TEST (CueRenderTest, CancelStopsALongReadAndALongEncodeInTheMiddle)
 {

@@ -7,6 +7,7 @@
 #include "core/audio/AudioBufferOps.h"
 #include "core/audio/AudioFormats.h"
 #include "core/audio/LeadingSilence.h"
+#include "core/files/FileStamp.h"
 
 namespace dunmoor
 {
@@ -21,6 +22,19 @@ namespace
     double peakOfMode (PeakMode mode, double samplePeak, double truePeak)
     {
         return mode == PeakMode::truePeak ? truePeak : samplePeak;
+    }
+
+    /** The file names of the tracks whose stamp differs from the one taken before they were
+        first read (size, modification time or the file itself), each once, in pass order. */
+    juce::StringArray tracksChangedSinceRead (const std::vector<std::pair<juce::File, juce::String>>& stamps)
+    {
+        juce::StringArray names;
+
+        for (const auto& [file, stamp] : stamps)
+            if (stamp.isEmpty() || fileStamp (file) != stamp)
+                names.addIfNotAlreadyThere (file.getFileName());
+
+        return names;
     }
 } // namespace
 
@@ -342,6 +356,9 @@ bool sumAndMeasure (CueRenderState& state)
         report.errors.add (error);
         return false;
     }
+
+    for (const auto& track : state.getTracksOfPass())
+        state.trackStamps.emplace_back (track, fileStamp (track));
 
     auto& workers = state.getWorkers();
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
@@ -765,7 +782,14 @@ void verifyReconstruction (CueRenderState& state)
     }
 
     if (report.reconstruction.state == ReconstructionState::failed)
+    {
+        const auto changed = tracksChangedSinceRead (state.trackStamps);
+
+        if (! changed.isEmpty())
+            report.reconstruction.detail << " These tracks changed on disk while the cue was rendered: " << changed.joinIntoString (", ") << ".";
+
         report.errors.add ("Reconstruction check failed: " + report.reconstruction.detail);
+    }
 
     state.reportProgress (0.99, "Verification finished.", RenderJob::Phase::verifying);
 }

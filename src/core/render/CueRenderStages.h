@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -106,6 +107,10 @@ public:
     CueReport report;
     int64_t cutFrames = 0;                      // frames removed at the head
     int64_t renderedLength = 0;                 // lengthInFrames - cutFrames
+
+    /** Each track of the cue with its fileStamp from before the summing pass read it: a track
+        whose file changes between the passes makes stems that no longer add up to the mix. */
+    std::vector<std::pair<juce::File, juce::String>> trackStamps;
 
     /** What the reconstruction check needs to know of each written file, in writing order. */
     std::vector<ReconstructionCandidate> candidates;
