@@ -515,8 +515,9 @@ namespace
 
     void printRun (const char* label, const RenderRun& run, double floor, bool withStages = true)
     {
-        std::printf ("%-30s wall %7.2f s  (%.2fx the floor median)  cpu %7.2f s (%.2f per wall second)  system %6.2f s  peak memory %6.0f MiB  %s\n",
-                     label, run.wall, run.wall / floor, run.cpu, run.cpu / run.wall, run.system, run.peakMB, run.report.ok ? "ok" : "FAILED");
+        const auto ratio = floor > 0.0 ? " (" + juce::String (run.wall / floor, 2) + "x the floor median)" : juce::String();
+        std::printf ("%-30s wall %7.2f s%s  cpu %7.2f s (%.2f per wall second)  system %6.2f s  peak memory %6.0f MiB  %s\n",
+                     label, run.wall, ratio.toRawUTF8(), run.cpu, run.cpu / run.wall, run.system, run.peakMB, run.report.ok ? "ok" : "FAILED");
 
         if (withStages)
             for (const auto& stage : run.stages)
@@ -602,7 +603,7 @@ namespace
 
         if (options.once)
         {
-            printRun ("render", first, first.wall, true);
+            printRun ("render", first, 0.0, true);
             std::printf ("hash of the written files: %s\n", hashOfFiles (first.report).toRawUTF8());
 
             if (! options.keep)

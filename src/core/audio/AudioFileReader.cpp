@@ -562,6 +562,31 @@ bool readAudioFileInto (const juce::File& file,
     return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true, &parallel);
 }
 
+bool readProbedAudioFileInto (const juce::File& file,
+                              double targetRate,
+                              juce::AudioBuffer<double>& buffer,
+                              juce::String& error,
+                              juce::int64 frameCap,
+                              const CancelCheck& cancel,
+                              const ParallelTasks& parallel)
+{
+    Section section;
+    section.frameCap = frameCap;
+    section.cancel = &cancel;
+    section.reuse = &buffer;
+    section.parallel = &parallel;
+
+    try
+    {
+        return readSection (file, targetRate, section, buffer, error);
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "Not enough memory to open the file.";
+        return false;
+    }
+}
+
 bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)
 {
     return readAudioFile (file, 0.0, buffer, error, maxReadFrames, cancel);
@@ -604,7 +629,7 @@ struct AudioFileWindowReader::State
 AudioFileWindowReader::AudioFileWindowReader() = default;
 AudioFileWindowReader::~AudioFileWindowReader() = default;
 
-bool AudioFileWindowReader::open (const juce::File& file, double targetRate, juce::String& error, juce::int64 frameCap)
+bool AudioFileWindowReader::open (const juce::File& file, double targetRate, juce::String& error, bool probedAlready, juce::int64 frameCap)
 {
     state.reset();
 
@@ -612,7 +637,7 @@ bool AudioFileWindowReader::open (const juce::File& file, double targetRate, juc
     {
         AudioFileInfo info;
 
-        if (! probeAudioFile (file, info, error))
+        if (! probedAlready && ! probeAudioFile (file, info, error))
             return false;
 
         auto opened = std::make_unique<State>();

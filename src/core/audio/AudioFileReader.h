@@ -43,6 +43,17 @@ namespace dunmoor
                                       const CancelCheck& cancel = {},
                                       const ParallelTasks& parallel = {});
 
+/** readAudioFileInto for a file whose probe the caller made earlier in the same job and found
+    good: the probe is not made again (the file is still opened, its limits and data checked
+    and every read checked, in case it changed since). */
+[[nodiscard]] bool readProbedAudioFileInto (const juce::File& file,
+                                            double targetRate,
+                                            juce::AudioBuffer<double>& buffer,
+                                            juce::String& error,
+                                            juce::int64 frameCap = maxReadFrames,
+                                            const CancelCheck& cancel = {},
+                                            const ParallelTasks& parallel = {});
+
 /** readAudioFile at the file's own rate with a cap of 1,000,000,000 frames. */
 [[nodiscard]] bool readAudioFileAtOwnRate (const juce::File& file,
                                            juce::AudioBuffer<double>& buffer,
@@ -74,8 +85,11 @@ public:
     ~AudioFileWindowReader();
 
     /** Opens the file for reads at targetRate (as readAudioFile takes it), refusing what
-        readAudioFile refuses before it reads a sample. False with the reason in error. */
-    [[nodiscard]] bool open (const juce::File& file, double targetRate, juce::String& error, juce::int64 frameCap = maxReadFrames);
+        readAudioFile refuses before it reads a sample; probedAlready: the caller's probe of the
+        file in the same job found it good, and it is not probed again. False with the reason
+        in error. */
+    [[nodiscard]] bool open (const juce::File& file, double targetRate, juce::String& error, bool probedAlready = false,
+                             juce::int64 frameCap = maxReadFrames);
 
     int getNumChannels() const noexcept;
 

@@ -363,6 +363,9 @@ bool sumAndMeasure (CueRenderState& state)
     auto& workers = state.getWorkers();
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
     state.gateRanges.assign (state.getTracksOfPass().size(), {});
+
+    // Each track's header is read once for the render; the reads of both passes are handed it.
+    state.trackProbes = probeTracks (state.getTracksOfPass());
     auto readsHolder = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
     auto& reads = *readsHolder;
     state.writer.writesInFlight = state.memory.planWritePass (request, workers.getNumThreads() > 0);

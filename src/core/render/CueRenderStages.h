@@ -115,6 +115,7 @@ public:
     /** What the reconstruction check needs to know of each written file, in writing order. */
     std::vector<ReconstructionCandidate> candidates;
 
+    std::shared_ptr<const TrackProbes> trackProbes;     // every track probed once, before the summing pass reads it
     std::vector<std::vector<FrameRange>> gateRanges;    // {track of the pass} the stretches the summing pass gated
     juce::AudioBuffer<double> stemBuffer;       // the summing pass's one stem at a time
     std::vector<SharedBuffer> spareBuffers;     // the writing pass's stem buffers, reused once free

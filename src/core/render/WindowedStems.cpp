@@ -104,7 +104,15 @@ namespace
                         auto reader = std::make_unique<AudioFileWindowReader>();
                         juce::String error;
 
-                        if (! reader->open (tracks[t], request.sampleRate, error))
+                        // The render's probe of the track is used, not made again.
+                        const auto probe = state.trackProbes != nullptr ? state.trackProbes->find (tracks[t].getFullPathName())
+                                                                        : TrackProbes::const_iterator();
+                        const bool probed = state.trackProbes != nullptr && probe != state.trackProbes->end();
+
+                        if (probed && ! probe->second.ok)
+                            return fail (tracks[t].getFileName() + ": " + probe->second.error, false);
+
+                        if (! reader->open (tracks[t], request.sampleRate, error, probed))
                             return fail (tracks[t].getFileName() + ": " + error, isCancelledError (error));
 
                         if (reader->getNumChannels() > numChannels)
