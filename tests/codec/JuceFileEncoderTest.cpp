@@ -87,6 +87,20 @@ namespace
         return s;
     }
 
+    /** A sine per channel, silent from 700 frames before the end of block edgeBlock to 2000
+        frames after it: the dither's fade to black reaches back across that block edge. */
+    juce::AudioBuffer<double> sinesWithSilenceAcross (int numChannels, int frames, int edgeBlock, double step)
+    {
+        const auto edge = edgeBlock * JuceFileEncoder::blockSize;
+        juce::AudioBuffer<double> audio (numChannels, frames);
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            for (int i = 0; i < frames; ++i)
+                audio.setSample (ch, i, i > edge - 700 && i < edge + 2000 ? 0.0 : 0.7 * std::sin (i * step * (ch + 1)));
+
+        return audio;
+    }
+
     juce::MemoryBlock bytesOf (const juce::File& file)
     {
         juce::MemoryBlock block;
@@ -390,14 +404,7 @@ TEST (JuceFileEncoder, SameSeedGivesIdenticalFilesAndSeedZeroDoesNot)
 // every kind of file, with silence (auto-black) running across the steps.
 TEST (JuceFileEncoder, SharingTheWorkOutWritesTheSameFile)
 {
-    constexpr int frames = 9 * JuceFileEncoder::blockSize + 1234;
-    juce::AudioBuffer<double> audio (3, frames);
-
-    for (int ch = 0; ch < 3; ++ch)
-        for (int i = 0; i < frames; ++i)
-            audio.setSample (ch, i, i > 8 * JuceFileEncoder::blockSize - 700 && i < 8 * JuceFileEncoder::blockSize + 2000
-                                        ? 0.0
-                                        : 0.7 * std::sin (i * 0.0123 * (ch + 1)));
+    const auto audio = sinesWithSilenceAcross (3, 9 * JuceFileEncoder::blockSize + 1234, 8, 0.0123);
 
     const auto threads = tasksOnThreadsOfTheirOwn();
 
@@ -440,13 +447,7 @@ TEST (JuceFileEncoder, WindowsOfWholeBlocksWriteTheFileOfTheWholeBuffer)
 {
     // Silence across the third block's end: the dither's fade to black reaches back into it.
     constexpr int frames = 7 * JuceFileEncoder::blockSize + 999;
-    juce::AudioBuffer<double> audio (2, frames);
-
-    for (int ch = 0; ch < 2; ++ch)
-        for (int i = 0; i < frames; ++i)
-            audio.setSample (ch, i, i > 3 * JuceFileEncoder::blockSize - 700 && i < 3 * JuceFileEncoder::blockSize + 2000
-                                        ? 0.0
-                                        : 0.6 * std::sin (i * 0.0071 * (ch + 1)));
+    const auto audio = sinesWithSilenceAcross (2, frames, 3, 0.0071);
 
     const auto threads = tasksOnThreadsOfTheirOwn();
     const std::pair<Codec, DitherKind> cases[] = { { Codec::wav, DitherKind::tpdfShaped }, { Codec::aiff, DitherKind::tpdf }, { Codec::flac, DitherKind::tpdf } };

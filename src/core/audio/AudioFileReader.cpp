@@ -502,16 +502,17 @@ namespace
         }
     }
 
-    // Every read: the probe (pass 1), then the section (pass 2).
+    // Every read: the probe (pass 1, unless the caller made it already), then the section (pass 2).
     bool probeAndReadSection (const juce::File& file,
                               double targetRate,
                               const Section& section,
                               juce::AudioBuffer<double>& buffer,
-                              juce::String& error)
+                              juce::String& error,
+                              bool probedAlready = false)
     {
         AudioFileInfo info;
 
-        if (! probeAudioFile (file, info, error))
+        if (! probedAlready && ! probeAudioFile (file, info, error))
             return false;
 
         try
@@ -530,14 +531,15 @@ namespace
 namespace
 {
     bool readWholeFile (const juce::File& file, double targetRate, juce::AudioBuffer<double>& buffer, juce::String& error,
-                        juce::int64 frameCap, const CancelCheck& cancel, bool reuseBuffer, const ParallelTasks* parallel = nullptr)
+                        juce::int64 frameCap, const CancelCheck& cancel, bool reuseBuffer, const ParallelTasks* parallel = nullptr,
+                        bool probedAlready = false)
     {
         Section section;
         section.frameCap = frameCap;
         section.cancel = &cancel;
         section.reuse = reuseBuffer ? &buffer : nullptr;
         section.parallel = parallel;
-        return probeAndReadSection (file, targetRate, section, buffer, error);
+        return probeAndReadSection (file, targetRate, section, buffer, error, probedAlready);
     }
 } // namespace
 
@@ -557,34 +559,10 @@ bool readAudioFileInto (const juce::File& file,
                         juce::String& error,
                         juce::int64 frameCap,
                         const CancelCheck& cancel,
-                        const ParallelTasks& parallel)
+                        const ParallelTasks& parallel,
+                        bool probedAlready)
 {
-    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true, &parallel);
-}
-
-bool readProbedAudioFileInto (const juce::File& file,
-                              double targetRate,
-                              juce::AudioBuffer<double>& buffer,
-                              juce::String& error,
-                              juce::int64 frameCap,
-                              const CancelCheck& cancel,
-                              const ParallelTasks& parallel)
-{
-    Section section;
-    section.frameCap = frameCap;
-    section.cancel = &cancel;
-    section.reuse = &buffer;
-    section.parallel = &parallel;
-
-    try
-    {
-        return readSection (file, targetRate, section, buffer, error);
-    }
-    catch (const std::bad_alloc&)
-    {
-        error = "Not enough memory to open the file.";
-        return false;
-    }
+    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true, &parallel, probedAlready);
 }
 
 bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)

@@ -33,7 +33,9 @@ namespace dunmoor
     one file after another (a fresh allocation of a whole file's samples is cleared by the system
     page by page, which costs more than reading them). A sample rate conversion is shared out by
     parallel when there is one; the samples are the same either way. On failure the buffer holds
-    no samples worth keeping.
+    no samples worth keeping. probedAlready: the caller's probe of the file in the same job
+    found it good, and it is not probed again (the file is still opened with its limits and
+    data checked, and every read checked, in case it changed since).
 */
 [[nodiscard]] bool readAudioFileInto (const juce::File& file,
                                       double targetRate,
@@ -41,18 +43,8 @@ namespace dunmoor
                                       juce::String& error,
                                       juce::int64 frameCap = maxReadFrames,
                                       const CancelCheck& cancel = {},
-                                      const ParallelTasks& parallel = {});
-
-/** readAudioFileInto for a file whose probe the caller made earlier in the same job and found
-    good: the probe is not made again (the file is still opened, its limits and data checked
-    and every read checked, in case it changed since). */
-[[nodiscard]] bool readProbedAudioFileInto (const juce::File& file,
-                                            double targetRate,
-                                            juce::AudioBuffer<double>& buffer,
-                                            juce::String& error,
-                                            juce::int64 frameCap = maxReadFrames,
-                                            const CancelCheck& cancel = {},
-                                            const ParallelTasks& parallel = {});
+                                      const ParallelTasks& parallel = {},
+                                      bool probedAlready = false);
 
 /** readAudioFile at the file's own rate with a cap of 1,000,000,000 frames. */
 [[nodiscard]] bool readAudioFileAtOwnRate (const juce::File& file,

@@ -110,6 +110,17 @@ namespace
         std::vector<char> touched;
     };
 
+    /** Sizes the overview's buckets (each 0 / 0 until a sample reaches it) for a signal. */
+    void startOverview (WaveformOverview& overview, int numChannels, juce::int64 numFrames, double sampleRate, int numBuckets)
+    {
+        const int buckets = clampBuckets (numBuckets);
+        overview.minimums.assign ((size_t) buckets, 0.0f);
+        overview.maximums.assign ((size_t) buckets, 0.0f);
+        overview.sampleRate = sampleRate;
+        overview.channelCount = numChannels;
+        overview.duration = sampleRate > 0.0 ? (double) numFrames / sampleRate : 0.0;
+    }
+
     double clampFraction (double x)
     {
         return std::isnan (x) ? 0.0 : juce::jlimit (0.0, 1.0, x);
@@ -120,15 +131,8 @@ namespace
 WaveformOverviewBuilder::WaveformOverviewBuilder (int numChannels, juce::int64 frames, double sampleRate, int numBuckets)
     : numFrames (frames)
 {
-    if (numChannels <= 0 || frames <= 0)
-        return;
-
-    const int buckets = clampBuckets (numBuckets);
-    overview.minimums.assign ((size_t) buckets, 0.0f);
-    overview.maximums.assign ((size_t) buckets, 0.0f);
-    overview.sampleRate = sampleRate;
-    overview.channelCount = numChannels;
-    overview.duration = sampleRate > 0.0 ? (double) frames / sampleRate : 0.0;
+    if (numChannels > 0 && frames > 0)
+        startOverview (overview, numChannels, frames, sampleRate, numBuckets);
 }
 
 void WaveformOverviewBuilder::add (const double* const* channels, juce::int64 frame, int count)
@@ -186,12 +190,7 @@ namespace
         try
         {
             WaveformOverview overview;
-            const int buckets = clampBuckets (numBuckets);
-            overview.minimums.assign ((size_t) buckets, 0.0f);
-            overview.maximums.assign ((size_t) buckets, 0.0f);
-            overview.sampleRate = sampleRate;
-            overview.channelCount = numChannels;
-            overview.duration = sampleRate > 0.0 ? (double) numFrames / sampleRate : 0.0;
+            startOverview (overview, numChannels, numFrames, sampleRate, numBuckets);
 
             FirstSampleBuckets filler (overview, numFrames);
             filler.add (buffer.getArrayOfReadPointers(), numChannels, 0, numFrames);

@@ -312,17 +312,8 @@ namespace
                 scaleAll (state.getHelpers(), *stem, gainLinear);
             }
 
-            OutputItem item;
+            auto item = makeStemItem (state, i);
             item.buffer = stem;
-            item.namingTemplate = plan.namingTemplate;
-            item.stemName = plan.fileNameToken;
-            item.stemCode = plan.shortCode;
-            item.number = state.stemNumbers[i];
-            item.displayName = plan.name;
-            item.kind = WrittenFile::stemKind;
-            item.peakDb = -400.0;
-            item.ownGain = false;
-            item.stemId = plan.id;
 
             if (! state.writer.write (state, item))
                 return stopWriting (state);

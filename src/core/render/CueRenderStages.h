@@ -148,6 +148,9 @@ private:
     False stops the cue. */
 [[nodiscard]] bool writeStemsAndFullMix (CueRenderState& state);
 
+/** The output item of stem plan i (its audio not yet attached). */
+OutputItem makeStemItem (const CueRenderState& state, size_t i);
+
 /** Writes every stem a window at a time, all of them side by side, and sums the alternative
     mixes' members window by window; for a cue whose files are all written at the project rate
     (see OutputWriter::writesAtProjectRate). The files are the ones writing whole stems makes.

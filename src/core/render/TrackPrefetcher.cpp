@@ -40,7 +40,7 @@ namespace
             return false;
         }
 
-        return readProbedAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel, shareOutOver (settings.helpers));
+        return readAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel, shareOutOver (settings.helpers), true);
     }
 
     void performRead (TrackRead& read, const ReadSettings& settings, const std::atomic<bool>& abandon)

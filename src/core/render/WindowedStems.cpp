@@ -196,23 +196,23 @@ namespace
             fail ("There is not enough memory to write the stem.", false);
         }
     }
-
-    OutputItem stemItem (const CueRenderState& state, size_t i)
-    {
-        const auto& plan = state.request.stems[i];
-        OutputItem item;
-        item.namingTemplate = plan.namingTemplate;
-        item.stemName = plan.fileNameToken;
-        item.stemCode = plan.shortCode;
-        item.number = state.stemNumbers[i];
-        item.displayName = plan.name;
-        item.kind = WrittenFile::stemKind;
-        item.peakDb = -400.0;
-        item.ownGain = false;
-        item.stemId = plan.id;
-        return item;
-    }
 } // namespace
+
+OutputItem makeStemItem (const CueRenderState& state, size_t i)
+{
+    const auto& plan = state.request.stems[i];
+    OutputItem item;
+    item.namingTemplate = plan.namingTemplate;
+    item.stemName = plan.fileNameToken;
+    item.stemCode = plan.shortCode;
+    item.number = state.stemNumbers[i];
+    item.displayName = plan.name;
+    item.kind = WrittenFile::stemKind;
+    item.peakDb = -400.0;
+    item.ownGain = false;
+    item.stemId = plan.id;
+    return item;
+}
 
 bool writeStemsInWindows (CueRenderState& state)
 {
@@ -264,7 +264,7 @@ bool writeStemsInWindows (CueRenderState& state)
             break;
         }
 
-        turn.write = state.writer.open (state, stemItem (state, i), state.renderedLength);
+        turn.write = state.writer.open (state, makeStemItem (state, i), state.renderedLength);
         const bool stops = turn.write->stopsTheCue();
         turn.done = turn.write->isEmpty();
         turns.push_back (std::move (turn));
