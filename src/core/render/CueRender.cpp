@@ -724,48 +724,14 @@ void verifyReconstruction (CueRenderState& state)
         return;
     }
 
-    // The mix bus is not needed any more; its memory goes to the reads of the files.
-    state.readSpares.give (state.mix);
+    // The mix bus is not needed any more.
+    state.mix = {};
+    state.readSpares.clear();
 
-    // The stems are read back ahead of the check, which adds them up in order.
-    const auto& request = state.request;
-    ReadSettings settings;
-    settings.sampleRate = 0.0;
-    settings.maxChannels = maxAudioChannels;
-    settings.cancel = state.makeOperationCancelCheck();
-
-    const auto bufferBytes = bytesOfBuffer (request.numChannels, state.renderedLength);
-    // Beside the reads: the mix file and the sum, which the check holds, and the stem it is adding.
-    auto readsHolder = state.makeReads (inputs.stemFiles, settings, memoryTargetBytes() - 3 * bufferBytes, 1);
-    auto& reads = *readsHolder;
-    bool interrupted = false;
-
-    auto readStem = [&] (size_t index, const juce::File&, juce::AudioBuffer<double>& buffer, juce::String& error)
-    {
-        const auto read = reads.take (index);
-
-        if (read == nullptr)
-        {
-            interrupted = true;
-            error = "The render was cancelled.";
-            return false;
-        }
-
-        const bool ok = read->ok;
-
-        // The previous stem's memory goes back to the reads for the next stem.
-        if (ok)
-            std::swap (buffer, read->audio);
-        else
-            error = read->error;
-
-        interrupted = interrupted || (! ok && isCancelledError (error));
-        reads.release (index);
-        return ok;
-    };
-
+    // The files are read back a window at a time, the reads of each window side by side.
     const auto tolerance = reconstructionTolerance (inputs.bits, (int) inputs.stemFiles.size(), inputs.ditherKind);
-    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance, readStem, state.makeOperationCancelCheck());
+    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance, state.makeOperationCancelCheck(), state.makeParallelTasks());
+    const bool interrupted = state.isCancelled();
 
     if (interrupted || report.reconstruction.cancelled)
     {
