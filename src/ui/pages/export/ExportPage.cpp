@@ -278,7 +278,7 @@ void ExportPage::startExport()
 
     if (appState.outputFolder == juce::File())
     {
-        chooseOutputFolder();
+        chooseOutputFolder (true);
         return;
     }
 
@@ -420,16 +420,15 @@ void ExportPage::applyRunState()
 }
 
 //==============================================================================
-void ExportPage::chooseOutputFolder()
+void ExportPage::chooseOutputFolder (bool thenExport)
 {
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::openFolder;
     request.title = "Choose the export folder";
-    request.initialLocation = appState.outputFolder != juce::File() ? appState.outputFolder
-                                                                    : juce::File::getSpecialLocation (juce::File::userMusicDirectory);
+    request.initialLocation = appState.getOutputBrowseFolder();
 
     juce::Component::SafePointer<ExportPage> safe (this);
-    appState.seams->showFileChooser (request, [safe] (const juce::Array<juce::File>& chosen)
+    appState.seams->showFileChooser (request, [safe, thenExport] (const juce::Array<juce::File>& chosen)
                                      {
                                          if (safe == nullptr || chosen.isEmpty())
                                              return;
@@ -446,6 +445,9 @@ void ExportPage::chooseOutputFolder()
                                          page.appState.setOutputFolder (chosen.getFirst());
                                          page.renderBar->setFolder (page.appState.outputFolder);
                                          page.updateWarnings();
+
+                                         if (thenExport)
+                                             page.startExport();
                                      });
 }
 

@@ -79,8 +79,13 @@ public:
     /** "Analyse levels": true when a measuring run was launched. */
     bool runAnalysis();
 
+    /** "Render and export": with no output folder yet, the chooser comes first and the export
+        goes on from the folder chosen there, through the same checks and questions. */
     void startExport();
-    void chooseOutputFolder();
+
+    /** The output-folder chooser, opening at the output folder (or the nearest folder above it
+        still there). With thenExport set, a usable folder continues into startExport. */
+    void chooseOutputFolder (bool thenExport = false);
     void savePresetFromHere();
     void storePreset (Preset preset, const juce::String& newName);
 

@@ -279,7 +279,7 @@ void ImportPage::addFiles()
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::openFiles;
     request.title = "Add audio files";
-    request.initialLocation = juce::File::getSpecialLocation (juce::File::userMusicDirectory);
+    request.initialLocation = app.getImportBrowseFolder();
     request.filePatterns = getAudioFileWildcard();
 
     app.seams->showFileChooser (request, [safe = juce::Component::SafePointer<ImportPage> (this)] (const juce::Array<juce::File>& chosen)
@@ -292,9 +292,9 @@ void ImportPage::addFiles()
 void ImportPage::openFolderChooser()
 {
     FileChooserRequest request;
-    request.mode = FileChooserRequest::Mode::openFolder;
+    request.mode = FileChooserRequest::Mode::openFolders;
     request.title = "Add a folder of audio files";
-    request.initialLocation = juce::File::getSpecialLocation (juce::File::userMusicDirectory);
+    request.initialLocation = app.getImportBrowseFolder();
 
     app.seams->showFileChooser (request, [safe = juce::Component::SafePointer<ImportPage> (this)] (const juce::Array<juce::File>& chosen)
                                 {

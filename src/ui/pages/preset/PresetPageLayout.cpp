@@ -172,8 +172,12 @@ PresetPageLayout PresetPageLayout::compute (const Inputs& in)
         editor.removeFromTop (5);
     }
 
-    l.colourButton = editor.removeFromTop (30).removeFromLeft (110);
-    editor.removeFromTop (12);
+    {
+        auto colourRow = editor.removeFromTop (30);
+        l.colourButton = colourRow.removeFromLeft (110);
+        l.editorNote = colourRow.withTrimmedLeft (10);
+        editor.removeFromTop (12);
+    }
 
     const int A = editor.getHeight();
     const int q = juce::jmax (54, A / 4);

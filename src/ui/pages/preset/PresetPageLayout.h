@@ -74,6 +74,7 @@ struct PresetPageLayout
     std::array<juce::Rectangle<int>, 4> editorLabels; // Name, Short code, File name token, Stem priority
     std::array<juce::Rectangle<int>, 3> editorFields; // Name, Short code, File name token
     juce::Rectangle<int> prioritySlider, colourButton;
+    juce::Rectangle<int> editorNote; // beside the colour button: why an edit was refused
     juce::Rectangle<int> rulesLabel, rulesField, exclusionsLabel, exclusionsField;
     std::vector<juce::Rectangle<int>> sectionPanels; // Keyword rules, Stem-wide exclusions
 };

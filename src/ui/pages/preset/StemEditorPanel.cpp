@@ -99,6 +99,11 @@ StemEditorPanel::StemEditorPanel (PresetPageContext& contextToUse)
     prioritySlider.setTitle ("Stem priority");
     prioritySlider.setTooltip ("Used only when two stems are otherwise tied.");
     colourButton.setTitle ("Colour");
+    setUpLabel (noteLabel, {}, LabelTone::warning, juce::Justification::centredLeft);
+    noteLabel.setTitle ("Stem editor note");
+    noteLabel.setMinimumHorizontalScale (1.0f);
+    noteLabel.setFont (fontPlain13());
+    noteLabel.setBorderSize ({}); // the two lines of the note fill the colour button's row
 
     setUpHeading (rulesLabel, "Keyword rules", fontBold14_5());
     setUpMultiLineField (rulesField, "Keyword rules", "boom, riser, sound design", rulesTooltip);
@@ -107,7 +112,7 @@ StemEditorPanel::StemEditorPanel (PresetPageContext& contextToUse)
                          "Comma separated. If one of these turns up in a file name, this stem drops out of the running for it.");
 
     addAllAndMakeVisible (*this, { &nameLabel, &codeLabel, &tokenLabel, &priorityLabel, &nameField, &codeField, &tokenField,
-                                   &prioritySlider, &colourButton, &rulesLabel, &rulesField, &exclusionsLabel, &exclusionsField });
+                                   &prioritySlider, &colourButton, &noteLabel, &rulesLabel, &rulesField, &exclusionsLabel, &exclusionsField });
 
     colourButton.onClick = [this] { chooseStemColour(); };
 
@@ -127,6 +132,14 @@ StemEditorPanel::StemEditorPanel (PresetPageContext& contextToUse)
 
     for (auto* field : { &nameField, &codeField, &tokenField })
         field->onReturnKey = [this] { finishStemFieldWithKey(); };
+
+    nameField.onTextChange = [this]
+    {
+        if (! context.isFilling())
+            noteLabel.setText ({}, juce::dontSendNotification);
+
+        startStemFieldTimer();
+    };
 
     prioritySlider.onValueChange = [this]
     {
@@ -185,6 +198,9 @@ void StemEditorPanel::fill (const Stem* stem)
 
     setAllEnabled ({ &nameField, &codeField, &tokenField, &prioritySlider, &colourButton, &rulesField, &exclusionsField },
                    stem != nullptr);
+
+    if (stem == nullptr || stem->id != shownStemId)
+        noteLabel.setText ({}, juce::dontSendNotification);
 
     if (stem != nullptr)
     {
@@ -266,8 +282,23 @@ void StemEditorPanel::commitStemFields()
     if (stem == nullptr)
         return;
 
-    const StemFieldTexts now { nameField.getText(), codeField.getText(), tokenField.getText(), (int) prioritySlider.getValue(),
-                               rulesField.getText(), exclusionsField.getText() };
+    StemFieldTexts now { nameField.getText(), codeField.getText(), tokenField.getText(), (int) prioritySlider.getValue(),
+                         rulesField.getText(), exclusionsField.getText() };
+
+    // A stem without a name could not be told apart in the list, the menus or the file names.
+    // While the user is still in the field a blank is only a step of retyping, so it is refused
+    // (the field shows the stored name again, with the reason) only once the field is left.
+    if (now.name.trim().isEmpty())
+    {
+        now.name = shownStem.name;
+
+        if (! nameField.hasKeyboardFocus (true))
+        {
+            const PresetPageContext::ScopedFilling fillingScope (context);
+            nameField.setText (shownStem.name, false);
+            noteLabel.setText (blankNameNote, juce::dontSendNotification);
+        }
+    }
 
     if (! applyStemFieldEdits (*stem, shownStem, now))
         return;
@@ -353,6 +384,7 @@ void StemEditorPanel::layOut (const PresetPageLayout& l)
 
     prioritySlider.setBounds (local (l.prioritySlider));
     colourButton.setBounds (local (l.colourButton));
+    noteLabel.setBounds (local (l.editorNote));
     rulesLabel.setBounds (local (l.rulesLabel));
     rulesField.setBounds (local (l.rulesField));
     exclusionsLabel.setBounds (local (l.exclusionsLabel));

@@ -44,6 +44,11 @@ public:
 
     bool isCommitPending() const noexcept { return pending; }
 
+    /** Why the last edit was refused (a blank name); empty when nothing was. */
+    juce::String getNote() const { return noteLabel.getText(); }
+
+    static constexpr const char* blankNameNote = "A stem needs a name: the old one is kept.";
+
     /** True while one of the five text fields (or a child of one) has the keyboard focus. */
     bool aFieldHasFocus() const;
 
@@ -86,6 +91,7 @@ private:
     juce::TextEditor nameField, codeField, tokenField;
     StepperSlider prioritySlider;
     juce::TextButton colourButton { "Colour" };
+    juce::Label noteLabel;
     juce::Label rulesLabel;
     juce::TextEditor rulesField;
     juce::Label exclusionsLabel;

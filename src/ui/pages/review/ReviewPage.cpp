@@ -264,7 +264,7 @@ ReviewPage::ReviewPage (AppState& appState)
 {
     setTitle ("Review");
 
-    rerunButton.setTooltip ("Run the keyword engine again. Locked assignments are left alone.");
+    rerunButton.setTooltip ("Run the keyword engine again over every cue. Locked assignments are left alone; tracks you assigned by hand are replaced only after a question.");
     assignButton.setTooltip ("Move every selected track to one stem.");
     lockButton.setTooltip ("Pin the selected assignments so automatic passes cannot change them.");
     ruleButton.setTooltip ("Turn a correction into a keyword rule in this session's preset. The preset library is only changed when you save it.");
@@ -292,7 +292,7 @@ ReviewPage::ReviewPage (AppState& appState)
     filterBox.addItem ("Ambiguous only", 4);
     filterBox.setSelectedId (1, juce::dontSendNotification);
 
-    rerunButton.onClick = [this] { session.autoAssign(); };
+    rerunButton.onClick = [this] { rerunAutoAssign(); };
     undoButton.onClick = [this] { session.undo(); };
     redoButton.onClick = [this] { session.redo(); };
     assignButton.onClick = [this] { buildAssignMenu (false); };
@@ -645,6 +645,33 @@ void ReviewPage::showInformation (const juce::String& title, const juce::String&
     request.message = message;
     request.associatedComponent = this;
     app.seams->showMessageBox (request, {});
+}
+
+void ReviewPage::rerunAutoAssign()
+{
+    const auto manual = session.countManualAssignments();
+
+    if (manual == 0)
+    {
+        session.autoAssign();
+        return;
+    }
+
+    // The one action that overwrites decisions the user made by hand says so first.
+    MessageBoxRequest question;
+    question.icon = juce::MessageBoxIconType::QuestionIcon;
+    question.title = "Re-run auto assign";
+    question.message = "Re-run the automatic assignment? It replaces " + juce::String (manual) + (manual == 1 ? " track" : " tracks")
+                       + " you assigned by hand; locked tracks stay.\n\n" + (manual == 1 ? "Undo brings it back." : "Undo brings them back.");
+    question.okText = "Re-run";
+    question.associatedComponent = this;
+
+    juce::Component::SafePointer<ReviewPage> safe (this);
+    app.seams->askOkCancel (question, [safe] (bool confirmed)
+    {
+        if (safe != nullptr && confirmed)
+            safe->session.autoAssign();
+    });
 }
 
 void ReviewPage::showStemMenu()

@@ -57,6 +57,10 @@ public:
     /** The assign popup for the selection: at the mouse from the tree, else at the button. */
     void buildAssignMenu (bool fromTree);
 
+    /** Runs the keyword engine again over every cue; asks first when that replaces tracks
+        assigned by hand. */
+    void rerunAutoAssign();
+
     /** The candidate words of the first selected track, to add one as a rule of its stem. */
     void showRuleMenu();
 

@@ -141,6 +141,44 @@ TEST (ExportPageRun, NoFolderOpensTheChooser)
     EXPECT_EQ (f.exportsFinished, 1);
 }
 
+// A folder chosen from "Render and export" used to end the click there: nothing was written until
+// the button was pressed again. The chooser also always opened in the music folder.
+TEST (ExportPageRun, AFolderChosenFromRenderGoesOnIntoTheRenderThroughItsQuestions)
+{
+    ExportPageFixture f;
+    f.writeCue ("1M01", { "Kick", "Bass" });
+    writeTone (f.temp.file ("in/1M01/Strings.wav"), 1, 9600, 48000.0, 300.0, 0.25); // mono beside stereo: a warning
+    (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
+    auto& page = f.makePage();
+
+    page.startExport();
+    ASSERT_EQ (f.seams->choosers.size(), 1u);
+    EXPECT_EQ (f.seams->choosers[0].request.initialLocation, juce::File::getSpecialLocation (juce::File::userMusicDirectory));
+    const auto out = f.temp.file ("Deliveries");
+    ASSERT_TRUE (f.seams->answerChooser ({ out }));
+    EXPECT_EQ (f.app->outputFolder, out);
+
+    ASSERT_EQ (f.seams->countOpenBoxes(), 1);
+    EXPECT_EQ (f.seams->lastBox()->request.title, "Continue with these warnings?");
+    ASSERT_TRUE (f.seams->closeBox (true));
+    EXPECT_TRUE (page.getRunControl().isExporting());
+    ASSERT_TRUE (f.waitForRunToEnd());
+    EXPECT_EQ (f.exportsFinished, 1);
+    EXPECT_TRUE (out.getChildFile ("1M01").isDirectory());
+
+    // The folder button only chooses; it opens at the output folder, or the folder above it
+    // when that is gone.
+    page.chooseOutputFolder();
+    EXPECT_EQ (f.seams->choosers.back().request.initialLocation, out);
+    ASSERT_TRUE (f.seams->answerChooser ({ f.temp.file ("Later/Deliveries") }));
+    EXPECT_EQ (f.seams->countOpenBoxes(), 0);
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+    ASSERT_TRUE (f.temp.file ("Later/Deliveries").deleteRecursively());
+    page.chooseOutputFolder();
+    EXPECT_EQ (f.seams->choosers.back().request.initialLocation, f.temp.file ("Later"));
+    EXPECT_EQ (f.exportsFinished, 1);
+}
+
 // The button used to hand the folder to the desktop and forget it: when no file browser came up,
 // the user saw neither the folder's parent nor a word about it.
 TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)

@@ -67,6 +67,27 @@ TEST_F (ImportPageFixture, ImportThroughTheChooserAndTheRecentFolders)
     EXPECT_EQ (app->session.getTracks().size(), 5u);
 }
 
+// Both import choosers always opened in the music folder, and the folder chooser took one
+// folder per trip.
+TEST_F (ImportPageFixture, ChoosersOpenAtTheLastImportFolderAndTakeSeveralFolders)
+{
+    page->addFolder();
+    ASSERT_EQ (seams->choosers.size(), 1u);
+    EXPECT_EQ (seams->choosers[0].request.mode, ui::FileChooserRequest::Mode::openFolders);
+    EXPECT_EQ (seams->choosers[0].request.initialLocation, juce::File::getSpecialLocation (juce::File::userMusicDirectory));
+    ASSERT_TRUE (seams->answerChooser ({ reel.getChildFile ("1M02"), reel.getChildFile ("1M01") }));
+    EXPECT_EQ (app->session.getCuesWithTracks().size(), 2u);
+
+    page->addFiles();
+    EXPECT_EQ (seams->choosers.back().request.initialLocation, reel.getChildFile ("1M01"));
+    ASSERT_TRUE (seams->answerChooser ({}));
+
+    page->addFolder(); // the recent menu first, then its chooser item
+    ASSERT_TRUE (seams->chooseMenuItem (1));
+    ASSERT_EQ (seams->choosers.size(), 3u);
+    EXPECT_EQ (seams->choosers.back().request.initialLocation, reel.getChildFile ("1M01"));
+}
+
 TEST_F (ImportPageFixture, ADroppedFolderNamesEveryFileItCouldNotImport)
 {
     RawNamedEntries raw;

@@ -46,8 +46,8 @@ inline juce::File writeClipped (const juce::File& file)
 }
 
 /**
-    The application state with faked seams (no audio device unless one is given), the orchestra
-    preset, and the page at 1200 x 700. The tree has two cues: 1M01 (Violins, Horns, Pad with a
+    The application state with faked seams (no audio device unless one is given) and no settings
+    from an earlier test, the orchestra preset, and the page at 1200 x 700. The tree has two cues: 1M01 (Violins, Horns, Pad with a
     3 s silent lead) and 1M02 (Kick, clipped, and Broken, not audio).
 */
 struct ImportPageFixture : ::testing::Test
@@ -60,6 +60,8 @@ struct ImportPageFixture : ::testing::Test
         writeClipped (reel.getChildFile ("1M02/Kick.wav"));
         temp.make ("Reel/1M02/Broken.wav", "not audio");
 
+        // The recent folders of an earlier test would change what the choosers offer.
+        clearUserData();
         auto fakeSeams = std::make_unique<FakeSeams> (audio);
         seams = fakeSeams.get();
         app = std::make_unique<ui::AppState> (std::move (fakeSeams));
@@ -71,6 +73,12 @@ struct ImportPageFixture : ::testing::Test
     {
         page.reset();
         app.reset();
+        clearUserData();
+    }
+
+    static void clearUserData()
+    {
+        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
     }
 
     virtual void makePage()

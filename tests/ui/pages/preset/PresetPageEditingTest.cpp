@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "session/SessionTestSupport.h"
@@ -105,6 +107,46 @@ namespace
         // The priority commits at once.
         findByTitle<juce::Slider> (*page, "Stem priority")->setValue (-7);
         EXPECT_TRUE (pumpUntil ([this, second] { return working().schema.findStem (second)->priority == -7; }));
+    }
+
+    // A blank stem name used to be dropped without a word while the field stayed blank.
+    TEST_F (PresetPageEditing, ABlankNameIsRefusedVisiblyOnceTheFieldIsLeft)
+    {
+        loadExample();
+        const auto stemId = working().schema.stems[0].id;
+        const auto stored = working().schema.stems[0].displayName;
+        auto& name = field ("Name");
+        const auto note = [this] { return findByTitle<juce::Label> (*page, "Stem editor note")->getText(); };
+
+        const std::pair<const char*, std::function<void()>> leaves[] = {
+            { "Return", [&] { pressKey (name, juce::KeyPress::returnKey); } },
+            { "Escape", [&] { pressKey (name, juce::KeyPress::escapeKey); } },
+            { "another field", [&] { field ("Short code").grabKeyboardFocus(); } },
+        };
+
+        for (const auto& [how, leave] : leaves)
+        {
+            SCOPED_TRACE (how);
+            typeInto (name, "   ");
+            ASSERT_TRUE (pumpUntil ([this] { return editor().isCommitPending(); }));
+            editor().timerCallback(); // still in the field: a blank is a step of retyping
+            EXPECT_EQ (name.getText(), "   ");
+            EXPECT_EQ (note(), "");
+
+            leave();
+            ASSERT_TRUE (pumpUntil ([&] { return note().isNotEmpty(); }));
+            EXPECT_EQ (note(), "A stem needs a name: the old one is kept.");
+            EXPECT_EQ (name.getText(), stored);
+            EXPECT_EQ (working().schema.findStem (stemId)->displayName, stored);
+            EXPECT_FALSE (app->isPresetModified());
+
+            // Typing in the name again takes the note away.
+            typeInto (name, "Strings");
+            ASSERT_TRUE (pumpUntil ([&] { return note().isEmpty(); }));
+            typeInto (name, stored);
+            page->unfocusAllComponents();
+            settle();
+        }
     }
 
     // Selecting a stem used to rewrite it from the fields: notes vanished and the preset counted

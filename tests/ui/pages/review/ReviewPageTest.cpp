@@ -21,13 +21,24 @@ namespace
         return *b;
     }
 
-    /** Clicks a button as the mouse would, and lets the click arrive. */
+    /** Clicks a button as the mouse would, and returns once the click has arrived (however
+        slowly the machine runs). */
     void press (ReviewPage& page, const juce::String& title)
     {
         auto& b = button (page, title);
         ASSERT_TRUE (b.isEnabled()) << title;
+
+        struct Seen : juce::Button::Listener
+        {
+            void buttonClicked (juce::Button*) override { clicked = true; }
+            bool clicked = false;
+        } seen;
+
+        // Listeners hear of the click just before onClick runs, within the same message.
+        b.addListener (&seen);
         b.triggerClick();
-        pumpMessages (10);
+        EXPECT_TRUE (pumpUntil ([&seen] { return seen.clicked; })) << title;
+        b.removeListener (&seen);
     }
 } // namespace
 
@@ -215,6 +226,66 @@ TEST (ReviewPage, AssignAndStemMenusFromTheButtonAndFromRightClicks)
     seams.chooseMenuItem (3);
     for (int i = 0; i < page.getTree().getRootItem()->getNumSubItems(); ++i)
         EXPECT_FALSE (page.getTree().getRootItem()->getSubItem (i)->isOpen()) << i;
+}
+
+// Importing another cue used to put every track the user had moved by hand back where the
+// engine wanted it; the re-run replaced them without a word.
+TEST (ReviewPage, HandMadeDecisionsSurviveAnImportAndTheRerunAsksBeforeReplacingThem)
+{
+    ReviewPageFixture f;
+    auto& page = *f.page;
+    auto& session = f.app.session;
+    auto& seams = *f.seams;
+    TreeRows rows (page);
+
+    const auto violins = f.id ("violins_a.wav"), glimmer = f.id ("Glimmer_03.wav"), snare = f.id ("snare.wav"), choir = f.id ("choir.wav");
+    session.assignTracks ({ violins }, f.stem ("Brass"), false);
+    session.assignTracks ({ glimmer }, f.stem ("Choir"), false);
+    session.assignTracks ({ snare }, f.stem ("Strings"), false); // in the other cue
+    session.assignTracks ({ choir }, f.stem ("Percussion"), true);
+
+    const std::pair<juce::String, const char*> decided[] = { { violins, "Brass" }, { glimmer, "Choir" }, { snare, "Strings" }, { choir, "Percussion" } };
+    const auto expectDecided = [&] (const char* when)
+    {
+        SCOPED_TRACE (when);
+        for (const auto& [id, stemName] : decided)
+            EXPECT_EQ (session.findTrack (id)->stemId, f.stem (stemName)) << session.findTrack (id)->file.getFileName();
+        EXPECT_EQ (session.countManualAssignments(), 3);
+    };
+
+    ASSERT_EQ (session.importFiles ({ writeToneFile (f.folder.file ("1M03/horns_c.wav"), 1.0, 0.25f).getParentDirectory() }, false).imported, 1);
+    EXPECT_EQ (session.findTrack (f.id ("horns_c.wav"))->stemId, f.stem ("Brass"));
+    expectDecided ("after the import");
+
+    // Cancel replaces nothing and leaves no undo state.
+    const auto undoIndex = session.getUndoIndex();
+    press (page, "Re-run auto assign");
+    ASSERT_EQ (seams.countOpenBoxes(), 1);
+    EXPECT_TRUE (seams.lastBox()->question);
+    EXPECT_EQ (seams.lastBox()->request.message, "Re-run the automatic assignment? It replaces 3 tracks you assigned by hand; locked tracks stay.\n\n"
+                                                  "Undo brings them back.");
+    seams.closeBox (false);
+    expectDecided ("after Cancel");
+    EXPECT_EQ (session.getUndoIndex(), undoIndex);
+
+    press (page, "Re-run auto assign");
+    seams.closeBox (true);
+    tickAndSettle (page);
+    EXPECT_EQ (rows.stemOf (violins), f.stem ("Strings"));
+    EXPECT_EQ (rows.stemOf (glimmer), juce::String());
+    EXPECT_EQ (session.findTrack (snare)->stemId, f.stem ("Percussion")); // another cue than the one shown
+    EXPECT_EQ (rows.stemOf (choir), f.stem ("Percussion"));
+    EXPECT_EQ (session.findTrack (choir)->source, AssignmentSource::locked);
+    EXPECT_EQ (session.countManualAssignments(), 0);
+
+    press (page, "Undo");
+    expectDecided ("after Undo");
+
+    // With nothing assigned by hand the re-run needs no question.
+    session.assignTracks ({ violins, glimmer, snare }, f.stem ("Choir"), true);
+    press (page, "Re-run auto assign");
+    EXPECT_EQ (seams.countOpenBoxes(), 0);
+    EXPECT_EQ (session.getUndoIndex(), undoIndex + 2); // the lock, then the run
 }
 
 TEST (ReviewPage, SaveAsRuleOffersTheFirstSelectedTracksNewWords)
