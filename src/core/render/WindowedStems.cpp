@@ -39,6 +39,7 @@ namespace
         std::vector<std::unique_ptr<AudioFileWindowReader>> readers;
         juce::AudioBuffer<double> window;
         juce::AudioBuffer<double> trackWindow;
+        double lastMilliseconds = 0.0;  // what its last window took
         bool done = false;              // every window written, or stopped
         bool failed = false;
         bool cancelled = false;
@@ -286,6 +287,11 @@ bool writeStemsInWindows (CueRenderState& state)
     const auto numWindows = (length + windowFrames - 1) / windowFrames;
     const auto cancel = state.makeOperationCancelCheck();
     WindowRun run;
+    std::vector<size_t> order (turns.size());
+
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+
     size_t named = 0;   // the stems whose progress text has been given
 
     auto nameUpTo = [&] (size_t last, double fraction)
@@ -310,11 +316,23 @@ bool writeStemsInWindows (CueRenderState& state)
         // The stems named so far keep pace with the windows written.
         nameUpTo ((size_t) ((double) w * (double) turns.size() / (double) numWindows), fraction);
 
-        parallelFor (state.getHelpers(), (int64_t) turns.size(), 1, [&] (int64_t begin, int64_t end)
+        // The stems that took longest over the last window start first, so that the window's
+        // end does not wait for one slow stem started last (a converted or compressed track).
+        std::stable_sort (order.begin(), order.end(), [&] (size_t a, size_t b) { return turns[a].lastMilliseconds > turns[b].lastMilliseconds; });
+
+        parallelFor (state.getHelpers(), (int64_t) order.size(), 1, [&] (int64_t begin, int64_t end)
                      {
-                         for (auto k = (size_t) begin; k < (size_t) end; ++k)
-                             if (! turns[k].done && k < run.firstFailed.load())
-                                 writeStemWindow (state, turns[k], k, run, tracks, cancel, offset, count, windowFrames);
+                         for (auto i = (size_t) begin; i < (size_t) end; ++i)
+                         {
+                             const auto k = order[i];
+
+                             if (turns[k].done || k >= run.firstFailed.load())
+                                 continue;
+
+                             const auto started = juce::Time::getMillisecondCounterHiRes();
+                             writeStemWindow (state, turns[k], k, run, tracks, cancel, offset, count, windowFrames);
+                             turns[k].lastMilliseconds = juce::Time::getMillisecondCounterHiRes() - started;
+                         }
                      });
 
         if (run.firstFailed.load() < turns.size() || ! keepMembers)
