@@ -6,6 +6,7 @@
 
 #include "core/audio/AudioBufferOps.h"
 #include "core/audio/AudioFormats.h"
+#include "core/audio/BufferMemory.h"
 #include "core/audio/LeadingSilence.h"
 #include "core/files/FileStamp.h"
 
@@ -570,7 +571,12 @@ bool writeStemsAndFullMix (CueRenderState& state)
 
     if (inWindows)
     {
-        if (! writeStemsInWindows (state))
+        const auto written = writeStemsInWindows (state);
+
+        // The windows' memory, freed on the helper threads, goes back before the next stage.
+        returnFreedMemory();
+
+        if (! written)
             return stopWriting (state);
     }
     else if (! writeWholeStems (state))
