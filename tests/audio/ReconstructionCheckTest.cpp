@@ -5,6 +5,8 @@
 
 #include "core/audio/ReconstructionCheck.h"
 #include "audio/AudioTestFiles.h"
+#include "core/audio/AudioBufferOps.h"
+#include "TaskThreads.h"
 
 using namespace dunmoor;
 using dunmoor::testing::TemporaryFolder;
@@ -298,6 +300,49 @@ TEST (ReconstructionCheck, WrittenFilesThatAddUpPass)
     const auto failed = runReconstructionCheck (stems24, mix24, tolerance);
     EXPECT_EQ (failed.state, ReconstructionState::failed);
     EXPECT_TRUE (failed.detail.startsWith ("Residual peak ")) << failed.detail;
+}
+
+// Files several windows long, read a window at a time (and side by side), give the verdict and
+// the figures of summing and comparing the whole buffers: a stem that ends inside a window, a
+// mono stem, and a mix that differs from the sum by noise.
+TEST (ReconstructionCheck, WindowedReadsGiveTheFiguresOfTheWholeFiles)
+{
+    TemporaryFolder temp;
+    constexpr int frames = 2 * 262144 + 5000;
+    auto stems = coarseStems (3, 2, frames);
+    stems[1].setSize (2, 300001, true);
+    stems[2] = coarseStems (1, 1, frames - 7)[0];
+
+    juce::AudioBuffer<double> sum (2, frames);
+    sum.clear();
+    std::vector<juce::File> stemFiles;
+
+    for (size_t s = 0; s < stems.size(); ++s)
+    {
+        addBufferTo (sum, stems[s]);
+        stemFiles.push_back (writeWav (temp, "stem" + juce::String ((int) s) + ".wav", stems[s], 32));
+    }
+
+    auto mix = noise (2, frames, 5);
+
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < frames; ++i)
+            mix.setSample (ch, i, (double) (float) (sum.getSample (ch, i) + 1.0e-5 * mix.getSample (ch, i)));
+
+    const auto mixFile = writeWav (temp, "mix.wav", mix, 32);
+    const auto whole = compareWithMix (sum, mix, -100.0);
+
+    for (const bool shared : { false, true })
+    {
+        SCOPED_TRACE (shared ? "reads side by side" : "reads one after another");
+        const auto result = runReconstructionCheck (stemFiles, mixFile, -100.0, {}, shared ? dunmoor::testing::tasksOnThreadsOfTheirOwn() : ParallelTasks {});
+        EXPECT_EQ (result.state, ReconstructionState::passed) << result.detail;
+        EXPECT_EQ (result.residualPeakDb, whole.residualPeakDb);
+        EXPECT_EQ (result.residualRmsDb, whole.residualRmsDb);
+        EXPECT_EQ (result.framesCompared, frames);
+        EXPECT_EQ (result.stemsCompared, 3);
+        EXPECT_EQ (result.detail, whole.detail);
+    }
 }
 
 TEST (ReconstructionCheck, MonoStemFeedsEveryChannelOfTheMix)

@@ -72,6 +72,38 @@ TEST (WaveformOverview, BucketsOfABufferSpanAllChannels)
     EXPECT_EQ (fromNarrow.peak, o.peak);
 }
 
+TEST (WaveformOverview, BuiltPieceByPieceItIsTheOverviewOfTheWholeBuffer)
+{
+    // 1000 frames into 7 buckets, handed over in pieces that end inside buckets; a bucket reached
+    // first by a negative sample keeps a negative maximum across the pieces.
+    juce::AudioBuffer<double> buffer (2, 1000);
+
+    for (int i = 0; i < 1000; ++i)
+    {
+        buffer.setSample (0, i, -0.5 - 0.0003 * i);
+        buffer.setSample (1, i, i % 97 == 0 ? 0.9 * std::sin (i * 0.1) : -0.25);
+    }
+
+    WaveformOverviewBuilder builder (2, 1000, 8000.0, 7);
+    int start = 0;
+
+    for (const int count : { 1, 142, 3, 400, 454 })
+    {
+        const double* channels[] = { buffer.getReadPointer (0, start), buffer.getReadPointer (1, start) };
+        builder.add (channels, start, count);
+        start += count;
+    }
+
+    const auto pieces = builder.finish();
+    const auto whole = overviewFromBuffer (buffer, 8000.0, 7);
+    EXPECT_EQ (pieces.minimums, whole.minimums);
+    EXPECT_EQ (pieces.maximums, whole.maximums);
+    EXPECT_EQ (pieces.peak, whole.peak);
+    EXPECT_EQ (pieces.duration, whole.duration);
+    EXPECT_EQ (pieces.channelCount, 2);
+    EXPECT_TRUE (WaveformOverviewBuilder (2, 0, 8000.0, 7).finish().isEmpty());
+}
+
 TEST (WaveformOverview, BucketCountIsClamped)
 {
     juce::AudioBuffer<double> buffer (1, 30000);

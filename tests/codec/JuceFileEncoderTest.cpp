@@ -87,6 +87,20 @@ namespace
         return s;
     }
 
+    /** A sine per channel, silent from 700 frames before the end of block edgeBlock to 2000
+        frames after it: the dither's fade to black reaches back across that block edge. */
+    juce::AudioBuffer<double> sinesWithSilenceAcross (int numChannels, int frames, int edgeBlock, double step)
+    {
+        const auto edge = edgeBlock * JuceFileEncoder::blockSize;
+        juce::AudioBuffer<double> audio (numChannels, frames);
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            for (int i = 0; i < frames; ++i)
+                audio.setSample (ch, i, i > edge - 700 && i < edge + 2000 ? 0.0 : 0.7 * std::sin (i * step * (ch + 1)));
+
+        return audio;
+    }
+
     juce::MemoryBlock bytesOf (const juce::File& file)
     {
         juce::MemoryBlock block;
@@ -390,14 +404,7 @@ TEST (JuceFileEncoder, SameSeedGivesIdenticalFilesAndSeedZeroDoesNot)
 // every kind of file, with silence (auto-black) running across the steps.
 TEST (JuceFileEncoder, SharingTheWorkOutWritesTheSameFile)
 {
-    constexpr int frames = 9 * JuceFileEncoder::blockSize + 1234;
-    juce::AudioBuffer<double> audio (3, frames);
-
-    for (int ch = 0; ch < 3; ++ch)
-        for (int i = 0; i < frames; ++i)
-            audio.setSample (ch, i, i > 8 * JuceFileEncoder::blockSize - 700 && i < 8 * JuceFileEncoder::blockSize + 2000
-                                        ? 0.0
-                                        : 0.7 * std::sin (i * 0.0123 * (ch + 1)));
+    const auto audio = sinesWithSilenceAcross (3, 9 * JuceFileEncoder::blockSize + 1234, 8, 0.0123);
 
     const auto threads = tasksOnThreadsOfTheirOwn();
 
@@ -434,6 +441,69 @@ TEST (JuceFileEncoder, SharingTheWorkOutWritesTheSameFile)
         else
             EXPECT_EQ (bytesOf (shared), bytesOf (alone)) << label;
     }
+}
+
+TEST (JuceFileEncoder, WindowsOfWholeBlocksWriteTheFileOfTheWholeBuffer)
+{
+    // Silence across the third block's end: the dither's fade to black reaches back into it.
+    constexpr int frames = 7 * JuceFileEncoder::blockSize + 999;
+    const auto audio = sinesWithSilenceAcross (2, frames, 3, 0.0071);
+
+    const auto threads = tasksOnThreadsOfTheirOwn();
+    const std::pair<Codec, DitherKind> cases[] = { { Codec::wav, DitherKind::tpdfShaped }, { Codec::aiff, DitherKind::tpdf }, { Codec::flac, DitherKind::tpdf } };
+    TemporaryFolder temp;
+
+    for (const auto& [codec, dither] : cases)
+    {
+        const auto settings = settingsFor (codec, SampleFormat::pcm24, dither, 17);
+        SCOPED_TRACE (settings.describe().toStdString());
+        const auto whole = temp.folder.getChildFile ("whole" + codecFileExtension (codec));
+        const auto windowed = temp.folder.getChildFile ("windowed" + codecFileExtension (codec));
+        juce::String error;
+        ASSERT_TRUE (JuceFileEncoder (codec).encode (audio, whole, settings, error)) << error;
+
+        JuceFileEncoder encoder (codec);
+        auto session = encoder.begin (windowed, settings, 2, frames, error);
+        ASSERT_NE (session, nullptr) << error;
+        ASSERT_EQ (session->getWindowFrames(), JuceFileEncoder::blockSize);
+
+        // Windows of 3, 1 (shared out) and 2 blocks, then the rest, each from a buffer of its own.
+        int start = 0;
+
+        for (const int blocks : { 3, 1, 2, 99 })
+        {
+            const auto count = std::min (blocks * JuceFileEncoder::blockSize, frames - start);
+            juce::AudioBuffer<double> window (2, count + 10);
+
+            for (int ch = 0; ch < 2; ++ch)
+                window.copyFrom (ch, 0, audio, ch, start, count);
+
+            ASSERT_TRUE (session->append (window, count, error, {}, blocks == 1 ? threads : ParallelTasks {})) << error;
+            start += count;
+        }
+
+        EXPECT_FALSE (windowed.exists());
+        ASSERT_TRUE (session->finish (error)) << error;
+
+        if (codec == Codec::flac)
+            EXPECT_EQ (decode (windowed, codec).channels, decode (whole, codec).channels);
+        else
+            EXPECT_EQ (bytesOf (windowed), bytesOf (whole));
+    }
+
+    // A session dropped before it is finished leaves the target as it was and no file behind.
+    const auto target = temp.folder.getChildFile ("dropped.wav");
+    ASSERT_TRUE (target.replaceWithText ("earlier"));
+    juce::String error;
+    {
+        JuceFileEncoder encoder (Codec::wav);
+        auto session = encoder.begin (target, settingsFor (Codec::wav, SampleFormat::pcm24, DitherKind::tpdf, 3), 2, frames, error);
+        ASSERT_NE (session, nullptr) << error;
+        ASSERT_TRUE (session->append (audio, JuceFileEncoder::blockSize, error)) << error;
+    }
+
+    EXPECT_EQ (target.loadFileAsString(), "earlier");
+    EXPECT_EQ (temp.folder.findChildFiles (juce::File::findFiles, false, "*dropped*").size(), 1);
 }
 
 TEST (JuceFileEncoder, AutoBlackAcrossTheBlockBoundary)

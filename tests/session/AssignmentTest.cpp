@@ -84,7 +84,7 @@ namespace
             { "clear", [&] { session.clear(); }, "tracks", 1 },
             { "clear when empty", [&] { session.clear(); }, "", 0 },
             { "import", [&] { session.importFiles ({ cueFolder }, false); }, "tracks,assignments", 1 },
-            { "import again", [&] { session.importFiles ({ cueFolder }, false); }, "tracks", 0 },
+            { "import again", [&] { session.importFiles ({ cueFolder }, false); }, "", 0 },
         };
 
         for (const auto& step : steps)

@@ -327,8 +327,12 @@ public:
     {
         opened.push_back ({ kind, target });
 
+        // A failure names its target, as the desktop opener's messages do.
+        auto outcome = openOutcome;
+        outcome.error = outcome.error.replace ("{target}", target);
+
         if (onDone != nullptr)
-            juce::MessageManager::callAsync ([onDone, outcome = openOutcome] { onDone (outcome); });
+            juce::MessageManager::callAsync ([onDone, outcome] { onDone (outcome); });
     }
 
     std::unique_ptr<juce::AudioIODeviceType> createAudioDeviceType() override

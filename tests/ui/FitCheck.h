@@ -17,7 +17,7 @@ namespace dunmoor::testing
     Walks a component tree as it shows and lists what does not fit: a visible label, button, tick
     box, combo box text or table header whose text is wider than its room (unless it is a
     deliberate shortening, which ends or breaks off with "…" and shows its whole text in a
-    tooltip), a table column pushed past the table's edge, a control with no room at all, a child
+    tooltip; a choice keeps its closing count in brackets), a table column pushed past the table's edge, a control with no room at all, a child
     lying outside its parent and siblings that overlap where both show something. The text measures follow the framework's
     own fitted-text drawing, which squeezes or cuts a line that is wider than its room.
 */
@@ -173,7 +173,17 @@ private:
 
         // A combo box's text keeps its whole text and draws what fits of it.
         if (auto* comboText = dynamic_cast<ui::ComboBoxText*> (&label))
-            checkText (label, where, comboText->getShownText(), font, room, 1, true);
+        {
+            const auto shown = comboText->getShownText();
+            checkText (label, where, shown, font, room, 1, true);
+
+            // A choice such as "2M14 The Long Way Round  (10 stems)" is told apart by its count.
+            const auto whole = label.getText();
+            const auto open = whole.lastIndexOfChar ('(');
+            if (shown != whole && whole.endsWithChar (')') && open > 0 && juce::CharacterFunctions::isDigit (whole[open + 1])
+                && ! shown.endsWith (whole.substring (open)))
+                add (where, "\"" + shown + "\" loses the count of \"" + whole + "\"");
+        }
         else
             checkText (label, where, label.getText(), font, room, lines, true);
     }

@@ -502,16 +502,17 @@ namespace
         }
     }
 
-    // Every read: the probe (pass 1), then the section (pass 2).
+    // Every read: the probe (pass 1, unless the caller made it already), then the section (pass 2).
     bool probeAndReadSection (const juce::File& file,
                               double targetRate,
                               const Section& section,
                               juce::AudioBuffer<double>& buffer,
-                              juce::String& error)
+                              juce::String& error,
+                              bool probedAlready = false)
     {
         AudioFileInfo info;
 
-        if (! probeAudioFile (file, info, error))
+        if (! probedAlready && ! probeAudioFile (file, info, error))
             return false;
 
         try
@@ -530,14 +531,15 @@ namespace
 namespace
 {
     bool readWholeFile (const juce::File& file, double targetRate, juce::AudioBuffer<double>& buffer, juce::String& error,
-                        juce::int64 frameCap, const CancelCheck& cancel, bool reuseBuffer, const ParallelTasks* parallel = nullptr)
+                        juce::int64 frameCap, const CancelCheck& cancel, bool reuseBuffer, const ParallelTasks* parallel = nullptr,
+                        bool probedAlready = false)
     {
         Section section;
         section.frameCap = frameCap;
         section.cancel = &cancel;
         section.reuse = reuseBuffer ? &buffer : nullptr;
         section.parallel = parallel;
-        return probeAndReadSection (file, targetRate, section, buffer, error);
+        return probeAndReadSection (file, targetRate, section, buffer, error, probedAlready);
     }
 } // namespace
 
@@ -557,9 +559,10 @@ bool readAudioFileInto (const juce::File& file,
                         juce::String& error,
                         juce::int64 frameCap,
                         const CancelCheck& cancel,
-                        const ParallelTasks& parallel)
+                        const ParallelTasks& parallel,
+                        bool probedAlready)
 {
-    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true, &parallel);
+    return readWholeFile (file, targetRate, buffer, error, frameCap, cancel, true, &parallel, probedAlready);
 }
 
 bool readAudioFileAtOwnRate (const juce::File& file, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)
@@ -579,6 +582,175 @@ bool readAudioFileRange (const juce::File& file,
     section.startSeconds = startSeconds;
     section.durationSeconds = durationSeconds;
     return probeAndReadSection (file, targetRate, section, buffer, error);
+}
+
+//==============================================================================
+struct AudioFileWindowReader::State
+{
+    juce::File file;
+    std::unique_ptr<juce::AudioFormatReader> reader;
+    std::unique_ptr<FlacFileDecoder> decoder;
+    std::unique_ptr<Resampler> resampler;
+    juce::int64 total = 0;          // frames of the file at its own rate
+    juce::int64 length = 0;         // frames at the target rate
+    int numChannels = 0;
+    SourceWindow windows[2];        // the file at its own rate around the last window converted
+    int current = -1;               // the window holding the last source range; -1: none yet
+
+    bool readSource (juce::int64 from, juce::int64 frames, double* const* destination, juce::String& error, const CancelCheck& cancel)
+    {
+        return decoder != nullptr ? decoder->read (from, frames, total, destination, error, cancel)
+                                  : readBlocks (*reader, file, from, frames, destination, error, cancel);
+    }
+};
+
+AudioFileWindowReader::AudioFileWindowReader() = default;
+AudioFileWindowReader::~AudioFileWindowReader() = default;
+
+bool AudioFileWindowReader::open (const juce::File& file, double targetRate, juce::String& error, bool probedAlready, juce::int64 frameCap)
+{
+    state.reset();
+
+    try
+    {
+        AudioFileInfo info;
+
+        if (! probedAlready && ! probeAudioFile (file, info, error))
+            return false;
+
+        auto opened = std::make_unique<State>();
+        opened->file = file;
+        opened->reader = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes);
+
+        if (opened->reader == nullptr)
+            return false;
+
+        auto& reader = *opened->reader;
+        opened->total = reader.lengthInSamples;
+        opened->numChannels = (int) reader.numChannels;
+        const auto rate = reader.sampleRate;
+        const auto cap = std::min<juce::int64> (frameCap, std::numeric_limits<int>::max());
+
+        if (opened->total > cap)
+        {
+            error = "The file is too long to render (" + juce::String (opened->total) + " frames).";
+            return false;
+        }
+
+        const bool resample = targetRate > 0.0 && std::abs (targetRate - rate) > 0.5;
+        opened->length = resample ? getResampledLength (opened->total, rate, targetRate) : opened->total;
+
+        if (resample && opened->length > cap)
+        {
+            error = "The file is too long once converted to the project sample rate.";
+            return false;
+        }
+
+        if (isFlacReader (reader))
+        {
+            opened->decoder = std::make_unique<FlacFileDecoder> (file, sampleReadAheadBytes);
+
+            if (! opened->decoder->open (error))
+                return false;
+
+            if (opened->decoder->getNumChannels() != opened->numChannels)
+            {
+                error = "The file changed while it was being read.";
+                return false;
+            }
+        }
+
+        if (resample)
+        {
+            opened->resampler = std::make_unique<Resampler> (rate, targetRate, 32, 1024);
+
+            if (! opened->resampler->isValid())
+                throw std::bad_alloc();
+        }
+
+        state = std::move (opened);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = "Not enough memory to open the file.";
+        return false;
+    }
+}
+
+int AudioFileWindowReader::getNumChannels() const noexcept
+{
+    return state != nullptr ? state->numChannels : 0;
+}
+
+juce::int64 AudioFileWindowReader::getLength() const noexcept
+{
+    return state != nullptr ? state->length : 0;
+}
+
+bool AudioFileWindowReader::read (juce::int64 start, int count, juce::AudioBuffer<double>& buffer, juce::String& error, const CancelCheck& cancel)
+{
+    if (state == nullptr || buffer.getNumChannels() < state->numChannels || buffer.getNumSamples() < count || start < 0)
+    {
+        error = "The file is not open.";
+        return false;
+    }
+
+    auto& s = *state;
+    const auto end = std::min (s.length, start + (juce::int64) std::max (0, count));
+
+    if (end <= start)
+        return true;
+
+    const auto frames = end - start;
+
+    try
+    {
+        if (s.resampler == nullptr)
+            return s.readSource (start, frames, buffer.getArrayOfWritePointers(), error, cancel);
+
+        if (isCancelRequested (cancel))
+        {
+            error = getCancelledErrorText();
+            return false;
+        }
+
+        // The source frames this window is made of, read into the other window, with those the
+        // last window already holds copied over instead of read again.
+        const auto range = s.resampler->getInputRange (s.total, start, end);
+        const auto next = s.current < 0 ? 0 : (s.current ^ 1);
+        auto& window = s.windows[next];
+
+        if (window.samples.getNumChannels() != s.numChannels || window.samples.getNumSamples() < range.end - range.begin)
+            window.samples.setSize (s.numChannels, (int) std::max<juce::int64> (1, range.end - range.begin));
+
+        const SourceReader readSource = [&] (juce::int64 from, juce::int64 n, double* const* destination)
+        {
+            return s.readSource (from, n, destination, error, cancel);
+        };
+
+        if (! fillWindow (window, range, s.current >= 0 ? &s.windows[s.current] : nullptr, readSource))
+        {
+            s.current = -1;
+            return false;
+        }
+
+        s.current = next;
+
+        // The converter indexes its output from output frame 0.
+        std::vector<double*> outputs ((size_t) s.numChannels);
+
+        for (int ch = 0; ch < s.numChannels; ++ch)
+            outputs[(size_t) ch] = buffer.getWritePointer (ch) - start;
+
+        s.resampler->processSection (window.samples.getArrayOfReadPointers(), s.numChannels, s.total, window.start, outputs.data(), start, end);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        error = notEnoughMemory (frames, s.numChannels);
+        return false;
+    }
 }
 
 } // namespace dunmoor

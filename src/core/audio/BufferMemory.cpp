@@ -1,5 +1,9 @@
 #include "BufferMemory.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #if JUCE_LINUX
 #include <sys/mman.h>
 #endif
@@ -47,6 +51,13 @@ void adviseLargeBuffer (juce::AudioBuffer<double>& buffer) noexcept
 void adviseLargeBuffer (juce::AudioBuffer<float>& buffer) noexcept
 {
     adviseHugePages (buffer);
+}
+
+void returnFreedMemory() noexcept
+{
+#if defined(__GLIBC__)
+    malloc_trim (0);
+#endif
 }
 
 } // namespace dunmoor

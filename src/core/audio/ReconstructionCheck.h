@@ -7,6 +7,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include "CancelCheck.h"
+#include "ParallelTasks.h"
 #include "core/model/Types.h"
 
 namespace dunmoor
@@ -68,11 +69,16 @@ double reconstructionTolerance (int bits, int stemCount, int ditherKind);
     feeds every channel) and compares the sum with the mix. Skipped without stem files; FAILED
     when a file can't be read, a stem is longer than the mix or has more channels than it, or
     the residual is above the tolerance. The cancel check is handed to every read and polled
-    between the stems; a cancelled check is skipped with cancelled set. */
+    between the windows; a cancelled check is skipped with cancelled set.
+
+    The files are read a window at a time, each opened once, so that only a window of each is
+    in memory whatever their length; the reads of a window are shared out over parallel when
+    given. The result is the one of summing and comparing the whole files. */
 ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stemFiles,
                                              const juce::File& mixFile,
                                              double toleranceDb,
-                                             const CancelCheck& cancel = {});
+                                             const CancelCheck& cancel = {},
+                                             const ParallelTasks& parallel = {});
 
 /** Reads stem file number index (in the order given to the check) back at its own rate, as
     readAudioFileAtOwnRate does; false with the reason in error. Lets a caller read the files

@@ -68,42 +68,85 @@ std::vector<FrameRange> findSilentRegions (const juce::AudioBuffer<double>& buff
     return ranges;
 }
 
+namespace
+{
+    /** Pulls the range down as applyGateRegion describes, in a signal of totalFrames frames of
+        which channels hold frames [windowStart, windowEnd): only those frames are touched, each
+        with the very factor a pass over the whole signal gives it. */
+    void gateRangeInWindow (double* const* channels, int numChannels, int64_t windowStart, int64_t windowEnd, int64_t totalFrames,
+                            FrameRange range, int64_t fadeOutFrames, int64_t fadeInFrames, double floorGain)
+    {
+        const int64_t start = std::max<int64_t> (0, range.start);
+        const int64_t end = std::min<int64_t> (totalFrames, range.end);
+
+        if (start >= end || end <= windowStart || start >= windowEnd)
+            return;
+
+        const int64_t length = end - start;
+        const int64_t fadeOut = start > 0 ? std::clamp<int64_t> (fadeOutFrames, 0, length) : 0;
+        const int64_t fadeIn = end < totalFrames ? std::clamp<int64_t> (fadeInFrames, 0, length) : 0;
+        const int64_t a = start + fadeOut;
+        const int64_t b = end - fadeIn;
+        const double f = floorGain;
+
+        // The part of [from, to) inside the window, as offsets into the channels.
+        auto clip = [&] (int64_t from, int64_t to, int64_t& first, int64_t& last)
+        {
+            first = std::max (from, windowStart);
+            last = std::min (to, windowEnd);
+            return first < last;
+        };
+
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            double* x = channels[ch];
+            int64_t first = 0, last = 0;
+
+            if (clip (start, start + fadeOut, first, last))
+                for (int64_t i = first; i < last; ++i)
+                    x[i - windowStart] *= 1.0 - ((double) (i - start + 1) / (double) (fadeOut + 1)) * (1.0 - f);
+
+            // When the fades together are longer than the range they overlap and there is no body.
+            if (a < b && clip (a, b, first, last))
+            {
+                if (f == 0.0)
+                    std::fill (x + (first - windowStart), x + (last - windowStart), 0.0);
+                else
+                    for (int64_t i = first; i < last; ++i)
+                        x[i - windowStart] *= f;
+            }
+
+            if (clip (b, b + fadeIn, first, last))
+                for (int64_t i = first; i < last; ++i)
+                    x[i - windowStart] *= ((double) (i - b + 1) / (double) (fadeIn + 1)) * (1.0 - f) + f;
+        }
+    }
+} // namespace
+
 void applyGateRegion (juce::AudioBuffer<double>& buffer, FrameRange range, int64_t fadeOutFrames, int64_t fadeInFrames, double floorGain)
 {
     const int64_t numFrames = buffer.getNumSamples();
-    const int64_t start = std::max<int64_t> (0, range.start);
-    const int64_t end = std::min<int64_t> (numFrames, range.end);
+    gateRangeInWindow (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), 0, numFrames, numFrames, range, fadeOutFrames, fadeInFrames, floorGain);
+}
 
-    if (start >= end)
-        return;
+void applyGateToWindow (juce::AudioBuffer<double>& window, int64_t windowStart, int64_t totalFrames,
+                        const std::vector<FrameRange>& ranges, const GateShape& shape)
+{
+    const int64_t windowEnd = windowStart + window.getNumSamples();
+    auto* const* channels = window.getArrayOfWritePointers();
 
-    const int64_t length = end - start;
-    const int64_t fadeOut = start > 0 ? std::clamp<int64_t> (fadeOutFrames, 0, length) : 0;
-    const int64_t fadeIn = end < numFrames ? std::clamp<int64_t> (fadeInFrames, 0, length) : 0;
-    const int64_t a = start + fadeOut;
-    const int64_t b = end - fadeIn;
-    const double f = floorGain;
+    for (const auto& range : ranges)
+        gateRangeInWindow (channels, window.getNumChannels(), windowStart, windowEnd, totalFrames,
+                           range, shape.fadeOutFrames, shape.fadeInFrames, shape.floorGain);
+}
 
-    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-    {
-        double* x = buffer.getWritePointer (ch);
-
-        for (int64_t k = 0; k < fadeOut; ++k)
-            x[start + k] *= 1.0 - ((double) (k + 1) / (double) (fadeOut + 1)) * (1.0 - f);
-
-        // When the fades together are longer than the range they overlap and there is no body.
-        if (a < b)
-        {
-            if (f == 0.0)
-                std::fill (x + a, x + b, 0.0);
-            else
-                for (int64_t i = a; i < b; ++i)
-                    x[i] *= f;
-        }
-
-        for (int64_t k = 0; k < fadeIn; ++k)
-            x[b + k] *= ((double) (k + 1) / (double) (fadeIn + 1)) * (1.0 - f) + f;
-    }
+GateShape gateShapeOf (const SilenceGateSettings& settings, double sampleRate)
+{
+    GateShape shape;
+    shape.fadeOutFrames = secondsToFrames (std::max (0.0, settings.fadeOutSeconds), sampleRate);
+    shape.fadeInFrames = secondsToFrames (std::max (0.0, settings.fadeInSeconds), sampleRate);
+    shape.floorGain = settings.floorDb > -400.0 ? decibelsToGain (settings.floorDb) : 0.0;
+    return shape;
 }
 
 SilenceGateReport applySilenceGate (juce::AudioBuffer<double>& buffer, double sampleRate, const SilenceGateSettings& settings)
@@ -116,16 +159,18 @@ SilenceGateReport applySilenceGate (juce::AudioBuffer<double>& buffer, double sa
 
     const double fadeOutSeconds = std::max (0.0, settings.fadeOutSeconds);
     const double fadeInSeconds = std::max (0.0, settings.fadeInSeconds);
-    const int64_t fadeOutFrames = secondsToFrames (fadeOutSeconds, sampleRate);
-    const int64_t fadeInFrames = secondsToFrames (fadeInSeconds, sampleRate);
+    const auto shape = gateShapeOf (settings, sampleRate);
+    const int64_t fadeOutFrames = shape.fadeOutFrames;
+    const int64_t fadeInFrames = shape.fadeInFrames;
 
     // A gated stretch is never shorter than its two fades together.
     const int64_t minimumFrames = std::max<int64_t> (1, secondsToFrames (std::max (settings.minimumSeconds, fadeOutSeconds + fadeInSeconds), sampleRate));
 
     const double threshold = decibelsToGain (settings.thresholdDb);
-    const double floorGain = settings.floorDb > -400.0 ? decibelsToGain (settings.floorDb) : 0.0;
+    const double floorGain = shape.floorGain;
 
-    const auto ranges = findSilentRegions (buffer, threshold, minimumFrames);
+    report.ranges = findSilentRegions (buffer, threshold, minimumFrames);
+    const auto& ranges = report.ranges;
     const double length = (double) numFrames;
 
     for (const auto& range : ranges)

@@ -35,11 +35,22 @@ struct GateRegion
 
 struct SilenceGateReport
 {
+    std::vector<FrameRange> ranges; // the gated stretches in frames, to gate the same audio again a window at a time
     int regionCount = 0;
     int64_t gatedSamples = 0;       // frames inside gated stretches, summed
     bool wholeFileSilent = false;   // one stretch covering everything, pulled to silence
     std::vector<GateRegion> regions;
 };
+
+/** The fades and the floor a gate with these settings uses at the rate. */
+struct GateShape
+{
+    int64_t fadeOutFrames = 0;
+    int64_t fadeInFrames = 0;
+    double floorGain = 0.0;
+};
+
+GateShape gateShapeOf (const SilenceGateSettings& settings, double sampleRate);
 
 /** Gates the buffer in place with the settings at the given rate and reports what it did.
     Does nothing (empty report) when the gate is disabled, the rate is not positive or the
@@ -56,6 +67,12 @@ std::vector<FrameRange> findSilentRegions (const juce::AudioBuffer<double>& buff
     range are already attenuated and the frame after it is untouched. The range is limited to
     the buffer and each fade to the range's length. */
 void applyGateRegion (juce::AudioBuffer<double>& buffer, FrameRange range, int64_t fadeOutFrames, int64_t fadeInFrames, double floorGain);
+
+/** Gates frames [windowStart, windowStart + window's length) of a signal of totalFrames frames,
+    held in window, with the ranges applySilenceGate found in the whole signal: every sample comes
+    out exactly as gating the whole signal at once makes it. */
+void applyGateToWindow (juce::AudioBuffer<double>& window, int64_t windowStart, int64_t totalFrames,
+                        const std::vector<FrameRange>& ranges, const GateShape& shape);
 
 /** Frames in a duration at a rate, rounded half away from zero; 0 for anything that is not a
     positive finite product. */

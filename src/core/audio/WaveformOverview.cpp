@@ -94,6 +94,15 @@ namespace
             }
         }
 
+        /** Takes over the buckets reached by an earlier filler of the same overview (none: empty). */
+        void adopt (std::vector<char>& reached)
+        {
+            if (reached.size() == touched.size())
+                std::swap (touched, reached);
+        }
+
+        std::vector<char> release() { return std::move (touched); }
+
     private:
         WaveformOverview& overview;
         juce::int64 numFrames;
@@ -101,11 +110,49 @@ namespace
         std::vector<char> touched;
     };
 
+    /** Sizes the overview's buckets (each 0 / 0 until a sample reaches it) for a signal. */
+    void startOverview (WaveformOverview& overview, int numChannels, juce::int64 numFrames, double sampleRate, int numBuckets)
+    {
+        const int buckets = clampBuckets (numBuckets);
+        overview.minimums.assign ((size_t) buckets, 0.0f);
+        overview.maximums.assign ((size_t) buckets, 0.0f);
+        overview.sampleRate = sampleRate;
+        overview.channelCount = numChannels;
+        overview.duration = sampleRate > 0.0 ? (double) numFrames / sampleRate : 0.0;
+    }
+
     double clampFraction (double x)
     {
         return std::isnan (x) ? 0.0 : juce::jlimit (0.0, 1.0, x);
     }
 } // namespace
+
+//==============================================================================
+WaveformOverviewBuilder::WaveformOverviewBuilder (int numChannels, juce::int64 frames, double sampleRate, int numBuckets)
+    : numFrames (frames)
+{
+    if (numChannels > 0 && frames > 0)
+        startOverview (overview, numChannels, frames, sampleRate, numBuckets);
+}
+
+void WaveformOverviewBuilder::add (const double* const* channels, juce::int64 frame, int count)
+{
+    if (overview.isEmpty() || count <= 0)
+        return;
+
+    // The filler keeps which buckets were reached in its own list; it is handed over between
+    // the pieces, so that each piece carries on where the last one ended.
+    FirstSampleBuckets filler (overview, numFrames);
+    filler.adopt (touched);
+    filler.add (channels, overview.channelCount, frame, count);
+    touched = filler.release();
+}
+
+WaveformOverview WaveformOverviewBuilder::finish()
+{
+    computePeak (overview);
+    return std::move (overview);
+}
 
 //==============================================================================
 double WaveformOverview::firstSoundPosition (float thresholdFraction, double leadInSeconds) const
@@ -143,12 +190,7 @@ namespace
         try
         {
             WaveformOverview overview;
-            const int buckets = clampBuckets (numBuckets);
-            overview.minimums.assign ((size_t) buckets, 0.0f);
-            overview.maximums.assign ((size_t) buckets, 0.0f);
-            overview.sampleRate = sampleRate;
-            overview.channelCount = numChannels;
-            overview.duration = sampleRate > 0.0 ? (double) numFrames / sampleRate : 0.0;
+            startOverview (overview, numChannels, numFrames, sampleRate, numBuckets);
 
             FirstSampleBuckets filler (overview, numFrames);
             filler.add (buffer.getArrayOfReadPointers(), numChannels, 0, numFrames);

@@ -39,6 +39,28 @@ struct WaveformOverview
     double firstSoundPosition (float thresholdFraction, double leadInSeconds) const;
 };
 
+/**
+    The overview of a signal handed over a piece at a time, from its first frame to its last:
+    the same overview overviewFromBuffer makes of the whole signal at once, for a signal that is
+    never in memory as a whole.
+*/
+class WaveformOverviewBuilder
+{
+public:
+    WaveformOverviewBuilder (int numChannels, juce::int64 numFrames, double sampleRate, int numBuckets);
+
+    /** Frames [frame, frame + count) of the signal, channel pointers starting at that frame. */
+    void add (const double* const* channels, juce::int64 frame, int count);
+
+    /** The overview of what was added (the empty overview for a signal with no frames). */
+    WaveformOverview finish();
+
+private:
+    WaveformOverview overview;
+    juce::int64 numFrames = 0;
+    std::vector<char> touched;
+};
+
 /** The overview of a buffer in memory; never fails (no channels or samples: the empty overview). */
 WaveformOverview overviewFromBuffer (const juce::AudioBuffer<double>& buffer, double sampleRate, int numBuckets);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include "EncoderSettings.h"
@@ -8,6 +10,33 @@
 
 namespace dunmoor
 {
+
+/** One file being written a window of audio at a time. Dropped before finish() has succeeded,
+    it leaves the target as it was, with no temporary file behind. Belongs to one thread at a
+    time. */
+class EncodeSession
+{
+public:
+    virtual ~EncodeSession() = default;
+
+    /** Appends the first count frames of audio (which has the session's channel count). Every
+        window but the last holds a whole number of getWindowFrames(), so that the file is the
+        one encode() makes of the whole audio at once. False with the reason in error; the
+        session is then dropped. The cancel check and the parallel tasks are used as encode()
+        uses them. */
+    [[nodiscard]] virtual bool append (const juce::AudioBuffer<double>& audio,
+                                       int count,
+                                       juce::String& error,
+                                       const CancelCheck& cancel = {},
+                                       const ParallelTasks& parallel = {}) = 0;
+
+    /** Finishes the file once every frame announced to begin() has been appended, and moves
+        it over the target. False with the reason in error. */
+    [[nodiscard]] virtual bool finish (juce::String& error) = 0;
+
+    /** What every window but the last must be a multiple of, in frames. */
+    virtual int getWindowFrames() const = 0;
+};
 
 /** Turns one buffer of 64-bit audio into one finished audio file. An encoder can write any
     number of files one after another; it belongs to one thread at a time. */
@@ -30,6 +59,15 @@ public:
                                        juce::String& error,
                                        const CancelCheck& cancel = {},
                                        const ParallelTasks& parallel = {}) = 0;
+
+    /** Starts writing a file of numFrames frames of numChannels channels, to be handed over a
+        window at a time; null with the reason in error (cleared on entry) when it can't be
+        written, for the same reasons encode() would refuse it. */
+    [[nodiscard]] virtual std::unique_ptr<EncodeSession> begin (const juce::File& target,
+                                                                const EncoderSettings& settings,
+                                                                int numChannels,
+                                                                juce::int64 numFrames,
+                                                                juce::String& error) = 0;
 
     virtual juce::String getName() const = 0;
 };

@@ -130,6 +130,271 @@ std::unique_ptr<juce::FileOutputStream> JuceFileEncoder::openOutputStream (const
     return std::make_unique<juce::FileOutputStream> (temporaryFile, 16384);
 }
 
+namespace
+{
+    juce::String partWayError() { return "Writing failed part-way through; the disk may be full."; }
+
+    /** A file written a window at a time: dithered and quantised block by block, each block of
+        each channel on its own, so that the file is the same however the audio is cut into
+        windows (at whole blocks) and however the work is shared out. */
+    class JuceEncodeSession final : public EncodeSession
+    {
+    public:
+        JuceEncodeSession (std::unique_ptr<AtomicFileWriter> atomicWriter,
+                           std::unique_ptr<juce::FileOutputStream> fileStream,
+                           const EncoderSettings& settings,
+                           int channels,
+                           juce::int64 frames,
+                           int bits)
+            : fileWriter (std::move (atomicWriter))
+            , stream (std::move (fileStream))
+            , numChannels (channels)
+            , numFrames (frames)
+            , isFloat (settings.sampleFormat == SampleFormat::float32)
+            , clampFloat (settings.clampFloat)
+            , blockFrames ((int) std::min<juce::int64> (JuceFileEncoder::blockSize, std::max<juce::int64> (frames, 1)))
+            , dither (isDitherApplicable (settings.dither, settings.sampleFormat) ? settings.dither : DitherKind::none, bits, settings.ditherSeed)
+            , quantise (isFloat ? 24 : bits)
+            , wide ((size_t) channels * (size_t) blockFrames)
+        {
+        }
+
+        /** Creates the format's writer on the stream; false when the format refuses the settings. */
+        bool openWriter (juce::AudioFormat& format, const EncoderSettings& settings, int bits)
+        {
+            auto recorder = std::make_unique<RecordingStream> (*stream, record);
+            writer.reset (format.createWriterFor (recorder.get(), settings.sampleRate, (unsigned int) numChannels, bits, {}, 0));
+
+            if (writer == nullptr)
+                return false;   // refused: the stream still belongs to us, and goes with recorder
+
+            recorder.release(); // the writer owns it now
+            return true;
+        }
+
+        int getWindowFrames() const override { return blockFrames; }
+
+        bool append (const juce::AudioBuffer<double>& audio, int count, juce::String& error, const CancelCheck& cancel, const ParallelTasks& parallel) override
+        {
+            error.clear();
+
+            try
+            {
+                return appendFrames (audio, count, error, cancel, parallel);
+            }
+            catch (const std::bad_alloc&)
+            {
+                error = "There is not enough memory to write '" + fileWriter->getTarget().getFileName() + "'.";
+                return false;
+            }
+        }
+
+        bool finish (juce::String& error) override
+        {
+            error.clear();
+
+            if (writer == nullptr || framesWritten != numFrames)
+            {
+                error = "Writing failed part-way through.";
+                return false;
+            }
+
+            // Completes the header through the recorder, which the writer deletes with itself.
+            writer.reset();
+            stream->flush();
+
+            // A disk that fills at the very end fails the header or the last buffer; the writers
+            // do not report that, and a short final write does not even set the stream's status.
+            const auto finished = ! record.failed && stream->getStatus().wasOk();
+            stream.reset();
+
+            if (! finished || fileWriter->getTemporaryFile().getSize() != record.end)
+            {
+                error = "Writing failed while finishing the file; the disk may be full.";
+                return false;
+            }
+
+            if (! fileWriter->commit())
+            {
+                error = fileWriter->getError();
+                return false;
+            }
+
+            return true;
+        }
+
+    private:
+        bool appendFrames (const juce::AudioBuffer<double>& audio, int count, juce::String& error, const CancelCheck& cancel, const ParallelTasks& parallel)
+        {
+            // A window that does not end on a block would move the blocks after it, and the
+            // dither with them.
+            if (writer == nullptr || framesWritten % blockFrames != 0 || count < 0 || framesWritten + count > numFrames
+                || audio.getNumChannels() != numChannels || audio.getNumSamples() < count)
+            {
+                jassertfalse;
+                error = "Writing failed part-way through.";
+                return false;
+            }
+
+            // Blocks go through in steps: while the writer packs one step, the next is dithered
+            // and quantised, each channel on its own (the dither keeps a state per channel). Shared
+            // out, a step holds several blocks, so that the threads meet less often.
+            const int blocksPerStep = parallel != nullptr ? 8 : 1;
+            stepFrames = (size_t) blockFrames * (size_t) blocksPerStep;
+            const auto stepSamples = (size_t) numChannels * stepFrames;
+
+            for (int set = 0; set < 2; ++set)
+            {
+                if (isFloat && floats[set].size() < stepSamples)
+                    floats[set].resize (stepSamples);
+                else if (! isFloat && integers[set].size() < stepSamples)
+                    integers[set].resize (stepSamples);
+            }
+
+            integerChannels.resize ((size_t) numChannels + 1, nullptr);
+            floatChannels.resize ((size_t) numChannels + 1, nullptr);
+
+            // The step prepared last, still to be written.
+            int waitingSet = -1;
+            int waitingFrames = 0;
+
+            for (int start = 0, set = 0; start < count; start += (int) stepFrames, set ^= 1)
+            {
+                const auto framesInStep = (int) std::min<juce::int64> ((juce::int64) stepFrames, count - start);
+
+                // Asked once for every block, before any of them is written. Dropping the
+                // session drops the writer, the stream and then the atomic writer, which deletes
+                // the temporary file: nothing of a cancelled encode stays on disk.
+                for (int b = 0; b * blockFrames < framesInStep; ++b)
+                {
+                    if (isCancelRequested (cancel))
+                    {
+                        error = getCancelledErrorText();
+                        return false;
+                    }
+                }
+
+                if (parallel != nullptr)
+                {
+                    // Task numChannels writes the step before this one.
+                    const auto tasks = numChannels + (waitingSet >= 0 ? 1 : 0);
+                    parallel (tasks, [&] (int task)
+                              {
+                                  if (task < numChannels)
+                                      prepareChannel (audio, set, start, framesInStep, task);
+                                  else
+                                      writeStep (waitingSet, waitingFrames);
+                              });
+                }
+                else
+                {
+                    if (waitingSet >= 0)
+                        writeStep (waitingSet, waitingFrames);
+
+                    for (int ch = 0; ch < numChannels && ! writeFailed; ++ch)
+                        prepareChannel (audio, set, start, framesInStep, ch);
+                }
+
+                if (writeFailed)
+                {
+                    error = partWayError();
+                    return false;
+                }
+
+                waitingSet = set;
+                waitingFrames = framesInStep;
+            }
+
+            if (waitingSet >= 0)
+                writeStep (waitingSet, waitingFrames);
+
+            if (writeFailed)
+            {
+                error = partWayError();
+                return false;
+            }
+
+            framesWritten += count;
+            return true;
+        }
+
+        // Where block b of a step of the set keeps channel ch.
+        size_t offsetOf (int ch, int b) const { return (size_t) ch * stepFrames + (size_t) b * (size_t) blockFrames; }
+
+        void prepareChannel (const juce::AudioBuffer<double>& audio, int set, int stepStart, int framesInStep, int ch)
+        {
+            auto* samples = wide.data() + (size_t) ch * (size_t) blockFrames;
+
+            for (int b = 0; b * blockFrames < framesInStep; ++b)
+            {
+                const auto frames = std::min (blockFrames, framesInStep - b * blockFrames);
+                std::copy_n (audio.getReadPointer (ch, stepStart + b * blockFrames), frames, samples);
+                dither.process (samples, frames, ch);
+
+                if (isFloat)
+                {
+                    auto* dest = floats[set].data() + offsetOf (ch, b);
+
+                    for (int i = 0; i < frames; ++i)
+                        dest[i] = narrowToFloat (samples[i], clampFloat);
+                }
+                else
+                {
+                    auto* dest = integers[set].data() + offsetOf (ch, b);
+
+                    for (int i = 0; i < frames; ++i)
+                        dest[i] = quantise (samples[i]);
+                }
+            }
+        }
+
+        void writeStep (int set, int framesInStep)
+        {
+            for (int b = 0; b * blockFrames < framesInStep && ! writeFailed; ++b)
+            {
+                const auto frames = std::min (blockFrames, framesInStep - b * blockFrames);
+
+                for (int ch = 0; ch < numChannels; ++ch)
+                {
+                    if (isFloat)
+                        floatChannels[(size_t) ch] = floats[set].data() + offsetOf (ch, b);
+                    else
+                        integerChannels[(size_t) ch] = integers[set].data() + offsetOf (ch, b);
+                }
+
+                const auto written = isFloat ? writer->writeFromFloatArrays (floatChannels.data(), numChannels, frames)
+                                             : writer->write (integerChannels.data(), frames);
+
+                writeFailed = ! written || record.failed;
+            }
+        }
+
+        // Declared in the order they are given up: the writer (finishing the header through the
+        // stream) before the stream, and the stream before the atomic writer removes its file.
+        std::unique_ptr<AtomicFileWriter> fileWriter;
+        std::unique_ptr<juce::FileOutputStream> stream;
+        StreamRecord record;
+        std::unique_ptr<juce::AudioFormatWriter> writer;
+
+        const int numChannels;
+        const juce::int64 numFrames;
+        const bool isFloat;
+        const bool clampFloat;
+        const int blockFrames;
+        Dither dither;
+        const Quantiser quantise;
+
+        juce::int64 framesWritten = 0;
+        size_t stepFrames = 0;
+        bool writeFailed = false;
+        std::vector<double> wide;
+        std::vector<int> integers[2];
+        std::vector<float> floats[2];
+        std::vector<const int*> integerChannels;
+        std::vector<const float*> floatChannels;
+    };
+} // namespace
+
 bool JuceFileEncoder::encode (const juce::AudioBuffer<double>& audio,
                               const juce::File& target,
                               const EncoderSettings& settings,
@@ -137,53 +402,62 @@ bool JuceFileEncoder::encode (const juce::AudioBuffer<double>& audio,
                               const CancelCheck& cancel,
                               const ParallelTasks& parallel)
 {
+    auto session = begin (target, settings, audio.getNumChannels(), audio.getNumSamples(), error);
+
+    return session != nullptr
+        && session->append (audio, audio.getNumSamples(), error, cancel, parallel)
+        && session->finish (error);
+}
+
+std::unique_ptr<EncodeSession> JuceFileEncoder::begin (const juce::File& target,
+                                                       const EncoderSettings& settings,
+                                                       int numChannels,
+                                                       juce::int64 numFrames,
+                                                       juce::String& error)
+{
     error.clear();
 
     try
     {
-        return encodeFile (audio, target, settings, error, cancel, parallel);
+        return beginFile (target, settings, numChannels, numFrames, error);
     }
     catch (const std::bad_alloc&)
     {
         // Everything allocated for this file has been released on the way out, and the
         // atomic writer has removed its temporary file.
         error = "There is not enough memory to write '" + target.getFileName() + "'.";
-        return false;
+        return {};
     }
 }
 
-bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
-                                  const juce::File& target,
-                                  const EncoderSettings& settings,
-                                  juce::String& error,
-                                  const CancelCheck& cancel,
-                                  const ParallelTasks& parallel)
+std::unique_ptr<EncodeSession> JuceFileEncoder::beginFile (const juce::File& target,
+                                                           const EncoderSettings& settings,
+                                                           int numChannels,
+                                                           juce::int64 numFrames,
+                                                           juce::String& error)
 {
     if (settings.codec != codec)
     {
         error = "This encoder was created for " + codecToString (codec) + ", not " + codecToString (settings.codec) + ".";
-        return false;
+        return {};
     }
 
     if (! supportsSampleFormat (codec, settings.sampleFormat))
     {
         error = upperName (codec) + " cannot store " + sampleFormatToString (settings.sampleFormat) + ".";
-        return false;
+        return {};
     }
 
     if (! supportsSampleRate (codec, settings.sampleRate))
     {
         error = upperName (codec) + " cannot store " + formatKilohertzWithOneDecimal (settings.sampleRate) + ".";
-        return false;
+        return {};
     }
-
-    const auto numChannels = audio.getNumChannels();
-    const auto numFrames = audio.getNumSamples();
 
     if (numChannels < 1 || numChannels > 64)
     {
         error = "Unsupported channel count: " + juce::String (numChannels) + ".";
-        return false;
+        return {};
     }
 
     auto format = createFormat (codec);
@@ -191,212 +465,41 @@ bool JuceFileEncoder::encodeFile (const juce::AudioBuffer<double>& audio,
     if (format == nullptr)
     {
         error = "The " + upperName (codec) + " encoder is not available in this build.";
-        return false;
+        return {};
     }
 
     const auto isFloat = settings.sampleFormat == SampleFormat::float32;
     const auto bits = isFloat ? 32 : bitsPerSample (settings.sampleFormat);
 
     if (! checkEncodedFileSize (codec, bits, numChannels, numFrames, error))
-        return false;
+        return {};
 
-    AtomicFileWriter fileWriter (target);
+    auto fileWriter = std::make_unique<AtomicFileWriter> (target);
 
-    if (! fileWriter.hasTemporaryFile())
+    if (! fileWriter->hasTemporaryFile())
     {
-        error = fileWriter.getError();
-        return false;
+        error = fileWriter->getError();
+        return {};
     }
 
-    const auto temporaryFile = fileWriter.getTemporaryFile();
+    const auto temporaryFile = fileWriter->getTemporaryFile();
     auto stream = openOutputStream (temporaryFile);
 
     if (stream == nullptr || stream->failedToOpen())
     {
         error = "Could not open '" + temporaryFile.getFullPathName() + "' for writing.";
-        return false;
+        return {};
     }
 
-    StreamRecord record;
-    auto recorder = std::make_unique<RecordingStream> (*stream, record);
+    auto session = std::make_unique<JuceEncodeSession> (std::move (fileWriter), std::move (stream), settings, numChannels, numFrames, bits);
 
-    std::unique_ptr<juce::AudioFormatWriter> writer (format->createWriterFor (recorder.get(),
-                                                                              settings.sampleRate,
-                                                                              (unsigned int) numChannels,
-                                                                              bits,
-                                                                              {},
-                                                                              0));
-    if (writer == nullptr)
+    if (! session->openWriter (*format, settings, bits))
     {
-        // Refused: the stream still belongs to us, and goes with recorder.
         error = "The " + upperName (codec) + " writer rejected these settings (" + settings.describe() + ").";
-        return false;
+        return {};
     }
 
-    recorder.release(); // the writer owns it now
-
-    const auto ditherKind = isDitherApplicable (settings.dither, settings.sampleFormat) ? settings.dither : DitherKind::none;
-    Dither dither (ditherKind, bits, settings.ditherSeed);
-    const Quantiser quantise (isFloat ? 24 : bits);
-
-    // Blocks go through in steps: while the writer packs one step, the next is dithered and
-    // quantised, each channel on its own (the dither keeps a state per channel, and every block
-    // is dithered as a block of its own), so the file is the same however the work is shared
-    // out. Shared out, a step holds several blocks, so that the threads meet less often.
-    const auto blockFrames = std::min (blockSize, std::max (numFrames, 1));
-    const int blocksPerStep = parallel != nullptr ? 8 : 1;
-    const auto stepFrames = (size_t) blockFrames * (size_t) blocksPerStep;
-    const auto stepSamples = (size_t) numChannels * stepFrames;
-
-    std::vector<double> wide ((size_t) numChannels * (size_t) blockFrames);
-    std::vector<int> integers[2];
-    std::vector<float> floats[2];
-
-    for (int set = 0; set < 2; ++set)
-    {
-        if (isFloat)
-            floats[set].resize (stepSamples);
-        else
-            integers[set].resize (stepSamples);
-    }
-
-    // Where block b of a step of the set keeps channel ch.
-    auto offsetOf = [&] (int ch, int b) { return (size_t) ch * stepFrames + (size_t) b * (size_t) blockFrames; };
-
-    auto prepareChannel = [&] (int set, int stepStart, int framesInStep, int ch)
-    {
-        auto* samples = wide.data() + (size_t) ch * (size_t) blockFrames;
-
-        for (int b = 0; b * blockFrames < framesInStep; ++b)
-        {
-            const auto frames = std::min (blockFrames, framesInStep - b * blockFrames);
-            std::copy_n (audio.getReadPointer (ch, stepStart + b * blockFrames), frames, samples);
-            dither.process (samples, frames, ch);
-
-            if (isFloat)
-            {
-                auto* dest = floats[set].data() + offsetOf (ch, b);
-
-                for (int i = 0; i < frames; ++i)
-                    dest[i] = narrowToFloat (samples[i], settings.clampFloat);
-            }
-            else
-            {
-                auto* dest = integers[set].data() + offsetOf (ch, b);
-
-                for (int i = 0; i < frames; ++i)
-                    dest[i] = quantise (samples[i]);
-            }
-        }
-    };
-
-    bool writeFailed = false;
-    std::vector<const int*> integerChannels ((size_t) numChannels + 1, nullptr);
-    std::vector<const float*> floatChannels ((size_t) numChannels + 1, nullptr);
-
-    auto writeStep = [&] (int set, int framesInStep)
-    {
-        for (int b = 0; b * blockFrames < framesInStep && ! writeFailed; ++b)
-        {
-            const auto frames = std::min (blockFrames, framesInStep - b * blockFrames);
-
-            for (int ch = 0; ch < numChannels; ++ch)
-            {
-                if (isFloat)
-                    floatChannels[(size_t) ch] = floats[set].data() + offsetOf (ch, b);
-                else
-                    integerChannels[(size_t) ch] = integers[set].data() + offsetOf (ch, b);
-            }
-
-            const auto written = isFloat ? writer->writeFromFloatArrays (floatChannels.data(), numChannels, frames)
-                                         : writer->write (integerChannels.data(), frames);
-
-            writeFailed = ! written || record.failed;
-        }
-    };
-
-    // The step prepared last, still to be written.
-    int waitingSet = -1;
-    int waitingFrames = 0;
-
-    for (int start = 0, set = 0; start < numFrames; start += (int) stepFrames, set ^= 1)
-    {
-        const auto framesInStep = (int) std::min<juce::int64> ((juce::int64) stepFrames, numFrames - start);
-
-        // Asked once for every block, before any of them is written. Leaving here drops the
-        // writer, the stream and then the atomic writer, which deletes the temporary file:
-        // nothing of a cancelled encode stays on disk.
-        for (int b = 0; b * blockFrames < framesInStep; ++b)
-        {
-            if (isCancelRequested (cancel))
-            {
-                error = getCancelledErrorText();
-                return false;
-            }
-        }
-
-        if (parallel != nullptr)
-        {
-            // Task numChannels writes the step before this one.
-            const auto tasks = numChannels + (waitingSet >= 0 ? 1 : 0);
-            parallel (tasks, [&] (int task)
-                      {
-                          if (task < numChannels)
-                              prepareChannel (set, start, framesInStep, task);
-                          else
-                              writeStep (waitingSet, waitingFrames);
-                      });
-        }
-        else
-        {
-            if (waitingSet >= 0)
-                writeStep (waitingSet, waitingFrames);
-
-            for (int ch = 0; ch < numChannels && ! writeFailed; ++ch)
-                prepareChannel (set, start, framesInStep, ch);
-        }
-
-        if (writeFailed)
-        {
-            error = "Writing failed part-way through; the disk may be full.";
-            return false;
-        }
-
-        waitingSet = set;
-        waitingFrames = framesInStep;
-    }
-
-    if (waitingSet >= 0)
-        writeStep (waitingSet, waitingFrames);
-
-    if (writeFailed)
-    {
-        error = "Writing failed part-way through; the disk may be full.";
-        return false;
-    }
-
-    // Completes the header through the recorder, which the writer deletes with itself.
-    writer.reset();
-    stream->flush();
-
-    // A disk that fills at the very end fails the header or the last buffer; the writers
-    // do not report that, and a short final write does not even set the stream's status.
-    const auto finished = ! record.failed && stream->getStatus().wasOk();
-    stream.reset();
-
-    if (! finished || temporaryFile.getSize() != record.end)
-    {
-        error = "Writing failed while finishing the file; the disk may be full.";
-        return false;
-    }
-
-    if (! fileWriter.commit())
-    {
-        error = fileWriter.getError();
-        return false;
-    }
-
-    return true;
+    return session;
 }
 
 std::unique_ptr<AudioEncoder> createEncoder (Codec codec, juce::String& error)

@@ -28,6 +28,12 @@ public:
                                const CancelCheck& cancel = {},
                                const ParallelTasks& parallel = {}) override;
 
+    [[nodiscard]] std::unique_ptr<EncodeSession> begin (const juce::File& target,
+                                                        const EncoderSettings& settings,
+                                                        int numChannels,
+                                                        juce::int64 numFrames,
+                                                        juce::String& error) override;
+
     /** "JUCE WAV encoder", "JUCE AIFF encoder", "JUCE FLAC encoder". */
     juce::String getName() const override;
 
@@ -42,7 +48,7 @@ protected:
     virtual std::unique_ptr<juce::FileOutputStream> openOutputStream (const juce::File& temporaryFile) const;
 
 private:
-    bool encodeFile (const juce::AudioBuffer<double>&, const juce::File&, const EncoderSettings&, juce::String&, const CancelCheck&, const ParallelTasks&);
+    std::unique_ptr<EncodeSession> beginFile (const juce::File&, const EncoderSettings&, int numChannels, juce::int64 numFrames, juce::String&);
 
     Codec codec;
 };

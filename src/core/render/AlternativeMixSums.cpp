@@ -195,6 +195,51 @@ bool AlternativeMixSums::collect (const RenderRequest& request,
     return true;
 }
 
+bool AlternativeMixSums::addWindow (const std::map<juce::String, const juce::AudioBuffer<double>*>& members,
+                                    int64_t offset,
+                                    int count,
+                                    int numChannels,
+                                    int64_t renderedLength,
+                                    juce::String& error)
+{
+    const auto frames = (int) std::min<int64_t> (count, renderedLength - offset);
+
+    for (auto& mixSum : sums)
+    {
+        for (const auto& id : mixSum.mix->stemIds)
+        {
+            const auto found = members.find (id);
+
+            if (found == members.end() || frames <= 0)
+                continue;
+
+            // A fresh sum starts from silence, as a sum of whole stems does.
+            if (mixSum.sum == nullptr)
+            {
+                auto fresh = std::make_shared<juce::AudioBuffer<double>>();
+
+                if (! allocateRenderBuffer (*fresh, numChannels, renderedLength, error))
+                {
+                    error = mixSum.mix->name + ": " + error;
+                    return false;
+                }
+
+                mixSum.sum = std::move (fresh);
+            }
+
+            mixSum.hasMember = true;
+            const auto& window = *found->second;
+            auto* const* sum = mixSum.sum->getArrayOfWritePointers();
+            const auto* const* added = window.getArrayOfReadPointers();
+
+            for (int ch = 0; ch < numChannels && ch < window.getNumChannels(); ++ch)
+                juce::FloatVectorOperations::add (sum[ch] + offset, added[ch], frames);
+        }
+    }
+
+    return true;
+}
+
 void AlternativeMixSums::clear()
 {
     sums.clear();

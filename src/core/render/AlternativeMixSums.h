@@ -47,6 +47,19 @@ public:
                                 ConstBuffer finished,
                                 juce::String& error);
 
+    /** Adds one window of the cue, frames [offset, offset + count), of every member stem with
+        audio (found by id; the others are absent) to the whole-cue sums of renderedLength frames
+        of the mixes (started with the same preset), each mix's members in its member-list order:
+        once every window is in, each mix holds exactly what collecting whole stems gives it,
+        in a sum of its own. False when a sum could not be allocated (the reason, naming the mix,
+        in error). */
+    [[nodiscard]] bool addWindow (const std::map<juce::String, const juce::AudioBuffer<double>*>& members,
+                                  int64_t offset,
+                                  int count,
+                                  int numChannels,
+                                  int64_t renderedLength,
+                                  juce::String& error);
+
     size_t size() const noexcept { return sums.size(); }
 
     /** True when mix m had at least one member with a buffer. */

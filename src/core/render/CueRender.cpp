@@ -7,6 +7,7 @@
 #include "core/audio/AudioBufferOps.h"
 #include "core/render/OutputNaming.h"
 #include "core/audio/AudioFormats.h"
+#include "core/audio/BufferMemory.h"
 #include "core/audio/LeadingSilence.h"
 #include "core/files/FileStamp.h"
 
@@ -119,6 +120,9 @@ namespace
                 return false;
             }
 
+            if (summingPass && first + t < state.gateRanges.size())
+                state.gateRanges[first + t] = read->gate.ranges;
+
             if (gate.enabled && summingPass)
             {
                 GatedTrackReport gated;
@@ -184,7 +188,9 @@ namespace
     {
         const auto& request = state.request;
 
-        if (request.measureOnly || state.getWorkers().getNumThreads() == 0 || ! summingReads.hasStartedAll())
+        // Written a window at a time, the stems read their tracks as they go.
+        if (request.measureOnly || state.getWorkers().getNumThreads() == 0 || ! summingReads.hasStartedAll()
+            || OutputWriter::writesAtProjectRate (request))
             return;
 
         const auto budget = state.memory.writeReadBudget (0, true, state.writer.writesInFlight) - summingReads.getBytesInFlight();
@@ -193,6 +199,132 @@ namespace
             state.writeReads = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (false), budget, writingLookAhead);
         else
             state.writeReads->setBudget (budget);
+    }
+
+    /** The stems read whole, ahead of their turns, and written one after another (with up to
+        two encodes under way): for cues with files at another rate than the project's. False
+        stops the cue. */
+    bool writeWholeStems (CueRenderState& state)
+    {
+        const auto& request = state.request;
+        const auto& preset = request.preset;
+        auto& report = state.report;
+        const auto gainLinear = report.gain.gainLinear;
+        const bool keepMembers = writesAlternativeMixes (preset);
+        const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+        bool mixStillThere = true;
+        juce::String error;
+        auto& reads = *state.writeReads;
+
+        // Once the mix is in its hidden files its memory goes to reading; looked at before every
+        // stem and while waiting for reads.
+        size_t current = 0;
+
+        auto releaseWrittenMix = [&]
+        {
+            if (state.writer.hasWrittenWholeMixAhead() && state.mix.getNumChannels() > 0)
+            {
+                state.readSpares.give (state.mix);
+                mixStillThere = false;
+                reads.setBudget (state.memory.writeReadBudget (current, false, state.writer.writesInFlight));
+            }
+        };
+
+        reads.whileWaiting = releaseWrittenMix;
+
+        const auto n = std::max<size_t> (1, request.stems.size());
+        const bool writesAhead = state.writer.writesInFlight > 0;
+        size_t firstTrack = 0;
+
+        for (size_t i = 0; i < request.stems.size(); ++i)
+        {
+            const auto& plan = request.stems[i];
+            auto& stemReport = report.stems[i];
+
+            if (state.isCancelled())
+                return stopWriting (state);
+
+            current = i;
+            releaseWrittenMix();
+
+            // A second write goes on beside the reads wherever memory leaves room for both: at least
+            // three reads, or every read already started. One write goes on beside the reads where
+            // there is room for a read besides; otherwise each stem is written before the next is
+            // summed, with a read started meanwhile.
+            if (writesAhead)
+            {
+                const auto withTwo = state.memory.writeReadBudget (i, mixStillThere, 2);
+                const auto withOne = state.memory.writeReadBudget (i, mixStillThere, 1);
+                state.writer.writesInFlight = withTwo >= 3 * bufferBytes || (reads.hasStartedAll() && withTwo >= reads.getBytesInFlight()) ? 2
+                                            : withOne >= bufferBytes ? 1
+                                                                     : 0;
+            }
+
+            reads.setBudget (state.memory.writeReadBudget (i, mixStillThere, state.writer.writesInFlight));
+
+            state.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
+
+            SharedBuffer stem;
+
+            if (plan.tracks.empty())
+            {
+                if (plan.emptyPolicy == EmptyStemPolicy::skip)
+                {
+                    state.writer.tellAfterWrites (state, (int) i, {});
+
+                    if (keepMembers && ! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, nullptr, error))
+                        return stopWriting (state, [&] { report.errors.add (error); });
+
+                    continue;
+                }
+
+                if (plan.emptyPolicy == EmptyStemPolicy::failExport)
+                    return stopWriting (state, [&] { report.errors.add ("Stem '" + plan.name + "' is empty."); });
+
+                stem = state.obtainStemBuffer (state.renderedLength, true, error);
+
+                if (stem == nullptr)
+                    return stopWriting (state, [&] { report.errors.add (error); });
+            }
+            else
+            {
+                stem = state.obtainStemBuffer (request.lengthInFrames, false, error);
+
+                if (stem == nullptr)
+                    return stopWriting (state, [&] { addFailure (state, stemReport, { error, plan.name + ": " + error, false }); });
+
+                ReadFailure failure;
+
+                if (! sumStemTracks (state, plan, reads, firstTrack, *stem, false, failure))
+                    return stopWriting (state, [&] { addFailure (state, stemReport, failure); });
+
+                firstTrack += plan.tracks.size();
+
+                if (state.cutFrames > 0)
+                    trimLeadingSilence (*stem, state.cutFrames, request.sampleRate);
+
+                scaleAll (state.getHelpers(), *stem, gainLinear);
+            }
+
+            auto item = makeStemItem (state, i);
+            item.buffer = stem;
+
+            if (! state.writer.write (state, item))
+                return stopWriting (state);
+
+            if (keepMembers)
+            {
+                const bool member = isMemberOfAnyMix (preset, plan.id);
+
+                if (! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, member ? ConstBuffer (stem) : nullptr, error))
+                    return stopWriting (state, [&] { report.errors.add (error); });
+            }
+        }
+
+
+        // Every read is taken.
+        state.writeReads.reset();
+        return true;
     }
 } // namespace
 
@@ -215,6 +347,10 @@ bool sumAndMeasure (CueRenderState& state)
 
     auto& workers = state.getWorkers();
     const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+    state.gateRanges.assign (state.getTracksOfPass().size(), {});
+
+    // Each track's header is read once for the render; the reads of both passes are handed it.
+    state.trackProbes = probeTracks (state.getTracksOfPass());
     auto readsHolder = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
     auto& reads = *readsHolder;
     state.writer.writesInFlight = state.memory.planWritePass (request, workers.getNumThreads() > 0);
@@ -372,19 +508,21 @@ bool writeStemsAndFullMix (CueRenderState& state)
     const bool keepMembers = writesAlternativeMixes (preset);
     juce::String error;
 
-    // While the mix is gained and counted, the workers start reading the stems again.
-    const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+    // While the mix is gained and counted, the workers start reading the stems again (when
+    // whole stems are written). The reads may have started while the summing pass ended; they
+    // now get the whole budget. The mix is written ahead when it can be, and its memory joins
+    // the reads once that is done.
+    // Where every file is written at the project rate, the stems are written a window at a
+    // time and read their tracks as they go; otherwise whole stems are read ahead and written.
+    const bool inWindows = OutputWriter::writesAtProjectRate (request);
 
-    // The reads may have started while the summing pass ended; they now get the whole budget.
-    // The mix is written ahead when it can be, and its memory joins the reads once that is done.
-    bool mixStillThere = true;
-
-    if (state.writeReads == nullptr)
+    if (inWindows)
+        state.writeReads.reset();
+    else if (state.writeReads == nullptr)
         state.writeReads = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (false), state.memory.writeReadBudget (0, true, state.writer.writesInFlight), writingLookAhead);
     else
         state.writeReads->setBudget (state.memory.writeReadBudget (0, true, state.writer.writesInFlight));
 
-    auto& reads = *state.writeReads;
     const auto mixStaysForItsTurn = state.getWorkers().getNumThreads() == 0 || ! settings.fullMix.exportMix;
 
     scaleAll (state.getHelpers(), state.mix, gainLinear);
@@ -419,125 +557,25 @@ bool writeStemsAndFullMix (CueRenderState& state)
     if (! mixStaysForItsTurn)
         state.writer.startEarlyMix (state);
 
-    // Once the mix is in its hidden files its memory goes to reading; looked at before every
-    // stem and while waiting for reads.
-    size_t current = 0;
-
-    auto releaseWrittenMix = [&]
-    {
-        if (state.writer.hasWrittenWholeMixAhead() && state.mix.getNumChannels() > 0)
-        {
-            state.readSpares.give (state.mix);
-            mixStillThere = false;
-            reads.setBudget (state.memory.writeReadBudget (current, false, state.writer.writesInFlight));
-        }
-    };
-
-    reads.whileWaiting = releaseWrittenMix;
-
     if (keepMembers)
         state.mixSums.start (preset);
 
-    const auto n = std::max<size_t> (1, request.stems.size());
     const bool writesAhead = state.writer.writesInFlight > 0;
-    size_t firstTrack = 0;
 
-    for (size_t i = 0; i < request.stems.size(); ++i)
+    if (inWindows)
     {
-        const auto& plan = request.stems[i];
-        auto& stemReport = report.stems[i];
+        const auto written = writeStemsInWindows (state);
 
-        if (state.isCancelled())
+        // The windows' memory, freed on the helper threads, goes back before the next stage.
+        returnFreedMemory();
+
+        if (! written)
             return stopWriting (state);
-
-        current = i;
-        releaseWrittenMix();
-
-        // A second write goes on beside the reads wherever memory leaves room for both: at least
-        // three reads, or every read already started. One write goes on beside the reads where
-        // there is room for a read besides; otherwise each stem is written before the next is
-        // summed, with a read started meanwhile.
-        if (writesAhead)
-        {
-            const auto withTwo = state.memory.writeReadBudget (i, mixStillThere, 2);
-            const auto withOne = state.memory.writeReadBudget (i, mixStillThere, 1);
-            state.writer.writesInFlight = withTwo >= 3 * bufferBytes || (reads.hasStartedAll() && withTwo >= reads.getBytesInFlight()) ? 2
-                                        : withOne >= bufferBytes ? 1
-                                                                 : 0;
-        }
-
-        reads.setBudget (state.memory.writeReadBudget (i, mixStillThere, state.writer.writesInFlight));
-
-        state.reportProgress (0.48 + 0.42 * (double) i / (double) n, "Writing " + plan.name + "...", RenderJob::Phase::writing);
-
-        SharedBuffer stem;
-
-        if (plan.tracks.empty())
-        {
-            if (plan.emptyPolicy == EmptyStemPolicy::skip)
-            {
-                state.writer.tellAfterWrites (state, (int) i, {});
-
-                if (keepMembers && ! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, nullptr, error))
-                    return stopWriting (state, [&] { report.errors.add (error); });
-
-                continue;
-            }
-
-            if (plan.emptyPolicy == EmptyStemPolicy::failExport)
-                return stopWriting (state, [&] { report.errors.add ("Stem '" + plan.name + "' is empty."); });
-
-            stem = state.obtainStemBuffer (state.renderedLength, true, error);
-
-            if (stem == nullptr)
-                return stopWriting (state, [&] { report.errors.add (error); });
-        }
-        else
-        {
-            stem = state.obtainStemBuffer (request.lengthInFrames, false, error);
-
-            if (stem == nullptr)
-                return stopWriting (state, [&] { addFailure (state, stemReport, { error, plan.name + ": " + error, false }); });
-
-            ReadFailure failure;
-
-            if (! sumStemTracks (state, plan, reads, firstTrack, *stem, false, failure))
-                return stopWriting (state, [&] { addFailure (state, stemReport, failure); });
-
-            firstTrack += plan.tracks.size();
-
-            if (state.cutFrames > 0)
-                trimLeadingSilence (*stem, state.cutFrames, request.sampleRate);
-
-            scaleAll (state.getHelpers(), *stem, gainLinear);
-        }
-
-        OutputItem item;
-        item.buffer = stem;
-        item.namingTemplate = plan.namingTemplate;
-        item.stemName = plan.fileNameToken;
-        item.stemCode = plan.shortCode;
-        item.number = state.stemNumbers[i];
-        item.displayName = plan.name;
-        item.kind = WrittenFile::stemKind;
-        item.peakDb = -400.0;
-        item.ownGain = false;
-        item.stemId = plan.id;
-
-        if (! state.writer.write (state, item))
-            return stopWriting (state);
-
-        if (keepMembers)
-        {
-            const bool member = isMemberOfAnyMix (preset, plan.id);
-
-            if (! state.mixSums.collect (state.request, state.getHelpers(), state.renderedLength, plan.id, member ? ConstBuffer (stem) : nullptr, error))
-                return stopWriting (state, [&] { report.errors.add (error); });
-        }
     }
-
-    // Every read is taken.
-    state.writeReads.reset();
+    else if (! writeWholeStems (state))
+    {
+        return false;
+    }
 
     if (state.isCancelled())
         return stopWriting (state);
@@ -685,48 +723,14 @@ void verifyReconstruction (CueRenderState& state)
         return;
     }
 
-    // The mix bus is not needed any more; its memory goes to the reads of the files.
-    state.readSpares.give (state.mix);
+    // The mix bus is not needed any more.
+    state.mix = {};
+    state.readSpares.clear();
 
-    // The stems are read back ahead of the check, which adds them up in order.
-    const auto& request = state.request;
-    ReadSettings settings;
-    settings.sampleRate = 0.0;
-    settings.maxChannels = maxAudioChannels;
-    settings.cancel = state.makeOperationCancelCheck();
-
-    const auto bufferBytes = bytesOfBuffer (request.numChannels, state.renderedLength);
-    // Beside the reads: the mix file and the sum, which the check holds, and the stem it is adding.
-    auto readsHolder = state.makeReads (inputs.stemFiles, settings, memoryTargetBytes() - 3 * bufferBytes, 1);
-    auto& reads = *readsHolder;
-    bool interrupted = false;
-
-    auto readStem = [&] (size_t index, const juce::File&, juce::AudioBuffer<double>& buffer, juce::String& error)
-    {
-        const auto read = reads.take (index);
-
-        if (read == nullptr)
-        {
-            interrupted = true;
-            error = "The render was cancelled.";
-            return false;
-        }
-
-        const bool ok = read->ok;
-
-        // The previous stem's memory goes back to the reads for the next stem.
-        if (ok)
-            std::swap (buffer, read->audio);
-        else
-            error = read->error;
-
-        interrupted = interrupted || (! ok && isCancelledError (error));
-        reads.release (index);
-        return ok;
-    };
-
+    // The files are read back a window at a time, the reads of each window side by side.
     const auto tolerance = reconstructionTolerance (inputs.bits, (int) inputs.stemFiles.size(), inputs.ditherKind);
-    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance, readStem, state.makeOperationCancelCheck());
+    report.reconstruction = runReconstructionCheck (inputs.stemFiles, inputs.mixFile, tolerance, state.makeOperationCancelCheck(), state.makeParallelTasks());
+    const bool interrupted = state.isCancelled();
 
     if (interrupted || report.reconstruction.cancelled)
     {

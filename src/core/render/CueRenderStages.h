@@ -115,6 +115,8 @@ public:
     /** What the reconstruction check needs to know of each written file, in writing order. */
     std::vector<ReconstructionCandidate> candidates;
 
+    std::shared_ptr<const TrackProbes> trackProbes;     // every track probed once, before the summing pass reads it
+    std::vector<std::vector<FrameRange>> gateRanges;    // {track of the pass} the stretches the summing pass gated
     juce::AudioBuffer<double> stemBuffer;       // the summing pass's one stem at a time
     std::vector<SharedBuffer> spareBuffers;     // the writing pass's stem buffers, reused once free
     RenderMemoryPlan memory;
@@ -145,6 +147,15 @@ private:
 /** Applies the gain and writes every stem, the full mix and then the alternative mixes.
     False stops the cue. */
 [[nodiscard]] bool writeStemsAndFullMix (CueRenderState& state);
+
+/** The output item of stem plan i (its audio not yet attached). */
+OutputItem makeStemItem (const CueRenderState& state, size_t i);
+
+/** Writes every stem a window at a time, all of them side by side, and sums the alternative
+    mixes' members window by window; for a cue whose files are all written at the project rate
+    (see OutputWriter::writesAtProjectRate). The files are the ones writing whole stems makes.
+    False stops the cue. */
+[[nodiscard]] bool writeStemsInWindows (CueRenderState& state);
 
 /** Writes the alternative mixes summed while their member stems were written. False stops
     the cue. */

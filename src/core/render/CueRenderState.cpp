@@ -151,6 +151,7 @@ ReadSettings CueRenderState::makeReadSettings (bool summingPass)
     settings.gate = request.preset.exportSettings.silenceGate;
     settings.gatedOverview = summingPass;
     settings.cancel = makeOperationCancelCheck();
+    settings.probes = trackProbes;
     return settings;
 }
 

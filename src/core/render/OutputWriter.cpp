@@ -29,6 +29,7 @@ struct EncodeJob
     bool convert = false;                           // written at another rate than the project's
     std::shared_ptr<EarlyEntry> early;              // encoded ahead into a hidden file; only moved into place
     std::unique_ptr<juce::TemporaryFile> hidden;    // encoded into this hidden file, moved into place in turn
+    std::unique_ptr<EncodeSession> session;         // encoded a window at a time into the staged file
     juce::StringArray warnings;     // added to the cue when this entry is recorded
     WrittenFile written;
     ReconstructionCandidate candidate;
@@ -80,6 +81,11 @@ struct PendingWrite
     std::vector<EncodeJob> jobs;
     WaveformOverview overview;
     std::shared_ptr<RenderTask> task;
+
+    // Written a window at a time: the overview as the windows come, and the first entry that
+    // failed (the entries before it go on; it and those after it are dropped).
+    std::unique_ptr<WaveformOverviewBuilder> overviewBuilder;
+    size_t failedJob = 0;
 
     // An entry that could not be prepared stops the cue once the entries before it are written.
     bool stopAfterJobs = false;
@@ -404,16 +410,64 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         if (! settleOldest (state))
             return false;
 
-    const auto& request = state.request;
-    const auto& preset = request.preset;
-    const auto& settings = preset.exportSettings;
-
     // The full mix may have been encoded ahead; its files are only moved into place here.
     const auto early = item.kind == WrittenFile::fullMixKind ? earlyMix : nullptr;
 
     if (early != nullptr && early->task != nullptr)
         state.waitFor (*early->task);
 
+    auto added = prepare (state, item, early);
+
+    auto* target = added.get();
+    pending.push_back (std::move (added));
+
+    if (early != nullptr)
+        earlyMix = nullptr;   // the pending write holds the entries it moves
+
+    if (target->jobs.empty())
+        return settle (state);
+
+    // With several items under way, each goes through hidden files moved into place in writing
+    // order, so that no file lands on disk before the files written ahead of it. An item whose
+    // hidden path would be too long is written in place, alone.
+    bool inPlace = writesInFlight < 2;
+
+    for (auto& job : target->jobs)
+    {
+        if (inPlace || job.early != nullptr)
+            continue;
+
+        job.hidden = makeHiddenFile (job.staged.getParentDirectory(), "bf" + job.file.getFileExtension());
+
+        if (job.hidden == nullptr)
+            inPlace = true;
+    }
+
+    if (inPlace)
+    {
+        for (auto& job : target->jobs)
+            job.hidden.reset();
+
+        while (pending.size() > 1)
+            if (! settleOldest (state))
+                return false;
+    }
+
+    target->task = state.getWorkers().run ([target] { performWrite (*target); });
+
+    // Written in the background only when nothing stops the cue here; otherwise the entries
+    // before the refusal are finished now and the refusal told after them.
+    if (writesInFlight == 0 || target->stopAfterJobs || (inPlace && writesInFlight >= 2))
+        return settle (state);
+
+    return true;
+}
+
+std::unique_ptr<PendingWrite> OutputWriter::prepare (CueRenderState& state, const OutputItem& item, const std::shared_ptr<EarlyMix>& early)
+{
+    const auto& request = state.request;
+    const auto& preset = request.preset;
+    const auto& settings = preset.exportSettings;
     auto added = std::make_unique<PendingWrite>();
     added->buffer = item.buffer != nullptr && item.buffer->getNumChannels() > 0 ? item.buffer : nullptr;
     added->cancel = state.makeOperationCancelCheck();
@@ -587,49 +641,153 @@ bool OutputWriter::write (CueRenderState& state, const OutputItem& item)
         added->jobs.push_back (std::move (job));
     }
 
-    auto* target = added.get();
-    pending.push_back (std::move (added));
+    return added;
+}
 
-    if (early != nullptr)
-        earlyMix = nullptr;   // the pending write holds the entries it moves
+//==============================================================================
+WindowedWrite::WindowedWrite() = default;
+WindowedWrite::~WindowedWrite() = default;
 
-    if (target->jobs.empty())
-        return settle (state);
+bool WindowedWrite::isEmpty() const
+{
+    return write->jobs.empty();
+}
 
-    // With several items under way, each goes through hidden files moved into place in writing
-    // order, so that no file lands on disk before the files written ahead of it. An item whose
-    // hidden path would be too long is written in place, alone.
-    bool inPlace = writesInFlight < 2;
+bool WindowedWrite::stopsTheCue() const
+{
+    return write->stopAfterJobs;
+}
 
-    for (auto& job : target->jobs)
+namespace
+{
+    /** Drops entry j and those after it: a failed entry stops the entries after it, as when
+        they are written one after another. */
+    void dropJobsFrom (PendingWrite& write, size_t j)
     {
-        if (inPlace || job.early != nullptr)
-            continue;
+        for (size_t k = j; k < write.jobs.size(); ++k)
+        {
+            write.jobs[k].session.reset();
 
-        job.hidden = makeHiddenFile (job.staged.getParentDirectory(), "bf" + job.file.getFileExtension());
+            if (k > j)
+                write.jobs[k].attempted = false;
+        }
 
-        if (job.hidden == nullptr)
-            inPlace = true;
+        write.failedJob = std::min (write.failedJob, j);
+    }
+} // namespace
+
+bool WindowedWrite::append (const juce::AudioBuffer<double>& window, int count)
+{
+    auto& w = *write;
+
+    try
+    {
+        if (w.overviewBuilder != nullptr)
+            w.overviewBuilder->add (window.getArrayOfReadPointers(), framesAppended, count);
+
+        for (size_t j = 0; j < w.failedJob; ++j)
+        {
+            auto& job = w.jobs[j];
+            juce::String error;
+
+            if (! job.session->append (window, count, error, w.cancel))
+            {
+                job.cancelled = isCancelledError (error);
+                job.error = w.displayName + " -> " + job.file.getFileName() + ": " + error;
+                dropJobsFrom (w, j);
+            }
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (w.failedJob > 0)
+        {
+            w.jobs.front().error = "There is not enough memory to write " + w.displayName + ".";
+            dropJobsFrom (w, 0);
+        }
     }
 
-    if (inPlace)
-    {
-        for (auto& job : target->jobs)
-            job.hidden.reset();
+    framesAppended += count;
+    return w.failedJob > 0;
+}
 
-        while (pending.size() > 1)
-            if (! settleOldest (state))
-                return false;
-    }
+bool OutputWriter::writesAtProjectRate (const RenderRequest& request)
+{
+    const auto& formats = request.preset.exportSettings.formats;
 
-    target->task = state.getWorkers().run ([target] { performWrite (*target); });
-
-    // Written in the background only when nothing stops the cue here; otherwise the entries
-    // before the refusal are finished now and the refusal told after them.
-    if (writesInFlight == 0 || target->stopAfterJobs || (inPlace && writesInFlight >= 2))
-        return settle (state);
+    for (size_t e = 0; e < std::min<size_t> (maxWrittenFormatEntries, formats.size()); ++e)
+        if (formats[e].enabled && std::abs (outputRateOf (formats[e], request.sampleRate) - request.sampleRate) > 0.5)
+            return false;
 
     return true;
+}
+
+std::unique_ptr<WindowedWrite> OutputWriter::open (CueRenderState& state, const OutputItem& item, juce::int64 frames)
+{
+    const auto& request = state.request;
+    std::unique_ptr<WindowedWrite> windowed (new WindowedWrite());
+    windowed->write = prepare (state, item, nullptr);
+    auto& w = *windowed->write;
+    w.buffer = nullptr;
+    w.overviewBuilder = std::make_unique<WaveformOverviewBuilder> (request.numChannels, frames, request.sampleRate, overviewBucketsForFiles);
+    w.failedJob = w.jobs.size();
+
+    for (size_t j = 0; j < w.jobs.size(); ++j)
+    {
+        auto& job = w.jobs[j];
+        juce::String error;
+        job.attempted = true;
+        job.settings.numChannels = request.numChannels;
+        job.session = job.encoder->begin (job.staged, job.settings, request.numChannels, frames, error);
+
+        if (job.session == nullptr)
+        {
+            job.error = w.displayName + " -> " + job.file.getFileName() + ": " + error;
+            dropJobsFrom (w, j);
+            break;
+        }
+
+        windowed->windowFrames = std::max (windowed->windowFrames, job.session->getWindowFrames());
+    }
+
+    return windowed;
+}
+
+void WindowedWrite::finish()
+{
+    if (finished)
+        return;
+
+    finished = true;
+    auto& w = *write;
+
+    for (size_t j = 0; j < w.failedJob; ++j)
+    {
+        auto& job = w.jobs[j];
+        juce::String error;
+
+        if (! job.session->finish (error))
+        {
+            job.cancelled = isCancelledError (error);
+            job.error = w.displayName + " -> " + job.file.getFileName() + ": " + error;
+            dropJobsFrom (w, j);
+            break;
+        }
+
+        job.session.reset();
+        job.ok = true;
+        job.written.settingsDescription = job.settings.describe();
+    }
+
+    if (w.overviewBuilder != nullptr)
+        w.overview = w.overviewBuilder->finish();
+}
+
+bool OutputWriter::close (CueRenderState& state, std::unique_ptr<WindowedWrite> windowed)
+{
+    windowed->finish();
+    pending.push_back (std::move (windowed->write));
+    return settle (state);
 }
 
 //==============================================================================

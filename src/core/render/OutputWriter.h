@@ -6,6 +6,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include "CueReport.h"
+#include "RenderPlan.h"
 #include "ParallelBufferOps.h"
 
 namespace dunmoor
@@ -14,6 +15,48 @@ namespace dunmoor
 class CueRenderState;
 struct EarlyMix;
 struct PendingWrite;
+
+/**
+    An item whose audio comes a window at a time (see OutputWriter::open): its files are encoded
+    as the windows come, so that the item is never in memory as a whole.
+*/
+class WindowedWrite
+{
+public:
+    ~WindowedWrite();
+
+    /** Encodes the first count frames of the window into every file of the item; windows come
+        in order and every one but the last holds a whole number of getWindowFrames(). May be
+        called on any thread, by one at a time. False once no file of the item is being written any
+        more (an entry failed, and the item fails at OutputWriter::close with the reason). */
+    bool append (const juce::AudioBuffer<double>& window, int count);
+
+    /** Finishes the files once every window is in (flushing them to the disk), on the thread
+        that appended the last window, so that several items finish side by side; close does it
+        otherwise. */
+    void finish();
+
+    /** What every window but the last must be a multiple of, in frames. */
+    int getWindowFrames() const noexcept { return windowFrames; }
+
+    /** True when nothing is to be encoded: the item only tells a refusal at its turn. */
+    bool isEmpty() const;
+
+    /** True when a refusal was made at open: no item after this one may be opened. */
+    bool stopsTheCue() const;
+
+private:
+    friend class OutputWriter;
+    WindowedWrite();
+
+    std::unique_ptr<PendingWrite> write;
+    int windowFrames = 1;
+    juce::int64 framesAppended = 0;
+    bool finished = false;
+
+    WindowedWrite (const WindowedWrite&) = delete;
+    WindowedWrite& operator= (const WindowedWrite&) = delete;
+};
 
 /** One item to write in every enabled format entry (kind: WrittenFile::stemKind, fullMixKind
     or alternativeMixKind; stemId only for stems). */
@@ -53,6 +96,21 @@ public:
         records its files. False stops the cue. */
     [[nodiscard]] bool write (CueRenderState& state, const OutputItem& item);
 
+    /** Decides the item's names, and makes every refusal, now and in writing order as write()
+        does, and opens its files for frames frames to come a window at a time; null when the
+        files could not be opened (the reason is told at close). Only for items that every
+        format entry writes at the project rate (see writesAtProjectRate). Writes under way are
+        finished first. */
+    [[nodiscard]] std::unique_ptr<WindowedWrite> open (CueRenderState& state, const OutputItem& item, juce::int64 frames);
+
+    /** Finishes the item's files and records them (or its error, or the refusal made at open),
+        in writing order as settle does. False stops the cue. */
+    [[nodiscard]] bool close (CueRenderState& state, std::unique_ptr<WindowedWrite> windowed);
+
+    /** True when every enabled format entry writes at the project rate, so that items can be
+        written a window at a time. */
+    static bool writesAtProjectRate (const RenderRequest& request);
+
     /** Waits for every write still in progress and records its files (or its error). False
         when one failed. */
     [[nodiscard]] bool settle (CueRenderState& state);
@@ -76,6 +134,7 @@ public:
     void release (CueRenderState& state);
 
 private:
+    std::unique_ptr<PendingWrite> prepare (CueRenderState& state, const OutputItem& item, const std::shared_ptr<EarlyMix>& early);
     bool settleOldest (CueRenderState& state);
     void discardPending (CueRenderState& state);
 

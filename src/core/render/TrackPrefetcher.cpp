@@ -15,12 +15,32 @@ namespace
 {
     constexpr int overviewBucketsForGatedTracks = 3000;
 
+    const TrackProbe* findProbe (const ReadSettings& settings, const juce::File& file)
+    {
+        if (settings.probes == nullptr)
+            return nullptr;
+
+        const auto found = settings.probes->find (file.getFullPathName());
+        return found != settings.probes->end() ? &found->second : nullptr;
+    }
+
     /** readAudioFile at the project rate into the read's memory, shared out over the helpers
         (the samples are the same as readAudioFile's). A cancelled read fails with the cancelled
         text. */
     bool readAtProjectRate (TrackRead& read, const ReadSettings& settings, const CancelCheck& cancel)
     {
-        return readAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel, shareOutOver (settings.helpers));
+        const auto* probe = findProbe (settings, read.file);
+
+        if (probe == nullptr)
+            return readAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel, shareOutOver (settings.helpers));
+
+        if (! probe->ok)
+        {
+            read.error = probe->error;
+            return false;
+        }
+
+        return readAudioFileInto (read.file, settings.sampleRate, read.audio, read.error, maxReadFrames, cancel, shareOutOver (settings.helpers), true);
     }
 
     void performRead (TrackRead& read, const ReadSettings& settings, const std::atomic<bool>& abandon)
@@ -61,14 +81,24 @@ namespace
         }
     }
 
-    ReadCost estimateRead (const juce::File& file, double projectRate)
+    ReadCost estimateRead (const juce::File& file, const ReadSettings& settings)
     {
         ReadCost cost;
         AudioFileInfo info;
         juce::String error;
+        const auto projectRate = settings.sampleRate;
 
-        if (! probeAudioFile (file, info, error))
+        if (const auto* probe = findProbe (settings, file))
+        {
+            if (! probe->ok)
+                return cost;
+
+            info = probe->info;
+        }
+        else if (! probeAudioFile (file, info, error))
+        {
             return cost;
+        }
 
         cost.bytes = bytesOfBuffer (info.numChannels, info.lengthInSamples);
         cost.converted = projectRate > 0.0 && std::abs (info.sampleRate - projectRate) > 0.5;
@@ -85,6 +115,26 @@ namespace
         return cost;
     }
 } // namespace
+
+//==============================================================================
+std::shared_ptr<const TrackProbes> probeTracks (const std::vector<juce::File>& files)
+{
+    auto probes = std::make_shared<TrackProbes>();
+
+    for (const auto& file : files)
+    {
+        const auto path = file.getFullPathName();
+
+        if (probes->count (path) > 0)
+            continue;
+
+        TrackProbe probe;
+        probe.ok = probeAudioFile (file, probe.info, probe.error);
+        probes->emplace (path, std::move (probe));
+    }
+
+    return probes;
+}
 
 //==============================================================================
 void SpareBuffers::give (juce::AudioBuffer<double>& buffer)
@@ -237,7 +287,7 @@ const ReadCost& TrackPrefetcher::costOf (size_t k)
 {
     if (! slots[k].costKnown)
     {
-        slots[k].cost = estimateRead (slots[k].read->file, settings->sampleRate);
+        slots[k].cost = estimateRead (slots[k].read->file, *settings);
         slots[k].costKnown = true;
     }
 

@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include "RenderWorkers.h"
+#include "core/audio/AudioFileProbe.h"
 #include "core/audio/CancelCheck.h"
 #include "core/audio/SilenceGate.h"
 #include "core/audio/WaveformOverview.h"
@@ -30,6 +32,21 @@ struct TrackRead
     WaveformOverview overview;
 };
 
+/** What the probe of a track found, once per render: the reads of both passes are handed it
+    instead of probing the file again. */
+struct TrackProbe
+{
+    bool ok = false;
+    AudioFileInfo info;
+    juce::String error;     // why the probe refused the file
+};
+
+/** The probes of a render's tracks, by full path. */
+using TrackProbes = std::map<juce::String, TrackProbe>;
+
+/** Probes every file once (a file listed twice, once). */
+std::shared_ptr<const TrackProbes> probeTracks (const std::vector<juce::File>& files);
+
 /** How the tracks of one pass are read. */
 struct ReadSettings
 {
@@ -39,6 +56,7 @@ struct ReadSettings
     bool gatedOverview = false;     // the summing pass reports gated tracks with an overview
     RenderWorkers* helpers = nullptr;
     CancelCheck cancel;             // the cue's, polled by every read once per block
+    std::shared_ptr<const TrackProbes> probes;  // the render's probes of the files; null: each read probes its file
 };
 
 /**

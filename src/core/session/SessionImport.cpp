@@ -39,6 +39,7 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
 {
     ImportSummary summary;
     std::vector<ScannedFile> found;
+    const auto tracksBefore = tracks.size();
 
     for (const auto& path : paths)
     {
@@ -131,7 +132,10 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
         if (auto* cue = findCueForEdit (stableIdFromText (left.folder.getFullPathName())))
             cue->namesLeftOut.addIfNotAlreadyThere (left.shownName);
 
-    sendTracksChanged();
+    // An import that added nothing (a folder without audio, files already in the list) changed
+    // nothing: a notification would mark the project as changed since it was saved.
+    if (tracks.size() > tracksBefore || ! summary.namesLeftOut.empty())
+        sendTracksChanged();
 
     // Only the new tracks and those the user never decided are matched: an import must not undo
     // what was assigned by hand in any cue.

@@ -18,6 +18,7 @@ void DesktopOpener::open (const juce::String& target, std::function<void (const 
 {
     auto launch = std::make_unique<Launch>();
     launch->onDone = std::move (onDone);
+    launch->target = target;
     launch->startedMs = juce::Time::getMillisecondCounterHiRes();
 
     // The child's output goes nowhere: nobody reads it, and a full pipe would stall it.
@@ -44,9 +45,13 @@ void DesktopOpener::timerCallback()
         OpenResult result;
         bool finished = true;
 
+        // "could not be started" alone left the user guessing what was being opened and why.
+        const auto notStarted = program + " could not be started to open \"" + launch.target + "\". Check that it is installed"
+                                + (program.endsWith ("xdg-open") ? juce::String (" (it comes with the xdg-utils package).") : juce::String ("."));
+
         if (launch.process == nullptr)
         {
-            result.error = program + " could not be started.";
+            result.error = notStarted;
         }
         else if (launch.process->isRunning())
         {
@@ -60,9 +65,9 @@ void DesktopOpener::timerCallback()
             result.ok = status == 0;
 
             if (status == 255)
-                result.error = program + " could not be started.";
+                result.error = notStarted;
             else if (status != 0)
-                result.error = program + " reported a failure (exit status " + juce::String (status) + ").";
+                result.error = program + " reported a failure (exit status " + juce::String (status) + ") opening \"" + launch.target + "\".";
         }
 
         if (! launch.reported && (finished || now - launch.startedMs >= startedAfterMs))

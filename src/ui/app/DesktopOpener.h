@@ -39,6 +39,7 @@ private:
     {
         std::unique_ptr<juce::ChildProcess> process; // null when it could not be started
         std::function<void (const OpenResult&)> onDone;
+        juce::String target;
         double startedMs = 0.0;
         bool reported = false;
     };

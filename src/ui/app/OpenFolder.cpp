@@ -24,10 +24,11 @@ void openFolderInFileBrowser (Seams& seams, const juce::File& folder, juce::Comp
                           }
 
                           // Show where the folder is instead.
-                          seamsPointer->openFolder (parent, [seamsPointer, associated] (const OpenResult& revealed)
+                          // When the parent fails too, the folder the user asked for is the one to name.
+                          seamsPointer->openFolder (parent, [seamsPointer, associated, error = result.error] (const OpenResult& revealed)
                                                     {
                                                         if (! revealed.ok)
-                                                            seamsPointer->showWarning ("The folder was not opened", revealed.error, associated.getComponent());
+                                                            seamsPointer->showWarning ("The folder was not opened", error, associated.getComponent());
                                                     });
                       });
 }

@@ -227,7 +227,7 @@ juce::Label* AppLookAndFeel::createComboBoxTextBox (juce::ComboBox&)
 juce::String ComboBoxText::getShownText()
 {
     const auto room = getLookAndFeel().getLabelBorderSize (*this).subtractedFrom (getLocalBounds());
-    return shortenToFit (getText(), getLookAndFeel().getLabelFont (*this), (float) room.getWidth(), Shortening::atEnd);
+    return shortenToFit (getText(), getLookAndFeel().getLabelFont (*this), (float) room.getWidth(), Shortening::beforeCount);
 }
 
 juce::String ComboBoxText::getTooltip()

@@ -80,6 +80,39 @@ namespace
         const auto keep = largest (headLength, [&] (int n) { return fits (font, text.substring (0, n).trimEnd() + mark + tail, width); });
         return text.substring (0, keep).trimEnd() + mark + tail;
     }
+
+    /** Where a closing count in brackets begins ("  (10 stems)"), or -1 when the text has none. */
+    int closingCountStart (const juce::String& text)
+    {
+        if (! text.trimEnd().endsWithChar (')'))
+            return -1;
+
+        const auto open = text.lastIndexOfChar ('(');
+        if (open <= 0 || ! juce::CharacterFunctions::isDigit (text[open + 1]))
+            return -1;
+
+        auto start = open;
+        while (start > 0 && text[start - 1] == ' ')
+            --start;
+
+        return start > 0 ? start : -1;
+    }
+
+    juce::String shortenBeforeCount (const juce::String& text, const juce::Font& font, float width)
+    {
+        const auto start = closingCountStart (text);
+        if (start < 0)
+            return shortenEnd (text, font, width);
+
+        const auto count = text.substring (start);
+        const auto keep = largest (start, [&] (int n) { return n == 0 || fits (font, text.substring (0, n).trimEnd() + mark + count, width); });
+
+        // Without a word of the name before it the count says nothing; then the name's start wins.
+        if (keep == 0)
+            return shortenEnd (text, font, width);
+
+        return text.substring (0, keep).trimEnd() + mark + count;
+    }
 } // namespace
 
 int countWrappedLines (const juce::Font& font, const juce::String& text, float width)
@@ -137,7 +170,14 @@ juce::String shortenToFit (const juce::String& text, const juce::Font& font, flo
     if (fits (font, text, width))
         return text;
 
-    return how == Shortening::inMiddle ? shortenMiddle (text, font, width) : shortenEnd (text, font, width);
+    switch (how)
+    {
+        case Shortening::inMiddle:    return shortenMiddle (text, font, width);
+        case Shortening::beforeCount: return shortenBeforeCount (text, font, width);
+        case Shortening::atEnd:       break;
+    }
+
+    return shortenEnd (text, font, width);
 }
 
 } // namespace dunmoor::ui

@@ -9,7 +9,8 @@ namespace dunmoor::ui
 enum class Shortening
 {
     atEnd,   // "Renumber the exported st…"
-    inMiddle // file names: "1M01 Opening Titles…_09_Bass.wav", so that the end that tells files apart stays
+    inMiddle,   // file names: "1M01 Opening Titles…_09_Bass.wav", so that the end that tells files apart stays
+    beforeCount // choices: "2M14 The Long Way…  (10 stems)", a closing count in brackets stays; else at the end
 };
 
 /** The width fitted-text drawing measures for one line: from the left of the first glyph to the

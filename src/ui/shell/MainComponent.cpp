@@ -720,9 +720,11 @@ void MainComponent::openManualFrom (const juce::File& programFolder)
     juce::Component::SafePointer<MainComponent> safe (this);
     appState.seams->openFile (manual, [safe, manual] (const OpenResult& result)
                               {
+                                  // The desktop opener's own message already names the page; once is enough.
+                                  const auto path = manual.getFullPathName();
                                   if (! result.ok && safe != nullptr)
                                       safe->appState.seams->showWarning ("The manual was not opened",
-                                                                         "Could not open " + manual.getFullPathName() + ": " + result.error,
+                                                                         result.error.contains (path) ? result.error : "Could not open " + path + ": " + result.error,
                                                                          safe.getComponent());
                               });
 }

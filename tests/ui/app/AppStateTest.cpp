@@ -442,6 +442,11 @@ namespace
         ASSERT_TRUE (app->saveProject (temp.file ("Show.bkfp"), error)) << error;
         EXPECT_FALSE (app->hasUnsavedWork());
 
+        // An import that adds nothing changes nothing: a folder already in the list, one without audio.
+        ASSERT_TRUE (temp.file ("Empty").createDirectory());
+        juce::ignoreUnused (app->session.importFiles ({ cue, temp.file ("Empty") }, false));
+        EXPECT_FALSE (app->isChangedSinceSaved());
+
         app->session.setCueIncluded (app->session.getCues()[0].key, false);
         EXPECT_TRUE (app->hasUnsavedWork());
 
@@ -612,8 +617,9 @@ namespace
 
         const Case cases[] = {
             { { "/bin/sh", "-c", "printf '%s' \"$1\" > '" + record.getFullPathName() + "'", "opener" }, true, {} },
-            { { "/bin/sh", "-c", "exit 4", "opener" }, false, "/bin/sh reported a failure (exit status 4)." },
-            { { "/nonexistent/opener" }, false, "/nonexistent/opener could not be started." },
+            { { "/bin/sh", "-c", "exit 4", "opener" }, false, "/bin/sh reported a failure (exit status 4) opening \"" + target + "\"." },
+            { { "/nonexistent/opener" }, false, "/nonexistent/opener could not be started to open \"" + target + "\". Check that it is installed." },
+            { { "/nonexistent/xdg-open" }, false, "/nonexistent/xdg-open could not be started to open \"" + target + "\". Check that it is installed (it comes with the xdg-utils package)." },
         };
 
         for (const auto& c : cases)

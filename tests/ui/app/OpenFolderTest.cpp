@@ -27,14 +27,15 @@ TEST (OpenFolder, OpensTheFolderElseItsParentElseSaysSo)
     EXPECT_EQ (seams.opened[0].target, folder.getFullPathName());
     EXPECT_TRUE (seams.boxes.empty());
 
-    // When the folder cannot be opened, its parent is shown; when that fails too, a warning.
-    seams.openOutcome = { false, "No file browser." };
+    // When the folder cannot be opened, its parent is shown; when that fails too, a warning
+    // that names the folder asked for, not its parent.
+    seams.openOutcome = { false, "No file browser for \"{target}\"." };
     openFolderInFileBrowser (seams, folder);
     EXPECT_TRUE (testing::pumpUntil ([&] { return ! seams.boxes.empty(); }, 2000));
     ASSERT_EQ (seams.opened.size(), 3u);
     EXPECT_EQ (seams.opened[2].target, temp.folder.getFullPathName());
     EXPECT_EQ (seams.boxes[0].request.title, "The folder was not opened");
-    EXPECT_EQ (seams.boxes[0].request.message, "No file browser.");
+    EXPECT_EQ (seams.boxes[0].request.message, "No file browser for \"" + folder.getFullPathName() + "\".");
 }
 
 } // namespace

@@ -73,6 +73,39 @@ TEST (ShortenedText, TextsGiveWayAtTheEndAndNothingWiderThanTheRoomIsReturned)
     EXPECT_TRUE (narrow.startsWith (mark) && narrow.endsWith (".wav")) << narrow;
 }
 
+// The Review page's cue choice lost its "(10 stems)" to the end's shortening, so two long cue
+// names read alike and the count said nothing.
+TEST (ShortenedText, AChoiceKeepsItsClosingCountAndGivesWayBeforeIt)
+{
+    const auto font = fontPlain14_5();
+    const juce::String cue ("2M14 The Long Way Round the Harbour  (10 stems)");
+    const auto roomFor = [&] (const juce::String& shown) { return measureLineWidth (font, shown); };
+
+    struct Case
+    {
+        juce::String text;
+        float width;
+        juce::String expected;
+    };
+
+    const Case cases[] = {
+        { cue, roomFor (cue), cue },
+        { cue, roomFor ("2M14 The Long" + mark + "  (10 stems)"), "2M14 The Long" + mark + "  (10 stems)" },
+        { "1M01 Opening Titles  (1 stem)", roomFor ("1M01" + mark + "  (1 stem)"), "1M01" + mark + "  (1 stem)" },
+        // No room for a word before the count: the name's start says more than the count alone.
+        { cue, roomFor ("2M14" + mark), "2M14" + mark },
+        // Brackets that hold no count give way like any text.
+        { "Renumber the exported stems 1..N (no gaps)", roomFor ("Renumber" + mark), "Renumber" + mark },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto fitted = shortenToFit (c.text, font, c.width, Shortening::beforeCount);
+        EXPECT_EQ (fitted, c.expected) << c.width;
+        EXPECT_LE (measureLineWidth (font, fitted), c.width) << fitted;
+    }
+}
+
 TEST (FittedLabel, ShowsWhatFitsAndTheWholeTextInItsTooltip)
 {
     FittedLabel label (Shortening::inMiddle);

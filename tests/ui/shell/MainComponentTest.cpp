@@ -782,6 +782,12 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
     ASSERT_TRUE (testing::pumpUntil ([&] { return seams->boxes.size() > boxesBefore; }, 2000));
     EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
     EXPECT_EQ (seams->lastBox()->request.message, "Could not open " + opened.getFullPathName() + ": No browser.");
+
+    // A reason that names the page already is not prefixed with it again.
+    seams->openOutcome = { false, "The viewer could not open \"{target}\"." };
+    main->openManual();
+    EXPECT_TRUE (testing::pumpUntil ([&] { return seams->lastBox()->request.message.startsWith ("The viewer"); }, 2000));
+    EXPECT_EQ (seams->lastBox()->request.message, "The viewer could not open \"" + opened.getFullPathName() + "\".");
 }
 
 // At 120 % a 1600 x 1000 screen holds 1333 x 833 interface units: the default window, centred,

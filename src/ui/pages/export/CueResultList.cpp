@@ -441,20 +441,9 @@ void CueResultList::paintRow (juce::Graphics& g, int index)
         g.fillRect (0, y, width, CueListModel::rowHeight);
     }
 
-    // Tick: a raised accent bar while the cue is in the delivery, a dark hollow one when not.
-    const juce::Rectangle<float> tick (4.0f, (float) y + 5.0f, 14.0f, 24.0f);
-
-    if (row.included)
-    {
-        drawButtonFace (g, tick, palette.accent, 3.0f);
-    }
-    else
-    {
-        g.setColour (dimmedBackground());
-        g.fillRoundedRectangle (tick, 3.0f);
-        g.setColour (palette.outline);
-        g.drawRoundedRectangle (tick.reduced (0.5f), 3.0f, 1.0f);
-    }
+    // Tick: the tick box every other choice on the page has, so a cue in the delivery looks
+    // ticked (a bare accent bar read as a colour mark, not as something to untick).
+    getLookAndFeel().drawTickBox (g, *this, 4.0f, (float) y + 9.0f, 16.0f, 16.0f, row.included, isEnabled(), false, false);
 
     if (row.hasProblem && width > 22)
     {

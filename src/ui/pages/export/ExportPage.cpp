@@ -79,6 +79,37 @@ ExportPage::~ExportPage()
 }
 
 //==============================================================================
+void ExportPage::openOutputFolder()
+{
+    const auto& folder = appState.outputFolder;
+
+    // The button did nothing at all before a folder was chosen or made; say what to do instead.
+    if (folder == juce::File())
+    {
+        MessageBoxRequest request;
+        request.icon = juce::MessageBoxIconType::InfoIcon;
+        request.title = "No render folder yet";
+        request.message = "Choose where the delivery goes with \"Choose render folder\", or press \"Render and export\", which asks for one.";
+        request.associatedComponent = this;
+        appState.seams->showMessageBox (request, {});
+        return;
+    }
+
+    if (! folder.isDirectory())
+    {
+        MessageBoxRequest request;
+        request.icon = juce::MessageBoxIconType::InfoIcon;
+        request.title = "The render folder does not exist yet";
+        request.message = "\"" + folder.getFullPathName() + "\" is made by the next render. Press \"Render and export\", or choose another folder with \"Choose render folder\".";
+        request.associatedComponent = this;
+        appState.seams->showMessageBox (request, {});
+        return;
+    }
+
+    openFolderInFileBrowser (*appState.seams, folder, this);
+}
+
+//==============================================================================
 void ExportPage::wireControls()
 {
     auto& bar = *renderBar;
@@ -86,7 +117,7 @@ void ExportPage::wireControls()
 
     bar.saveButton.onClick = [this] { savePresetFromHere(); };
     bar.chooseFolderButton.onClick = [this] { chooseOutputFolder(); };
-    bar.openFolderButton.onClick = [this] { openFolderInFileBrowser (*appState.seams, appState.outputFolder, this); };
+    bar.openFolderButton.onClick = [this] { openOutputFolder(); };
 
     for (auto* combo : c.getCombos())
         combo->onChange = [this] { commitSettings(); };
@@ -747,6 +778,14 @@ void ExportPage::timerCallback()
         statusDirty = false;
         updatePresetStatus();
         updateNamingPreview();
+        warningsDirty = true;
+    }
+
+    // Opening a project takes its output folder after the session was rebuilt, so no session
+    // notification carries it: the bar would go on naming the folder the render no longer uses.
+    if (renderBar->getFolder() != appState.outputFolder)
+    {
+        renderBar->setFolder (appState.outputFolder);
         warningsDirty = true;
     }
 

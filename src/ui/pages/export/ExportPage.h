@@ -140,6 +140,8 @@ private:
     void addWord (const juce::String& word);
     void removeWord (const juce::String& word);
     void storeVocabulary();
+    /** Opens the output folder, or says why there is none to open yet. */
+    void openOutputFolder();
     void wireControls();
     void wireReportArea();
     void loadLayoutSettings();

@@ -46,6 +46,7 @@ void ExportRenderBar::setPreviewButtonsVisible (bool shouldBeVisible)
 
 void ExportRenderBar::setFolder (const juce::File& folder)
 {
+    shownFolder = folder;
     const auto path = folder.getFullPathName();
     folderLabel.setText (path.isEmpty() ? juce::String ("No folder chosen yet") : path, juce::dontSendNotification);
     folderLabel.setTooltip (path.isEmpty() ? juce::String ("Where the delivery is written.") : path);

@@ -41,6 +41,9 @@ public:
     /** The folder's full path, or "No folder chosen yet"; the tooltip likewise. */
     void setFolder (const juce::File& folder);
 
+    /** The folder the bar shows. */
+    const juce::File& getFolder() const noexcept { return shownFolder; }
+
     void paint (juce::Graphics& g) override;
     void resized() override;
 
@@ -48,6 +51,8 @@ public:
     static constexpr int preferredHeight = 96;
 
 private:
+    juce::File shownFolder;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ExportRenderBar)
 };
 

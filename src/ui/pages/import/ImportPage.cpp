@@ -270,10 +270,12 @@ void ImportPage::importFiles (const juce::Array<juce::File>& files, const juce::
     for (int i = refusals.size(); --i >= 0;)
         summary.messages.insert (0, refusals[i]);
 
-    for (const auto& file : files)
-        app.addRecentImportFolder (file);
+    // A folder that held no audio is no place to come back to.
+    if (summary.imported + summary.unreadable + summary.alreadyInList + summary.alreadySplit.size() > 0)
+        for (const auto& file : files)
+            app.addRecentImportFolder (file);
 
-    if (const auto box = describeImportSummary (summary); box.show)
+    if (const auto box = describeImportSummary (summary, files); box.show)
         showMessage (box.title, box.message, box.warning);
 
     app.sendChangeMessage();

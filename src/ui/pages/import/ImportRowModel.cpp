@@ -296,7 +296,7 @@ const ColumnFitOrder& getImportColumnFitOrder()
 }
 
 //==============================================================================
-ImportSummaryBox describeImportSummary (const ImportSummary& summary)
+ImportSummaryBox describeImportSummary (const ImportSummary& summary, const juce::Array<juce::File>& chosen)
 {
     ImportSummaryBox box;
     const auto hasMessages = ! summary.messages.isEmpty();
@@ -304,7 +304,21 @@ ImportSummaryBox describeImportSummary (const ImportSummary& summary)
     const auto already = summary.alreadyInList;
 
     if (! hasMessages && splitCount == 0 && already == 0)
+    {
+        // A folder with no audio in it (or only in sub-folders the scan was told to skip) adds
+        // nothing; without a word the user cannot tell it from a drop that never arrived.
+        if (summary.imported == 0 && summary.unreadable == 0 && ! chosen.isEmpty())
+        {
+            box.show = true;
+            box.title = "No audio files found";
+            box.message = "No audio files were found in "
+                          + (chosen.size() == 1 ? "\"" + chosen.getFirst().getFileName() + "\"" : juce::String (chosen.size()) + " chosen folders")
+                          + ".\n\nChoose a folder that holds WAV, AIFF or FLAC files. Files in sub-folders are found only when "
+                            "\"Include sub-folders\" is ticked.";
+        }
+
         return box;
+    }
 
     box.show = true;
 

@@ -162,8 +162,9 @@ struct ImportSummaryBox
 };
 
 /** The box for an import's summary: shown when it has messages, skipped split files or files
-    that were already in the list (an import that adds nothing must still say why). */
-ImportSummaryBox describeImportSummary (const ImportSummary& summary);
+    that were already in the list, and when the chosen paths held no audio file at all (an
+    import that adds nothing must still say why). */
+ImportSummaryBox describeImportSummary (const ImportSummary& summary, const juce::Array<juce::File>& chosen = {});
 
 /** A recent folder's menu label: "parent / name", or the name alone when the parent has none. */
 juce::String getRecentFolderLabel (const juce::File& folder);

@@ -518,8 +518,10 @@ void ReportPage::openInBrowser()
     // and reports a handler that failed.
     appState.seams->openFile (browserReportFile, [safe = juce::Component::SafePointer<ReportPage> (this), title, path = browserReportFile.getFullPathName()] (const OpenResult& result)
                               {
+                                  // The reason says what to check; the opener's own reason names the page already.
                                   if (! result.ok && safe != nullptr)
-                                      safe->warn (title, "The page was written but the browser could not be launched.\n" + path);
+                                      safe->warn (title, "The page was written but the browser could not be launched.\n"
+                                                             + (result.error.contains (path) ? result.error : path + "\n\n" + result.error).trimEnd());
                               });
 }
 

@@ -5,6 +5,7 @@
 #include "ui/pages/AssignMenu.h"
 #include "ui/pages/review/ReviewAudition.h"
 #include "ui/pages/review/TrackDragDescription.h"
+#include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -382,26 +383,48 @@ void ReviewPage::resized()
             row.removeFromRight (juce::jmin (gap, row.getWidth()));
     };
 
-    // The left group keeps its widths; on a narrow page the cue choice gives way.
-    constexpr int leftGroupWidth = 150 + 5 + 64 + 5 + 64 + 12 + 110 + 5 + 64 + 5 + 74 + 5 + 130;
+    // The left group keeps its widths while the cue choice has its room; on a narrow page its
+    // buttons shrink to their captions first, so that a long cue name keeps its stem count.
+    struct LeftButton
+    {
+        juce::TextButton& button;
+        int width, gap;
+    };
+
+    const LeftButton leftGroup[] = { { rerunButton, 150, 5 }, { undoButton, 64, 5 },  { redoButton, 64, 12 }, { assignButton, 110, 5 },
+                                     { lockButton, 64, 5 },   { unlockButton, 74, 5 }, { ruleButton, 130, 0 } };
+    constexpr int cueWidth = 200, cueLabelWidth = 40, cueGap = 12;
 
     take (filterBox, toolbar, false, 160, 0);
     take (filterLabel, toolbar, false, 46, 0);
 
-    if (cueBox.isVisible())
+    int leftGroupWidth = 0;
+    for (const auto& b : leftGroup)
+        leftGroupWidth += b.width + b.gap;
+
+    const auto compact = cueBox.isVisible() && toolbar.getWidth() - leftGroupWidth - cueGap - cueLabelWidth - cueGap < cueWidth;
+    const auto widthOf = [compact] (const LeftButton& b)
     {
-        toolbar.removeFromRight (juce::jmin (12, toolbar.getWidth()));
-        take (cueBox, toolbar, false, juce::jlimit (0, 200, toolbar.getWidth() - leftGroupWidth - 12 - 40), 0);
-        take (cueLabel, toolbar, false, 40, 0);
+        const auto caption = (int) std::ceil (measureLineWidth (b.button.getLookAndFeel().getTextButtonFont (b.button, 30), b.button.getButtonText()));
+        return compact ? juce::jmin (b.width, caption + 24) : b.width;
+    };
+
+    if (compact)
+    {
+        leftGroupWidth = 0;
+        for (const auto& b : leftGroup)
+            leftGroupWidth += widthOf (b) + b.gap;
     }
 
-    take (rerunButton, toolbar, true, 150, 5);
-    take (undoButton, toolbar, true, 64, 5);
-    take (redoButton, toolbar, true, 64, 12);
-    take (assignButton, toolbar, true, 110, 5);
-    take (lockButton, toolbar, true, 64, 5);
-    take (unlockButton, toolbar, true, 74, 5);
-    take (ruleButton, toolbar, true, 130, 0);
+    if (cueBox.isVisible())
+    {
+        toolbar.removeFromRight (juce::jmin (cueGap, toolbar.getWidth()));
+        take (cueBox, toolbar, false, juce::jlimit (0, cueWidth, toolbar.getWidth() - leftGroupWidth - cueGap - cueLabelWidth), 0);
+        take (cueLabel, toolbar, false, cueLabelWidth, 0);
+    }
+
+    for (const auto& b : leftGroup)
+        take (b.button, toolbar, true, widthOf (b), b.gap);
 
     area.removeFromTop (6);
     const auto audition = area.removeFromTop (38);

@@ -234,6 +234,19 @@ TEST (ExportCueList, PaintsTicksProblemsAndFadedRows)
     EXPECT_LT (distance (image.getPixelAt (11, rowMiddle (0)), palette.accent), 90);
     EXPECT_LT (distance (image.getPixelAt (11, rowMiddle (1)), ui::dimmedBackground()), 30);
 
+    // The included cue's box carries a tick mark, the excluded one's none: a bare accent bar read
+    // as a colour mark, not as something to untick.
+    const auto tickPixels = [&image] (int row)
+    {
+        int n = 0;
+        for (int y = rowMiddle (row) - 5; y < rowMiddle (row) + 5; ++y) // inside the box's border
+            for (int x = 7; x < 17; ++x)
+                n += distance (image.getPixelAt (x, y), ui::textColourOn (ui::currentPalette().accent)) < 24 ? 1 : 0;
+        return n;
+    };
+    EXPECT_GT (tickPixels (0), 8);
+    EXPECT_EQ (tickPixels (1), 0);
+
     // Status bars: full good on the first row; faded bad on the excluded one.
     EXPECT_LT (distance (image.getPixelAt (23, rowMiddle (0)), palette.good), 20);
     const auto fadedBad = image.getPixelAt (23, rowMiddle (1));

@@ -179,6 +179,27 @@ TEST (ExportPageRun, AFolderChosenFromRenderGoesOnIntoTheRenderThroughItsQuestio
     EXPECT_EQ (f.exportsFinished, 1);
 }
 
+// Opening a project took its output folder after the page had refreshed: the bar went on naming
+// the folder of the session before, while the render wrote to the project's.
+TEST (ExportPageRun, TheBarNamesTheFolderOfAnOpenedProject)
+{
+    ExportPageFixture f;
+    auto& page = f.makePage();
+    f.importCues (1);
+    const auto projectFolder = f.useOutputFolder ("Project Deliveries");
+
+    juce::String error;
+    juce::StringArray missing;
+    const auto project = f.temp.file ("Show.bkfp");
+    ASSERT_TRUE (f.app->saveProject (project, error)) << error;
+
+    f.useOutputFolder ("Elsewhere");
+    ASSERT_TRUE (f.app->openProject (project, error, missing)) << error;
+    ASSERT_EQ (f.app->outputFolder, projectFolder);
+    EXPECT_TRUE (pumpUntil ([&page, projectFolder] { return page.getRenderBar().folderLabel.getText() == projectFolder.getFullPathName(); }, 2000))
+        << page.getRenderBar().folderLabel.getText();
+}
+
 // The button used to hand the folder to the desktop and forget it: when no file browser came up,
 // the user saw neither the folder's parent nor a word about it.
 TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)
@@ -186,10 +207,31 @@ TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)
     ExportPageFixture f;
     auto& page = f.makePage();
     auto& button = page.getRenderBar().openFolderButton;
-    const auto folder = f.useOutputFolder ("Deliveries");
 
-    click (button);
-    EXPECT_TRUE (f.seams->opened.empty()) << "a folder not made yet opens nothing";
+    // Before a folder was chosen, and before the first render made it, the button did nothing.
+    struct Case
+    {
+        juce::String folder;
+        const char* title;
+        const char* saysToPress;
+    };
+
+    for (const auto& c : { Case { {}, "No render folder yet", "\"Choose render folder\"" },
+                           Case { f.temp.file ("Deliveries").getFullPathName(), "The render folder does not exist yet", "\"Render and export\"" } })
+    {
+        if (c.folder.isNotEmpty())
+            f.useOutputFolder ("Deliveries");
+
+        const auto boxes = f.seams->boxes.size();
+        click (button);
+        ASSERT_EQ (f.seams->boxes.size(), boxes + 1) << c.title;
+        EXPECT_EQ (f.seams->lastBox()->request.title, c.title);
+        EXPECT_TRUE (f.seams->lastBox()->request.message.contains (c.saysToPress)) << f.seams->lastBox()->request.message;
+        EXPECT_TRUE (c.folder.isEmpty() || f.seams->lastBox()->request.message.contains (c.folder));
+        EXPECT_TRUE (f.seams->opened.empty()) << "a folder not made yet opens nothing";
+    }
+
+    const auto folder = f.temp.file ("Deliveries");
 
     ASSERT_TRUE (folder.createDirectory());
     click (button);
@@ -198,8 +240,9 @@ TEST (ExportPageRun, OpenFolderShowsTheFolderElseItsParentElseSaysSo)
     EXPECT_EQ (f.seams->opened[0].target, folder.getFullPathName());
 
     f.seams->openOutcome = { false, "No file browser." };
+    const auto boxes = f.seams->boxes.size();
     click (button);
-    ASSERT_TRUE (pumpUntil ([&f] { return f.seams->lastBox() != nullptr; }));
+    ASSERT_TRUE (pumpUntil ([&f, boxes] { return f.seams->boxes.size() > boxes; }));
     ASSERT_EQ (f.seams->opened.size(), 3u);
     EXPECT_EQ (f.seams->opened[2].target, folder.getParentDirectory().getFullPathName());
     EXPECT_EQ (f.seams->lastBox()->request.title, "The folder was not opened");

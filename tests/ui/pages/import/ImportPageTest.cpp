@@ -110,6 +110,35 @@ TEST_F (ImportPageFixture, ChoosersOpenAtTheLastImportFolderAndTakeSeveralFolder
     EXPECT_EQ (seams->choosers.back().request.initialLocation, reel.getChildFile ("1M01"));
 }
 
+// A folder without audio was taken without a word: nothing in the list, no box, no way to tell
+// it from a drop that never arrived.
+TEST_F (ImportPageFixture, AFolderWithoutAudioSaysSoWhetherChosenOrDropped)
+{
+    const auto empty = temp.file ("Empty Cue");
+    const auto notes = temp.file ("Only Notes");
+    ASSERT_TRUE (empty.createDirectory());
+    ASSERT_TRUE (notes.createDirectory() && notes.getChildFile ("cue sheet.txt").replaceWithText ("1M01 00:00:10"));
+
+    page->addFolder();
+    ASSERT_TRUE (seams->answerChooser ({ empty }));
+    ASSERT_NE (seams->lastBox(), nullptr);
+    EXPECT_EQ (seams->lastBox()->request.title, "No audio files found");
+    EXPECT_TRUE (seams->lastBox()->request.message.startsWith ("No audio files were found in \"Empty Cue\".\n\nChoose a folder that holds WAV, AIFF or FLAC files."))
+        << seams->lastBox()->request.message;
+
+    const auto boxes = seams->boxes.size();
+    page->filesDropped ({ empty.getFullPathName(), notes.getFullPathName() }, 10, 10);
+    ASSERT_EQ (seams->boxes.size(), boxes + 1);
+    EXPECT_TRUE (seams->lastBox()->request.message.startsWith ("No audio files were found in 2 chosen folders.")) << seams->lastBox()->request.message;
+    EXPECT_TRUE (app->session.getTracks().empty());
+    EXPECT_TRUE (app->getRecentImportFolders().isEmpty()) << "no place to come back to";
+
+    // A cancelled chooser imports nothing and has nothing to say.
+    page->addFiles();
+    ASSERT_TRUE (seams->answerChooser ({}));
+    EXPECT_EQ (seams->boxes.size(), boxes + 1);
+}
+
 TEST_F (ImportPageFixture, ADroppedFolderNamesEveryFileItCouldNotImport)
 {
     RawNamedEntries raw;

@@ -162,7 +162,8 @@ TEST_F (ReportPageTest, OpenInBrowserReplacesItsPageAndSaysWhenNoBrowserStarted)
 
     ASSERT_TRUE (pumpUntil ([this] { return ! fake->boxes.empty(); }));
     EXPECT_EQ (fake->boxes.back().request.title, "The report could not be opened");
-    EXPECT_EQ (fake->boxes.back().request.message, "The page was written but the browser could not be launched.\n" + second.getFullPathName());
+    EXPECT_EQ (fake->boxes.back().request.message, "The page was written but the browser could not be launched.\n" + second.getFullPathName()
+                                                        + "\n\nxdg-open: no method available for opening it");
 
     // The page's copy goes with the page.
     page.reset();

@@ -120,13 +120,14 @@ TEST (ReviewPage, LayoutAtTheWidthsOfTheWindow)
     EXPECT_EQ (page.getTree().getBounds(), juce::Rectangle<int> (12, 92, 1336, 580));
     EXPECT_EQ (findByTitle (page, "Status")->getBounds(), juce::Rectangle<int> (12, 678, 1336, 22));
 
-    // At the narrowest window the toolbar keeps every button whole and the cue choice gives way.
+    // At the narrowest window the toolbar's buttons shrink to their whole captions, so that the
+    // cue choice keeps room for a cue name's start and its stem count.
     page.setSize (1100, 700);
     const auto rule = button (page, "Save as rule...").getBounds();
     const auto cueLabel = findByTitle<juce::Label> (page, "Cue")->getBounds();
-    EXPECT_EQ (rule.getWidth(), 130);
+    EXPECT_LT (rule.getWidth(), 130);
     EXPECT_GE (cueLabel.getX(), rule.getRight() + 12);
-    EXPECT_GE (comboBox (page, "Cue").getWidth(), 100);
+    EXPECT_GE (comboBox (page, "Cue").getWidth(), 180);
     EXPECT_EQ (comboBox (page, "Show").getRight(), 1088);
     EXPECT_GT (findByTitle (page, "Audition waveform")->getWidth(), 400);
 
