@@ -43,7 +43,7 @@ struct Page
         page->setSize (width, height);
     }
 
-    AppState app { std::make_unique<testing::FakeSeams> (std::make_shared<testing::FakeAudioOutput>()) };
+    AppState app { std::make_unique<dunmoor::testing::FakeSeams> (std::make_shared<dunmoor::testing::FakeAudioOutput>()) };
     std::unique_ptr<ExportPage> page;
 };
 

@@ -112,7 +112,7 @@ BatchReport makeReport (const Session& session)
         r.mixSamplePeak = r.mixTruePeak = 0.7;
 
         for (const auto& stem : session.getPreset().schema.stems)
-            r.stems.push_back ({ stem.id, stem.displayName, stem.index, 1, false });
+            r.stems.push_back ({ stem.id, stem.displayName, stem.index, {}, 1, false });
 
         for (int t = 0; t < 4; ++t)
         {

@@ -2,7 +2,8 @@
 # Installs every Debian package that building, testing and running Brackenfold needs.
 # Idempotent and non-interactive; does nothing (quickly) when all are present. zenity gives the
 # file and folder choosers the desktop's own dialog (new folders, several folders at once); without
-# it the app falls back to a chooser of its own.
+# it the app falls back to a chooser of its own. xdg-utils brings xdg-open, through which the app
+# opens folders, the manual and the report in the browser.
 set -euo pipefail
 
 packages=(
@@ -13,7 +14,7 @@ packages=(
     libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev libxcomposite-dev
     libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
     xvfb xauth
-    zenity
+    zenity xdg-utils
 )
 
 missing=()

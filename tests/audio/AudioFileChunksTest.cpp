@@ -292,20 +292,27 @@ TEST (AudioFileChunks, SoundDataPastTheEndIsTruncation)
     ASSERT_EQ (lying.getSize(), 644);
 
     // RF64 takes the data's size from its "ds64" chunk.
-    auto rf64 = wav ({ { "ds64", bytesOf ([] (auto& out)
-                                          {
-                                              out.writeInt64 (1LL << 40); // riff size
-                                              out.writeInt64 (10000000000LL); // data size
-                                              out.writeInt64 (0);
-                                              out.writeInt (0);
-                                          }) },
-                       wavFormat (24),
-                       { "data", juce::MemoryBlock (600, true), 0xffffffffLL } });
-    rf64.copyFrom ("RF64", 0, 4);
+    const auto rf64 = [] (juce::int64 dataSize)
+    {
+        auto bytes = wav ({ { "ds64", bytesOf ([dataSize] (auto& out)
+                                               {
+                                                   out.writeInt64 (1LL << 40); // riff size
+                                                   out.writeInt64 (dataSize);
+                                                   out.writeInt64 (0);
+                                                   out.writeInt (0);
+                                               }) },
+                            wavFormat (24),
+                            { "data", juce::MemoryBlock (600, true), 0xffffffffLL } });
+        bytes.copyFrom ("RF64", 0, 4);
+        return bytes;
+    };
 
     const std::pair<juce::MemoryBlock, juce::String> cases[] = {
         { lying, "The file is truncated: its header announces 715827882 frames, but only 100 are present." },
-        { rf64, "The file is truncated: its header announces 1666666666 frames, but only 100 are present." },
+        { rf64 (10000000000LL), "The file is truncated: its header announces 1666666666 frames, but only 100 are present." },
+        // A negative size: the framework's reader cut the frames left (-47244640248) to 32 bits
+        // and wrote 8 frames where one was asked for (caught by the sanitizer build).
+        { rf64 (-47244640248LL * 6), "The file reports a negative length." },
     };
 
     TemporaryFolder temp;
@@ -352,6 +359,11 @@ TEST (AudioFileChunks, UnsafeMetadataIsHiddenAndTheAudioRead)
         { "MARK count", aiff ({ aiffCommon(), counted ("MARK", 3, marker (1, 0, "a")), aiffSound() }), "its \"MARK\" chunk counts 3 entries, more than it can hold." },
         { "cate cut", aiff ({ aiffCommon(), aiffSound(), category ({ text ("Bass", 50), text ("Dr", 2) }) }), "its \"cate\" chunk ends inside a record." },
         { "cate too short", aiff ({ aiffCommon(), aiffSound(), { "cate", juce::MemoryBlock (2, true) } }), "its \"cate\" chunk is too short for its header." },
+        // Empty: the framework took the next chunk's id as a count of 21331 markers (seconds of
+        // parsing), and a length of 0 - 4 as "read the rest of the file into memory".
+        { "MARK empty", aiff ({ aiffCommon(), { "MARK", {} }, aiffSound() }), "its \"MARK\" chunk counts 21331 entries, more than it can hold." },
+        { "COMT empty", aiff ({ aiffCommon(), { "COMT", {} }, aiffSound() }), "its \"COMT\" chunk counts 21331 entries, more than it can hold." },
+        { "cate empty", aiff ({ aiffCommon(), { "cate", {} }, aiffSound() }), "its \"cate\" chunk is too short for its header." },
     };
 
     TemporaryFolder temp;

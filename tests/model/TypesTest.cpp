@@ -65,6 +65,12 @@ TEST (Types, DisplayTexts)
     EXPECT_EQ (describeBitDepth (32, true), "32 bit float");
     EXPECT_EQ (describeBitDepth (0, true), "-");
     EXPECT_EQ (confidenceDisplayName (Confidence::review), "Needs review");
+
+    // A decision the user made is shown as theirs, whatever the match said.
+    EXPECT_EQ (assignmentBadgeText (AssignmentSource::manual, Confidence::confident), "Manual");
+    EXPECT_EQ (assignmentBadgeText (AssignmentSource::locked, Confidence::confident), "Locked");
+    EXPECT_EQ (assignmentBadgeText (AssignmentSource::automatic, Confidence::confident), "Confident");
+    EXPECT_EQ (assignmentBadgeText (AssignmentSource::automatic, Confidence::ambiguous), "Ambiguous");
     EXPECT_EQ (bitsPerSample (SampleFormat::float32), 0);
     EXPECT_EQ (codecFileExtension (Codec::aiff), ".aif");
 }

@@ -304,8 +304,12 @@ TEST (HtmlReport, ReportFileName)
     BatchReport report;
     EXPECT_EQ (getReportFileName (report), "Brackenfold report.html");
 
-    report.outputRoot = juce::File ("/deliveries/Harbour Delivery");
-    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery.html");
+    // A batch is named for its project and the day it was rendered; the folder plays no part.
+    report.outputRoot = juce::File ("/deliveries/Out");
+    report.projectName = "Harbour Delivery";
+    report.startedAt = juce::Time (2026, 2, 4, 23, 59);
+    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04.html");
+    EXPECT_EQ (getReportBaseName (report), "Brackenfold report - Harbour Delivery - 2026-03-04");
 
     report.cues = { makeSampleCue() };
     report.cues[0].cueName = "Main Title";
@@ -315,10 +319,10 @@ TEST (HtmlReport, ReportFileName)
     EXPECT_EQ (getReportFileName (report), "Brackenfold report - A-B- -final-.html");
 
     report.cues[0].cueName = {};
-    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery.html");
+    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04.html");
 
     report.cues = { makeSampleCue(), makeSampleCue() };
-    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery.html");
+    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04.html");
 }
 
 TEST (HtmlReport, WriteToDisk)

@@ -80,7 +80,17 @@ TEST (RenderPlanTest, ValidatePlanChecksInOrder)
               r.unassignedTracks = { "a.wav", "b.wav" };
               r.preset.exportSettings.requireDecisionOnUnassigned = true;
           },
-          { "2 track(s) are still unassigned and the preset requires an explicit decision." },
+          { "2 tracks are still unassigned: a.wav, b.wav. Assign them on the Review page, or turn off "
+            "\"Refuse to export while tracks are unassigned\" on the Levels & Export page." },
+          {} },
+        { "many unassigned tracks with a decision required",
+          [] (RenderRequest& r)
+          {
+              r.unassignedTracks = { "a.wav", "b.wav", "c.wav", "d.wav", "e.wav" };
+              r.preset.exportSettings.requireDecisionOnUnassigned = true;
+          },
+          { "5 tracks are still unassigned: a.wav, b.wav, c.wav and 2 more. Assign them on the Review page, or turn off "
+            "\"Refuse to export while tracks are unassigned\" on the Levels & Export page." },
           {} },
         { "unassigned tracks in an analysis",
           [] (RenderRequest& r)
@@ -90,7 +100,8 @@ TEST (RenderPlanTest, ValidatePlanChecksInOrder)
               r.measureOnly = true;
           },
           {},
-          { "1 track(s) are still unassigned and the preset requires an explicit decision." } },
+          { "1 track is still unassigned: a.wav. Assign it on the Review page, or turn off "
+            "\"Refuse to export while tracks are unassigned\" on the Levels & Export page." } },
         { "unassigned tracks allowed", [] (RenderRequest& r) { r.unassignedTracks = { "a.wav" }; }, {}, {} },
         { "no stems",
           [] (RenderRequest& r)

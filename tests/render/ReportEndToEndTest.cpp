@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "core/audio/AudioFileProbe.h"
 #include "core/render/CueRender.h"
 #include "core/render/HtmlReport.h"
+#include "core/render/RenderJob.h"
 #include "render/MarkupCheck.h"
 #include "render/RenderTestSupport.h"
 
@@ -182,4 +185,218 @@ TEST (ReportEndToEnd, ATrackThatCouldNotBeReadIsNamedAndTheCueNeedsAttention)
     EXPECT_TRUE (html.contains ("<td>written; could not read snare.wav</td></tr>"));
     EXPECT_TRUE (html.contains ("<p class=\"bad\">02 Strings (strings.wav)</p>"));
     EXPECT_TRUE (html.contains ("had nothing assigned, so no file was produced for it:</p>\n<p class=\"muted\">03 Choir</p>"));
+}
+
+namespace
+{
+    /** The per-cue stem tables of the saved text report: for each cue's output folder, the
+        "<number in the file name> <stem name>" of every row. */
+    std::map<juce::String, juce::StringArray> readTextStemTables (const juce::String& text)
+    {
+        std::map<juce::String, juce::StringArray> tables;
+        juce::String folder;
+        bool inTable = false;
+
+        for (const auto& line : juce::StringArray::fromLines (text))
+        {
+            if (line.startsWith ("Output: "))
+                folder = line.fromFirstOccurrenceOf ("Output: ", false, false);
+            else if (line.contains (" assigned, "))
+                inTable = true;
+            else if (line.isEmpty())
+                inTable = false;
+            else if (inTable && line.contains (" track(s)  peak "))
+            {
+                // "  09 (10)  Bass              1 track(s)  peak ..."
+                const auto row = line.trim();
+                const auto number = row.upToFirstOccurrenceOf ("  ", false, false);
+                const auto name = row.fromFirstOccurrenceOf ("  ", false, false).upToFirstOccurrenceOf ("  ", false, false).trim();
+                tables[folder].add (number + " " + name);
+            }
+        }
+
+        return tables;
+    }
+
+    /** The same from the saved web page: the first two cells of each stem table row, per cue
+        panel, keyed by the cue's output folder as the panel names it. */
+    std::map<juce::String, juce::StringArray> readHtmlStemTables (const juce::String& html, const std::vector<CueReport>& cues)
+    {
+        std::map<juce::String, juce::StringArray> tables;
+
+        for (int i = 0; i < (int) cues.size(); ++i)
+        {
+            const auto start = html.indexOf ("id=\"cue" + juce::String (i) + "\"");
+            auto end = html.indexOf (start + 1, "id=\"cue" + juce::String (i + 1) + "\"");
+            const auto panel = html.substring (start, end < 0 ? html.length() : end);
+            const auto folder = cues[(size_t) i].outputFolder.getFullPathName();
+            EXPECT_TRUE (panel.contains (escapeHtml (folder))) << folder;
+
+            const auto table = panel.fromFirstOccurrenceOf ("<tbody>", false, false).upToFirstOccurrenceOf ("</tbody>", false, false);
+
+            for (const auto& row : juce::StringArray::fromLines (table))
+            {
+                if (! row.startsWith ("<tr"))
+                    continue;
+
+                const auto first = row.fromFirstOccurrenceOf ("<td>", false, false);
+                const auto number = first.upToFirstOccurrenceOf ("</td>", false, false);
+                const auto name = first.fromFirstOccurrenceOf ("<td>", false, false).upToFirstOccurrenceOf ("</td>", false, false);
+                tables[folder].add (number + " " + name);
+            }
+        }
+
+        return tables;
+    }
+} // namespace
+
+// Three cues rendered by the job with the stems each one uses numbered 1..N in the file names:
+// everything both saved reports say about stems, folders and names is read back against the
+// files the render left on disk.
+TEST (ReportEndToEnd, SavedReportsOfABatchAgreeWithTheFilesOnDisk)
+{
+    TemporaryFolder temp;
+    constexpr double rate = 48000.0;
+    auto preset = makeRenderPreset ({ "Drums", "Perc", "Bass", "Keys", "Pulses" });
+    preset.exportSettings.naming.numbering = NumberingMode::consecutiveExported;
+    preset.exportSettings.naming.stemTemplate = "{project}_{cue}_{stemIndex}_{stemName}";
+    const auto& stems = preset.schema.stems;
+
+    // Which stems each cue uses (by preset position), so each cue renumbers differently.
+    const std::vector<std::pair<juce::String, std::vector<int>>> uses {
+        { "1M01 Opening Titles", { 0, 2, 4 } },
+        { "1M02 Chase", { 1, 2, 3, 4 } },
+        { "2M01 End Credits", { 4 } },
+    };
+
+    std::vector<Track> tracks;
+    std::vector<Cue> cues;
+
+    for (const auto& [name, used] : uses)
+    {
+        Cue cue;
+        cue.name = name;
+        cue.key = "key " + name;
+        cue.folder = temp.file ("in/" + name);
+        cues.push_back (cue);
+
+        for (auto s : used)
+        {
+            Track track;
+            track.file = writeTone (cue.folder.getChildFile (stems[(size_t) s].displayName + ".wav"), 2, 4800, rate, 80.0 + 40.0 * s, 0.2);
+            track.cueKey = cue.key;
+            track.stemId = stems[(size_t) s].id;
+            ASSERT_TRUE (probeAudioFile (track.file, track.info, track.error)) << track.error;
+            tracks.push_back (track);
+        }
+    }
+
+    const auto out = temp.file ("Deliveries");
+    auto plan = buildBatchPlan (preset, tracks, cues, out, false);
+    ASSERT_TRUE (plan.allCuesOk) << plan.errors.joinIntoString (" | ");
+
+    std::vector<RenderRequest> requests;
+
+    for (auto& cuePlan : plan.cues)
+        requests.push_back (std::move (cuePlan.request));
+
+    BatchReport report;
+    juce::WaitableEvent finished;
+    RenderJob job;
+    ASSERT_TRUE (job.start (std::move (requests), [&] (const BatchReport& done) { report = done; finished.signal(); }));
+    ASSERT_TRUE (finished.wait (120000));
+    ASSERT_TRUE (job.waitForThreadToExit (-1));
+    ASSERT_TRUE (report.allOk);
+    ASSERT_EQ (report.cues.size(), 3u);
+
+    // Saved a moment after the render: the reports keep the render's times, not the saving's.
+    juce::Thread::sleep (1100);
+    const auto textFile = out.getChildFile (getReportBaseName (report) + ".txt");
+    const auto htmlFile = out.getChildFile (getReportFileName (report));
+    EXPECT_EQ (htmlFile.getFileName(), "Brackenfold report - Proj - " + report.startedAt.formatted ("%Y-%m-%d") + ".html");
+    juce::String error;
+    ASSERT_TRUE (writeBatchReportText (report, textFile, error)) << error;
+    ASSERT_TRUE (writeHtmlReport (report, htmlFile, error)) << error;
+    const auto text = textFile.loadFileAsString();
+    const auto html = htmlFile.loadFileAsString();
+    const auto renderTimes = formatRenderTimes (report.startedAt, report.finishedAt);
+    EXPECT_TRUE (text.contains ("\r\n" + renderTimes + "\r\n")) << text;
+    EXPECT_TRUE (html.contains ("<div class=\"sub\">" + escapeHtml (renderTimes) + " &middot; " + escapeHtml (out.getFullPathName())));
+    EXPECT_TRUE (text.contains ("\r\nOutput root: " + out.getFullPathName() + "\r\n"));
+
+    // What the disk holds: for each cue folder, "<number> <stem>" of every stem file and every
+    // file name.
+    std::map<juce::String, juce::StringArray> stemsOnDisk, namesOnDisk;
+
+    for (const auto& path : listFilesBelow (out))
+    {
+        const auto file = out.getChildFile (path);
+
+        if (file == textFile || file == htmlFile)
+            continue;
+
+        const auto cueFolder = out.getChildFile (path.upToFirstOccurrenceOf ("/", false, false)).getFullPathName();
+        namesOnDisk[cueFolder].add (file.getFileName());
+
+        const auto cueName = file.getParentDirectory().getFileName() == "STEMS" ? file.getParentDirectory().getParentDirectory().getFileName()
+                                                                               : file.getParentDirectory().getFileName();
+        const auto tail = file.getFileNameWithoutExtension().fromFirstOccurrenceOf ("Proj_" + cueName + "_", false, false);
+
+        if (const auto number = tail.upToFirstOccurrenceOf ("_", false, false); number.isNotEmpty() && number.containsOnly ("0123456789"))
+            stemsOnDisk[cueFolder].add (tail.upToFirstOccurrenceOf ("_", false, false) + " "
+                                        + tail.fromFirstOccurrenceOf ("_", false, false));
+    }
+
+    ASSERT_EQ (stemsOnDisk.size(), 3u);
+    EXPECT_EQ (stemsOnDisk[out.getChildFile ("1M02 Chase").getFullPathName()].joinIntoString (", "),
+               "01 Perc, 02 Bass, 03 Keys, 04 Pulses");
+
+    // Each report's numbers read "<number in the file> (<place in the preset>)"; the number
+    // before the brackets is what the disk must show.
+    auto numbersOnly = [] (std::map<juce::String, juce::StringArray> tables)
+    {
+        for (auto& [folder, rows] : tables)
+        {
+            for (auto& row : rows)
+                row = row.upToFirstOccurrenceOf (" ", false, false) + " " + row.fromLastOccurrenceOf (" ", false, false);
+
+            rows.sort (false);
+        }
+
+        return tables;
+    };
+
+    for (auto& [folder, rows] : stemsOnDisk)
+        rows.sort (false);
+
+    const auto textTables = readTextStemTables (text);
+    const auto htmlTables = readHtmlStemTables (html, report.cues);
+    EXPECT_EQ (numbersOnly (textTables), stemsOnDisk);
+    EXPECT_EQ (numbersOnly (htmlTables), stemsOnDisk);
+    EXPECT_TRUE (textTables.at (out.getChildFile ("1M01 Opening Titles").getFullPathName()).contains ("03 (05) Pulses"));
+
+    // Every folder the reports name holds exactly the files they list for it.
+    for (const auto& cue : report.cues)
+    {
+        const auto folder = cue.outputFolder.getFullPathName();
+        ASSERT_EQ (namesOnDisk.count (folder), 1u) << folder;
+        juce::StringArray listed;
+
+        for (const auto& file : cue.files)
+        {
+            listed.add (file.file.getFileName());
+            EXPECT_TRUE (text.contains ("\r\n  " + file.file.getFileName() + "   [")) << file.file.getFileName();
+            EXPECT_TRUE (html.contains ("<span class=\"file-name\">" + escapeHtml (file.file.getFileName()) + "</span>"));
+        }
+
+        listed.sort (false);
+        auto onDisk = namesOnDisk[folder];
+        onDisk.sort (false);
+        EXPECT_EQ (listed, onDisk) << folder;
+    }
+
+    // Saving again later writes the same text.
+    juce::Thread::sleep (1100);
+    ASSERT_TRUE (writeBatchReportText (report, textFile, error)) << error;
+    EXPECT_EQ (textFile.loadFileAsString(), text);
 }

@@ -76,6 +76,8 @@ inline CueReport makeSampleCue()
     cue.reconstruction.detail = "residual -141.20 dB within -120.00 dB";
     cue.warnings.add ("1 track resampled from 44.1 kHz");
     cue.elapsedSeconds = 2.34;
+    cue.startedAt = juce::Time (2026, 2, 4, 21, 15, 7);
+    cue.finishedAt = cue.startedAt + juce::RelativeTime (2.34);
     return cue;
 }
 

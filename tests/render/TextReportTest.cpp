@@ -11,12 +11,13 @@ using namespace dunmoor::testing;
 
 namespace
 {
-    /** Replaces the date-and-time line under every report header with "<date>", after checking
-        that it has the 12-hour layout. Splits at CR LF only, so a lone LF shows up as a
+    /** Replaces the line of the render's times under every report header with "<date>", after
+        checking that it has the 12-hour layout (or says that no time was recorded). Splits at CR LF only, so a lone LF shows up as a
         mismatch against the expected lines. */
     juce::String maskDates (const juce::String& text)
     {
-        static const std::regex dateLine (R"(\d{1,2} [A-Z][a-z]{2} \d{4} \d{1,2}:\d{2}:\d{2}(am|pm))");
+        static const std::regex dateLine (R"(Rendered \d{1,2} [A-Z][a-z]{2} \d{4} \d{1,2}:\d{2}:\d{2}(am|pm) to )"
+                                          R"((\d{1,2} [A-Z][a-z]{2} \d{4} )?\d{1,2}:\d{2}:\d{2}(am|pm)|Render time not recorded)");
 
         juce::StringArray lines;
 
@@ -244,6 +245,27 @@ TEST (TextReport, LevelText)
     EXPECT_EQ (formatPeakText (-1.0, 2), "-inf");
     EXPECT_EQ (formatPeakText (1.0, 2), "0.00");
     EXPECT_EQ (formatPeakText (0.5, 2), "-6.02");
+}
+
+TEST (TextReport, StemNumberAndRenderTimeTexts)
+{
+    // The number a stem's files carry comes first; its place in the preset only when it differs.
+    const struct { int index; const char* inFileName; const char* text; } numbers[] = {
+        { 10, "09", "09 (10)" }, { 3, "03", "03" }, { 2, "002", "002" }, { 12, "1", "1 (12)" }, { 4, "", "04" },
+    };
+
+    for (const auto& c : numbers)
+    {
+        StemReport stem;
+        stem.index = c.index;
+        stem.numberInFileName = c.inFileName;
+        EXPECT_EQ (formatStemNumberText (stem), c.text) << c.index;
+    }
+
+    const juce::Time start (2026, 2, 4, 21, 15, 7);
+    EXPECT_EQ (formatRenderTimes (start, start + juce::RelativeTime::minutes (3)), "Rendered 4 Mar 2026 9:15:07pm to 9:18:07pm");
+    EXPECT_EQ (formatRenderTimes (start, start + juce::RelativeTime::hours (3)), "Rendered 4 Mar 2026 9:15:07pm to 5 Mar 2026 12:15:07am");
+    EXPECT_EQ (formatRenderTimes ({}, {}), "Render time not recorded");
 }
 
 TEST (TextReport, DeliveryList)

@@ -52,7 +52,6 @@ namespace
             int expectedNewUndoStates;
         };
 
-        // clang-format off
         const std::vector<Step> steps = {
             { "assign", [&] { session.assignTracks ({ mystery }, stem ("Strings"), false); }, "assignments", 1 },
             { "assign to an unknown stem", [&] { session.assignTracks ({ mystery }, "no-such-stem", false); }, "", 0 },
@@ -87,7 +86,6 @@ namespace
             { "import", [&] { session.importFiles ({ cueFolder }, false); }, "tracks,assignments", 1 },
             { "import again", [&] { session.importFiles ({ cueFolder }, false); }, "tracks", 0 },
         };
-        // clang-format on
 
         for (const auto& step : steps)
         {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -138,6 +139,9 @@ public:
         return false;
     }
 
+    /** Titles of the boxes the program took back, in order. */
+    juce::StringArray withdrawn;
+
     /** Answers the oldest open three-way question; false when none is open. */
     bool answerThreeWay (Answer answer)
     {
@@ -200,10 +204,53 @@ public:
         return false;
     }
 
+    /** Dismisses the newest open menu, as a click outside it would. */
+    bool dismissMenu() { return chooseMenuItem (0); }
+
+    /** Chooses the item of the newest open menu (submenus included) that reads this text, as a
+        user picks it by what it says. False, choosing nothing, when no item or more than one item
+        reads it. */
+    [[nodiscard]] bool chooseMenuItemNamed (const juce::String& text)
+    {
+        return chooseMenuItemWhere ([&text] (const MenuItemInfo& item) { return item.text == text; });
+    }
+
+    /** Chooses the stem of this name in the newest open assign menu ("Strings" for the item
+        "03  Strings"), not a template of the same name. */
+    [[nodiscard]] bool chooseStemMenuItem (const juce::String& stemName)
+    {
+        return chooseMenuItemWhere ([&stemName] (const MenuItemInfo& item)
+                                    {
+                                        const auto index = item.text.upToFirstOccurrenceOf ("  ", false, false);
+                                        return index.isNotEmpty() && index.containsOnly ("0123456789")
+                                               && item.text.fromFirstOccurrenceOf ("  ", false, false) == stemName;
+                                    });
+    }
+
     /** The items of the newest menu. */
     std::vector<MenuItemInfo> lastMenuItems() const
     {
         return menus.empty() ? std::vector<MenuItemInfo>() : listMenuItems (menus.back().menu);
+    }
+
+    /** Chooses the one item of the newest open menu that fits; false when not exactly one fits. */
+    bool chooseMenuItemWhere (const std::function<bool (const MenuItemInfo&)>& fits)
+    {
+        for (auto it = menus.rbegin(); it != menus.rend(); ++it)
+        {
+            if (it->answered)
+                continue;
+
+            std::vector<int> ids;
+
+            for (const auto& item : listMenuItems (it->menu))
+                if (! item.separator && ! item.sectionHeader && ! item.hasSubMenu && fits (item))
+                    ids.push_back (item.id);
+
+            return ids.size() == 1 && chooseMenuItem (ids.front());
+        }
+
+        return false;
     }
 
     /** Deletes the call-out's content, as a click outside the box would. */
@@ -228,6 +275,28 @@ public:
     void askYesNoCancel (const ui::MessageBoxRequest& request, std::function<void (Answer)> onAnswered) override
     {
         boxes.push_back ({ request, true, nullptr, nullptr, false, std::move (onAnswered) });
+    }
+
+    void withdrawQuestion (const juce::String& title) override
+    {
+        // As the real one: the newest open box of that title closes as if cancelled.
+        for (auto it = boxes.rbegin(); it != boxes.rend(); ++it)
+        {
+            if (it->answered || it->request.title != title)
+                continue;
+
+            withdrawn.add (title);
+            it->answered = true;
+
+            if (it->onThreeWay != nullptr)
+                it->onThreeWay (Answer::cancel);
+            else if (it->question && it->onAnswered != nullptr)
+                it->onAnswered (false);
+            else if (! it->question && it->onClosed != nullptr)
+                it->onClosed();
+
+            return;
+        }
     }
 
     void askForText (const ui::TextPromptRequest& request,

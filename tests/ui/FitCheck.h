@@ -7,6 +7,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/look/AppLookAndFeel.h"
 #include "ui/look/ShortenedText.h"
 
 namespace dunmoor::testing
@@ -17,7 +18,7 @@ namespace dunmoor::testing
     box, combo box text or table header whose text is wider than its room (unless it is a
     deliberate shortening, which ends or breaks off with "…" and shows its whole text in a
     tooltip), a table column pushed past the table's edge, a control with no room at all, a child
-    lying outside its parent and siblings that overlap (unless one of them draws nothing). The text measures follow the framework's
+    lying outside its parent and siblings that overlap where both show something. The text measures follow the framework's
     own fitted-text drawing, which squeezes or cuts a line that is wider than its room.
 */
 class FitCheck
@@ -98,35 +99,10 @@ private:
     /** Lines a word wrap into the width needs; 1000 when a single word is wider. */
     static int wrappedLines (const juce::Font& font, const juce::String& text, float width)
     {
-        int lines = 0;
+        if (ui::hasWordWiderThan (font, text, width + tolerance))
+            return 1000;
 
-        for (const auto& paragraph : juce::StringArray::fromLines (text))
-        {
-            juce::String line;
-            ++lines;
-
-            for (const auto& word : juce::StringArray::fromTokens (paragraph, " ", ""))
-            {
-                if (word.isEmpty())
-                    continue;
-
-                if (ui::measureLineWidth (font, word) > width + tolerance)
-                    return 1000;
-
-                const auto candidate = line.isEmpty() ? word : line + " " + word;
-                if (ui::measureLineWidth (font, candidate) > width + tolerance)
-                {
-                    ++lines;
-                    line = word;
-                }
-                else
-                {
-                    line = candidate;
-                }
-            }
-        }
-
-        return lines;
+        return ui::countWrappedLines (font, text, width + tolerance);
     }
 
     /** Checks one text in its room: maxLines lines of the room's height may wrap it. */
@@ -194,7 +170,12 @@ private:
         const auto font = label.getLookAndFeel().getLabelFont (label);
         const auto room = label.getLookAndFeel().getLabelBorderSize (label).subtractedFrom (label.getLocalBounds());
         const auto lines = juce::jmax (1, (int) ((float) room.getHeight() / font.getHeight()));
-        checkText (label, where, label.getText(), font, room, lines, true);
+
+        // A combo box's text keeps its whole text and draws what fits of it.
+        if (auto* comboText = dynamic_cast<ui::ComboBoxText*> (&label))
+            checkText (label, where, comboText->getShownText(), font, room, 1, true);
+        else
+            checkText (label, where, label.getText(), font, room, lines, true);
     }
 
     void checkTextButton (juce::TextButton& button, const juce::String& where)
@@ -280,15 +261,34 @@ private:
         return false;
     }
 
-    /** A component that draws nothing (a drag grip laid over a heading) hides nothing it lies on. */
-    static bool drawsNothing (juce::Component& c)
+    /** Whether the component shows nothing in that part of its parent: a drag grip laid over a
+        heading draws nothing, and a control laid on the empty part of a panel (the room a player
+        leaves for its host's buttons, a panel's plain heading) hides no text, mark or edge of
+        it. Anything drawn there that differs from its neighbour by more than a gentle gradient
+        does is something the sibling on top would hide. */
+    static bool showsNothingIn (juce::Component& c, juce::Rectangle<int> areaInParent)
     {
-        const auto image = c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f);
+        const auto area = (areaInParent - c.getPosition()).getIntersection (c.getLocalBounds());
+        const auto image = c.createComponentSnapshot (area, true, 1.0f);
+
+        const auto differs = [] (juce::Colour a, juce::Colour b)
+        {
+            constexpr int step = 12;
+            return std::abs ((int) a.getRed() - (int) b.getRed()) > step || std::abs ((int) a.getGreen() - (int) b.getGreen()) > step
+                   || std::abs ((int) a.getBlue() - (int) b.getBlue()) > step || std::abs ((int) a.getAlpha() - (int) b.getAlpha()) > step;
+        };
 
         for (int y = 0; y < image.getHeight(); ++y)
+        {
             for (int x = 0; x < image.getWidth(); ++x)
-                if (image.getPixelAt (x, y).getAlpha() != 0)
+            {
+                const auto pixel = image.getPixelAt (x, y);
+
+                if ((x + 1 < image.getWidth() && differs (pixel, image.getPixelAt (x + 1, y)))
+                    || (y + 1 < image.getHeight() && differs (pixel, image.getPixelAt (x, y + 1))))
                     return false;
+            }
+        }
 
         return true;
     }
@@ -331,7 +331,7 @@ private:
             for (size_t j = i + 1; j < shown.size(); ++j)
             {
                 const auto overlap = childBounds.getIntersection (shown[j]->getBounds());
-                if (! overlap.isEmpty() && ! drawsNothing (child) && ! drawsNothing (*shown[j]))
+                if (! overlap.isEmpty() && ! showsNothingIn (child, overlap) && ! showsNothingIn (*shown[j], overlap))
                     add (childWhere, "overlaps " + describe (*shown[j]) + " (" + overlap.toString() + ")");
             }
 

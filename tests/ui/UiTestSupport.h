@@ -92,14 +92,15 @@ inline juce::File snapshotFolder()
 
 /**
     Paints the component into an image and writes it as <name>.png to the snapshot folder, for
-    people to look at. Snapshots are never compared with earlier ones.
+    people to look at. Snapshots are never compared with earlier ones. A scale above 1 shows the
+    component as a larger interface size puts it on the screen.
 */
-inline juce::File saveSnapshot (juce::Component& component, const juce::String& name)
+inline juce::File saveSnapshot (juce::Component& component, const juce::String& name, float scale = 1.0f)
 {
     const auto folder = snapshotFolder();
     folder.createDirectory();
 
-    const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f);
+    const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, scale);
     const auto file = folder.getChildFile (name + ".png");
     file.deleteFile();
 

@@ -401,7 +401,10 @@ namespace
 
                     juce::String problem;
 
-                    if (isId (chunk.id, "COMM") || chunk.length == 0)
+                    // An empty chunk is checked too: the framework reads a marker or comment
+                    // count from the bytes after it, and a category chunk's negative length as
+                    // "the rest of the file".
+                    if (isId (chunk.id, "COMM"))
                         problem = {};
                     else if ((juce::int64) chunk.length > maxMetadataChunkBytes)
                         problem = describeOversized (chunk);

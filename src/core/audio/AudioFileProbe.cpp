@@ -154,8 +154,10 @@ std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce:
     }
 
     // Sound data cut short is told as such, even when the length its header claims is also
-    // over a limit.
-    const bool dataFirst = chunks.soundDataCut;
+    // over a limit; but never before the channel limit, since the data check reads a frame and
+    // the framework's WAV and AIFF readers never return from a frame wider than the block they
+    // read at once (5760 bytes: 1920 channels of 24 bits).
+    const bool dataFirst = chunks.soundDataCut && reader->numChannels > 0 && reader->numChannels <= (unsigned int) maxAudioChannels;
 
     if (dataFirst && ! checkReaderData (*reader, file, error, &chunks))
         return {};
@@ -232,6 +234,11 @@ bool checkReaderData (juce::AudioFormatReader& reader, const juce::File& file, j
 
     if (view == nullptr || bytesPerFrame <= 0)
         return true; // not opened here, or nothing to measure by
+
+    // Nothing to read, and the limits refuse it. The framework's reader would cut the frames
+    // left of a negative length to 32 bits, and write that many frames for the one asked for.
+    if (reader.lengthInSamples < 1)
+        return true;
 
     const auto dataStart = findDataStart (reader, *view);
     const auto fileSize = file.getSize();

@@ -137,6 +137,22 @@ bool presetKindFromString (const juce::String& s, PresetKind& out)
     return false;
 }
 
+juce::String describeStemCount (int count)
+{
+    return juce::String (count) + (count == 1 ? " stem" : " stems");
+}
+
+juce::String assignmentBadgeText (AssignmentSource source, Confidence c)
+{
+    if (source == AssignmentSource::manual)
+        return "Manual";
+
+    if (source == AssignmentSource::locked)
+        return "Locked";
+
+    return confidenceDisplayName (c);
+}
+
 juce::String confidenceDisplayName (Confidence c)
 {
     switch (c)

@@ -62,6 +62,14 @@ bool presetKindFromString (const juce::String&, PresetKind&);
 /** "Confident", "Needs review", "Ambiguous", "Unassigned"; empty for anything else. */
 juce::String confidenceDisplayName (Confidence);
 
+/** "1 stem", otherwise "<n> stems": a count that says what it counts (a bare number beside a
+    cue reads like its track count). */
+juce::String describeStemCount (int count);
+
+/** The badge of a track's assignment: "Manual" or "Locked" for a decision the user made,
+    else confidenceDisplayName of the automatic match. */
+juce::String assignmentBadgeText (AssignmentSource, Confidence);
+
 /** 16 for pcm16, 24 for pcm24, 0 for float32 (and anything else). */
 int bitsPerSample (SampleFormat);
 

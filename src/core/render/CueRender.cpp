@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/audio/AudioBufferOps.h"
+#include "core/render/OutputNaming.h"
 #include "core/audio/AudioFormats.h"
 #include "core/audio/BufferMemory.h"
 #include "core/audio/LeadingSilence.h"
@@ -149,33 +150,25 @@ namespace
 
     void assignStemNumbers (CueRenderState& state)
     {
-        const auto& settings = state.request.preset.exportSettings;
-        auto& numbers = state.stemNumbers;
-        numbers.clear();
+        const auto& request = state.request;
+        const auto& naming = request.preset.exportSettings.naming;
+        std::vector<int> indices;
+        std::vector<bool> written;
 
-        if (settings.naming.numbering == NumberingMode::schemaIndex)
+        for (const auto& plan : request.stems)
         {
-            for (const auto& plan : state.request.stems)
-                numbers.push_back (plan.index);
-
-            return;
+            indices.push_back (plan.index);
+            written.push_back (! plan.tracks.empty() || plan.emptyPolicy == EmptyStemPolicy::exportSilence);
         }
 
-        int counter = 1;
+        state.stemNumbers = numberStems (request.preset.exportSettings, (int) request.preset.schema.alternativeMixes.size(), indices, written);
 
-        if (settings.naming.numberMixesFirst && settings.fullMix.exportMix)
-        {
-            counter = settings.fullMix.index + 1;
+        // The reports print the number the files carry, with the same padding.
+        auto& stems = state.report.stems;
 
-            if (settings.fullMix.exportSubmixes)
-                counter += (int) state.request.preset.schema.alternativeMixes.size();
-        }
-
-        for (const auto& plan : state.request.stems)
-        {
-            const bool exported = ! plan.tracks.empty() || plan.emptyPolicy == EmptyStemPolicy::exportSilence;
-            numbers.push_back (exported ? counter++ : 0);
-        }
+        for (size_t i = 0; i < stems.size() && i < state.stemNumbers.size(); ++i)
+            if (written[i])
+                stems[i].numberInFileName = formatStemNumber (state.stemNumbers[i], naming.indexPadding);
     }
 
     /** Ends the writing pass: a write still under way is finished and recorded first, and only
@@ -797,6 +790,7 @@ CueReport renderCue (const CueRenderContext& context)
     CueRenderState state (context);
     const auto& request = state.request;
     auto& report = state.report;
+    report.startedAt = juce::Time::getCurrentTime();
 
     report.numChannels = request.numChannels;
     report.lengthInFrames = request.lengthInFrames;
@@ -858,6 +852,7 @@ CueReport renderCue (const CueRenderContext& context)
     state.removeFoldersLeftEmpty();
 
     report.elapsedSeconds = (juce::Time::getMillisecondCounterHiRes() - start) / 1000.0;
+    report.finishedAt = juce::Time::getCurrentTime();
     state.reportProgress (1.0, report.cancelled ? "Cancelled." : "Finished.", RenderJob::Phase::finished);
     return std::move (report);
 }

@@ -21,6 +21,7 @@ struct StemReport
     juce::String id;
     juce::String name;                  // display name
     int index = 0;                      // schema index
+    juce::String numberInFileName;      // its {stemIndex} as its files carry it; empty when it writes none
     int trackCount = 0;
     bool isEmpty = false;               // no tracks
     bool skipped = false;               // empty and not written because its policy is skip
@@ -104,6 +105,7 @@ struct CueReport
     juce::StringArray errors;
     ReconstructionResult reconstruction;
     double elapsedSeconds = 0.0;        // wall time of the cue
+    juce::Time startedAt, finishedAt;   // when the render of the cue began and ended
 
     // Counts and phrases the reports and pages share (defined with the text reports).
     int countAssignedStems() const;             // stems that had tracks

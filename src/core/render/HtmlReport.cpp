@@ -293,7 +293,7 @@ juce::String buildHtmlStemTable (const CueReport& cue)
         }
 
         html << (rowClass != nullptr ? juce::String ("<tr class=\"") + rowClass + "\">" : juce::String ("<tr>"))
-             << "<td>" << formatTwoDigits (stem.index) << "</td>"
+             << "<td>" << formatStemNumberText (stem) << "</td>"
              << "<td>" << escapeHtml (stem.name) << "</td>"
              << "<td>" << stem.trackCount << "</td>"
              << "<td>" << formatLevelText (stem.peakDb, 2) << " dB</td>"
@@ -316,7 +316,7 @@ juce::String buildHtmlEmptyStemsNote (const CueReport& cue)
         if (! (stem.isEmpty || stem.skipped))
             continue;
 
-        const auto entry = formatTwoDigits (stem.index) + " " + stem.name;
+        const auto entry = formatStemNumberText (stem) + " " + stem.name;
         const auto unreadable = cue.getUnreadableTracksOf (stem.id);
 
         if (unreadable.isEmpty())
@@ -559,7 +559,7 @@ juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions
          << "<style>\n" << styleSheet << "</style>\n"
          << "</head>\n<body>\n<header>\n"
          << "<h1>" << escapeHtml (title) << "</h1>\n"
-         << "<div class=\"sub\">" << escapeHtml (formatReportDateTime());
+         << "<div class=\"sub\">" << escapeHtml (formatRenderTimes (report.startedAt, report.finishedAt));
 
     if (report.outputRoot != juce::File())
         html << " &middot; " << escapeHtml (report.outputRoot.getFullPathName());
@@ -629,16 +629,29 @@ bool writeHtmlReport (const BatchReport& report, const juce::File& target, juce:
     return writeTextFileAtomically (target, page, error);
 }
 
-juce::String getReportFileName (const BatchReport& report)
+juce::String getReportBaseName (const BatchReport& report)
 {
     auto text = juce::String (reportProductName) + " report";
 
     if (report.cues.size() == 1 && report.cues.front().cueName.isNotEmpty())
+    {
         text << " - " << report.cues.front().cueName;
-    else if (report.outputRoot != juce::File())
-        text << " - " << report.outputRoot.getFileName();
+    }
+    else
+    {
+        if (report.projectName.trim().isNotEmpty())
+            text << " - " << report.projectName.trim();
 
-    return sanitiseFileName (text, "-", "report", 90) + ".html";
+        if (report.startedAt != juce::Time())
+            text << " - " << report.startedAt.formatted ("%Y-%m-%d");
+    }
+
+    return sanitiseFileName (text, "-", "report", 90);
+}
+
+juce::String getReportFileName (const BatchReport& report)
+{
+    return getReportBaseName (report) + ".html";
 }
 
 } // namespace dunmoor

@@ -33,8 +33,12 @@ juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions
 /** One cue's panel: a section with id "cue" + cueIndex. */
 juce::String buildHtmlCueSection (const CueReport& cue, int cueIndex, const HtmlReportOptions& options = {});
 
-/** "Brackenfold report", followed by " - " and the single cue's name or the output root's
-    folder name when there is one, made a safe file name, + ".html". */
+/** The name both saved reports take before their extension: "Brackenfold report - <cue>" for
+    one cue, "Brackenfold report - <project> - <date of the render>" for a batch (each part
+    when known), made a safe file name. */
+juce::String getReportBaseName (const BatchReport& report);
+
+/** getReportBaseName + ".html". */
 juce::String getReportFileName (const BatchReport& report);
 
 /** Replaces " & ' < > by entities and drops the control characters other than tab and line

@@ -21,12 +21,6 @@ namespace
         return getSeparatorCharacters().containsChar (c);
     }
 
-    juce::String formatStemIndex (const NamingContext& context)
-    {
-        const auto padding = juce::jlimit (1, 6, context.indexPadding);
-        return juce::String (std::max (0, context.stemIndex)).paddedLeft ('0', padding);
-    }
-
     juce::String formatSampleRateToken (double rate)
     {
         if (rate <= 0.0)
@@ -60,7 +54,7 @@ namespace
         else if (token == "{cue}")         value = context.cue;
         else if (token == "{composer}")    value = context.composer;
         else if (token == "{version}")     value = context.version;
-        else if (token == "{stemIndex}")   value = formatStemIndex (context);
+        else if (token == "{stemIndex}")   value = formatStemNumber (context.stemIndex, context.indexPadding);
         else if (token == "{stemName}")    value = context.stemName;
         else if (token == "{stemCode}")    value = context.stemCode;
         else if (token == "{sampleRate}")  value = formatSampleRateToken (context.sampleRate);
@@ -365,6 +359,36 @@ bool buildSubFolderPath (const juce::File& root, const juce::String& relativePat
 
     result = folder;
     return true;
+}
+
+juce::String formatStemNumber (int number, int indexPadding)
+{
+    return juce::String (std::max (0, number)).paddedLeft ('0', juce::jlimit (1, 6, indexPadding));
+}
+
+std::vector<int> numberStems (const ExportSettings& settings,
+                              int alternativeMixCount,
+                              const std::vector<int>& presetIndices,
+                              const std::vector<bool>& written)
+{
+    if (settings.naming.numbering == NumberingMode::schemaIndex)
+        return presetIndices;
+
+    std::vector<int> numbers;
+    int counter = 1;
+
+    if (settings.naming.numberMixesFirst && settings.fullMix.exportMix)
+    {
+        counter = settings.fullMix.index + 1;
+
+        if (settings.fullMix.exportSubmixes)
+            counter += alternativeMixCount;
+    }
+
+    for (size_t i = 0; i < presetIndices.size(); ++i)
+        numbers.push_back (i < written.size() && written[i] ? counter++ : 0);
+
+    return numbers;
 }
 
 juce::StringArray getNamingTokenPalette()

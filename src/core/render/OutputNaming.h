@@ -70,6 +70,19 @@ juce::String buildOutputFileName (const juce::String& nameTemplate,
     a ".." part or a result outside root. Nothing is created. */
 [[nodiscard]] bool buildSubFolderPath (const juce::File& root, const juce::String& relativePath, juce::File& result);
 
+/** A stem number as {stemIndex} writes it: at least indexPadding digits (1..6), never negative. */
+juce::String formatStemNumber (int number, int indexPadding);
+
+/** The {stemIndex} of each stem of a cue, given each one's position in the preset and whether
+    the render writes a file for it: the preset position when numbering by the preset, else
+    1, 2, ... over the written stems only (after the full and alternative mixes when the mixes
+    are numbered first), with 0 for a stem that writes nothing. The render names its files and
+    the reports print their numbers from this one count, so the two cannot disagree. */
+std::vector<int> numberStems (const ExportSettings& settings,
+                              int alternativeMixCount,
+                              const std::vector<int>& presetIndices,
+                              const std::vector<bool>& written);
+
 /** The eleven tokens the template editor offers, in order ("{pubcode}" still expands but is not offered). */
 juce::StringArray getNamingTokenPalette();
 

@@ -27,6 +27,8 @@ BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelChe
 {
     BatchReport report;
     const auto start = nowSeconds();
+    report.startedAt = juce::Time::getCurrentTime();
+    report.finishedAt = report.startedAt;
 
     if (requests.empty())
     {
@@ -42,7 +44,8 @@ BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelChe
             progress (fraction, text, phase);
     };
 
-    report.outputRoot = requests.front().outputFolder;
+    report.outputRoot = requests.front().outputRoot != juce::File() ? requests.front().outputRoot : requests.front().outputFolder;
+    report.projectName = requests.front().projectName;
     const auto n = requests.size();
     const auto& first = requests.front();
     double base = 0.0;
@@ -58,6 +61,7 @@ BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelChe
             if (cancelRequested())
             {
                 report.cancelled = true;
+                report.finishedAt = juce::Time::getCurrentTime();
                 return report;
             }
 
@@ -73,6 +77,7 @@ BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelChe
             if (measured.cancelled)
             {
                 report.cancelled = true;
+                report.finishedAt = juce::Time::getCurrentTime();
                 return report;
             }
 
@@ -126,6 +131,7 @@ BatchReport runQueue (std::vector<RenderRequest> requests, const RenderCancelChe
     report.allOk = ! report.cancelled && ! report.cues.empty()
                 && std::all_of (report.cues.begin(), report.cues.end(), [] (const CueReport& c) { return c.ok; });
     report.elapsedSeconds = nowSeconds() - start;
+    report.finishedAt = juce::Time::getCurrentTime();
     return report;
 }
 

@@ -19,7 +19,9 @@ struct BatchReport
     bool allOk = false;                 // not cancelled, at least one cue, every cue ok
     bool cancelled = false;
     double elapsedSeconds = 0.0;        // wall time of the run
-    juce::File outputRoot;              // the first request's output folder
+    juce::Time startedAt, finishedAt;   // when the run began and ended; saving the report later keeps them
+    juce::File outputRoot;              // the output folder the user chose (of the first request)
+    juce::String projectName;           // the preset's project field of the first request
     bool sharedGainApplied = false;     // one gain was measured across the batch and applied to every cue
     GainResult sharedGain;
     juce::StringArray errors;           // errors of the run as a whole

@@ -39,6 +39,8 @@ CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, co
     auto& request = plan.request;
     request.preset = preset;
     request.outputFolder = outputFolder;
+    request.outputRoot = outputFolder;
+    request.projectName = preset.metadata.project;
     request.measureOnly = measureOnly;
     request.sampleRate = preset.exportSettings.masterSampleRate;
 
@@ -181,6 +183,8 @@ BatchPlan buildBatchPlan (const Preset& preset,
             plan.request.unreadableTracks.push_back ({ name, reason, {} });
         }
 
+        plan.request.outputRoot = outputRoot;
+        plan.request.projectName = preset.metadata.project;
         plan.request.cueName = cue.name;
         plan.request.sourceFolder = cue.relativeName;
         plan.request.cueKey = cue.key;
@@ -266,8 +270,24 @@ ValidationResult validatePlan (const RenderRequest& request, OutputFolderCheck f
 
     if (! request.unassignedTracks.isEmpty() && request.preset.exportSettings.requireDecisionOnUnassigned)
     {
-        const auto text = juce::String (request.unassignedTracks.size())
-                        + " track(s) are still unassigned and the preset requires an explicit decision.";
+        // Names enough tracks to find them, and the setting that makes this an error, so the
+        // user can either place them or change the rule.
+        const auto& names = request.unassignedTracks;
+        const auto count = names.size();
+        constexpr int namesShown = 3;
+        juce::StringArray shown;
+
+        for (int i = 0; i < count && i < namesShown; ++i)
+            shown.add (names[i]);
+
+        auto text = juce::String (count) + (count == 1 ? " track is" : " tracks are") + " still unassigned: "
+                  + shown.joinIntoString (", ");
+
+        if (count > namesShown)
+            text << " and " << (count - namesShown) << " more";
+
+        text << (count == 1 ? ". Assign it" : ". Assign them") << " on the Review page, or turn off \"Refuse to export while tracks are unassigned\" "
+                "on the Levels & Export page.";
 
         if (request.measureOnly)
             result.warnings.add (text);

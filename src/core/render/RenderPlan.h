@@ -35,6 +35,8 @@ struct RenderRequest
 {
     Preset preset;                      // full copy, adjusted for the cue
     juce::File outputFolder;            // the cue's output folder
+    juce::File outputRoot;              // the folder the user chose, which holds the cues' folders
+    juce::String projectName;           // the preset's project field, before a cue's name may take its place
     juce::String cueName;               // empty for a plan made without cues
     juce::String sourceFolder;          // the cue's folder below the imported root, "/"-separated
     juce::String cueKey;

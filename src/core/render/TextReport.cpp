@@ -89,9 +89,30 @@ bool cueNeedsAttention (const CueReport& cue)
         || cue.reconstruction.state == ReconstructionState::failed;
 }
 
-juce::String formatReportDateTime()
+juce::String formatStemNumberText (const StemReport& stem)
 {
-    return juce::Time::getCurrentTime().toString (true, true, true, false);
+    const auto place = formatTwoDigits (stem.index);
+
+    if (stem.numberInFileName.isEmpty())
+        return place;
+
+    return stem.numberInFileName.getIntValue() == stem.index ? stem.numberInFileName
+                                                             : stem.numberInFileName + " (" + place + ")";
+}
+
+juce::String formatReportDateTime (juce::Time time)
+{
+    return time.toString (true, true, true, false);
+}
+
+juce::String formatRenderTimes (juce::Time startedAt, juce::Time finishedAt)
+{
+    if (startedAt == juce::Time())
+        return "Render time not recorded";
+
+    const bool sameDay = startedAt.getYear() == finishedAt.getYear() && startedAt.getDayOfYear() == finishedAt.getDayOfYear();
+    return "Rendered " + formatReportDateTime (startedAt) + " to "
+         + (sameDay ? finishedAt.toString (false, true, true, false) : formatReportDateTime (finishedAt));
 }
 
 //==============================================================================
@@ -173,7 +194,7 @@ juce::String formatCueReportText (const CueReport& cue)
     juce::StringArray lines;
 
     lines.add (reportHeader (" render report"));
-    lines.add (formatReportDateTime());
+    lines.add (formatRenderTimes (cue.startedAt, cue.finishedAt));
 
     if (cue.cueName.isNotEmpty())
         lines.add ("Cue: " + cue.cueName + (cue.sourceFolder.isNotEmpty() ? "   (" + cue.sourceFolder + ")" : juce::String()));
@@ -215,7 +236,7 @@ juce::String formatCueReportText (const CueReport& cue)
             continue;
         }
 
-        lines.add ("  " + formatTwoDigits (stem.index) + "  " + stem.name.paddedRight (' ', 18)
+        lines.add ("  " + formatStemNumberText (stem) + "  " + stem.name.paddedRight (' ', 18)
                    + juce::String (stem.trackCount).paddedLeft (' ', 3) + " track(s)  "
                    + "peak " + formatLevelText (stem.peakAfterDb, 2).paddedLeft (' ', 8) + " dB"
                    + (stem.isDigitalSilence ? "   digital silence" : ""));
@@ -235,7 +256,7 @@ juce::String formatCueReportText (const CueReport& cue)
             if (! (stem.isEmpty || stem.skipped))
                 continue;
 
-            const auto entry = "  " + formatTwoDigits (stem.index) + " " + stem.name;
+            const auto entry = "  " + formatStemNumberText (stem) + " " + stem.name;
             const auto unreadable = cue.getUnreadableTracksOf (stem.id);
 
             if (unreadable.isEmpty())
@@ -323,7 +344,7 @@ juce::String formatBatchReportText (const BatchReport& report)
     juce::StringArray lines;
 
     lines.add (reportHeader (" batch report"));
-    lines.add (formatReportDateTime());
+    lines.add (formatRenderTimes (report.startedAt, report.finishedAt));
 
     if (report.outputRoot != juce::File())
         lines.add ("Output root: " + report.outputRoot.getFullPathName());

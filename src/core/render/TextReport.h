@@ -34,6 +34,11 @@ juce::String formatDeliveryList (const BatchReport& report);
 /** A number with at least two digits, as stem indices print ("03", "12", "128"). */
 juce::String formatTwoDigits (int value);
 
+/** A stem's number as the stem tables print it: the number in its file names, followed by its
+    place in the preset in brackets when the two differ ("09 (10)"); a stem that wrote no file
+    has only its place in the preset ("10"). */
+juce::String formatStemNumberText (const StemReport& stem);
+
 /** A number with one decimal (seconds), never "-0.0". */
 juce::String formatOneDecimal (double value);
 
@@ -51,8 +56,13 @@ juce::String getCueDisplayName (const CueReport& cue);
     reconstruction check FAILED. */
 bool cueNeedsAttention (const CueReport& cue);
 
-/** The current local date and time as the reports show it: day, abbreviated month, year,
-    then h:mm:ss and am or pm. */
-juce::String formatReportDateTime();
+/** A local date and time as the reports show it: day, abbreviated month, year, then h:mm:ss
+    and am or pm. */
+juce::String formatReportDateTime (juce::Time time);
+
+/** When a render ran, as the reports print it: "Rendered <start> to <end>" (the end without
+    its date when it is the same day), or "Render time not recorded" for a report that was not
+    made by a render. */
+juce::String formatRenderTimes (juce::Time startedAt, juce::Time finishedAt);
 
 } // namespace dunmoor

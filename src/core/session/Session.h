@@ -212,6 +212,10 @@ public:
     /** Steps forward one undo state, like undo. */
     void redo();
 
+    /** Makes the current state the only undo state, for a starting point (the program's start,
+        an opened or a new project) that the user cannot step back from. Sends nothing. */
+    void forgetUndoHistory();
+
 private:
     using IndexMap = std::unordered_map<juce::String, size_t>;
 

@@ -69,6 +69,13 @@ void Session::restoreSnapshot (const UndoSnapshot& snapshot)
     }
 }
 
+void Session::forgetUndoHistory()
+{
+    undoHistory.clear();
+    undoHistory.push_back (captureSnapshot());
+    undoIndex = 0;
+}
+
 void Session::undo()
 {
     if (undoIndex <= 0)

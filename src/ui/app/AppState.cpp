@@ -39,13 +39,6 @@ namespace
         return options;
     }
 
-    juce::File settingsFileFor (const juce::String& name)
-    {
-        return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-            .getChildFile (name)
-            .getChildFile (name + ".settings");
-    }
-
     // The folder itself when it is there, else the nearest one above it; else the music folder.
     juce::File existingFolderAtOrAbove (const juce::File& folder)
     {
@@ -64,25 +57,32 @@ namespace
 } // namespace
 
 //==============================================================================
-juce::File AppState::getSettingsFile()
+AppState::Locations AppState::Locations::inFolder (const juce::File& folder)
 {
-    return settingsFileFor (applicationName);
+    const juce::String name (applicationName);
+    const juce::String legacyName (legacyApplicationName);
+
+    Locations where;
+    where.settingsFile = folder.getChildFile (name + ".settings");
+    where.legacySettingsFile = folder.getSiblingFile (legacyName).getChildFile (legacyName + ".settings");
+    where.presetFolder = folder.getChildFile ("Presets");
+    where.templateFile = folder.getChildFile ("StemTemplates.json");
+    return where;
 }
 
-juce::File AppState::getLegacySettingsFile()
+AppState::Locations AppState::Locations::standard()
 {
-    return settingsFileFor (legacyApplicationName);
+    return inFolder (juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile (applicationName));
 }
 
-juce::File AppState::getDamagedSettingsFile()
+juce::File AppState::Locations::getDamagedSettingsFile() const
 {
-    const auto file = getSettingsFile();
-    return file.getSiblingFile (file.getFileName() + ".damaged");
+    return settingsFile.getSiblingFile (settingsFile.getFileName() + ".damaged");
 }
 
 void AppState::openSettings()
 {
-    const auto file = getSettingsFile();
+    const auto file = locations.settingsFile;
 
     // Bytes that are not UTF-8 never reach the XML parser, which reads past such text.
     bool damaged = false;
@@ -105,7 +105,7 @@ void AppState::openSettings()
 
     // The damaged file is kept beside its place (replacing an older copy) before the fresh
     // settings, which start from the defaults, are written over it.
-    const auto copy = getDamagedSettingsFile();
+    const auto copy = locations.getDamagedSettingsFile();
     const bool kept = file.moveFileTo (copy);
     settings = std::make_unique<juce::PropertiesFile> (file, settingsOptions (applicationName));
 
@@ -115,20 +115,22 @@ void AppState::openSettings()
                                    + file.getFullPathName() + " will be replaced.");
 }
 
-AppState::AppState (std::unique_ptr<Seams> seamsToUse)
-    : seams (seamsToUse != nullptr ? std::move (seamsToUse) : std::make_unique<JuceSeams>())
+AppState::AppState (std::unique_ptr<Seams> seamsToUse, const Locations& where)
+    : locations (where)
+    , seams (seamsToUse != nullptr ? std::move (seamsToUse) : std::make_unique<JuceSeams>())
     , previewEngine (seams->createAudioDeviceType())
 {
     openSettings();
     migrateLegacySettings();
 
-    presetLibrary = std::make_unique<PresetLibrary> (PresetLibrary::getDefaultRootFolder());
+    presetLibrary = std::make_unique<PresetLibrary> (locations.presetFolder);
     juce::String ignored;
     juce::ignoreUnused (presetLibrary->installBuiltIns (ignored));
 
     session.addListener (this);
     restoreFromSettings();
     changedSinceSaved = false; // taking up the stored preset is no change of the user's
+    session.forgetUndoHistory();
 }
 
 AppState::~AppState()
@@ -142,25 +144,18 @@ void AppState::migrateLegacySettings()
     if (settings->getAllProperties().size() > 0)
         return;
 
-    for (const juce::String name : { legacyApplicationName })
-    {
-        if (name == applicationName)
-            continue;
+    auto options = settingsOptions (legacyApplicationName);
+    options.doNotSave = true; // the former file is left exactly as it is
+    juce::PropertiesFile legacy (locations.legacySettingsFile, options);
+    const auto& values = legacy.getAllProperties();
 
-        auto options = settingsOptions (name);
-        options.doNotSave = true; // the former file is left exactly as it is
-        juce::PropertiesFile legacy (settingsFileFor (name), options);
-        const auto& values = legacy.getAllProperties();
-
-        if (values.size() == 0)
-            continue;
-
-        for (int i = 0; i < values.size(); ++i)
-            settings->setValue (values.getAllKeys()[i], values.getAllValues()[i]);
-
-        juce::ignoreUnused (settings->saveIfNeeded());
+    if (values.size() == 0)
         return;
-    }
+
+    for (int i = 0; i < values.size(); ++i)
+        settings->setValue (values.getAllKeys()[i], values.getAllValues()[i]);
+
+    juce::ignoreUnused (settings->saveIfNeeded());
 }
 
 void AppState::restoreFromSettings()
@@ -265,6 +260,7 @@ bool AppState::openProject (const juce::File& file, juce::String& error, juce::S
 
     missingSources = document.missingFolders;
     session.applyProjectDocument (document, missingSources);
+    session.forgetUndoHistory(); // rebuilding the project is no step of the user's to undo
 
     if (document.outputFolder != juce::File() && isWellFormedText (document.outputFolder.getFullPathName()) && ! isSamePath (document.outputFolder.getFullPathName(), outputFolder.getFullPathName()))
     {
@@ -304,6 +300,7 @@ void AppState::newProject()
 {
     previewEngine.stop();
     session.clear();
+    session.forgetUndoHistory();
     projectFile = juce::File();
     changedSinceSaved = false;
     sendChangeMessage();

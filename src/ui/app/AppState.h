@@ -28,15 +28,35 @@ namespace dunmoor::ui
     send a change message. Message thread only; nothing here is locked.
 
     Settings live in one XML file, "Brackenfold/Brackenfold.settings" under the application-data
-    folder (on Linux $XDG_CONFIG_HOME, else ~/.config), beside the preset library. Most setters
-    save at once; the output folder relies on the file's delayed save and is written again by
-    saveSettings and the destructor.
+    folder (on Linux $XDG_CONFIG_HOME, else ~/.config), beside the preset library and the stem
+    templates (Locations::standard). Most setters save at once; the output folder relies on the
+    file's delayed save and is written again by saveSettings and the destructor.
 */
 class AppState : public juce::ChangeBroadcaster, private Session::Listener
 {
 public:
-    /** The seams default to the desktop's own (JuceSeams). */
-    explicit AppState (std::unique_ptr<Seams> seamsToUse = nullptr);
+    /** Where the program keeps what outlives a run. */
+    struct Locations
+    {
+        juce::File settingsFile;
+        juce::File legacySettingsFile;  // the former program's, only ever read
+        juce::File presetFolder;
+        juce::File templateFile;
+
+        /** Everything in this folder, the former program's settings in a folder beside it. */
+        static Locations inFolder (const juce::File& folder);
+
+        /** The program's own: "Brackenfold" in the user's application-data folder. */
+        static Locations standard();
+
+        /** Where a settings file that could not be read is kept, beside it, before a fresh one
+            replaces it. */
+        juce::File getDamagedSettingsFile() const;
+    };
+
+    /** The seams default to the desktop's own (JuceSeams). A test passes a folder of its own, so
+        that no two states of one process share their settings. */
+    explicit AppState (std::unique_ptr<Seams> seamsToUse = nullptr, const Locations& where = Locations::standard());
 
     /** Writes "presetId" and the output folder, saves unsaved settings, then releases everything. */
     ~AppState() override;
@@ -46,12 +66,7 @@ public:
     static constexpr int maxRecentImportFolders = 15;
     static constexpr int settingsSaveDelayMs = 3000;
 
-    /** The settings file and the former program's, both at explicit paths. */
-    static juce::File getSettingsFile();
-    static juce::File getLegacySettingsFile();
-
-    /** Where a settings file that could not be read is kept, beside it, before a fresh one replaces it. */
-    static juce::File getDamagedSettingsFile();
+    const Locations& getLocations() const noexcept { return locations; }
 
     //==============================================================================
     /**
@@ -128,11 +143,12 @@ public:
     //==============================================================================
     // Public members, in the order they are built; released in reverse.
 
+    const Locations locations;
     std::unique_ptr<Seams> seams;                    // never null
     std::unique_ptr<juce::PropertiesFile> settings;  // never null after construction
     std::unique_ptr<PresetLibrary> presetLibrary;    // never null after construction
     Session session;
-    TemplateStore templateStore { TemplateStore::getDefaultFile() };
+    TemplateStore templateStore { locations.templateFile };
     PreviewEngine previewEngine;
     WaveformCache waveformCache;
     juce::File outputFolder;

@@ -107,6 +107,22 @@ void JuceSeams::askOkCancel (const MessageBoxRequest& request, std::function<voi
                                         }));
 }
 
+void JuceSeams::withdrawQuestion (const juce::String& title)
+{
+    // The framework's alert windows are named by their titles; leaving the modal state with 0
+    // is what their Cancel (or closing) does.
+    auto& modal = *juce::ModalComponentManager::getInstance();
+
+    for (int i = modal.getNumModalComponents(); --i >= 0;)
+    {
+        if (auto* window = dynamic_cast<juce::AlertWindow*> (modal.getModalComponent (i)); window != nullptr && window->getName() == title)
+        {
+            window->exitModalState (0);
+            return;
+        }
+    }
+}
+
 void JuceSeams::askYesNoCancel (const MessageBoxRequest& request, std::function<void (Answer answer)> onAnswered)
 {
     // The framework answers 1 for the first button, 2 for the second and 0 for the last (Cancel,

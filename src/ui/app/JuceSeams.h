@@ -19,6 +19,7 @@ public:
     void showMessageBox (const MessageBoxRequest& request, std::function<void()> onClosed) override;
     void askOkCancel (const MessageBoxRequest& request, std::function<void (bool confirmed)> onAnswered) override;
     void askYesNoCancel (const MessageBoxRequest& request, std::function<void (Answer answer)> onAnswered) override;
+    void withdrawQuestion (const juce::String& title) override;
     void askForText (const TextPromptRequest& request,
                      std::function<void (bool confirmed, const juce::StringArray& texts)> onAnswered) override;
     void showPopupMenu (const juce::PopupMenu& menu,

@@ -1,3 +1,8 @@
+// Over 800 lines on purpose: the loader thread, the device callback and the message-thread
+// operations share one generation counter and one published window, and the rules between them
+// (never wait on the device thread, never sound a stale load) read best in one place. The
+// summing itself is the core's AuditionMix.
+
 #include "PreviewEngine.h"
 
 #include <algorithm>

@@ -104,6 +104,11 @@ public:
         no
     };
 
+    /** Takes back an open message box or question with this title, for one whose subject went
+        away before the user answered: it closes as if Cancel (or its only button) was pressed,
+        so its callback gets Cancel. Nothing happens when none is open. */
+    virtual void withdrawQuestion (const juce::String& title) = 0;
+
     /** Asks a question with three buttons (yes, no, Cancel). */
     virtual void askYesNoCancel (const MessageBoxRequest& request, std::function<void (Answer answer)> onAnswered) = 0;
 

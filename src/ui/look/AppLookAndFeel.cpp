@@ -1,4 +1,5 @@
 #include "ui/look/AppLookAndFeel.h"
+#include "ui/look/ShortenedText.h"
 
 #include "ui/look/Theme.h"
 
@@ -217,6 +218,49 @@ void AppLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height, boo
 
 juce::Font AppLookAndFeel::getComboBoxFont (juce::ComboBox&) { return fontPlain14_5(); }
 
+juce::Label* AppLookAndFeel::createComboBoxTextBox (juce::ComboBox&)
+{
+    return new ComboBoxText();
+}
+
+//==============================================================================
+juce::String ComboBoxText::getShownText()
+{
+    const auto room = getLookAndFeel().getLabelBorderSize (*this).subtractedFrom (getLocalBounds());
+    return shortenToFit (getText(), getLookAndFeel().getLabelFont (*this), (float) room.getWidth(), Shortening::atEnd);
+}
+
+juce::String ComboBoxText::getTooltip()
+{
+    // The box's own tip as it was set: the box asks its label for its tip, and hands the label's
+    // (perhaps composed) tip on to a new label when the look-and-feel changes.
+    auto* box = dynamic_cast<juce::ComboBox*> (getParentComponent());
+    const auto tip = box != nullptr ? box->juce::SettableTooltipClient::getTooltip() : juce::Label::getTooltip();
+
+    if (isBeingEdited() || getShownText() == getText())
+        return tip;
+
+    return tip.isEmpty() ? getText() : getText() + "\n\n" + tip;
+}
+
+void ComboBoxText::paint (juce::Graphics& g)
+{
+    // The framework's label drawing, with the shortened text instead of a squeezed and cut one.
+    g.fillAll (findColour (backgroundColourId));
+    const auto alpha = isEnabled() ? 1.0f : 0.5f;
+
+    if (! isBeingEdited())
+    {
+        g.setColour (findColour (textColourId).withMultipliedAlpha (alpha));
+        g.setFont (getLookAndFeel().getLabelFont (*this));
+        const auto room = getLookAndFeel().getLabelBorderSize (*this).subtractedFrom (getLocalBounds());
+        g.drawText (getShownText(), room, getJustificationType(), false);
+    }
+
+    g.setColour (findColour (outlineColourId).withMultipliedAlpha (alpha));
+    g.drawRect (getLocalBounds());
+}
+
 juce::Button* AppLookAndFeel::createSliderButton (juce::Slider&, bool isIncrement)
 {
     return new StepperButton (isIncrement);
@@ -248,6 +292,14 @@ void AppLookAndFeel::drawTableHeaderBackground (juce::Graphics& g, juce::TableHe
 
     for (int i = header.getNumColumns (true); --i >= 0;)
         drawDividerLine (g, header.getColumnPosition (i).getRight() - 1, 0, area.getHeight());
+}
+
+int AppLookAndFeel::minimumHeaderColumnWidth (const juce::String& caption, bool sortable, int headerHeight)
+{
+    // The caption's indents and the arrow's strip as drawTableHeaderColumn lays them out; a
+    // warning column shows a glyph instead of its name.
+    const auto text = caption == "!" ? juce::roundToInt (0.62f * (float) headerHeight) : measureTextWidthCeil (fontBold14(), caption);
+    return text + 16 + (sortable ? headerHeight / 2 : 0);
 }
 
 void AppLookAndFeel::drawTableHeaderColumn (juce::Graphics& g, juce::TableHeaderComponent& header, const juce::String& columnName, int, int width, int height, bool isMouseOver, bool isMouseDown, int columnFlags)

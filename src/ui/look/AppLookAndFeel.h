@@ -39,6 +39,7 @@ public:
     // Combo boxes
     void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown, int buttonX, int buttonY, int buttonW, int buttonH, juce::ComboBox&) override;
     juce::Font getComboBoxFont (juce::ComboBox&) override;
+    juce::Label* createComboBoxTextBox (juce::ComboBox&) override;
 
     // Sliders
     juce::Button* createSliderButton (juce::Slider&, bool isIncrement) override;
@@ -46,6 +47,10 @@ public:
 
     // Table headers
     void drawTableHeaderBackground (juce::Graphics&, juce::TableHeaderComponent&) override;
+    /** The narrowest a table column can be and still show its whole caption, with room for the
+        sort arrow when it can be sorted. */
+    static int minimumHeaderColumnWidth (const juce::String& caption, bool sortable, int headerHeight);
+
     void drawTableHeaderColumn (juce::Graphics&, juce::TableHeaderComponent&, const juce::String& columnName, int columnId, int width, int height, bool isMouseOver, bool isMouseDown, int columnFlags) override;
 
     // Progress bars
@@ -53,6 +58,26 @@ public:
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AppLookAndFeel)
+};
+
+/**
+    The text of a combo box. A choice too wide for the box shows shortened at its end, and whole at
+    the start of the box's tooltip. The label's text stays whole: the combo box compares it with
+    its items to tell which one is selected.
+*/
+class ComboBoxText : public juce::Label
+{
+public:
+    ComboBoxText() = default;
+
+    /** The text as it is drawn in the label's room. */
+    juce::String getShownText();
+
+    juce::String getTooltip() override;
+    void paint (juce::Graphics&) override;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ComboBoxText)
 };
 
 /** The increment or decrement button of a stepper slider: a text-button face with a plus or a

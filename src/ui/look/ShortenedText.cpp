@@ -1,5 +1,7 @@
 #include "ui/look/ShortenedText.h"
 
+#include <algorithm>
+
 namespace dunmoor::ui
 {
 
@@ -79,6 +81,45 @@ namespace
         return text.substring (0, keep).trimEnd() + mark + tail;
     }
 } // namespace
+
+int countWrappedLines (const juce::Font& font, const juce::String& text, float width)
+{
+    int lines = 0;
+
+    for (const auto& paragraph : juce::StringArray::fromLines (text))
+    {
+        juce::String line;
+        ++lines;
+
+        for (const auto& word : juce::StringArray::fromTokens (paragraph, " ", ""))
+        {
+            if (word.isEmpty())
+                continue;
+
+            const auto candidate = line.isEmpty() ? word : line + " " + word;
+            if (line.isNotEmpty() && measureLineWidth (font, candidate) > width)
+            {
+                ++lines;
+                line = word;
+            }
+            else
+            {
+                line = candidate;
+            }
+        }
+    }
+
+    return std::max (1, lines);
+}
+
+bool hasWordWiderThan (const juce::Font& font, const juce::String& text, float width)
+{
+    for (const auto& word : juce::StringArray::fromTokens (text, " \r\n", ""))
+        if (word.isNotEmpty() && measureLineWidth (font, word) > width)
+            return true;
+
+    return false;
+}
 
 float measureLineWidth (const juce::Font& font, const juce::String& text)
 {

@@ -16,6 +16,13 @@ enum class Shortening
     right of the last, the text trimmed. */
 float measureLineWidth (const juce::Font& font, const juce::String& text);
 
+/** The lines fitted-text drawing wraps the text into at that width: each line break starts a
+    line, words go on a line while they fit, and a word wider than the room takes a line alone. */
+int countWrappedLines (const juce::Font& font, const juce::String& text, float width);
+
+/** Whether any single word of the text is wider than the room (then no wrap can show it whole). */
+bool hasWordWiderThan (const juce::Font& font, const juce::String& text, float width);
+
 /**
     The text as it fits a room of that width: whole when it fits, else shortened with "…" where
     the rule says. In the middle, the file name keeps its extension and its last two parts

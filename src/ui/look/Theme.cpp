@@ -233,11 +233,11 @@ void applyUiScale (int percent)
 
         auto bounds = oldBounds.withPosition ((oldBounds.getPosition().toFloat() * oldScale / scale).roundToInt());
 
-        // The displays are reported in logical pixels of the new scale, so a window larger than
-        // its display's free area is shrunk to it.
+        // The displays are reported in logical pixels of the new scale, so a window that no
+        // longer fits its display's free area is moved back onto it, and shrunk to it when it is
+        // larger: its right and bottom edges (and their resize corner) stay on the screen.
         if (const auto* display = desktop.getDisplays().getDisplayForRect (bounds))
-            bounds.setSize (juce::jmin (bounds.getWidth(), display->userArea.getWidth()),
-                            juce::jmin (bounds.getHeight(), display->userArea.getHeight()));
+            bounds = bounds.constrainedWithin (display->userArea);
 
         if (bounds != window->getBounds())
             window->setBounds (bounds);

@@ -1,3 +1,8 @@
+// Over 800 lines on purpose: the window's commands (keys, menu, page switching, projects,
+// close while rendering, settings) all act on the one state, the shown page and the seams held
+// here, and each is short. The title row, step bar, footer and settings dialog are their own
+// components beside this file.
+
 #include "ui/shell/MainComponent.h"
 
 #include "core/files/PathRules.h"
@@ -12,6 +17,8 @@ namespace dunmoor::ui
 
 namespace
 {
+    const char* const renderQuestionTitle = "A render is still running";
+
     enum MenuIds
     {
         settingsId = 1,
@@ -36,8 +43,8 @@ namespace
     }
 } // namespace
 
-MainComponent::MainComponent (std::unique_ptr<Seams> seams)
-    : appState (std::move (seams))
+MainComponent::MainComponent (std::unique_ptr<Seams> seams, const AppState::Locations& where)
+    : appState (std::move (seams), where)
 {
     setWantsKeyboardFocus (true);
     addMouseListener (this, true);
@@ -103,6 +110,28 @@ MainComponent::MainComponent (std::unique_ptr<Seams> seams)
 
     startTimerHz (4);
     setSize (defaultWidth, defaultHeight);
+
+    // Told once, as soon as the window is there: what could not be read at start, and what
+    // became of it.
+    juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<MainComponent> (this)]
+                                     {
+                                         if (safe != nullptr)
+                                             safe->tellStartupNotices();
+                                     });
+}
+
+void MainComponent::tellStartupNotices()
+{
+    if (appState.startupNotices.isEmpty())
+        return;
+
+    MessageBoxRequest request;
+    request.icon = juce::MessageBoxIconType::WarningIcon;
+    request.title = "Not everything could be read at start";
+    request.message = appState.startupNotices.joinIntoString ("\n\n");
+    request.associatedComponent = this;
+    appState.startupNotices.clear();
+    appState.seams->showMessageBox (request, {});
 }
 
 MainComponent::~MainComponent()
@@ -187,6 +216,19 @@ void MainComponent::changeListenerCallback (juce::ChangeBroadcaster*)
 void MainComponent::timerCallback()
 {
     refreshFooter();
+
+    // The question asked about cancelling a render has nothing left to ask once it has ended.
+    if (renderQuestionOpen && (exportPage == nullptr || ! exportPage->isRendering()))
+    {
+        renderQuestionOpen = false;
+        auto continuation = std::move (closeAfterRender);
+        closeAfterRender = nullptr;
+        appState.seams->withdrawQuestion (renderQuestionTitle);
+        appState.saveSettings();
+
+        if (continuation)
+            continuation();
+    }
 }
 
 void MainComponent::globalFocusChanged (juce::Component* focusedComponent)
@@ -263,7 +305,7 @@ void MainComponent::resized()
     // The project's name follows the version; the preset label keeps the rest, right-aligned.
     const auto projectGap = projectLabel.getText().isEmpty() ? 0 : juce::jmin (16, remaining);
     remaining -= projectGap;
-    const auto projectWidth = projectLabel.getText().isEmpty() ? 0 : juce::jmin (remaining / 2, measureTextWidthCeil (projectLabel.getFont(), projectLabel.getText()) + 8);
+    const auto projectWidth = projectLabel.getText().isEmpty() ? 0 : juce::jmin (remaining / 2, measureTextWidthCeil (projectLabel.getFont(), projectLabel.getText()) + projectLabel.getBorderSize().getLeftAndRight());
     projectLabel.setBounds (freeLeft + projectGap, top.getY(), projectWidth, rowHeight);
     remaining -= projectWidth;
 
@@ -542,17 +584,6 @@ void MainComponent::openProjectFile (const juce::File& file)
     refreshFooter();
     showPage (Page::import);
 
-    // Told once: what could not be read at start, and what became of it.
-    if (! appState.startupNotices.isEmpty())
-    {
-        MessageBoxRequest request;
-        request.icon = juce::MessageBoxIconType::WarningIcon;
-        request.title = "Not everything could be read at start";
-        request.message = appState.startupNotices.joinIntoString ("\n\n");
-        request.associatedComponent = this;
-        appState.seams->showMessageBox (request, {});
-    }
-
     if (! missing.isEmpty())
     {
         MessageBoxRequest request;
@@ -669,18 +700,31 @@ juce::File MainComponent::findManual (const juce::File& startFolder)
 
 void MainComponent::openManual()
 {
-    juce::Component::SafePointer<MainComponent> safe (this);
-    const auto reportFailure = [safe] (const OpenResult& result)
-    {
-        if (! result.ok && safe != nullptr)
-            safe->appState.seams->showWarning ("The manual was not opened", result.error, safe.getComponent());
-    };
+    openManualFrom (juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory());
+}
 
-    const auto manual = findManual (juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory());
-    if (manual != juce::File())
-        appState.seams->openFile (manual, reportFailure);
-    else
-        appState.seams->openUrl (juce::String (makerWebAddress) + "/manual", reportFailure);
+void MainComponent::openManualFrom (const juce::File& programFolder)
+{
+    // The manual ships beside the program; there is no copy on the web to fall back on.
+    const auto manual = findManual (programFolder);
+
+    if (manual == juce::File())
+    {
+        appState.seams->showWarning ("The manual was not opened",
+                                     "There is no manual/index.html in " + programFolder.getFullPathName()
+                                         + " or any folder above it. Reinstalling the program brings it back.",
+                                     this);
+        return;
+    }
+
+    juce::Component::SafePointer<MainComponent> safe (this);
+    appState.seams->openFile (manual, [safe, manual] (const OpenResult& result)
+                              {
+                                  if (! result.ok && safe != nullptr)
+                                      safe->appState.seams->showWarning ("The manual was not opened",
+                                                                         "Could not open " + manual.getFullPathName() + ": " + result.error,
+                                                                         safe.getComponent());
+                              });
 }
 
 //==============================================================================
@@ -744,19 +788,31 @@ void MainComponent::closeUnlessRendering (std::function<void()> continuation)
 
     MessageBoxRequest question;
     question.icon = juce::MessageBoxIconType::QuestionIcon;
-    question.title = "A render is still running";
+    question.title = renderQuestionTitle;
     question.message = "Closing now cancels it. Files already written stay where they are; nothing is left half-written.";
     question.associatedComponent = this;
 
+    renderQuestionOpen = true;
+    closeAfterRender = std::move (continuation);
+
     juce::Component::SafePointer<MainComponent> safe (this);
-    appState.seams->askOkCancel (question, [safe, continuation = std::move (continuation)] (bool confirmed)
+    appState.seams->askOkCancel (question, [safe] (bool confirmed)
                                  {
-                                     if (! confirmed || safe == nullptr)
+                                     // A question taken back after the render ended has already
+                                     // let the close go ahead.
+                                     if (safe == nullptr || ! safe->renderQuestionOpen)
+                                         return;
+
+                                     safe->renderQuestionOpen = false;
+                                     auto close = std::move (safe->closeAfterRender);
+                                     safe->closeAfterRender = nullptr;
+
+                                     if (! confirmed)
                                          return;
 
                                      safe->appState.saveSettings();
-                                     if (continuation)
-                                         continuation();
+                                     if (close)
+                                         close();
                                  });
 }
 

@@ -37,8 +37,8 @@ namespace dunmoor::ui
 class MainComponent : public juce::Component, private juce::ChangeListener, private juce::Timer, private juce::FocusChangeListener
 {
 public:
-    /** The seams default to the desktop's own. */
-    explicit MainComponent (std::unique_ptr<Seams> seams = nullptr);
+    /** The seams default to the desktop's own, the locations to the program's own. */
+    explicit MainComponent (std::unique_ptr<Seams> seams = nullptr, const AppState::Locations& where = AppState::Locations::standard());
     ~MainComponent() override;
 
     /** Shows a page, whether or not the step bar offers it. */
@@ -72,8 +72,16 @@ public:
 
     /** Saves to the current project file, or asks for one; afterSaved runs once it is written. */
     void saveProject (bool saveAs, std::function<void()> afterSaved = {});
+    /** Opens the manual found from the program's folder (see findManual). */
     void openManual();
+
+    /** Opens the manual found from this folder upward, or says where none was found. */
+    void openManualFrom (const juce::File& programFolder);
     void showSettingsDialog();
+
+    /** Shows what could not be read at start (damaged settings, an unreadable last preset) in one
+        message, once; nothing when all was read. */
+    void tellStartupNotices();
     void refreshFooter();
 
     /** The main menu as it would open now; the recent projects it lists go to recentPaths. */
@@ -156,6 +164,11 @@ private:
     // keyboard focus, while one does.
     bool focusInOtherWindow = false;
     juce::Component::SafePointer<juce::Component> otherFocusedWindow;
+
+    // The close waiting on "A render is still running", while that question is open: when the
+    // render ends first, the question is taken back and the close goes ahead.
+    std::function<void()> closeAfterRender;
+    bool renderQuestionOpen = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -27,6 +27,14 @@ public:
 
     MainComponent* getMainComponent() const noexcept;
 
+    /** Where the window opens on a display's free area (both in interface units): at its size,
+        shrunk to the area but never below the smallest window, and centred; its top-left corner
+        (and with it the title bar) always on the area. */
+    static juce::Rectangle<int> startingBounds (juce::Rectangle<int> userArea, int width, int height);
+
+    static constexpr int minimumWidth = 1100;
+    static constexpr int minimumHeight = 720;
+
 private:
     juce::Component::SafePointer<MainComponent> mainComponent;
 

@@ -8,7 +8,6 @@ namespace dunmoor::ui
 
 namespace
 {
-    constexpr int transportWidth = 96;
     constexpr int timeWidth = 170;
     constexpr int nameGap = 6;
     constexpr int nameRowGap = 4;

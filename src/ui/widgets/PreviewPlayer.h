@@ -5,6 +5,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/widgets/FittedLabel.h"
 #include "ui/widgets/PreviewAnalysis.h"
 #include "ui/widgets/PreviewZoom.h"
 #include "ui/widgets/SpectrogramView.h"
@@ -64,6 +65,7 @@ public:
     };
 
     static constexpr int topRowHeight = 30;
+    static constexpr int transportWidth = 96;
     static constexpr int waveformHeight = 44;
 
     /** The compute function may be replaced (tests hold a job back with it). */
@@ -72,7 +74,7 @@ public:
 
     TransportButton transportButton;
     juce::ToggleButton autoplayToggle { "Autoplay" };
-    juce::Label fileNameLabel;
+    FittedLabel fileNameLabel { Shortening::inMiddle }; // a long name keeps its distinguishing end
     juce::Label timeLabel;
     SpectrogramView spectrogramView;
     WaveformView waveformView;
@@ -82,6 +84,7 @@ public:
 
     /** Where the host's controls go after the last layout, in this component's coordinates. */
     juce::Rectangle<int> getTrailingArea() const noexcept { return trailingArea; }
+    const Layout& getLayout() const noexcept { return layout; }
 
     //==============================================================================
     // The part of the file both views show.

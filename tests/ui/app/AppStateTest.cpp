@@ -5,6 +5,7 @@
 #include "core/model/BuiltInPresets.h"
 #include "core/session/ProjectFile.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/app/DesktopOpener.h"
@@ -43,44 +44,46 @@ namespace
         return options;
     }
 
-    /** The settings as they are on disk now. */
-    std::unique_ptr<juce::PropertiesFile> readSettingsFromDisk()
-    {
-        auto options = legacyOptions();
-        options.doNotSave = true;
-        return std::make_unique<juce::PropertiesFile> (ui::AppState::getSettingsFile(), options);
-    }
-
-    /** Every test starts with no settings, no legacy settings, no presets and no templates. */
+    /** Every test starts with no settings, no legacy settings, no presets and no templates:
+        its states keep them in a folder of the test's own. */
     class AppStateTest : public ::testing::Test
     {
     protected:
-        void SetUp() override { clearUserData(); }
-        void TearDown() override { clearUserData(); }
-
-        static void clearUserData()
+        std::unique_ptr<ui::AppState> makeState() const
         {
-            const auto appData = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory);
-            appData.getChildFile ("Brackenfold").deleteRecursively();
-            appData.getChildFile ("Dunmoor").deleteRecursively();
+            return std::make_unique<ui::AppState> (std::make_unique<FakeSeams>(), locations);
         }
 
-        static std::unique_ptr<ui::AppState> makeState()
+        /** The settings as they are on disk now. */
+        std::unique_ptr<juce::PropertiesFile> readSettingsFromDisk() const
         {
-            return std::make_unique<ui::AppState> (std::make_unique<FakeSeams>());
+            auto options = legacyOptions();
+            options.doNotSave = true;
+            return std::make_unique<juce::PropertiesFile> (locations.settingsFile, options);
         }
 
         TemporaryFolder temp;
+        const ui::AppState::Locations locations = freshLocations();
     };
 
     TEST_F (AppStateTest, FirstStartHasDefaultsAndTheEmptyPreset)
     {
         auto app = makeState();
 
-        // Beside the presets, at an explicit path, not in a folder of the home directory.
+        // The program's own: beside the presets and the templates, at explicit paths, not in a
+        // folder of the home directory.
         const auto appData = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory);
-        EXPECT_EQ (ui::AppState::getSettingsFile(), appData.getChildFile ("Brackenfold/Brackenfold.settings"));
-        EXPECT_EQ (PresetLibrary::getDefaultRootFolder().getParentDirectory(), ui::AppState::getSettingsFile().getParentDirectory());
+        const auto standard = ui::AppState::Locations::standard();
+        EXPECT_EQ (standard.settingsFile, appData.getChildFile ("Brackenfold/Brackenfold.settings"));
+        EXPECT_EQ (standard.legacySettingsFile, appData.getChildFile ("Dunmoor/Dunmoor.settings"));
+        EXPECT_EQ (standard.presetFolder, PresetLibrary::getDefaultRootFolder());
+        EXPECT_EQ (standard.templateFile, TemplateStore::getDefaultFile());
+
+        // A state given other locations keeps everything there.
+        EXPECT_EQ (app->presetLibrary->getRootFolder(), locations.presetFolder);
+        ASSERT_NE (app->presetLibrary->findEntry (builtInEmptyPresetId), nullptr);
+        EXPECT_TRUE (app->presetLibrary->findEntry (builtInEmptyPresetId)->file.isAChildOf (locations.presetFolder)) << "the built-ins are installed there";
+        EXPECT_EQ (app->templateStore.getFile(), locations.templateFile);
 
         EXPECT_EQ (app->outputFolder, juce::File());
         EXPECT_EQ (app->presetId, builtInEmptyPresetId);
@@ -105,14 +108,14 @@ namespace
         ASSERT_TRUE (kept.createDirectory());
 
         {
-            juce::PropertiesFile legacy (ui::AppState::getLegacySettingsFile(), legacyOptions());
+            juce::PropertiesFile legacy (locations.legacySettingsFile, legacyOptions());
             legacy.setValue ("outputFolder", kept.getFullPathName());
             legacy.setValue ("uiScalePercent", 110);
             legacy.setValue ("reviewAlphabeticalStems", true);
             ASSERT_TRUE (legacy.save());
         }
 
-        const auto legacyText = ui::AppState::getLegacySettingsFile().loadFileAsString();
+        const auto legacyText = locations.legacySettingsFile.loadFileAsString();
 
         {
             auto app = makeState();
@@ -128,11 +131,11 @@ namespace
             EXPECT_FALSE (app->isStemsAlphabetical());
         }
 
-        EXPECT_EQ (ui::AppState::getLegacySettingsFile().loadFileAsString(), legacyText) << "the former file is left alone";
+        EXPECT_EQ (locations.legacySettingsFile.loadFileAsString(), legacyText) << "the former file is left alone";
 
         // A second start finds keys in the new file and migrates nothing.
         {
-            juce::PropertiesFile legacy (ui::AppState::getLegacySettingsFile(), legacyOptions());
+            juce::PropertiesFile legacy (locations.legacySettingsFile, legacyOptions());
             legacy.setValue ("uiScalePercent", 90);
             ASSERT_TRUE (legacy.save());
         }
@@ -178,8 +181,8 @@ namespace
     // A damaged settings file was reset and overwritten on exit without a word.
     TEST_F (AppStateTest, ADamagedSettingsFileIsKeptBesideItAndToldOnce)
     {
-        const auto file = ui::AppState::getSettingsFile();
-        const auto copy = ui::AppState::getDamagedSettingsFile();
+        const auto file = locations.settingsFile;
+        const auto copy = locations.getDamagedSettingsFile();
         EXPECT_EQ (copy, file.getSiblingFile ("Brackenfold.settings.damaged"));
 
         const char* contents[] = {
@@ -665,6 +668,29 @@ namespace
         ASSERT_TRUE (pumpUntil ([&] { return answered; }));
         EXPECT_EQ (answer.length(), 4096);
         EXPECT_TRUE (answer.startsWith ("startxxx"));
+    }
+
+    // A question whose subject went away is taken off the screen by its title, answered as Cancel;
+    // another open box stays.
+    TEST (JuceSeams, AQuestionIsWithdrawnByItsTitle)
+    {
+        ui::JuceSeams seams;
+        ui::MessageBoxRequest question;
+        question.title = "A render is still running";
+        int answers = 0;
+        bool confirmed = true;
+        seams.askOkCancel (question, [&] (bool ok) { ++answers; confirmed = ok; });
+        ASSERT_NE (dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent()), nullptr);
+
+        seams.withdrawQuestion ("Another title");
+        pumpMessages (20);
+        EXPECT_EQ (answers, 0);
+
+        seams.withdrawQuestion (question.title);
+        ASSERT_TRUE (pumpUntil ([&] { return answers > 0; }));
+        EXPECT_EQ (answers, 1);
+        EXPECT_FALSE (confirmed);
+        EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
     }
 } // namespace
 } // namespace dunmoor::testing

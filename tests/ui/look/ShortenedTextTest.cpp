@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ui/look/AppLookAndFeel.h"
 #include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 #include "ui/widgets/FittedLabel.h"
@@ -97,6 +98,38 @@ TEST (FittedLabel, ShowsWhatFitsAndTheWholeTextInItsTooltip)
     label.setFittedFont (fontPlain14_5().withHeight (30.0f));
     EXPECT_TRUE (label.isShortened());
     EXPECT_EQ (label.getTooltip(), "1M01 Opening Titles_Full Mix.wav");
+}
+
+// The box tells its selected item by comparing the label's text with the items' texts, so the
+// text stays whole; only what is drawn gives way.
+TEST (ComboBoxText, ALongChoiceShowsShortenedAndWholeInTheTooltipWhileStayingSelected)
+{
+    const juce::String longChoice ("Renumber the exported stems 1..N (no gaps)");
+    juce::ComboBox box;
+    box.addItem ("Short", 1);
+    box.addItem (longChoice, 2);
+    box.setTooltip ("What the numbers count.");
+    box.setSelectedId (2, juce::dontSendNotification);
+
+    auto* text = dynamic_cast<ComboBoxText*> (box.getChildComponent (0));
+    ASSERT_NE (text, nullptr) << "the application's look gives every combo box its text box";
+
+    box.setSize (500, 30);
+    EXPECT_EQ (text->getShownText(), longChoice);
+    EXPECT_EQ (box.getTooltip(), "What the numbers count.");
+
+    box.setSize (180, 30);
+    EXPECT_EQ (box.getSelectedId(), 2);
+    EXPECT_EQ (box.getText(), longChoice);
+    EXPECT_TRUE (text->getShownText().endsWithChar (shorteningMark)) << text->getShownText();
+    EXPECT_EQ (box.getTooltip(), longChoice + "\n\nWhat the numbers count.");
+
+    // A new look hands the label's tip on to a new label; the tip is not composed twice.
+    box.sendLookAndFeelChange();
+    EXPECT_EQ (box.getTooltip(), longChoice + "\n\nWhat the numbers count.");
+
+    box.setSelectedId (1, juce::dontSendNotification);
+    EXPECT_EQ (box.getTooltip(), "What the numbers count.");
 }
 
 } // namespace

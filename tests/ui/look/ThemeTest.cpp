@@ -149,6 +149,17 @@ TEST_F (ThemeTest, WindowsKeepTheirSizeInInterfaceUnitsThroughAScaleChange)
         EXPECT_EQ (window.getHeight(), 300) << percent;
     }
 
+    // A window near the screen's right edge, which a larger interface size would push past it,
+    // moves back onto the screen at its size.
+    const auto area = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    window.setBounds (area.getRight() - 410, area.getY() + 50, 400, 300);
+    applyUiScale (120);
+    testing::pumpMessages (50);
+    const auto scaledArea = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    EXPECT_EQ (window.getWidth(), 400);
+    EXPECT_LE (window.getRight(), scaledArea.getRight());
+    applyUiScale (100);
+
     window.removeFromDesktop();
 }
 
@@ -188,19 +199,52 @@ TEST_F (ThemeTest, ApplyingPaletteRecoloursTonedLabelsLookAndFeelAndReportColour
 
 TEST_F (ThemeTest, ColourHelpers)
 {
-    const auto p = defaultPalette();
+    const auto brightnessGap = [] (juce::Colour a, juce::Colour b) { return std::abs (a.getPerceivedBrightness() - b.getPerceivedBrightness()); };
 
-    EXPECT_EQ (colourForConfidence (Confidence::confident), p.good);
-    EXPECT_EQ (colourForConfidence (Confidence::review), p.warning);
-    EXPECT_EQ (colourForConfidence (Confidence::ambiguous), p.bad);
-    EXPECT_EQ (colourForConfidence (Confidence::unassigned), p.unassigned);
-    EXPECT_EQ (colourForConfidence (static_cast<Confidence> (7)), p.unassigned);
+    for (const auto& palette : { defaultPalette(), brighterPalette() })
+    {
+        applyPalette (palette);
+        SCOPED_TRACE (palette == defaultPalette() ? "Default" : "Brighter");
 
-    EXPECT_EQ (textColourOn (juce::Colours::white), juce::Colour (0xff181a1c));
-    EXPECT_EQ (textColourOn (juce::Colours::black), p.textPrimary);
+        // Each confidence shows in a colour of its own; a value no confidence has shows as unassigned.
+        const Confidence confidences[] = { Confidence::confident, Confidence::review, Confidence::ambiguous, Confidence::unassigned };
 
-    EXPECT_EQ (colourForTone (static_cast<LabelTone> (9)), p.textPrimary);
-    EXPECT_EQ (colourForTone (LabelTone::warning), p.warning);
+        for (auto a : confidences)
+            for (auto b : confidences)
+                if (a != b)
+                    EXPECT_NE (colourForConfidence (a), colourForConfidence (b)) << (int) a << " " << (int) b;
+
+        EXPECT_EQ (colourForConfidence (static_cast<Confidence> (7)), colourForConfidence (Confidence::unassigned));
+
+        // Primary text stands out most from the window, disabled text least; a warning is a tone
+        // of its own; an unknown tone reads as primary.
+        const auto window = palette.windowBackground;
+        EXPECT_GT (brightnessGap (colourForTone (LabelTone::primary), window), brightnessGap (colourForTone (LabelTone::secondary), window));
+        EXPECT_GT (brightnessGap (colourForTone (LabelTone::secondary), window), brightnessGap (colourForTone (LabelTone::disabled), window));
+        EXPECT_NE (colourForTone (LabelTone::warning), colourForTone (LabelTone::primary));
+        EXPECT_EQ (colourForTone (static_cast<LabelTone> (9)), colourForTone (LabelTone::primary));
+
+        // Text on any grey, and on the palette's own signal colours, keeps a clear distance in
+        // brightness from what it is written on.
+        std::vector<juce::Colour> backgrounds { palette.accent, palette.good, palette.warning, palette.bad, palette.unassigned };
+
+        for (int level = 0; level <= 255; level += 5)
+            backgrounds.push_back (juce::Colour::greyLevel ((float) level / 255.0f));
+
+        for (auto background : backgrounds)
+            EXPECT_GE (brightnessGap (textColourOn (background), background), 0.3f) << background.toDisplayString (true);
+    }
+
+    // The helpers read the palette in use: a new palette recolours them at once.
+    auto inverted = defaultPalette();
+
+    for (const auto& entry : getPaletteEntries())
+        inverted.*entry.colour = (inverted.*entry.colour).contrasting (1.0f);
+
+    applyPalette (defaultPalette());
+    const auto before = colourForConfidence (Confidence::review);
+    applyPalette (inverted);
+    EXPECT_NE (colourForConfidence (Confidence::review), before);
 
     // The gradients keep the colour's alpha and stay inside 0..255.
     const auto gradient = subtleGradient (juce::Colour (0x80fe0203), { 0, 0, 10, 10 });
@@ -304,6 +348,34 @@ TEST_F (ThemeTest, TickBoxShowsATickMarkOnlyWhenTicked)
             testing::saveSnapshot (box, "tick-box-on");
             box.setToggleState (false, juce::dontSendNotification);
             testing::saveSnapshot (box, "tick-box-off");
+        }
+    }
+}
+
+// The framework placed the warning triangle and the "?" by the text's position, so in a short
+// alert they spilled over the window's corner.
+TEST_F (ThemeTest, AlertIconsStayInsideTheirWindow)
+{
+    const std::pair<juce::MessageBoxIconType, juce::Colour> icons[] = { { juce::MessageBoxIconType::WarningIcon, currentPalette().warning },
+                                                                         { juce::MessageBoxIconType::QuestionIcon, currentPalette().accent } };
+
+    for (const auto& [type, colour] : icons)
+    {
+        for (const auto* message : { "Saved.", "One file could not be read:\n\nhorns.wav\nstrings.wav\nbass.wav" })
+        {
+            juce::AlertWindow alert ("Not everything could be read at start", message, type);
+            alert.addButton ("OK", 1);
+            alert.setSize (alert.getWidth(), alert.getHeight()); // the framework's own layout, from its texts
+            const auto image = testing::paintToImage (alert);
+
+            juce::Rectangle<int> icon;
+            for (int y = 0; y < image.getHeight(); ++y)
+                for (int x = 0; x < image.getWidth(); ++x)
+                    if (image.getPixelAt (x, y).withAlpha (1.0f) == colour)
+                        icon = icon.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1) : icon.getUnion ({ x, y, 1, 1 });
+
+            EXPECT_GE (icon.getWidth(), 24) << message << ": the icon shows";
+            EXPECT_TRUE (image.getBounds().reduced (8).contains (icon)) << message << ": " << icon.toString() << " in " << image.getBounds().toString();
         }
     }
 }

@@ -221,26 +221,26 @@ TEST (AssignMenu, ChosenIdsDecodeAgainstTheCurrentLists)
 
     const Case cases[] = {
         { 0, &schema, 2, Kind::nothing, {} },
-        { -1, &schema, 2, Kind::nothing, {} },
-        { 1, &schema, 2, Kind::unassign, {} },
-        { 2, &schema, 2, Kind::assignToStem, schema.stems[0].id },
-        { 3, &schema, 2, Kind::assignToStem, schema.stems[1].id },
-        { 4, &schema, 2, Kind::nothing, {} }, // a stem that has gone since the menu opened
-        { 100000, &schema, 2, Kind::toggleAlphabetical, {} },
-        { 100001, &schema, 2, Kind::renameFile, {} },
-        { 200000, &schema, 2, Kind::newStemPrompt, {} },
-        { 200500, &schema, 2, Kind::refusedNewStem, {} },
-        { 201000, &schema, 2, Kind::fromTemplate, "Pads" },
-        { 201001, &schema, 2, Kind::refusedNewStem, {} }, // past the store's list
-        { 202000, &schema, 2, Kind::fromTemplate, catalogue[0].displayName },
-        { 202000 + blank, &schema, 2, Kind::fromTemplate, catalogue[(size_t) blank].displayName },
-        { 202000 + blank + 1, &schema, 2, Kind::refusedNewStem, {} },
-        { 202999, &schema, 2, Kind::refusedNewStem, {} },
-        { 203000, &schema, 2, Kind::nothing, {} },
-        { 200000, &schema, 0, Kind::refusedNewStem, {} }, // no tracks
-        { 200000, &full, 2, Kind::refusedNewStem, {} },   // 256 stems
-        { 201000, &full, 2, Kind::refusedNewStem, {} },
-        { 2, &full, 2, Kind::assignToStem, full.stems[0].id },
+        { AssignMenuIds::noStems, &schema, 2, Kind::nothing, {} },
+        { AssignMenuIds::unassigned, &schema, 2, Kind::unassign, {} },
+        { AssignMenuIds::firstStem, &schema, 2, Kind::assignToStem, schema.stems[0].id },
+        { AssignMenuIds::firstStem + 1, &schema, 2, Kind::assignToStem, schema.stems[1].id },
+        { AssignMenuIds::firstStem + 2, &schema, 2, Kind::nothing, {} }, // a stem that has gone since the menu opened
+        { AssignMenuIds::sortAlphabetically, &schema, 2, Kind::toggleAlphabetical, {} },
+        { AssignMenuIds::renameFile, &schema, 2, Kind::renameFile, {} },
+        { AssignMenuIds::newStem, &schema, 2, Kind::newStemPrompt, {} },
+        { AssignMenuIds::newStem + 500, &schema, 2, Kind::refusedNewStem, {} },
+        { AssignMenuIds::firstUserTemplate, &schema, 2, Kind::fromTemplate, "Pads" },
+        { AssignMenuIds::firstUserTemplate + 1, &schema, 2, Kind::refusedNewStem, {} }, // past the store's list
+        { AssignMenuIds::firstBuiltInTemplate, &schema, 2, Kind::fromTemplate, catalogue[0].displayName },
+        { AssignMenuIds::firstBuiltInTemplate + blank, &schema, 2, Kind::fromTemplate, catalogue[(size_t) blank].displayName },
+        { AssignMenuIds::firstBuiltInTemplate + blank + 1, &schema, 2, Kind::refusedNewStem, {} },
+        { AssignMenuIds::newStemRangeEnd - 1, &schema, 2, Kind::refusedNewStem, {} },
+        { AssignMenuIds::newStemRangeEnd, &schema, 2, Kind::nothing, {} },
+        { AssignMenuIds::newStem, &schema, 0, Kind::refusedNewStem, {} }, // no tracks
+        { AssignMenuIds::newStem, &full, 2, Kind::refusedNewStem, {} },   // 256 stems
+        { AssignMenuIds::firstUserTemplate, &full, 2, Kind::refusedNewStem, {} },
+        { AssignMenuIds::firstStem, &full, 2, Kind::assignToStem, full.stems[0].id },
     };
 
     for (const auto& c : cases)

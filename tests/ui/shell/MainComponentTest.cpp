@@ -2,10 +2,12 @@
 #include "audio/AudioTestFiles.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/FindByTitle.h"
 #include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
 #include "ui/shell/MainComponent.h"
+#include "ui/shell/MainWindow.h"
 
 namespace dunmoor::ui
 {
@@ -31,10 +33,9 @@ struct MainComponentTest : ::testing::Test
 {
     MainComponentTest()
     {
-        clearUserData();
         auto fake = std::make_unique<FakeSeams>();
         seams = fake.get();
-        main = std::make_unique<MainComponent> (std::move (fake));
+        main = std::make_unique<MainComponent> (std::move (fake), locations);
     }
 
     ~MainComponentTest() override
@@ -42,12 +43,6 @@ struct MainComponentTest : ::testing::Test
         main.reset();
         applyPalette (defaultPalette());
         applyUiScale (100);
-        clearUserData();
-    }
-
-    static void clearUserData()
-    {
-        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
     }
 
     AppState& state() { return main->getAppState(); }
@@ -71,6 +66,7 @@ struct MainComponentTest : ::testing::Test
     }
 
     testing::TemporaryFolder temp;
+    const AppState::Locations locations = testing::freshLocations();
     FakeSeams* seams = nullptr;
     std::unique_ptr<MainComponent> main;
 };
@@ -241,7 +237,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
 
     main->showMenu();
     auto items = seams->lastMenuItems();
-    EXPECT_EQ (find (items, "Undo").enabled, state().session.getUndoIndex() > 0);
+    EXPECT_FALSE (find (items, "Undo").enabled) << "a fresh start has nothing to undo";
     EXPECT_FALSE (find (items, "Redo").enabled) << "nothing undone";
     EXPECT_FALSE (find (items, "Open recent").enabled);
     EXPECT_FALSE (find (items, "Save project as").enabled) << "no project file yet";
@@ -249,7 +245,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     EXPECT_EQ (find (items, "Reset the layout of step 4").id, 8);
 
     // "Save project" without a project file asks for one, named after the project field.
-    EXPECT_TRUE (seams->chooseMenuItem (5));
+    EXPECT_TRUE (seams->chooseMenuItemNamed ("Save project"));
     ASSERT_EQ (seams->choosers.size(), 1u);
     EXPECT_EQ (seams->choosers[0].request.mode, FileChooserRequest::Mode::saveFile);
     EXPECT_TRUE (seams->choosers[0].request.warnAboutOverwriting);
@@ -268,7 +264,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     EXPECT_EQ (find (items, "Shows / Kept").id, 100);
     EXPECT_FALSE (find (items, temp.folder.getFileName() + " / Gone").enabled);
 
-    seams->chooseMenuItem (7);
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Clear the list"));
     EXPECT_TRUE (state().getRecentProjects().isEmpty());
     main->showMenu();
     EXPECT_FALSE (find (seams->lastMenuItems(), "Open recent").enabled);
@@ -276,7 +272,7 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     // The layout reset clears the export page's stored arrangement.
     state().settings->setValue ("exportBlockColumns", "a|b");
     main->showMenu();
-    seams->chooseMenuItem (8);
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Reset the layout of step 4"));
     EXPECT_EQ (state().settings->getValue ("exportBlockColumns", "unset"), "");
 
     // Undo and Redo follow the history and run from the menu.
@@ -288,16 +284,16 @@ TEST_F (MainComponentTest, MenuOffersWhatTheStateAllows)
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Undo").enabled);
     EXPECT_FALSE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItem (9);
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Undo"));
     EXPECT_EQ (session.getUndoIndex(), top - 1);
     main->showMenu();
     EXPECT_TRUE (find (seams->lastMenuItems(), "Redo").enabled);
-    seams->chooseMenuItem (10);
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Redo"));
     EXPECT_EQ (session.getUndoIndex(), top);
 
     // A dismissed menu does nothing.
     main->showMenu();
-    EXPECT_TRUE (seams->chooseMenuItem (0));
+    EXPECT_TRUE (seams->dismissMenu());
     EXPECT_EQ (seams->choosers.size(), 1u);
 }
 
@@ -384,6 +380,32 @@ TEST_F (MainComponentTest, OpeningProjectsReportsMissingSourcesAndFailures)
     main->openProject();
     seams->answerChooser ({});
     EXPECT_EQ (seams->boxes.size(), boxes + 1);
+}
+
+// What could not be read at start was told only when a project was opened, and then at every
+// opening: a user who never opened one never heard of the damaged settings.
+TEST_F (MainComponentTest, WhatCouldNotBeReadAtStartIsToldOnceAsTheWindowOpens)
+{
+    main.reset();
+    const auto settingsFile = locations.settingsFile;
+    ASSERT_TRUE (settingsFile.getParentDirectory().createDirectory().wasOk());
+    ASSERT_TRUE (settingsFile.replaceWithText ("<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"uiScalePercent\""));
+
+    auto fake = std::make_unique<FakeSeams>();
+    seams = fake.get();
+    main = std::make_unique<MainComponent> (std::move (fake), locations);
+    testing::pumpMessages (50);
+
+    ASSERT_EQ (seams->boxes.size(), 1u);
+    EXPECT_EQ (seams->boxes[0].request.title, "Not everything could be read at start");
+    EXPECT_TRUE (seams->boxes[0].request.message.contains ("settings")) << seams->boxes[0].request.message;
+
+    importTracks ({ "horn.wav" });
+    const auto project = temp.file ("Show.bkfp");
+    juce::String error;
+    ASSERT_TRUE (state().saveProject (project, error)) << error;
+    main->openProjectFile (project);
+    EXPECT_EQ (seams->boxes.size(), 1u) << "told once";
 }
 
 // Closing the window, or opening another project, dropped every import and assignment made
@@ -521,12 +543,39 @@ TEST_F (MainComponentTest, CloseAsksWhileARenderRunsAndCancelKeepsEverythingRunn
     main.reset();
 }
 
+// The question about a running render stayed on screen after the render had ended, asking
+// to cancel something that was no longer there.
+TEST_F (MainComponentTest, TheRenderQuestionIsTakenBackWhenTheRenderEndsFirst)
+{
+    importTracks ({ "strings.wav" }, 48000 * 20);
+    auto& session = state().session;
+    session.setPreset (makeHybridOrchestraExamplePreset());
+    session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+    juce::String error;
+    ASSERT_TRUE (state().saveProject (temp.file ("Show.bkfp"), error)) << error;
+
+    auto* exportPage = main->getExportPage();
+    ASSERT_TRUE (exportPage->runAnalysis());
+
+    int quits = 0;
+    main->requestClose ([&] { ++quits; });
+    ASSERT_EQ (seams->countOpenBoxes(), 1);
+    EXPECT_EQ (seams->lastBox()->request.title, "A render is still running");
+
+    // Unanswered, the question goes when the render ends, and the close the user asked for goes ahead.
+    EXPECT_TRUE (testing::pumpUntil ([&] { return quits > 0; }, 120000));
+    EXPECT_FALSE (exportPage->isRendering());
+    EXPECT_EQ (seams->countOpenBoxes(), 0);
+    EXPECT_EQ (seams->withdrawn, juce::StringArray ("A render is still running"));
+    EXPECT_EQ (quits, 1);
+}
+
 // Scrolling the Levels & Export page with the pointer over the Target level slider turned the
 // delivery down by ten decibels; only a "*" after the preset name showed it.
 TEST_F (MainComponentTest, TheWheelScrollsPagesUntilAClickGivesAControlTheFocus)
 {
     main.reset();
-    testing::OnPrivateDesktop<MainComponent> window (std::make_unique<FakeSeams>());
+    testing::OnPrivateDesktop<MainComponent> window (std::make_unique<FakeSeams>(), locations);
     window.setSize (1100, 720);
     window.addToDesktop (0);
     window.setVisible (true);
@@ -651,17 +700,62 @@ TEST_F (MainComponentTest, SettingsDialogStoresSizeAndColoursAsTheyChange)
     main.reset();
     applyPalette (defaultPalette());
     applyUiScale (100);
-    main = std::make_unique<MainComponent> (std::make_unique<FakeSeams>());
+    main = std::make_unique<MainComponent> (std::make_unique<FakeSeams>(), locations);
     EXPECT_EQ (currentPalette().warning, juce::Colour (0xff112233));
     EXPECT_FLOAT_EQ (juce::Desktop::getInstance().getGlobalScaleFactor(), 1.1f);
     testing::saveSnapshot (*main, "main-window-custom-colours");
 }
 
-TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramElseTheWebManualOpens)
+// Start-up's preset load, an opened project's rebuilding and a new project's clearing each
+// left an undo state, so Undo was offered with nothing of the user's to undo.
+TEST_F (MainComponentTest, OpenedAndNewProjectsStartWithNothingToUndo)
+{
+    const auto undoEnabled = [this]
+    {
+        main->showMenu();
+
+        for (const auto& item : seams->lastMenuItems())
+            if (item.text == "Undo")
+                return item.enabled;
+
+        ADD_FAILURE() << "no Undo item";
+        return true;
+    };
+
+    EXPECT_FALSE (undoEnabled());
+
+    importTracks ({ "oboe.wav" });
+    auto& session = state().session;
+    session.setPreset (makeHybridOrchestraExamplePreset());
+    session.assignTracks ({ session.getTracks().front().id }, session.getPreset().schema.stems.front().id, false);
+    EXPECT_TRUE (undoEnabled());
+
+    juce::String error;
+    const auto project = temp.file ("Show.bkfp");
+    ASSERT_TRUE (state().saveProject (project, error)) << error;
+    juce::StringArray missing;
+    ASSERT_TRUE (state().openProject (project, error, missing)) << error;
+    EXPECT_FALSE (undoEnabled()) << "opened project";
+    EXPECT_EQ (session.getTracks().size(), 1u);
+
+    session.assignTracks ({ session.getTracks().front().id }, {}, false);
+    EXPECT_TRUE (undoEnabled());
+    state().newProject();
+    EXPECT_FALSE (undoEnabled()) << "new project";
+}
+
+TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
 {
     const auto program = temp.file ("opt/brackenfold/bin");
     program.createDirectory();
     EXPECT_EQ (MainComponent::findManual (program), juce::File());
+
+    // Without a manual nothing is handed to the desktop, and the box says where it looked.
+    main->openManualFrom (program);
+    EXPECT_TRUE (seams->opened.empty());
+    ASSERT_NE (seams->lastBox(), nullptr);
+    EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
+    EXPECT_TRUE (seams->lastBox()->request.message.startsWith ("There is no manual/index.html in " + program.getFullPathName() + " or any folder above it."));
 
     temp.file ("opt/docs/manual").createDirectory();
     const auto manual = temp.make ("opt/docs/manual/index.html", "<html></html>");
@@ -671,15 +765,40 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramElseTheWebManualOpens)
     const auto nearer = temp.make ("opt/brackenfold/manual/index.html", "<html></html>");
     EXPECT_EQ (MainComponent::findManual (program), nearer);
 
-    // The test program has no manual above it: the web manual opens, and a failure is told.
+    // The build puts the manual beside the programs, so the test program finds the real one,
+    // and a failure names what it tried to open.
     seams->openOutcome = { false, "No browser." };
+    const auto boxesBefore = seams->boxes.size();
     main->openManual();
     ASSERT_EQ (seams->opened.size(), 1u);
-    EXPECT_EQ (seams->opened[0].kind, Seams::OpenKind::url);
-    EXPECT_EQ (seams->opened[0].target, "https://tessaloomery.example/manual");
-    EXPECT_TRUE (testing::pumpUntil ([&] { return seams->lastBox() != nullptr; }, 2000));
+    EXPECT_EQ (seams->opened[0].kind, Seams::OpenKind::file);
+    const juce::File opened (seams->opened[0].target);
+    EXPECT_EQ (opened.getFileName(), "index.html");
+    EXPECT_EQ (opened.getParentDirectory().getFileName(), "manual");
+    const auto page = opened.loadFileAsString();
+    EXPECT_TRUE (page.contains ("<title>Brackenfold manual</title>")) << opened.getFullPathName();
+    for (const auto* step : { "1. Import", "2. Preset &amp; Stems", "3. Review", "4. Levels &amp; Export", "5. Report" })
+        EXPECT_TRUE (page.contains (step)) << step;
+    ASSERT_TRUE (testing::pumpUntil ([&] { return seams->boxes.size() > boxesBefore; }, 2000));
     EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
-    EXPECT_EQ (seams->lastBox()->request.message, "No browser.");
+    EXPECT_EQ (seams->lastBox()->request.message, "Could not open " + opened.getFullPathName() + ": No browser.");
+}
+
+// At 120 % a 1600 x 1000 screen holds 1333 x 833 interface units: the default window, centred,
+// started above and left of the screen, its title bar out of reach.
+TEST (MainWindowStart, TheWindowOpensOnTheScreenAtItsSizeOrTheScreensFreeArea)
+{
+    using R = juce::Rectangle<int>;
+    const std::tuple<R, int, int, R> cases[] = {
+        { R (0, 0, 1600, 1000), 1360, 860, R (120, 70, 1360, 860) },   // room: centred at its size
+        { R (0, 0, 1333, 833), 1360, 860, R (0, 0, 1333, 833) },       // shrunk to the free area
+        { R (0, 30, 1333, 803), 1360, 860, R (0, 30, 1333, 803) },     // below a panel at the top
+        { R (0, 0, 1067, 667), 1360, 860, R (0, 0, 1100, 720) },       // never below the smallest window
+        { R (1600, 0, 1920, 1080), 1360, 860, R (1880, 110, 1360, 860) }, // a second screen
+    };
+
+    for (const auto& [area, w, h, expected] : cases)
+        EXPECT_EQ (MainWindow::startingBounds (area, w, h), expected) << area.toString();
 }
 
 TEST_F (MainComponentTest, TitleRowAndFooterRowLayout)

@@ -174,7 +174,7 @@ const juce::String& getTooltipText()
 {
     static const juce::String text (
         "Untick a cue and it stays in the session, named and assigned, but is not written this time.\n\n"
-        "Click a name to type a new one - the name is the {cue} token in every file the cue writes.\n\n"
+        "Double-click a name to type a new one - the name is the {cue} token in every file the cue writes.\n\n"
         "The figure on the right is the silence the analysis found at the start of the cue. Click it to choose how much of "
         "that to cut - all of it, all but a tenth of a second, an amount you type, or the same for every cue at once.\n\n"
         "Whatever you choose is applied to the stems, the full mix and every alternative mix alike, at a zero crossing and "

@@ -5,6 +5,7 @@
 
 #include "BlockLayoutSettings.h"
 #include "core/model/CodecCapabilities.h"
+#include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -629,7 +630,9 @@ void ExportContent::layoutReportArea (int W, int H)
         gap (report, 6);
     }
 
-    const auto lines = std::max (1, juce::StringArray::fromLines (warningsLabel.getText()).size());
+    // Each warning names its tracks and what to change, so one can take several lines.
+    const auto lines = countWrappedLines (warningsLabel.getFont(), warningsLabel.getText(),
+                                          (float) (report.getWidth() - warningsLabel.getBorderSize().getLeftAndRight()));
     takeItem (report, ((int) std::ceil (warningsLabel.getFont().getHeight()) + 3) * lines, &warningsLabel);
     requiredHeight = warningsLabel.getBottom() + 12;
 }

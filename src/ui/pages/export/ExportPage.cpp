@@ -1,3 +1,8 @@
+// Over 800 lines on purpose: this is the one owner of a RenderJob, and planning, launching,
+// polling, cancelling and handing over a run share the job, the run number and the page's
+// safe pointer. The view (ExportContent) and the decisions (the units beside this file) are
+// already elsewhere; splitting the run's life across files would spread its thread rules.
+
 #include "ExportPage.h"
 
 #include "BlockLayoutSettings.h"
@@ -626,7 +631,7 @@ void ExportPage::updatePresetStatus()
 
 void ExportPage::updateNamingPreview()
 {
-    const auto text = buildNamingPreview (appState.session.getPreset(), appState.session.getCuesWithTracks());
+    const auto text = buildNamingPreview (appState.session.getPreset(), appState.session.getCuesWithTracks(), appState.session.getTracks());
 
     if (text != content->previewText.getText())
         content->previewText.setText (text);

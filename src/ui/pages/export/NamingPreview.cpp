@@ -6,7 +6,7 @@
 namespace dunmoor::ui
 {
 
-juce::String buildNamingPreview (const Preset& preset, const std::vector<Cue>& cuesWithTracks)
+juce::String buildNamingPreview (const Preset& preset, const std::vector<Cue>& cuesWithTracks, const std::vector<Track>& tracks)
 {
     const auto& settings = preset.exportSettings;
     const auto& naming = settings.naming;
@@ -62,24 +62,36 @@ juce::String buildNamingPreview (const Preset& preset, const std::vector<Cue>& c
         return buildOutputFileName (nameTemplate, context, naming, &unknown);
     };
 
-    int nextIndex = 1;
+    // The stems the render of the shown cue writes, numbered as it numbers them.
+    const auto& stems = preset.schema.stems;
+    const auto* shownCueKey = cuesWithTracks.empty() ? nullptr : &cuesWithTracks.front().key;
+    std::vector<int> indices;
+    std::vector<bool> written;
 
-    if (naming.numberMixesFirst && fullMix.exportMix)
+    for (const auto& stem : stems)
     {
-        nextIndex = fullMix.index + 1;
+        const auto policy = stem.hasEmptyPolicy ? stem.emptyPolicy : settings.emptyStemPolicy;
+        bool hasTracks = tracks.empty();
 
-        if (fullMix.exportSubmixes)
-            nextIndex += (int) preset.schema.alternativeMixes.size();
+        for (const auto& track : tracks)
+            hasTracks = hasTracks || (track.stemId == stem.id && track.isReadable() && (shownCueKey == nullptr || track.cueKey == *shownCueKey));
+
+        indices.push_back (stem.index);
+        written.push_back (hasTracks || policy == EmptyStemPolicy::exportSilence);
     }
 
-    const auto& stems = preset.schema.stems;
+    const auto numbers = numberStems (settings, (int) preset.schema.alternativeMixes.size(), indices, written);
+    int shown = 0;
 
-    for (size_t i = 0; i < stems.size() && i < 3; ++i)
+    for (size_t i = 0; i < stems.size() && shown < 3; ++i)
     {
+        if (! written[i])
+            continue;
+
         const auto& stem = stems[i];
-        const auto index = naming.numbering == NumberingMode::consecutiveExported ? nextIndex++ : stem.index;
         const auto nameTemplate = stem.namingTemplate.trim().isNotEmpty() ? stem.namingTemplate.trim() : naming.stemTemplate;
-        lines.add (nameFor (nameTemplate, stem.getFileNameToken(), stem.shortCode, index));
+        lines.add (nameFor (nameTemplate, stem.getFileNameToken(), stem.shortCode, numbers[i]));
+        ++shown;
     }
 
     if (fullMix.exportMix)

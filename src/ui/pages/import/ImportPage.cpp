@@ -1,9 +1,16 @@
+// Over 800 lines on purpose: the page is its own table model, and the table's painting,
+// clicks, sorting and selection by track id are one job with the import and assign actions they
+// start. The preview is a pane of its own (ImportPreviewPane) and the row texts and the split
+// rules are widget-free units beside this file.
+
 #include "ui/pages/import/ImportPage.h"
 
 #include "core/audio/AudioFileReader.h"
 #include "core/files/FolderListing.h"
 #include "ui/pages/AssignMenu.h"
 #include "ui/pages/import/TrackSplit.h"
+#include "ui/look/AppLookAndFeel.h"
+#include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -219,19 +226,12 @@ void ImportPage::fitColumnsToContent()
 {
     const auto font = fontPlain14_5();
     const auto status = getImportStatus (app.session);
-    const auto widths = ui::fitColumnsToContent (app.session, rows.getTrackIds(), status.cueColumnVisible,
-                                                 [&font] (const juce::String& text) { return measureTextWidthCeil (font, text); });
-
-    auto& header = table.getHeader();
-
-    for (const auto& w : widths)
-        if (header.getColumnWidth (w.column) != w.width)
-            header.setColumnWidth (w.column, w.width);
-
-    fitPreviewColumn();
+    contentWidths = ui::fitColumnsToContent (app.session, rows.getTrackIds(), status.cueColumnVisible,
+                                             [&font] (const juce::String& text) { return measureTextWidthCeil (font, text); });
+    fitColumnsToTable();
 }
 
-void ImportPage::fitPreviewColumn()
+void ImportPage::fitColumnsToTable()
 {
     const auto visibleWidth = table.getViewport()->getMaximumVisibleWidth();
 
@@ -239,20 +239,25 @@ void ImportPage::fitPreviewColumn()
         return;
 
     auto& header = table.getHeader();
-    int others = 0;
+    std::vector<ColumnRoom> shown;
 
     for (int i = 0; i < header.getNumColumns (true); ++i)
     {
         const auto id = header.getColumnIdOfIndex (i, true);
+        const auto& info = getImportColumns()[(size_t) id - 1];
+        auto wanted = info.width;
 
-        if (id != ImportColumn::preview)
-            others += header.getColumnWidth (id);
+        for (const auto& w : contentWidths)
+            if (w.column == id)
+                wanted = w.width;
+
+        const auto minimum = juce::jmax (info.minimum, AppLookAndFeel::minimumHeaderColumnWidth (info.caption, info.sortable, headerHeight));
+        shown.push_back ({ id, juce::jmax (wanted, minimum), minimum });
     }
 
-    const auto width = fitPreviewColumnWidth (visibleWidth, others);
-
-    if (header.getColumnWidth (ImportColumn::preview) != width)
-        header.setColumnWidth (ImportColumn::preview, width);
+    for (const auto& w : ui::fitColumnsToTable (shown, visibleWidth))
+        if (header.getColumnWidth (w.column) != w.width)
+            header.setColumnWidth (w.column, w.width);
 }
 
 //==============================================================================
@@ -443,12 +448,16 @@ void ImportPage::resized()
     takeLeft (toolbar, 6);
     clearButton.setBounds (takeLeft (toolbar, 100));
     takeLeft (toolbar, 12);
-    recurseToggle.setBounds (takeLeft (toolbar, 270));
-    searchField.setBounds (takeRight (toolbar, 220));
+    // The toggle's caption keeps its width (the framework's toggle draws it at 15 px after a
+    // 28 px box); the search field gives way instead, down to a width for a short name.
+    const auto toggleWidth = measureTextWidthCeil (juce::Font (15.0f), recurseToggle.getButtonText()) + 30;
+    recurseToggle.setBounds (takeLeft (toolbar, toggleWidth));
+    searchField.setBounds (takeRight (toolbar, juce::jlimit (160, 220, toolbar.getWidth() - 56)));
     searchLabel.setBounds (takeRight (toolbar, 56));
 
     const auto tableBounds = juce::Rectangle<int> (12, 48, width, juce::jmax (0, above - 42));
     table.setBounds (tableBounds);
+    fitColumnsToTable();
 
     const auto tableHeight = tableBounds.getHeight();
     const auto offset = tableHeight < 42 ? 0 : juce::jmax (0, tableHeight / 2 - 20);
@@ -572,7 +581,7 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
 
         case ImportColumn::cue:
             g.setColour (palette.textSecondary);
-            g.drawText (getCellText (app.session, *track, columnId), textArea, juce::Justification::centredLeft, true);
+            g.drawText (fittedCellWords (*track, columnId, width), textArea, juce::Justification::centredLeft, false);
             return;
 
         case ImportColumn::duration:
@@ -589,7 +598,7 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
                 g.setColour (juce::Colour (stem->colour));
                 g.fillRoundedRectangle (juce::Rectangle<int> (8, 8, 10, juce::jmax (0, height - 16)).toFloat(), 2.0f);
                 g.setColour (palette.textPrimary);
-                g.drawText (stem->displayName, 24, 0, juce::jmax (0, width - 32), height, juce::Justification::centredLeft, true);
+                g.drawText (fittedCellWords (*track, columnId, width), 24, 0, juce::jmax (0, width - 32), height, juce::Justification::centredLeft, false);
             }
             else
             {
@@ -614,15 +623,21 @@ void ImportPage::paintCell (juce::Graphics& g, int row, int columnId, int width,
                 return;
             }
 
-            const auto badgeWidth = juce::jmin (width - 16, 86);
+            const auto badgeWidth = statusBadgeWidth (width);
             drawBadge (g, juce::Rectangle<int> (8, 6, juce::jmax (0, badgeWidth), juce::jmax (0, height - 12)).toFloat(),
-                       colourForConfidence (track->confidence), confidenceDisplayName (track->confidence));
+                       colourForConfidence (track->confidence), assignmentBadgeText (track->source, track->confidence));
             g.setColour (palette.textSecondary);
             g.setFont (fontPlain14_5());
-            g.drawText (track->matchedKeywords.joinIntoString (", "), badgeWidth + 14, 0,
-                        juce::jmax (0, width - 16 - badgeWidth - 6), height, juce::Justification::centredLeft, true);
+            g.drawText (fittedCellWords (*track, columnId, width), badgeWidth + 14, 0,
+                        juce::jmax (0, width - 16 - badgeWidth - 6), height, juce::Justification::centredLeft, false);
             return;
         }
+
+        case ImportColumn::file:
+            // The end of a name tells the tracks of a cue apart; the whole path is in the tooltip.
+            g.drawText (shortenToFit (getCellText (app.session, *track, columnId), fontPlain14_5(), (float) textArea.getWidth(), Shortening::inMiddle),
+                        textArea, juce::Justification::centredLeft, false);
+            return;
 
         default:
             g.drawText (getCellText (app.session, *track, columnId), textArea, juce::Justification::centredLeft, true);
@@ -666,7 +681,44 @@ juce::String ImportPage::getCellTooltip (int row, int columnId)
     if (track == nullptr)
         return {};
 
-    return ui::getCellTooltip (app.session, *track, columnId, columnId == ImportColumn::clip ? getClipState (*track) : ClipState::unknown);
+    const auto tip = ui::getCellTooltip (app.session, *track, columnId, columnId == ImportColumn::clip ? getClipState (*track) : ClipState::unknown);
+    const auto words = cellWords (*track, columnId);
+    const auto shown = fittedCellWords (*track, columnId, table.getHeader().getColumnWidth (columnId));
+
+    // Words the cell had to shorten come first, whole.
+    return shown == words ? tip : words + "\n" + tip;
+}
+
+juce::String ImportPage::cellWords (const Track& track, int columnId) const
+{
+    switch (columnId)
+    {
+        case ImportColumn::cue:
+            return getCellText (app.session, track, columnId);
+        case ImportColumn::stem:
+        {
+            const auto* stem = findTrackStem (app.session, track);
+            return stem != nullptr ? stem->displayName : juce::String();
+        }
+        case ImportColumn::status:
+            return track.isReadable() ? track.matchedKeywords.joinIntoString (", ") : juce::String();
+        default:
+            return {};
+    }
+}
+
+juce::String ImportPage::fittedCellWords (const Track& track, int columnId, int width) const
+{
+    // The room each cell's painting leaves its words: a stem's colour mark, a status badge.
+    const auto room = columnId == ImportColumn::stem     ? width - 32
+                      : columnId == ImportColumn::status ? width - 16 - statusBadgeWidth (width) - 6
+                                                         : width - 16;
+    return shortenToFit (cellWords (track, columnId), fontPlain14_5(), (float) juce::jmax (0, room), Shortening::atEnd);
+}
+
+int ImportPage::statusBadgeWidth (int cellWidth)
+{
+    return juce::jmin (cellWidth - 16, 86);
 }
 
 void ImportPage::selectedRowsChanged (int lastRowSelected)

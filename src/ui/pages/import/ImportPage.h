@@ -130,7 +130,12 @@ private:
     void refreshRows();
     void updateStatusLine();
     void fitColumnsToContent();
-    void fitPreviewColumn();
+    void fitColumnsToTable();
+
+    /** The words a cue, stem or status cell shows, whole, and as they fit a cell of that width. */
+    juce::String cellWords (const Track& track, int columnId) const;
+    juce::String fittedCellWords (const Track& track, int columnId, int width) const;
+    static int statusBadgeWidth (int cellWidth);
     void restoreSelection();
     ClipState getClipState (const Track& track);
 
@@ -153,6 +158,7 @@ private:
     juce::TextEditor searchField;
     juce::Label searchLabel { {}, "Search" };
     juce::TableListBox table { "Tracks", this };
+    std::vector<ColumnWidth> contentWidths; // what the shown rows ask for, before the columns give way
     juce::Label dropHint { {}, "Drop audio files or folders anywhere on this page" };
 
     // Last, so that its analysis stops (and waits for its job) before anything else goes.

@@ -43,8 +43,8 @@ ImportPreviewPane::ImportPreviewPane (AppState& appState, PreviewAnalysis::Compu
     p.autoplayToggle.setToggleState (settings.getBoolValue (autoplayKey, false), juce::dontSendNotification);
     jumpSilenceToggle.setToggleState (settings.getBoolValue (jumpSilenceKey, true), juce::dontSendNotification);
 
-    p.fileNameLabel.setText ("Nothing selected", juce::dontSendNotification);
-    p.fileNameLabel.setFont (fontBold16());
+    p.fileNameLabel.setFullText ("Nothing selected");
+    p.fileNameLabel.setFittedFont (fontBold16());
     p.timeLabel.setFont (fontMono13_5());
     p.timeLabel.setJustificationType (juce::Justification::centredRight);
     setLabelTone (p.timeLabel, LabelTone::secondary);
@@ -153,14 +153,14 @@ void ImportPreviewPane::showTrack (const juce::File& file, const juce::String& t
 
     if (file == juce::File())
     {
-        player.fileNameLabel.setText ("Nothing selected", juce::dontSendNotification);
+        player.fileNameLabel.setFullText ("Nothing selected");
         player.clearSpectrogram();
         refreshWaveform();
         updateTransport();
         return;
     }
 
-    player.fileNameLabel.setText (file.getFileName(), juce::dontSendNotification);
+    player.fileNameLabel.setFullText (file.getFileName());
     refreshWaveform();
     startAnalysis();
 

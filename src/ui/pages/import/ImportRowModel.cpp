@@ -312,20 +312,65 @@ int fitPreviewColumnWidth (int viewportWidth, int otherColumnsWidth)
     return std::max (120, viewportWidth - otherColumnsWidth);
 }
 
+std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& columns, int viewportWidth)
+{
+    std::vector<ColumnWidth> widths;
+    int others = 0;
+
+    for (const auto& c : columns)
+    {
+        widths.push_back ({ c.column, c.wanted });
+
+        if (c.column != ImportColumn::preview)
+            others += c.wanted;
+    }
+
+    int total = 0;
+
+    for (auto& w : widths)
+    {
+        if (w.column == ImportColumn::preview)
+            w.width = fitPreviewColumnWidth (viewportWidth, others);
+
+        total += w.width;
+    }
+
+    // The file name tells the tracks apart, so it gives way last; the preview only shows what a
+    // double-click plays.
+    for (const auto column : { ImportColumn::preview, ImportColumn::cue, ImportColumn::stem, ImportColumn::status, ImportColumn::file })
+    {
+        for (size_t i = 0; i < widths.size() && total > viewportWidth; ++i)
+        {
+            if (widths[i].column != column)
+                continue;
+
+            const auto cut = std::min (total - viewportWidth, std::max (0, widths[i].width - columns[i].minimum));
+            widths[i].width -= cut;
+            total -= cut;
+        }
+    }
+
+    return widths;
+}
+
 //==============================================================================
 ImportSummaryBox describeImportSummary (const ImportSummary& summary)
 {
     ImportSummaryBox box;
     const auto hasMessages = ! summary.messages.isEmpty();
     const auto splitCount = summary.alreadySplit.size();
+    const auto already = summary.alreadyInList;
 
-    if (! hasMessages && splitCount == 0)
+    if (! hasMessages && splitCount == 0 && already == 0)
         return box;
 
     box.show = true;
 
     if (hasMessages)
         box.message = summary.toText() + "\n\n" + summary.messages.joinIntoString ("\n");
+    else if (already > 0)
+        box.message = already == 1 ? juce::String ("1 file was already in the list.")
+                                   : juce::String (already) + " files were already in the list.";
 
     if (splitCount > 0)
     {
@@ -341,7 +386,9 @@ ImportSummaryBox describeImportSummary (const ImportSummary& summary)
     box.warning = hasMessages;
     box.title = hasMessages ? "Some files could not be imported"
               : splitCount == 1 ? "One split file was not imported"
-                                : "Split files were not imported";
+              : splitCount > 1 ? "Split files were not imported"
+              : summary.imported == 0 ? "Nothing new was imported"
+                                      : "Some files were already in the list";
     return box;
 }
 

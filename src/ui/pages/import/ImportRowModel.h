@@ -155,6 +155,23 @@ std::vector<ColumnWidth> fitColumnsToContent (const Session& session,
     least 120. */
 int fitPreviewColumnWidth (int viewportWidth, int otherColumnsWidth);
 
+/** A shown column: the width its content asks for and the narrowest it may become. */
+struct ColumnRoom
+{
+    int column;
+    int wanted;
+    int minimum;
+};
+
+/**
+    The shown columns' widths in a table that shows viewportWidth: Preview takes what the others
+    leave (at least 120). Columns that together are wider than the table give way in a fixed
+    order, each down to its minimum before the next one starts: Preview, Cue, Stem, Status, File;
+    the others are as narrow as their texts already. Columns still too wide for a very narrow
+    table stay at their minimums.
+*/
+std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& columns, int viewportWidth);
+
 //==============================================================================
 /** What a message box after an import says, when it says anything. */
 struct ImportSummaryBox
@@ -165,7 +182,8 @@ struct ImportSummaryBox
     juce::String message;
 };
 
-/** The box for an import's summary: shown when it has messages or skipped split files. */
+/** The box for an import's summary: shown when it has messages, skipped split files or files
+    that were already in the list (an import that adds nothing must still say why). */
 ImportSummaryBox describeImportSummary (const ImportSummary& summary);
 
 /** A recent folder's menu label: "parent / name", or the name alone when the parent has none. */

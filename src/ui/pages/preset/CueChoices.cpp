@@ -28,7 +28,7 @@ CueChoices CueChoices::build (const std::vector<Cue>& cuesWithTracks, const CueS
     CueChoices choices;
 
     for (const auto& cue : cuesWithTracks)
-        choices.items.push_back ({ cue.key, cue.name + "  (" + juce::String (index.countStems (cue.key)) + ")" });
+        choices.items.push_back ({ cue.key, cue.name + "  (" + describeStemCount (index.countStems (cue.key)) + ")" });
 
     return choices;
 }

@@ -164,6 +164,7 @@ MixColumns::MixColumns (PresetPageContext& contextToUse, PresetAuditionStrip& au
     addMixButton.setTooltip ("An extra file built from the stems you tick in its column, such as an instrumental. The full mix still contains every stem.");
 
     setUpLabel (cueLabel, "Cue", LabelTone::secondary, juce::Justification::centredRight);
+    cueLabel.setBorderSize ({ 1, 0, 1, 5 }); // the row's left edge needs no margin of the label's own
     cueChoice.setTitle ("Cue");
     cueChoice.setTooltip ("Which cue these ticks are about. With All cues you are editing the preset; with one cue you are making an exception for that cue, kept in the project.");
     cueChoice.addItem ("All cues", 1);

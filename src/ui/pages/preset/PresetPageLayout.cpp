@@ -47,10 +47,28 @@ StemButtonRow StemButtonRow::fit (int rowWidth, const std::array<int, 5>& textBu
         sum += w;
 
     row.hintVisible = rowWidth >= sum + hintWidth + 42;
+    row.twoLines = ! row.hintVisible && rowWidth - 30 < sum;
 
-    if (! row.hintVisible && rowWidth - 30 < sum && sum > 0)
-        for (auto& w : row.widths)
-            w = juce::jmax (0, (rowWidth - 30) * w / sum);
+    // A line too narrow for its buttons at their widths shrinks them in proportion.
+    const auto fitLine = [&row, rowWidth] (size_t first, size_t end)
+    {
+        int lineSum = 0;
+
+        for (auto i = first; i < end; ++i)
+            lineSum += row.widths[i];
+
+        const auto room = rowWidth - 5 * (int) (end - first - 1);
+
+        if (room < lineSum && lineSum > 0)
+            for (auto i = first; i < end; ++i)
+                row.widths[i] = juce::jmax (0, room * row.widths[i] / lineSum);
+    };
+
+    if (row.twoLines)
+    {
+        fitLine (0, firstLineCount);
+        fitLine (firstLineCount, row.widths.size());
+    }
 
     return row;
 }
@@ -135,16 +153,20 @@ PresetPageLayout PresetPageLayout::compute (const Inputs& in)
         content.removeFromTop (12);
     }
 
-    auto bottom = content.removeFromBottom (30);
-    content.removeFromBottom (6);
-
-    const auto fitted = StemButtonRow::fit (bottom.getWidth(), in.textButtonWidths, in.hintWidth);
+    const auto fitted = StemButtonRow::fit (content.getWidth(), in.textButtonWidths, in.hintWidth);
     l.hintVisible = fitted.hintVisible;
+
+    auto bottom = content.removeFromBottom (fitted.twoLines ? 65 : 30);
+    content.removeFromBottom (6);
+    auto line = bottom.removeFromTop (30);
 
     for (size_t i = 0; i < 7; ++i)
     {
-        l.stemButtons[i] = bottom.removeFromLeft (fitted.widths[i]);
-        bottom.removeFromLeft (5);
+        if (fitted.twoLines && i == StemButtonRow::firstLineCount)
+            line = bottom.removeFromBottom (30);
+
+        l.stemButtons[i] = line.removeFromLeft (fitted.widths[i]);
+        line.removeFromLeft (5);
     }
 
     l.hint = l.hintVisible ? box (l.stemButtons[6].getRight() + 12, l.stemButtons[6].getY(), in.hintWidth, 30) : Rect();

@@ -80,12 +80,16 @@ struct PresetPageLayout
 };
 
 /** The widths of the stem panel's seven buttons in a row of width rowWidth (five text buttons,
-    then the two arrows) and whether the hint fits beside them: with the hint hidden and too
-    little room, every width shrinks in proportion, keeping the 5 px gaps. */
+    then the two arrows) and whether the hint fits beside them. Too little room for them all
+    hides the hint and moves the delete buttons and the arrows to a second line, every caption
+    keeping its width; only a line too narrow even for that shrinks its buttons in proportion,
+    keeping the 5 px gaps. */
 struct StemButtonRow
 {
     std::array<int, 7> widths {};
     bool hintVisible = false;
+    bool twoLines = false;
+    static constexpr size_t firstLineCount = 3; // on two lines: Add, Add N, Duplicate above the rest
 
     static StemButtonRow fit (int rowWidth, const std::array<int, 5>& textButtonWidths, int hintWidth);
 };

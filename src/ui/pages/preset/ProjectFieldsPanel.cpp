@@ -32,6 +32,8 @@ ProjectFieldsPanel::ProjectFieldsPanel (PresetPageContext& contextToUse) : conte
     }
 
     setUpLabel (numberingLabel, "Numbering", LabelTone::secondary, juce::Justification::centredLeft);
+    // The row leaves a gap after its label already; the label's own right margin would cut the word.
+    numberingLabel.setBorderSize ({ 1, 5, 1, 0 });
     numberingChoice.addItem ("Keep the schema number (gaps where stems are skipped)", 1);
     numberingChoice.addItem ("Renumber the exported stems 1..N (no gaps)", 2);
     numberingChoice.setTitle ("Numbering");

@@ -2,6 +2,8 @@
 
 #include "core/files/PathRules.h"
 #include "core/render/FileKindColours.h"
+#include "ui/look/AppLookAndFeel.h"
+#include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -32,6 +34,25 @@ namespace
     {
         return hasFile ? colour : colour.withMultipliedAlpha (0.5f);
     }
+
+    bool isNumberColumn (int columnId)
+    {
+        return columnId == tracksColumn || columnId == peakColumn || columnId == lengthColumn || columnId == sizeColumn;
+    }
+
+    /** The room a cell leaves its text: 8 px on either side. */
+    int textRoom (int cellWidth)
+    {
+        return juce::jmax (0, cellWidth - 16);
+    }
+
+    /** A cell's text as it fits: file names lose their middle, so that the number and stem at
+        their end still tell the files apart; other texts lose their end. */
+    juce::String fittedCellText (const juce::String& text, int columnId, int cellWidth)
+    {
+        return shortenToFit (text, fontPlain14_5(), (float) textRoom (cellWidth),
+                             columnId == fileColumn ? Shortening::inMiddle : Shortening::atEnd);
+    }
 } // namespace
 
 ReportPage::DeliveryTable::DeliveryTable()
@@ -49,7 +70,11 @@ ReportPage::DeliveryTable::DeliveryTable()
     const int common = Flags::visible | Flags::resizable | Flags::draggable | Flags::appearsOnColumnMenu;
 
     for (const auto& column : columnSetups)
-        header.addColumn (column.caption, column.id, column.width, column.minimumWidth, -1, column.id == previewColumn ? common : common | Flags::sortable);
+    {
+        const auto sortable = column.id != previewColumn;
+        const auto minimum = juce::jmax (column.minimumWidth, AppLookAndFeel::minimumHeaderColumnWidth (column.caption, sortable, table.getHeaderHeight()));
+        header.addColumn (column.caption, column.id, juce::jmax (column.width, minimum), minimum, -1, sortable ? common | Flags::sortable : common);
+    }
 
     header.setStretchToFitActive (true);
     addAndMakeVisible (table);
@@ -257,7 +282,7 @@ void ReportPage::DeliveryTable::paintCell (juce::Graphics& g, int rowNumber, int
     g.setColour (palette.outline.withAlpha (0.6f));
     g.fillRect (width - 1, 2, 1, juce::jmax (0, height - 4));
 
-    const juce::Rectangle<int> area (8, 2, juce::jmax (0, width - 16), juce::jmax (0, height - 4));
+    const juce::Rectangle<int> area (8, 2, textRoom (width), juce::jmax (0, height - 4));
     g.setFont (fontPlain14_5());
 
     const auto text = getDeliveryCellText (*row, columnId);
@@ -310,11 +335,24 @@ void ReportPage::DeliveryTable::paintCell (juce::Graphics& g, int rowNumber, int
 
     g.setColour (colour);
 
-    // Numbers are squeezed rather than cut: a peak that ends in "..." says nothing.
-    if (justification == juce::Justification::centredRight)
+    // Numbers are squeezed rather than cut: a peak that ends in "..." says nothing. A shortened
+    // text shows whole in the cell's tooltip.
+    if (isNumberColumn (columnId))
         g.drawFittedText (text, area, justification, 1, 0.7f);
     else
-        g.drawText (text, area, justification, true);
+        g.drawText (fittedCellText (text, columnId, width), area, justification, false);
+}
+
+juce::String ReportPage::DeliveryTable::getCellTooltip (int rowNumber, int columnId)
+{
+    const auto* row = getRow (rowNumber);
+
+    if (row == nullptr || isNumberColumn (columnId) || columnId == previewColumn)
+        return {};
+
+    const auto text = getDeliveryCellText (*row, columnId);
+    const auto width = table.getHeader().getColumnWidth (columnId);
+    return fittedCellText (text, columnId, width) != text ? text : juce::String();
 }
 
 void ReportPage::DeliveryTable::cellClicked (int row, int, const juce::MouseEvent& e)

@@ -69,6 +69,7 @@ public:
     void paintCell (juce::Graphics&, int row, int columnId, int width, int height, bool selected) override;
     void cellClicked (int row, int columnId, const juce::MouseEvent&) override;
     void cellDoubleClicked (int row, int columnId, const juce::MouseEvent&) override;
+    juce::String getCellTooltip (int row, int columnId) override;
     void sortOrderChanged (int columnId, bool forwards) override;
     void selectedRowsChanged (int) override {}
 

@@ -22,6 +22,8 @@ namespace
     constexpr int maximumTransportHeight = 800;
     constexpr int minimumFileNameWidth = 200;
     constexpr int buttonsWidth = 170 + 5 + 150 + 5 + 92 + 5 + 96 + 5 + 150 + 12;
+    constexpr int autoplayWidth = 110;
+    constexpr int playerControlsWidth = PreviewPlayer::transportWidth + 5 + autoplayWidth + 12;
 
     juce::Colour colourForTone (const Palette& palette, ReportTone tone)
     {
@@ -175,7 +177,7 @@ ReportPage::ReportPage (AppState& state)
     player.waveformView.setPlaceholderText ("Pick a delivered file to hear it");
 
     player.fileNameLabel.setTitle ("File in the player");
-    player.fileNameLabel.setFont (fontPlain14_5());
+    player.fileNameLabel.setFittedFont (fontPlain14_5());
     player.timeLabel.setTitle ("Playing time");
     player.timeLabel.setJustificationType (juce::Justification::centredRight);
     setLabelTone (player.timeLabel, LabelTone::secondary);
@@ -183,7 +185,7 @@ ReportPage::ReportPage (AppState& state)
     PreviewPlayer::Layout layout;
     layout.gapAfterTransport = 5;
     layout.autoplayBesideTransport = true;
-    layout.autoplayWidth = 110;
+    layout.autoplayWidth = autoplayWidth;
     layout.gapAfterAutoplay = 12;
     layout.trailingWidth = buttonsWidth;
     layout.minimumNameWidth = minimumFileNameWidth;
@@ -359,7 +361,7 @@ void ReportPage::resetPlayer()
     player.clearSpectrogram();
     player.waveformView.clear();
     player.waveformView.setPlayheadPosition (-1.0);
-    player.fileNameLabel.setText ({}, juce::dontSendNotification);
+    player.fileNameLabel.setFullText ({});
     player.timeLabel.setText ({}, juce::dontSendNotification);
 }
 
@@ -378,7 +380,7 @@ void ReportPage::showFile (int row, bool play, double startFraction)
     {
         resetPlayer();
         engine.stop();
-        player.fileNameLabel.setText (r->fileName + "   (nothing was written)", juce::dontSendNotification);
+        player.fileNameLabel.setFullText (r->fileName + "   (nothing was written)");
         updateTransport();
         return;
     }
@@ -397,14 +399,14 @@ void ReportPage::showFile (int row, bool play, double startFraction)
 
     if (! r->file.existsAsFile())
     {
-        player.fileNameLabel.setText (r->fileName + "   (no longer on disk)", juce::dontSendNotification);
+        player.fileNameLabel.setFullText (r->fileName + "   (no longer on disk)");
         player.clearSpectrogram();
         engine.stop();
         updateTransport();
         return;
     }
 
-    player.fileNameLabel.setText (r->fileName, juce::dontSendNotification);
+    player.fileNameLabel.setFullText (r->fileName);
     player.analyse (r->file, {});
 
     if (play)
@@ -559,7 +561,7 @@ void ReportPage::saveText()
     if (! appState.hasLastReport)
         return;
 
-    launchSaveChooser ("Save the render report", juce::String (reportProductName) + " report.txt", "*.txt", [this] (const juce::File& file)
+    launchSaveChooser ("Save the render report", getReportBaseName (appState.lastReport) + ".txt", "*.txt", [this] (const juce::File& file)
                        {
                            juce::String error;
 
@@ -687,13 +689,30 @@ void ReportPage::resized()
     {
         const auto height = juce::jmin (contentHeight, juce::jlimit (minimumTransportHeight, juce::jmax (minimumTransportHeight, 2 * contentHeight / 3), transportHeight));
         const auto playerArea = tableArea.removeFromBottom (height);
+
+        // A column too narrow for the player's controls and the buttons side by side gives the
+        // buttons a row of their own above the player, so that none of them loses its caption.
+        const auto buttonsBesidePlayer = right.getWidth() >= playerControlsWidth + buttonsWidth;
+        auto layout = player.getLayout();
+        layout.trailingWidth = buttonsBesidePlayer ? buttonsWidth : 0;
+        if (layout.trailingWidth != player.getLayout().trailingWidth)
+            player.setLayout (layout);
+
+        if (! buttonsBesidePlayer)
+        {
+            layoutButtons (tableArea.removeFromBottom (30));
+            tableArea.removeFromBottom (6);
+        }
+
         grip->setBounds (tableArea.removeFromBottom (10));
         tableArea.removeFromBottom (6);
 
         // The buttons leave the player's first row too narrow for a file name in most windows;
         // the player then gives the name and the time a row of their own rather than let them vanish.
         player.setBounds (playerArea.withTrimmedTop (6).withTrimmedBottom (6));
-        layoutButtons (player.getTrailingArea() + player.getPosition());
+
+        if (buttonsBesidePlayer)
+            layoutButtons (player.getTrailingArea() + player.getPosition());
     }
     else
     {

@@ -24,7 +24,7 @@ namespace
         {
             const auto found = stemsByCue.find (cue.key);
             const auto stems = found != stemsByCue.end() ? (int) found->second.size() : 0;
-            result.push_back ({ cue.key, cue.name + "  (" + juce::String (stems) + ")" });
+            result.push_back ({ cue.key, cue.name + "  (" + describeStemCount (stems) + ")" });
         }
 
         return result;

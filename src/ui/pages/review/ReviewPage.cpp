@@ -199,7 +199,7 @@ public:
         g.fillRoundedRectangle (badge.toFloat(), 3.0f);
         g.setColour (confidenceColour);
         g.setFont (fontPlain12());
-        g.drawText (confidenceDisplayName (track->confidence), badge, juce::Justification::centred, true);
+        g.drawText (assignmentBadgeText (track->source, track->confidence), badge, juce::Justification::centred, true);
 
         auto rest = juce::Rectangle<int> (0, 0, width, height).withTrimmedLeft (badge.getRight() + 6);
 
@@ -216,7 +216,8 @@ public:
 
         g.setFont (fontPlain14_5());
         g.setColour (readable ? palette.textPrimary : palette.bad);
-        g.drawText (track->file.getFileName(), rest, juce::Justification::centredLeft, true);
+        const auto severalCuesShown = page.cueChoice.isVisible() && page.cueChoice.getChosenKey().isEmpty();
+        g.drawText (buildTrackRowName (page.session, *track, severalCuesShown), rest, juce::Justification::centredLeft, true);
 
         g.setFont (fontPlain13());
         g.setColour (palette.textSecondary);

@@ -48,6 +48,17 @@ juce::String ReviewHeading::getUniqueName() const
     return "stem:" + (stemId.isEmpty() ? juce::String ("unassigned") : stemId);
 }
 
+juce::String buildTrackRowName (const Session& session, const Track& track, bool severalCuesShown)
+{
+    auto name = track.file.getFileName();
+
+    if (severalCuesShown)
+        if (const auto* cue = session.findCue (track.cueKey); cue != nullptr && cue->name.isNotEmpty())
+            name << "  (" << cue->name << ")";
+
+    return name;
+}
+
 juce::String describeTrackCount (int count)
 {
     return juce::String (count) + (count == 1 ? " track" : " tracks");

@@ -34,6 +34,10 @@ struct ReviewHeading
     juce::String getUniqueName() const;
 };
 
+/** The name a track's row shows: its file name, followed by its cue's name in brackets when
+    the tree shows the tracks of more than one cue (files of different cues often share names). */
+juce::String buildTrackRowName (const Session& session, const Track& track, bool severalCuesShown);
+
 /** "1 track", otherwise "<n> tracks". */
 juce::String describeTrackCount (int count);
 

@@ -74,6 +74,12 @@ TEST (ExportCueList, ClicksReachTheSession)
     clickAt (list, { 10, rowMiddle (0) });
     EXPECT_TRUE (cueNamed (app, "1M01")->included);
 
+    // A single click on a name opens nothing, and the list's tooltip says what does.
+    clickAt (list, { 100, rowMiddle (1) });
+    EXPECT_FALSE (list.isEditing());
+    EXPECT_TRUE (list.getTooltip().contains ("\n\nDouble-click a name to type a new one - ")) << list.getTooltip();
+    EXPECT_FALSE (list.getTooltip().contains ("Click a name"));
+
     // A double-click on the name opens the editor over it; Return renames.
     doubleClick (list, { 100, rowMiddle (1) });
     ASSERT_TRUE (list.isEditing());

@@ -1,3 +1,4 @@
+#include "ui/FreshLocations.h"
 #include "ExportPageFixture.h"
 
 #include "core/audio/AudioFileReader.h"
@@ -16,7 +17,7 @@ TEST (ExportPageEndToEnd, AnalyseChangeRenderDeliver)
     TemporaryFolder temp;
     auto fakeSeams = std::make_unique<FakeSeams>();
     auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams));
+    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
     main->setSize (1360, 860);
     auto& app = main->getAppState();
     app.session.setPreset (makeHybridOrchestraExamplePreset());
@@ -115,7 +116,7 @@ TEST (ExportPageEndToEnd, CutUntickAndAuditionTheCleanup)
     audio.pacing = FakeAudioOutput::Pacing::realTime;
     auto fakeSeams = std::make_unique<FakeSeams> (std::make_shared<FakeAudioOutput> (audio));
     auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams));
+    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
     main->setSize (1360, 860);
     auto& app = main->getAppState();
 

@@ -5,6 +5,7 @@
 #include "TestFolder.h"
 #include "render/RenderTestSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/export/ExportPage.h"
@@ -54,7 +55,7 @@ struct ExportPageFixture
     {
         auto fakeSeams = std::make_unique<FakeSeams> (std::move (audio));
         seams = fakeSeams.get();
-        app = std::make_unique<ui::AppState> (std::move (fakeSeams));
+        app = std::make_unique<ui::AppState> (std::move (fakeSeams), freshLocations());
         app->session.setPreset (makeHybridOrchestraExamplePreset());
     }
 

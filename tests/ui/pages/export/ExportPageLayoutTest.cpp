@@ -168,7 +168,7 @@ TEST (ExportPageLayout, ColumnGapDrags)
 
     splitter.mouseUp (mouseEventAt (splitter, { 6.0f, 10.0f }));
     EXPECT_FALSE (f.app->settings->needsToBeSaved());
-    EXPECT_TRUE (ui::AppState::getSettingsFile().loadFileAsString().contains (f.app->settings->getValue (columnWidthsKey)));
+    EXPECT_TRUE (f.app->getLocations().settingsFile.loadFileAsString().contains (f.app->settings->getValue (columnWidthsKey)));
 
     // The widths come back with a new page, and a reset forgets them.
     f.page.reset();
@@ -205,14 +205,29 @@ TEST (ExportPageLayout, SnapshotsAfterAnAnalysisWithCleanup)
     auto& page = f.makePage (1360, 860);
     click (page.getRenderBar().analyseButton);
     ASSERT_TRUE (f.waitForRunToEnd());
-    ASSERT_TRUE (page.getContent().gatedList.isVisible());
+    auto& content = page.getContent();
+    ASSERT_TRUE (content.gatedList.isVisible());
     saveSnapshot (page, "export-page-cleanup-1360");
+    const auto columnsAt1360 = content.getColumnWidths().size();
 
+    // Wider and taller: more columns, and the cleanup's list keeps its whole height under the
+    // report's title, inside the page, whatever the blocks above it do.
     page.setSize (2000, 1100);
     page.getViewport().setViewPosition (0, 0);
     saveSnapshot (page, "export-page-cleanup-2000");
-    page.getViewport().setViewPosition (0, page.getContent().getReportTop() - 12);
+    EXPECT_GT (content.getColumnWidths().size(), columnsAt1360);
+    EXPECT_TRUE (content.gatedList.isVisible());
+    EXPECT_EQ (content.gatedList.getHeight(), content.gatedList.getIdealHeight());
+    EXPECT_GE (content.gatedList.getY(), content.reportHeader.getBottom());
+    EXPECT_LE (content.gatedList.getRight(), content.getWidth());
+    EXPECT_GE (content.getHeight(), content.gatedList.getBottom());
+
+    // Scrolled to the report, its title and the list's top are in view.
+    page.getViewport().setViewPosition (0, content.getReportTop() - 12);
     saveSnapshot (page, "export-page-cleanup-2000-report");
+    const auto view = page.getViewport().getViewArea();
+    EXPECT_TRUE (view.contains (content.reportHeader.getBounds())) << view.toString() << " " << content.reportHeader.getBounds().toString();
+    EXPECT_TRUE (view.contains (content.gatedList.getPosition())) << view.toString() << " " << content.gatedList.getBounds().toString();
 }
 
 } // namespace dunmoor::testing

@@ -247,9 +247,17 @@ TEST (ExportPageRun, WarningsAskAndCancelWritesNothing)
     auto preset = f.preset();
     preset.exportSettings.requireDecisionOnUnassigned = true;
     f.app->session.updatePreset (preset);
-    f.app->session.assignTracks ({ f.app->session.getTracks()[0].id }, {}, false);
+    const auto& unassigned = f.app->session.getTracks()[0];
+    f.app->session.assignTracks ({ unassigned.id }, {}, false);
     page.startExport();
     EXPECT_EQ (f.seams->lastBox()->request.title, "The export cannot start");
+
+    // The box names the cue and the track that need a decision, and the setting behind the refusal.
+    const auto* cue = f.app->session.findCue (unassigned.cueKey);
+    ASSERT_NE (cue, nullptr);
+    EXPECT_TRUE (f.seams->lastBox()->request.message.contains (cue->name + ": 1 track is still unassigned: " + unassigned.file.getFileName() + "."))
+        << f.seams->lastBox()->request.message;
+    EXPECT_TRUE (f.seams->lastBox()->request.message.contains ("\"Refuse to export while tracks are unassigned\" on the Levels & Export page"));
     EXPECT_FALSE (page.getRunControl().isRunInFlight());
 }
 

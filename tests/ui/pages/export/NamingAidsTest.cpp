@@ -64,18 +64,29 @@ TEST (NamingVocabulary, LimitsAndCase)
     EXPECT_EQ (vocabulary.toText().upToFirstOccurrenceOf ("\n", false, false), "word1");
 }
 
+namespace
+{
+    /** Project "PRJ", cue "Cue1", and the stems Drums, Bass, Keys and Strings (codes DRU, BAS, ...). */
+    Preset makeFourStemPreset()
+    {
+        Preset preset;
+        preset.metadata = { "Pub", "PRJ", "Cue1", "Comp", "v1" };
+
+        for (auto name : { "Drums", "Bass", "Keys", "Strings" })
+        {
+            Stem stem;
+            stem.displayName = name;
+            stem.shortCode = juce::String (name).substring (0, 3).toUpperCase();
+            (void) preset.schema.addStem (stem);
+        }
+
+        return preset;
+    }
+} // namespace
+
 TEST (NamingPreview, ExamplesAndUnknownTokens)
 {
-    Preset preset;
-    preset.metadata = { "Pub", "PRJ", "Cue1", "Comp", "v1" };
-
-    for (auto name : { "Drums", "Bass", "Keys", "Strings" })
-    {
-        Stem stem;
-        stem.displayName = name;
-        stem.shortCode = juce::String (name).substring (0, 3).toUpperCase();
-        (void) preset.schema.addStem (stem);
-    }
+    auto preset = makeFourStemPreset();
 
     preset.schema.stems[1].namingTemplate = "{stemCode}_{Take}";
     preset.schema.alternativeMixes = { { "m1", "No Drums", "ND", {} }, { "m2", "Instrumental", "", {} }, { "m3", "Alt", "", {} } };
@@ -90,7 +101,7 @@ TEST (NamingPreview, ExamplesAndUnknownTokens)
     Cue cue;
     cue.name = "1M01";
 
-    EXPECT_EQ (buildNamingPreview (preset, { cue }),
+    EXPECT_EQ (buildNamingPreview (preset, { cue }, {}),
                "PRJ_1M01_01_Drums.flac\n"
                "BAS.flac\n"
                "PRJ_1M01_03_Keys.flac\n"
@@ -106,7 +117,52 @@ TEST (NamingPreview, ExamplesAndUnknownTokens)
     settings.fullMix.exportSubmixes = false;
     settings.batch.folderNameTarget = FolderNameTarget::none;
     settings.naming.stemTemplate = "{cue}_{stemIndex}";
-    EXPECT_EQ (buildNamingPreview (preset, { cue }), "Cue1_02.flac\nBAS.flac\nCue1_04.flac\nPRJ_Cue1_Full Mix.flac\nunknown token(s): {Take}");
+    EXPECT_EQ (buildNamingPreview (preset, { cue }, {}), "Cue1_02.flac\nBAS.flac\nCue1_04.flac\nPRJ_Cue1_Full Mix.flac\nunknown token(s): {Take}");
+}
+
+// The preview listed the preset's first stems whether or not the cue had anything for them,
+// numbered as if all were written: names no render of that cue would produce.
+TEST (NamingPreview, ListsOnlyWhatTheShownCueWrites)
+{
+    auto preset = makeFourStemPreset();
+
+    auto& settings = preset.exportSettings;
+    settings.naming.stemTemplate = "{cue}_{stemIndex}_{stemName}";
+    settings.naming.numbering = NumberingMode::consecutiveExported;
+    const auto& stems = preset.schema.stems;
+
+    Cue first, second;
+    first.key = "a";
+    first.name = "1M01";
+    second.key = "b";
+    second.name = "1M02";
+
+    auto trackOf = [] (const juce::String& cueKey, const juce::String& stemId, bool readable = true)
+    {
+        Track track;
+        track.cueKey = cueKey;
+        track.stemId = stemId;
+        track.info.lengthInSamples = readable ? 48000 : 0;
+        return track;
+    };
+
+    // The render leaves out what it cannot read, so a stem with only such a track writes nothing.
+    const std::vector<Track> tracks { trackOf ("a", stems[1].id), trackOf ("a", stems[3].id), trackOf ("b", stems[0].id),
+                                      trackOf ("a", {}), trackOf ("a", stems[0].id, false) };
+
+    EXPECT_EQ (buildNamingPreview (preset, { first, second }, tracks),
+               "1M01_01_Bass.wav\n1M01_02_Strings.wav\nPRJ_1M01_Full Mix.wav");
+
+    // A stem that writes silence when empty is written, and counted, too.
+    preset.schema.stems[2].hasEmptyPolicy = true;
+    preset.schema.stems[2].emptyPolicy = EmptyStemPolicy::exportSilence;
+    EXPECT_EQ (buildNamingPreview (preset, { first, second }, tracks),
+               "1M01_01_Bass.wav\n1M01_02_Keys.wav\n1M01_03_Strings.wav\nPRJ_1M01_Full Mix.wav");
+
+    // By the preset's numbers the places stay as they are.
+    settings.naming.numbering = NumberingMode::schemaIndex;
+    EXPECT_EQ (buildNamingPreview (preset, { first, second }, tracks),
+               "1M01_02_Bass.wav\n1M01_03_Keys.wav\n1M01_04_Strings.wav\nPRJ_1M01_Full Mix.wav");
 }
 
 } // namespace dunmoor::ui

@@ -9,6 +9,7 @@
 #include "audio/AudioTestFiles.h"
 #include "session/SessionTestSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
@@ -60,11 +61,11 @@ struct ImportPageFixture : ::testing::Test
         writeClipped (reel.getChildFile ("1M02/Kick.wav"));
         temp.make ("Reel/1M02/Broken.wav", "not audio");
 
-        // The recent folders of an earlier test would change what the choosers offer.
-        clearUserData();
+        // A folder of the test's own: the recent folders of an earlier test would change what
+        // the choosers offer.
         auto fakeSeams = std::make_unique<FakeSeams> (audio);
         seams = fakeSeams.get();
-        app = std::make_unique<ui::AppState> (std::move (fakeSeams));
+        app = std::make_unique<ui::AppState> (std::move (fakeSeams), freshLocations());
         app->session.setPreset (makeOrchestraPreset());
         makePage();
     }
@@ -73,12 +74,6 @@ struct ImportPageFixture : ::testing::Test
     {
         page.reset();
         app.reset();
-        clearUserData();
-    }
-
-    static void clearUserData()
-    {
-        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
     }
 
     virtual void makePage()

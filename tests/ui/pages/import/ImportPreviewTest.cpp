@@ -171,7 +171,7 @@ TEST_F (ImportPageFixture, SplitWithTheKeyAtThePointer)
     EXPECT_EQ (items[0].text, "At 0:00.8");
     EXPECT_EQ (items[1].text, "Split stem here (S)");
     EXPECT_GE (waveform.getMarkerPosition(), 0.0);
-    seams->chooseMenuItem (0);
+    seams->dismissMenu();
     EXPECT_LT (waveform.getMarkerPosition(), 0.0);
 }
 
@@ -218,12 +218,12 @@ TEST_F (ImportPageFixture, EndToEndAsANewUserWorks)
     // Both to Percussion from the menu, then the pad to a stem of its own.
     page->selectTracks ({ trackIdNamed (app->session, "Taiko.wav"), trackIdNamed (app->session, "Synth Pad.wav") });
     page->showAssignMenu ({ 50, 50 });
-    seams->chooseMenuItem (2 + 2);
+    ASSERT_TRUE (seams->chooseStemMenuItem ("Percussion"));
     EXPECT_EQ (trackNamed (app->session, "Taiko.wav")->stemId, stemIdNamed (app->session, "Percussion"));
 
     page->selectTracks ({ trackIdNamed (app->session, "Synth Pad.wav") });
     page->showAssignMenu ({ 50, 50 });
-    seams->chooseMenuItem (200000);
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("New stem"));
     ASSERT_EQ (seams->prompts.back().request.title, "New stem");
     seams->answerPrompt (true, { "Pads" });
     EXPECT_EQ (trackNamed (app->session, "Synth Pad.wav")->stemId, stemIdNamed (app->session, "Pads"));
@@ -234,7 +234,7 @@ TEST_F (ImportPageFixture, EndToEndAsANewUserWorks)
     ASSERT_TRUE (pumpUntil ([&] { return page->getShownTrackCount() == -1; }));
     page->selectTracks ({ trackIdNamed (app->session, "Violins Hi.wav") });
     page->showAssignMenu ({ 50, 50 });
-    seams->chooseMenuItem (100001);
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Rename file"));
     seams->answerPrompt (true, { "Violins High" });
     EXPECT_TRUE (cue.getChildFile ("Violins High.wav").existsAsFile());
     EXPECT_FALSE (cue.getChildFile ("Violins Hi.wav").exists());

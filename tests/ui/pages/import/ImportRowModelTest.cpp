@@ -187,11 +187,66 @@ TEST_F (RowFixture, ColumnsFitTheShownTexts)
     EXPECT_EQ (fitPreviewColumnWidth (1152, 1100), 120);
 }
 
+// Columns wider together than the table give way one after another, so the last ones never
+// fall off its edge.
+TEST (ImportColumns, GiveWayInAFixedOrderDownToTheirMinimums)
+{
+    using namespace ImportColumn;
+    const std::vector<ColumnRoom> shown { { file, 400, 140 }, { preview, 150, 80 }, { cue, 260, 70 }, { format, 80, 80 },
+                                          { stem, 160, 100 }, { clip, 74, 60 }, { status, 200, 120 } };
+
+    struct Case
+    {
+        int viewport;
+        std::vector<int> widths; // in the order shown
+    };
+
+    const Case cases[] = {
+        { 1400, { 400, 226, 260, 80, 160, 74, 200 } }, // room to spare: Preview takes it
+        { 1134, { 400, 80, 140, 80, 160, 74, 200 } },  // Preview gives way first, then Cue
+        { 964, { 400, 80, 70, 80, 100, 74, 160 } },    // Cue and Stem at their minimums, then Status
+        { 700, { 176, 80, 70, 80, 100, 74, 120 } },    // the file name last
+        { 500, { 140, 80, 70, 80, 100, 74, 120 } },    // too narrow for even the minimums
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto widths = fitColumnsToTable (shown, c.viewport);
+        ASSERT_EQ (widths.size(), shown.size());
+
+        for (size_t i = 0; i < widths.size(); ++i)
+        {
+            EXPECT_EQ (widths[i].column, shown[i].column);
+            EXPECT_EQ (widths[i].width, c.widths[i]) << c.viewport << " px, column " << shown[i].column;
+        }
+    }
+}
+
 TEST (ImportSummaryBox, SaysWhatTheImportSkipped)
 {
-    ImportSummary quiet;
-    quiet.alreadyInList = 3;
-    EXPECT_FALSE (describeImportSummary (quiet).show) << "already in the list says nothing";
+    EXPECT_FALSE (describeImportSummary ({}).show);
+
+    // Files that were already there are counted, so an import that adds nothing says why.
+    struct AlreadyCase
+    {
+        int imported, already;
+        const char* title;
+        const char* message;
+    };
+
+    for (const auto& c : { AlreadyCase { 0, 12, "Nothing new was imported", "12 files were already in the list." },
+                           AlreadyCase { 0, 1, "Nothing new was imported", "1 file was already in the list." },
+                           AlreadyCase { 4, 2, "Some files were already in the list", "2 files were already in the list." } })
+    {
+        ImportSummary summary;
+        summary.imported = c.imported;
+        summary.alreadyInList = c.already;
+        const auto box = describeImportSummary (summary);
+        EXPECT_TRUE (box.show);
+        EXPECT_FALSE (box.warning);
+        EXPECT_EQ (box.title, c.title);
+        EXPECT_EQ (box.message, c.message);
+    }
 
     ImportSummary split;
     split.alreadySplit.add ("Bass_splitted.wav");

@@ -11,14 +11,14 @@ namespace
 {
     using PresetLibraryPanel = PresetPageFixture;
 
-    juce::String storedPresetId()
+    juce::String storedPresetId (const ui::AppState& app)
     {
         juce::PropertiesFile::Options options;
         options.applicationName = "Brackenfold";
         options.filenameSuffix = "settings";
         options.storageFormat = juce::PropertiesFile::storeAsXML;
         options.doNotSave = true;
-        return juce::PropertiesFile (ui::AppState::getSettingsFile(), options).getValue ("presetId");
+        return juce::PropertiesFile (app.getLocations().settingsFile, options).getValue ("presetId");
     }
 
     TEST_F (PresetLibraryPanel, ClickingARowLoadsItAndRemembersIt)
@@ -30,7 +30,7 @@ namespace
         clickLibraryRow (rowOf (builtInExamplePresetId));
         EXPECT_EQ (app->presetId, builtInExamplePresetId);
         EXPECT_TRUE (haveSameContent (working(), app->presetLibrary->loadPreset (builtInExamplePresetId).preset));
-        EXPECT_EQ (storedPresetId(), builtInExamplePresetId);
+        EXPECT_EQ (storedPresetId (*app), builtInExamplePresetId);
         EXPECT_EQ (stems().getNumSelectedRows(), 1);
         EXPECT_EQ (field ("Name").getText(), working().schema.stems[0].displayName);
         EXPECT_TRUE (seams->boxes.empty());
@@ -120,7 +120,7 @@ namespace
         EXPECT_EQ (working().schema.publisher, "Atlas Music");
         EXPECT_TRUE (working().schema.stems.empty());
         EXPECT_EQ (app->presetId, working().id);
-        EXPECT_EQ (storedPresetId(), working().id);
+        EXPECT_EQ (storedPresetId (*app), working().id);
         EXPECT_NE (app->presetLibrary->findEntry (working().id), nullptr);
         EXPECT_EQ (status(), "");
     }
@@ -164,7 +164,7 @@ namespace
         seams->answerPrompt (true, { "Mine" });
         EXPECT_EQ (working().name, "Mine");
         EXPECT_EQ (app->presetId, working().id);
-        EXPECT_EQ (storedPresetId(), working().id);
+        EXPECT_EQ (storedPresetId (*app), working().id);
         EXPECT_EQ (status(), "");
         check ("save as");
 
@@ -208,7 +208,7 @@ namespace
         click ("Save");
         ASSERT_FALSE (working().id.isEmpty());
         EXPECT_EQ (app->presetId, working().id);
-        EXPECT_EQ (storedPresetId(), working().id);
+        EXPECT_EQ (storedPresetId (*app), working().id);
         EXPECT_EQ (library().getSelectedRow(), rowOf (working().id));
         EXPECT_EQ (status(), "");
         EXPECT_EQ (states(), "SRD");
@@ -232,7 +232,7 @@ namespace
         EXPECT_EQ (working().name, "Yankee");
         EXPECT_EQ (app->presetId, app->presetLibrary->getEntries().back().id);
         EXPECT_EQ (library().getSelectedRow(), last - 1);
-        EXPECT_EQ (storedPresetId(), app->presetId);
+        EXPECT_EQ (storedPresetId (*app), app->presetId);
 
         // Cancel leaves everything; a built-in has no Delete at all.
         click ("Delete");

@@ -145,8 +145,8 @@ TEST (CueChoices, TextsCountStemsOfReadableTracksAndKeepTheChoiceByKey)
 
     const auto choices = CueChoices::build ({ cueOf ("k1", "Main Title"), cueOf ("k2", "End Credits") }, index);
     ASSERT_EQ (choices.items.size(), 2u);
-    EXPECT_EQ (choices.items[0].text, "Main Title  (2)");
-    EXPECT_EQ (choices.items[1].text, "End Credits  (1)");
+    EXPECT_EQ (choices.items[0].text, "Main Title  (2 stems)");
+    EXPECT_EQ (choices.items[1].text, "End Credits  (1 stem)");
 
     EXPECT_EQ (choices.idForKey ("k2"), 3);
     EXPECT_EQ (choices.keyForId (3), "k2");

@@ -100,7 +100,7 @@ namespace
         auto items = seams->lastMenuItems();
         ASSERT_EQ (items.size(), 8u);
         EXPECT_EQ (items[5].text, "6");
-        seams->chooseMenuItem (1000);
+        ASSERT_TRUE (seams->chooseMenuItemNamed ("N stems..."));
         ASSERT_EQ (seams->prompts.size(), 1u);
         EXPECT_EQ (seams->prompts.back().request.title, "Add several stems");
         EXPECT_EQ (seams->prompts.back().request.fields[0].initialText, "24");
@@ -118,9 +118,9 @@ namespace
         EXPECT_EQ (seams->lastBox()->request.message, "A schema holds at most 256 stems.");
 
         stemPanel().showStemContextMenu (3);
-        seams->chooseMenuItem (1);
+        ASSERT_TRUE (seams->chooseMenuItemNamed ("Add stem"));
         stemPanel().showStemContextMenu (3);
-        seams->chooseMenuItem (2);
+        ASSERT_TRUE (seams->chooseMenuItemNamed ("Add several stems..."));
         stemPanel().getAdder().addStemFromTemplate (0);
         EXPECT_EQ (seams->boxes.size(), boxes + 4);
         EXPECT_EQ (lastBoxTitle(), "No room for more stems");
@@ -135,7 +135,7 @@ namespace
             }
         }
 
-        seams->chooseMenuItem (0);
+        seams->dismissMenu();
         EXPECT_EQ ((int) working().schema.stems.size(), maxStems);
     }
 
@@ -174,14 +174,14 @@ namespace
     TEST_F (PresetPageAdding, PlainStemsSkipANameOrCodeInUse)
     {
         click ("Add N stems");
-        seams->chooseMenuItem (3);
+        ASSERT_TRUE (seams->chooseMenuItemNamed ("3"));
         ASSERT_EQ (working().schema.stems.size(), 3u);
         stems().selectRow (0);
         click ("Delete stem");
         answer (true);
 
         stemPanel().showStemContextMenu (0);
-        seams->chooseMenuItem (1);
+        ASSERT_TRUE (seams->chooseMenuItemNamed ("Add stem"));
         const auto& stems = working().schema.stems;
         ASSERT_EQ (stems.size(), 3u);
         EXPECT_EQ (stems.back().displayName, "Stem 4");

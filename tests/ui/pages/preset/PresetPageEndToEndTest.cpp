@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "ui/FreshLocations.h"
 #include "core/preset/PresetReader.h"
 #include "core/render/RenderJob.h"
 #include "core/render/RenderPlan.h"
@@ -322,7 +323,7 @@ namespace
         app.reset();
         auto realSeams = std::make_unique<RealMenuSeams>();
         seams = realSeams.get();
-        app = std::make_unique<ui::AppState> (std::move (realSeams));
+        app = std::make_unique<ui::AppState> (std::move (realSeams), locations);
         makePage (false);
 
         // Finds a shown menu item by the title it gives a screen reader, and presses it.

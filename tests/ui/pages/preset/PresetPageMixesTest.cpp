@@ -90,7 +90,7 @@ namespace
         ASSERT_EQ (items.size(), 2u);
         EXPECT_EQ (items[0].text, "Rename...");
         EXPECT_EQ (items[1].text, "Remove this alternative mix");
-        seams->chooseMenuItem (0);
+        seams->dismissMenu();
 
         // Removing a stem takes it out of every mix.
         stems().selectRow (2);
@@ -200,7 +200,7 @@ namespace
         const auto bass = session().findTrack (trackIdNamed (session(), "Bass.wav"))->stemId;
         ASSERT_TRUE (drums.isNotEmpty());
         ASSERT_TRUE (bass.isNotEmpty());
-        EXPECT_EQ (combo.getItemText (1), "Cue A  (2)");
+        EXPECT_EQ (combo.getItemText (1), "Cue A  (2 stems)");
 
         chooseCue ("Cue B");
         const auto cueB = cueKeyOf ("Cue B");
@@ -222,7 +222,7 @@ namespace
         chooseCue ("Cue B");
         session().assignTracks ({ trackIdNamed (session(), "Vox.wav") }, {}, false);
         EXPECT_EQ (mixColumns().getSelectedCueKey(), cueB);
-        EXPECT_EQ (combo.getText(), "Cue B  (1)");
+        EXPECT_EQ (combo.getText(), "Cue B  (1 stem)");
 
         juce::StringArray cueBTracks;
 

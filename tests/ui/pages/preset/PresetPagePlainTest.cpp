@@ -57,7 +57,7 @@ TEST (PresetPageLayout, ThreePanelsAt1200By700)
     // Stem panel: top row, heading, list, button row at the bottom of its content.
     EXPECT_EQ (l.cueLabel, Rect (364, 16, 34, 30));
     EXPECT_EQ (l.mixHeader, Rect (364, 58, 510, 28));
-    EXPECT_EQ (l.stemButtons[0].getPosition(), juce::Point<int> (364, 700 - 24 - 30));
+    EXPECT_EQ (l.stemButtons[0].getPosition(), juce::Point<int> (364, 700 - 24 - 65)); // two lines of buttons at this width
     EXPECT_EQ (l.listArea.getBottom(), l.stemButtons[0].getY() - 6);
 
     // With room to spare the hint stands 12 px after the later arrow.
@@ -100,34 +100,57 @@ TEST (PresetPageLayout, SmallPagesClipInsteadOfOverlapping)
     EXPECT_TRUE (none.libraryList.isEmpty());
 }
 
-TEST (PresetPageLayout, NarrowButtonRowHidesTheHintAndShrinksInProportion)
+TEST (PresetPageLayout, NarrowButtonRowHidesTheHintThenTakesASecondLine)
 {
     const std::array<int, 5> text { 90, 110, 90, 75, 90 };
     const int sum = 90 + 110 + 90 + 75 + 90 + 30 + 30;
 
     const auto wide = StemButtonRow::fit (sum + 130 + 42, text, 130);
     EXPECT_TRUE (wide.hintVisible);
+    EXPECT_FALSE (wide.twoLines);
     EXPECT_EQ (wide.widths[1], 110);
 
     // Room for the buttons and their gaps, not the hint: natural widths, no hint.
     const auto noHint = StemButtonRow::fit (sum + 35, text, 130);
     EXPECT_FALSE (noHint.hintVisible);
+    EXPECT_FALSE (noHint.twoLines);
     EXPECT_EQ (noHint.widths[1], 110);
 
+    // Less room: two lines, every caption at its width.
     const auto tight = StemButtonRow::fit (300, text, 130);
     EXPECT_FALSE (tight.hintVisible);
-    EXPECT_EQ (tight.widths[1], 270 * 110 / sum);
-    EXPECT_EQ (tight.widths[6], 270 * 30 / sum);
+    EXPECT_TRUE (tight.twoLines);
+    EXPECT_EQ (tight.widths[1], 110);
+    EXPECT_EQ (tight.widths[6], 30);
 
-    // Placed on a page: 5 px between neighbours.
+    // A line too narrow even alone shrinks in proportion, keeping its gaps.
+    const auto narrow = StemButtonRow::fit (250, text, 130);
+    EXPECT_EQ (narrow.widths[1], 240 * 110 / 290);
+    EXPECT_EQ (narrow.widths[4], 90) << "the second line still fits";
+
+    // Placed on a page: 5 px between neighbours on a line, the second line under the first, and
+    // the list ends above both.
     const auto page = layoutOf (1100, 720);
     EXPECT_FALSE (page.hintVisible);
     EXPECT_TRUE (page.hint.isEmpty());
 
     for (size_t i = 1; i < 7; ++i)
-        EXPECT_EQ (page.stemButtons[i].getX(), page.stemButtons[i - 1].getRight() + 5) << i;
+    {
+        if (i == StemButtonRow::firstLineCount)
+        {
+            EXPECT_EQ (page.stemButtons[i].getX(), page.stemButtons[0].getX());
+            EXPECT_EQ (page.stemButtons[i].getY(), page.stemButtons[0].getBottom() + 5);
+        }
+        else
+        {
+            EXPECT_EQ (page.stemButtons[i].getX(), page.stemButtons[i - 1].getRight() + 5) << i;
+            EXPECT_EQ (page.stemButtons[i].getY(), page.stemButtons[i - 1].getY()) << i;
+        }
 
-    EXPECT_LE (page.stemButtons[6].getRight(), page.stemPanel.getRight() - 12);
+        EXPECT_LE (page.stemButtons[i].getRight(), page.stemPanel.getRight() - 12) << i;
+    }
+
+    EXPECT_EQ (page.listArea.getBottom(), page.stemButtons[0].getY() - 6);
 }
 
 TEST (PresetPageLayout, TickScrollBarTakesTheBottomOfTheListArea)

@@ -9,6 +9,7 @@
 #include "audio/AudioTestFiles.h"
 #include "core/model/BuiltInPresets.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/FindByTitle.h"
 #include "ui/PrivateDesktop.h"
 #include "ui/UiTestSupport.h"
@@ -42,7 +43,6 @@ struct PresetPageFixture : ::testing::Test
 {
     void SetUp() override
     {
-        clearUserData();
         build();
     }
 
@@ -50,12 +50,6 @@ struct PresetPageFixture : ::testing::Test
     {
         page.reset();
         app.reset();
-        clearUserData();
-    }
-
-    static void clearUserData()
-    {
-        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getChildFile ("Brackenfold").deleteRecursively();
     }
 
     /** Builds the application state and the page again: with this audio output (none: no audio
@@ -66,7 +60,7 @@ struct PresetPageFixture : ::testing::Test
         app.reset();
         auto fakeSeams = std::make_unique<FakeSeams> (std::move (audio));
         seams = fakeSeams.get();
-        app = std::make_unique<ui::AppState> (std::move (fakeSeams));
+        app = std::make_unique<ui::AppState> (std::move (fakeSeams), locations);
         makePage (privateDesktop);
     }
 
@@ -292,6 +286,7 @@ struct PresetPageFixture : ::testing::Test
         return n;
     }
 
+    const ui::AppState::Locations locations = freshLocations();
     FakeSeams* seams = nullptr;
     std::unique_ptr<ui::AppState> app;
     std::unique_ptr<ui::PresetPage> page;

@@ -1,4 +1,5 @@
 #include "ReportPageFixture.h"
+#include "ui/look/AppLookAndFeel.h"
 
 namespace dunmoor::testing
 {
@@ -29,6 +30,27 @@ TEST_F (ReportPageTest, SortingThroughTheHeaderKeepsTiesAndFollowsThePlayersFile
     EXPECT_EQ (page->getCurrentRow(), 1);
     EXPECT_EQ (table().getTable().getSelectedRow(), 1);
     EXPECT_EQ (page->getCurrentFile(), outputRoot.getChildFile ("1m01/Cue 10.wav").getFullPathName());
+}
+
+// In a narrow window every name was cut to the same "1M01 Opening Titles_0…": a name too long
+// for its cell loses its middle, and the cell's tooltip has it whole.
+TEST_F (ReportPageTest, LongFileNamesKeepTheirEndAndShowWholeInTheTooltip)
+{
+    const juce::String longName ("1M01 Opening Titles and the Long Way Round the Harbour_09_Bass.wav");
+    deliver (handMadeReport ({ { longName, -1.0 }, { "Short.wav", -2.0 } }));
+    page->setSize (1100, 720);
+
+    auto& model = table();
+    const auto row = shownFileNames().indexOf (longName);
+    ASSERT_GE (row, 0);
+    EXPECT_EQ (model.getCellTooltip (row, ui::fileColumn), longName);
+    EXPECT_EQ (model.getCellTooltip (shownFileNames().indexOf ("Short.wav"), ui::fileColumn), "") << "a whole name needs no tooltip";
+    EXPECT_EQ (model.getCellTooltip (row, ui::peakColumn), "") << "numbers are squeezed, never shortened";
+
+    // The File column keeps at least its minimum and the header captions fit.
+    auto& header = model.getTable().getHeader();
+    for (int i = 0; i < header.getNumColumns (true); ++i)
+        EXPECT_GE (header.getColumnWidth (header.getColumnIdOfIndex (i, true)), ui::AppLookAndFeel::minimumHeaderColumnWidth (header.getColumnName (header.getColumnIdOfIndex (i, true)), false, 28)) << i;
 }
 
 TEST_F (ReportPageTest, RefusedNamesSayWhyAndChangeNothing)

@@ -2,6 +2,7 @@
 #include "core/model/BuiltInPresets.h"
 #include "render/RenderTestSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/UiTestSupport.h"
 #include "ui/pages/export/ExportPage.h"
 #include "ui/pages/report/DeliveryTable.h"
@@ -30,7 +31,7 @@ TEST (ReportPageEndToEnd, ExportThenCheckRenameSaveAndPlayTheDelivery)
     audio.pacing = FakeAudioOutput::Pacing::manual;
     auto fakeSeams = std::make_unique<FakeSeams> (std::make_shared<FakeAudioOutput> (audio));
     auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams));
+    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
     main->setSize (1360, 860);
     auto& app = main->getAppState();
     app.session.setPreset (makeHybridOrchestraExamplePreset());

@@ -5,6 +5,7 @@
 #include "TestFolder.h"
 #include "render/RenderTestSupport.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
 #include "ui/pages/report/DeliveryTable.h"
@@ -38,7 +39,7 @@ protected:
     {
         page.reset();
         fake = seams.get();
-        state = std::make_unique<ui::AppState> (std::move (seams));
+        state = std::make_unique<ui::AppState> (std::move (seams), locations);
         state->setOutputFolder (outputRoot);
         makePage();
     }
@@ -180,6 +181,7 @@ protected:
     }
 
     TemporaryFolder temp;
+    const ui::AppState::Locations locations = freshLocations();
     juce::File outputRoot;
     std::shared_ptr<FakeAudioOutput> output;
     FakeSeams* fake = nullptr;

@@ -194,8 +194,17 @@ TEST_F (ReportPlayerTest, ThePageCanGoWhileASpectrogramIsBeingComputed)
     deliver (report);
 
     page->showFile (0, false, 0.0);
+    ASSERT_TRUE (page->getPlayer().getAnalysis().isBusy()) << "the page goes while its spectrogram is computed";
     page.reset();
     pumpMessages (100);     // a result posted meanwhile finds no page
+
+    // The state is none the worse: a new page shows the file and gets its picture.
+    makePage();
+    page->showFile (0, false, 0.0);
+    auto& player = page->getPlayer();
+    ASSERT_TRUE (pumpUntil ([&player] { return ! player.getAnalysis().isBusy(); }, 60000));
+    EXPECT_FALSE (player.spectrogramView.isBusy());
+    EXPECT_GT (player.spectrogramView.getSpectrogram().columns, 0);
 }
 
 } // namespace dunmoor::testing

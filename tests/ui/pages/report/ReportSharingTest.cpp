@@ -45,7 +45,7 @@ TEST_F (ReportPageTest, SavingTheTextAndWebReportsGoesThroughTheChooser)
     const auto& textRequest = fake->choosers.back().request;
     EXPECT_EQ (textRequest.mode, ui::FileChooserRequest::Mode::saveFile);
     EXPECT_EQ (textRequest.title, "Save the render report");
-    EXPECT_EQ (textRequest.initialLocation, outputRoot.getChildFile ("Brackenfold report.txt"));
+    EXPECT_EQ (textRequest.initialLocation, outputRoot.getChildFile ("Brackenfold report - 1m01.txt"));
     EXPECT_EQ (textRequest.filePatterns, "*.txt");
     EXPECT_TRUE (textRequest.warnAboutOverwriting);
 

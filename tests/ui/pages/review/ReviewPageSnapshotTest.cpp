@@ -34,3 +34,21 @@ TEST (ReviewPageSnapshot, Review)
 }
 
 } // namespace dunmoor::testing
+
+namespace dunmoor::testing
+{
+
+// Every cue in view: rows name their cues, and tracks placed or locked by hand say so.
+TEST (ReviewPageSnapshot, AllCuesWithDecisionsOfTheUser)
+{
+    ReviewPageFixture f;
+    auto& page = *f.page;
+    findByTitle<juce::ComboBox> (page, "Cue")->setSelectedId (1, juce::sendNotificationSync);
+    f.app.session.assignTracks ({ f.id ("snare.wav") }, f.stem ("Choir"), false);
+    f.app.session.assignTracks ({ f.id ("choir.wav") }, f.stem ("Choir"), true);
+    tickAndSettle (page);
+    EXPECT_TRUE (page.getChosenCueKey().isEmpty());
+    saveSnapshot (page, "review-all-cues");
+}
+
+} // namespace dunmoor::testing

@@ -202,7 +202,7 @@ TEST (ReviewPage, AssignAndStemMenusFromTheButtonAndFromRightClicks)
     EXPECT_EQ (seams.menus[0].options.getTargetComponent(), &button (page, "Assign to..."));
     const auto items = seams.lastMenuItems();
     EXPECT_EQ (items[0].text, "1 track(s) selected");
-    seams.chooseMenuItem (2 + 3); // the fourth stem of the schema, Choir
+    ASSERT_TRUE (seams.chooseStemMenuItem ("Choir"));
     tickAndSettle (page);
     EXPECT_EQ (rows.stemOf (glimmer), f.stem ("Choir"));
 
@@ -211,7 +211,7 @@ TEST (ReviewPage, AssignAndStemMenusFromTheButtonAndFromRightClicks)
     EXPECT_EQ (page.getSelectedTrackIds(), juce::StringArray (kick));
     ASSERT_EQ (seams.menus.size(), 2u);
     EXPECT_EQ (seams.menus[1].options.getTargetComponent(), nullptr);
-    seams.chooseMenuItem (100000); // sort stems alphabetically
+    ASSERT_TRUE (seams.chooseMenuItemNamed ("Sort stems alphabetically"));
     EXPECT_TRUE (f.app.isStemsAlphabetical());
     EXPECT_EQ (page.getTree().getRootItem()->getSubItem (1)->getUniqueName(), "stem:" + f.stem ("Brass"));
 
@@ -223,7 +223,7 @@ TEST (ReviewPage, AssignAndStemMenusFromTheButtonAndFromRightClicks)
     ASSERT_EQ (stemItems.size(), 4u);
     EXPECT_TRUE (stemItems[0].ticked);
     EXPECT_EQ (stemItems[3].text, "Collapse all");
-    seams.chooseMenuItem (3);
+    ASSERT_TRUE (seams.chooseMenuItemNamed ("Collapse all"));
     for (int i = 0; i < page.getTree().getRootItem()->getNumSubItems(); ++i)
         EXPECT_FALSE (page.getTree().getRootItem()->getSubItem (i)->isOpen()) << i;
 }
@@ -319,7 +319,7 @@ TEST (ReviewPage, SaveAsRuleOffersTheFirstSelectedTracksNewWords)
     EXPECT_EQ (items[1].text + items[2].text + items[3].text, "leadvoxfinal");
     EXPECT_EQ (seams.menus.back().options.getTargetComponent(), &button (page, "Save as rule..."));
 
-    seams.chooseMenuItem (2);
+    ASSERT_TRUE (seams.chooseMenuItemNamed ("vox"));
     ASSERT_TRUE (seams.lastBox()->question);
     EXPECT_EQ (seams.lastBox()->request.title, "Add this rule?");
     EXPECT_EQ (seams.lastBox()->request.message, "'vox' will be added to Choir in the preset loaded in this session.\n\n"
@@ -349,7 +349,7 @@ TEST (ReviewPage, SaveAsRuleOffersTheFirstSelectedTracksNewWords)
     f.app.session.assignTracks ({ leadVoxId }, f.stem ("Brass"), false);
     tickAndSettle (page);
     press (page, "Save as rule...");
-    seams.chooseMenuItem (1);
+    ASSERT_TRUE (seams.chooseMenuItemNamed ("lead"));
     auto preset = f.app.session.getPreset();
     ASSERT_TRUE (preset.schema.removeStem (f.stem ("Brass")));
     f.app.session.updatePreset (preset);

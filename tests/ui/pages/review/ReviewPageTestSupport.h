@@ -6,6 +6,7 @@
 #include "TestFolder.h"
 #include "audio/AudioTestFiles.h"
 #include "ui/FakeSeams.h"
+#include "ui/FreshLocations.h"
 #include "ui/FindByTitle.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/AppState.h"
@@ -28,10 +29,8 @@ struct ReviewAppFixture
 {
     explicit ReviewAppFixture (std::shared_ptr<FakeAudioOutput> output = makeFakeOutput())
         : seams (new FakeSeams (std::move (output))),
-          app (std::unique_ptr<ui::Seams> (seams))
+          app (std::unique_ptr<ui::Seams> (seams), freshLocations())
     {
-        // Settings outlive a test when several run in one process.
-        app.setStemsAlphabetical (false);
     }
 
     juce::String id (const juce::String& fileName) const { return trackIdNamed (app.session, fileName); }

@@ -130,8 +130,8 @@ TEST (ReviewCueChoice, OpensOnTheFirstCueAndKeepsAllCuesOncePicked)
     EXPECT_TRUE (first.visibilityChanged);
     EXPECT_TRUE (first.refilled);
     ASSERT_EQ (choice.getEntries().size(), 2u);
-    EXPECT_EQ (choice.getEntries()[0].text, "1M01  (3)"); // Strings, Brass, Choir
-    EXPECT_EQ (choice.getEntries()[1].text, "1M02  (2)");
+    EXPECT_EQ (choice.getEntries()[0].text, "1M01  (3 stems)"); // Strings, Brass, Choir
+    EXPECT_EQ (choice.getEntries()[1].text, "1M02  (2 stems)");
     EXPECT_EQ (choice.getChosenKey(), f.cueKey (0));
     EXPECT_EQ (choice.getSelectedBoxId(), 2);
 
@@ -143,11 +143,16 @@ TEST (ReviewCueChoice, OpensOnTheFirstCueAndKeepsAllCuesOncePicked)
     EXPECT_TRUE (choice.getChosenKey().isEmpty());
     EXPECT_EQ (choice.getSelectedBoxId(), 1);
 
+    // With every cue in view a row names its cue, since cues share file names; one cue needs no such help.
+    const auto& snare = *f.session.findTrack (f.id ("snare.wav"));
+    EXPECT_EQ (buildTrackRowName (f.session, snare, true), "snare.wav  (1M02)");
+    EXPECT_EQ (buildTrackRowName (f.session, snare, false), "snare.wav");
+
     // A change of the counts refills the box and keeps "All cues".
     f.session.assignTracks ({ f.id ("snare.wav") }, f.stem ("Brass"), false);
     f.session.assignTracks ({ f.id ("strings_b.wav") }, f.stem ("Brass"), false);
     EXPECT_TRUE (choice.refresh (f.session).refilled);
-    EXPECT_EQ (choice.getEntries()[1].text, "1M02  (1)");
+    EXPECT_EQ (choice.getEntries()[1].text, "1M02  (1 stem)");
     EXPECT_TRUE (choice.getChosenKey().isEmpty());
 
     choice.choose (3);
