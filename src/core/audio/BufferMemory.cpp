@@ -1,9 +1,5 @@
 #include "BufferMemory.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #if JUCE_LINUX
 #include <sys/mman.h>
 #endif
@@ -51,13 +47,6 @@ void adviseLargeBuffer (juce::AudioBuffer<double>& buffer) noexcept
 void adviseLargeBuffer (juce::AudioBuffer<float>& buffer) noexcept
 {
     adviseHugePages (buffer);
-}
-
-void returnFreedMemory() noexcept
-{
-#if defined(__GLIBC__)
-    malloc_trim (0);
-#endif
 }
 
 } // namespace dunmoor

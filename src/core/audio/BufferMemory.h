@@ -14,11 +14,4 @@ namespace dunmoor
 void adviseLargeBuffer (juce::AudioBuffer<double>& buffer) noexcept;
 void adviseLargeBuffer (juce::AudioBuffer<float>& buffer) noexcept;
 
-/**
-    Gives the memory freed on the program's threads back to the system (Linux). Buffers of a few
-    megabytes freed on helper threads otherwise stay with those threads' heaps, counted against
-    the program until the same threads happen to need them again. Does nothing elsewhere.
-*/
-void returnFreedMemory() noexcept;
-
 } // namespace dunmoor

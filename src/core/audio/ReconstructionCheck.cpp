@@ -71,6 +71,26 @@ namespace
     // Frames of each file read per window: a few seconds at the usual rates.
     constexpr int checkWindowFrames = 1 << 18;
 
+    /** A cancel is no verdict on the files: nothing was compared. */
+    ReconstructionResult cancelledCheck (double toleranceDb)
+    {
+        ReconstructionResult result;
+        result.toleranceDb = toleranceDb;
+        result.state = ReconstructionState::skipped;
+        result.detail = getCancelledErrorText();
+        result.cancelled = true;
+        return result;
+    }
+
+    ReconstructionResult checkWithoutStems (double toleranceDb)
+    {
+        ReconstructionResult result;
+        result.toleranceDb = toleranceDb;
+        result.state = ReconstructionState::skipped;
+        result.detail = "No lossless stems were written, so there is nothing to verify.";
+        return result;
+    }
+
     /** The residual of the stems' sum against the mix: its peak, and its squares summed
         channel by channel in frame order, however the frames are handed over. */
     struct Residual
@@ -138,23 +158,10 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
         return result;
     };
 
-    // A cancel is no verdict on the files: nothing was compared.
-    auto cancelled = [&result, toleranceDb]
-    {
-        result = {};
-        result.toleranceDb = toleranceDb;
-        result.state = ReconstructionState::skipped;
-        result.detail = getCancelledErrorText();
-        result.cancelled = true;
-        return result;
-    };
+    auto cancelled = [toleranceDb] { return cancelledCheck (toleranceDb); };
 
     if (stemFiles.empty())
-    {
-        result.state = ReconstructionState::skipped;
-        result.detail = "No lossless stems were written, so there is nothing to verify.";
-        return result;
-    }
+        return checkWithoutStems (toleranceDb);
 
     try
     {
@@ -286,23 +293,10 @@ ReconstructionResult runReconstructionCheck (const std::vector<juce::File>& stem
         return result;
     };
 
-    // A cancel is no verdict on the files: nothing was compared.
-    auto cancelled = [&result, toleranceDb]
-    {
-        result = {};
-        result.toleranceDb = toleranceDb;
-        result.state = ReconstructionState::skipped;
-        result.detail = getCancelledErrorText();
-        result.cancelled = true;
-        return result;
-    };
+    auto cancelled = [toleranceDb] { return cancelledCheck (toleranceDb); };
 
     if (stemFiles.empty())
-    {
-        result.state = ReconstructionState::skipped;
-        result.detail = "No lossless stems were written, so there is nothing to verify.";
-        return result;
-    }
+        return checkWithoutStems (toleranceDb);
 
     try
     {

@@ -7,7 +7,6 @@
 #include "core/audio/AudioBufferOps.h"
 #include "core/render/OutputNaming.h"
 #include "core/audio/AudioFormats.h"
-#include "core/audio/BufferMemory.h"
 #include "core/audio/LeadingSilence.h"
 #include "core/files/FileStamp.h"
 
@@ -564,12 +563,7 @@ bool writeStemsAndFullMix (CueRenderState& state)
 
     if (inWindows)
     {
-        const auto written = writeStemsInWindows (state);
-
-        // The windows' memory, freed on the helper threads, goes back before the next stage.
-        returnFreedMemory();
-
-        if (! written)
+        if (! writeStemsInWindows (state))
             return stopWriting (state);
     }
     else if (! writeWholeStems (state))
