@@ -26,6 +26,15 @@ inline void pumpMessages (int milliseconds)
             juce::Thread::sleep (1);
 }
 
+/** Clicks a button as a user would, after checking that the user could, and lets the click's
+    work run. */
+inline void pressEnabled (juce::Button& button)
+{
+    ASSERT_TRUE (button.isEnabled()) << button.getButtonText();
+    button.triggerClick();
+    pumpMessages (20);
+}
+
 /** Runs the message loop until the condition holds or the time is up; says whether it held. */
 inline bool pumpUntil (const std::function<bool()>& condition, int timeoutMilliseconds = 10000)
 {

@@ -31,12 +31,6 @@ namespace
         return (float) (0.3 * swell * (std::sin (frame * 0.013 * (channel + 1)) + 0.4 * std::sin (frame * 0.0517 + channel)));
     }
 
-    void press (juce::Button& button)
-    {
-        ASSERT_TRUE (button.isEnabled()) << button.getButtonText();
-        button.triggerClick();
-        pumpMessages (20);
-    }
 } // namespace
 
 // One piece of work through the main window from start to end, as a user does it: a cue folder
@@ -74,7 +68,7 @@ TEST (MainWindowEndToEnd, DropAssignByHandRenderAndFindTheTrackInItsStem)
     ASSERT_NE (rows.track (glimmerId), nullptr);
     rows.click (*rows.track (glimmerId));
     ASSERT_EQ (reviewPage.getSelectedTrackIds(), juce::StringArray (glimmerId));
-    press (*findByTitle<juce::Button> (reviewPage, "Assign to..."));
+    pressEnabled (*findByTitle<juce::Button> (reviewPage, "Assign to..."));
     ASSERT_TRUE (seams->chooseStemMenuItem ("Choir"));
     const auto choir = stemIdNamed (app.session, "Choir");
     EXPECT_EQ (app.session.findTrack (glimmerId)->stemId, choir);
@@ -83,10 +77,10 @@ TEST (MainWindowEndToEnd, DropAssignByHandRenderAndFindTheTrackInItsStem)
     // The render, into a folder chosen on the page.
     main->showPage (ui::Page::levelsAndExport);
     auto& exportPage = *main->getExportPage();
-    press (exportPage.getRenderBar().chooseFolderButton);
+    pressEnabled (exportPage.getRenderBar().chooseFolderButton);
     const auto out = temp.file ("Deliveries");
     ASSERT_TRUE (seams->answerChooser ({ out }));
-    press (exportPage.getRenderBar().renderButton);
+    pressEnabled (exportPage.getRenderBar().renderButton);
 
     if (seams->lastBox() != nullptr && seams->lastBox()->question && ! seams->lastBox()->answered)
     {

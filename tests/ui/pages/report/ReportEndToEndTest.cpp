@@ -11,15 +11,6 @@
 
 namespace dunmoor::testing
 {
-namespace
-{
-    void press (juce::Button& button)
-    {
-        ASSERT_TRUE (button.isEnabled()) << button.getButtonText();
-        button.triggerClick();
-        pumpMessages (20);
-    }
-} // namespace
 
 // A delivery as a user checks it: a cue imported and exported through the Levels & Export page,
 // then on the Report page its files listed as they are on disk, one renamed in the table, the
@@ -44,11 +35,11 @@ TEST (ReportPageEndToEnd, ExportThenCheckRenameSaveAndPlayTheDelivery)
 
     main->showPage (ui::Page::levelsAndExport);
     auto& exportPage = *main->getExportPage();
-    press (exportPage.getRenderBar().chooseFolderButton);
+    pressEnabled (exportPage.getRenderBar().chooseFolderButton);
     const auto out = temp.file ("Deliveries");
     ASSERT_TRUE (seams->answerChooser ({ out }));
 
-    press (exportPage.getRenderBar().renderButton);
+    pressEnabled (exportPage.getRenderBar().renderButton);
 
     // The export may ask to go on past warnings.
     if (seams->lastBox() != nullptr && seams->lastBox()->question)
@@ -89,7 +80,7 @@ TEST (ReportPageEndToEnd, ExportThenCheckRenameSaveAndPlayTheDelivery)
     EXPECT_EQ (table.getRow (0)->file, newFile);
 
     // The text report, saved where the chooser says, names the renamed file.
-    press (page.getSaveTextButton());
+    pressEnabled (page.getSaveTextButton());
     const auto saved = temp.file ("report.txt");
     ASSERT_TRUE (seams->answerChooser ({ saved }));
     EXPECT_TRUE (saved.loadFileAsString().contains ("Checked" + oldFile.getFileExtension()));
