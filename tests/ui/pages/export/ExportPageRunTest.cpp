@@ -49,9 +49,9 @@ namespace
     }
 
     /** An export of one cue of 20 s, started. */
-    ui::ExportPage& startLongExport (ExportPageFixture& f)
+    ui::ExportPage& startLongExport (ExportPageFixture& f, double seconds = 20.0)
     {
-        f.writeCue ("1M01", { "Kick", "Bass", "Strings" }, 20.0);
+        f.writeCue ("1M01", { "Kick", "Bass", "Strings" }, seconds);
         (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
         auto& page = f.makePage();
         f.useOutputFolder();
@@ -397,7 +397,9 @@ TEST (ExportPageRun, PageDestroyedMidRender)
 TEST (ExportPageRun, MidExportSnapshot)
 {
     ExportPageFixture f;
-    auto& page = startLongExport (f);
+    // Long enough that the page is seen past its first phase before the render is over, on a
+    // loaded machine too: a 20-second cue renders in a fraction of a second.
+    auto& page = startLongExport (f, 120.0);
     ASSERT_NE (page.getRenderJob(), nullptr);
     ASSERT_TRUE (pumpUntil ([&] { return page.getRenderBar().phaseBar.getSegments().getFilledEnd() > 0.3; }, 30000));
     EXPECT_FALSE (page.getContent().isEnabled());
