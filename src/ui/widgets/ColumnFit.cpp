@@ -67,4 +67,20 @@ std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& colum
     return widths;
 }
 
+void fitHeaderColumns (juce::TableHeaderComponent& header,
+                       int viewportWidth,
+                       const ColumnFitOrder& order,
+                       const std::function<std::optional<ColumnRoom> (int columnId)>& roomOf)
+{
+    std::vector<ColumnRoom> shown;
+
+    for (int i = 0; i < header.getNumColumns (true); ++i)
+        if (const auto room = roomOf (header.getColumnIdOfIndex (i, true)))
+            shown.push_back (*room);
+
+    for (const auto& w : fitColumnsToTable (shown, viewportWidth, order))
+        if (header.getColumnWidth (w.column) != w.width)
+            header.setColumnWidth (w.column, w.width);
+}
+
 } // namespace dunmoor::ui

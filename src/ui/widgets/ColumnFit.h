@@ -1,9 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
-#include <juce_core/juce_core.h>
+#include <juce_gui_basics/juce_gui_basics.h>
 
 namespace dunmoor::ui
 {
@@ -45,5 +46,12 @@ struct ColumnFitOrder
     still too wide for a very narrow table stay at their minimums.
 */
 std::vector<ColumnWidth> fitColumnsToTable (const std::vector<ColumnRoom>& columns, int viewportWidth, const ColumnFitOrder& order);
+
+/** Fits the header's visible columns to a table that shows viewportWidth by the order; roomOf
+    gives each visible column's room, or nothing for a column the table does not fit. */
+void fitHeaderColumns (juce::TableHeaderComponent& header,
+                       int viewportWidth,
+                       const ColumnFitOrder& order,
+                       const std::function<std::optional<ColumnRoom> (int columnId)>& roomOf);
 
 } // namespace dunmoor::ui

@@ -238,12 +238,8 @@ void ImportPage::fitColumnsToTable()
     if (visibleWidth <= 0)
         return;
 
-    auto& header = table.getHeader();
-    std::vector<ColumnRoom> shown;
-
-    for (int i = 0; i < header.getNumColumns (true); ++i)
+    fitHeaderColumns (table.getHeader(), visibleWidth, getImportColumnFitOrder(), [this] (int id) -> std::optional<ColumnRoom>
     {
-        const auto id = header.getColumnIdOfIndex (i, true);
         const auto& info = getImportColumns()[(size_t) id - 1];
         auto wanted = info.width;
 
@@ -252,12 +248,8 @@ void ImportPage::fitColumnsToTable()
                 wanted = w.width;
 
         const auto minimum = juce::jmax (info.minimum, AppLookAndFeel::minimumHeaderColumnWidth (info.caption, info.sortable, headerHeight));
-        shown.push_back ({ id, juce::jmax (wanted, minimum), minimum });
-    }
-
-    for (const auto& w : ui::fitColumnsToTable (shown, visibleWidth, getImportColumnFitOrder()))
-        if (header.getColumnWidth (w.column) != w.width)
-            header.setColumnWidth (w.column, w.width);
+        return ColumnRoom { id, juce::jmax (wanted, minimum), minimum };
+    });
 }
 
 //==============================================================================

@@ -185,15 +185,17 @@ void ReportPage::DeliveryTable::fitColumns()
         return;
 
     auto& header = table.getHeader();
-    std::vector<ColumnRoom> shown;
 
-    for (int i = 0; i < header.getNumColumns (true); ++i)
+    // Stretching would share each width set here among the columns to its right; the fitted
+    // widths already fill the table. It stays on for a drag on a column's edge.
+    header.setStretchToFitActive (false);
+
+    fitHeaderColumns (header, visibleWidth, getDeliveryColumnFitOrder(), [this] (int id) -> std::optional<ColumnRoom>
     {
-        const auto id = header.getColumnIdOfIndex (i, true);
         const auto* setup = findColumnSetup (id);
 
         if (setup == nullptr)
-            continue;
+            return std::nullopt;
 
         auto wanted = setup->width;
 
@@ -203,16 +205,8 @@ void ReportPage::DeliveryTable::fitColumns()
 
         // Only the sorted column's caption shares its cell with the arrow.
         const auto minimum = juce::jmax (setup->minimumWidth, AppLookAndFeel::minimumHeaderColumnWidth (setup->caption, id == sortColumn, table.getHeaderHeight()));
-        shown.push_back ({ id, juce::jmax (wanted, minimum), minimum });
-    }
-
-    // Stretching would share each width set here among the columns to its right; the fitted
-    // widths already fill the table. It stays on for a drag on a column's edge.
-    header.setStretchToFitActive (false);
-
-    for (const auto& w : fitColumnsToTable (shown, visibleWidth, getDeliveryColumnFitOrder()))
-        if (header.getColumnWidth (w.column) != w.width)
-            header.setColumnWidth (w.column, w.width);
+        return ColumnRoom { id, juce::jmax (wanted, minimum), minimum };
+    });
 
     header.setStretchToFitActive (true);
 }
