@@ -125,13 +125,9 @@ void MainComponent::tellStartupNotices()
     if (appState.startupNotices.isEmpty())
         return;
 
-    MessageBoxRequest request;
-    request.icon = juce::MessageBoxIconType::WarningIcon;
-    request.title = "Not everything could be read at start";
-    request.message = appState.startupNotices.joinIntoString ("\n\n");
-    request.associatedComponent = this;
+    const auto message = appState.startupNotices.joinIntoString ("\n\n");
     appState.startupNotices.clear();
-    appState.seams->showMessageBox (request, {});
+    appState.seams->showWarning ("Not everything could be read at start", message, this);
 }
 
 MainComponent::~MainComponent()
