@@ -103,7 +103,11 @@ namespace
         // A change of scope stops.
         chooseCue ("Cue B");
         EXPECT_FALSE (audition().isAuditioning());
-        ASSERT_TRUE (pumpUntil ([this] { return ! busy(); })) << "a stopped load winds down";
+        ASSERT_TRUE (pumpUntil ([this]
+        {
+            output->renderBlocks (20);
+            return ! busy();
+        })) << "a stopped audition winds down";
 
         // A stem without tracks in this cue has an empty, silent cell.
         const auto boxes = seams->boxes.size();
@@ -126,7 +130,11 @@ namespace
         EXPECT_TRUE (audition().isAuditioning());
         heading.mouseDown (mouseEventAt (heading, zone.getCentre().toFloat()));
         EXPECT_FALSE (audition().isAuditioning());
-        ASSERT_TRUE (pumpUntil ([this] { return ! busy(); })) << "a stopped load winds down";
+        ASSERT_TRUE (pumpUntil ([this]
+        {
+            output->renderBlocks (20);
+            return ! busy();
+        })) << "a stopped audition winds down";
 
         // A mix without a member that has tracks in the cue does nothing.
         for (const auto& stem : working().schema.stems)
