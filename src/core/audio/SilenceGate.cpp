@@ -20,6 +20,19 @@ int64_t secondsToFrames (double seconds, double sampleRate)
     return std::llround (std::min (frames, cap));
 }
 
+namespace
+{
+    /** A frame is loud when any channel's magnitude exceeds the threshold (NaN counts as loud). */
+    bool isQuietFrame (const double* const* channels, int numChannels, int64_t i, double threshold)
+    {
+        for (int ch = 0; ch < numChannels; ++ch)
+            if (! (std::abs (channels[ch][i]) <= threshold))
+                return false;
+
+        return true;
+    }
+} // namespace
+
 std::vector<FrameRange> findSilentRegions (const juce::AudioBuffer<double>& buffer, double threshold, int64_t minimumFrames)
 {
     std::vector<FrameRange> ranges;
@@ -31,15 +44,7 @@ std::vector<FrameRange> findSilentRegions (const juce::AudioBuffer<double>& buff
 
     const double* const* channels = buffer.getArrayOfReadPointers();
 
-    // A frame is loud when any channel's magnitude exceeds the threshold (NaN counts as loud).
-    auto isQuiet = [&] (int64_t i)
-    {
-        for (int ch = 0; ch < numChannels; ++ch)
-            if (! (std::abs (channels[ch][i]) <= threshold))
-                return false;
-
-        return true;
-    };
+    auto isQuiet = [&] (int64_t i) { return isQuietFrame (channels, numChannels, i, threshold); };
 
     auto closeRun = [&] (int64_t runStart, int64_t runEnd)
     {
@@ -149,48 +154,177 @@ GateShape gateShapeOf (const SilenceGateSettings& settings, double sampleRate)
     return shape;
 }
 
+namespace
+{
+    /** What the whole-buffer gate and the streaming one derive from the settings at a rate. */
+    struct GatePlan
+    {
+        GateShape shape;
+        int64_t minimumFrames = 1;
+        double threshold = 0.0;
+    };
+
+    GatePlan planOf (const SilenceGateSettings& settings, double sampleRate)
+    {
+        GatePlan plan;
+        plan.shape = gateShapeOf (settings, sampleRate);
+
+        // A gated stretch is never shorter than its two fades together.
+        const double fadesSeconds = std::max (0.0, settings.fadeOutSeconds) + std::max (0.0, settings.fadeInSeconds);
+        plan.minimumFrames = std::max<int64_t> (1, secondsToFrames (std::max (settings.minimumSeconds, fadesSeconds), sampleRate));
+        plan.threshold = decibelsToGain (settings.thresholdDb);
+        return plan;
+    }
+
+    SilenceGateReport reportOf (std::vector<FrameRange> ranges, int64_t numFrames, const GateShape& shape, bool floorIsSilence)
+    {
+        SilenceGateReport report;
+        report.ranges = std::move (ranges);
+        const double length = (double) numFrames;
+
+        for (const auto& range : report.ranges)
+        {
+            ++report.regionCount;
+            report.gatedSamples += range.end - range.start;
+
+            GateRegion region;
+            region.start = (double) range.start / length;
+            region.end = (double) range.end / length;
+            region.fullyGatedStart = (double) (range.start + (range.start > 0 ? shape.fadeOutFrames : 0)) / length;
+            region.fullyGatedEnd = (double) (range.end - (range.end < numFrames ? shape.fadeInFrames : 0)) / length;
+            report.regions.push_back (region);
+        }
+
+        report.wholeFileSilent = floorIsSilence && report.ranges.size() == 1
+                              && report.ranges.front().start == 0 && report.ranges.front().end == numFrames;
+        return report;
+    }
+
+    bool isSilenceFloor (const SilenceGateSettings& settings) { return settings.floorDb <= -400.0; }
+} // namespace
+
 SilenceGateReport applySilenceGate (juce::AudioBuffer<double>& buffer, double sampleRate, const SilenceGateSettings& settings)
 {
-    SilenceGateReport report;
     const int64_t numFrames = buffer.getNumSamples();
 
     if (! settings.enabled || ! (sampleRate > 0.0) || numFrames <= 0 || buffer.getNumChannels() <= 0)
-        return report;
+        return {};
 
-    const double fadeOutSeconds = std::max (0.0, settings.fadeOutSeconds);
-    const double fadeInSeconds = std::max (0.0, settings.fadeInSeconds);
-    const auto shape = gateShapeOf (settings, sampleRate);
-    const int64_t fadeOutFrames = shape.fadeOutFrames;
-    const int64_t fadeInFrames = shape.fadeInFrames;
-
-    // A gated stretch is never shorter than its two fades together.
-    const int64_t minimumFrames = std::max<int64_t> (1, secondsToFrames (std::max (settings.minimumSeconds, fadeOutSeconds + fadeInSeconds), sampleRate));
-
-    const double threshold = decibelsToGain (settings.thresholdDb);
-    const double floorGain = shape.floorGain;
-
-    report.ranges = findSilentRegions (buffer, threshold, minimumFrames);
-    const auto& ranges = report.ranges;
-    const double length = (double) numFrames;
+    const auto plan = planOf (settings, sampleRate);
+    auto ranges = findSilentRegions (buffer, plan.threshold, plan.minimumFrames);
 
     for (const auto& range : ranges)
+        applyGateRegion (buffer, range, plan.shape.fadeOutFrames, plan.shape.fadeInFrames, plan.shape.floorGain);
+
+    return reportOf (std::move (ranges), numFrames, plan.shape, isSilenceFloor (settings));
+}
+
+SilenceGateStream::SilenceGateStream (const SilenceGateSettings& settings, double sampleRate, int64_t totalFramesToGate, int numChannelsToGate)
+    : totalFrames (std::max<int64_t> (0, totalFramesToGate)),
+      numChannels (std::max (0, numChannelsToGate))
+{
+    active = settings.enabled && sampleRate > 0.0 && totalFrames > 0 && numChannels > 0;
+
+    if (! active)
+        return;
+
+    const auto plan = planOf (settings, sampleRate);
+    shape = plan.shape;
+    minimumFrames = plan.minimumFrames;
+    threshold = plan.threshold;
+    floorIsSilence = isSilenceFloor (settings);
+
+    // A quiet run still quiet at the end of this look-ahead (short of the track's end) is longer
+    // than the minimum, its fade-out is not cut short by its length, and its fade-in starts past
+    // the window; so gating it as if it ended right there gives every frame of the window the
+    // factor its true range gives. No look-ahead ever needs more than the track.
+    lookAheadFrames = std::min (std::max (minimumFrames, shape.fadeOutFrames + shape.fadeInFrames) + 1, totalFrames);
+}
+
+bool SilenceGateStream::gate (juce::AudioBuffer<double>& window, int64_t start, int count)
+{
+    if (start != position || count < 0 || count > totalFrames - start)
+        return false;
+
+    const int64_t end = start + count;
+    const int64_t limit = end + std::min (lookAheadFrames, totalFrames - end);     // the frames the window holds
+
+    if ((int64_t) window.getNumSamples() < limit - start)
+        return false;
+
+    if (! active || count == 0)
     {
-        applyGateRegion (buffer, range, fadeOutFrames, fadeInFrames, floorGain);
-
-        ++report.regionCount;
-        report.gatedSamples += range.end - range.start;
-
-        GateRegion region;
-        region.start = (double) range.start / length;
-        region.end = (double) range.end / length;
-        region.fullyGatedStart = (double) (range.start + (range.start > 0 ? fadeOutFrames : 0)) / length;
-        region.fullyGatedEnd = (double) (range.end - (range.end < numFrames ? fadeInFrames : 0)) / length;
-        report.regions.push_back (region);
+        position = end;
+        return true;
     }
 
-    report.wholeFileSilent = settings.floorDb <= -400.0 && ranges.size() == 1
-                          && ranges.front().start == 0 && ranges.front().end == numFrames;
-    return report;
+    if (window.getNumChannels() != numChannels)
+        return false;
+
+    double* const* channels = window.getArrayOfWritePointers();
+    auto isQuiet = [&] (int64_t frame) { return isQuietFrame (channels, numChannels, frame - start, threshold); };
+
+    int64_t i = start;
+    int64_t runStart = openRunStart;
+    int64_t runOpenAtEnd = -1;
+
+    // Gating a run touches only its own frames, all looked at by then: the scan goes on past them
+    // on ungated samples.
+    for (;;)
+    {
+        if (runStart < 0)
+        {
+            while (i < end && ! isQuiet (i))
+                ++i;
+
+            if (i == end)
+                break;
+
+            runStart = i;
+        }
+
+        while (i < limit && isQuiet (i))
+            ++i;
+
+        // [runStart, i) ends at a loud frame, at the track's end, or at the end of the look-ahead,
+        // which stands in for a later end as the constructor explains.
+        if (i - runStart >= minimumFrames)
+            gateRangeInWindow (channels, numChannels, start, end, totalFrames, { runStart, i },
+                               shape.fadeOutFrames, shape.fadeInFrames, shape.floorGain);
+
+        // The report follows the window's frames alone: a run still quiet at the window's last
+        // frame stays open until a later window (or the track's end) closes it.
+        if (i >= end)
+        {
+            runOpenAtEnd = runStart;
+            break;
+        }
+
+        if (i - runStart >= minimumFrames)
+            ranges.push_back ({ runStart, i });
+
+        runStart = -1;
+    }
+
+    if (end == totalFrames && runOpenAtEnd >= 0)
+    {
+        if (totalFrames - runOpenAtEnd >= minimumFrames)
+            ranges.push_back ({ runOpenAtEnd, totalFrames });
+
+        runOpenAtEnd = -1;
+    }
+
+    openRunStart = runOpenAtEnd;
+    position = end;
+    return true;
+}
+
+SilenceGateReport SilenceGateStream::finish() const
+{
+    if (! active || position != totalFrames)
+        return {};
+
+    return reportOf (ranges, totalFrames, shape, floorIsSilence);
 }
 
 } // namespace dunmoor

@@ -74,6 +74,53 @@ void applyGateRegion (juce::AudioBuffer<double>& buffer, FrameRange range, int64
 void applyGateToWindow (juce::AudioBuffer<double>& window, int64_t windowStart, int64_t totalFrames,
                         const std::vector<FrameRange>& ranges, const GateShape& shape);
 
+/** The gate of applySilenceGate for a track read a window at a time, never held whole: each
+    window comes out exactly (bit for bit) as applySilenceGate on the whole track makes those
+    frames, and finish() gives the same report. Whether a quiet run reaching into a window is long
+    enough to be gated, and where its fades fall, can only be told by looking past the window, so
+    every window comes with a look-ahead of the frames that follow it. */
+class SilenceGateStream
+{
+public:
+    /** A track of totalFrames frames and numChannels channels, gated with the settings at the
+        rate. A disabled gate, a rate that is not positive, no frames or no channels: gate() leaves
+        windows alone and finish() gives the empty report, as applySilenceGate does. */
+    SilenceGateStream (const SilenceGateSettings& settings, double sampleRate, int64_t totalFrames, int numChannels);
+
+    /** Frames past a window the caller must hand along with it (never more than the track holds;
+        0 when the gate does nothing). It grows with the minimum length and the fades: a quiet
+        run is gated only once it is known to last long enough. */
+    int64_t getLookAheadFrames() const noexcept { return lookAheadFrames; }
+
+    /** Gates frames [start, start + count) of the track in place. `window` holds those frames
+        from its frame 0 followed by the next min (getLookAheadFrames(), totalFrames - start - count)
+        frames of the track, ungated (they are only looked at, never changed; any frames past
+        those are ignored), on numChannels channels. Windows come in order and contiguous: the
+        first starts at 0, each next one where the last ended.
+        A window that breaks this (out of order, past the track, too short, other channels) is
+        left alone, changes nothing in the stream and gives false. */
+    bool gate (juce::AudioBuffer<double>& window, int64_t start, int count);
+
+    /** Once the window that ends at totalFrames is gated: the report applySilenceGate gives for
+        the whole track. Before that: the empty report (gate() has already said which window was
+        refused). */
+    SilenceGateReport finish() const;
+
+private:
+    bool active = false;
+    GateShape shape;
+    int64_t minimumFrames = 1;
+    double threshold = 0.0;
+    bool floorIsSilence = true;
+    int64_t totalFrames = 0;
+    int numChannels = 0;
+    int64_t lookAheadFrames = 0;
+
+    int64_t position = 0;
+    int64_t openRunStart = -1;      // the start of the quiet run still open at position, -1 when none
+    std::vector<FrameRange> ranges; // the runs closed so far that are long enough
+};
+
 /** Frames in a duration at a rate, rounded half away from zero; 0 for anything that is not a
     positive finite product. */
 int64_t secondsToFrames (double seconds, double sampleRate);
