@@ -1,3 +1,6 @@
+#include <limits>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "core/audio/LeadingSilence.h"
@@ -131,4 +134,38 @@ TEST (LeadingSilence, TrimShiftsEveryChannelAndFadesTheNewStartIn)
         EXPECT_EQ (untouched.getNumSamples(), 60) << frames;
         EXPECT_EQ (untouched.getSample (0, 0), 0.5) << frames;
     }
+}
+
+TEST (LeadingSilence, FirstLoudFrameTable)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+
+    struct Case
+    {
+        const char* what;
+        std::vector<double> left, right;
+        int numChannels, count;
+        int64_t expected;
+    };
+
+    const Case cases[] = {
+        { "silence", { 0, 0, 0, 0 }, { 0, 0, 0, 0 }, 2, 4, -1 },
+        { "exactly the threshold is not sound", { 0, 0.0002, 0, 0 }, { 0, -0.0002, 0, 0 }, 2, 4, -1 },
+        { "the next float up is", { 0, 0, 0.00020001, 0 }, { 0, 0, 0, 0 }, 2, 4, 2 },
+        { "the earliest of the channels", { 0, 0, 0, 0.5 }, { 0, -0.3, 0, 0 }, 2, 4, 1 },
+        { "the first frame", { 1.0, 0, 0, 0 }, { 0, 0, 0, 0 }, 2, 4, 0 },
+        { "NaN is not sound", { nan, 0, 0, 0 }, { 0, 0, 0, 0.1 }, 2, 4, 3 },
+        { "only the channels asked for", { 0, 0, 0, 0 }, { 0.5, 0, 0, 0 }, 1, 4, -1 },
+        { "only the frames asked for", { 0, 0, 0, 0.5 }, { 0, 0, 0, 0 }, 2, 3, -1 },
+        { "no frames", { 0.5, 0, 0, 0 }, { 0, 0, 0, 0 }, 2, 0, -1 },
+        { "no channels", { 0.5, 0, 0, 0 }, { 0, 0, 0, 0 }, 0, 4, -1 },
+    };
+
+    for (const auto& c : cases)
+    {
+        const double* channels[] = { c.left.data(), c.right.data() };
+        EXPECT_EQ (firstLoudFrame (channels, c.numChannels, c.count, leadingSilenceThreshold), c.expected) << c.what;
+    }
+
+    EXPECT_EQ (firstLoudFrame (nullptr, 2, 4, leadingSilenceThreshold), -1);
 }

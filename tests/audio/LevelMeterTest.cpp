@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -388,3 +390,169 @@ TEST (LevelMeter, TruePeakAgreesWithTheReferenceMeterWithinATenthOfADecibel)
     }
 }
 #endif
+
+namespace
+{
+    /** The peaks of the buffer fed to a PeakMeterStream in windows whose sizes cycle through
+        `windows` (0: the whole buffer in one window). Each window is copied into one reused
+        buffer between guard frames far louder than the signal, as a render reuses its window:
+        a stream that reads outside the window it is given, or keeps pointers into an earlier
+        one, reads the guards. */
+    PeakLevels streamedPeaks (const juce::AudioBuffer<double>& b, PeakMode mode, int oversampling, const std::vector<int>& windows)
+    {
+        constexpr int guard = 32;
+        constexpr double guardValue = 1.0e6;
+        PeakMeterStream stream (b.getNumChannels(), mode, oversampling);
+        juce::AudioBuffer<double> window (b.getNumChannels(), b.getNumSamples() + 2 * guard);
+        std::vector<const double*> channels ((size_t) b.getNumChannels());
+
+        for (int start = 0, w = 0; start < b.getNumSamples(); ++w)
+        {
+            const int size = windows[(size_t) w % windows.size()];
+            const int count = size == 0 ? b.getNumSamples() : std::min (size, b.getNumSamples() - start);
+
+            for (int ch = 0; ch < b.getNumChannels(); ++ch)
+            {
+                double* x = window.getWritePointer (ch);
+                std::fill (x, x + window.getNumSamples(), guardValue);
+                std::copy (b.getReadPointer (ch) + start, b.getReadPointer (ch) + start + count, x + guard);
+                channels[(size_t) ch] = x + guard;
+            }
+
+            stream.add (channels.data(), count);
+            start += count;
+        }
+
+        return stream.finish();
+    }
+
+    // The near-Nyquist pattern of TruePeakFindsTheOvershootBetweenQuietSamples: its overshoot
+    // lies between pattern frames 31 and 32.
+    double quietSlipPattern (int i)
+    {
+        const double sign = ((i % 2 == 0) == (i < 32)) ? 1.0 : -1.0;
+        return sign * (i == 10 ? 1.0 : (i == 31 || i == 32 ? 0.45 : 0.9));
+    }
+} // namespace
+
+// The stream must give the whole-buffer numbers bit for bit, however the signal is cut.
+TEST (LevelMeter, StreamGivesTheWholeBufferPeaksForEveryWindowing)
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+
+    struct Signal { const char* what; juce::AudioBuffer<double> buffer; };
+
+    auto noisy = [] (int channels, int frames, double amplitude, int seed)
+    {
+        auto b = randomBuffer (channels, frames, seed);
+        b.applyGain (amplitude);
+        return b;
+    };
+
+    // The slip's quiet pair is frames 1300 and 1301, the first interval of a block of four;
+    // windows of one frame and the mixed cycle below end a window between the two.
+    auto burst = noisy (2, 2003, 0.05, 1);
+
+    for (int i = 0; i < 64; ++i)
+        burst.setSample (1, 1269 + i, quietSlipPattern (i));
+
+    // Overshoots where the taps reach past the ends: the slip's tail in the first ten frames
+    // (largest between frames 2 and 3, with nothing loud after frame 11), and +-0.9 in the
+    // last eight (largest after the last frame).
+    auto loudStart = noisy (1, 1001, 0.1, 2);
+    auto loudEnd = noisy (1, 1001, 0.1, 2);
+
+    for (int i = 0; i < 10; ++i)
+        loudStart.setSample (0, i, quietSlipPattern (29 + i));
+
+    for (int i = 0; i < 8; ++i)
+        loudEnd.setSample (0, 1000 - i, i % 2 == 0 ? 0.9 : -0.9);
+
+    juce::AudioBuffer<double> silence (2, 500);
+    silence.clear();
+
+    auto withNan = noisy (2, 700, 0.5, 3);
+    withNan.setSample (1, 350, nan);
+    auto withInfinity = noisy (2, 700, 0.5, 4);
+    withInfinity.setSample (0, 351, -inf);
+
+    // A rising level keeps the bound of the peak found so far well below the final one.
+    auto rising = makeBuffer (2, 4099, [r = juce::Random (5)] (int, int i) mutable { return (r.nextDouble() * 2.0 - 1.0) * i / 4099.0; });
+
+    Signal signals[] = {
+        { "near-Nyquist overshoot at a window edge, stereo", burst },
+        { "overshoot in the first frames, mono", loudStart },
+        { "overshoot in the last frames, mono", loudEnd },
+        { "silence", silence },
+        { "NaN in a middle window", withNan },
+        { "infinity in a middle window", withInfinity },
+        { "rising level", rising },
+        { "one frame", noisy (1, 1, 0.7, 6) },
+        { "15 frames: no interval far from both ends", noisy (2, 15, 0.7, 7) },
+        { "27 frames", noisy (1, 27, 0.7, 8) },
+    };
+
+    const std::vector<std::vector<int>> windowings = { { 1 }, { 3 }, { 4 }, { 5 }, { 13 }, { 1, 6, 61, 3, 250, 13, 967 }, { 0 } };
+
+    for (const auto& s : signals)
+    {
+        for (int oversampling : { 2, 4, 8 })
+        {
+            for (auto mode : { PeakMode::truePeak, PeakMode::samplePeak })
+            {
+                const auto whole = measurePeaks (s.buffer, mode, oversampling);
+
+                for (const auto& windows : windowings)
+                {
+                    const auto streamed = streamedPeaks (s.buffer, mode, oversampling, windows);
+                    const auto where = std::string (s.what) + ", factor " + std::to_string (oversampling)
+                                     + (mode == PeakMode::truePeak ? ", true peak" : ", sample peak") + ", first window " + std::to_string (windows[0]);
+                    EXPECT_EQ (streamed.samplePeak, whole.samplePeak) << where;
+                    EXPECT_EQ (streamed.truePeak, whole.truePeak) << where;
+                    EXPECT_FALSE (streamed.cancelled) << where;
+                }
+            }
+        }
+    }
+
+    // The overshoot rows are only worth their place while the overshoot beats the samples.
+    for (const auto* b : { &burst, &loudStart, &loudEnd })
+    {
+        const auto levels = measurePeaks (*b, PeakMode::truePeak, 2);
+        EXPECT_GT (levels.truePeak, levels.samplePeak * 1.03);
+    }
+}
+
+TEST (LevelMeter, StreamWithoutChannelsOrFramesIsSilentAndFinishChangesNothing)
+{
+    for (int channels : { 0, 2 })
+    {
+        PeakMeterStream stream (channels, PeakMode::truePeak, 4);
+        const double one = 1.0;
+        const double* pointers[] = { &one, &one };
+        stream.add (pointers, 0);
+        const auto levels = stream.finish();
+        EXPECT_EQ (levels.samplePeak, 0.0) << channels;
+        EXPECT_EQ (levels.truePeak, 0.0) << channels;
+    }
+
+    PeakMeterStream none (0, PeakMode::truePeak, 4);
+    const double* nothing[] = { nullptr };
+    none.add (nothing, 100);
+    EXPECT_EQ (none.finish().truePeak, 0.0);
+
+    // A finish midway leaves the stream to carry on with the rest of the signal.
+    const auto b = randomBuffer (2, 300, 9);
+    PeakMeterStream stream (2, PeakMode::truePeak, 8);
+    const double* head[] = { b.getReadPointer (0), b.getReadPointer (1) };
+    const double* tail[] = { b.getReadPointer (0) + 130, b.getReadPointer (1) + 130 };
+    stream.add (head, 130);
+    const auto midway = stream.finish();
+    const auto firstPart = measurePeaks (juce::AudioBuffer<double> (const_cast<double* const*> (head), 2, 130), PeakMode::truePeak, 8);
+    EXPECT_EQ (midway.truePeak, firstPart.truePeak);
+    stream.add (tail, 170);
+    const auto whole = measurePeaks (b, PeakMode::truePeak, 8);
+    EXPECT_EQ (stream.finish().truePeak, whole.truePeak);
+    EXPECT_EQ (stream.finish().samplePeak, whole.samplePeak);
+}

@@ -17,14 +17,26 @@ double findLeadingSilence (const juce::AudioBuffer<double>& buffer, double sampl
     if (! (sampleRate > 0.0) || numFrames <= 0 || numChannels <= 0)
         return 0.0;
 
-    const double* const* channels = buffer.getArrayOfReadPointers();
+    const int64_t first = firstLoudFrame (buffer.getArrayOfReadPointers(), numChannels, numFrames, threshold);
+    return (double) (first >= 0 ? first : numFrames) / sampleRate;
+}
 
-    for (int i = 0; i < numFrames; ++i)
+int64_t firstLoudFrame (const double* const* channels, int numChannels, int count, float threshold)
+{
+    if (channels == nullptr || numChannels <= 0 || count <= 0)
+        return -1;
+
+    for (int ch = 0; ch < numChannels; ++ch)
+        if (channels[ch] == nullptr)
+            return -1;
+
+    // Frame by frame, so that the scan stops at the first loud frame whichever channel it is in.
+    for (int i = 0; i < count; ++i)
         for (int ch = 0; ch < numChannels; ++ch)
             if (static_cast<float> (std::abs (channels[ch][i])) > threshold)
-                return (double) i / sampleRate;
+                return i;
 
-    return (double) numFrames / sampleRate;
+    return -1;
 }
 
 int64_t snapToZeroCrossing (const juce::AudioBuffer<double>& buffer, double sampleRate, double seconds)

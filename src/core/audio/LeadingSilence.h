@@ -14,6 +14,11 @@ namespace dunmoor
 /** The threshold the render measures leading silence with (about -74 dBFS). */
 constexpr float leadingSilenceThreshold = 2.0e-4f;
 
+/** The index of the first of `count` frames in which some channel's magnitude, cast to float,
+    exceeds the threshold; -1 when there is none (or no channels, frames or pointers). The
+    render measures the leading silence with it a window at a time. */
+int64_t firstLoudFrame (const double* const* channels, int numChannels, int count, float threshold);
+
 /** Seconds before the first frame in which some channel's magnitude exceeds the threshold
     (compared in single precision, so a sample of exactly the threshold is not sound); the
     whole length when there is none; 0 without a positive rate or without samples. */

@@ -245,6 +245,104 @@ namespace
 
         return peak;
     }
+
+    /** An interval block at i reads the frames up to x[i + 15]: it can be interpolated once
+        this many frames past i have come. */
+    constexpr int64_t framesForBlock = numTaps - centreTap + 3;
+
+    /** The most frames a PeakMeterStream keeps from one window to the next. */
+    constexpr int maxKeptFrames = (int) framesForBlock - 1 + centreTap;
+
+    /** The end of the intervals (a multiple of 4) whose blocks can be interpolated once
+        `frames` frames have come. */
+    inline int64_t intervalsReadyBefore (int64_t frames)
+    {
+        return frames < framesForBlock ? 0 : ((frames - framesForBlock) / 4 + 1) * 4;
+    }
+
+    /** truePeakOfChannel for the intervals [from, to) of a channel seen through a part of it:
+        data[j - dataStart] is frame j for dataStart <= j < length; frames before 0 count as 0,
+        and so do frames at or past `length`, which stands for the end of the signal when the
+        path is picked: the block-of-four path inside, the edge path where the taps reach past
+        either end. Mid-signal the stream passes the frames it has so far as `length` and asks
+        only for intervals whose taps all lie before it, which are the ones the whole pass sends
+        down the block-of-four path too; so every interval takes the path, and the grouping in
+        fours, that it takes there. The two paths sum in the same order and give the same bits
+        with this build's flags, but a compiler that fuses multiply-adds in one and not the
+        other would part them, so the stream does not lean on it.
+        lastLoudBlock carries over from one call to the next; blocks are checked in order, each
+        once. `peak` may be the peak found so far over every channel: an interval is skipped
+        only when it cannot exceed a value the result reaches anyway, so skipping never changes
+        the result, however the bound was come by. */
+    template <int Phases>
+    double interpolateIntervals (const double* data, int64_t dataStart, int64_t length, int64_t from, int64_t to,
+                                 double peak, const TruePeakFilterBank& bank, int64_t& lastLoudBlock)
+    {
+        const double* taps = bank.coefficients.data();
+        const int64_t lastInterior = length - (numTaps - centreTap);
+        const double bound = bank.largestAbsoluteTapSum * (1.0 + 1.0e-12);
+        double limit = peak / bound;
+
+        auto sample = [&] (int64_t j) { return j >= 0 && j < length ? data[j - dataStart] : 0.0; };
+
+        auto magnitude = [&] (int64_t b)
+        {
+            const int64_t first = 4 * b;
+
+            if (first >= 0 && first + 4 <= length)
+            {
+                const double* x = data + (first - dataStart);
+                return std::max (std::max (std::abs (x[0]), std::abs (x[1])), std::max (std::abs (x[2]), std::abs (x[3])));
+            }
+
+            double m = 0.0;
+
+            for (int64_t j = first; j < first + 4; ++j)
+                m = std::max (m, std::abs (sample (j)));
+
+            return m;
+        };
+
+        for (int64_t i = from; i < to; i += 4)
+        {
+            const int64_t block = i / 4;
+
+            // Blocks -3 .. -1 lie before the signal and are never loud.
+            if (block == 0)
+                for (int64_t b = 0; b < 3; ++b)
+                    if (magnitude (b) > limit)
+                        lastLoudBlock = b;
+
+            if (magnitude (block + 3) > limit)
+                lastLoudBlock = block + 3;
+
+            if (lastLoudBlock < block - 3)
+                continue;
+
+            if (i >= centreTap && i + 3 <= lastInterior)
+            {
+                double values[4];
+                interpolatedPeaksOfFour<Phases> (data + (i - dataStart), taps, values);
+                peak = std::max (std::max (peak, std::max (values[0], values[1])), std::max (values[2], values[3]));
+            }
+            else
+            {
+                for (int64_t k = 0; k < std::min<int64_t> (4, length - i); ++k)
+                {
+                    double w[numTaps];
+
+                    for (int t = 0; t < numTaps; ++t)
+                        w[t] = sample (i + k - centreTap + t);
+
+                    peak = std::max (peak, interpolatedPeak<Phases> (w, taps));
+                }
+            }
+
+            limit = peak / bound;
+        }
+
+        return peak;
+    }
 } // namespace
 
 double decibelsToGain (double dB)
@@ -376,6 +474,150 @@ PeakLevels measurePeaks (const juce::AudioBuffer<double>& buffer, PeakMode peakM
         levels.truePeak = std::max (levels.truePeak, channelPeak);
     }
 
+    return levels;
+}
+
+PeakMeterStream::PeakMeterStream (int channels, PeakMode peakMode, int oversampling)
+    : numChannels (std::max (0, channels)),
+      interpolating (peakMode == PeakMode::truePeak),
+      bank (&getTruePeakFilters (oversampling)),
+      history ((size_t) numChannels * (size_t) historyCapacity, 0.0),
+      lastLoudBlock ((size_t) numChannels, -4)
+{
+}
+
+void PeakMeterStream::add (const double* const* channels, int count)
+{
+    if (count <= 0 || numChannels == 0 || channels == nullptr)
+        return;
+
+    for (int ch = 0; ch < numChannels; ++ch)
+        if (channels[ch] == nullptr)
+            return;
+
+    for (int ch = 0; ch < numChannels; ++ch)
+        samplePeak = std::max (samplePeak, absolutePeak (channels[ch], count));
+
+    // After a NaN or an infinity both peaks are infinity whatever follows.
+    if (! std::isfinite (samplePeak))
+        interpolating = false;
+
+    if (interpolating)
+    {
+        // The whole window's sample peak raises the bound at once, so fewer intervals of it
+        // need interpolating.
+        runningPeak = std::max (runningPeak, samplePeak);
+
+        switch (bank->factor)
+        {
+            case 2:  interpolateAdded<1> (channels, count); break;
+            case 4:  interpolateAdded<3> (channels, count); break;
+            default: interpolateAdded<7> (channels, count); break;
+        }
+    }
+
+    received += count;
+}
+
+template <int Phases>
+void PeakMeterStream::interpolateAdded (const double* const* channels, int count)
+{
+    const int64_t start = received;
+    const int64_t end = received + count;
+
+    // The intervals whose taps reach back before the window go through the history, with the
+    // window's first frames put after it. The last such interval starts 10 frames into the
+    // window and reads 15 past itself, so 26 frames of the window are enough, and they fit:
+    // at most 26 frames are kept between calls (see below).
+    static_assert (historyCapacity >= 2 * maxKeptFrames, "the history must hold what is kept and what it is stitched to");
+    const int appended = std::min (count, historyCapacity - historyLength);
+
+    for (int ch = 0; ch < numChannels; ++ch)
+        std::copy (channels[ch], channels[ch] + appended, history.data() + (size_t) ch * historyCapacity + historyLength);
+
+    const int64_t stitchedEnd = start + appended;
+    const int64_t stitchedTo = intervalsReadyBefore (stitchedEnd);
+
+    if (stitchedTo > nextInterval)
+    {
+        for (int ch = 0; ch < numChannels; ++ch)
+            runningPeak = interpolateIntervals<Phases> (history.data() + (size_t) ch * historyCapacity, historyStart, stitchedEnd,
+                                                        nextInterval, stitchedTo, runningPeak, *bank, lastLoudBlock[(size_t) ch]);
+
+        nextInterval = stitchedTo;
+    }
+
+    // The rest straight from the caller's window.
+    const int64_t windowTo = intervalsReadyBefore (end);
+
+    if (windowTo > nextInterval)
+    {
+        jassert (nextInterval - centreTap >= start);
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            runningPeak = interpolateIntervals<Phases> (channels[ch], start, end, nextInterval, windowTo,
+                                                        runningPeak, *bank, lastLoudBlock[(size_t) ch]);
+
+        nextInterval = windowTo;
+    }
+
+    // Keep what the intervals not yet interpolated read: from 11 frames before the first of
+    // them, which lies at most 15 frames before the end, as it is not ready yet.
+    const int64_t keepFrom = std::max<int64_t> (0, nextInterval - centreTap);
+    const int keep = (int) (end - keepFrom);
+    jassert (keep <= maxKeptFrames);
+
+    for (int ch = 0; ch < numChannels; ++ch)
+    {
+        double* h = history.data() + (size_t) ch * historyCapacity;
+
+        if (keepFrom >= start)
+            std::copy (channels[ch] + (keepFrom - start), channels[ch] + count, h);
+        else
+            std::copy (h + (keepFrom - historyStart), h + (keepFrom - historyStart) + keep, h);  // all of the window is in the history then
+    }
+
+    historyStart = keepFrom;
+    historyLength = keep;
+}
+
+template <int Phases>
+double PeakMeterStream::interpolateRemaining() const
+{
+    // The signal ends here, so the intervals left take the edge path, as in the whole pass.
+    double peak = runningPeak;
+
+    for (int ch = 0; ch < numChannels; ++ch)
+    {
+        int64_t loud = lastLoudBlock[(size_t) ch];
+        peak = interpolateIntervals<Phases> (history.data() + (size_t) ch * historyCapacity, historyStart, received,
+                                             nextInterval, received, peak, *bank, loud);
+    }
+
+    return peak;
+}
+
+PeakLevels PeakMeterStream::finish()
+{
+    PeakLevels levels;
+    levels.samplePeak = samplePeak;
+    levels.truePeak = samplePeak;
+
+    // As in measurePeaks: no true peak for a silent signal (nor after a non-finite sample, when
+    // the sample peak is already infinity).
+    if (! interpolating || ! (samplePeak > 0.0))
+        return levels;
+
+    double remaining = 0.0;
+
+    switch (bank->factor)
+    {
+        case 2:  remaining = interpolateRemaining<1>(); break;
+        case 4:  remaining = interpolateRemaining<3>(); break;
+        default: remaining = interpolateRemaining<7>(); break;
+    }
+
+    levels.truePeak = std::max (samplePeak, remaining);
     return levels;
 }
 

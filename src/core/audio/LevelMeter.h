@@ -73,6 +73,51 @@ double measureSamplePeak (const juce::AudioBuffer<double>& buffer);
     yes the result has cancelled set and both peaks at 0. */
 PeakLevels measurePeaks (const juce::AudioBuffer<double>& buffer, PeakMode peakMode, int oversampling, const CancelCheck& cancel = {});
 
+/**
+    measurePeaks for a signal that arrives a window at a time and is never whole in memory.
+    It keeps a few dozen samples of history per channel; the true-peak interpolation runs as
+    the frames come, skipping (as the whole-buffer pass does) the intervals that cannot beat
+    the peak found so far, and finish() settles the intervals at the end of the signal.
+    No allocation after construction, so add() may run on the render thread.
+*/
+class PeakMeterStream
+{
+public:
+    /** A negative channel count counts as 0; the oversampling setting is mapped as by
+        measureTruePeak. */
+    PeakMeterStream (int numChannels, PeakMode peakMode, int oversampling);
+
+    /** The next `count` frames of the signal (channel pointers at their first frame); frames
+        come in order, windows of any size. Nothing for a count <= 0 or null pointers. */
+    void add (const double* const* channels, int count);
+
+    /** The levels measurePeaks gives for the whole signal added (bit for bit: same samplePeak
+        and truePeak doubles; the cancelled flag is never set). The stream itself is left as it
+        was. */
+    PeakLevels finish();
+
+private:
+    static constexpr int historyCapacity = 64;
+
+    template <int Phases>
+    void interpolateAdded (const double* const* channels, int count);
+
+    template <int Phases>
+    double interpolateRemaining() const;
+
+    int numChannels = 0;
+    bool interpolating = false;             // true-peak mode, and nothing but finite samples so far
+    const TruePeakFilterBank* bank = nullptr;
+    double samplePeak = 0.0;                // over all channels and frames so far
+    double runningPeak = 0.0;               // the sample peak and every interpolated value so far
+    int64_t received = 0;                   // frames added
+    int64_t nextInterval = 0;               // the first interval not yet interpolated (a multiple of 4)
+    int64_t historyStart = 0;               // the frame history[0] holds, of every channel
+    int historyLength = 0;
+    std::vector<double> history;            // historyCapacity samples per channel
+    std::vector<int64_t> lastLoudBlock;     // per channel, as in the whole-buffer pass
+};
+
 /** The true peak of one channel, linear: the largest of its samples and of the values
     interpolated between them. Oversampling 2 or less uses factor 2, 3 or 4 factor 4, and
     5 or more factor 8. 0 for a null pointer or a count <= 0; infinity when any sample is
