@@ -190,56 +190,126 @@ TEST (WindowedStemsTest, StemsMatchTheWholeBufferComputationAcrossWindowEdges)
 }
 
 // The same cue written a window at a time and, with a second format at another rate, as whole
-// stems: the first format's files (stems, mix and alternative mixes, dithered) are the same bytes.
+// stems: the first format's files (stems, mix and alternative mixes, dithered) are the same
+// bytes, and the reports say the same. Without a head cut the mix, too, is summed, measured and
+// written a window at a time (never whole); with one it is summed whole.
 TEST (WindowedStemsTest, WindowsAndWholeStemsWriteTheSameFiles)
 {
-    TemporaryFolder temp;
-    auto preset = makeRenderPreset ({ "Strings", "Bass", "Brass" });
-    auto& gate = preset.exportSettings.silenceGate;
-    gate.enabled = true;
-    gate.thresholdDb = -60.0;
-    gate.minimumSeconds = 0.5;
-    const auto instrumental = preset.schema.addAlternativeMix ("No Bass");
-    ASSERT_TRUE (preset.schema.setAlternativeMixMember (instrumental, preset.schema.stems[1].id, false));
-    const auto brassOnly = preset.schema.addAlternativeMix ("Brass Only");
-    ASSERT_TRUE (preset.schema.setAlternativeMixMember (brassOnly, preset.schema.stems[0].id, false));
-    ASSERT_TRUE (preset.schema.setAlternativeMixMember (brassOnly, preset.schema.stems[1].id, false));
-
-    const std::vector<std::vector<juce::File>> tracks {
-        { writeToneWithQuietStretches (temp.file ("in/gated.wav"), cueFrames, rate, 220.0, { { windowEdge - 2400, windowEdge + 40000 } }),
-          writeTone (temp.file ("in/harp.wav"), 2, 10 * 44100, 44100.0, 523.0, 0.3) },
-        { writeTone (temp.file ("in/bass.wav"), 1, windowEdge + 70001, rate, 55.0, 0.4) },
-        { writeTone (temp.file ("in/horns.wav"), 2, cueFrames, rate, 349.0, 0.2, 30000) },
+    struct Case
+    {
+        const char* name;
+        double headTrimSeconds;
+        double fixedGainDb;     // 0: the gain is the cue's own; above 0 the mix clips, and its check fails
+        PeakMode peakMode;
+        bool submixesOnTheirOwn;    // the alternative mixes brought to the target on their own
     };
 
-    auto windowed = makeRequest (preset, temp.file ("windowed"), tracks);
-    windowed.headTrimSeconds = 0.4;
+    const Case cases[] = {
+        { "a head cut", 0.4, 0.0, PeakMode::truePeak, true },
+        { "no head cut: the mix in windows", 0.0, 0.0, PeakMode::truePeak, true },
+        { "alternative mixes at the cue's gain", 0.0, 0.0, PeakMode::truePeak, false },
+        { "the gained mix past full scale", 0.0, 12.0, PeakMode::samplePeak, true },
+    };
 
-    auto whole = windowed;
-    whole.outputFolder = temp.file ("whole");
-    auto second = whole.preset.exportSettings.formats.front();
-    second.sampleRate = 44100.0;
-    second.subFolder = "44k";
-    whole.preset.exportSettings.formats.push_back (second);
-
-    const auto a = render (windowed, -1);
-    const auto b = render (whole, -1);
-    ASSERT_TRUE (a.ok) << a.errors.joinIntoString (" | ");
-    ASSERT_TRUE (b.ok) << b.errors.joinIntoString (" | ");
-
-    juce::StringArray compared;
-
-    for (const auto& file : a.files)
+    for (const auto& c : cases)
     {
-        const auto other = whole.outputFolder.getChildFile (file.file.getRelativePathFrom (windowed.outputFolder));
-        juce::MemoryBlock x, y;
-        ASSERT_TRUE (file.file.loadFileAsData (x));
-        ASSERT_TRUE (other.loadFileAsData (y)) << other.getFullPathName();
-        EXPECT_TRUE (x == y) << file.file.getFileName();
-        compared.add (file.file.getFileName());
-    }
+        SCOPED_TRACE (c.name);
+        TemporaryFolder temp;
+        auto preset = makeRenderPreset ({ "Strings", "Bass", "Brass" });
+        auto& gate = preset.exportSettings.silenceGate;
+        gate.enabled = true;
+        gate.thresholdDb = -60.0;
+        gate.minimumSeconds = 0.5;
+        preset.exportSettings.headroom.peakMode = c.peakMode;
+        preset.exportSettings.headroom.verifyLevelAfterGain = true;
+        preset.exportSettings.headroom.submixesReachTargetIndependently = c.submixesOnTheirOwn;
+        const auto instrumental = preset.schema.addAlternativeMix ("No Bass");
+        ASSERT_TRUE (preset.schema.setAlternativeMixMember (instrumental, preset.schema.stems[1].id, false));
+        const auto brassOnly = preset.schema.addAlternativeMix ("Brass Only");
+        ASSERT_TRUE (preset.schema.setAlternativeMixMember (brassOnly, preset.schema.stems[0].id, false));
+        ASSERT_TRUE (preset.schema.setAlternativeMixMember (brassOnly, preset.schema.stems[1].id, false));
 
-    EXPECT_EQ (compared.size(), 6) << compared.joinIntoString (", ");
+        // Quiet stretches whose fades cross the edges of the summing and the writing windows, a
+        // converted track, a mono track ending inside a window and a late entry.
+        const std::vector<std::vector<juce::File>> tracks {
+            { writeToneWithQuietStretches (temp.file ("in/gated.wav"), cueFrames, rate, 220.0,
+                                           { { windowEdge - 2400, windowEdge + 40000 }, { windowEdge / 2 - 30000, windowEdge / 2 + 3000 } }),
+              writeTone (temp.file ("in/harp.wav"), 2, 10 * 44100, 44100.0, 523.0, 0.3) },
+            { writeTone (temp.file ("in/bass.wav"), 1, windowEdge + 70001, rate, 55.0, 0.4) },
+            { writeTone (temp.file ("in/horns.wav"), 2, cueFrames, rate, 349.0, 0.2, 30000) },
+        };
+
+        auto windowed = makeRequest (preset, temp.file ("windowed"), tracks);
+        windowed.headTrimSeconds = c.headTrimSeconds;
+        windowed.useFixedGain = c.fixedGainDb != 0.0;
+        windowed.fixedGainDb = c.fixedGainDb;
+
+        auto whole = windowed;
+        whole.outputFolder = temp.file ("whole");
+        auto second = whole.preset.exportSettings.formats.front();
+        second.sampleRate = 44100.0;
+        second.subFolder = "44k";
+        whole.preset.exportSettings.formats.push_back (second);
+
+        for (int workers : { -1, 0 })
+        {
+            SCOPED_TRACE (workers == 0 ? "render thread only" : "worker threads");
+            const auto a = render (windowed, workers);
+            const auto b = render (whole, workers);
+            ASSERT_EQ (a.ok, c.fixedGainDb == 0.0) << a.errors.joinIntoString (" | ");
+            ASSERT_EQ (b.ok, a.ok) << b.errors.joinIntoString (" | ");
+            EXPECT_EQ (a.errors.joinIntoString ("\n"), b.errors.joinIntoString ("\n"));
+
+            juce::StringArray compared;
+
+            for (const auto& file : a.files)
+            {
+                const auto other = whole.outputFolder.getChildFile (file.file.getRelativePathFrom (windowed.outputFolder));
+                juce::MemoryBlock x, y;
+                ASSERT_TRUE (file.file.loadFileAsData (x));
+                ASSERT_TRUE (other.loadFileAsData (y)) << other.getFullPathName();
+                EXPECT_TRUE (x == y) << file.file.getFileName();
+                compared.add (file.file.getFileName());
+
+                const auto& twin = *std::find_if (b.files.begin(), b.files.end(), [&] (const auto& f) { return f.file == other; });
+                EXPECT_EQ (file.peakDb, twin.peakDb) << file.file.getFileName();
+            }
+
+            EXPECT_EQ (compared.size(), a.ok ? 6 : 0) << compared.joinIntoString (", ");
+
+            // What the reports say of the mix, the stems and the gated tracks.
+            EXPECT_EQ (a.mixSamplePeak, b.mixSamplePeak);
+            EXPECT_EQ (a.mixTruePeak, b.mixTruePeak);
+            EXPECT_EQ (a.gain.gainLinear, b.gain.gainLinear);
+            EXPECT_EQ (a.afterSamplePeak, b.afterSamplePeak);
+            EXPECT_EQ (a.afterTruePeak, b.afterTruePeak);
+            EXPECT_EQ (a.clipCount, b.clipCount);
+            EXPECT_EQ (a.leadingSilenceSeconds, b.leadingSilenceSeconds);
+            EXPECT_EQ (a.warnings.joinIntoString ("\n").replace (windowed.outputFolder.getFullPathName(), "out"),
+                       b.warnings.joinIntoString ("\n").replace (whole.outputFolder.getFullPathName(), "out"));
+            ASSERT_EQ (a.stems.size(), b.stems.size());
+
+            for (size_t s = 0; s < a.stems.size(); ++s)
+                EXPECT_EQ (a.stems[s].peakDb, b.stems[s].peakDb) << a.stems[s].name;
+
+            ASSERT_EQ (a.gatedTracks.size(), b.gatedTracks.size());
+
+            for (size_t t = 0; t < a.gatedTracks.size(); ++t)
+            {
+                const auto& x = a.gatedTracks[t];
+                const auto& y = b.gatedTracks[t];
+                EXPECT_EQ (x.regionCount, y.regionCount) << x.fileName;
+                EXPECT_EQ (x.gatedSeconds, y.gatedSeconds) << x.fileName;
+                EXPECT_EQ (x.overview.minimums, y.overview.minimums) << x.fileName;
+                EXPECT_EQ (x.overview.maximums, y.overview.maximums) << x.fileName;
+            }
+
+            if (c.fixedGainDb > 0.0)
+            {
+                EXPECT_GT (a.clipCount, 0);
+            }
+        }
+    }
 }
 
 } // namespace dunmoor

@@ -328,119 +328,137 @@ namespace
 } // namespace
 
 //==============================================================================
-bool sumAndMeasure (CueRenderState& state)
+namespace
 {
-    const auto& request = state.request;
-    const auto& settings = request.preset.exportSettings;
-    auto& report = state.report;
-    juce::String error;
-
-    if (! allocateRenderBuffer (state.mix, request.numChannels, request.lengthInFrames, error))
+    /** Reads and sums whole stems into the whole mix, cuts the head and measures the mix. False
+        stops the cue. */
+    bool sumWholeStems (CueRenderState& state, PeakLevels& peaks)
     {
-        report.errors.add (error);
-        return false;
-    }
+        const auto& request = state.request;
+        const auto& settings = request.preset.exportSettings;
+        auto& report = state.report;
+        juce::String error;
 
-    for (const auto& track : state.getTracksOfPass())
-        state.trackStamps.emplace_back (track, fileStamp (track));
+        if (! allocateRenderBuffer (state.mix, request.numChannels, request.lengthInFrames, error))
+        {
+            report.errors.add (error);
+            return false;
+        }
 
-    auto& workers = state.getWorkers();
-    const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
-    state.gateRanges.assign (state.getTracksOfPass().size(), {});
+        auto& workers = state.getWorkers();
+        const auto bufferBytes = bytesOfBuffer (request.numChannels, request.lengthInFrames);
+        auto readsHolder = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
+        auto& reads = *readsHolder;
+        state.writer.writesInFlight = state.memory.planWritePass (request, workers.getNumThreads() > 0);
+        reads.whileWaiting = [&] { startWriteReadsEarly (state, reads); };
 
-    // Each track's header is read once for the render; the reads of both passes are handed it.
-    state.trackProbes = probeTracks (state.getTracksOfPass());
-    auto readsHolder = state.makeReads (state.getTracksOfPass(), state.makeReadSettings (true), memoryTargetBytes() - 2 * bufferBytes, summingLookAhead);
-    auto& reads = *readsHolder;
-    state.writer.writesInFlight = state.memory.planWritePass (request, workers.getNumThreads() > 0);
-    reads.whileWaiting = [&] { startWriteReadsEarly (state, reads); };
+        const auto n = std::max<size_t> (1, request.stems.size());
+        size_t firstTrack = 0;
 
-    const auto n = std::max<size_t> (1, request.stems.size());
-    size_t firstTrack = 0;
+        for (size_t i = 0; i < request.stems.size(); ++i)
+        {
+            const auto& plan = request.stems[i];
 
-    for (size_t i = 0; i < request.stems.size(); ++i)
-    {
-        const auto& plan = request.stems[i];
+            if (state.isCancelled())
+                return false;
+
+            state.reportProgress (0.02 + 0.43 * (double) i / (double) n, "Summing " + plan.name + "...", RenderJob::Phase::summing);
+
+            StemReport stemReport;
+            stemReport.id = plan.id;
+            stemReport.name = plan.name;
+            stemReport.index = plan.index;
+            stemReport.trackCount = (int) plan.tracks.size();
+
+            if (plan.tracks.empty())
+            {
+                stemReport.isEmpty = true;
+                stemReport.isDigitalSilence = true;
+                stemReport.peakDb = -400.0;
+                report.stems.push_back (std::move (stemReport));
+                continue;
+            }
+
+            if (! prepareReusableBuffer (state.stemBuffer, request.numChannels, request.lengthInFrames, false, error))
+            {
+                addFailure (state, stemReport, { error, plan.name + ": " + error, false });
+                report.stems.push_back (std::move (stemReport));
+                return false;
+            }
+
+            ReadFailure failure;
+
+            if (! sumStemTracks (state, plan, reads, firstTrack, state.stemBuffer, true, failure))
+            {
+                addFailure (state, stemReport, failure);
+                report.stems.push_back (std::move (stemReport));
+                return false;
+            }
+
+            firstTrack += plan.tracks.size();
+            startWriteReadsEarly (state, reads);
+
+            const auto peak = samplePeakOf (state.getHelpers(), state.stemBuffer);
+            stemReport.peakDb = gainToDecibels (peak);
+            stemReport.isDigitalSilence = peak == 0.0;
+
+            if (stemReport.isDigitalSilence)
+                report.warnings.add ("Stem '" + plan.name + "' has tracks assigned but is digital silence.");
+
+            sumInto (state.getHelpers(), state.mix, state.stemBuffer, false);
+            report.stems.push_back (std::move (stemReport));
+        }
+
+        // The stem buffer's memory is not needed again until writing; reads may use it meanwhile.
+        state.readSpares.give (state.stemBuffer);
 
         if (state.isCancelled())
             return false;
 
-        state.reportProgress (0.02 + 0.43 * (double) i / (double) n, "Summing " + plan.name + "...", RenderJob::Phase::summing);
+        report.leadingSilenceSeconds = findLeadingSilence (state.mix, request.sampleRate, leadingSilenceThreshold);
 
-        StemReport stemReport;
-        stemReport.id = plan.id;
-        stemReport.name = plan.name;
-        stemReport.index = plan.index;
-        stemReport.trackCount = (int) plan.tracks.size();
-
-        if (plan.tracks.empty())
+        if (request.headTrimSeconds > 0.0)
         {
-            stemReport.isEmpty = true;
-            stemReport.isDigitalSilence = true;
-            stemReport.peakDb = -400.0;
-            report.stems.push_back (std::move (stemReport));
-            continue;
+            state.cutFrames = snapToZeroCrossing (state.mix, request.sampleRate, request.headTrimSeconds);
+            report.appliedCutSeconds = request.sampleRate > 0.0 ? (double) state.cutFrames / request.sampleRate : 0.0;
+
+            if (state.cutFrames > 0)
+            {
+                trimLeadingSilence (state.mix, state.cutFrames, request.sampleRate);
+                report.lengthInFrames = state.mix.getNumSamples();
+            }
         }
 
-        if (! prepareReusableBuffer (state.stemBuffer, request.numChannels, request.lengthInFrames, false, error))
-        {
-            addFailure (state, stemReport, { error, plan.name + ": " + error, false });
-            report.stems.push_back (std::move (stemReport));
-            return false;
-        }
+        state.renderedLength = request.lengthInFrames - state.cutFrames;
 
-        ReadFailure failure;
+        state.reportProgress (0.46, "Measuring the mix...", RenderJob::Phase::measuring);
 
-        if (! sumStemTracks (state, plan, reads, firstTrack, state.stemBuffer, true, failure))
-        {
-            addFailure (state, stemReport, failure);
-            report.stems.push_back (std::move (stemReport));
-            return false;
-        }
-
-        firstTrack += plan.tracks.size();
-        startWriteReadsEarly (state, reads);
-
-        const auto peak = samplePeakOf (state.getHelpers(), state.stemBuffer);
-        stemReport.peakDb = gainToDecibels (peak);
-        stemReport.isDigitalSilence = peak == 0.0;
-
-        if (stemReport.isDigitalSilence)
-            report.warnings.add ("Stem '" + plan.name + "' has tracks assigned but is digital silence.");
-
-        sumInto (state.getHelpers(), state.mix, state.stemBuffer, false);
-        report.stems.push_back (std::move (stemReport));
+        const auto& headroom = settings.headroom;
+        peaks = measurePeaks (state.mix, headroom.peakMode, headroom.truePeakOversampling, state.makeOperationCancelCheck());
+        return ! peaks.cancelled;
     }
+} // namespace
 
-    // The stem buffer's memory is not needed again until writing; reads may use it meanwhile.
-    state.readSpares.give (state.stemBuffer);
-
-    if (state.isCancelled())
-        return false;
-
-    report.leadingSilenceSeconds = findLeadingSilence (state.mix, request.sampleRate, leadingSilenceThreshold);
-
-    if (request.headTrimSeconds > 0.0)
-    {
-        state.cutFrames = snapToZeroCrossing (state.mix, request.sampleRate, request.headTrimSeconds);
-        report.appliedCutSeconds = request.sampleRate > 0.0 ? (double) state.cutFrames / request.sampleRate : 0.0;
-
-        if (state.cutFrames > 0)
-        {
-            trimLeadingSilence (state.mix, state.cutFrames, request.sampleRate);
-            report.lengthInFrames = state.mix.getNumSamples();
-        }
-    }
-
-    state.renderedLength = request.lengthInFrames - state.cutFrames;
-
-    state.reportProgress (0.46, "Measuring the mix...", RenderJob::Phase::measuring);
-
+bool sumAndMeasure (CueRenderState& state)
+{
+    const auto& request = state.request;
+    const auto& settings = request.preset.exportSettings;
     const auto& headroom = settings.headroom;
-    report.peakMode = headroom.peakMode;
-    const auto peaks = measurePeaks (state.mix, headroom.peakMode, headroom.truePeakOversampling, state.makeOperationCancelCheck());
+    auto& report = state.report;
 
-    if (peaks.cancelled)
+    for (const auto& track : state.getTracksOfPass())
+        state.trackStamps.emplace_back (track, fileStamp (track));
+
+    state.getWorkers();
+    state.gateRanges.assign (state.getTracksOfPass().size(), {});
+
+    // Each track's header is read once for the render; the reads of both passes are handed it.
+    state.trackProbes = probeTracks (state.getTracksOfPass());
+    report.peakMode = headroom.peakMode;
+    state.mixInWindows = sumsInWindows (request);
+    PeakLevels peaks;
+
+    if (! (state.mixInWindows ? sumStemsInWindows (state, peaks) : sumWholeStems (state, peaks)))
         return false;
 
     report.mixSamplePeak = peaks.samplePeak;
@@ -514,6 +532,18 @@ bool writeStemsAndFullMix (CueRenderState& state)
     // Where every file is written at the project rate, the stems are written a window at a
     // time and read their tracks as they go; otherwise whole stems are read ahead and written.
     const bool inWindows = OutputWriter::writesAtProjectRate (request);
+
+    // The mix summed a window at a time is written the same way, with the stems and the
+    // alternative mixes.
+    if (state.mixInWindows)
+    {
+        assignStemNumbers (state);
+
+        if (! writeStemsInWindows (state))
+            return stopWriting (state);
+
+        return state.writer.settle (state);
+    }
 
     if (inWindows)
         state.writeReads.reset();
@@ -747,6 +777,23 @@ void verifyReconstruction (CueRenderState& state)
     state.reportProgress (0.99, "Verification finished.", RenderJob::Phase::verifying);
 }
 
+void checkTracksUnchanged (CueRenderState& state)
+{
+    auto& report = state.report;
+
+    // A failed check names the changed tracks itself.
+    if (state.isCancelled() || report.reconstruction.state == ReconstructionState::failed)
+        return;
+
+    // Stems and a mix made a window at a time from the same reads add up whatever the tracks
+    // held, but the gain was decided on what they held when the summing pass read them.
+    const auto changed = tracksChangedSinceRead (state.trackStamps);
+
+    if (! changed.isEmpty())
+        report.errors.add ("The levels were measured on audio that is no longer there. These tracks changed on disk while the cue was rendered: "
+                           + changed.joinIntoString (", ") + ".");
+}
+
 //==============================================================================
 void deliverStagedFiles (CueRenderState& state)
 {
@@ -817,6 +864,7 @@ CueReport renderCue (const CueRenderContext& context)
             else if (writeStemsAndFullMix (state))
             {
                 verifyReconstruction (state);
+                checkTracksUnchanged (state);
                 report.ok = ! state.isCancelled() && report.errors.isEmpty();
             }
         }

@@ -11,6 +11,7 @@
 #include "AlternativeMixSums.h"
 #include "CueRender.h"
 #include "CueStaging.h"
+#include "core/audio/LevelMeter.h"
 #include "OutputWriter.h"
 #include "ParallelBufferOps.h"
 #include "RenderMemoryPlan.h"
@@ -107,6 +108,7 @@ public:
     CueReport report;
     int64_t cutFrames = 0;                      // frames removed at the head
     int64_t renderedLength = 0;                 // lengthInFrames - cutFrames
+    bool mixInWindows = false;                  // the mix is summed, measured and written a window at a time, never whole
 
     /** Each track of the cue with its fileStamp from before the summing pass read it: a track
         whose file changes between the passes makes stems that no longer add up to the mix. */
@@ -144,6 +146,16 @@ private:
     gain. False stops the cue. */
 [[nodiscard]] bool sumAndMeasure (CueRenderState& state);
 
+/** True when the cue's mix can be summed and measured a window at a time: every file is
+    written at the project rate (or nothing is written) and no head is cut. */
+bool sumsInWindows (const RenderRequest& request);
+
+/** Reads every stem's tracks a window at a time, all of them side by side, and sums them into
+    windows of the stems and the mix: fills the stem reports, the gate ranges and the leading
+    silence, and measures the mix's peaks, as summing whole stems into a whole mix does. False
+    stops the cue. */
+[[nodiscard]] bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks);
+
 /** Applies the gain and writes every stem, the full mix and then the alternative mixes.
     False stops the cue. */
 [[nodiscard]] bool writeStemsAndFullMix (CueRenderState& state);
@@ -160,6 +172,10 @@ OutputItem makeStemItem (const CueRenderState& state, size_t i);
 /** Writes the alternative mixes summed while their member stems were written. False stops
     the cue. */
 [[nodiscard]] bool writeAlternativeMixes (CueRenderState& state);
+
+/** Fails the cue, naming them, when tracks changed on disk after the summing pass read them
+    (unless the reconstruction check failed and named them already). */
+void checkTracksUnchanged (CueRenderState& state);
 
 /** Moves the cue's staged files into place when the cue succeeded; otherwise (or when they
     can't all be moved) drops them, so that the output folder keeps its earlier files, and says

@@ -753,6 +753,12 @@ std::unique_ptr<WindowedWrite> OutputWriter::open (CueRenderState& state, const 
     return windowed;
 }
 
+void WindowedWrite::setPeakDb (double peakDb)
+{
+    for (auto& job : write->jobs)
+        job.written.peakDb = peakDb;
+}
+
 void WindowedWrite::finish()
 {
     if (finished)

@@ -39,6 +39,9 @@ public:
     /** What every window but the last must be a multiple of, in frames. */
     int getWindowFrames() const noexcept { return windowFrames; }
 
+    /** The peak the report gives for the item's files, known only once every window is in. */
+    void setPeakDb (double peakDb);
+
     /** True when nothing is to be encoded: the item only tells a refusal at its turn. */
     bool isEmpty() const;
 
