@@ -52,11 +52,13 @@ namespace
         // Used by one task at a time, window after window.
         std::vector<std::unique_ptr<AudioFileWindowReader>> readers;
         juce::AudioBuffer<double> window;
+        juce::AudioBuffer<double> ahead;        // a stem's next window, made while this one is encoded
         juce::AudioBuffer<double> trackWindow;
         double lastMilliseconds = 0.0;  // what its last window took
         bool done = false;              // every window written, or stopped
         bool failed = false;
         bool cancelled = false;
+        juce::String encodeError;       // a window that could not be handed to the files
         juce::String stemMessage;       // for the stem report
         juce::String cueMessage;        // for the cue's errors
     };
@@ -109,7 +111,7 @@ namespace
         stem, that is frames from offset + cut of its tracks. */
     void writeStemWindow (CueRenderState& state, StemTurn& turn, size_t index, WindowRun& run,
                           const std::vector<juce::File>& tracks, const CancelCheck& cancel,
-                          int64_t offset, int count, int capacity)
+                          int64_t offset, int count, int capacity, juce::AudioBuffer<double>& target)
     {
         const auto& request = state.request;
         const auto& plan = request.stems[turn.plan];
@@ -127,14 +129,14 @@ namespace
 
         try
         {
-            if (turn.window.getNumChannels() != numChannels || turn.window.getNumSamples() < capacity)
-                turn.window.setSize (numChannels, capacity, false, false, true);
+            if (target.getNumChannels() != numChannels || target.getNumSamples() < capacity)
+                target.setSize (numChannels, capacity, false, false, true);
 
-            auto* const* window = turn.window.getArrayOfWritePointers();
+            auto* const* window = target.getArrayOfWritePointers();
 
             if (turn.tracks.empty())
             {
-                turn.window.clear (0, count);
+                target.clear (0, count);
             }
             else
             {
@@ -210,14 +212,14 @@ namespace
 
                 // Where the mix is summed from these windows, the gain comes once the mix has them.
                 if (! run.mixSummedHere)
-                    applyGain (state, turn.window, count);
+                    applyGain (state, target, count);
             }
 
             if (isCancelRequested (cancel))
                 return fail ({}, true);
 
             if (! run.mixSummedHere)
-                appendWindow (state, turn, index, run, turn.window, offset, count);
+                appendWindow (state, turn, index, run, target, offset, count);
         }
         catch (const std::bad_alloc&)
         {
@@ -234,13 +236,10 @@ namespace
         {
             const bool empty = turn.write->isEmpty();
 
+            // The write tells why at its turn; the tracks need not be read any further (the
+            // stem's next window, which may be under way meanwhile, is its own).
             if (! empty && ! turn.write->append (window, count))
-            {
-                // The write tells why at its turn; the tracks need not be read any further.
-                turn.done = true;
-                run.fail (index);
-                return;
-            }
+                return run.fail (index);
 
             // After the last window the files are finished here, side by side with the other
             // stems' (each is flushed to the disk).
@@ -254,19 +253,14 @@ namespace
         }
         catch (const std::bad_alloc&)
         {
-            turn.failed = true;
-            turn.stemMessage = "There is not enough memory to write the file.";
-            turn.cueMessage = turn.stemMessage;
-            turn.done = true;
+            turn.encodeError = "There is not enough memory to write the file.";
             run.fail (index);
         }
     }
     /** With the stems' windows made and not yet gained: sums the full mix's window from them and
         gains it, gains the stems, and sums the alternative mixes from the gained members, every
-        sample in the order the whole buffers are summed in; then every item's window is measured
-        where it must be and encoded, the items side by side. */
-    void writeMixWindows (CueRenderState& state, std::vector<StemTurn>& turns, size_t numStemTurns, MixWindows& mix,
-                          WindowRun& run, int64_t offset, int count)
+        sample in the order the whole buffers are summed in. */
+    void sumMixWindows (CueRenderState& state, std::vector<StemTurn>& turns, size_t numStemTurns, MixWindows& mix, int count)
     {
         const auto& request = state.request;
         const auto& preset = request.preset;
@@ -280,7 +274,10 @@ namespace
         {
             auto& turn = turns[k];
 
-            if (k < numStemTurns && turn.kind == StemTurn::Kind::write)
+            // A stem stopped before it made this window (the cue is failing) adds nothing.
+            const bool made = turn.window.getNumChannels() == numChannels && turn.window.getNumSamples() >= count;
+
+            if (k < numStemTurns && turn.kind == StemTurn::Kind::write && made)
             {
                 if (! turn.tracks.empty())
                     summed.push_back (&turn);
@@ -340,58 +337,40 @@ namespace
                          }
                      });
 
-        // Every item's window is encoded, each by one task; the full mix and the alternative
-        // mixes are measured by theirs.
-        std::vector<size_t> order;
+    }
 
-        for (size_t k = 0; k < turns.size(); ++k)
-            if (! turns[k].done && (turns[k].kind == StemTurn::Kind::write || turns[k].kind == StemTurn::Kind::mix || turns[k].kind == StemTurn::Kind::submix))
-                order.push_back (k);
+    /** The full mix's window measured after the gain, even when the mix is not written: the
+        report gives its level. */
+    void measureMixWindow (MixWindows& mix, int numChannels, int count)
+    {
+        juce::AudioBuffer<double> view (mix.window.getArrayOfWritePointers(), numChannels, count);
+        mix.clipCount += countFullScaleSamples (view, 1.0);
 
-        // Measured even when the mix is not written: the report gives its level after the gain.
-        auto measureMix = [&]
+        if (mix.afterGain != nullptr)
+            mix.afterGain->add (mix.window.getArrayOfReadPointers(), count);
+    }
+
+    /** Item k's window, summed and gained, measured where it must be and handed to its files
+        (an alternative mix at its own target is held until it is measured). */
+    void encodeItemWindow (CueRenderState& state, StemTurn& turn, size_t k, MixWindows& mix, WindowRun& run, int64_t offset, int count)
+    {
+        if (turn.kind == StemTurn::Kind::mix)
         {
-            juce::AudioBuffer<double> view (mix.window.getArrayOfWritePointers(), numChannels, count);
-            mix.clipCount += countFullScaleSamples (view, 1.0);
+            measureMixWindow (mix, state.request.numChannels, count);
+            appendWindow (state, turn, k, run, mix.window, offset, count);
+        }
+        else if (turn.ownGain)
+        {
+            turn.meter->add (turn.window.getArrayOfReadPointers(), count);
+            holdWindow (turn, k, run, count);
+        }
+        else
+        {
+            if (turn.meter != nullptr)
+                turn.meter->add (turn.window.getArrayOfReadPointers(), count);
 
-            if (mix.afterGain != nullptr)
-                mix.afterGain->add (mix.window.getArrayOfReadPointers(), count);
-        };
-
-        const bool mixHasTurn = std::any_of (order.begin(), order.end(), [&] (size_t k) { return turns[k].kind == StemTurn::Kind::mix; });
-
-        if (! mixHasTurn)
-            measureMix();
-
-        parallelFor (state.getHelpers(), (int64_t) order.size(), 1, [&] (int64_t begin, int64_t end)
-                     {
-                         for (auto i = (size_t) begin; i < (size_t) end; ++i)
-                         {
-                             const auto k = order[i];
-                             auto& turn = turns[k];
-
-                             if (k >= run.firstFailed.load())
-                                 continue;
-
-                             if (turn.kind == StemTurn::Kind::mix)
-                             {
-                                 measureMix();
-                                 appendWindow (state, turn, k, run, mix.window, offset, count);
-                             }
-                             else if (turn.ownGain)
-                             {
-                                 turn.meter->add (turn.window.getArrayOfReadPointers(), count);
-                                 holdWindow (turn, k, run, count);
-                             }
-                             else
-                             {
-                                 if (turn.meter != nullptr)
-                                     turn.meter->add (turn.window.getArrayOfReadPointers(), count);
-
-                                 appendWindow (state, turn, k, run, turn.window, offset, count);
-                             }
-                         }
-                     });
+            appendWindow (state, turn, k, run, turn.window, offset, count);
+        }
     }
 
     /** The full mix's level after the gain and its full-scale samples, into the report as the
@@ -751,67 +730,140 @@ bool writeStemsInWindows (CueRenderState& state)
                 state.reportProgress (fraction, turns[named].progressText, RenderJob::Phase::writing);
     };
 
-    for (int64_t w = 0; w < numWindows; ++w)
+    auto windowOf = [&] (int64_t w) { return (int) std::min<int64_t> (windowFrames, length - w * windowFrames); };
+
+    // The stems that took longest over the last window start first, so that the window's end
+    // does not wait for one slow stem started last (a converted or compressed track).
+    auto sortBySlowest = [&] { std::stable_sort (order.begin(), order.end(), [&] (size_t a, size_t b) { return turns[a].lastMilliseconds > turns[b].lastMilliseconds; }); };
+
+    auto makeStemWindow = [&] (size_t k, int64_t w, juce::AudioBuffer<double>& target)
     {
-        if (state.isCancelled())
-            return false;
+        const auto started = juce::Time::getMillisecondCounterHiRes();
+        writeStemWindow (state, turns[k], k, run, tracks, cancel, w * windowFrames, windowOf (w), windowFrames, target);
+        turns[k].lastMilliseconds = juce::Time::getMillisecondCounterHiRes() - started;
+    };
 
-        // The mix encoded ahead is not needed again; its memory goes.
-        if (state.writer.hasWrittenWholeMixAhead() && state.mix.getNumChannels() > 0)
-            state.mix = {};
+    if (run.mixSummedHere)
+    {
+        // Window w is summed into the mixes and encoded while the stems' window w + 1 is made
+        // beside it, so that a slow stem (a converted or compressed track) overlaps the encodes.
+        for (int64_t w = 0; w < numWindows; ++w)
+        {
+            if (state.isCancelled())
+                return false;
 
-        const auto offset = w * windowFrames;
-        const auto count = (int) std::min<int64_t> (windowFrames, length - offset);
-        const auto fraction = 0.48 + 0.4 * (double) w / (double) numWindows;
+            const auto offset = w * windowFrames;
+            const auto count = windowOf (w);
+            nameUpTo ((size_t) ((double) w * (double) turns.size() / (double) numWindows), 0.48 + 0.4 * (double) w / (double) numWindows);
 
-        // The items named so far keep pace with the windows written.
-        nameUpTo ((size_t) ((double) w * (double) turns.size() / (double) numWindows), fraction);
+            if (w == 0)
+            {
+                parallelFor (state.getHelpers(), (int64_t) order.size(), 1, [&] (int64_t begin, int64_t end)
+                             {
+                                 for (auto i = (size_t) begin; i < (size_t) end; ++i)
+                                     if (! turns[order[i]].done && order[i] < run.firstFailed.load())
+                                         makeStemWindow (order[i], 0, turns[order[i]].window);
+                             });
 
-        // The stems that took longest over the last window start first, so that the window's
-        // end does not wait for one slow stem started last (a converted or compressed track).
-        std::stable_sort (order.begin(), order.end(), [&] (size_t a, size_t b) { return turns[a].lastMilliseconds > turns[b].lastMilliseconds; });
+                // After a failure the items before it still go on to their end, as they would
+                // one after another; what the sums hold after it is never written.
+                sumMixWindows (state, turns, numStemTurns, mix, count);
+            }
 
-        parallelFor (state.getHelpers(), (int64_t) order.size(), 1, [&] (int64_t begin, int64_t end)
-                     {
-                         for (auto i = (size_t) begin; i < (size_t) end; ++i)
+            // The tasks: the stems' next windows, slowest first, then every item's encode.
+            sortBySlowest();
+            std::vector<std::pair<size_t, bool>> tasks;    // (turn, true: its next window) or (turns.size(): the mix measured alone)
+
+            if (w + 1 < numWindows)
+                for (auto k : order)
+                    if (! turns[k].done)
+                        tasks.emplace_back (k, true);
+
+            bool mixHasTurn = false;
+
+            for (size_t k = 0; k < turns.size(); ++k)
+            {
+                const auto kind = turns[k].kind;
+
+                if (! turns[k].done && (kind == StemTurn::Kind::write || kind == StemTurn::Kind::mix || kind == StemTurn::Kind::submix))
+                    tasks.emplace_back (k, false);
+
+                mixHasTurn = mixHasTurn || (kind == StemTurn::Kind::mix && ! turns[k].done);
+            }
+
+            if (! mixHasTurn)
+                tasks.emplace_back (turns.size(), false);
+
+            parallelFor (state.getHelpers(), (int64_t) tasks.size(), 1, [&] (int64_t begin, int64_t end)
                          {
-                             const auto k = order[i];
+                             for (auto i = (size_t) begin; i < (size_t) end; ++i)
+                             {
+                                 const auto [k, ahead] = tasks[i];
 
-                             if (turns[k].done || k >= run.firstFailed.load())
-                                 continue;
+                                 if (k == turns.size())
+                                     measureMixWindow (mix, request.numChannels, count);
+                                 else if (k >= run.firstFailed.load())
+                                     continue;
+                                 else if (ahead)
+                                     makeStemWindow (k, w + 1, turns[k].ahead);
+                                 else
+                                     encodeItemWindow (state, turns[k], k, mix, run, offset, count);
+                             }
+                         });
 
-                             const auto started = juce::Time::getMillisecondCounterHiRes();
-                             writeStemWindow (state, turns[k], k, run, tracks, cancel, offset, count, windowFrames);
-                             turns[k].lastMilliseconds = juce::Time::getMillisecondCounterHiRes() - started;
-                         }
-                     });
+            if (w + 1 < numWindows)
+            {
+                for (const auto& [k, ahead] : tasks)
+                    if (ahead)
+                        std::swap (turns[k].window, turns[k].ahead);
 
-        if (run.firstFailed.load() < numStemTurns)
-            continue;
-
-        if (run.mixSummedHere)
-        {
-            writeMixWindows (state, turns, numStemTurns, mix, run, offset, count);
-            continue;
+                sumMixWindows (state, turns, numStemTurns, mix, windowOf (w + 1));
+            }
         }
-
-        if (! keepMembers)
-            continue;
-
-        // The alternative mixes take this window of their members, added in the order whole
-        // stems would be.
-        std::map<juce::String, const juce::AudioBuffer<double>*> members;
-
-        for (const auto& turn : turns)
-            if (isWrittenMember (turn))
-                members[request.stems[turn.plan].id] = &turn.window;
-
-        juce::String error;
-
-        if (! state.mixSums.addWindow (members, offset, count, request.numChannels, length, error))
+    }
+    else
+    {
+        for (int64_t w = 0; w < numWindows; ++w)
         {
-            report.errors.add (error);
-            return false;
+            if (state.isCancelled())
+                return false;
+
+            // The mix encoded ahead is not needed again; its memory goes.
+            if (state.writer.hasWrittenWholeMixAhead() && state.mix.getNumChannels() > 0)
+                state.mix = {};
+
+            const auto offset = w * windowFrames;
+            const auto count = windowOf (w);
+
+            // The items named so far keep pace with the windows written.
+            nameUpTo ((size_t) ((double) w * (double) turns.size() / (double) numWindows), 0.48 + 0.4 * (double) w / (double) numWindows);
+            sortBySlowest();
+
+            parallelFor (state.getHelpers(), (int64_t) order.size(), 1, [&] (int64_t begin, int64_t end)
+                         {
+                             for (auto i = (size_t) begin; i < (size_t) end; ++i)
+                                 if (! turns[order[i]].done && order[i] < run.firstFailed.load())
+                                     makeStemWindow (order[i], w, turns[order[i]].window);
+                         });
+
+            if (run.firstFailed.load() < numStemTurns || ! keepMembers)
+                continue;
+
+            // The alternative mixes take this window of their members, added in the order whole
+            // stems would be.
+            std::map<juce::String, const juce::AudioBuffer<double>*> members;
+
+            for (const auto& turn : turns)
+                if (isWrittenMember (turn))
+                    members[request.stems[turn.plan].id] = &turn.window;
+
+            juce::String error;
+
+            if (! state.mixSums.addWindow (members, offset, count, request.numChannels, length, error))
+            {
+                report.errors.add (error);
+                return false;
+            }
         }
     }
 
@@ -862,6 +914,12 @@ bool writeStemsInWindows (CueRenderState& state)
                 report.errors.add (turn.cueMessage);
             }
 
+            return false;
+        }
+
+        if (turn.encodeError.isNotEmpty())
+        {
+            report.errors.add (turn.encodeError);
             return false;
         }
 

@@ -248,6 +248,29 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
             state.reportProgress (0.02 + 0.43 * (double) named / (double) n, "Summing " + request.stems[named].name + "...", RenderJob::Phase::summing);
     };
 
+    // The mix adds the stems in plan order, as the whole-buffer sum does, and is measured.
+    int64_t pendingOffset = 0;
+    int pendingCount = 0;   // frames of the stems' windows not yet in the mix
+
+    auto sumAndMeasureMix = [&]
+    {
+        mix.clear (0, pendingCount);
+        auto* const* m = mix.getArrayOfWritePointers();
+
+        for (const auto& stem : stems)
+            sumChannels (m, numChannels, stem.window.getArrayOfReadPointers(), numChannels, pendingCount, 0, pendingCount, false, 1.0);
+
+        meter.add (mix.getArrayOfReadPointers(), pendingCount);
+
+        if (firstLoud < 0)
+        {
+            const auto loud = firstLoudFrame (mix.getArrayOfReadPointers(), numChannels, pendingCount, leadingSilenceThreshold);
+
+            if (loud >= 0)
+                firstLoud = pendingOffset + loud;
+        }
+    };
+
     for (int64_t w = 0; w < numWindows && first.track.load() >= tracks.size(); ++w)
     {
         if (state.isCancelled())
@@ -258,12 +281,28 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
         const auto offset = w * summingWindowFrames;
         const auto count = (int) std::min<int64_t> (summingWindowFrames, length - offset);
 
-        parallelFor (helpers, (int64_t) tracks.size(), 1, [&] (int64_t begin, int64_t end)
+        // The tracks' windows are read beside the last window's mix, which only reads the
+        // stems' windows.
+        const auto measuring = pendingCount > 0 ? 1 : 0;
+
+        parallelFor (helpers, (int64_t) tracks.size() + measuring, 1, [&] (int64_t begin, int64_t end)
                      {
-                         for (auto t = (size_t) begin; t < (size_t) end; ++t)
+                         for (auto i = (size_t) begin; i < (size_t) end; ++i)
+                         {
+                             if (measuring > 0 && i == 0)
+                             {
+                                 sumAndMeasureMix();
+                                 continue;
+                             }
+
+                             const auto t = i - (size_t) measuring;
+
                              if (t < first.track.load() && ! tracks[t].failed)
                                  readTrackWindow (state, tracks[t], t, first, files[t], cancel, offset, count);
+                         }
                      });
+
+        pendingCount = 0;
 
         if (first.track.load() < tracks.size())
             break;
@@ -274,23 +313,12 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
                              sumStemWindow (state, stems[(size_t) s], tracks, count);
                      });
 
-        // The mix adds the stems in plan order, as the whole-buffer sum does.
-        mix.clear (0, count);
-        auto* const* m = mix.getArrayOfWritePointers();
-
-        for (const auto& stem : stems)
-            sumChannels (m, numChannels, stem.window.getArrayOfReadPointers(), numChannels, count, 0, count, false, 1.0);
-
-        meter.add (mix.getArrayOfReadPointers(), count);
-
-        if (firstLoud < 0)
-        {
-            const auto loud = firstLoudFrame (mix.getArrayOfReadPointers(), numChannels, count, leadingSilenceThreshold);
-
-            if (loud >= 0)
-                firstLoud = offset + loud;
-        }
+        pendingOffset = offset;
+        pendingCount = count;
     }
+
+    if (pendingCount > 0 && first.track.load() >= tracks.size())
+        sumAndMeasureMix();
 
     // A track longer than the cue (its file grew since it was imported) is gated over its
     // whole length, as a whole read gates it, so that the writing pass gates it alike.
