@@ -364,17 +364,10 @@ namespace
 
             state.reportProgress (0.02 + 0.43 * (double) i / (double) n, "Summing " + plan.name + "...", RenderJob::Phase::summing);
 
-            StemReport stemReport;
-            stemReport.id = plan.id;
-            stemReport.name = plan.name;
-            stemReport.index = plan.index;
-            stemReport.trackCount = (int) plan.tracks.size();
+            auto stemReport = startStemReport (plan);
 
             if (plan.tracks.empty())
             {
-                stemReport.isEmpty = true;
-                stemReport.isDigitalSilence = true;
-                stemReport.peakDb = -400.0;
                 report.stems.push_back (std::move (stemReport));
                 continue;
             }
@@ -514,6 +507,24 @@ bool sumAndMeasure (CueRenderState& state)
     return true;
 }
 
+StemReport startStemReport (const StemPlan& plan)
+{
+    StemReport stemReport;
+    stemReport.id = plan.id;
+    stemReport.name = plan.name;
+    stemReport.index = plan.index;
+    stemReport.trackCount = (int) plan.tracks.size();
+
+    if (plan.tracks.empty())
+    {
+        stemReport.isEmpty = true;
+        stemReport.isDigitalSilence = true;
+        stemReport.peakDb = -400.0;
+    }
+
+    return stemReport;
+}
+
 //==============================================================================
 bool writeStemsAndFullMix (CueRenderState& state)
 {
@@ -609,16 +620,9 @@ bool writeStemsAndFullMix (CueRenderState& state)
     {
         state.reportProgress (0.9, "Writing the full mix...", RenderJob::Phase::writing);
 
-        OutputItem item;
+        auto item = makeFullMixItem (settings);
         item.buffer = ConstBuffer (&state.mix, [] (const juce::AudioBuffer<double>*) {});
-        item.namingTemplate = settings.naming.mixTemplate;
-        item.stemName = settings.fullMix.name;
-        item.stemCode = settings.fullMix.code;
-        item.number = settings.fullMix.index;
-        item.displayName = settings.fullMix.name;
-        item.kind = WrittenFile::fullMixKind;
         item.peakDb = gainToDecibels (peakOfMode (settings.headroom.peakMode, report.afterSamplePeak, report.afterTruePeak));
-        item.ownGain = false;
 
         if (! state.writer.write (state, item))
             return stopWriting (state);
@@ -704,16 +708,9 @@ bool writeAlternativeMixes (CueRenderState& state)
             peak *= gain.gainLinear;
         }
 
-        OutputItem item;
+        auto item = makeAlternativeMixItem (settings, mix, written);
         item.buffer = sum;
-        item.namingTemplate = settings.naming.mixTemplate;
-        item.stemName = mix.name;
-        item.stemCode = mix.shortCode.trim().isNotEmpty() ? mix.shortCode.trim() : mix.name;
-        item.number = settings.fullMix.index + 1 + written;
-        item.displayName = mix.name;
-        item.kind = WrittenFile::alternativeMixKind;
         item.peakDb = gainToDecibels (peak);
-        item.ownGain = headroom.submixesReachTargetIndependently;
 
         if (! state.writer.write (state, item))
             return stopWriting (state);

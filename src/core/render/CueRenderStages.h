@@ -163,6 +163,17 @@ bool sumsInWindows (const RenderRequest& request);
 /** The output item of stem plan i (its audio not yet attached). */
 OutputItem makeStemItem (const CueRenderState& state, size_t i);
 
+/** The output item of the full mix (its audio and its peak not yet attached). */
+OutputItem makeFullMixItem (const ExportSettings& settings);
+
+/** The output item of an alternative mix written after `written` others (its audio and its
+    peak not yet attached). */
+OutputItem makeAlternativeMixItem (const ExportSettings& settings, const AlternativeMix& mix, int written);
+
+/** A stem's report as the summing pass starts it: what the plan says, and for a stem without
+    tracks all there is to say. */
+StemReport startStemReport (const StemPlan& plan);
+
 /** Writes every stem a window at a time, all of them side by side, and sums the alternative
     mixes' members window by window; for a cue whose files are all written at the project rate
     (see OutputWriter::writesAtProjectRate). The files are the ones writing whole stems makes.

@@ -548,6 +548,32 @@ OutputItem makeStemItem (const CueRenderState& state, size_t i)
     return item;
 }
 
+OutputItem makeFullMixItem (const ExportSettings& settings)
+{
+    OutputItem item;
+    item.namingTemplate = settings.naming.mixTemplate;
+    item.stemName = settings.fullMix.name;
+    item.stemCode = settings.fullMix.code;
+    item.number = settings.fullMix.index;
+    item.displayName = settings.fullMix.name;
+    item.kind = WrittenFile::fullMixKind;
+    item.ownGain = false;
+    return item;
+}
+
+OutputItem makeAlternativeMixItem (const ExportSettings& settings, const AlternativeMix& mix, int written)
+{
+    OutputItem item;
+    item.namingTemplate = settings.naming.mixTemplate;
+    item.stemName = mix.name;
+    item.stemCode = mix.shortCode.trim().isNotEmpty() ? mix.shortCode.trim() : mix.name;
+    item.number = settings.fullMix.index + 1 + written;
+    item.displayName = mix.name;
+    item.kind = WrittenFile::alternativeMixKind;
+    item.ownGain = settings.headroom.submixesReachTargetIndependently;
+    return item;
+}
+
 bool writeStemsInWindows (CueRenderState& state)
 {
     const auto& request = state.request;
@@ -626,19 +652,10 @@ bool writeStemsInWindows (CueRenderState& state)
     {
         if (settings.fullMix.exportMix)
         {
-            OutputItem item;
-            item.namingTemplate = settings.naming.mixTemplate;
-            item.stemName = settings.fullMix.name;
-            item.stemCode = settings.fullMix.code;
-            item.number = settings.fullMix.index;
-            item.displayName = settings.fullMix.name;
-            item.kind = WrittenFile::fullMixKind;
-            item.ownGain = false;
-
             StemTurn turn;
             turn.kind = StemTurn::Kind::mix;
             turn.progressText = "Writing the full mix...";
-            turn.write = state.writer.open (state, item, state.renderedLength);
+            turn.write = state.writer.open (state, makeFullMixItem (settings), state.renderedLength);
             stopped = turn.write->stopsTheCue();
             turn.done = turn.write->isEmpty();
             mixTurn = turns.size();
@@ -668,15 +685,7 @@ bool writeStemsInWindows (CueRenderState& state)
                 continue;
             }
 
-            OutputItem item;
-            item.namingTemplate = settings.naming.mixTemplate;
-            item.stemName = mix.name;
-            item.stemCode = mix.shortCode.trim().isNotEmpty() ? mix.shortCode.trim() : mix.name;
-            item.number = settings.fullMix.index + 1 + written;
-            item.displayName = mix.name;
-            item.kind = WrittenFile::alternativeMixKind;
-            item.ownGain = settings.headroom.submixesReachTargetIndependently;
-
+            const auto item = makeAlternativeMixItem (settings, mix, written);
             turn.kind = StemTurn::Kind::submix;
             turn.ownGain = item.ownGain;
             turn.meter = std::make_unique<PeakMeterStream> (request.numChannels, settings.headroom.peakMode, settings.headroom.truePeakOversampling);

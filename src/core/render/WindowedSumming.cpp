@@ -345,17 +345,10 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
         const auto& plan = request.stems[i];
         nameUpTo (i);
 
-        StemReport stemReport;
-        stemReport.id = plan.id;
-        stemReport.name = plan.name;
-        stemReport.index = plan.index;
-        stemReport.trackCount = (int) plan.tracks.size();
+        auto stemReport = startStemReport (plan);
 
         if (plan.tracks.empty())
         {
-            stemReport.isEmpty = true;
-            stemReport.isDigitalSilence = true;
-            stemReport.peakDb = -400.0;
             report.stems.push_back (std::move (stemReport));
             continue;
         }
