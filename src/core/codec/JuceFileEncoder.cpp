@@ -7,6 +7,11 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#if JUCE_LINUX
+ #include <fcntl.h>
+ #include <unistd.h>
+#endif
+
 #include "Dither.h"
 #include "core/model/CodecCapabilities.h"
 #include "core/files/AtomicFileWriter.h"
@@ -172,6 +177,14 @@ namespace
             return true;
         }
 
+        ~JuceEncodeSession() override
+        {
+           #if JUCE_LINUX
+            if (writeBackHandle >= 0)
+                ::close (writeBackHandle);
+           #endif
+        }
+
         int getWindowFrames() const override { return blockFrames; }
 
         bool append (const juce::AudioBuffer<double>& audio, int count, juce::String& error, const CancelCheck& cancel, const ParallelTasks& parallel) override
@@ -315,7 +328,29 @@ namespace
             }
 
             framesWritten += count;
+            startWriteBack();
             return true;
+        }
+
+        /** Asks the system to start putting what has been written so far on the disk, without
+            waiting for it: the flush that finishes the file then finds little left, and the disk
+            works while the next windows are made instead of all at the end. */
+        void startWriteBack()
+        {
+           #if JUCE_LINUX
+            if (writeBackHandle < 0)
+                writeBackHandle = ::open (fileWriter->getTemporaryFile().getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC);
+
+            // Only what came since the last call: the system need not look at the rest again.
+            // The stream may still hold the last few kilobytes; the next call takes them.
+            const auto end = record.end;
+
+            if (writeBackHandle >= 0 && end > writeBackStart)
+            {
+                (void) ::sync_file_range (writeBackHandle, (off64_t) writeBackStart, (off64_t) (end - writeBackStart), SYNC_FILE_RANGE_WRITE);
+                writeBackStart = end;
+            }
+           #endif
         }
 
         // Where block b of a step of the set keeps channel ch.
@@ -387,6 +422,8 @@ namespace
         juce::int64 framesWritten = 0;
         size_t stepFrames = 0;
         bool writeFailed = false;
+        int writeBackHandle = -1;       // the file being written, opened again to start its write-back
+        juce::int64 writeBackStart = 0; // where the next write-back starts
         std::vector<double> wide;
         std::vector<int> integers[2];
         std::vector<float> floats[2];
