@@ -147,7 +147,8 @@ private:
 [[nodiscard]] bool sumAndMeasure (CueRenderState& state);
 
 /** True when the cue's mix can be summed and measured a window at a time: every file is
-    written at the project rate (or nothing is written) and no head is cut. */
+    written at the project rate (or nothing is written), no head is cut, and the windows of its
+    tracks with the silence gate's look-ahead take less memory than whole buffers would. */
 bool sumsInWindows (const RenderRequest& request);
 
 /** Reads every stem's tracks a window at a time, all of them side by side, and sums them into

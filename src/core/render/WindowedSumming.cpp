@@ -195,7 +195,21 @@ namespace
 bool sumsInWindows (const RenderRequest& request)
 {
     // A head cut is decided on the whole mix, which is then kept whole.
-    return (request.measureOnly || OutputWriter::writesAtProjectRate (request)) && ! (request.headTrimSeconds > 0.0);
+    if (! (request.measureOnly || OutputWriter::writesAtProjectRate (request)) || request.headTrimSeconds > 0.0)
+        return false;
+
+    // Every track holds a window and the gate's look-ahead at once. A gate that must look far
+    // ahead (its minimum length can be minutes) over many tracks would hold more than summing
+    // whole stems into a whole mix does: such a cue is summed whole.
+    const SilenceGateStream gate (request.preset.exportSettings.silenceGate, request.sampleRate, request.lengthInFrames, request.numChannels);
+    int64_t tracks = 0;
+
+    for (const auto& plan : request.stems)
+        tracks += (int64_t) plan.tracks.size();
+
+    const auto windowed = tracks * bytesOfBuffer (request.numChannels, summingWindowFrames + gate.getLookAheadFrames());
+    const auto whole = 3 * bytesOfBuffer (request.numChannels, request.lengthInFrames);
+    return windowed <= std::max (memoryTargetBytes() / 2, whole);
 }
 
 bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
