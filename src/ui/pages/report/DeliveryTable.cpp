@@ -1,5 +1,7 @@
 #include "DeliveryTable.h"
 
+#include <cmath>
+
 #include "core/files/PathRules.h"
 #include "core/render/FileKindColours.h"
 #include "ui/look/AppLookAndFeel.h"
@@ -55,6 +57,16 @@ namespace
     int textRoom (int cellWidth)
     {
         return juce::jmax (0, cellWidth - 16);
+    }
+
+    // A number is squeezed down to this share of its width rather than cut.
+    constexpr float narrowestNumberScale = 0.7f;
+
+    /** The narrowest cell that still shows a number of that content width (text and padding)
+        whole, squeezed as far as it may be; a pixel to spare for the rounding of the glyphs. */
+    int squeezedNumberWidth (int contentWidth)
+    {
+        return (int) std::ceil ((float) textRoom (contentWidth) * narrowestNumberScale) + 16 + 1;
     }
 
     /** A cell's text as it fits: file names lose their middle, so that the number and stem at
@@ -203,8 +215,15 @@ void ReportPage::DeliveryTable::fitColumns()
             if (w.column == id)
                 wanted = juce::jmin (wanted, w.width);
 
-        // Only the sorted column's caption shares its cell with the arrow.
-        const auto minimum = juce::jmax (setup->minimumWidth, AppLookAndFeel::minimumHeaderColumnWidth (setup->caption, id == sortColumn, table.getHeaderHeight()));
+        // Only the sorted column's caption shares its cell with the arrow. A number column never
+        // gives way past what its numbers need squeezed: a peak that ends in "..." says nothing.
+        auto minimum = juce::jmax (setup->minimumWidth, AppLookAndFeel::minimumHeaderColumnWidth (setup->caption, id == sortColumn, table.getHeaderHeight()));
+
+        if (isNumberColumn (id))
+            for (const auto& w : contentWidths)
+                if (w.column == id)
+                    minimum = juce::jmax (minimum, squeezedNumberWidth (w.width));
+
         return ColumnRoom { id, juce::jmax (wanted, minimum), minimum };
     });
 
@@ -387,7 +406,7 @@ void ReportPage::DeliveryTable::paintCell (juce::Graphics& g, int rowNumber, int
     // Numbers are squeezed rather than cut: a peak that ends in "..." says nothing. A shortened
     // text shows whole in the cell's tooltip.
     if (isNumberColumn (columnId))
-        g.drawFittedText (text, area, justification, 1, 0.7f);
+        g.drawFittedText (text, area, justification, 1, narrowestNumberScale);
     else
         g.drawText (fittedCellText (text, columnId, width), area, justification, false);
 }

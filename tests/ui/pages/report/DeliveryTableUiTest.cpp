@@ -1,5 +1,6 @@
 #include "ReportPageFixture.h"
 #include "ui/look/AppLookAndFeel.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::testing
 {
@@ -51,6 +52,38 @@ TEST_F (ReportPageTest, LongFileNamesKeepTheirEndAndShowWholeInTheTooltip)
     auto& header = model.getTable().getHeader();
     for (int i = 0; i < header.getNumColumns (true); ++i)
         EXPECT_GE (header.getColumnWidth (header.getColumnIdOfIndex (i, true)), ui::AppLookAndFeel::minimumHeaderColumnWidth (header.getColumnName (header.getColumnIdOfIndex (i, true)), false, 28)) << i;
+}
+
+// At the smallest window a delivery of long names showed its peaks and sizes as "-18.…" and
+// "65.…": numbers are squeezed rather than cut, so their columns keep the room the squeezed
+// numbers need, whatever else gives way.
+TEST_F (ReportPageTest, NumbersAreWholeAtTheSmallestWindow)
+{
+    std::vector<std::pair<juce::String, double>> files;
+
+    for (const auto* stem : { "01_Percussion Low", "02_Brass", "03_Strings", "04_Piano", "05_Bass", "06_Choir", "07_Vocals", "Full Mix" })
+        files.push_back ({ juce::String ("1M01 Opening Titles_") + stem + ".wav", -18.25 });
+
+    auto report = handMadeReport (files);
+
+    for (auto& file : report.cues[0].files)
+        file.fileSize = 69123456;
+
+    deliver (std::move (report));
+    page->setSize (1100, 720);
+
+    auto& model = table();
+    auto& header = model.getTable().getHeader();
+
+    for (const auto column : { ui::peakColumn, ui::sizeColumn, ui::lengthColumn, ui::tracksColumn })
+    {
+        for (int row = 0; row < (int) files.size(); ++row)
+        {
+            const auto text = ui::getDeliveryCellText (*model.getRow (row), column);
+            const auto squeezed = (int) std::ceil ((float) ui::measureTextWidthCeil (ui::fontPlain14_5(), text) * 0.7f);
+            EXPECT_GE (header.getColumnWidth (column) - 16, squeezed) << header.getColumnName (column) << ": " << text;
+        }
+    }
 }
 
 // At the smallest window the columns shared the table in proportion, and the File column was
