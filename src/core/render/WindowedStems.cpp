@@ -1,8 +1,6 @@
-#include "CueRenderStages.h"
+#include "WindowedTurns.h"
 
 #include <algorithm>
-#include <atomic>
-#include <limits>
 #include <new>
 
 #include "core/audio/AudioBufferOps.h"
@@ -14,98 +12,59 @@
 namespace dunmoor
 {
 
+namespace windowed
+{
+void applyGain (const CueRenderState& state, juce::AudioBuffer<double>& window, int count)
+{
+    const auto gain = state.report.gain.gainLinear;
+
+    if (gain == 1.0)
+        return;
+
+    auto* const* x = window.getArrayOfWritePointers();
+
+    for (int ch = 0; ch < window.getNumChannels(); ++ch)
+        for (int i = 0; i < count; ++i)
+            x[ch][i] *= gain;
+}
+
+void appendWindow (const CueRenderState& state, StemTurn& turn, size_t index, WindowRun& run,
+                   const juce::AudioBuffer<double>& window, int64_t offset, int count)
+{
+    try
+    {
+        const bool empty = turn.write->isEmpty();
+
+        // The write tells why at its turn; the tracks need not be read any further (the
+        // stem's next window, which may be under way meanwhile, is its own).
+        if (! empty && ! turn.write->append (window, count))
+            return run.fail (index);
+
+        // After the last window the files are finished here, side by side with the other
+        // stems' (each is flushed to the disk).
+        if (offset + count >= state.renderedLength)
+        {
+            if (! empty)
+                turn.write->finish();
+
+            turn.done = true;
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        turn.encodeError = "There is not enough memory to write the file.";
+        run.fail (index);
+    }
+}
+} // namespace windowed
+
+using namespace windowed;
+
 namespace
 {
     // Encoder blocks per window: about 5.5 seconds at 48 kHz, long enough that the threads meet
     // rarely, short enough that no stem is ever in memory as a whole.
     constexpr int blocksPerWindow = 8;
-
-    /** One stem's turn in the writing pass, in plan order. */
-    struct StemTurn
-    {
-        enum class Kind
-        {
-            write,      // tracks summed, or silence, written a window at a time
-            skip,       // an empty stem left out
-            failEmpty,  // an empty stem that stops the cue
-            mix,        // the full mix, summed from the stems' windows
-            submix,     // an alternative mix, summed from its members' windows
-            tell        // an alternative mix with no member to write: a warning at its turn
-        };
-
-        size_t plan = 0;                // stems: the plan index; alternative mixes: the mix's index
-        Kind kind = Kind::write;
-        juce::String progressText;
-        juce::String warning;           // what a tell turn says
-        std::unique_ptr<PeakMeterStream> meter;     // an alternative mix's peaks, for the report
-
-        // An alternative mix brought to the target on its own is only written once all of it
-        // is measured: meanwhile its windows wait in a file of their own, not in memory.
-        bool ownGain = false;
-        std::unique_ptr<juce::TemporaryFile> held;
-        std::unique_ptr<juce::FileOutputStream> holding;
-        double peakDb = -400.0;
-        std::unique_ptr<WindowedWrite> write;
-        std::vector<size_t> tracks;     // indices into the pass's tracks (and their gate ranges)
-        bool member = false;            // of some alternative mix
-
-        // Used by one task at a time, window after window.
-        std::vector<std::unique_ptr<AudioFileWindowReader>> readers;
-        juce::AudioBuffer<double> window;
-        juce::AudioBuffer<double> ahead;        // a stem's next window, made while this one is encoded
-        juce::AudioBuffer<double> trackWindow;
-        double lastMilliseconds = 0.0;  // what its last window took
-        bool done = false;              // every window written, or stopped
-        bool failed = false;
-        bool cancelled = false;
-        juce::String encodeError;       // a window that could not be handed to the files
-        juce::String stemMessage;       // for the stem report
-        juce::String cueMessage;        // for the cue's errors
-    };
-
-    /** The shared state of the windows' tasks: the first turn that failed stops the turns after
-        it, while those before it go on, so that what the cue reports is what writing the stems
-        one after another would have reported. */
-    struct WindowRun
-    {
-        std::atomic<size_t> firstFailed { std::numeric_limits<size_t>::max() };
-        bool mixSummedHere = false;     // the stems' windows are gained and encoded once the mixes have them
-
-        void fail (size_t turn)
-        {
-            for (auto seen = firstFailed.load(); turn < seen && ! firstFailed.compare_exchange_weak (seen, turn);)
-            {
-            }
-        }
-    };
-
-    void appendWindow (const CueRenderState& state, StemTurn& turn, size_t index, WindowRun& run,
-                       const juce::AudioBuffer<double>& window, int64_t offset, int count);
-    void holdWindow (StemTurn& turn, size_t index, WindowRun& run, int count);
-
-    /** The cue's gain on the first count frames of a window, as on a whole stem. */
-    void applyGain (const CueRenderState& state, juce::AudioBuffer<double>& window, int count)
-    {
-        const auto gain = state.report.gain.gainLinear;
-
-        if (gain == 1.0)
-            return;
-
-        auto* const* x = window.getArrayOfWritePointers();
-
-        for (int ch = 0; ch < window.getNumChannels(); ++ch)
-            for (int i = 0; i < count; ++i)
-                x[ch][i] *= gain;
-    }
-
-    /** The full mix's windows: the stems' windows summed in plan order, then gained, as the
-        whole mix is; measured after the gain for the report. */
-    struct MixWindows
-    {
-        juce::AudioBuffer<double> window;
-        std::unique_ptr<PeakMeterStream> afterGain;     // when the level is verified after the gain
-        int64_t clipCount = 0;
-    };
 
     /** Makes and writes one window of a stem: frames [offset, offset + count) of the delivered
         stem, that is frames from offset + cut of its tracks. */
@@ -225,310 +184,6 @@ namespace
         {
             fail ("There is not enough memory to write the stem.", false);
         }
-    }
-
-    /** Hands the first count frames of the window, frames [offset, offset + count) of the item,
-        to the turn's files, finishing them after the last window. */
-    void appendWindow (const CueRenderState& state, StemTurn& turn, size_t index, WindowRun& run,
-                       const juce::AudioBuffer<double>& window, int64_t offset, int count)
-    {
-        try
-        {
-            const bool empty = turn.write->isEmpty();
-
-            // The write tells why at its turn; the tracks need not be read any further (the
-            // stem's next window, which may be under way meanwhile, is its own).
-            if (! empty && ! turn.write->append (window, count))
-                return run.fail (index);
-
-            // After the last window the files are finished here, side by side with the other
-            // stems' (each is flushed to the disk).
-            if (offset + count >= state.renderedLength)
-            {
-                if (! empty)
-                    turn.write->finish();
-
-                turn.done = true;
-            }
-        }
-        catch (const std::bad_alloc&)
-        {
-            turn.encodeError = "There is not enough memory to write the file.";
-            run.fail (index);
-        }
-    }
-    /** With the stems' windows made and not yet gained: sums the full mix's window from them and
-        gains it, gains the stems, and sums the alternative mixes from the gained members, every
-        sample in the order the whole buffers are summed in. */
-    void sumMixWindows (CueRenderState& state, std::vector<StemTurn>& turns, size_t numStemTurns, MixWindows& mix, int count)
-    {
-        const auto& request = state.request;
-        const auto& preset = request.preset;
-        const auto numChannels = request.numChannels;
-
-        std::vector<StemTurn*> summed;                  // stems with tracks, in plan order
-        std::vector<StemTurn*> submixes;
-        std::map<juce::String, const StemTurn*> members;
-
-        for (size_t k = 0; k < turns.size(); ++k)
-        {
-            auto& turn = turns[k];
-
-            // A stem stopped before it made this window (the cue is failing) adds nothing.
-            const bool made = turn.window.getNumChannels() == numChannels && turn.window.getNumSamples() >= count;
-
-            if (k < numStemTurns && turn.kind == StemTurn::Kind::write && made)
-            {
-                if (! turn.tracks.empty())
-                    summed.push_back (&turn);
-
-                if (turn.member && ! turn.write->isEmpty())
-                    members[request.stems[turn.plan].id] = &turn;
-            }
-            else if (turn.kind == StemTurn::Kind::submix && ! turn.done)
-            {
-                submixes.push_back (&turn);
-            }
-        }
-
-        parallelFor (state.getHelpers(), count, 8192, [&] (int64_t begin, int64_t end)
-                     {
-                         const auto frames = (int) (end - begin);
-                         std::vector<double*> piece ((size_t) numChannels);
-
-                         auto pieceOf = [&] (juce::AudioBuffer<double>& buffer)
-                         {
-                             for (int ch = 0; ch < numChannels; ++ch)
-                                 piece[(size_t) ch] = buffer.getWritePointer (ch) + begin;
-
-                             return juce::AudioBuffer<double> (piece.data(), numChannels, frames);
-                         };
-
-                         {
-                             auto m = pieceOf (mix.window);
-                             m.clear();
-
-                             for (auto* stem : summed)
-                                 for (int ch = 0; ch < numChannels; ++ch)
-                                     juce::FloatVectorOperations::add (m.getWritePointer (ch), stem->window.getReadPointer (ch) + begin, frames);
-
-                             applyGain (state, m, frames);
-                         }
-
-                         for (auto* stem : summed)
-                         {
-                             auto x = pieceOf (stem->window);
-                             applyGain (state, x, frames);
-                         }
-
-                         for (auto* submix : submixes)
-                         {
-                             auto sum = pieceOf (submix->window);
-                             sum.clear();
-
-                             for (const auto& id : preset.schema.alternativeMixes[submix->plan].stemIds)
-                             {
-                                 const auto found = members.find (id);
-
-                                 if (found != members.end())
-                                     for (int ch = 0; ch < numChannels; ++ch)
-                                         juce::FloatVectorOperations::add (sum.getWritePointer (ch), found->second->window.getReadPointer (ch) + begin, frames);
-                             }
-                         }
-                     });
-
-    }
-
-    /** The full mix's window measured after the gain, even when the mix is not written: the
-        report gives its level. */
-    void measureMixWindow (MixWindows& mix, int numChannels, int count)
-    {
-        juce::AudioBuffer<double> view (mix.window.getArrayOfWritePointers(), numChannels, count);
-        mix.clipCount += countFullScaleSamples (view, 1.0);
-
-        if (mix.afterGain != nullptr)
-            mix.afterGain->add (mix.window.getArrayOfReadPointers(), count);
-    }
-
-    /** Item k's window, summed and gained, measured where it must be and handed to its files
-        (an alternative mix at its own target is held until it is measured). */
-    void encodeItemWindow (CueRenderState& state, StemTurn& turn, size_t k, MixWindows& mix, WindowRun& run, int64_t offset, int count)
-    {
-        if (turn.kind == StemTurn::Kind::mix)
-        {
-            measureMixWindow (mix, state.request.numChannels, count);
-            appendWindow (state, turn, k, run, mix.window, offset, count);
-        }
-        else if (turn.ownGain)
-        {
-            turn.meter->add (turn.window.getArrayOfReadPointers(), count);
-            holdWindow (turn, k, run, count);
-        }
-        else
-        {
-            if (turn.meter != nullptr)
-                turn.meter->add (turn.window.getArrayOfReadPointers(), count);
-
-            appendWindow (state, turn, k, run, turn.window, offset, count);
-        }
-    }
-
-    /** The full mix's level after the gain and its full-scale samples, into the report as the
-        whole mix gives them, the warning where it stands before the files' own messages. */
-    void reportMixAfterGain (CueRenderState& state, MixWindows& mix, int warningsAtStart, WindowedWrite* mixWrite)
-    {
-        const auto& settings = state.request.preset.exportSettings;
-        auto& report = state.report;
-
-        if (mix.afterGain != nullptr)
-        {
-            const auto after = mix.afterGain->finish();
-            report.afterSamplePeak = after.samplePeak;
-            report.afterTruePeak = after.truePeak;
-            report.remeasured = true;
-        }
-        else
-        {
-            report.afterSamplePeak = report.gain.gainLinear * report.mixSamplePeak;
-            report.afterTruePeak = report.gain.gainLinear * report.mixTruePeak;
-        }
-
-        report.clipCount = mix.clipCount;
-
-        if (report.clipCount > 0)
-            report.warnings.insert (warningsAtStart, juce::String (report.clipCount) + " sample(s) reach or exceed full scale after the global gain.");
-
-        if (mixWrite != nullptr)
-            mixWrite->setPeakDb (gainToDecibels (settings.headroom.peakMode == PeakMode::truePeak ? report.afterTruePeak : report.afterSamplePeak));
-    }
-    void failTurn (StemTurn& turn, size_t index, WindowRun& run, const juce::String& message, bool cancelled)
-    {
-        turn.failed = true;
-        turn.cancelled = cancelled;
-        turn.cueMessage = message;
-        turn.done = true;
-        run.fail (index);
-    }
-
-    /** Keeps the first count frames of an alternative mix's window in its file until the mix
-        is measured, the samples exactly as they are. */
-    void holdWindow (StemTurn& turn, size_t index, WindowRun& run, int count)
-    {
-        if (turn.held == nullptr)
-        {
-            turn.held = std::make_unique<juce::TemporaryFile> (".mixsum");
-            turn.holding = std::make_unique<juce::FileOutputStream> (turn.held->getFile());
-
-            if (turn.holding->failedToOpen())
-                return failTurn (turn, index, run, "There is no room to hold an alternative mix until it is measured: "
-                                     + turn.holding->getStatus().getErrorMessage() + " (" + turn.held->getFile().getFullPathName() + ")", false);
-        }
-
-        for (int ch = 0; ch < turn.window.getNumChannels(); ++ch)
-        {
-            if (! turn.holding->write (turn.window.getReadPointer (ch), (size_t) count * sizeof (double)))
-                return failTurn (turn, index, run, "There is no room to hold an alternative mix until it is measured ("
-                                     + turn.held->getFile().getFullPathName() + ").", false);
-        }
-    }
-
-    /** The alternative mixes brought to the target on their own: each is measured by now, gets
-        its gain as a whole mix would, and is read back from its file and written a window at a
-        time, the mixes side by side. */
-    void finishAlternativeMixes (CueRenderState& state, std::vector<StemTurn>& turns, WindowRun& run, int windowFrames, const CancelCheck& cancel)
-    {
-        const auto& request = state.request;
-        const auto& preset = request.preset;
-        const auto& headroom = preset.exportSettings.headroom;
-        const auto numChannels = request.numChannels;
-        const auto length = std::max<int64_t> (0, state.renderedLength);
-        std::vector<size_t> owned;
-        std::vector<double> gains (turns.size(), 1.0);
-
-        for (size_t k = 0; k < turns.size(); ++k)
-        {
-            auto& turn = turns[k];
-
-            if (turn.kind != StemTurn::Kind::submix)
-                continue;
-
-            const auto peaks = turn.meter->finish();
-            double peak = headroom.peakMode == PeakMode::truePeak ? peaks.truePeak : peaks.samplePeak;
-
-            if (turn.ownGain && ! turn.done && ! turn.failed)
-            {
-                const auto gain = computeGlobalGain (peaks, headroom);
-
-                if (gain.error.isNotEmpty())
-                {
-                    failTurn (turn, k, run, preset.schema.alternativeMixes[turn.plan].name + ": " + gain.error, false);
-                    continue;
-                }
-
-                gains[k] = gain.gainLinear;
-                peak *= gain.gainLinear;
-                owned.push_back (k);
-            }
-
-            turn.peakDb = gainToDecibels (peak);
-        }
-
-        parallelFor (state.getHelpers(), (int64_t) owned.size(), 1, [&] (int64_t begin, int64_t end)
-                     {
-                         for (auto i = (size_t) begin; i < (size_t) end; ++i)
-                         {
-                             const auto k = owned[i];
-                             auto& turn = turns[k];
-
-                             if (k >= run.firstFailed.load())
-                                 continue;
-
-                             turn.holding.reset();
-                             juce::FileInputStream in (turn.held->getFile());
-
-                             if (in.failedToOpen())
-                             {
-                                 failTurn (turn, k, run, "The alternative mix held until it was measured could not be read back: "
-                                               + in.getStatus().getErrorMessage() + " (" + turn.held->getFile().getFullPathName() + ")", false);
-                                 continue;
-                             }
-
-                             for (int64_t offset = 0; offset < length && ! turn.done && k < run.firstFailed.load(); offset += windowFrames)
-                             {
-                                 if (isCancelRequested (cancel))
-                                 {
-                                     failTurn (turn, k, run, {}, true);
-                                     break;
-                                 }
-
-                                 const auto count = (int) std::min<int64_t> (windowFrames, length - offset);
-                                 bool complete = true;
-
-                                 for (int ch = 0; ch < numChannels; ++ch)
-                                 {
-                                     const auto bytes = (int) ((size_t) count * sizeof (double));
-                                     complete = complete && in.read (turn.window.getWritePointer (ch), bytes) == bytes;
-                                 }
-
-                                 if (! complete)
-                                 {
-                                     failTurn (turn, k, run, "The alternative mix held until it was measured came back short ("
-                                                   + turn.held->getFile().getFullPathName() + ").", false);
-                                     break;
-                                 }
-
-                                 // As the whole sum is scaled: a gain of exactly 1 leaves it alone.
-                                 if (gains[k] != 1.0)
-                                     for (int ch = 0; ch < numChannels; ++ch)
-                                         for (int f = 0; f < count; ++f)
-                                             turn.window.getWritePointer (ch)[f] *= gains[k];
-
-                                 appendWindow (state, turn, k, run, turn.window, offset, count);
-                             }
-
-                             turn.held.reset();
-                         }
-                     });
     }
 } // namespace
 
