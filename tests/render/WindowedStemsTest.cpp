@@ -277,6 +277,11 @@ TEST (WindowedStemsTest, WindowsAndWholeStemsWriteTheSameFiles)
 
             EXPECT_EQ (compared.size(), a.ok ? 6 : 0) << compared.joinIntoString (", ");
 
+            // No hidden file is left in the output folder: no mix held until it was measured, no
+            // staged file.
+            for (const auto& file : windowed.outputFolder.findChildFiles (juce::File::findFilesAndDirectories, true, "*", juce::File::FollowSymlinks::no))
+                EXPECT_FALSE (file.getFileName().startsWith (".")) << file.getRelativePathFrom (windowed.outputFolder);
+
             // What the reports say of the mix, the stems and the gated tracks.
             EXPECT_EQ (a.mixSamplePeak, b.mixSamplePeak);
             EXPECT_EQ (a.mixTruePeak, b.mixTruePeak);

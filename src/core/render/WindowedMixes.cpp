@@ -27,7 +27,8 @@ namespace
     {
         if (turn.held == nullptr)
         {
-            turn.held = std::make_unique<juce::TemporaryFile> (".mixsum");
+            turn.held = turn.heldBeside != juce::File() ? std::make_unique<juce::TemporaryFile> (turn.heldBeside, juce::TemporaryFile::useHiddenFile)
+                                                        : std::make_unique<juce::TemporaryFile> (".mixsum");
             turn.holding = std::make_unique<juce::FileOutputStream> (turn.held->getFile());
 
             if (turn.holding->failedToOpen())

@@ -347,6 +347,18 @@ bool writeStemsInWindows (CueRenderState& state)
             turn.write = state.writer.open (state, item, state.renderedLength);
             stopped = turn.write->stopsTheCue();
             turn.done = turn.write->isEmpty();
+
+            // Held on the disk the delivery goes to, which has room for it, rather than in a
+            // temporary folder that may live in memory.
+            if (turn.ownGain && ! turn.done)
+            {
+                juce::String error;
+                const auto staging = state.staging.getFolder (error);
+
+                if (staging != juce::File())
+                    turn.heldBeside = staging.getChildFile ("held mix");
+            }
+
             turns.push_back (std::move (turn));
             ++written;
         }

@@ -37,6 +37,7 @@ struct StemTurn
     // An alternative mix brought to the target on its own is only written once all of it
     // is measured: meanwhile its windows wait in a file of their own, not in memory.
     bool ownGain = false;
+    juce::File heldBeside;          // where its file goes: beside the cue's staged files, on the output disk
     std::unique_ptr<juce::TemporaryFile> held;
     std::unique_ptr<juce::FileOutputStream> holding;
     double peakDb = -400.0;
