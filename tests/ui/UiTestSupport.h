@@ -102,14 +102,23 @@ inline juce::File snapshotFolder()
 /**
     Paints the component into an image and writes it as <name>.png to the snapshot folder, for
     people to look at. Snapshots are never compared with earlier ones. A scale above 1 shows the
-    component as a larger interface size puts it on the screen.
+    component as a larger interface size puts it on the screen. A component that leaves its
+    background to what it sits on is shown on the window's colour, as in the app: on a
+    transparent image a viewer puts light text on white.
 */
 inline juce::File saveSnapshot (juce::Component& component, const juce::String& name, float scale = 1.0f)
 {
     const auto folder = snapshotFolder();
     folder.createDirectory();
 
-    const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, scale);
+    const auto painted = component.createComponentSnapshot (component.getLocalBounds(), true, scale);
+    juce::Image image (juce::Image::ARGB, painted.getWidth(), painted.getHeight(), false);
+
+    {
+        juce::Graphics g (image);
+        g.fillAll (component.getLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId));
+        g.drawImageAt (painted, 0, 0);
+    }
     const auto file = folder.getChildFile (name + ".png");
     file.deleteFile();
 
