@@ -442,6 +442,7 @@ bool sumAndMeasure (CueRenderState& state)
     for (const auto& track : state.getTracksOfPass())
         state.trackStamps.emplace_back (track, fileStamp (track));
 
+    // The workers start here: both passes share their work out over them and their helpers.
     state.getWorkers();
     state.gateRanges.assign (state.getTracksOfPass().size(), {});
 

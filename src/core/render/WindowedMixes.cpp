@@ -97,13 +97,13 @@ void sumMixWindows (CueRenderState& state, std::vector<StemTurn>& turns, size_t 
                              for (int ch = 0; ch < numChannels; ++ch)
                                  juce::FloatVectorOperations::add (m.getWritePointer (ch), stem->window.getReadPointer (ch) + begin, frames);
 
-                         applyGain (state, m, frames);
+                         applyGain (m, frames, state.report.gain.gainLinear);
                      }
 
                      for (auto* stem : summed)
                      {
                          auto x = pieceOf (stem->window);
-                         applyGain (state, x, frames);
+                         applyGain (x, frames, state.report.gain.gainLinear);
                      }
 
                      for (auto* submix : submixes)
@@ -262,11 +262,7 @@ void finishAlternativeMixes (CueRenderState& state, std::vector<StemTurn>& turns
                                  break;
                              }
 
-                             // As the whole sum is scaled: a gain of exactly 1 leaves it alone.
-                             if (gains[k] != 1.0)
-                                 for (int ch = 0; ch < numChannels; ++ch)
-                                     for (int f = 0; f < count; ++f)
-                                         turn.window.getWritePointer (ch)[f] *= gains[k];
+                             applyGain (turn.window, count, gains[k]);
 
                              appendWindow (state, turn, k, run, turn.window, offset, count);
                          }

@@ -14,18 +14,10 @@ namespace dunmoor
 
 namespace windowed
 {
-void applyGain (const CueRenderState& state, juce::AudioBuffer<double>& window, int count)
+void applyGain (juce::AudioBuffer<double>& window, int count, double gain)
 {
-    const auto gain = state.report.gain.gainLinear;
-
-    if (gain == 1.0)
-        return;
-
-    auto* const* x = window.getArrayOfWritePointers();
-
-    for (int ch = 0; ch < window.getNumChannels(); ++ch)
-        for (int i = 0; i < count; ++i)
-            x[ch][i] *= gain;
+    juce::AudioBuffer<double> frames (window.getArrayOfWritePointers(), window.getNumChannels(), count);
+    scaleAll (nullptr, frames, gain);
 }
 
 void appendWindow (const CueRenderState& state, StemTurn& turn, size_t index, WindowRun& run,
@@ -171,7 +163,7 @@ namespace
 
                 // Where the mix is summed from these windows, the gain comes once the mix has them.
                 if (! run.mixSummedHere)
-                    applyGain (state, target, count);
+                    applyGain (target, count, state.report.gain.gainLinear);
             }
 
             if (isCancelRequested (cancel))

@@ -84,8 +84,8 @@ struct MixWindows
     int64_t clipCount = 0;
 };
 
-/** The cue's gain on the first count frames of a window, as on a whole stem. */
-void applyGain (const CueRenderState& state, juce::AudioBuffer<double>& window, int count);
+/** A gain on the first count frames of a window, as on a whole buffer (1 leaves it alone). */
+void applyGain (juce::AudioBuffer<double>& window, int count, double gain);
 
 /** Hands the first count frames of the window, frames [offset, offset + count) of the item,
     to the turn's files, finishing them after the last window. */
