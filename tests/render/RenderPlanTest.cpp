@@ -344,6 +344,27 @@ TEST (RenderPlanTest, PlanningCreatesNoFolder)
     EXPECT_TRUE (blocked.errors[0].startsWith ("1m01: The output folder could not be created: ")) << blocked.errors[0];
 }
 
+// Before a folder is chosen, planning an export still finds what stops it; the folder's own
+// checks wait for the folder. Without that the chooser had to come first.
+TEST (RenderPlanTest, FolderChecksLeftForLaterLeaveTheOthers)
+{
+    TemporaryFolder temp;
+    auto preset = makeRenderPreset ({ "Drums" });
+    preset.exportSettings.requireDecisionOnUnassigned = true;
+    const auto drums = preset.schema.stems[0].id;
+    const std::vector<Track> tracks { makeTrack ("a.wav", "k1", drums), makeTrack ("b.wav", "k1", {}) };
+    const std::vector<Cue> cues { makeCue ("k1", "1m01") };
+    const auto unusable = temp.make ("a file");
+
+    const auto now = buildBatchPlan (preset, tracks, cues, unusable, false);
+    ASSERT_EQ (now.errors.size(), 2) << now.errors.joinIntoString ("\n");
+    EXPECT_TRUE (now.errors[0].startsWith ("1m01: The output folder could not be created: ")) << now.errors[0];
+
+    const auto later = buildBatchPlan (preset, tracks, cues, unusable, false, OutputFolderCheck::later);
+    ASSERT_EQ (later.errors.size(), 1) << later.errors.joinIntoString ("\n");
+    EXPECT_TRUE (later.errors[0].startsWith ("1m01: 1 track is still unassigned: b.wav.")) << later.errors[0];
+}
+
 TEST (RenderPlanTest, BatchPlanWithoutPlans)
 {
     TemporaryFolder temp;
