@@ -17,31 +17,6 @@ namespace
         request.lengthInFrames = 48000;
         return request;
     }
-
-    Track makeTrack (const juce::String& fileName, const juce::String& cueKey, const juce::String& stemId,
-                     int channels = 2, juce::int64 frames = 48000, double sampleRate = 48000.0)
-    {
-        Track track;
-        track.id = newUuidString();
-        track.file = juce::File ("/audio/" + cueKey + "/" + fileName);
-        track.cueKey = cueKey;
-        track.stemId = stemId;
-        track.info.formatName = "WAV";
-        track.info.numChannels = channels;
-        track.info.lengthInSamples = frames;
-        track.info.sampleRate = sampleRate;
-        track.info.bitsPerSample = 24;
-        return track;
-    }
-
-    Cue makeCue (const juce::String& key, const juce::String& name, const juce::String& relativeName = {})
-    {
-        Cue cue;
-        cue.key = key;
-        cue.name = name;
-        cue.relativeName = relativeName;
-        return cue;
-    }
 } // namespace
 
 TEST (RenderPlanTest, ValidatePlanChecksInOrder)

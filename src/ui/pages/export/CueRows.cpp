@@ -1,5 +1,7 @@
 #include "CueRows.h"
 
+#include <algorithm>
+
 namespace dunmoor::ui::CueRows
 {
 

@@ -7,26 +7,11 @@ namespace dunmoor::testing
 {
 namespace
 {
-    Track makeTrack (const juce::String& cueKey, const juce::String& stemId, bool readable = true)
+    Track unreadable (const juce::String& cueKey, const juce::String& stemId)
     {
-        Track track;
-        track.id = juce::Uuid().toString();
-        track.file = juce::File ("/audio/" + cueKey + "/" + track.id + ".wav");
-        track.cueKey = cueKey;
-        track.stemId = stemId;
-        track.info.numChannels = 2;
-        track.info.sampleRate = 48000.0;
-        track.info.lengthInSamples = readable ? 48000 : 0;
-        track.error = readable ? juce::String() : juce::String ("The file is empty.");
+        auto track = makeTrack ("broken.wav", cueKey, stemId);
+        track.error = "The file is empty.";
         return track;
-    }
-
-    Cue makeCue (const juce::String& key, const juce::String& name)
-    {
-        Cue cue;
-        cue.key = key;
-        cue.name = name;
-        return cue;
     }
 } // namespace
 
@@ -37,9 +22,9 @@ TEST (CueRows, ProblemsAndTheWayOut)
     auto preset = makeRenderPreset ({ "Drums" });
     const auto drums = preset.schema.stems[0].id;
 
-    const std::vector<Track> tracks { makeTrack ("fine", drums), makeTrack ("unreadable", drums, false), makeTrack ("unreadable", {}, false),
-                                      makeTrack ("loose", {}), makeTrack ("loose", drums, false), makeTrack ("b", {}, false),
-                                      makeTrack ("c", {}, false), makeTrack ("d", {}, false) };
+    const std::vector<Track> tracks { makeTrack ("kick.wav", "fine", drums), unreadable ("unreadable", drums), unreadable ("unreadable", {}),
+                                      makeTrack ("loose.wav", "loose", {}), unreadable ("loose", drums), unreadable ("b", {}),
+                                      unreadable ("c", {}), unreadable ("d", {}) };
     const std::vector<Cue> cues { makeCue ("fine", "1M01"), makeCue ("unreadable", "bad-mixed"), makeCue ("loose", "1M03") };
 
     const auto plan = buildBatchPlan (preset, tracks, cues, {}, true);

@@ -8,6 +8,20 @@
 
 namespace dunmoor::testing
 {
+namespace
+{
+    /** The main window at a size, with seams the test answers (seams points at them) and the
+        example preset as the working copy. */
+    std::unique_ptr<ui::MainComponent> openMainWindow (FakeSeams*& seams, juce::Rectangle<int> size, std::shared_ptr<FakeAudioOutput> audio = nullptr)
+    {
+        auto fakeSeams = std::make_unique<FakeSeams> (std::move (audio));
+        seams = fakeSeams.get();
+        auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
+        main->setBounds (size);
+        main->getAppState().session.setPreset (makeHybridOrchestraExamplePreset());
+        return main;
+    }
+} // namespace
 
 // The whole step as a user takes it, in the main window: two cues in, a folder chosen, an
 // analysis, a new target and template, the render past a warning, files named and levelled as
@@ -15,12 +29,9 @@ namespace dunmoor::testing
 TEST (ExportPageEndToEnd, AnalyseChangeRenderDeliver)
 {
     TemporaryFolder temp;
-    auto fakeSeams = std::make_unique<FakeSeams>();
-    auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
-    main->setSize (1360, 860);
+    FakeSeams* seams = nullptr;
+    auto main = openMainWindow (seams, { 1360, 860 });
     auto& app = main->getAppState();
-    app.session.setPreset (makeHybridOrchestraExamplePreset());
 
     const juce::StringArray names { "Kick", "Bass", "Strings" };
 
@@ -114,10 +125,8 @@ TEST (ExportPageEndToEnd, CutUntickAndAuditionTheCleanup)
     TemporaryFolder temp;
     FakeAudioOutput::Settings audio;
     audio.pacing = FakeAudioOutput::Pacing::realTime;
-    auto fakeSeams = std::make_unique<FakeSeams> (std::make_shared<FakeAudioOutput> (audio));
-    auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
-    main->setSize (1360, 860);
+    FakeSeams* seams = nullptr;
+    auto main = openMainWindow (seams, { 1360, 860 }, std::make_shared<FakeAudioOutput> (audio));
     auto& app = main->getAppState();
 
     auto preset = makeHybridOrchestraExamplePreset();
@@ -240,13 +249,10 @@ namespace dunmoor::testing
 TEST (ExportPageEndToEnd, ACueOfUnreadableFilesIsListedAndLeftOutWithItsTick)
 {
     TemporaryFolder temp;
-    auto fakeSeams = std::make_unique<FakeSeams>();
-    auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
+    FakeSeams* seams = nullptr;
     const juce::Rectangle<int> smallest (1100, 720);
-    main->setBounds (smallest);
+    auto main = openMainWindow (seams, smallest);
     auto& app = main->getAppState();
-    app.session.setPreset (makeHybridOrchestraExamplePreset());
 
     const juce::StringArray names { "Kick", "Bass", "Strings" };
 
@@ -263,6 +269,15 @@ TEST (ExportPageEndToEnd, ACueOfUnreadableFilesIsListedAndLeftOutWithItsTick)
     auto& bar = page.getRenderBar();
     auto& list = page.getContent().cueList;
     auto waitForRunToEnd = [&page] { return pumpUntil ([&page] { return ! page.getRunControl().isRunInFlight(); }, 60000); };
+
+    // The analysis says the same: what stops it and how to leave the cue out.
+    pressEnabled (bar.analyseButton);
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+    const auto summary = page.getContent().summaryText.getText();
+    EXPECT_TRUE (summary.startsWith ("Cannot analyse:\nbad-mixed: There is nothing to render")) << summary;
+    EXPECT_TRUE (summary.endsWith ("\nUntick 'bad-mixed' in the cue list below to leave it out, or remove its tracks on the Import page.")) << summary;
+    EXPECT_TRUE (list.isVisible());
+    saveSnapshot (*main, "export-cue-cannot-analyse-1100x720");
 
     click (bar.chooseFolderButton);
     const auto out = temp.file ("Deliveries");
