@@ -17,31 +17,6 @@ namespace
         request.lengthInFrames = 48000;
         return request;
     }
-
-    Track makeTrack (const juce::String& fileName, const juce::String& cueKey, const juce::String& stemId,
-                     int channels = 2, juce::int64 frames = 48000, double sampleRate = 48000.0)
-    {
-        Track track;
-        track.id = newUuidString();
-        track.file = juce::File ("/audio/" + cueKey + "/" + fileName);
-        track.cueKey = cueKey;
-        track.stemId = stemId;
-        track.info.formatName = "WAV";
-        track.info.numChannels = channels;
-        track.info.lengthInSamples = frames;
-        track.info.sampleRate = sampleRate;
-        track.info.bitsPerSample = 24;
-        return track;
-    }
-
-    Cue makeCue (const juce::String& key, const juce::String& name, const juce::String& relativeName = {})
-    {
-        Cue cue;
-        cue.key = key;
-        cue.name = name;
-        cue.relativeName = relativeName;
-        return cue;
-    }
 } // namespace
 
 TEST (RenderPlanTest, ValidatePlanChecksInOrder)
@@ -342,6 +317,27 @@ TEST (RenderPlanTest, PlanningCreatesNoFolder)
     const auto blocked = buildBatchPlan (preset, { makeTrack ("a.wav", "k1", drums) }, { makeCue ("k1", "1m01") }, root, false);
     ASSERT_EQ (blocked.errors.size(), 1);
     EXPECT_TRUE (blocked.errors[0].startsWith ("1m01: The output folder could not be created: ")) << blocked.errors[0];
+}
+
+// Before a folder is chosen, planning an export still finds what stops it; the folder's own
+// checks wait for the folder. Without that the chooser had to come first.
+TEST (RenderPlanTest, FolderChecksLeftForLaterLeaveTheOthers)
+{
+    TemporaryFolder temp;
+    auto preset = makeRenderPreset ({ "Drums" });
+    preset.exportSettings.requireDecisionOnUnassigned = true;
+    const auto drums = preset.schema.stems[0].id;
+    const std::vector<Track> tracks { makeTrack ("a.wav", "k1", drums), makeTrack ("b.wav", "k1", {}) };
+    const std::vector<Cue> cues { makeCue ("k1", "1m01") };
+    const auto unusable = temp.make ("a file");
+
+    const auto now = buildBatchPlan (preset, tracks, cues, unusable, false);
+    ASSERT_EQ (now.errors.size(), 2) << now.errors.joinIntoString ("\n");
+    EXPECT_TRUE (now.errors[0].startsWith ("1m01: The output folder could not be created: ")) << now.errors[0];
+
+    const auto later = buildBatchPlan (preset, tracks, cues, unusable, false, OutputFolderCheck::later);
+    ASSERT_EQ (later.errors.size(), 1) << later.errors.joinIntoString ("\n");
+    EXPECT_TRUE (later.errors[0].startsWith ("1m01: 1 track is still unassigned: b.wav.")) << later.errors[0];
 }
 
 TEST (RenderPlanTest, BatchPlanWithoutPlans)

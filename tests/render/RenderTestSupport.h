@@ -55,6 +55,33 @@ inline juce::File writeTone (const juce::File& file,
                        });
 }
 
+/** An imported track as planning sees it, probed and readable (give it an error, or no frames,
+    to make it unreadable): under /audio/<cue key>/, assigned to stemId (empty: unassigned). */
+inline Track makeTrack (const juce::String& fileName, const juce::String& cueKey, const juce::String& stemId,
+                        int channels = 2, juce::int64 frames = 48000, double sampleRate = 48000.0)
+{
+    Track track;
+    track.id = newUuidString();
+    track.file = juce::File ("/audio/" + cueKey + "/" + fileName);
+    track.cueKey = cueKey;
+    track.stemId = stemId;
+    track.info.formatName = "WAV";
+    track.info.numChannels = channels;
+    track.info.lengthInSamples = frames;
+    track.info.sampleRate = sampleRate;
+    track.info.bitsPerSample = 24;
+    return track;
+}
+
+inline Cue makeCue (const juce::String& key, const juce::String& name, const juce::String& relativeName = {})
+{
+    Cue cue;
+    cue.key = key;
+    cue.name = name;
+    cue.relativeName = relativeName;
+    return cue;
+}
+
 /** A preset with one stem per name (short code: the name's first three letters in capitals),
     one enabled 24-bit WAV with TPDF dither, sample peak at -3 dB and no alternative mixes. */
 inline Preset makeRenderPreset (const juce::StringArray& stemNames)

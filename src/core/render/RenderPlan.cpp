@@ -33,7 +33,8 @@ namespace
     }
 } // namespace
 
-CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly)
+CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly,
+                      OutputFolderCheck folderCheck)
 {
     CuePlan plan;
     auto& request = plan.request;
@@ -106,7 +107,8 @@ CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, co
             request.unassignedTracks.add (track.file.getFileName());
     }
 
-    plan.validation.merge (validatePlan (request, OutputFolderCheck::checkOnly), {});
+    // Planning never creates the folder.
+    plan.validation.merge (validatePlan (request, folderCheck == OutputFolderCheck::create ? OutputFolderCheck::checkOnly : folderCheck), {});
     plan.ok = plan.validation.isClean();
     return plan;
 }
@@ -115,14 +117,15 @@ BatchPlan buildBatchPlan (const Preset& preset,
                           const std::vector<Track>& tracks,
                           const std::vector<Cue>& cues,
                           const juce::File& outputRoot,
-                          bool measureOnly)
+                          bool measureOnly,
+                          OutputFolderCheck folderCheck)
 {
     BatchPlan batch;
     batch.severalCues = cues.size() > 1;
 
     if (cues.empty())
     {
-        auto plan = buildCuePlan (preset, tracks, outputRoot, measureOnly);
+        auto plan = buildCuePlan (preset, tracks, outputRoot, measureOnly, folderCheck);
         batch.errors.addArray (plan.validation.errors);
         batch.warnings.addArray (plan.validation.warnings);
         batch.allCuesOk = plan.ok;
@@ -174,7 +177,7 @@ BatchPlan buildBatchPlan (const Preset& preset,
         const auto& batchSettings = cuePreset.exportSettings.batch;
         const auto folder = cue.getOutputFolderName (outputRoot, batchSettings.mirrorFolderStructure, batchSettings.folderPerCue);
 
-        auto plan = buildCuePlan (cuePreset, cueTracks, folder, measureOnly);
+        auto plan = buildCuePlan (cuePreset, cueTracks, folder, measureOnly, folderCheck);
 
         for (const auto& name : cue.namesLeftOut)
         {
@@ -244,7 +247,7 @@ ValidationResult validatePlan (const RenderRequest& request, OutputFolderCheck f
     if (request.lengthInFrames > maxReadFrames)
         result.errors.add ("This project is longer than Brackenfold can render in one pass.");
 
-    if (! request.measureOnly)
+    if (! request.measureOnly && folderCheck != OutputFolderCheck::later)
     {
         juce::String folderError;
 

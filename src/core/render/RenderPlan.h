@@ -70,6 +70,18 @@ struct BatchPlan
     bool severalCues = false;           // more than one cue was passed in
 };
 
+/** Whether checking a request's output folder may create it. Planning only looks, so that
+    a run that is cancelled or never confirmed leaves nothing on disk; the render creates
+    the folder when it reaches the cue. Before the user has chosen a folder, planning can
+    leave the folder's checks for later and still find everything else that stops a run;
+    a render always checks its folder. */
+enum class OutputFolderCheck
+{
+    checkOnly,
+    create,
+    later
+};
+
 /** A cue's tracks beyond this many are not planned at all. */
 constexpr int maxTracksPerCue = 2048;
 
@@ -80,32 +92,27 @@ StemPlan makeStemPlan (const Stem& stem, const ExportSettings& settings);
 /** The plans of a run over the cues (as the session lists them with their tracks), each cue
     with its own copy of the preset: alternative-mix members resolved for the cue, the cue's
     name in the metadata field the batch settings name, and its own output folder below
-    outputRoot. Without cues, one plan over all tracks into outputRoot. */
+    outputRoot. Without cues, one plan over all tracks into outputRoot. An export's folder is
+    checked as folderCheck says (never created here). */
 BatchPlan buildBatchPlan (const Preset& preset,
                           const std::vector<Track>& tracks,
                           const std::vector<Cue>& cues,
                           const juce::File& outputRoot,
-                          bool measureOnly);
+                          bool measureOnly,
+                          OutputFolderCheck folderCheck = OutputFolderCheck::checkOnly);
 
 /** One cue's plan from its tracks: channel count and length from the usable assigned tracks
     (lengths converted to the project rate as the resampler converts them), one stem plan per
     schema stem, the unassigned and unreadable tracks (each unreadable one also a warning), and
     validatePlan's findings. */
-CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly);
+CuePlan buildCuePlan (const Preset& preset, const std::vector<Track>& tracks, const juce::File& outputFolder, bool measureOnly,
+                      OutputFolderCheck folderCheck = OutputFolderCheck::checkOnly);
 
-/** Whether checking a request's output folder may create it. Planning only looks, so that
-    a run that is cancelled or never confirmed leaves nothing on disk; the render creates
-    the folder when it reaches the cue. */
-enum class OutputFolderCheck
-{
-    checkOnly,
-    create
-};
 
 /** The checks a request must pass before anything is read: the preset, channel count,
-    length, output folder (not for an analysis), assigned tracks, empty-stem policies and
-    unassigned tracks. Run while planning (checkOnly) and again by the render for every cue
-    (create). */
+    length, output folder (not for an analysis, nor when left for later), assigned tracks,
+    empty-stem policies and unassigned tracks. Run while planning (checkOnly, or later) and
+    again by the render for every cue (create). */
 ValidationResult validatePlan (const RenderRequest& request, OutputFolderCheck folderCheck);
 
 } // namespace dunmoor

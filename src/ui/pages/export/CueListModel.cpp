@@ -45,6 +45,12 @@ juce::Rectangle<int> editorBounds (int row, EditKind kind, int width)
     return { cell.getX(), rowTop (row) + 1, cell.getWidth(), 32 };
 }
 
+juce::Rectangle<int> problemArea (int row, int width)
+{
+    const auto x = std::min (resultsX + 8, std::max (0, width));
+    return { x, rowTop (row), std::max (0, width - 8 - x), rowHeight };
+}
+
 Hit hitTest (juce::Point<int> point, int rowCount, int width)
 {
     const auto row = rowAt (point, rowCount, width);

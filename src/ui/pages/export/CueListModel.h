@@ -26,6 +26,7 @@ namespace CueListModel
     constexpr int cutColumnX = 248;
     constexpr int cutFieldX = 256;
     constexpr int cutFieldWidth = 128;
+    constexpr int resultsX = 392;               // the first result column
 
     constexpr const char* cutRefusal = "The cut is a number of seconds, and cannot be negative.";
     constexpr const char* nameRefusal = "That name cannot be used: a cue name becomes part of a file name, so it cannot be empty or contain / or \\.";
@@ -48,6 +49,10 @@ namespace CueListModel
     juce::Rectangle<int> nameCell (int row, int width);
     juce::Rectangle<int> cutField (int row, int width);
     juce::Rectangle<int> editorBounds (int row, EditKind kind, int width);
+
+    /** Where a row without results says what stops its cue: across the result columns, inset
+        8 px on both sides, never past the width. */
+    juce::Rectangle<int> problemArea (int row, int width);
 
     /** Which zone of which row a point is in. */
     struct Hit

@@ -1,6 +1,7 @@
 #include "CueResultList.h"
 
 #include "BatchSummary.h"
+#include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -17,7 +18,7 @@ namespace
         const char* caption;
     };
 
-    constexpr ResultColumn resultColumns[] { { 392, 80, "Duration" }, { 472, 90, "Peak" }, { 562, 90, "Gain" },
+    constexpr ResultColumn resultColumns[] { { CueListModel::resultsX, 80, "Duration" }, { 472, 90, "Peak" }, { 562, 90, "Gain" },
                                              { 652, 120, "Assigned stems" }, { 772, 110, "Empty stems" } };
 
     /** A column's box cut to the list's width: never past it, never below 0 wide. */
@@ -63,37 +64,24 @@ void CueResultList::setRows (std::vector<Row> newRows)
     repaint();
 }
 
-void CueResultList::syncWithCues (const std::vector<Cue>& cues)
+void CueResultList::syncWithCues (const std::vector<Cue>& cues, const CueRows::Problems& problems)
 {
     const auto before = rows.size();
-    std::vector<Row> kept;
-    kept.reserve (rows.size());
-    juce::String editedKey = editingRow >= 0 && editingRow < (int) rows.size() ? rows[(size_t) editingRow].key : juce::String();
-    int newEditingRow = -1;
+    const auto editedKey = editingRow >= 0 && editingRow < (int) rows.size() ? rows[(size_t) editingRow].key : juce::String();
+    rows = CueRows::followCues (rows, cues, problems);
 
-    for (auto& row : rows)
+    const auto edited = std::find_if (rows.begin(), rows.end(), [&editedKey] (const Row& row) { return row.key == editedKey; });
+
+    // An open edit follows its cue, keeping what was typed; a cue that is gone takes it along.
+    if (editingRow >= 0 && edited == rows.end())
     {
-        const auto cue = std::find_if (cues.begin(), cues.end(), [&row] (const Cue& c) { return c.key == row.key; });
-
-        if (cue == cues.end())
-            continue;
-
-        row.name = cue->name;
-        row.included = cue->included;
-        row.trimSeconds = cue->trimStartSeconds;
-
-        if (row.key == editedKey)
-            newEditingRow = (int) kept.size();
-
-        kept.push_back (std::move (row));
-    }
-
-    rows = std::move (kept);
-
-    if (editingRow >= 0 && newEditingRow < 0)
         commitEdit (false);
+    }
     else if (editingRow >= 0)
-        placeEditor (newEditingRow, editKind);
+    {
+        editingRow = (int) std::distance (rows.begin(), edited);
+        editor.setBounds (CueListModel::editorBounds (editingRow, editKind, getWidth()));
+    }
 
     setVisible (! rows.empty());
     repaint();
@@ -372,7 +360,31 @@ void CueResultList::mouseDoubleClick (const juce::MouseEvent& e)
 
 juce::String CueResultList::getTooltip()
 {
+    return getTooltipAt (getMouseXYRelative());
+}
+
+juce::String CueResultList::getTooltipAt (juce::Point<int> point) const
+{
+    const auto row = CueListModel::rowAt (point, (int) rows.size(), getWidth());
+
+    if (row >= 0 && CueListModel::problemArea (row, getWidth()).contains (point))
+    {
+        const auto& problem = rows[(size_t) row].planProblem;
+
+        if (! rows[(size_t) row].hasResult && problem.isNotEmpty() && getShownProblem (row) != problem)
+            return problem;
+    }
+
     return CueListModel::getTooltipText();
+}
+
+juce::String CueResultList::getShownProblem (int row) const
+{
+    if (row < 0 || row >= (int) rows.size())
+        return {};
+
+    return shortenToFit (rows[(size_t) row].planProblem, fontPlain14_5(), (float) CueListModel::problemArea (row, getWidth()).getWidth(),
+                         Shortening::atEnd);
 }
 
 //==============================================================================
@@ -445,17 +457,19 @@ void CueResultList::paintRow (juce::Graphics& g, int index)
     // ticked (a bare accent bar read as a colour mark, not as something to untick).
     getLookAndFeel().drawTickBox (g, *this, 4.0f, (float) y + 9.0f, 16.0f, 16.0f, row.included, isEnabled(), false, false);
 
-    if (row.hasProblem && width > 22)
+    const auto problem = row.showsProblem();
+
+    if (problem && width > 22)
     {
         g.setColour (palette.bad.withAlpha (0.16f));
         g.fillRoundedRectangle (juce::Rectangle<float> (22.0f, (float) y + 1.0f, (float) (width - 22), 32.0f), 3.0f);
     }
 
-    g.setColour ((row.hasProblem ? palette.bad : palette.good).withMultipliedAlpha (fade));
+    g.setColour ((problem ? palette.bad : palette.good).withMultipliedAlpha (fade));
     g.fillRoundedRectangle (juce::Rectangle<float> (22.0f, (float) y + 3.0f, 4.0f, 28.0f), 2.0f);
 
     // Name, with an underline while the pointer is over it.
-    const auto nameColour = (row.hasProblem ? palette.bad : palette.textPrimary).withMultipliedAlpha (fade);
+    const auto nameColour = (problem ? palette.bad : palette.textPrimary).withMultipliedAlpha (fade);
     const auto nameBox = CueListModel::nameCell (index, width);
     g.setFont (fontPlain14_5());
     g.setColour (nameColour);
@@ -464,7 +478,7 @@ void CueResultList::paintRow (juce::Graphics& g, int index)
     if (index == hoverNameRow)
     {
         const auto textWidth = std::min (nameBox.getWidth(), measureTextWidthCeil (fontPlain14_5(), row.name));
-        g.setColour ((row.hasProblem ? palette.bad : palette.textPrimary).withAlpha (0.6f));
+        g.setColour ((problem ? palette.bad : palette.textPrimary).withAlpha (0.6f));
         g.fillRect (nameBox.getX(), y + 30, textWidth, 1);
     }
 
@@ -486,8 +500,14 @@ void CueResultList::paintRow (juce::Graphics& g, int index)
                     juce::Justification::centredLeft, true);
     }
 
+    // A cue without results that cannot be rendered says why where its results would be.
     if (! row.hasResult)
+    {
+        g.setColour (nameColour);
+        g.setFont (fontPlain14_5());
+        g.drawText (getShownProblem (index), CueListModel::problemArea (index, width), juce::Justification::centredLeft, false);
         return;
+    }
 
     const juce::String texts[] { formatDuration (row.durationSeconds), BatchSummary::formatDecibels (row.peakDb),
                                  BatchSummary::formatDecibels (row.gainDb), juce::String (row.assignedStems),

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "CueListModel.h"
+#include "CueRows.h"
 #include "ExportResultRows.h"
 #include "core/session/Cue.h"
 
@@ -13,14 +14,16 @@ namespace dunmoor::ui
 {
 
 /**
-    The cue list under the Levels & Export summary: one row per cue after a run, with a tick to
-    leave the cue out this time, its name (double-click to rename; the name is the {cue} token),
-    the cut off its start (a menu, or a typed number of seconds) and what the run found.
+    The cue list under the Levels & Export summary: one row per cue after a run, or after a run
+    refused for what stops a cue, with a tick to leave the cue out this time, its name
+    (double-click to rename; the name is the {cue} token), the cut off its start (a menu, or a
+    typed number of seconds) and what the run found, or what stops the cue.
 
     Every change goes to the session at once through the three callbacks and into the list's
     own rows, so the list does not wait for a notification. Changes made elsewhere (an undo, a
-    removed cue) come in through syncWithCues. A refused name or cut shows in the hint line.
-    The list paints itself; one text editor moves over the cell being edited.
+    removed cue, a new one, an assignment) come in through syncWithCues. A refused name or cut
+    shows in the hint line. The list paints itself; one text editor moves over the cell being
+    edited.
 */
 class CueResultList : public juce::Component, public juce::TooltipClient, private juce::KeyListener
 {
@@ -34,9 +37,10 @@ public:
     /** Takes the rows, dropping an open edit unapplied; visible exactly when there is a row. */
     void setRows (std::vector<Row> newRows);
 
-    /** Re-reads name, tick and cut of every row from the cues by key and drops the rows whose
-        cue is gone; an open edit on a dropped row is closed unapplied. */
-    void syncWithCues (const std::vector<Cue>& cues);
+    /** The rows follow the cues (CueRows::followCues): name, tick, cut and problem by key, a row
+        for a new cue, none for a cue that is gone; an open edit on a dropped row is closed
+        unapplied. */
+    void syncWithCues (const std::vector<Cue>& cues, const CueRows::Problems& problems);
 
     const std::vector<Row>& getRows() const noexcept { return rows; }
 
@@ -86,6 +90,13 @@ public:
     void mouseDown (const juce::MouseEvent& e) override;
     void mouseDoubleClick (const juce::MouseEvent& e) override;
     juce::String getTooltip() override;
+
+    /** The tooltip over a point: the whole of a problem that its row shows shortened, else the
+        list's own. */
+    juce::String getTooltipAt (juce::Point<int> point) const;
+
+    /** A row's problem as it fits its room, shortened at the end when it does not. */
+    juce::String getShownProblem (int row) const;
 
 private:
     bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;

@@ -614,27 +614,42 @@ void ExportContent::layoutReportArea (int W, int H)
     auto gap = [] (juce::Rectangle<int>& area, int height) { area.removeFromTop (std::max (0, std::min (height, area.getHeight()))); };
 
     juce::Rectangle<int> report (12, reportHeader.getBottom(), W, std::max (0, H + 12 - reportHeader.getBottom()));
-    takeItem (report, summaryText.getIdealHeight (2), &summaryText);
-    gap (report, 6);
+
+    // What the report area needs is counted whole, also when the present height cuts it short
+    // (a list that has just grown): the page then makes room for all of it.
+    auto needed = reportHeader.getBottom();
+    auto place = [&] (int height, juce::Component* item)
+    {
+        needed += height;
+        return takeItem (report, height, item);
+    };
+    auto gapAfter = [&] (int height)
+    {
+        needed += height;
+        gap (report, height);
+    };
+
+    place (summaryText.getIdealHeight (2), &summaryText);
+    gapAfter (6);
 
     if (cueList.isVisible())
     {
-        takeItem (report, cueList.getIdealHeight(), &cueList);
-        gap (report, 6);
+        place (cueList.getIdealHeight(), &cueList);
+        gapAfter (6);
     }
 
     if (gatedList.isVisible())
     {
-        panels.push_back (takeItem (report, gatedList.getIdealHeight(), &gatedList));
+        panels.push_back (place (gatedList.getIdealHeight(), &gatedList));
         panelIsBlock.push_back (false);
-        gap (report, 6);
+        gapAfter (6);
     }
 
     // Each warning names its tracks and what to change, so one can take several lines.
     const auto lines = countWrappedLines (warningsLabel.getFont(), warningsLabel.getText(),
                                           (float) (report.getWidth() - warningsLabel.getBorderSize().getLeftAndRight()));
-    takeItem (report, ((int) std::ceil (warningsLabel.getFont().getHeight()) + 3) * lines, &warningsLabel);
-    requiredHeight = warningsLabel.getBottom() + 12;
+    place (((int) std::ceil (warningsLabel.getFont().getHeight()) + 3) * lines, &warningsLabel);
+    requiredHeight = needed + 12;
 }
 
 void ExportContent::relayout()

@@ -283,8 +283,46 @@ void ExportPage::resetLayout()
 //==============================================================================
 BatchPlan ExportPage::buildRequests (bool measureOnly) const
 {
+    // Before a folder is chosen its checks wait for the chooser; everything else is found now.
+    // A render is only ever launched from a plan made with the folder.
     const auto& session = appState.session;
-    return buildBatchPlan (session.getPreset(), session.getTracks(), session.getCuesWithTracks(), appState.outputFolder, measureOnly);
+    const auto& folder = appState.outputFolder;
+    return buildBatchPlan (session.getPreset(), session.getTracks(), session.getCuesWithTracks(), folder, measureOnly,
+                           folder == juce::File() ? OutputFolderCheck::later : OutputFolderCheck::checkOnly);
+}
+
+CueRows::Problems ExportPage::findCueProblems() const
+{
+    // Planned as if every cue were ticked: an unticked cue still says what would stop it, and
+    // ticking one does not change what another's row says.
+    const auto& session = appState.session;
+    auto cues = session.getCuesWithTracks();
+
+    for (auto& cue : cues)
+        cue.included = true;
+
+    return CueRows::findProblems (buildBatchPlan (session.getPreset(), session.getTracks(), cues, appState.outputFolder, true));
+}
+
+void ExportPage::showCueList()
+{
+    auto& list = content->cueList;
+    list.setRows (CueRows::followCues (list.getRows(), appState.session.getCuesWithTracks(), findCueProblems()));
+    resized();
+    applyRunState();
+    scrollToReport();
+}
+
+void ExportPage::followSessionCues()
+{
+    if (! content->cueList.getRows().empty())
+        content->cueList.syncWithCues (appState.session.getCuesWithTracks(), findCueProblems());
+}
+
+void ExportPage::scrollToReport()
+{
+    const auto maxScroll = content->getHeight() - viewport.getMaximumVisibleHeight();
+    viewport.setViewPosition (0, std::max (0, std::min (maxScroll, content->getReportTop() - 12)));
 }
 
 bool ExportPage::runAnalysis()
@@ -296,11 +334,12 @@ bool ExportPage::runAnalysis()
 
     if (! plan.errors.isEmpty())
     {
-        showSummaryText ("Cannot analyse:\n" + plan.errors.joinIntoString ("\n"));
-        content->cueList.setRows ({});
+        // The list stays, with every cue and what stops it, so that a cue can be left out there.
+        const auto wayOut = CueRows::describeWayOut (plan);
+        showSummaryText ("Cannot analyse:\n" + plan.errors.joinIntoString ("\n") + (wayOut.isNotEmpty() ? "\n" + wayOut : juce::String()));
         content->gatedList.setRows ({});
         renderBar->setPreviewButtonsVisible (false);
-        resized();
+        showCueList();
         return false;
     }
 
@@ -309,39 +348,66 @@ bool ExportPage::runAnalysis()
 
 void ExportPage::startExport()
 {
+    proceedToExport ({});
+}
+
+void ExportPage::proceedToExport (juce::StringArray answeredWarnings)
+{
     if (! runControl.canLaunch (isJobThreadBusy()))
         return;
 
-    if (appState.outputFolder == juce::File())
+    const auto plan = buildRequests (false);
+
+    if (! plan.errors.isEmpty())
     {
-        chooseOutputFolder (true);
+        refuseExport (plan);
         return;
     }
 
-    const auto plan = buildRequests (false);
-    ValidationResult issues;
-    issues.errors = plan.errors;
-    issues.warnings = plan.warnings;
+    juce::StringArray unanswered;
 
+    for (const auto& warning : plan.warnings)
+        if (! answeredWarnings.contains (warning))
+            unanswered.add (warning);
+
+    answeredWarnings.addArray (unanswered);
+
+    // Without a folder the plan was made without its checks: it is made again once one is chosen.
+    const auto folderChosen = appState.outputFolder != juce::File();
+    auto requests = std::make_shared<std::vector<RenderRequest>> (folderChosen ? requestsOf (plan) : std::vector<RenderRequest>());
     juce::Component::SafePointer<ExportPage> safe (this);
-    auto requests = std::make_shared<std::vector<RenderRequest>> (requestsOf (plan));
 
-    showBlockingIssues (issues, [safe, requests]
-                        {
-                            if (safe != nullptr)
-                                safe->launch (std::move (*requests), RunKind::exportRun);
-                        });
+    askPastWarnings (unanswered, [safe, folderChosen, requests, answeredWarnings]
+                     {
+                         if (safe == nullptr)
+                             return;
+
+                         auto goOn = [safe, answeredWarnings]
+                         {
+                             if (safe != nullptr)
+                                 safe->proceedToExport (answeredWarnings);
+                         };
+
+                         if (folderChosen)
+                             safe->launch (std::move (*requests), RunKind::exportRun);
+                         else if (safe->appState.outputFolder != juce::File())
+                             goOn();   // chosen with the bar's button while the question was open
+                         else
+                             safe->askForOutputFolder (std::move (goOn));
+                     });
 }
 
-void ExportPage::showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed)
+void ExportPage::refuseExport (const BatchPlan& plan)
 {
-    if (! issues.errors.isEmpty())
-    {
-        appState.seams->showWarning ("The export cannot start", issues.errors.joinIntoString ("\n"), this);
-        return;
-    }
+    const auto wayOut = CueRows::describeWayOut (plan);
+    appState.seams->showWarning ("The export cannot start", plan.errors.joinIntoString ("\n") + (wayOut.isNotEmpty() ? "\n\n" + wayOut : juce::String()),
+                                 this);
+    showCueList();
+}
 
-    if (issues.warnings.isEmpty())
+void ExportPage::askPastWarnings (const juce::StringArray& warnings, std::function<void()> proceed)
+{
+    if (warnings.isEmpty())
     {
         proceed();
         return;
@@ -350,7 +416,7 @@ void ExportPage::showBlockingIssues (const ValidationResult& issues, std::functi
     MessageBoxRequest request;
     request.icon = juce::MessageBoxIconType::QuestionIcon;
     request.title = "Continue with these warnings?";
-    request.message = issues.warnings.joinIntoString ("\n");
+    request.message = warnings.joinIntoString ("\n");
     request.associatedComponent = this;
 
     appState.seams->askOkCancel (request, [proceed = std::move (proceed)] (bool confirmed)
@@ -447,7 +513,8 @@ void ExportPage::finishExport (BatchReport report)
 
 void ExportPage::applyRunState()
 {
-    const auto states = runControl.getButtonStates (! appState.session.getTracks().empty(), content->cueList.isVisible());
+    // The list also shows when a run was refused; the button only calls for a render that can start.
+    const auto states = runControl.getButtonStates (! appState.session.getTracks().empty(), content->cueList.isVisible() && ! warningsHaveErrors);
     content->setEnabled (states.content);
     renderBar->analyseButton.setEnabled (states.analyse);
     renderBar->renderButton.setEnabled (states.render);
@@ -456,7 +523,12 @@ void ExportPage::applyRunState()
 }
 
 //==============================================================================
-void ExportPage::chooseOutputFolder (bool thenExport)
+void ExportPage::chooseOutputFolder()
+{
+    askForOutputFolder (nullptr);
+}
+
+void ExportPage::askForOutputFolder (std::function<void()> thenWithFolder)
 {
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::openFolder;
@@ -464,7 +536,7 @@ void ExportPage::chooseOutputFolder (bool thenExport)
     request.initialLocation = appState.getOutputBrowseFolder();
 
     juce::Component::SafePointer<ExportPage> safe (this);
-    appState.seams->showFileChooser (request, [safe, thenExport] (const juce::Array<juce::File>& chosen)
+    appState.seams->showFileChooser (request, [safe, thenWithFolder = std::move (thenWithFolder)] (const juce::Array<juce::File>& chosen)
                                      {
                                          if (safe == nullptr || chosen.isEmpty())
                                              return;
@@ -482,8 +554,8 @@ void ExportPage::chooseOutputFolder (bool thenExport)
                                          page.renderBar->setFolder (page.appState.outputFolder);
                                          page.updateWarnings();
 
-                                         if (thenExport)
-                                             page.startExport();
+                                         if (thenWithFolder != nullptr)
+                                             thenWithFolder();
                                      });
 }
 
@@ -692,6 +764,8 @@ void ExportPage::updateWarnings()
         resized();
     }
 
+    // What stops a cue changes with its tracks, their assignments and the settings.
+    followSessionCues();
     applyRunState();
     updateCueCount();
     updatePresetStatus();
@@ -721,15 +795,13 @@ void ExportPage::showSummary (const BatchReport& report, RunKind kind, std::vect
     const auto summaryKind = kind == RunKind::exportRun ? BatchSummary::RunKind::exportRun : BatchSummary::RunKind::analysis;
 
     showSummaryText (BatchSummary::formatText (report, session.getPreset(), cues, summaryKind));
-    content->cueList.setRows (BatchSummary::buildCueRows (report, cues));
+    content->cueList.setRows (CueRows::followCues (BatchSummary::buildCueRows (report, cues), cues, findCueProblems()));
     content->gatedList.setRows (std::move (gatedRows));
 
     renderBar->setPreviewButtonsVisible (content->gatedList.isVisible());
     resized();
     applyRunState();
-
-    const auto maxScroll = content->getHeight() - viewport.getMaximumVisibleHeight();
-    viewport.setViewPosition (0, std::max (0, std::min (maxScroll, content->getReportTop() - 12)));
+    scrollToReport();
 }
 
 //==============================================================================
@@ -813,16 +885,13 @@ void ExportPage::tracksChanged()
     updateNamingPreview();
     warningsDirty = true;
 
-    // A change the cue list did not make itself (an undo, a removed cue): its rows follow the
-    // session, so they never show an old name or edit a cue that is gone.
+    // A change the cue list did not make itself (an undo, a removed or added cue): its rows
+    // follow the session, so they never show an old name or edit a cue that is gone.
     if (! cueListEditing)
     {
-        const auto cues = appState.session.getCuesWithTracks();
+        followSessionCues();
 
-        if (! content->cueList.getRows().empty())
-            content->cueList.syncWithCues (cues);
-
-        for (const auto& cue : cues)
+        for (const auto& cue : appState.session.getCuesWithTracks())
             content->gatedList.renameCue (cue.key, cue.name);
     }
 }

@@ -7,6 +7,7 @@
 
 #include "BatchSummary.h"
 #include "CleanupAudition.h"
+#include "CueRows.h"
 #include "ExportContent.h"
 #include "ExportRenderBar.h"
 #include "ExportRunControl.h"
@@ -79,13 +80,15 @@ public:
     /** "Analyse levels": true when a measuring run was launched. */
     bool runAnalysis();
 
-    /** "Render and export": with no output folder yet, the chooser comes first and the export
-        goes on from the folder chosen there, through the same checks and questions. */
+    /** "Render and export": what stops the export is said first, and the warnings are asked
+        past; only then, with no output folder yet, the chooser opens, and the export goes on
+        from the folder chosen there through the checks that need it (a warning already
+        answered is not asked again). */
     void startExport();
 
     /** The output-folder chooser, opening at the output folder (or the nearest folder above it
-        still there). With thenExport set, a usable folder continues into startExport. */
-    void chooseOutputFolder (bool thenExport = false);
+        still there). */
+    void chooseOutputFolder();
     void savePresetFromHere();
     void storePreset (Preset preset, const juce::String& newName);
 
@@ -130,7 +133,26 @@ private:
     void presetChanged() override;
 
     bool isJobThreadBusy();
-    void showBlockingIssues (const ValidationResult& issues, std::function<void()> proceed);
+
+    /** Plans the export and goes on through what stands before it: errors refuse, warnings not
+        among those answered ask, and then the chooser when there is no folder yet, or the run. */
+    void proceedToExport (juce::StringArray answeredWarnings);
+    void refuseExport (const BatchPlan& plan);
+    void askPastWarnings (const juce::StringArray& warnings, std::function<void()> proceed);
+
+    /** The chooser; a usable folder is taken, and then thenWithFolder runs when it is set. */
+    void askForOutputFolder (std::function<void()> thenWithFolder);
+
+    /** What stops each cue of the session, ticked or not, from being rendered. */
+    CueRows::Problems findCueProblems() const;
+
+    /** The cue list shows every cue of the session with what stops it, keeping what the last
+        run found; the page scrolls to it. */
+    void showCueList();
+
+    /** The rows, when the list shows, follow the session's cues and their problems. */
+    void followSessionCues();
+    void scrollToReport();
     bool launch (std::vector<RenderRequest> requests, RunKind kind);
     void handleCompletion (int runNumber, BatchReport report);
     void finishExport (BatchReport report);

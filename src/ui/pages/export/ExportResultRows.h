@@ -24,6 +24,10 @@ struct CueResultRow
     bool included = true;
     double silenceFoundSeconds = 0.0;   // leading silence the last run measured
     double trimSeconds = 0.0;           // the cut chosen for the cue
+    juce::String planProblem;           // what stops the cue from being rendered now; empty when nothing
+
+    /** The row is marked: the last run found a problem, or the cue cannot be rendered now. */
+    bool showsProblem() const noexcept { return hasProblem || planProblem.isNotEmpty(); }
 };
 
 /** One track the noise-floor cleanup read, for the cleanup preview. */

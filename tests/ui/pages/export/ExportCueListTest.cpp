@@ -1,5 +1,6 @@
 #include "ExportPageFixture.h"
 
+#include "ui/look/ShortenedText.h"
 #include "ui/pages/export/CueListModel.h"
 
 namespace dunmoor::testing
@@ -175,6 +176,15 @@ TEST (ExportCueList, FollowsSessionChangesItDidNotMake)
     ASSERT_EQ (list.getRows().size(), 1u);
     EXPECT_EQ (list.getRows()[0].name, "1M02");
     EXPECT_EQ (list.getHeight(), 62 + 34);
+
+    // A cue imported since gets its row at once, without results, and says what stops it.
+    ASSERT_TRUE (a.f.temp.file ("more/2M01/notes.wav").create());
+    (void) app.session.importFiles ({ a.f.temp.file ("more") }, true);
+    ASSERT_EQ (list.getRows().size(), 2u);
+    EXPECT_EQ (list.getRows()[1].name, "2M01");
+    EXPECT_FALSE (list.getRows()[1].hasResult);
+    EXPECT_EQ (list.getRows()[1].planProblem, "Nothing to render: every track is unreadable.");
+    EXPECT_EQ (list.getHeight(), 62 + 2 * 34);
 }
 
 TEST (ExportCueList, TrimMenuChoices)
@@ -257,6 +267,36 @@ TEST (ExportCueList, PaintsTicksProblemsAndFadedRows)
     const auto plain = image.getPixelAt (860, rowMiddle (0));
     const auto tinted = image.getPixelAt (860, rowMiddle (1));
     EXPECT_GT (tinted.getRed() - tinted.getBlue(), plain.getRed() - plain.getBlue() + 10);
+}
+
+// A cue that cannot be rendered says why where its results would be: whole when it fits, else
+// shortened at its end with the whole text in the tooltip over it; and its row is marked.
+TEST (ExportCueList, AProblemShowsInItsRowShortenedWithItsTooltip)
+{
+    ui::CueResultList list;
+    ui::CueResultRow stopped;
+    stopped.key = "k";
+    stopped.name = "bad-mixed";
+    stopped.planProblem = "Nothing to render: every track is unreadable.";
+    list.setRows ({ stopped });
+
+    const juce::Point<int> overProblem (420, rowMiddle (0));
+    const auto listTooltip = ui::CueListModel::getTooltipText();
+
+    list.setBounds (0, 0, 1050, 62 + 34);
+    EXPECT_EQ (list.getShownProblem (0), stopped.planProblem);
+    EXPECT_EQ (list.getTooltipAt (overProblem), listTooltip);
+
+    list.setBounds (0, 0, 560, 62 + 34);
+    const auto shown = list.getShownProblem (0);
+    EXPECT_TRUE (shown.endsWithChar (ui::shorteningMark)) << shown;
+    EXPECT_LE (ui::measureLineWidth (ui::fontPlain14_5(), shown), 560.0f - 400.0f - 8.0f);
+    EXPECT_EQ (list.getTooltipAt (overProblem), stopped.planProblem);
+    EXPECT_EQ (list.getTooltipAt ({ 100, rowMiddle (0) }), listTooltip) << "over the name";
+
+    // Marked as a problem: the red status bar.
+    const auto image = paintToImage (list);
+    EXPECT_LT (distance (image.getPixelAt (23, rowMiddle (0)), ui::currentPalette().bad), 20);
 }
 
 } // namespace dunmoor::testing

@@ -8,6 +8,20 @@
 
 namespace dunmoor::testing
 {
+namespace
+{
+    /** The main window at a size, with seams the test answers (seams points at them) and the
+        example preset as the working copy. */
+    std::unique_ptr<ui::MainComponent> openMainWindow (FakeSeams*& seams, juce::Rectangle<int> size, std::shared_ptr<FakeAudioOutput> audio = nullptr)
+    {
+        auto fakeSeams = std::make_unique<FakeSeams> (std::move (audio));
+        seams = fakeSeams.get();
+        auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
+        main->setBounds (size);
+        main->getAppState().session.setPreset (makeHybridOrchestraExamplePreset());
+        return main;
+    }
+} // namespace
 
 // The whole step as a user takes it, in the main window: two cues in, a folder chosen, an
 // analysis, a new target and template, the render past a warning, files named and levelled as
@@ -15,12 +29,9 @@ namespace dunmoor::testing
 TEST (ExportPageEndToEnd, AnalyseChangeRenderDeliver)
 {
     TemporaryFolder temp;
-    auto fakeSeams = std::make_unique<FakeSeams>();
-    auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
-    main->setSize (1360, 860);
+    FakeSeams* seams = nullptr;
+    auto main = openMainWindow (seams, { 1360, 860 });
     auto& app = main->getAppState();
-    app.session.setPreset (makeHybridOrchestraExamplePreset());
 
     const juce::StringArray names { "Kick", "Bass", "Strings" };
 
@@ -114,10 +125,8 @@ TEST (ExportPageEndToEnd, CutUntickAndAuditionTheCleanup)
     TemporaryFolder temp;
     FakeAudioOutput::Settings audio;
     audio.pacing = FakeAudioOutput::Pacing::realTime;
-    auto fakeSeams = std::make_unique<FakeSeams> (std::make_shared<FakeAudioOutput> (audio));
-    auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
-    main->setSize (1360, 860);
+    FakeSeams* seams = nullptr;
+    auto main = openMainWindow (seams, { 1360, 860 }, std::make_shared<FakeAudioOutput> (audio));
     auto& app = main->getAppState();
 
     auto preset = makeHybridOrchestraExamplePreset();
@@ -226,6 +235,115 @@ TEST (ExportPageEndToEnd, CutUntickAndAuditionTheCleanup)
     ASSERT_EQ (previews.size(), 1);
     main.reset();
     EXPECT_FALSE (previews[0].exists());
+}
+
+} // namespace dunmoor::testing
+
+namespace dunmoor::testing
+{
+
+// A folder of only unreadable files became a cue that the cue list never showed, because a plan
+// with errors emptied the list: every render was refused for it, and nothing said how to get
+// past it. At the smallest window: the refusal says what to do, the list shows the cue and why,
+// a click on its tick leaves it out, and the other cue is analysed, rendered and delivered.
+TEST (ExportPageEndToEnd, ACueOfUnreadableFilesIsListedAndLeftOutWithItsTick)
+{
+    TemporaryFolder temp;
+    FakeSeams* seams = nullptr;
+    const juce::Rectangle<int> smallest (1100, 720);
+    auto main = openMainWindow (seams, smallest);
+    auto& app = main->getAppState();
+
+    const juce::StringArray names { "Kick", "Bass", "Strings" };
+
+    for (int i = 0; i < 3; ++i)
+        writeTone (temp.file ("in/1M01/" + names[i] + ".wav"), 2, 9600, 48000.0, 110.0 * (i + 1), 0.25);
+
+    ASSERT_TRUE (temp.file ("in/bad-mixed/empty.wav").create());
+    ASSERT_TRUE (temp.file ("in/bad-mixed/notes.wav").replaceWithText ("not audio"));
+    (void) app.session.importFiles ({ temp.file ("in") }, true);
+    ASSERT_EQ (app.session.getCuesWithTracks().size(), 2u);
+
+    main->showPage (ui::Page::levelsAndExport);
+    auto& page = *main->getExportPage();
+    auto& bar = page.getRenderBar();
+    auto& list = page.getContent().cueList;
+    auto waitForRunToEnd = [&page] { return pumpUntil ([&page] { return ! page.getRunControl().isRunInFlight(); }, 60000); };
+
+    // The analysis says the same: what stops it and how to leave the cue out.
+    pressEnabled (bar.analyseButton);
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+    const auto summary = page.getContent().summaryText.getText();
+    EXPECT_TRUE (summary.startsWith ("Cannot analyse:\nbad-mixed: There is nothing to render")) << summary;
+    EXPECT_TRUE (summary.endsWith ("\nUntick 'bad-mixed' in the cue list below to leave it out, or remove its tracks on the Import page.")) << summary;
+    EXPECT_TRUE (list.isVisible());
+    saveSnapshot (*main, "export-cue-cannot-analyse-1100x720");
+
+    click (bar.chooseFolderButton);
+    const auto out = temp.file ("Deliveries");
+    ASSERT_TRUE (seams->answerChooser ({ out }));
+
+    pressEnabled (bar.renderButton);
+    ASSERT_EQ (seams->countOpenBoxes(), 1);
+    const auto refusal = seams->lastBox()->request;
+    EXPECT_EQ (refusal.title, "The export cannot start");
+    EXPECT_TRUE (refusal.message.startsWith ("bad-mixed: There is nothing to render")) << refusal.message;
+    EXPECT_TRUE (refusal.message.endsWith ("\n\nUntick 'bad-mixed' in the cue list below to leave it out, or remove its tracks on the Import page."))
+        << refusal.message;
+    ASSERT_TRUE (seams->closeBox());
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+
+    // Every cue is listed, in view; the bad one says why where its levels would be, whole.
+    ASSERT_TRUE (list.isVisible());
+    ASSERT_EQ (list.getRows().size(), 2u);
+    const auto bad = list.getRows()[0].name == "bad-mixed" ? 0 : 1;
+    const auto badKey = list.getRows()[(size_t) bad].key;
+    EXPECT_EQ (list.getRows()[(size_t) bad].planProblem, "Nothing to render: every track is unreadable.");
+    EXPECT_EQ (list.getRows()[(size_t) (1 - bad)].planProblem, "");
+    const auto badRow = juce::Rectangle<int> (0, ui::CueListModel::rowTop (bad), list.getWidth(), ui::CueListModel::rowHeight) + list.getPosition();
+    EXPECT_TRUE (page.getViewport().getViewArea().contains (badRow)) << page.getViewport().getViewArea().toString() << " " << badRow.toString();
+
+    for (const auto percent : { 100, 120 })
+    {
+        ui::applyUiScale (percent);
+        main->setBounds (smallest);
+        pumpMessages (30);
+        EXPECT_EQ (list.getShownProblem (bad), list.getRows()[(size_t) bad].planProblem) << percent << " %";
+        saveSnapshot (*main, "export-cue-refused-1100x720-" + juce::String (percent), (float) percent / 100.0f);
+    }
+
+    ui::applyUiScale (100);
+    main->setBounds (smallest);
+
+    // The tick, clicked as the user clicks it.
+    list.mouseDown (mouseEventAt (list, juce::Point<int> (10, ui::CueListModel::rowTop (bad) + 17).toFloat()));
+    ASSERT_NE (app.session.findCue (badKey), nullptr);
+    EXPECT_FALSE (app.session.findCue (badKey)->included);
+
+    // Neither the analysis nor the render is held up by the unticked cue.
+    pressEnabled (bar.analyseButton);
+    ASSERT_TRUE (waitForRunToEnd());
+    EXPECT_TRUE (page.getContent().summaryText.getText().startsWith ("Stems to export")) << page.getContent().summaryText.getText();
+    EXPECT_TRUE (list.getRows()[(size_t) (1 - bad)].hasResult);
+    EXPECT_FALSE (list.getRows()[(size_t) bad].included);
+    EXPECT_EQ (list.getRows()[(size_t) bad].planProblem, "Nothing to render: every track is unreadable.");
+    saveSnapshot (*main, "export-cue-unticked-after-analysis-1100x720");
+
+    pressEnabled (bar.renderButton);
+    EXPECT_EQ (seams->countOpenBoxes(), 0) << (seams->lastBox() != nullptr ? seams->lastBox()->request.message : juce::String());
+    ASSERT_TRUE (waitForRunToEnd());
+    ASSERT_TRUE (app.hasLastReport);
+    ASSERT_EQ (app.lastReport.cues.size(), 1u);
+    EXPECT_EQ (app.lastReport.cues[0].cueName, "1M01");
+    EXPECT_TRUE (app.lastReport.allOk);
+    EXPECT_GT (app.lastReport.countFilesWritten(), 0);
+
+    for (const auto& file : app.lastReport.cues[0].files)
+        EXPECT_TRUE (file.file.existsAsFile() && file.file.isAChildOf (out.getChildFile ("1M01"))) << file.file.getFullPathName();
+
+    EXPECT_FALSE (out.getChildFile ("bad-mixed").exists());
+    EXPECT_EQ (main->getCurrentPage(), ui::Page::report);
+    main.reset();
 }
 
 } // namespace dunmoor::testing

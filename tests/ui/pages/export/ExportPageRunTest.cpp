@@ -103,9 +103,15 @@ TEST (ExportPageRun, PlanningErrorsStopTheAnalysis)
     page.runAnalysis();
     EXPECT_FALSE (page.getRunControl().isRunInFlight());
     EXPECT_TRUE (page.getContent().summaryText.getText().startsWith ("Cannot analyse:\n")) << page.getContent().summaryText.getText();
-    EXPECT_FALSE (page.getContent().cueList.isVisible());
     EXPECT_FALSE (page.getRenderBar().zoomInButton.isVisible());
     EXPECT_EQ (page.getRenderBar().phaseBar.getText(), "left alone");
+
+    // The cue list stays, its cue saying what stops it; the render button calls for nothing.
+    const auto& list = page.getContent().cueList;
+    ASSERT_TRUE (list.isVisible());
+    ASSERT_EQ (list.getRows().size(), 1u);
+    EXPECT_TRUE (list.getRows()[0].planProblem.startsWith ("This preset has no stems")) << list.getRows()[0].planProblem;
+    EXPECT_FALSE (page.getRenderBar().renderButton.isPulsing());
 }
 
 TEST (ExportPageRun, NoFolderOpensTheChooser)
@@ -142,8 +148,9 @@ TEST (ExportPageRun, NoFolderOpensTheChooser)
 }
 
 // A folder chosen from "Render and export" used to end the click there: nothing was written until
-// the button was pressed again. The chooser also always opened in the music folder.
-TEST (ExportPageRun, AFolderChosenFromRenderGoesOnIntoTheRenderThroughItsQuestions)
+// the button was pressed again. The chooser also always opened in the music folder, and it came
+// before the warnings: the user picked a folder and was then asked whether to go on at all.
+TEST (ExportPageRun, AFolderChosenFromRenderGoesOnIntoTheRenderAfterItsQuestions)
 {
     ExportPageFixture f;
     f.writeCue ("1M01", { "Kick", "Bass" });
@@ -151,16 +158,25 @@ TEST (ExportPageRun, AFolderChosenFromRenderGoesOnIntoTheRenderThroughItsQuestio
     (void) f.app->session.importFiles ({ f.temp.file ("in") }, true);
     auto& page = f.makePage();
 
+    // The question first; a Cancel there asks for no folder.
     page.startExport();
+    EXPECT_TRUE (f.seams->choosers.empty());
+    ASSERT_EQ (f.seams->countOpenBoxes(), 1);
+    EXPECT_EQ (f.seams->lastBox()->request.title, "Continue with these warnings?");
+    ASSERT_TRUE (f.seams->closeBox (false));
+    EXPECT_TRUE (f.seams->choosers.empty());
+
+    page.startExport();
+    ASSERT_TRUE (f.seams->closeBox (true));
     ASSERT_EQ (f.seams->choosers.size(), 1u);
     EXPECT_EQ (f.seams->choosers[0].request.initialLocation, juce::File::getSpecialLocation (juce::File::userMusicDirectory));
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
+
+    // The folder chosen, the render starts without asking the same again.
     const auto out = f.temp.file ("Deliveries");
     ASSERT_TRUE (f.seams->answerChooser ({ out }));
     EXPECT_EQ (f.app->outputFolder, out);
-
-    ASSERT_EQ (f.seams->countOpenBoxes(), 1);
-    EXPECT_EQ (f.seams->lastBox()->request.title, "Continue with these warnings?");
-    ASSERT_TRUE (f.seams->closeBox (true));
+    EXPECT_EQ (f.seams->boxes.size(), 2u);
     EXPECT_TRUE (page.getRunControl().isExporting());
     ASSERT_TRUE (f.waitForRunToEnd());
     EXPECT_EQ (f.exportsFinished, 1);
@@ -177,6 +193,27 @@ TEST (ExportPageRun, AFolderChosenFromRenderGoesOnIntoTheRenderThroughItsQuestio
     page.chooseOutputFolder();
     EXPECT_EQ (f.seams->choosers.back().request.initialLocation, f.temp.file ("Later"));
     EXPECT_EQ (f.exportsFinished, 1);
+}
+
+// With a track unassigned and no folder yet, the user had to choose or make a delivery folder
+// before hearing that the export could not start.
+TEST (ExportPageRun, AnExportThatCannotStartSaysSoBeforeAskingForAFolder)
+{
+    ExportPageFixture f;
+    f.importCues (1);
+    auto& page = f.makePage();
+    auto preset = f.preset();
+    preset.exportSettings.requireDecisionOnUnassigned = true;
+    f.app->session.updatePreset (preset);
+    f.app->session.assignTracks ({ f.app->session.getTracks()[0].id }, {}, false);
+
+    page.startExport();
+    EXPECT_TRUE (f.seams->choosers.empty());
+    ASSERT_EQ (f.seams->boxes.size(), 1u);
+    EXPECT_EQ (f.seams->lastBox()->request.title, "The export cannot start");
+    EXPECT_TRUE (f.seams->lastBox()->request.message.contains ("1 track is still unassigned")) << f.seams->lastBox()->request.message;
+    EXPECT_FALSE (f.seams->lastBox()->request.message.contains ("output folder")) << "the folder's checks wait for the folder";
+    EXPECT_FALSE (page.getRunControl().isRunInFlight());
 }
 
 // Opening a project took its output folder after the page had refreshed: the bar went on naming
