@@ -274,8 +274,20 @@ juce::String buildHtmlStemTable (const CueReport& cue)
 
         juce::String state ("written");
         const char* rowClass = nullptr;
+        const auto outcome = describeStemOutcome (cue, stem);
 
-        if (stem.isDigitalSilence)
+        if (outcome.isNotEmpty())
+        {
+            state = outcome;
+            rowClass = "muted";
+
+            if (! stem.errors.isEmpty())
+            {
+                state << "; " << stem.errors.joinIntoString ("; ");
+                rowClass = "bad";
+            }
+        }
+        else if (stem.isDigitalSilence)
         {
             state = "digital silence";
             rowClass = "warn";
@@ -296,8 +308,8 @@ juce::String buildHtmlStemTable (const CueReport& cue)
              << "<td>" << formatStemNumberText (stem) << "</td>"
              << "<td>" << escapeHtml (stem.name) << "</td>"
              << "<td>" << stem.trackCount << "</td>"
-             << "<td>" << formatLevelText (stem.peakDb, 2) << " dB</td>"
-             << "<td>" << formatLevelText (stem.peakAfterDb, 2) << " dB</td>"
+             << "<td>" << (outcome.isEmpty() || stem.measured ? formatLevelText (stem.peakDb, 2) + " dB" : juce::String ("-")) << "</td>"
+             << "<td>" << (outcome.isEmpty() || stem.written ? formatLevelText (stem.peakAfterDb, 2) + " dB" : juce::String ("-")) << "</td>"
              << "<td>" << escapeHtml (state) << "</td></tr>\n";
     }
 
