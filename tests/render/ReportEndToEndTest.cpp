@@ -316,7 +316,7 @@ TEST (ReportEndToEnd, SavedReportsOfABatchAgreeWithTheFilesOnDisk)
     juce::Thread::sleep (1100);
     const auto textFile = out.getChildFile (getReportBaseName (report) + ".txt");
     const auto htmlFile = out.getChildFile (getReportFileName (report));
-    EXPECT_EQ (htmlFile.getFileName(), "Brackenfold report - Proj - " + report.startedAt.formatted ("%Y-%m-%d") + ".html");
+    EXPECT_EQ (htmlFile.getFileName(), "Brackenfold report - Proj - " + report.startedAt.formatted ("%Y-%m-%d %H.%M") + ".html");
     juce::String error;
     ASSERT_TRUE (writeBatchReportText (report, textFile, error)) << error;
     ASSERT_TRUE (writeHtmlReport (report, htmlFile, error)) << error;
