@@ -391,7 +391,7 @@ namespace
             firstTrack += plan.tracks.size();
             startWriteReadsEarly (state, reads);
 
-            measuredStem (state, i, samplePeakOf (state.getHelpers(), state.stemBuffer));
+            recordStemPeak (state, i, samplePeakOf (state.getHelpers(), state.stemBuffer));
             sumInto (state.getHelpers(), state.mix, state.stemBuffer, false);
         }
 
@@ -520,7 +520,7 @@ StemReport startStemReport (const StemPlan& plan)
     return stemReport;
 }
 
-void measuredStem (CueRenderState& state, size_t i, double samplePeak)
+void recordStemPeak (CueRenderState& state, size_t i, double samplePeak)
 {
     auto& stemReport = state.report.stems[i];
     stemReport.peakDb = gainToDecibels (samplePeak);

@@ -177,7 +177,7 @@ StemReport startStemReport (const StemPlan& plan);
 
 /** Records the peak of stem plan i, read to its end: its report is measured, and a silent
     stem is warned of. */
-void measuredStem (CueRenderState& state, size_t i, double samplePeak);
+void recordStemPeak (CueRenderState& state, size_t i, double samplePeak);
 
 /** Names the stem or mix whose failure stops the cue, for the reports; the first one named
     stays (a later failure only follows from it). */

@@ -418,7 +418,7 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
             track.buffer = {};
         }
 
-        measuredStem (state, i, stem.peak);
+        recordStemPeak (state, i, stem.peak);
     }
 
     if (state.isCancelled())
