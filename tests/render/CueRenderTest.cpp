@@ -570,8 +570,9 @@ TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
             EXPECT_FALSE (report.ok);
             ASSERT_EQ (report.errors.size(), 1);
             EXPECT_TRUE (report.errors[0].startsWith ("Bass: junk.wav: ")) << report.errors[0];
-            ASSERT_EQ (report.stems.size(), 2u);
+            ASSERT_EQ (report.stems.size(), 4u);    // every stem of the plan, read or not
             EXPECT_EQ (report.stems[1].errors.size(), 1);
+            EXPECT_EQ (report.stoppedAt, "Bass");
             EXPECT_FALSE (cue.temp.file ("d").exists() && ! listFilesBelow (cue.temp.file ("d")).isEmpty());
         }
     }

@@ -304,12 +304,31 @@ TEST (HtmlReport, ReportFileName)
     BatchReport report;
     EXPECT_EQ (getReportFileName (report), "Brackenfold report.html");
 
-    // A batch is named for its project and the day it was rendered; the folder plays no part.
+    // A batch is named for its project and the minute its render started, so that two projects
+    // rendered into one folder on one day keep reports of their own: the project field, else the
+    // saved project's file name, else the output folder's name.
     report.outputRoot = juce::File ("/deliveries/Out");
-    report.projectName = "Harbour Delivery";
     report.startedAt = juce::Time (2026, 2, 4, 23, 59);
-    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04.html");
-    EXPECT_EQ (getReportBaseName (report), "Brackenfold report - Harbour Delivery - 2026-03-04");
+
+    const struct { const char* field; const char* projectFile; const char* name; } batches[] = {
+        { "Harbour Delivery", "harbour", "Brackenfold report - Harbour Delivery - 2026-03-04 23.59" },
+        { "  ", "Harbour v2", "Brackenfold report - Harbour v2 - 2026-03-04 23.59" },
+        { "", "", "Brackenfold report - Out - 2026-03-04 23.59" },
+    };
+
+    for (const auto& c : batches)
+    {
+        report.projectName = c.field;
+        report.projectFileName = c.projectFile;
+        EXPECT_EQ (getReportBaseName (report), c.name);
+        EXPECT_EQ (getReportFileName (report), juce::String (c.name) + ".html");
+    }
+
+    // A long project name gives way to the time.
+    report.projectName = juce::String::repeatedString ("Harbour ", 20);
+    EXPECT_EQ (getReportBaseName (report).length(), 90) << getReportBaseName (report);
+    EXPECT_TRUE (getReportBaseName (report).endsWith (" Harbour Ha - 2026-03-04 23.59")) << getReportBaseName (report);
+    report.projectName = "Harbour Delivery";
 
     report.cues = { makeSampleCue() };
     report.cues[0].cueName = "Main Title";
@@ -319,10 +338,19 @@ TEST (HtmlReport, ReportFileName)
     EXPECT_EQ (getReportFileName (report), "Brackenfold report - A-B- -final-.html");
 
     report.cues[0].cueName = {};
-    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04.html");
+    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04 23.59.html");
 
     report.cues = { makeSampleCue(), makeSampleCue() };
-    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04.html");
+    EXPECT_EQ (getReportFileName (report), "Brackenfold report - Harbour Delivery - 2026-03-04 23.59.html");
+
+    // The name proposed in a folder is one no other report there has taken.
+    const dunmoor::testing::TemporaryFolder temp;
+    const auto base = getReportBaseName (report);
+    EXPECT_EQ (proposeReportFile (report, temp.folder, ".html"), temp.folder.getChildFile (base + ".html"));
+    ASSERT_TRUE (temp.folder.getChildFile (base + ".html").replaceWithText ("earlier"));
+    ASSERT_TRUE (temp.folder.getChildFile (base + " (2).html").createDirectory());
+    EXPECT_EQ (proposeReportFile (report, temp.folder, ".html"), temp.folder.getChildFile (base + " (3).html"));
+    EXPECT_EQ (proposeReportFile (report, temp.folder, ".txt"), temp.folder.getChildFile (base + ".txt"));
 }
 
 TEST (HtmlReport, WriteToDisk)

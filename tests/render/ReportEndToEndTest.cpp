@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
+#include <set>
 
 #include "core/audio/AudioFileProbe.h"
 #include "core/render/CueRender.h"
@@ -207,10 +209,11 @@ namespace
                 inTable = false;
             else if (inTable && line.contains (" track(s)  peak "))
             {
-                // "  09 (10)  Bass              1 track(s)  peak ..."
+                // "  09 (10)  Bass              1 track(s)  peak ...", the number cell padded
+                // to the widest of the table
                 const auto row = line.trim();
                 const auto number = row.upToFirstOccurrenceOf ("  ", false, false);
-                const auto name = row.fromFirstOccurrenceOf ("  ", false, false).upToFirstOccurrenceOf ("  ", false, false).trim();
+                const auto name = row.fromFirstOccurrenceOf ("  ", false, false).trimStart().upToFirstOccurrenceOf ("  ", false, false);
                 tables[folder].add (number + " " + name);
             }
         }
@@ -313,7 +316,7 @@ TEST (ReportEndToEnd, SavedReportsOfABatchAgreeWithTheFilesOnDisk)
     juce::Thread::sleep (1100);
     const auto textFile = out.getChildFile (getReportBaseName (report) + ".txt");
     const auto htmlFile = out.getChildFile (getReportFileName (report));
-    EXPECT_EQ (htmlFile.getFileName(), "Brackenfold report - Proj - " + report.startedAt.formatted ("%Y-%m-%d") + ".html");
+    EXPECT_EQ (htmlFile.getFileName(), "Brackenfold report - Proj - " + report.startedAt.formatted ("%Y-%m-%d %H.%M") + ".html");
     juce::String error;
     ASSERT_TRUE (writeBatchReportText (report, textFile, error)) << error;
     ASSERT_TRUE (writeHtmlReport (report, htmlFile, error)) << error;
@@ -399,4 +402,125 @@ TEST (ReportEndToEnd, SavedReportsOfABatchAgreeWithTheFilesOnDisk)
     juce::Thread::sleep (1100);
     ASSERT_TRUE (writeBatchReportText (report, textFile, error)) << error;
     EXPECT_EQ (textFile.loadFileAsString(), text);
+}
+
+// A cue that stopped at its fourth stem, on a float track holding a sample that is not a
+// number, reported "4 stems assigned, 0 empty stems" of its 16, called the three stems before
+// it digital silence (with a warning each) though they hold audio, and said nowhere that the
+// other stems were not written.
+TEST (ReportEndToEnd, ACueThatStoppedSaysWhatBecameOfEveryStem)
+{
+    TemporaryFolder temp;
+    constexpr double rate = 48000.0;
+    constexpr int frames = 2 * (int) rate;
+    const juce::StringArray names { "Percussion High", "Percussion Low", "Strings", "Brass", "Woodwinds", "Harp",
+                                    "Piano", "Choir", "Synth Pads", "Synth Bass", "Guitar", "Vocals",
+                                    "FX", "Atmos", "Click", "Dialogue" };
+    const std::set<int> empty { 5, 8, 11, 13, 15 };
+    auto preset = makeRenderPreset (names);
+
+    for (auto& stem : preset.schema.stems)
+        stem.shortCode = "S" + juce::String (stem.index);
+
+    std::vector<std::vector<juce::File>> tracks (16);
+
+    for (int i = 0; i < names.size(); ++i)
+        if (empty.count (i) == 0)
+            tracks[(size_t) i] = { writeTone (temp.file ("in/" + names[i] + ".wav"), 2, frames, rate, 100.0 + 30.0 * i, 0.1) };
+
+    tracks[3].push_back (writeTrack (temp.file ("in/Trumpets.wav"), 2, frames, rate, [] (int, int i)
+                                     { return i == (int) rate ? std::numeric_limits<float>::quiet_NaN() : 0.1f; }));
+
+    // Summed a window at a time (the default), and whole (a head cut), where the stems before
+    // the fourth are read to their end and measured.
+    for (const bool whole : { false, true })
+    {
+        SCOPED_TRACE (whole ? "summed whole" : "summed in windows");
+        auto request = makeRequest (preset, temp.file (whole ? "out-whole" : "out-windows"), tracks);
+        request.headTrimSeconds = whole ? 0.01 : 0.0;
+        CueRenderContext context (request, {}, {});
+        const auto cue = renderCue (context);
+
+        ASSERT_FALSE (cue.ok);
+        ASSERT_EQ (cue.errors.size(), 1) << cue.errors.joinIntoString (" | ");
+        EXPECT_TRUE (cue.errors[0].startsWith ("Brass: Trumpets.wav: ")) << cue.errors[0];
+        EXPECT_FALSE (cue.warnings.joinIntoString ("\n").contains ("digital silence")) << cue.warnings.joinIntoString ("\n");
+        EXPECT_EQ (cue.stoppedAt, "Brass");
+
+        const auto text = formatCueReportText (cue);
+        EXPECT_TRUE (text.contains ("\r\n11 stems assigned, 5 empty stems\r\n")) << text;
+        EXPECT_FALSE (text.contains ("digital silence")) << text;
+        EXPECT_TRUE (text.contains ("\r\nPlease note - these stems were in the preset and had nothing assigned:\r\n"
+                                    "  06 Harp\r\n  09 Synth Pads\r\n  12 Vocals\r\n  14 Atmos\r\n  16 Dialogue\r\n")) << text;
+
+        const auto html = buildHtmlCueSection (cue, 0, {});
+        EXPECT_EQ (findMarkupFault (html.toStdString()), "");
+        EXPECT_TRUE (html.contains ("<h3>11 stems assigned &mdash; 5 empty stems</h3>"));
+        EXPECT_FALSE (html.contains ("digital silence"));
+
+        // Every stem with tracks says what became of it; only those before the stop were measured,
+        // and only on the whole path.
+        for (int i = 0; i < names.size(); ++i)
+        {
+            if (empty.count (i) > 0)
+                continue;
+
+            const bool measured = whole && i < 3;
+            const auto state = juce::String (measured ? "not written" : "not measured or written") + ": the cue stopped at Brass";
+            const auto number = formatTwoDigits (i + 1);
+            const auto trackCount = (int) tracks[(size_t) i].size();
+
+            EXPECT_TRUE (text.contains ("\r\n  " + number + "  " + names[i].paddedRight (' ', 18) + juce::String (trackCount).paddedLeft (' ', 3)
+                                        + " track(s)  " + state + "\r\n")) << names[i] << "\n" << text;
+
+            const auto peakBefore = measured ? formatLevelText (cue.stems[(size_t) i].peakDb, 2) + " dB" : juce::String ("-");
+            const auto row = "<td>" + number + "</td><td>" + names[i] + "</td><td>" + juce::String (trackCount) + "</td><td>"
+                           + peakBefore + "</td><td>-</td><td>" + state;
+            EXPECT_TRUE (html.contains (row)) << row;
+            EXPECT_EQ (cue.stems[(size_t) i].measured, measured) << names[i];
+            EXPECT_FALSE (cue.stems[(size_t) i].written) << names[i];
+        }
+
+        EXPECT_TRUE (text.contains ("track(s)  not measured or written: the cue stopped at Brass\r\n        error: Trumpets.wav: ")) << text;
+        EXPECT_TRUE (text.contains ("\r\nFiles written (0)\r\n"));
+    }
+}
+
+// What a cue wrote before it stopped waited out of sight and went with the rest: the reports
+// call it not delivered, never written.
+TEST (ReportEndToEnd, StemsWrittenBeforeTheStopAreNotDelivered)
+{
+    TemporaryFolder temp;
+    constexpr double rate = 48000.0;
+    auto preset = makeRenderPreset ({ "Drums", "Bass", "Strings" });
+    preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
+    const auto drums = writeTone (temp.file ("in/kick.wav"), 2, 9600, rate, 60.0, 0.5);
+    const auto bass = writeTone (temp.file ("in/bass.wav"), 2, 9600, rate, 110.0, 0.4);
+    const auto strings = writeTone (temp.file ("in/violins.wav"), 2, 9600, rate, 440.0, 0.2);
+
+    for (const bool whole : { false, true })
+    {
+        SCOPED_TRACE (whole ? "summed whole" : "summed in windows");
+        const auto out = temp.file (whole ? "out-whole" : "out-windows");
+        ASSERT_TRUE (out.getChildFile ("STEMS/Proj_Cue1_02_Bass.wav").createDirectory());   // in the way of the second stem
+
+        auto request = makeRequest (preset, out, { { drums }, { bass }, { strings } });
+        request.headTrimSeconds = whole ? 0.01 : 0.0;
+        CueRenderContext context (request, {}, {});
+        const auto cue = renderCue (context);
+
+        ASSERT_FALSE (cue.ok);
+        EXPECT_EQ (cue.stoppedAt, "Bass") << cue.errors.joinIntoString (" | ");
+        EXPECT_TRUE (cue.files.empty());
+        EXPECT_TRUE (cue.stems[0].written);
+        EXPECT_FALSE (cue.stems[1].written);
+
+        const auto text = formatCueReportText (cue);
+        EXPECT_TRUE (text.contains ("\r\n  01  Drums               1 track(s)  peak " + formatLevelText (cue.stems[0].peakAfterDb, 2).paddedLeft (' ', 8)
+                                    + " dB   not delivered: the cue stopped at Bass\r\n"
+                                    "  02  Bass                1 track(s)  not written: the cue stopped at Bass\r\n"
+                                    "  03  Strings             1 track(s)  not written: the cue stopped at Bass\r\n")) << text;
+        EXPECT_TRUE (buildHtmlStemTable (cue).contains ("<td>Drums</td><td>1</td><td>" + formatLevelText (cue.stems[0].peakDb, 2) + " dB</td><td>"
+                                                        + formatLevelText (cue.stems[0].peakAfterDb, 2) + " dB</td><td>not delivered: the cue stopped at Bass</td>"));
+    }
 }

@@ -268,6 +268,24 @@ TEST (TextReport, StemNumberAndRenderTimeTexts)
     EXPECT_EQ (formatRenderTimes ({}, {}), "Render time not recorded");
 }
 
+// A renumbered stem's "09 (10)" beside "01" moved names and track counts five characters to the
+// right in the middle of the table.
+TEST (TextReport, StemTableColumnsHoldWhenNumbersDifferInWidth)
+{
+    auto cue = makeSampleCue();
+    cue.stems[0].numberInFileName = "01";
+    cue.stems[1].name = "Bass";
+    cue.stems[1].index = 10;
+    cue.stems[1].numberInFileName = "09";
+    cue.stems[2].numberInFileName = "03";
+
+    EXPECT_TRUE (formatCueReportText (cue).contains ("\r\n3 stems assigned, 2 empty stems\r\n"
+                                                     "  01       Strings             4 track(s)  peak    -3.50 dB\r\n"
+                                                     "  09 (10)  Bass               12 track(s)  peak     -inf dB   digital silence\r\n"
+                                                     "  03       Percussion          2 track(s)  peak  -398.99 dB\r\n"
+                                                     "        error: could not read kick.wav\r\n"));
+}
+
 TEST (TextReport, DeliveryList)
 {
     const juce::String sampleBlock =

@@ -65,6 +65,7 @@ namespace
 
         stemReport.errors.add (failure.stemMessage);
         state.report.errors.add (failure.cueMessage);
+        noteStoppedAt (state.report, stemReport.name);
     }
 
     /** Sums the plan's tracks (taken from the prefetcher from position first on) into buffer,
@@ -278,7 +279,11 @@ namespace
                 }
 
                 if (plan.emptyPolicy == EmptyStemPolicy::failExport)
-                    return stopWriting (state, [&] { report.errors.add ("Stem '" + plan.name + "' is empty."); });
+                    return stopWriting (state, [&]
+                                        {
+                                            report.errors.add ("Stem '" + plan.name + "' is empty.");
+                                            noteStoppedAt (report, plan.name);
+                                        });
 
                 stem = state.obtainStemBuffer (state.renderedLength, true, error);
 
@@ -364,18 +369,14 @@ namespace
 
             state.reportProgress (0.02 + 0.43 * (double) i / (double) n, "Summing " + plan.name + "...", RenderJob::Phase::summing);
 
-            auto stemReport = startStemReport (plan);
+            auto& stemReport = report.stems[i];
 
             if (plan.tracks.empty())
-            {
-                report.stems.push_back (std::move (stemReport));
                 continue;
-            }
 
             if (! prepareReusableBuffer (state.stemBuffer, request.numChannels, request.lengthInFrames, false, error))
             {
                 addFailure (state, stemReport, { error, plan.name + ": " + error, false });
-                report.stems.push_back (std::move (stemReport));
                 return false;
             }
 
@@ -384,22 +385,14 @@ namespace
             if (! sumStemTracks (state, plan, reads, firstTrack, state.stemBuffer, true, failure))
             {
                 addFailure (state, stemReport, failure);
-                report.stems.push_back (std::move (stemReport));
                 return false;
             }
 
             firstTrack += plan.tracks.size();
             startWriteReadsEarly (state, reads);
 
-            const auto peak = samplePeakOf (state.getHelpers(), state.stemBuffer);
-            stemReport.peakDb = gainToDecibels (peak);
-            stemReport.isDigitalSilence = peak == 0.0;
-
-            if (stemReport.isDigitalSilence)
-                report.warnings.add ("Stem '" + plan.name + "' has tracks assigned but is digital silence.");
-
+            recordStemPeak (state, i, samplePeakOf (state.getHelpers(), state.stemBuffer));
             sumInto (state.getHelpers(), state.mix, state.stemBuffer, false);
-            report.stems.push_back (std::move (stemReport));
         }
 
         // The stem buffer's memory is not needed again until writing; reads may use it meanwhile.
@@ -521,9 +514,27 @@ StemReport startStemReport (const StemPlan& plan)
         stemReport.isEmpty = true;
         stemReport.isDigitalSilence = true;
         stemReport.peakDb = -400.0;
+        stemReport.measured = true;
     }
 
     return stemReport;
+}
+
+void recordStemPeak (CueRenderState& state, size_t i, double samplePeak)
+{
+    auto& stemReport = state.report.stems[i];
+    stemReport.peakDb = gainToDecibels (samplePeak);
+    stemReport.isDigitalSilence = samplePeak == 0.0;
+    stemReport.measured = true;
+
+    if (stemReport.isDigitalSilence)
+        state.report.warnings.add ("Stem '" + stemReport.name + "' has tracks assigned but is digital silence.");
+}
+
+void noteStoppedAt (CueReport& report, const juce::String& item)
+{
+    if (report.stoppedAt.isEmpty())
+        report.stoppedAt = item;
 }
 
 //==============================================================================
@@ -684,7 +695,11 @@ bool writeAlternativeMixes (CueRenderState& state)
             juce::String error;
 
             if (! allocateRenderBuffer (*own, sum->getNumChannels(), sum->getNumSamples(), error))
-                return stopWriting (state, [&] { report.errors.add (mix.name + ": " + error); });
+                return stopWriting (state, [&]
+                                    {
+                                        report.errors.add (mix.name + ": " + error);
+                                        noteStoppedAt (report, mix.name);
+                                    });
 
             sumInto (state.getHelpers(), *own, *sum, true);
             sum = std::move (own);
@@ -703,7 +718,11 @@ bool writeAlternativeMixes (CueRenderState& state)
             const auto gain = computeGlobalGain (peaks, headroom);
 
             if (gain.error.isNotEmpty())
-                return stopWriting (state, [&] { report.errors.add (mix.name + ": " + gain.error); });
+                return stopWriting (state, [&]
+                                    {
+                                        report.errors.add (mix.name + ": " + gain.error);
+                                        noteStoppedAt (report, mix.name);
+                                    });
 
             scaleAll (state.getHelpers(), *sum, gain.gainLinear);
             peak *= gain.gainLinear;
@@ -840,6 +859,11 @@ CueReport renderCue (const CueRenderContext& context)
     report.cueKey = request.cueKey;
     report.sourceFolder = request.sourceFolder;
     report.outputFolder = request.outputFolder;
+
+    // Every stem of the plan is in the report from the start, so that a cue that stops early
+    // still counts and lists them all.
+    for (const auto& plan : request.stems)
+        report.stems.push_back (startStemReport (plan));
 
     try
     {

@@ -171,9 +171,17 @@ OutputItem makeFullMixItem (const ExportSettings& settings);
     peak not yet attached). */
 OutputItem makeAlternativeMixItem (const ExportSettings& settings, const AlternativeMix& mix, int written);
 
-/** A stem's report as the summing pass starts it: what the plan says, and for a stem without
+/** A stem's report as the render starts it: what the plan says, and for a stem without
     tracks all there is to say. */
 StemReport startStemReport (const StemPlan& plan);
+
+/** Records the peak of stem plan i, read to its end: its report is measured, and a silent
+    stem is warned of. */
+void recordStemPeak (CueRenderState& state, size_t i, double samplePeak);
+
+/** Names the stem or mix whose failure stops the cue, for the reports; the first one named
+    stays (a later failure only follows from it). */
+void noteStoppedAt (CueReport& report, const juce::String& item);
 
 /** Writes every stem a window at a time, all of them side by side, and sums the alternative
     mixes' members window by window; for a cue whose files are all written at the project rate

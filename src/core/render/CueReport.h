@@ -25,10 +25,16 @@ struct StemReport
     int trackCount = 0;
     bool isEmpty = false;               // no tracks
     bool skipped = false;               // empty and not written because its policy is skip
-    bool isDigitalSilence = false;      // the summed stem has no non-zero sample (true when empty)
+    bool isDigitalSilence = false;      // the summed stem has no non-zero sample (true when empty); only ever set once measured
     double peakDb = -400.0;             // sample peak of the summed stem before gain
     double peakAfterDb = -400.0;        // peakDb + the cue's gain; -400 when peakDb <= -399
     juce::StringArray errors;           // this stem's read failures
+
+    // How far the render of the cue came with this stem. A cue that stops leaves the stems after
+    // the stop (and on the windowed path, those before it) unmeasured; what was written of a cue
+    // that did not succeed was never delivered.
+    bool measured = false;              // every track read to its end: peakDb and isDigitalSilence hold (true when empty)
+    bool written = false;               // every file of it written (delivered only when the cue is ok)
 };
 
 /** A track of the cue that could not be read, so the render left it out. Each one makes its cue
@@ -96,7 +102,8 @@ struct CueReport
     int numChannels = 0;
     int64_t lengthInFrames = 0;         // after a cut, the mix's new length
     double sampleRate = 0.0;            // the project rate
-    std::vector<StemReport> stems;      // one per stem plan, in plan order
+    std::vector<StemReport> stems;      // one per stem plan, in plan order, from the start of the render
+    juce::String stoppedAt;             // the stem or mix whose failure stopped the cue; empty when none did
     std::vector<GatedTrackReport> gatedTracks;
     std::vector<WrittenFile> files;     // in writing order
     juce::StringArray unassignedTracks;

@@ -274,8 +274,20 @@ juce::String buildHtmlStemTable (const CueReport& cue)
 
         juce::String state ("written");
         const char* rowClass = nullptr;
+        const auto outcome = describeStemOutcome (cue, stem);
 
-        if (stem.isDigitalSilence)
+        if (outcome.isNotEmpty())
+        {
+            state = outcome;
+            rowClass = "muted";
+
+            if (! stem.errors.isEmpty())
+            {
+                state << "; " << stem.errors.joinIntoString ("; ");
+                rowClass = "bad";
+            }
+        }
+        else if (stem.isDigitalSilence)
         {
             state = "digital silence";
             rowClass = "warn";
@@ -296,8 +308,8 @@ juce::String buildHtmlStemTable (const CueReport& cue)
              << "<td>" << formatStemNumberText (stem) << "</td>"
              << "<td>" << escapeHtml (stem.name) << "</td>"
              << "<td>" << stem.trackCount << "</td>"
-             << "<td>" << formatLevelText (stem.peakDb, 2) << " dB</td>"
-             << "<td>" << formatLevelText (stem.peakAfterDb, 2) << " dB</td>"
+             << "<td>" << (outcome.isEmpty() || stem.measured ? formatLevelText (stem.peakDb, 2) + " dB" : juce::String ("-")) << "</td>"
+             << "<td>" << (outcome.isEmpty() || stem.written ? formatLevelText (stem.peakAfterDb, 2) + " dB" : juce::String ("-")) << "</td>"
              << "<td>" << escapeHtml (state) << "</td></tr>\n";
     }
 
@@ -631,27 +643,46 @@ bool writeHtmlReport (const BatchReport& report, const juce::File& target, juce:
 
 juce::String getReportBaseName (const BatchReport& report)
 {
+    constexpr int maxLength = 90;
     auto text = juce::String (reportProductName) + " report";
 
     if (report.cues.size() == 1 && report.cues.front().cueName.isNotEmpty())
     {
         text << " - " << report.cues.front().cueName;
+        return sanitiseFileName (text, "-", "report", maxLength);
     }
-    else
+
+    // Named after the project and the minute the render started, so that the reports of two
+    // projects rendered into one folder on one day have names of their own.
+    const auto project = report.projectName.trim().isNotEmpty()     ? report.projectName.trim()
+                       : report.projectFileName.trim().isNotEmpty() ? report.projectFileName.trim()
+                                                                    : report.outputRoot.getFileName();
+    const auto started = report.startedAt != juce::Time() ? " - " + report.startedAt.formatted ("%Y-%m-%d %H.%M") : juce::String();
+
+    // A long project name gives way, never the time.
+    if (project.isNotEmpty())
     {
-        if (report.projectName.trim().isNotEmpty())
-            text << " - " << report.projectName.trim();
-
-        if (report.startedAt != juce::Time())
-            text << " - " << report.startedAt.formatted ("%Y-%m-%d");
+        text << " - ";
+        text << project.substring (0, juce::jmax (1, maxLength - text.length() - started.length())).trimEnd();
     }
 
-    return sanitiseFileName (text, "-", "report", 90);
+    return sanitiseFileName (text + started, "-", "report", maxLength);
 }
 
 juce::String getReportFileName (const BatchReport& report)
 {
     return getReportBaseName (report) + ".html";
+}
+
+juce::File proposeReportFile (const BatchReport& report, const juce::File& folder, const juce::String& extension)
+{
+    const auto base = getReportBaseName (report);
+    auto file = getChildFileNamed (folder, base + extension);
+
+    for (int number = 2; file.exists(); ++number)
+        file = getChildFileNamed (folder, base + " (" + juce::String (number) + ")" + extension);
+
+    return file;
 }
 
 } // namespace dunmoor

@@ -34,12 +34,20 @@ juce::String buildHtmlReport (const BatchReport& report, const HtmlReportOptions
 juce::String buildHtmlCueSection (const CueReport& cue, int cueIndex, const HtmlReportOptions& options = {});
 
 /** The name both saved reports take before their extension: "Brackenfold report - <cue>" for
-    one cue, "Brackenfold report - <project> - <date of the render>" for a batch (each part
-    when known), made a safe file name. */
+    one cue; for a batch "Brackenfold report - <project> - <start of the render>", the project
+    being the preset's project field, else the saved project's file name, else the output
+    folder's name, and the start "2026-12-11 14.32" (each part when known); made a safe file
+    name. */
 juce::String getReportBaseName (const BatchReport& report);
 
 /** getReportBaseName + ".html". */
 juce::String getReportFileName (const BatchReport& report);
+
+/** Where a report of the run is proposed to be saved in the folder: getReportBaseName and the
+    extension (".html", ".txt"), with " (2)", " (3)" ... before the extension when a file of
+    that name is already there, so that the proposal never replaces the report of another
+    render. */
+juce::File proposeReportFile (const BatchReport& report, const juce::File& folder, const juce::String& extension);
 
 /** Replaces " & ' < > by entities and drops the control characters other than tab and line
     feed (so carriage returns go). */

@@ -78,6 +78,7 @@ struct PendingWrite
     ParallelTasks parallel;
     double projectRate = 48000.0;
     juce::String displayName;
+    juce::String stemId;            // of a stem; empty for the mixes
     std::vector<EncodeJob> jobs;
     WaveformOverview overview;
     std::shared_ptr<RenderTask> task;
@@ -474,6 +475,7 @@ std::unique_ptr<PendingWrite> OutputWriter::prepare (CueRenderState& state, cons
     added->parallel = state.makeParallelTasks();
     added->projectRate = request.sampleRate;
     added->displayName = item.displayName;
+    added->stemId = item.kind == WrittenFile::stemKind ? item.stemId : juce::String();
 
     if (early != nullptr)
         added->overview = early->overview;
@@ -892,6 +894,7 @@ bool OutputWriter::settleOldest (CueRenderState& state)
 
     auto& report = state.report;
     bool ok = true;
+    bool stoppedHere = false;   // by a failure of this item (not a cancel)
 
     for (auto& job : write->jobs)
     {
@@ -914,7 +917,10 @@ bool OutputWriter::settleOldest (CueRenderState& state)
             // A cancelled encode is the cue's cancel (already noticed by the render thread,
             // which is what the workers' checks see), not an error of the file.
             if (! job.cancelled)
+            {
                 report.errors.add (job.error.isNotEmpty() ? job.error : "Could not write " + write->displayName + ".");
+                stoppedHere = true;
+            }
 
             ok = false;
             break;
@@ -934,12 +940,21 @@ bool OutputWriter::settleOldest (CueRenderState& state)
         if (write->stopError.isNotEmpty())
             report.errors.add (write->stopError);
 
+        stoppedHere = write->stopError.isNotEmpty();
         ok = false;
     }
+
+    if (ok && write->stemId.isNotEmpty())
+        for (auto& stem : report.stems)
+            if (stem.id == write->stemId)
+                stem.written = true;
 
     if (ok)
         for (const auto& note : write->laterNotes)
             tellNote (state.report, note);
+
+    if (stoppedHere)
+        noteStoppedAt (report, write->displayName);
 
     if (! ok)
         discardPending (state);

@@ -22,6 +22,7 @@ struct BatchReport
     juce::Time startedAt, finishedAt;   // when the run began and ended; saving the report later keeps them
     juce::File outputRoot;              // the output folder the user chose (of the first request)
     juce::String projectName;           // the preset's project field of the first request
+    juce::String projectFileName;       // the saved project the run was started from, without extension; empty when none (set by the caller)
     bool sharedGainApplied = false;     // one gain was measured across the batch and applied to every cue
     GainResult sharedGain;
     juce::StringArray errors;           // errors of the run as a whole

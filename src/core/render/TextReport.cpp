@@ -100,6 +100,22 @@ juce::String formatStemNumberText (const StemReport& stem)
                                                              : stem.numberInFileName + " (" + place + ")";
 }
 
+juce::String describeStemOutcome (const CueReport& cue, const StemReport& stem)
+{
+    if (cue.ok && ! cue.cancelled)
+        return {};
+
+    const auto why = cue.cancelled              ? juce::String ("the render was cancelled")
+                   : cue.stoppedAt.isNotEmpty() ? "the cue stopped at " + cue.stoppedAt
+                                                : juce::String ("the cue did not complete");
+
+    // A cue that did not succeed delivers nothing: what it wrote waited out of sight and went.
+    if (stem.written)
+        return "not delivered: " + why;
+
+    return (stem.measured ? "not written: " : "not measured or written: ") + why;
+}
+
 juce::String formatReportDateTime (juce::Time time)
 {
     return time.toString (true, true, true, false);
@@ -228,6 +244,14 @@ juce::String formatCueReportText (const CueReport& cue)
 
     bool anyEmptyOrSkipped = false;
 
+    // The number cells are as wide as the widest, so that a renumbered stem's "09 (10)" moves
+    // no column.
+    int numberWidth = 0;
+
+    for (const auto& stem : cue.stems)
+        if (! (stem.isEmpty || stem.skipped))
+            numberWidth = juce::jmax (numberWidth, formatStemNumberText (stem).length());
+
     for (const auto& stem : cue.stems)
     {
         if (stem.isEmpty || stem.skipped)
@@ -236,10 +260,16 @@ juce::String formatCueReportText (const CueReport& cue)
             continue;
         }
 
-        lines.add ("  " + formatStemNumberText (stem) + "  " + stem.name.paddedRight (' ', 18)
-                   + juce::String (stem.trackCount).paddedLeft (' ', 3) + " track(s)  "
-                   + "peak " + formatLevelText (stem.peakAfterDb, 2).paddedLeft (' ', 8) + " dB"
-                   + (stem.isDigitalSilence ? "   digital silence" : ""));
+        // A stem that was never written has no level after the gain to show.
+        const auto outcome = describeStemOutcome (cue, stem);
+        juce::String state;
+
+        if (outcome.isEmpty() || stem.written)
+            state << "peak " << formatLevelText (stem.peakAfterDb, 2).paddedLeft (' ', 8) << " dB"
+                  << (stem.isDigitalSilence ? "   digital silence" : "") << (outcome.isEmpty() ? "" : "   ");
+
+        lines.add ("  " + formatStemNumberText (stem).paddedRight (' ', numberWidth) + "  " + stem.name.paddedRight (' ', 18)
+                   + juce::String (stem.trackCount).paddedLeft (' ', 3) + " track(s)  " + state + outcome);
 
         addAllPrefixed (lines, stem.errors, "        error: ");
         addAllPrefixed (lines, cue.getUnreadableTracksOf (stem.id), "        could not be read: ");

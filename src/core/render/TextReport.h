@@ -39,6 +39,13 @@ juce::String formatTwoDigits (int value);
     has only its place in the preset ("10"). */
 juce::String formatStemNumberText (const StemReport& stem);
 
+/** What became of a stem of a cue that did not succeed, as the stem tables say it instead of
+    (or after) its peak: "not delivered" (its files were written, then left off the disk with
+    the rest of the cue), "not written" or "not measured or written", then why: "the cue
+    stopped at <stem or mix>", "the render was cancelled" or "the cue did not complete". Empty
+    for a stem of a cue that succeeded. */
+juce::String describeStemOutcome (const CueReport& cue, const StemReport& stem);
+
 /** A number with one decimal (seconds), never "-0.0". */
 juce::String formatOneDecimal (double value);
 

@@ -560,6 +560,7 @@ bool writeStemsInWindows (CueRenderState& state)
 
             case StemTurn::Kind::failEmpty:
                 report.errors.add ("Stem '" + request.stems[turn.plan].name + "' is empty.");
+                noteStoppedAt (report, request.stems[turn.plan].name);
                 return false;
 
             case StemTurn::Kind::tell:
@@ -572,6 +573,10 @@ bool writeStemsInWindows (CueRenderState& state)
                 break;
         }
 
+        const auto itemName = turn.kind == StemTurn::Kind::write ? request.stems[turn.plan].name
+                            : turn.kind == StemTurn::Kind::mix   ? settings.fullMix.name
+                                                                 : preset.schema.alternativeMixes[turn.plan].name;
+
         if (turn.failed)
         {
             if (! turn.cancelled)
@@ -580,6 +585,7 @@ bool writeStemsInWindows (CueRenderState& state)
                     report.stems[turn.plan].errors.add (turn.stemMessage);
 
                 report.errors.add (turn.cueMessage);
+                noteStoppedAt (report, itemName);
             }
 
             return false;
@@ -588,6 +594,7 @@ bool writeStemsInWindows (CueRenderState& state)
         if (turn.encodeError.isNotEmpty())
         {
             report.errors.add (turn.encodeError);
+            noteStoppedAt (report, itemName);
             return false;
         }
 

@@ -348,10 +348,30 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
                      });
     }
 
-    // The first failure (in pass order) stops the cue with the reports of the stems before it,
-    // as reading the tracks one after another does; tracks that went on after it, and that
-    // before it were complete, are told.
+    // The first failure (in pass order) stops the cue. Every track stopped in the middle of
+    // the same window, so no stem was read to its end: none is measured, and no track's gate
+    // is told, rather than calling stems silent that were only read in part.
     const auto failedTrack = first.track.load();
+
+    if (failedTrack < tracks.size())
+    {
+        const auto& track = tracks[failedTrack];
+        const auto& plan = request.stems[track.stem];
+        nameUpTo (track.stem);
+
+        if (! track.cancelled)
+        {
+            report.stems[track.stem].errors.add (track.error);
+            report.errors.add (plan.name + ": " + track.error);
+            noteStoppedAt (report, plan.name);
+        }
+
+        return false;
+    }
+
+    if (state.isCancelled())
+        return false;
+
     size_t s = 0;
 
     for (size_t i = 0; i < request.stems.size(); ++i)
@@ -359,13 +379,8 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
         const auto& plan = request.stems[i];
         nameUpTo (i);
 
-        auto stemReport = startStemReport (plan);
-
         if (plan.tracks.empty())
-        {
-            report.stems.push_back (std::move (stemReport));
             continue;
-        }
 
         const auto& stem = stems[s++];
 
@@ -373,19 +388,6 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
         {
             const auto t = stem.firstTrack + k;
             auto& track = tracks[t];
-
-            if (t == failedTrack)
-            {
-                if (! track.cancelled)
-                {
-                    stemReport.errors.add (track.error);
-                    report.errors.add (plan.name + ": " + track.error);
-                }
-
-                report.stems.push_back (std::move (stemReport));
-                return false;
-            }
-
             const auto gateReport = track.gate != nullptr ? track.gate->finish() : SilenceGateReport {};
 
             if (t < state.gateRanges.size())
@@ -416,13 +418,7 @@ bool sumStemsInWindows (CueRenderState& state, PeakLevels& peaks)
             track.buffer = {};
         }
 
-        stemReport.peakDb = gainToDecibels (stem.peak);
-        stemReport.isDigitalSilence = stem.peak == 0.0;
-
-        if (stemReport.isDigitalSilence)
-            report.warnings.add ("Stem '" + plan.name + "' has tracks assigned but is digital silence.");
-
-        report.stems.push_back (std::move (stemReport));
+        recordStemPeak (state, i, stem.peak);
     }
 
     if (state.isCancelled())

@@ -440,14 +440,20 @@ bool ExportPage::launch (std::vector<RenderRequest> requests, RunKind kind)
 
     renderJob = std::make_unique<RenderJob>();
 
+    // The report is named after the project the run was started from, whatever is opened or
+    // saved meanwhile.
+    const auto projectFileName = appState.projectFile != juce::File() ? appState.projectFile.getFileNameWithoutExtension() : juce::String();
+
     juce::Component::SafePointer<ExportPage> safe (this);
-    const auto started = renderJob->start (std::move (requests), [safe, run] (const BatchReport& report)
+    const auto started = renderJob->start (std::move (requests), [safe, run, projectFileName] (const BatchReport& report)
                                            {
                                                // On the render thread: the report is copied into the message.
-                                               juce::MessageManager::callAsync ([safe, run, report]() mutable
+                                               juce::MessageManager::callAsync ([safe, run, projectFileName, copy = report]() mutable
                                                                                 {
+                                                                                    copy.projectFileName = projectFileName;
+
                                                                                     if (safe != nullptr)
-                                                                                        safe->handleCompletion (run, std::move (report));
+                                                                                        safe->handleCompletion (run, std::move (copy));
                                                                                 });
                                            });
 

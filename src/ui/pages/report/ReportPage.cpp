@@ -525,16 +525,17 @@ void ReportPage::openInBrowser()
                               });
 }
 
-void ReportPage::launchSaveChooser (const juce::String& title, const juce::String& fileName, const juce::String& pattern, std::function<void (const juce::File&)> save)
+void ReportPage::launchSaveChooser (const juce::String& title, const juce::String& extension, std::function<void (const juce::File&)> save)
 {
     const auto start = appState.outputFolder.isDirectory() ? appState.outputFolder
                                                            : juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
 
+    // The name proposed is one no report of another render has taken in that folder.
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::saveFile;
     request.title = title;
-    request.initialLocation = start.getChildFile (fileName);
-    request.filePatterns = pattern;
+    request.initialLocation = proposeReportFile (appState.lastReport, start, extension);
+    request.filePatterns = "*" + extension;
     request.warnAboutOverwriting = true;
 
     appState.seams->showFileChooser (request, [safe = juce::Component::SafePointer<ReportPage> (this), save = std::move (save)] (const juce::Array<juce::File>& chosen)
@@ -549,7 +550,7 @@ void ReportPage::saveHtml()
     if (! appState.hasLastReport)
         return;
 
-    launchSaveChooser ("Save the report as a web page", getReportFileName (appState.lastReport), "*.html", [this] (const juce::File& file)
+    launchSaveChooser ("Save the report as a web page", ".html", [this] (const juce::File& file)
                        {
                            juce::String error;
 
@@ -563,7 +564,7 @@ void ReportPage::saveText()
     if (! appState.hasLastReport)
         return;
 
-    launchSaveChooser ("Save the render report", getReportBaseName (appState.lastReport) + ".txt", "*.txt", [this] (const juce::File& file)
+    launchSaveChooser ("Save the render report", ".txt", [this] (const juce::File& file)
                        {
                            juce::String error;
 

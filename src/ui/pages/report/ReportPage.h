@@ -111,7 +111,7 @@ private:
     void setTransportHeight (int height);
     void playersRowsReordered();
     void warn (const juce::String& title, const juce::String& text);
-    void launchSaveChooser (const juce::String& title, const juce::String& fileName, const juce::String& pattern, std::function<void (const juce::File&)> save);
+    void launchSaveChooser (const juce::String& title, const juce::String& extension, std::function<void (const juce::File&)> save);
     double getShownSampleRate() const;
 
     AppState& appState;

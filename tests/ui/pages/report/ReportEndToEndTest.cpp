@@ -1,3 +1,5 @@
+#include <tuple>
+
 #include "TestFolder.h"
 #include "core/model/BuiltInPresets.h"
 #include "render/RenderTestSupport.h"
@@ -11,6 +13,25 @@
 
 namespace dunmoor::testing
 {
+namespace
+{
+    /** The main component at 1360 x 860 over fake seams, its audio rendered only when asked. */
+    struct MainWithFakes
+    {
+        MainWithFakes()
+        {
+            FakeAudioOutput::Settings audio;
+            audio.pacing = FakeAudioOutput::Pacing::manual;
+            auto fakeSeams = std::make_unique<FakeSeams> (std::make_shared<FakeAudioOutput> (audio));
+            seams = fakeSeams.get();
+            main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
+            main->setSize (1360, 860);
+        }
+
+        FakeSeams* seams = nullptr;
+        std::unique_ptr<ui::MainComponent> main;
+    };
+} // namespace
 
 // A delivery as a user checks it: a cue imported and exported through the Levels & Export page,
 // then on the Report page its files listed as they are on disk, one renamed in the table, the
@@ -18,12 +39,9 @@ namespace dunmoor::testing
 TEST (ReportPageEndToEnd, ExportThenCheckRenameSaveAndPlayTheDelivery)
 {
     TemporaryFolder temp;
-    FakeAudioOutput::Settings audio;
-    audio.pacing = FakeAudioOutput::Pacing::manual;
-    auto fakeSeams = std::make_unique<FakeSeams> (std::make_shared<FakeAudioOutput> (audio));
-    auto* seams = fakeSeams.get();
-    auto main = std::make_unique<ui::MainComponent> (std::move (fakeSeams), freshLocations());
-    main->setSize (1360, 860);
+    MainWithFakes window;
+    auto* seams = window.seams;
+    auto& main = window.main;
     auto& app = main->getAppState();
     app.session.setPreset (makeHybridOrchestraExamplePreset());
 
@@ -90,6 +108,112 @@ TEST (ReportPageEndToEnd, ExportThenCheckRenameSaveAndPlayTheDelivery)
     table.cellClicked (1, ui::kindColumn, mouseEventAt (table, { 5.0f, 5.0f }));
     EXPECT_EQ (app.previewEngine.getRequestedSourceId(), "delivered:" + table.getRow (1)->file.getFullPathName());
 
+    main.reset();
+}
+
+// Two projects without a project name rendered into one folder on one day proposed the same
+// report names, so saving the second run's reports where the chooser proposed replaced the first
+// run's. Each run's reports are named after its project, and a name already taken in the folder
+// is never proposed again.
+TEST (ReportPageEndToEnd, TwoProjectsRenderedIntoOneFolderKeepTheirReports)
+{
+    TemporaryFolder temp;
+    MainWithFakes window;
+    auto* seams = window.seams;
+    auto& main = window.main;
+    auto& app = main->getAppState();
+    const auto out = temp.file ("Deliveries");
+    ASSERT_TRUE (out.createDirectory());
+    app.setOutputFolder (out);
+
+    // A project of two cues, saved, then exported into the one folder.
+    auto renderProject = [&] (const juce::String& project, const juce::StringArray& cues)
+    {
+        app.newProject();
+        auto preset = makeHybridOrchestraExamplePreset();
+        preset.metadata.project.clear();
+        app.session.setPreset (preset);
+
+        for (const auto& cue : cues)
+            for (const auto* name : { "Kick", "Bass", "Strings" })
+                writeTone (temp.file ("in/" + project + "/" + cue + "/" + name + ".wav"), 2, 4800, 48000.0, 220.0, 0.25);
+
+        (void) app.session.importFiles ({ temp.file ("in/" + project) }, true);
+        juce::String error;
+        ASSERT_TRUE (app.saveProject (temp.file ("projects/" + project + ".bkfp"), error)) << error;
+
+        const auto run = app.lastReportRun;
+        main->showPage (ui::Page::levelsAndExport);
+        pressEnabled (main->getExportPage()->getRenderBar().renderButton);
+
+        // The export may ask to go on past warnings.
+        ASSERT_TRUE (pumpUntil ([&] { return app.lastReportRun > run || seams->closeBox (true); }, 60000));
+        ASSERT_TRUE (pumpUntil ([&] { return app.lastReportRun > run; }, 60000));
+        ASSERT_EQ (app.lastReport.cues.size(), (size_t) cues.size());
+        ASSERT_TRUE (app.lastReport.allOk);
+        ASSERT_TRUE (pumpUntil ([&] { return main->getCurrentPage() == ui::Page::report && main->getReportPage()->getShownRun() == app.lastReportRun; }));
+    };
+
+    // Both reports saved where the chooser proposes, which must be a file not there yet.
+    auto saveReports = [&]
+    {
+        auto& page = *main->getReportPage();
+        juce::Array<juce::File> saved;
+
+        for (auto* button : { &page.getSaveTextButton(), &page.getSaveHtmlButton() })
+        {
+            const auto choosers = seams->choosers.size();
+            pressEnabled (*button);
+
+            if (seams->choosers.size() != choosers + 1)
+            {
+                ADD_FAILURE() << "no chooser for " << button->getButtonText();
+                continue;
+            }
+
+            const auto proposed = seams->choosers.back().request.initialLocation;
+            EXPECT_EQ (proposed.getParentDirectory(), out);
+            EXPECT_FALSE (proposed.exists()) << proposed.getFullPathName();
+            EXPECT_TRUE (seams->answerChooser ({ proposed }));
+            EXPECT_TRUE (proposed.existsAsFile()) << proposed.getFullPathName();
+            saved.add (proposed);
+        }
+
+        return saved;
+    };
+
+    renderProject ("Alpha", { "1M01", "1M02" });
+    ASSERT_FALSE (HasFatalFailure());
+    const auto alpha = saveReports();
+    EXPECT_TRUE (alpha[0].getFileName().startsWith ("Brackenfold report - Alpha - ")) << alpha[0].getFileName();
+
+    renderProject ("Beta", { "2M01", "2M02" });
+    ASSERT_FALSE (HasFatalFailure());
+    const auto beta = saveReports();
+    EXPECT_TRUE (beta[1].getFileName().startsWith ("Brackenfold report - Beta - ")) << beta[1].getFileName();
+
+    // The same project again, in the same minute or not: a report of its own beside the first.
+    renderProject ("Beta", { "2M01", "2M02" });
+    ASSERT_FALSE (HasFatalFailure());
+    const auto betaAgain = saveReports();
+
+    for (const auto& [files, mine, theirs] : { std::make_tuple (alpha, "1M01", "2M01"), std::make_tuple (beta, "2M01", "1M01"),
+                                               std::make_tuple (betaAgain, "2M01", "1M01") })
+    {
+        for (const auto& file : files)
+        {
+            const auto content = file.loadFileAsString();
+            EXPECT_TRUE (content.contains (mine)) << file.getFileName();
+            EXPECT_FALSE (content.contains (theirs)) << file.getFileName();
+        }
+    }
+
+    juce::StringArray names;
+
+    for (const auto& file : juce::RangedDirectoryIterator (out, false, "Brackenfold report*", juce::File::findFiles))
+        names.add (file.getFile().getFileName());
+
+    EXPECT_EQ (names.size(), 6) << names.joinIntoString ("\n");
     main.reset();
 }
 
