@@ -45,7 +45,18 @@ struct PagesFitTest : ::testing::Test
     void loadSession()
     {
         auto& state = main->getAppState();
-        state.session.setPreset (makeHybridOrchestraExamplePreset());
+        // Two alternative mixes, so that their headings show on the Preset & Stems page.
+        auto preset = makeHybridOrchestraExamplePreset();
+        for (const auto* name : { "Instrumental", "Underscore without drums and percussion" })
+        {
+            AlternativeMix mix;
+            mix.id = juce::Uuid().toDashedString();
+            mix.name = name;
+            mix.stemIds.add (preset.schema.stems.front().id);
+            preset.schema.alternativeMixes.push_back (mix);
+        }
+
+        state.session.setPreset (preset);
 
         const char* parts[] = { "Violins 1 Sustain Legato Close Mics", "Violins 2 Spiccato Tree", "Violas Tremolo Surround",
                                 "Celli and Basses Pizzicato Wide", "French Horns a4 Sforzando", "Trumpets Muted Staccato",
