@@ -8,6 +8,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/look/AppLookAndFeel.h"
+#include "ui/look/PaintedText.h"
 #include "ui/look/ShortenedText.h"
 
 namespace dunmoor::testing
@@ -15,11 +16,13 @@ namespace dunmoor::testing
 
 /**
     Walks a component tree as it shows and lists what does not fit: a visible label, button, tick
-    box, combo box text or table header whose text is wider than its room (unless it is a
-    deliberate shortening, which ends or breaks off with "…" and shows its whole text in a
-    tooltip; a choice keeps its closing count in brackets), a table column pushed past the table's edge, a control with no room at all, a child
-    lying outside its parent and siblings that overlap where both show something. The text measures follow the framework's
-    own fitted-text drawing, which squeezes or cuts a line that is wider than its room.
+    box, combo box text, table header, text field (its text and its hint) or text a component
+    paints itself (PaintsTexts) that is wider than its room (unless it is a deliberate
+    shortening, which ends or breaks off with "…" and shows its whole text in a tooltip; a choice
+    keeps its closing count in brackets), a table column pushed past the table's edge, a control
+    with no room at all, a child lying outside its parent and siblings that overlap where both
+    show something. The text measures follow the framework's own fitted-text drawing, which
+    squeezes or cuts a line that is wider than its room.
 */
 class FitCheck
 {
@@ -214,6 +217,36 @@ private:
         checkText (button, where, button.getButtonText(), font, room, lines, false);
     }
 
+    void checkTextEditor (juce::TextEditor& editor, const juce::String& where)
+    {
+        // The framework draws the hint from the left indent to the right edge of the editor's
+        // view (the editor less its border), and the text inside that view after the indents,
+        // keeping 2 px for the caret. A single-line field never wraps.
+        const auto font = editor.getFont();
+        const auto view = editor.getBorder().subtractedFrom (editor.getLocalBounds());
+        const juce::Rectangle<int> hintRoom (editor.getLeftIndent(), editor.getTopIndent(), view.getWidth() - editor.getLeftIndent(),
+                                             editor.getHeight() - editor.getTopIndent());
+        checkText (editor, where + " hint", editor.getTextToShowWhenEmpty(), font, hintRoom, 1, false);
+
+        if (! editor.isMultiLine() && editor.getPasswordCharacter() == 0)
+        {
+            const auto textRoom = view.withTrimmedLeft (editor.getLeftIndent()).withTrimmedTop (editor.getTopIndent()).withTrimmedRight (2);
+            checkText (editor, where, editor.getText(), font, textRoom, 1, false);
+        }
+    }
+
+    void checkPaintedTexts (juce::Component& c, const ui::PaintsTexts& painter, const juce::String& where)
+    {
+        for (const auto& painted : painter.getPaintedTexts())
+        {
+            // What lies outside the component is cut off by its edges, unless the edges are those
+            // of a view the text scrolls under.
+            const auto area = painted.area.toNearestIntEdges();
+            const auto room = painted.scrollsSideways ? area : area.getIntersection (c.getLocalBounds());
+            checkText (c, where + " text \"" + painted.text.substring (0, 60) + "\"", painted.text, painted.font, room, 1, painted.mayBeShortened);
+        }
+    }
+
     void checkTableHeader (juce::TableHeaderComponent& header, const juce::String& where)
     {
         // The visible width of the table: a column beyond it is lost, as the tables never scroll
@@ -312,7 +345,11 @@ private:
             return;
         }
 
-        if (auto* label = dynamic_cast<juce::Label*> (&c))
+        // A component that paints its own texts says what it paints; the framework's own
+        // drawing of a button or label it derives from is not used.
+        if (auto* painter = dynamic_cast<ui::PaintsTexts*> (&c))
+            checkPaintedTexts (c, *painter, where);
+        else if (auto* label = dynamic_cast<juce::Label*> (&c))
             checkLabel (*label, where);
         else if (auto* toggle = dynamic_cast<juce::ToggleButton*> (&c))
             checkToggleButton (*toggle, where);
@@ -320,6 +357,8 @@ private:
             checkTextButton (*button, where);
         else if (auto* header = dynamic_cast<juce::TableHeaderComponent*> (&c))
             checkTableHeader (*header, where);
+        else if (auto* editor = dynamic_cast<juce::TextEditor*> (&c))
+            checkTextEditor (*editor, where);
 
         std::vector<juce::Component*> shown;
         for (auto* child : c.getChildren())

@@ -122,21 +122,32 @@ juce::Rectangle<int> FooterSummary::getLinkArea() const
     return {};
 }
 
-void FooterSummary::paint (juce::Graphics& g)
+std::vector<PaintedText> FooterSummary::getPaintedTexts() const
 {
     const auto p = currentPalette();
-    g.setFont (fontPlain14());
+    std::vector<PaintedText> texts;
 
     for (const auto& segment : layoutSegments())
     {
         const auto hot = linkHovered && segment.kind == FooterSegment::outputFolder;
+        texts.push_back ({ segment.text, segment.textBox.toFloat(), fontPlain14(), hot ? p.textPrimary : p.textSecondary });
+    }
 
+    return texts;
+}
+
+void FooterSummary::paint (juce::Graphics& g)
+{
+    const auto p = currentPalette();
+
+    for (const auto& segment : layoutSegments())
+    {
+        const auto hot = linkHovered && segment.kind == FooterSegment::outputFolder;
         g.setColour (hot ? p.accent.brighter (0.4f) : p.accent);
         strokeIcon (g, segment.kind, juce::Rectangle<float> (18.0f, 18.0f).withCentre (segment.iconBox.toFloat().getCentre()));
-
-        g.setColour (hot ? p.textPrimary : p.textSecondary);
-        g.drawText (segment.text, segment.textBox, juce::Justification::centredLeft, true);
     }
+
+    drawPaintedTexts (g, getPaintedTexts());
 }
 
 bool FooterSummary::hitTest (int x, int y)

@@ -5,6 +5,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/look/PaintedText.h"
+
 namespace dunmoor::ui
 {
 
@@ -31,7 +33,7 @@ struct FooterSegment
     output-folder segment is a link: only over it does the footer take the mouse (and show its
     tooltip), and a click calls onFolderClick.
 */
-class FooterSummary : public juce::Component, public juce::SettableTooltipClient
+class FooterSummary : public juce::Component, public juce::SettableTooltipClient, public PaintsTexts
 {
 public:
     FooterSummary();
@@ -56,6 +58,9 @@ public:
     juce::Rectangle<int> getLinkArea() const;
 
     bool isLinkHovered() const noexcept { return linkHovered; }
+
+    /** Each laid-out segment's text in its box. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     void paint (juce::Graphics& g) override;
     bool hitTest (int x, int y) override;

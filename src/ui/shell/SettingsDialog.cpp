@@ -79,14 +79,17 @@ void PaletteRow::paint (juce::Graphics& g)
     g.setColour (p.outline);
     g.drawRoundedRectangle (swatch, 4.0f, 1.0f);
 
-    area.removeFromLeft (juce::jmin (12, area.getWidth()));
-    g.setColour (p.textPrimary);
-    g.setFont (fontPlain14_5());
-    g.drawText (entry.label, area.removeFromLeft (juce::jmin (130, area.getWidth())), juce::Justification::centredLeft, true);
+    drawPaintedTexts (g, getPaintedTexts());
+}
 
-    g.setColour (p.textSecondary);
-    g.setFont (fontPlain12_5());
-    g.drawText (entry.description, area, juce::Justification::centredLeft, true);
+std::vector<PaintedText> PaletteRow::getPaintedTexts() const
+{
+    // After the swatch and a 12 px gap: the name in 130 px, then the description.
+    const auto p = currentPalette();
+    auto area = getLocalBounds();
+    area.removeFromLeft (juce::jmin (46 + 12, area.getWidth()));
+    const auto label = area.removeFromLeft (juce::jmin (130, area.getWidth()));
+    return { { entry.label, label.toFloat(), fontPlain14_5(), p.textPrimary }, { entry.description, area.toFloat(), fontPlain12_5(), p.textSecondary } };
 }
 
 //==============================================================================

@@ -7,6 +7,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <juce_gui_extra/juce_gui_extra.h>
 
+#include "ui/look/PaintedText.h"
 #include "ui/look/Theme.h"
 #include "ui/look/WheelNeedsFocus.h"
 
@@ -18,12 +19,14 @@ namespace dunmoor::ui
     click opens a colour picker in a call-out; every change of the picked colour is applied to the
     whole program at once.
 */
-class PaletteRow : public juce::Component
+class PaletteRow : public juce::Component, public PaintsTexts
 {
 public:
     PaletteRow (const PaletteEntryInfo& entry, std::function<void()> onColourChanged);
     ~PaletteRow() override;
 
+    /** The entry's name and what it colours, after the swatch. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     /** Sets this entry of the current palette, applies the palette and reports the change: what
         the picker does whenever its colour moves. */

@@ -93,6 +93,31 @@ bool StepBar::keyPressed (const juce::KeyPress& key)
     return true;
 }
 
+std::vector<PaintedText> StepBar::getPaintedTexts() const
+{
+    const auto p = currentPalette();
+    const auto height = getHeight();
+    const auto stepWidth = getStepWidth();
+    std::vector<PaintedText> texts;
+
+    for (int i = 0; i < pageCount && stepWidth > 0; ++i)
+    {
+        const auto current = i == currentStep;
+        const auto enabled = stepEnabled[(size_t) i];
+
+        const juce::Rectangle<int> box (i * stepWidth + 6, 6, stepWidth < 13 ? 0 : stepWidth - 12, juce::jmax (0, height - 12));
+        auto rest = box;
+        const auto numberRow = rest.removeFromTop (juce::jmin (19, box.getHeight()));
+
+        texts.push_back ({ "STEP " + juce::String (i + 1), numberRow.toFloat(), fontPlain13_5(), enabled ? p.textSecondary : p.textDisabled,
+                           juce::Justification::centred });
+        texts.push_back ({ getCaption (i), rest.toFloat(), fontBold17(), current ? p.textPrimary : (enabled ? p.textSecondary : p.textDisabled),
+                           juce::Justification::centredTop });
+    }
+
+    return texts;
+}
+
 void StepBar::paint (juce::Graphics& g)
 {
     const auto p = currentPalette();
@@ -123,21 +148,11 @@ void StepBar::paint (juce::Graphics& g)
             g.fillRect (cell.withTop (cell.getBottom() - juce::jmin (3, cellHeight)));
         }
 
-        const juce::Rectangle<int> box (cell.getX() + 6, 6, stepWidth < 13 ? 0 : stepWidth - 12, juce::jmax (0, height - 12));
-        auto rest = box;
-        const auto numberRow = rest.removeFromTop (juce::jmin (19, box.getHeight()));
-
-        g.setFont (fontPlain13_5());
-        g.setColour (enabled ? p.textSecondary : p.textDisabled);
-        g.drawText ("STEP " + juce::String (i + 1), numberRow, juce::Justification::centred, true);
-
-        g.setFont (fontBold17());
-        g.setColour (current ? p.textPrimary : (enabled ? p.textSecondary : p.textDisabled));
-        g.drawText (getCaption (i), rest, juce::Justification::centredTop, true);
-
         if (i > 0)
             drawDividerLine (g, i * stepWidth - 1, 0, height - 3);
     }
+
+    drawPaintedTexts (g, getPaintedTexts());
 
     const auto edgeRows = juce::jmin (3, height);
     const auto shadowRows = juce::jmin (2, edgeRows);

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/look/Page.h"
+#include "ui/look/PaintedText.h"
 
 namespace dunmoor::ui
 {
@@ -16,7 +17,7 @@ namespace dunmoor::ui
     (which skip disabled steps and wrap around), call onStepClicked; the owner decides what
     happens. Step i covers x from i x (width / 5) to (i + 1) x (width / 5).
 */
-class StepBar : public juce::Component
+class StepBar : public juce::Component, public PaintsTexts
 {
 public:
     StepBar();
@@ -34,6 +35,9 @@ public:
     int stepAt (juce::Point<int> position) const;
 
     static const char* getCaption (int step);
+
+    /** Each step's number and caption. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     void paint (juce::Graphics& g) override;
     void mouseMove (const juce::MouseEvent& e) override;

@@ -306,20 +306,32 @@ void NameTemplateEditor::Chip::paint (juce::Graphics& g)
     g.setColour (base.withAlpha (0.75f));
     g.drawRoundedRectangle (body, 11.0f, 1.0f);
 
-    auto textArea = juce::Rectangle<int> (10, 0, std::max (0, getWidth() - 20), getHeight());
-
     if (hasCross())
     {
-        const auto box = textArea.removeFromRight (std::min (16, textArea.getWidth())).toFloat();
+        const auto box = getTextArea().withX (getTextArea().getRight()).withWidth (std::min (16, std::max (0, getWidth() - 20))).toFloat();
         const auto cy = (float) getHeight() * 0.5f;
         g.setColour (crossHover ? palette.bad : palette.textSecondary);
         g.drawLine (box.getX() + 4.0f, cy - 4.0f, box.getRight() - 4.0f, cy + 4.0f, 1.4f);
         g.drawLine (box.getX() + 4.0f, cy + 4.0f, box.getRight() - 4.0f, cy - 4.0f, 1.4f);
     }
 
-    g.setColour (palette.textPrimary);
-    g.setFont (fontPlain14_5());
-    g.drawText (TemplatePieces::getChipLabel (kind, isToken, text), textArea, juce::Justification::centredLeft, true);
+    drawPaintedTexts (g, getPaintedTexts());
+}
+
+juce::Rectangle<int> NameTemplateEditor::Chip::getTextArea() const
+{
+    // 10 px in from both rounded ends, less the cross's 16 px where there is one.
+    auto textArea = juce::Rectangle<int> (10, 0, std::max (0, getWidth() - 20), getHeight());
+
+    if (hasCross())
+        textArea.removeFromRight (std::min (16, textArea.getWidth()));
+
+    return textArea;
+}
+
+std::vector<PaintedText> NameTemplateEditor::Chip::getPaintedTexts() const
+{
+    return { { TemplatePieces::getChipLabel (kind, isToken, text), getTextArea().toFloat(), fontPlain14_5(), currentPalette().textPrimary } };
 }
 
 void NameTemplateEditor::Chip::mouseDown (const juce::MouseEvent&)
@@ -515,6 +527,14 @@ void NameTemplateEditor::Sequence::itemDropped (const SourceDetails& details)
     owner.handle (owner.model.applyDrop (details.description.toString(), index));
 }
 
+std::vector<PaintedText> NameTemplateEditor::Sequence::getPaintedTexts() const
+{
+    if (! chips.empty())
+        return {};
+
+    return { { "Drag pieces here to build the file name", getLocalBounds().toFloat(), fontPlain14_5(), placeholderTextColour(), juce::Justification::centred } };
+}
+
 void NameTemplateEditor::Sequence::paint (juce::Graphics& g)
 {
     const auto palette = currentPalette();
@@ -525,12 +545,7 @@ void NameTemplateEditor::Sequence::paint (juce::Graphics& g)
     g.setColour (dragOver ? palette.accent : palette.outline);
     g.drawRoundedRectangle (body, 4.0f, dragOver ? 1.8f : 1.0f);
 
-    if (chips.empty())
-    {
-        g.setColour (placeholderTextColour());
-        g.setFont (fontPlain14_5());
-        g.drawText ("Drag pieces here to build the file name", getLocalBounds(), juce::Justification::centred, true);
-    }
+    drawPaintedTexts (g, getPaintedTexts());
 
     if (dragOver && markerIndex >= 0)
     {

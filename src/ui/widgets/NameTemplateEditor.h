@@ -7,6 +7,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "TemplatePieces.h"
+#include "ui/look/PaintedText.h"
 
 namespace dunmoor::ui
 {
@@ -100,7 +101,7 @@ private:
 };
 
 /** One piece, palette token, word or the free-text chip. */
-class NameTemplateEditor::Chip : public juce::Component, public juce::SettableTooltipClient
+class NameTemplateEditor::Chip : public juce::Component, public juce::SettableTooltipClient, public PaintsTexts
 {
 public:
     Chip (NameTemplateEditor& owner, ChipKind kind, int index, bool isToken, const juce::String& text);
@@ -109,6 +110,9 @@ public:
     const juce::String& getText() const noexcept { return text; }
     bool hasCross() const noexcept { return kind == ChipKind::sequencePiece || kind == ChipKind::vocabularyWord; }
     juce::String getDragDescription() const;
+
+    /** The piece's label, between the rounded ends and before the cross. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     void paint (juce::Graphics& g) override;
     void mouseDown (const juce::MouseEvent& e) override;
@@ -120,6 +124,7 @@ public:
 
 private:
     bool isOnCross (juce::Point<int> position) const;
+    juce::Rectangle<int> getTextArea() const;
 
     NameTemplateEditor& owner;
     juce::String text;
@@ -150,7 +155,7 @@ private:
 };
 
 /** The template's pieces, and the drop target for chips. */
-class NameTemplateEditor::Sequence : public juce::Component, public juce::DragAndDropTarget
+class NameTemplateEditor::Sequence : public juce::Component, public juce::DragAndDropTarget, public PaintsTexts
 {
 public:
     explicit Sequence (NameTemplateEditor& owner);
@@ -166,6 +171,9 @@ public:
     void itemDragMove (const SourceDetails& details) override;
     void itemDragExit (const SourceDetails& details) override;
     void itemDropped (const SourceDetails& details) override;
+
+    /** The hint of an empty sequence. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     void paint (juce::Graphics& g) override;
     void resized() override;

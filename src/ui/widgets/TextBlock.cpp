@@ -77,25 +77,22 @@ int TextBlock::getIdealHeight (int minimumLines) const
     return juce::jmax (minimumLines, getLines().size()) * getLineHeight() + 2;
 }
 
-void TextBlock::paint (juce::Graphics& g)
+std::vector<PaintedText> TextBlock::getPaintedTexts() const
 {
-    if (text.isEmpty())
-        return;
-
-    g.setColour (getTextColour());
-    g.setFont (font);
-
     const auto lineHeight = getLineHeight();
     const auto lines = getLines();
+    const auto colour = getTextColour();
+    std::vector<PaintedText> texts;
 
     for (int k = 0; k < lines.size(); ++k)
-    {
-        const auto y = k * lineHeight;
-        if (y > getHeight())
-            break;
+        texts.push_back ({ lines[k], juce::Rectangle<int> (0, k * lineHeight, getWidth(), lineHeight).toFloat(), font, colour });
 
-        g.drawText (lines[k], 0, y, getWidth(), lineHeight, juce::Justification::centredLeft, true);
-    }
+    return texts;
+}
+
+void TextBlock::paint (juce::Graphics& g)
+{
+    drawPaintedTexts (g, getPaintedTexts());
 }
 
 } // namespace dunmoor::ui

@@ -2,6 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "ui/look/PaintedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -11,7 +12,7 @@ namespace dunmoor::ui
     Passive multi-line text: one line per line break, each on its own row of ceil(font height x
     line spacing) pixels, shortened with an ellipsis when too wide. Takes no mouse clicks.
 */
-class TextBlock : public juce::Component
+class TextBlock : public juce::Component, public PaintsTexts
 {
 public:
     TextBlock();
@@ -33,6 +34,9 @@ public:
 
     /** The height that shows every line, and at least minimumLines of them, plus 2 pixels. */
     int getIdealHeight (int minimumLines) const;
+
+    /** One text per line, each on its row. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     void paint (juce::Graphics& g) override;
 

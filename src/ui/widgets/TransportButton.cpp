@@ -32,11 +32,21 @@ void TransportButton::setLoading (bool shouldShowLoading)
     repaint();
 }
 
+juce::Rectangle<float> TransportButton::getFace() const
+{
+    const auto bounds = getLocalBounds().toFloat();
+    return { bounds.getX() + 0.5f, bounds.getY() + 0.5f, juce::jmax (bounds.getWidth() - 1.0f, 0.0f), juce::jmax (bounds.getHeight() - 1.0f, 0.0f) };
+}
+
+float TransportButton::getSymbolSize (juce::Rectangle<float> face)
+{
+    return juce::jmin (face.getHeight() * 0.45f, 12.0f);
+}
+
 void TransportButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
 {
     const auto p = currentPalette();
-    const auto bounds = getLocalBounds().toFloat();
-    const juce::Rectangle<float> r (bounds.getX() + 0.5f, bounds.getY() + 0.5f, juce::jmax (bounds.getWidth() - 1.0f, 0.0f), juce::jmax (bounds.getHeight() - 1.0f, 0.0f));
+    const auto r = getFace();
     const auto enabled = isEnabled();
 
     auto fill = playing ? p.accent.withAlpha (0.28f) : p.controlBackground;
@@ -51,7 +61,7 @@ void TransportButton::paintButton (juce::Graphics& g, bool highlighted, bool dow
     g.setColour (playing || isOver() ? p.accent : p.outline);
     g.drawRoundedRectangle (r, 4.0f, playing ? 1.6f : 1.0f);
 
-    const auto s = juce::jmin (r.getHeight() * 0.45f, 12.0f);
+    const auto s = getSymbolSize (r);
     const auto left = label.isNotEmpty() ? r.getX() + 10.0f : r.getCentreX() - s / 2.0f;
     const auto top = r.getY() + r.getHeight() / 2.0f - s / 2.0f;
 
@@ -74,14 +84,21 @@ void TransportButton::paintButton (juce::Graphics& g, bool highlighted, bool dow
         g.fillPath (triangle);
     }
 
-    if (label.isNotEmpty())
-    {
-        const auto textLeft = juce::roundToInt (left + s + 8.0f);
-        const auto textRight = juce::roundToInt (r.getRight());
-        g.setColour (enabled ? p.textPrimary : p.textDisabled);
-        g.setFont (fontPlain14_5());
-        g.drawText (label, textLeft, juce::roundToInt (r.getY()), juce::jmax (0, textRight - textLeft), juce::roundToInt (r.getHeight()), juce::Justification::centredLeft, true);
-    }
+    drawPaintedTexts (g, getPaintedTexts());
+}
+
+std::vector<PaintedText> TransportButton::getPaintedTexts() const
+{
+    if (label.isEmpty())
+        return {};
+
+    // The label stands 8 px after the symbol, which starts 10 px in from the rounded edge.
+    const auto r = getFace();
+    const auto textLeft = juce::roundToInt (r.getX() + 10.0f + getSymbolSize (r) + 8.0f);
+    const auto textRight = juce::roundToInt (r.getRight());
+    const juce::Rectangle<int> area (textLeft, juce::roundToInt (r.getY()), juce::jmax (0, textRight - textLeft), juce::roundToInt (r.getHeight()));
+    const auto p = currentPalette();
+    return { { label, area.toFloat(), fontPlain14_5(), isEnabled() ? p.textPrimary : p.textDisabled } };
 }
 
 } // namespace dunmoor::ui

@@ -4,6 +4,7 @@
 #include "ui/FakeSeams.h"
 #include "ui/FitCheck.h"
 #include "ui/UiTestSupport.h"
+#include "ui/pages/export/ExportPage.h"
 #include "ui/pages/import/ImportPage.h"
 #include "ui/pages/report/ReportPage.h"
 #include "ui/shell/MainComponent.h"
@@ -44,7 +45,18 @@ struct PagesFitTest : ::testing::Test
     void loadSession()
     {
         auto& state = main->getAppState();
-        state.session.setPreset (makeHybridOrchestraExamplePreset());
+        // Two alternative mixes, so that their headings show on the Preset & Stems page.
+        auto preset = makeHybridOrchestraExamplePreset();
+        for (const auto* name : { "Instrumental", "Underscore without drums and percussion" })
+        {
+            AlternativeMix mix;
+            mix.id = juce::Uuid().toDashedString();
+            mix.name = name;
+            mix.stemIds.add (preset.schema.stems.front().id);
+            preset.schema.alternativeMixes.push_back (mix);
+        }
+
+        state.session.setPreset (preset);
 
         const char* parts[] = { "Violins 1 Sustain Legato Close Mics", "Violins 2 Spiccato Tree", "Violas Tremolo Surround",
                                 "Celli and Basses Pizzicato Wide", "French Horns a4 Sforzando", "Trumpets Muted Staccato",
@@ -148,9 +160,16 @@ TEST_F (PagesFitTest, EveryPageAndTheSettingsDialogFitAtEverySizeAndScale)
                 for (const auto& finding : testing::FitCheck::check (*main))
                     found.addIfNotAlreadyThere (where + pageNames[page] + ": " + finding.where + ": " + finding.what);
 
-                // What the screen shows at the smallest window, in the screen's own pixels.
-                if (window.getWidth() == 1100 && percent != 80)
-                    testing::saveSnapshot (*main, juce::String ("fit-") + pageNames[page] + "-1100x720-" + juce::String (percent), (float) percent / 100.0f);
+                // What the screen shows, in the screen's own pixels; the settings of the Levels &
+                // Export page also whole, as scrolling shows them.
+                if (percent != 80)
+                {
+                    const auto name = juce::String (pageNames[page]) + "-" + juce::String (window.getWidth()) + "x" + juce::String (window.getHeight()) + "-" + juce::String (percent);
+                    testing::saveSnapshot (*main, "fit-" + name, (float) percent / 100.0f);
+
+                    if (page == (int) Page::levelsAndExport)
+                        testing::saveSnapshot (main->getExportPage()->getContent(), "fit-" + name + "-settings", (float) percent / 100.0f);
+                }
             }
         }
 

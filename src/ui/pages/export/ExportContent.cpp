@@ -510,12 +510,14 @@ std::vector<BlockColumns::BlockSpec> ExportContent::makeBlockSpecs()
     specs.push_back ({ "formats", 620, 620, block ([this, gap] (juce::Rectangle<int>& area)
                                                    {
                                                        takeItem (area, titleHeight, &formatsHeader);
+                                                       formatCaptions.setSubFolderCaptionShown (formatRows.empty()
+                                                                                                || ! formatRows.front()->showsSubFolderBelow (area.getWidth()));
                                                        takeItem (area, 18, &formatCaptions);
                                                        gap (area, 5);
 
                                                        for (auto& row : formatRows)
                                                        {
-                                                           takeItem (area, row->getPreferredHeight(), row.get());
+                                                           takeItem (area, row->getPreferredHeight (area.getWidth()), row.get());
                                                            gap (area, 5);
                                                        }
                                                    }) });

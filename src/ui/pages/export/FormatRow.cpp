@@ -25,6 +25,10 @@ namespace
 
         return {};
     }
+
+    constexpr int lineHeight = 30;
+    constexpr int lineGap = 5;
+    constexpr int noteHeight = 17;
 } // namespace
 
 FormatRow::FormatRow (int rowIndex, Seams& seamsToUse, std::function<void()> onChangeToUse, std::function<juce::File()> exportFolderToUse)
@@ -263,22 +267,76 @@ std::array<juce::Rectangle<int>, 7> FormatRow::getFormatColumns (juce::Rectangle
     return columns;
 }
 
+std::array<juce::Rectangle<int>, 3> FormatRow::getSubFolderLine (juce::Rectangle<int> area)
+{
+    const auto columns = getFormatColumns (area);
+    auto rest = area.withLeft (columns[2].getX());
+    const auto pick = rest.removeFromRight (std::min (36, rest.getWidth()));
+    rest.removeFromRight (std::min (5, rest.getWidth()));
+    return { columns[1], rest, pick };
+}
+
+int FormatRow::getSubFolderWidthNeeded() const
+{
+    // The framework draws the hint after the left indent, inside the border, and keeps 2 px for
+    // the caret beside a typed text.
+    const auto hint = measureTextWidthCeil (subFolderEditor.getFont(), subFolderEditor.getTextToShowWhenEmpty())
+                      + subFolderEditor.getLeftIndent() + subFolderEditor.getBorder().getLeftAndRight() + 2;
+    return std::max (hint, measureTextWidthCeil (fontPlain12_5(), subFolderCaption));
+}
+
+bool FormatRow::showsSubFolderBelow (int width) const
+{
+    return getFormatColumns ({ 0, 0, width, lineHeight })[5].getWidth() < getSubFolderWidthNeeded();
+}
+
+int FormatRow::getPreferredHeight (int width) const
+{
+    return lineHeight + (showsSubFolderBelow (width) ? lineGap + lineHeight : 0) + (isNoteShown() ? lineGap + noteHeight : 0);
+}
+
+std::vector<PaintedText> FormatRow::getPaintedTexts() const
+{
+    if (! showsSubFolderBelow (getWidth()))
+        return {};
+
+    auto bounds = getLocalBounds().withTrimmedTop (std::min (lineHeight + lineGap, getHeight()));
+    const auto line = getSubFolderLine (bounds.removeFromTop (std::min (lineHeight, bounds.getHeight())));
+    return { { subFolderCaption, line[0].toFloat(), fontPlain12_5(), currentPalette().textDisabled } };
+}
+
+void FormatRow::paint (juce::Graphics& g)
+{
+    drawPaintedTexts (g, getPaintedTexts());
+}
+
 void FormatRow::resized()
 {
     auto bounds = getLocalBounds();
-    const auto band = bounds.removeFromTop (std::min (30, bounds.getHeight()));
-    const auto columns = getFormatColumns (band);
+    const auto take = [&bounds] (int height) { return bounds.removeFromTop (std::min (height, bounds.getHeight())); };
+    const auto columns = getFormatColumns (take (lineHeight));
 
     enableToggle.setBounds (columns[0]);
     formatCombo.setBounds (columns[1]);
     wordLengthCombo.setBounds (columns[2]);
     sampleRateCombo.setBounds (columns[3]);
     ditherCombo.setBounds (columns[4]);
-    subFolderEditor.setBounds (columns[5]);
-    pickButton.setBounds (columns[6]);
 
-    bounds.removeFromTop (std::min (5, bounds.getHeight()));
-    note.setBounds (bounds.removeFromTop (std::min (17, bounds.getHeight())).withLeft (columns[1].getX()));
+    if (showsSubFolderBelow (getWidth()))
+    {
+        take (lineGap);
+        const auto line = getSubFolderLine (take (lineHeight));
+        subFolderEditor.setBounds (line[1]);
+        pickButton.setBounds (line[2]);
+    }
+    else
+    {
+        subFolderEditor.setBounds (columns[5]);
+        pickButton.setBounds (columns[6]);
+    }
+
+    take (lineGap);
+    note.setBounds (take (noteHeight).withLeft (columns[1].getX()));
 }
 
 //==============================================================================
@@ -288,16 +346,33 @@ FormatCaptions::FormatCaptions()
     setTitle ("Output format captions");
 }
 
-void FormatCaptions::paint (juce::Graphics& g)
+void FormatCaptions::setSubFolderCaptionShown (bool shown)
+{
+    if (shown == subFolderCaptionShown)
+        return;
+
+    subFolderCaptionShown = shown;
+    repaint();
+}
+
+std::vector<PaintedText> FormatCaptions::getPaintedTexts() const
 {
     const auto columns = FormatRow::getFormatColumns (getLocalBounds());
-    g.setColour (currentPalette().textDisabled);
-    g.setFont (fontPlain12_5());
+    const auto colour = currentPalette().textDisabled;
+    std::vector<PaintedText> texts;
 
-    const char* captions[] { "Format", "Word length", "Sample rate", "Dither", "Sub-folder" };
+    for (const auto* caption : { "Format", "Word length", "Sample rate", "Dither" })
+        texts.push_back ({ caption, columns[texts.size() + 1].toFloat(), fontPlain12_5(), colour });
 
-    for (int i = 0; i < 5; ++i)
-        g.drawText (captions[i], columns[(size_t) i + 1], juce::Justification::centredLeft, false);
+    if (subFolderCaptionShown)
+        texts.push_back ({ subFolderCaption, columns[5].toFloat(), fontPlain12_5(), colour });
+
+    return texts;
+}
+
+void FormatCaptions::paint (juce::Graphics& g)
+{
+    drawPaintedTexts (g, getPaintedTexts());
 }
 
 } // namespace dunmoor::ui

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "core/model/Preset.h"
+#include "ui/look/PaintedText.h"
 
 namespace dunmoor::ui
 {
@@ -20,8 +21,12 @@ class Seams;
     Every user change calls onChange once; filling the row from a format (showFormat) calls
     nothing. The word-length and rate lists follow the codec; a choice the new codec also offers
     is kept.
+
+    Where the row is too narrow for the sub-folder field beside the other controls (it would not
+    show its hint whole), the field, its caption and the pick button take a second line under
+    them; the caption strip over the rows then names the other columns only.
 */
-class FormatRow : public juce::Component
+class FormatRow : public juce::Component, public PaintsTexts
 {
 public:
     FormatRow (int rowIndex, Seams& seamsToUse, std::function<void()> onChangeToUse, std::function<juce::File()> exportFolderToUse);
@@ -46,13 +51,27 @@ public:
 
     bool isNoteShown() const { return note.getText().isNotEmpty(); }
 
-    /** The height the page gives the row: 30, or 52 while the note shows. */
-    int getPreferredHeight() const { return isNoteShown() ? 52 : 30; }
+    /** Whether a row of that width puts the sub-folder on a second line: beside the other
+        controls the field would have no room for its hint or the caption over it none for
+        itself. */
+    bool showsSubFolderBelow (int width) const;
+
+    /** The height the page gives the row at that width: 30, or 65 with the sub-folder on a
+        second line; 22 more while the note shows. */
+    int getPreferredHeight (int width) const;
 
     /** Where the controls and the captions over them stand: enable, format, word length, sample
         rate, dither, sub-folder and pick button, each cut at what is left of the width. */
     static std::array<juce::Rectangle<int>, 7> getFormatColumns (juce::Rectangle<int> area);
 
+    /** The second line of a narrow row: the sub-folder caption under the format column, the
+        field from the word-length column on, and the pick button against the right edge. */
+    static std::array<juce::Rectangle<int>, 3> getSubFolderLine (juce::Rectangle<int> area);
+
+    /** The sub-folder caption beside the field, while the field is on the second line. */
+    std::vector<PaintedText> getPaintedTexts() const override;
+
+    void paint (juce::Graphics& g) override;
     void resized() override;
 
     /** The row's height depends on its note; the page lays itself out again. */
@@ -68,6 +87,7 @@ public:
 private:
     void userChanged();
     void commitSubFolder (bool always);
+    int getSubFolderWidthNeeded() const;
 
     Seams& seams;
     std::function<void()> onChange;
@@ -80,11 +100,23 @@ private:
 };
 
 /** The captions over the format rows' controls. */
-class FormatCaptions : public juce::Component
+class FormatCaptions : public juce::Component, public PaintsTexts
 {
 public:
     FormatCaptions();
+
+    /** Whether the sub-folder caption stands over its column (the rows show the field beside
+        the other controls) or is left to the rows (they show it on a second line). */
+    void setSubFolderCaptionShown (bool shown);
+
+    std::vector<PaintedText> getPaintedTexts() const override;
     void paint (juce::Graphics& g) override;
+
+private:
+    bool subFolderCaptionShown = true;
 };
+
+/** The caption of the sub-folder field, over its column or beside it. */
+constexpr const char* subFolderCaption = "Sub-folder";
 
 } // namespace dunmoor::ui

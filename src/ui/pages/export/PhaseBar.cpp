@@ -85,28 +85,38 @@ void PhaseBar::paint (juce::Graphics& g)
     g.drawRoundedRectangle (bounds.getX() + 0.5f, bounds.getY() + 0.5f, std::max (0.0f, w - 1.0f),
                             std::max (0.0f, bounds.getHeight() - 1.0f), 4.0f, 1.0f);
 
-    if (text.isEmpty())
+    const auto texts = getPaintedTexts();
+
+    if (texts.empty())
         return;
 
     // The dark text stands over the bands only: a bar that was cleared, or whose progress ran
     // ahead of its bands, shows it in the light colour on the empty background.
     const auto split = juce::roundToInt (x + w * (float) juce::jlimit (0.0, 1.0, segments.getFilledEnd()));
-    const auto textArea = juce::Rectangle<float> (x + 6.0f, bounds.getY(), std::max (0.0f, w - 12.0f), bounds.getHeight());
-    g.setFont (fontPlain12_5());
+    auto overBands = texts.front();
+    overBands.colour = darkTextColour();
 
     {
         juce::Graphics::ScopedSaveState state (g);
         g.reduceClipRegion (juce::Rectangle<int> (getLocalBounds().getX(), 0, split - getLocalBounds().getX(), getHeight()));
-        g.setColour (darkTextColour());
-        g.drawText (text, textArea, juce::Justification::centredLeft, true);
+        drawPaintedText (g, overBands);
     }
 
     {
         juce::Graphics::ScopedSaveState state (g);
         g.reduceClipRegion (juce::Rectangle<int> (split, 0, std::max (0, getWidth() - split), getHeight()));
-        g.setColour (palette.textSecondary);
-        g.drawText (text, textArea, juce::Justification::centredLeft, true);
+        drawPaintedText (g, texts.front());
     }
+}
+
+std::vector<PaintedText> PhaseBar::getPaintedTexts() const
+{
+    if (text.isEmpty())
+        return {};
+
+    const auto bounds = getLocalBounds().toFloat();
+    const auto textArea = juce::Rectangle<float> (bounds.getX() + 6.0f, bounds.getY(), std::max (0.0f, bounds.getWidth() - 12.0f), bounds.getHeight());
+    return { { text, textArea, fontPlain12_5(), currentPalette().textSecondary } };
 }
 
 } // namespace dunmoor::ui

@@ -3,13 +3,14 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "PhaseSegments.h"
+#include "ui/look/PaintedText.h"
 
 namespace dunmoor::ui
 {
 
 /** The render bar's progress: one coloured band per render phase, with the job's status text
     over it (dark over the bands, light past them). */
-class PhaseBar : public juce::Component
+class PhaseBar : public juce::Component, public PaintsTexts
 {
 public:
     PhaseBar();
@@ -34,6 +35,9 @@ public:
 
     /** The colour of the text over the bands. */
     static juce::Colour darkTextColour() { return juce::Colour (0xff10171f); }
+
+    /** The status text, in the light colour it has past the bands. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     void paint (juce::Graphics& g) override;
 

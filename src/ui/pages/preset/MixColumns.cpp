@@ -2,6 +2,8 @@
 
 #include "PresetAudition.h"
 #include "StemFieldEdits.h"
+#include "ui/look/PaintedText.h"
+#include "ui/look/ShortenedText.h"
 
 namespace dunmoor::ui
 {
@@ -9,13 +11,15 @@ namespace dunmoor::ui
 /** The strip above the stem rows that names the alternative-mix columns: a double-click
     renames, the cross removes, the zone on the left of a column auditions it for the chosen cue. */
 class MixColumns::Heading : public juce::Component,
-                            public juce::TooltipClient
+                            public juce::TooltipClient,
+                            public PaintsTexts
 {
 public:
     explicit Heading (MixColumns& c) : columns (c) {}
 
     void mouseMove (const juce::MouseEvent& e) override
     {
+        hoveredColumn = TickColumns::columnAt (layout(), e.x);
         const int cross = TickColumns::crossAt (layout(), e.x);
 
         if (cross != hoveredCross)
@@ -27,6 +31,8 @@ public:
 
     void mouseExit (const juce::MouseEvent&) override
     {
+        hoveredColumn = -1;
+
         if (hoveredCross != -1)
         {
             hoveredCross = -1;
@@ -84,6 +90,40 @@ public:
             columns.renameSubmix (mixes[(size_t) column].id);
     }
 
+    /** "Stem" over the names, then each alternative mix's name in its column, beside its
+        audition zone and before its cross; a name too long for its column is shortened at the
+        end, and the tooltip over the column gives it whole. */
+    std::vector<PaintedText> getPaintedTexts() const override
+    {
+        const auto l = layout();
+        const auto textColour = getLookAndFeel().findColour (juce::TableHeaderComponent::textColourId);
+        const auto& nameArea = l.nameArea;
+        std::vector<PaintedText> texts { { "Stem",
+                                           juce::Rectangle<int> (nameArea.getX() + 12, nameArea.getY(), juce::jmax (0, nameArea.getWidth() - 12), nameArea.getHeight()).toFloat(),
+                                           fontBold14(), textColour } };
+
+        const auto& mixes = columns.session.getPreset().schema.alternativeMixes;
+
+        for (size_t i = 0; i < l.columns.size() && i < mixes.size(); ++i)
+        {
+            const auto column = l.columns[i];
+            auto nameZone = column.withRight (TickColumns::crossZone (column).getX());
+
+            if (columns.hasCue())
+                nameZone.setLeft (TickColumns::auditionZone (column, true).getRight());
+
+            // The columns scroll sideways under the tick area, which is all of them that shows.
+            const juce::Rectangle<int> area (nameZone.getX() + 4, nameZone.getY(), juce::jmax (0, nameZone.getWidth() - 8), nameZone.getHeight());
+            PaintedText name { shortenToFit (mixes[i].name, fontBold14(), (float) area.getWidth(), Shortening::atEnd), area.toFloat(), fontBold14(),
+                               textColour, juce::Justification::centred };
+            name.mayBeShortened = true;
+            name.scrollsSideways = true;
+            texts.push_back (name);
+        }
+
+        return texts;
+    }
+
     void paint (juce::Graphics& g) override
     {
         auto& lf = getLookAndFeel();
@@ -94,12 +134,8 @@ public:
         g.fillRect (bounds.withTop (bounds.getBottom() - 1));
 
         const auto l = layout();
-        const auto nameArea = l.nameArea;
-        const auto textColour = lf.findColour (juce::TableHeaderComponent::textColourId);
-        g.setColour (textColour);
-        g.setFont (fontBold14());
-        g.drawText ("Stem", nameArea.getX() + 12, nameArea.getY(), juce::jmax (0, nameArea.getWidth() - 12), nameArea.getHeight(),
-                    juce::Justification::centredLeft, true);
+        const auto texts = getPaintedTexts();
+        drawPaintedText (g, texts[0]);
 
         const auto& schema = columns.session.getPreset().schema;
         const bool hasCue = columns.hasCue();
@@ -115,20 +151,15 @@ public:
             drawDividerLine (g, column.getX(), column.getY(), juce::jmax (0, column.getHeight() - 1));
 
             const auto cross = TickColumns::crossZone (column);
-            auto nameZone = column.withRight (cross.getX());
 
             if (hasCue)
             {
                 const auto zone = TickColumns::auditionZone (column, true);
                 const auto id = PresetAudition::mixSourceId (columns.selectedCueKey, mix.id);
                 PresetAudition::drawButton (g, zone, columns.audition.isSourcePlaying (id), true, palette.accent, palette.textSecondary);
-                nameZone.setLeft (zone.getRight());
             }
 
-            g.setColour (textColour);
-            g.setFont (fontBold14());
-            g.drawText (mix.name, nameZone.getX() + 4, nameZone.getY(), juce::jmax (0, nameZone.getWidth() - 8), nameZone.getHeight(),
-                        juce::Justification::centred, true);
+            drawPaintedText (g, texts[i + 1]);
 
             const float cx = (float) cross.getX() + (float) (cross.getWidth() - 9) / 2.0f;
             const float cy = (float) column.getY() + (float) (column.getHeight() - 9) / 2.0f;
@@ -138,13 +169,25 @@ public:
         }
     }
 
-    juce::String getTooltip() override { return "Double-click a heading to rename it. The cross removes that alternative mix."; }
+    juce::String getTooltip() override
+    {
+        // Over a column whose name is shortened, the whole name comes first.
+        const juce::String hint ("Double-click a heading to rename it. The cross removes that alternative mix.");
+        const auto texts = getPaintedTexts();
+
+        if (hoveredColumn < 0 || hoveredColumn + 1 >= (int) texts.size())
+            return hint;
+
+        const auto& mix = columns.session.getPreset().schema.alternativeMixes[(size_t) hoveredColumn];
+        return texts[(size_t) hoveredColumn + 1].text == mix.name ? hint : mix.name + "\n\n" + hint;
+    }
 
 private:
     StemRowLayout layout() const { return columns.rowLayout (getLocalBounds()); }
 
     MixColumns& columns;
     int hoveredCross = -1;
+    int hoveredColumn = -1;
 };
 
 //==============================================================================

@@ -188,11 +188,18 @@ void PresetAuditionStrip::paint (juce::Graphics& g)
     g.setColour (palette.subtleOutline);
     g.drawRoundedRectangle (box.translated (0.5f, 0.5f).withSizeKeepingCentre (box.getWidth() - 1.0f, box.getHeight() - 1.0f), 4.0f, 1.0f);
 
+    drawPaintedTexts (g, getPaintedTexts());
+}
+
+std::vector<PaintedText> PresetAuditionStrip::getPaintedTexts() const
+{
+    if (auditionView.isVisible() || getLocalBounds().isEmpty())
+        return {};
+
+    const auto palette = currentPalette();
     const auto* stem = getSelectedStem != nullptr ? getSelectedStem() : nullptr;
-    g.setFont (fontBold14_5());
-    g.setColour (stem != nullptr ? palette.textPrimary : palette.textDisabled);
-    g.drawText (stem != nullptr ? stem->displayName : juce::String ("No stem selected"), getLocalBounds().reduced (6, 0),
-                juce::Justification::centred, true);
+    return { { stem != nullptr ? stem->displayName : juce::String ("No stem selected"), getLocalBounds().reduced (6, 0).toFloat(), fontBold14_5(),
+               stem != nullptr ? palette.textPrimary : palette.textDisabled, juce::Justification::centred } };
 }
 
 } // namespace dunmoor::ui

@@ -4,6 +4,7 @@
 
 #include "PresetPageContext.h"
 #include "PresetPageLayout.h"
+#include "ui/look/PaintedText.h"
 #include "ui/widgets/WaveformView.h"
 
 namespace dunmoor::ui
@@ -16,6 +17,7 @@ namespace dunmoor::ui
     mix headings start and stop it; Space on the page toggles it.
 */
 class PresetAuditionStrip : public juce::Component,
+                            public PaintsTexts,
                             private juce::Timer
 {
 public:
@@ -50,6 +52,9 @@ public:
 
     /** Takes its place, from the page's layout. */
     void layOut (const PresetPageLayout& layout);
+
+    /** The selected stem's name while nothing of this page plays. */
+    std::vector<PaintedText> getPaintedTexts() const override;
 
     void paint (juce::Graphics& g) override;
     void resized() override;

@@ -1,4 +1,5 @@
 #include "ExportPageFixture.h"
+#include "ui/FitCheck.h"
 
 namespace dunmoor::testing
 {
@@ -119,6 +120,40 @@ TEST (ExportFormatRows, ChoicesFollowTheCodecAndNotes)
     setFormats (f, { formatOf (Codec::wav, SampleFormat::pcm24), formatOf (Codec::flac, SampleFormat::pcm24, 0.0, DitherKind::none) }, 32000.0);
     EXPECT_EQ (row (page, 0).note.getText(), "WAV cannot store 32.0 kHz: it will be resampled to 44.1 kHz.");
     EXPECT_EQ (row (page, 1).note.getText(), "FLAC cannot store 32.0 kHz: it will be resampled to 44.1 kHz.");
+}
+
+TEST (ExportFormatRows, TheSubFolderFieldShowsItsHintAndCaptionWholeAtEveryPageWidth)
+{
+    // At the smallest window the field was squeezed beside the dither choice: its hint read
+    // "s…" and its caption "Sub-f".
+    ExportPageFixture f;
+    auto& page = f.makePage();
+    setFormats (f, { formatOf (Codec::wav, SampleFormat::pcm24), formatOf (Codec::wav, SampleFormat::float32, 0.0, DitherKind::tpdf) });
+    auto& c = page.getContent();
+    ASSERT_TRUE (row (page, 1).isNoteShown());
+
+    juce::StringArray found;
+    juce::Array<bool> subFolderBelow;
+
+    for (int width = 1100; width <= 2600; width += 4)
+    {
+        page.setSize (width, 900);
+        const auto panel = c.getBlockPanel ("formats");
+
+        for (auto* part : { (juce::Component*) &c.formatCaptions, (juce::Component*) &row (page, 0), (juce::Component*) &row (page, 1) })
+        {
+            for (const auto& finding : FitCheck::check (*part))
+                found.addIfNotAlreadyThere (juce::String (width) + ": " + finding.where + ": " + finding.what);
+
+            if (! panel.contains (part->getBounds()))
+                found.add (juce::String (width) + ": " + part->getTitle() + " lies outside its block's panel");
+        }
+
+        subFolderBelow.addIfNotAlreadyThere (row (page, 0).showsSubFolderBelow (row (page, 0).getWidth()));
+    }
+
+    EXPECT_TRUE (found.isEmpty()) << found.size() << " finding(s):\n" << found.joinIntoString ("\n");
+    EXPECT_EQ (subFolderBelow.size(), 2) << "narrow pages put the field on a second line, wide ones beside the other controls";
 }
 
 TEST (ExportFormatRows, OneChangePerUserAction)

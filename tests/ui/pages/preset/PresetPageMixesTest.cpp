@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "session/SessionTestSupport.h"
+#include "ui/FitCheck.h"
 #include "ui/pages/preset/PresetPageTestSupport.h"
 
 namespace dunmoor::testing
@@ -150,6 +151,30 @@ namespace
         ASSERT_TRUE (widthForRows (578));
         EXPECT_FALSE (bar.isVisible());
         EXPECT_EQ (mixColumns().getTickScrollOffset(), 0);
+    }
+
+    // A name too long for its column was cut in the heading with no way to read it but to rename.
+    TEST_F (PresetPageMixes, ANameTooLongForItsColumnIsShortenedAndWholeInTheTooltip)
+    {
+        usePresetOf (session(), { "Drums", "Bass" });
+        const juce::String longName ("Underscore without drums and percussion");
+        addMix ("Instrumental");
+        addMix (longName);
+        page->setSize (1600, 1000);
+
+        auto& heading = mixHeading();
+        auto& tips = dynamic_cast<juce::TooltipClient&> (heading);
+        const auto hint = juce::String ("Double-click a heading to rename it. The cross removes that alternative mix.");
+        const auto columns = rowLayout().columns;
+        ASSERT_EQ (columns.size(), 2u);
+
+        heading.mouseMove (mouseEventAt (heading, { (float) columns[1].getX() + 40.0f, 14.0f }));
+        EXPECT_EQ (tips.getTooltip(), longName + "\n\n" + hint);
+        heading.mouseMove (mouseEventAt (heading, { (float) columns[0].getX() + 40.0f, 14.0f }));
+        EXPECT_EQ (tips.getTooltip(), hint) << "a name shown whole needs no repeating";
+
+        const auto found = FitCheck::check (heading);
+        EXPECT_TRUE (found.empty()) << FitCheck::toText (found);
     }
 
     // The room for the columns used to count the audition cell and the list's own scroll bar,
