@@ -1,5 +1,4 @@
 #include "CueRenderStages.h"
-#include "StagingRoom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +9,7 @@
 #include "core/audio/AudioFormats.h"
 #include "core/audio/LeadingSilence.h"
 #include "core/files/FileStamp.h"
+#include "StagingRoom.h"
 
 namespace dunmoor
 {
