@@ -749,6 +749,57 @@ TEST (JuceFileEncoder, SizeLimitsOfAiffAndWav)
     EXPECT_TRUE (checkEncodedFileSize (Codec::flac, 24, 8, 1000000000ll, error));
 }
 
+// The room a render asks of the disk up front comes from this bound: a file larger than it
+// would fill a disk the render was told had room. Full-scale noise is what FLAC compresses least.
+TEST (JuceFileEncoder, TheMostAFileTakesBoundsWhatIsWritten)
+{
+    TemporaryFolder temp;
+    juce::Random random (7);
+
+    struct Case
+    {
+        Codec codec;
+        SampleFormat format;
+        int channels;
+    };
+
+    const Case cases[] = {
+        { Codec::wav, SampleFormat::pcm24, 2 }, { Codec::wav, SampleFormat::float32, 6 }, { Codec::aiff, SampleFormat::pcm16, 1 },
+        { Codec::flac, SampleFormat::pcm16, 2 }, { Codec::flac, SampleFormat::pcm24, 2 }, { Codec::flac, SampleFormat::pcm24, 1 },
+        { Codec::flac, SampleFormat::pcm24, 6 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (codecToString (c.codec) + " " + sampleFormatToString (c.format) + " " + juce::String (c.channels) + " ch");
+        const int frames = 48001;
+        juce::AudioBuffer<double> noise (c.channels, frames);
+
+        for (int ch = 0; ch < c.channels; ++ch)
+            for (int i = 0; i < frames; ++i)
+                noise.setSample (ch, i, random.nextDouble() * 2.0 - 1.0);
+
+        EncoderSettings settings;
+        settings.codec = c.codec;
+        settings.sampleFormat = c.format;
+        settings.numChannels = c.channels;
+        settings.dither = DitherKind::none;
+
+        const auto file = temp.file ("noise." + codecToString (c.codec));
+        juce::String error;
+        ASSERT_TRUE (JuceFileEncoder (c.codec).encode (noise, file, settings, error)) << error;
+
+        const auto most = maxEncodedFileBytes (c.codec, c.format, c.channels, frames);
+        EXPECT_LE (file.getSize(), most);
+
+        // Uncompressed files are their samples and a header.
+        if (c.codec != Codec::flac)
+        {
+            EXPECT_GE (file.getSize(), most - 1024);
+        }
+    }
+}
+
 TEST (JuceFileEncoder, FactoryNamesAndDescriptions)
 {
     juce::String error { "stale" };

@@ -1,4 +1,7 @@
+#include <csignal>
 #include <limits>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -6,6 +9,8 @@
 #include "audio/BufferLimit.h"
 #include "core/audio/LevelMeter.h"
 #include "core/render/CueRender.h"
+#include "core/render/CueStaging.h"
+#include "core/render/StagingRoom.h"
 
 namespace dunmoor
 {
@@ -546,7 +551,7 @@ TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
 
         {
             // A stem whose target is a folder fails; nothing of the cue is delivered, and the
-            // report says the folder was left as it was.
+            // report says so, without speaking of earlier files: there were none.
             cue.temp.file ("c/STEMS/Proj_Cue1_02_Bass.wav").createDirectory();
             auto preset = cue.preset;
             preset.exportSettings.naming.collisionPolicy = CollisionPolicy::overwrite;
@@ -556,7 +561,7 @@ TEST (CueRenderTest, FormatsAtOtherRatesCollisionsAndFailures)
             ASSERT_EQ (report.errors.size(), 1);
             EXPECT_TRUE (report.errors[0].startsWith ("Bass -> Proj_Cue1_02_Bass.wav: ")) << report.errors[0];
             EXPECT_TRUE (report.files.empty());
-            EXPECT_TRUE (report.warnings.contains (leftUntouchedMessage (cue.temp.file ("c")))) << describe (report);
+            EXPECT_TRUE (report.warnings.contains ("No file of this cue was delivered.")) << describe (report);
             EXPECT_EQ (listFilesBelow (cue.temp.file ("c")), juce::StringArray());
             EXPECT_EQ (report.reconstruction.state, ReconstructionState::notRun);
         }
@@ -771,7 +776,9 @@ TEST (CueRenderTest, ABufferThatCannotBeAllocatedIsACueError)
     request.lengthInFrames = 1000000000;
 
     int finished = 0;
-    const auto report = render (request, {}, [&] (double, const juce::String& text, RenderJob::Phase) { finished += text == "Finished." ? 1 : 0; });
+    CueRenderContext context (request, {}, [&] (double, const juce::String& text, RenderJob::Phase) { finished += text == "Finished." ? 1 : 0; });
+    context.freeSpace = [] (const juce::File&) { return (juce::int64) -1; };    // no disk takes such a cue: not asked
+    const auto report = renderCue (context);
 
     EXPECT_FALSE (report.ok);
     ASSERT_EQ (report.errors.size(), 1);
@@ -869,7 +876,8 @@ TEST (CueRenderTest, AFailedRenderOverAnEarlierDeliveryLeavesItByteIdentical)
         EXPECT_FALSE (second.ok);
         EXPECT_TRUE (second.files.empty());
         EXPECT_TRUE (second.errors[0].contains (third.getFileName())) << describe (second);
-        EXPECT_TRUE (second.warnings.contains (leftUntouchedMessage (out))) << describe (second);
+        EXPECT_TRUE (second.warnings.contains ("No file of this cue was delivered; the files already in '" + out.getFullPathName() + "' were left untouched."))
+            << describe (second);
         EXPECT_EQ (snapshot (out), before);     // no staged file either
     }
 }
@@ -1038,6 +1046,167 @@ TEST (CueRenderTest, ARefusedCueLeavesNoFolderItCreated)
             EXPECT_TRUE (out.isDirectory());
             EXPECT_EQ (TemporaryFolder::listing (out), juce::StringArray());
         }
+    }
+}
+
+// A render killed while it wrote a cue left its staged audio hidden in the cue's folder, and
+// every later render delivered beside it: the folder sent to the publisher grew with each crash.
+TEST (CueRenderTest, ARenderKilledWhileStagingLeavesNothingBehindTheNextRender)
+{
+    SmallCue cue;
+    const auto out = cue.temp.file ("out");
+    const auto elsewhere = cue.temp.file ("elsewhere");
+    juce::String error;
+
+    // Not ours, though named like our folder and mark.
+    ASSERT_TRUE (out.getChildFile (".bf-staging").createDirectory().wasOk());
+    cue.temp.make ("out/.bf-staging/1.wav", "someone's audio");
+    cue.temp.make (juce::String ("out/.bf-staging/") + CueStaging::markName, "someone's notes");
+
+    // A render killed while it stages files, here and in another folder.
+    EXPECT_EXIT (
+        {
+            std::vector<std::unique_ptr<CueStaging>> stagings;
+
+            for (const auto& folder : { out, elsewhere })
+            {
+                stagings.push_back (std::make_unique<CueStaging> (folder));
+
+                for (const auto* name : { "a.wav", "STEMS/b.wav" })
+                    (void) stagings.back()->stage (folder.getChildFile (name), error).replaceWithText ("staged");
+            }
+
+            ::kill (::getpid(), SIGKILL);
+        },
+        ::testing::KilledBySignal (SIGKILL), "");
+
+    const auto leftover = out.getChildFile (".bf-staging2");
+    ASSERT_EQ (listFilesBelow (leftover), juce::StringArray ({ CueStaging::markName, "1.wav", "2.wav" }));
+
+    // A link to the other folder's leftover is never followed.
+    const auto link = out.getChildFile (".shortcut");
+    ASSERT_TRUE (elsewhere.getChildFile (".bf-staging").createSymbolicLink (link, false));
+
+    // A render still running beside this one holds its staging folder.
+    CueStaging running (out);
+    ASSERT_TRUE (running.stage (out.getChildFile ("other.wav"), error).replaceWithText ("staged")) << error;
+    const auto runningFolder = running.getFolder (error);
+
+    const auto report = render (cue.request());
+    ASSERT_TRUE (report.ok) << describe (report);
+
+    EXPECT_FALSE (leftover.exists());
+    EXPECT_EQ (out.getChildFile (".bf-staging/1.wav").loadFileAsString(), "someone's audio");
+    EXPECT_EQ (listFilesBelow (elsewhere), juce::StringArray (juce::String (".bf-staging/") + CueStaging::markName, ".bf-staging/1.wav", ".bf-staging/2.wav"));
+    EXPECT_EQ (listFilesBelow (runningFolder).size(), 2);
+    EXPECT_TRUE (link.isSymbolicLink());
+
+    // Apart from them, the folder holds exactly the delivery.
+    running.discard();
+    ASSERT_TRUE (link.deleteFile());
+    juce::StringArray expected (juce::String (".bf-staging/") + CueStaging::markName, ".bf-staging/1.wav");
+
+    for (const auto& f : report.files)
+        expected.add (f.file.getRelativePathFrom (out));
+
+    expected.sort (false);
+    EXPECT_EQ (listFilesBelow (out), expected);
+}
+
+// A cue that fitted on the disk before it was staged failed part-way through once its staged
+// files and the mixes held until measured filled it: the disk's room is known before anything
+// is written.
+TEST (CueRenderTest, ACueTheDiskHasNoRoomForIsRefusedBeforeAnythingIsWritten)
+{
+    SmallCue cue;
+    const auto mixId = cue.preset.schema.addAlternativeMix ("Instrumental");
+    ASSERT_TRUE (cue.preset.schema.setAlternativeMixMember (mixId, cue.preset.schema.stems[0].id, false));
+
+    // Long enough that a mix held until measured weighs more than the disk's rounding up.
+    const auto drums = writeTone (cue.temp.file ("in/long-kick.wav"), 2, 4 * 48000, rate, 60.0, 0.5);
+    const auto bass = writeTone (cue.temp.file ("in/long-bass.wav"), 1, 4 * 48000, rate, 110.0, 0.4);
+
+    struct Case
+    {
+        const char* name;
+        std::function<void (ExportSettings&)> set;
+        double headTrimSeconds;     // a cut keeps the mix whole
+    };
+
+    const Case cases[] = {
+        { "a mix at its own target held on the disk until measured", [] (ExportSettings& s) { s.headroom.submixesReachTargetIndependently = true; }, 0.0 },
+        { "FLAC and WAV at another rate", [] (ExportSettings& s)
+          {
+              s.headroom.submixesReachTargetIndependently = false;
+              s.formats.front().codec = Codec::flac;
+              s.formats.front().sampleFormat = SampleFormat::pcm16;
+              s.formats.push_back ({});
+              s.formats.back().sampleRate = 44100.0;
+              s.formats.back().subFolder = "44k";
+          }, 0.0 },
+        { "AIFF with the head cut", [] (ExportSettings& s)
+          {
+              s.headroom.submixesReachTargetIndependently = false;
+              s.formats.front().codec = Codec::aiff;
+          }, 0.01 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto request = makeRequest (cue.preset, cue.temp.file (c.name).getChildFile ("Cue1"), { { drums }, { bass } });
+        c.set (request.preset.exportSettings);
+        request.headTrimSeconds = c.headTrimSeconds;
+
+        const auto need = bytesNeededToStage (request);
+        juce::Array<juce::File> asked;
+
+        auto renderWithRoom = [&] (juce::int64 free)
+        {
+            CueRenderContext context (request, {}, {});
+            context.freeSpace = [&asked, free] (const juce::File& folder) { asked.add (folder); return free; };
+            return renderCue (context);
+        };
+
+        {
+            const auto refused = renderWithRoom (need - 1);
+
+            EXPECT_FALSE (refused.ok);
+            ASSERT_EQ (refused.errors.size(), 1);
+            EXPECT_TRUE (refused.files.empty());
+            EXPECT_FALSE (cue.temp.file (c.name).exists());
+
+            // Both figures, rounded so that they never read as if the cue had fitted.
+            const auto message = refused.errors[0];
+            const auto needed = message.fromFirstOccurrenceOf ("needs ", false, false).upToFirstOccurrenceOf (" MB; ", false, false);
+            const auto free = message.fromFirstOccurrenceOf (" MB; ", false, false).upToFirstOccurrenceOf (" MB are free on the disk of '"
+                                                                                                            + request.outputFolder.getFullPathName() + "'", false, false);
+            ASSERT_TRUE (needed.containsOnly ("0123456789.") && free.containsOnly ("0123456789.")) << message;
+            EXPECT_GE (needed.getDoubleValue() * 1048576.0, (double) need) << message;
+            EXPECT_LE (free.getDoubleValue() * 1048576.0, (double) (need - 1)) << message;
+            EXPECT_LT (free.getDoubleValue(), needed.getDoubleValue()) << message;
+        }
+
+        const auto delivered = renderWithRoom (need);
+        ASSERT_TRUE (delivered.ok) << describe (delivered);
+        ASSERT_EQ (asked.size(), 2);
+        EXPECT_EQ (asked[1], request.outputFolder);
+
+        // Everything on the disk at once fitted in what the cue said it needs: its files, and a
+        // mix held until measured (its samples as 64-bit numbers) in place of the mix's files
+        // where that takes more.
+        juce::int64 onDisk = 0, mixFiles = 0;
+
+        for (const auto& f : delivered.files)
+        {
+            onDisk += f.file.getSize();
+            mixFiles += f.kind == WrittenFile::alternativeMixKind ? f.file.getSize() : 0;
+        }
+
+        if (request.preset.exportSettings.headroom.submixesReachTargetIndependently)
+            onDisk += std::max<juce::int64> (0, 8 * request.numChannels * request.lengthInFrames - mixFiles);
+
+        EXPECT_GE (need, onDisk);
     }
 }
 

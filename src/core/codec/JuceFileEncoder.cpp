@@ -597,4 +597,42 @@ bool checkEncodedFileSize (Codec codec, int bits, int numChannels, juce::int64 n
     return true;
 }
 
+juce::int64 maxEncodedFileBytes (Codec codec, SampleFormat sampleFormat, int numChannels, juce::int64 numFrames)
+{
+    const auto frames = std::max ((juce::int64) 0, numFrames);
+    const auto channels = (juce::int64) std::max (0, numChannels);
+    const auto bits = (juce::int64) (sampleFormat == SampleFormat::float32 ? 32 : bitsPerSample (sampleFormat));
+
+    // The writers' headers (RIFF or RF64, AIFF) take about a hundred bytes; no metadata is written.
+    constexpr juce::int64 headerRoom = 1024;
+
+    switch (codec)
+    {
+        case Codec::wav:
+        case Codec::aiff:
+        {
+            const auto dataBytes = frames * channels * (bits / 8);
+            return dataBytes + (dataBytes & 1) + headerRoom;
+        }
+
+        case Codec::flac:
+        {
+            // Every subframe may fall back to verbatim samples; a frame adds at most a 16-byte
+            // header, a CRC, byte alignment and per channel a subframe header with wasted-bits
+            // count. No encoder setting makes frames shorter than 1152 samples. The stream
+            // starts with its signature and metadata (stream info and the vendor comment).
+            constexpr juce::int64 shortestBlock = 1152;
+            constexpr juce::int64 metadataRoom = 8192;
+            const auto bitsPerFrame = channels * bits + (channels == 2 ? 1 : 0);
+            const auto blocks = (frames + shortestBlock - 1) / shortestBlock;
+            return (frames * bitsPerFrame + 7) / 8 + blocks * (19 + 5 * channels) + metadataRoom;
+        }
+
+        case Codec::mp3:
+            break;
+    }
+
+    return 0;
+}
+
 } // namespace dunmoor

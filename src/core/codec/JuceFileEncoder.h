@@ -67,4 +67,10 @@ private:
                                          juce::int64 numFrames,
                                          juce::String& error);
 
+/** The most bytes a file of this shape takes when this encoder writes it. WAV and AIFF: the
+    sample data exactly, with room for the header. FLAC: the samples as if stored verbatim (the
+    side channel of a stereo pair one bit wider), with the most its frames and metadata add;
+    compression only makes the file smaller. 0 for a codec this encoder does not write. */
+juce::int64 maxEncodedFileBytes (Codec codec, SampleFormat sampleFormat, int numChannels, juce::int64 numFrames);
+
 } // namespace dunmoor

@@ -9,6 +9,7 @@
 #include "core/audio/AudioFormats.h"
 #include "core/audio/LeadingSilence.h"
 #include "core/files/FileStamp.h"
+#include "StagingRoom.h"
 
 namespace dunmoor
 {
@@ -819,6 +820,9 @@ void deliverStagedFiles (CueRenderState& state)
     if (! state.staging.isInUse())
         return;
 
+    // Seen before the move: a move that fails puts them back.
+    const bool earlierFilesThere = state.staging.replacesEarlierFiles();
+
     if (report.ok)
     {
         juce::String error;
@@ -833,11 +837,14 @@ void deliverStagedFiles (CueRenderState& state)
     // Nothing of a cue that did not succeed is delivered: its files were only ever staged.
     state.staging.discard();
     report.files.clear();
-    report.warnings.add (leftUntouchedMessage (report.outputFolder));
+    report.warnings.add (leftUntouchedMessage (report.outputFolder, earlierFilesThere));
 }
 
-juce::String leftUntouchedMessage (const juce::File& outputFolder)
+juce::String leftUntouchedMessage (const juce::File& outputFolder, bool earlierFilesThere)
 {
+    if (! earlierFilesThere)
+        return "No file of this cue was delivered.";
+
     return "No file of this cue was delivered; the files already in '" + outputFolder.getFullPathName() + "' were left untouched.";
 }
 
@@ -876,6 +883,10 @@ CueReport renderCue (const CueRenderContext& context)
         if (! validation.errors.isEmpty())
         {
             report.errors.addArray (validation.errors);
+        }
+        else if (! prepareToStage (request, context.freeSpace, report))
+        {
+            // Refused before anything was written.
         }
         else if (sumAndMeasure (state))
         {

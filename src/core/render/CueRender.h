@@ -7,6 +7,7 @@
 #include "CueReport.h"
 #include "RenderJob.h"
 #include "RenderPlan.h"
+#include "core/files/DiskSpace.h"
 
 namespace dunmoor
 {
@@ -33,6 +34,11 @@ public:
         (its own tracks are in its request). Not owned; left null for a cue on its own. */
     const std::vector<juce::File>* batchSourceTracks = nullptr;
 
+    /** How much room the disk of the cue's output folder has left, in bytes (-1: unknown); the
+        cue is refused before anything is written when it would not fit. Empty asks the system;
+        a test hands in its own answer. */
+    FreeSpaceQuery freeSpace;
+
     const RenderRequest& request;
     RenderCancelCheck shouldCancel;
     RenderProgressCallback progress;
@@ -46,7 +52,8 @@ private:
     report; nothing is thrown. */
 CueReport renderCue (const CueRenderContext& context);
 
-/** The warning of a cue that delivered nothing: its files were never moved into place. */
-juce::String leftUntouchedMessage (const juce::File& outputFolder);
+/** The warning of a cue that delivered nothing: its files were never moved into place. It
+    says that the earlier files were left untouched only when the cue would have replaced some. */
+juce::String leftUntouchedMessage (const juce::File& outputFolder, bool earlierFilesThere);
 
 } // namespace dunmoor

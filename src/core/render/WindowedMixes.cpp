@@ -21,29 +21,97 @@ namespace
         run.fail (index);
     }
 
-    /** Keeps the first count frames of an alternative mix's window in its file until the mix
-        is measured, the samples exactly as they are. */
+    /** Keeps the first count frames of an alternative mix's window until the mix is measured. */
     void holdWindow (StemTurn& turn, size_t index, WindowRun& run, int count)
     {
-        if (turn.held == nullptr)
-        {
-            turn.held = turn.heldBeside != juce::File() ? std::make_unique<juce::TemporaryFile> (turn.heldBeside, juce::TemporaryFile::useHiddenFile)
-                                                        : std::make_unique<juce::TemporaryFile> (".mixsum");
-            turn.holding = std::make_unique<juce::FileOutputStream> (turn.held->getFile());
+        juce::String error;
 
-            if (turn.holding->failedToOpen())
-                return failTurn (turn, index, run, "There is no room to hold an alternative mix until it is measured: "
-                                     + turn.holding->getStatus().getErrorMessage() + " (" + turn.held->getFile().getFullPathName() + ")", false);
-        }
-
-        for (int ch = 0; ch < turn.window.getNumChannels(); ++ch)
-        {
-            if (! turn.holding->write (turn.window.getReadPointer (ch), (size_t) count * sizeof (double)))
-                return failTurn (turn, index, run, "There is no room to hold an alternative mix until it is measured ("
-                                     + turn.held->getFile().getFullPathName() + ").", false);
-        }
+        if (! turn.held.hold (turn.window, count, error))
+            failTurn (turn, index, run, "There is no room to hold an alternative mix until it is measured: " + error, false);
     }
 } // namespace
+
+HeldWindows::~HeldWindows()
+{
+    clear();
+}
+
+void HeldWindows::clear()
+{
+    for (const auto& file : files)
+        file.deleteFile();
+
+    files.clear();
+}
+
+bool HeldWindows::hold (const juce::AudioBuffer<double>& window, int count, juce::String& error)
+{
+    const juce::File file (base.getFullPathName() + "." + juce::String ((int) files.size() + 1));
+    files.push_back (file);
+
+    juce::FileOutputStream out (file);
+
+    if (out.failedToOpen())
+    {
+        error = out.getStatus().getErrorMessage() + " (" + file.getFullPathName() + ")";
+        return false;
+    }
+
+    bool written = true;
+
+    for (int ch = 0; ch < window.getNumChannels() && written; ++ch)
+        written = out.write (window.getReadPointer (ch), (size_t) count * sizeof (double));
+
+    // What the stream still buffers may be refused only now, by a disk that has just filled.
+    out.flush();
+
+    if (! written || out.getStatus().failed())
+    {
+        error = "the disk may be full (" + file.getFullPathName() + ")";
+        return false;
+    }
+
+    return true;
+}
+
+bool HeldWindows::takeBack (size_t w, juce::AudioBuffer<double>& window, int count, juce::String& error)
+{
+    if (w >= files.size())
+    {
+        error = "window " + juce::String ((int) w + 1) + " was never held";
+        return false;
+    }
+
+    const auto file = files[w];
+    bool complete = false;
+
+    {
+        juce::FileInputStream in (file);
+
+        if (in.failedToOpen())
+        {
+            error = in.getStatus().getErrorMessage() + " (" + file.getFullPathName() + ")";
+            return false;
+        }
+
+        const auto bytes = (int) ((size_t) count * sizeof (double));
+        complete = true;
+
+        for (int ch = 0; ch < window.getNumChannels() && complete; ++ch)
+            complete = in.read (window.getWritePointer (ch), bytes) == bytes;
+    }
+
+    // The room goes back to the disk before the window is written anywhere.
+    file.deleteFile();
+
+    if (! complete)
+    {
+        error = "it came back short (" + file.getFullPathName() + ")";
+        return false;
+    }
+
+    return true;
+}
 
 void sumMixWindows (CueRenderState& state, std::vector<StemTurn>& turns, size_t numStemTurns, MixWindows& mix, int count)
 {
@@ -185,7 +253,6 @@ void finishAlternativeMixes (CueRenderState& state, std::vector<StemTurn>& turns
     const auto& request = state.request;
     const auto& preset = request.preset;
     const auto& headroom = preset.exportSettings.headroom;
-    const auto numChannels = request.numChannels;
     const auto length = std::max<int64_t> (0, state.renderedLength);
     std::vector<size_t> owned;
     std::vector<double> gains (turns.size(), 1.0);
@@ -228,16 +295,6 @@ void finishAlternativeMixes (CueRenderState& state, std::vector<StemTurn>& turns
                          if (k >= run.firstFailed.load())
                              continue;
 
-                         turn.holding.reset();
-                         juce::FileInputStream in (turn.held->getFile());
-
-                         if (in.failedToOpen())
-                         {
-                             failTurn (turn, k, run, "The alternative mix held until it was measured could not be read back: "
-                                           + in.getStatus().getErrorMessage() + " (" + turn.held->getFile().getFullPathName() + ")", false);
-                             continue;
-                         }
-
                          for (int64_t offset = 0; offset < length && ! turn.done && k < run.firstFailed.load(); offset += windowFrames)
                          {
                              if (isCancelRequested (cancel))
@@ -247,18 +304,11 @@ void finishAlternativeMixes (CueRenderState& state, std::vector<StemTurn>& turns
                              }
 
                              const auto count = (int) std::min<int64_t> (windowFrames, length - offset);
-                             bool complete = true;
+                             juce::String error;
 
-                             for (int ch = 0; ch < numChannels; ++ch)
+                             if (! turn.held.takeBack ((size_t) (offset / windowFrames), turn.window, count, error))
                              {
-                                 const auto bytes = (int) ((size_t) count * sizeof (double));
-                                 complete = complete && in.read (turn.window.getWritePointer (ch), bytes) == bytes;
-                             }
-
-                             if (! complete)
-                             {
-                                 failTurn (turn, k, run, "The alternative mix held until it was measured came back short ("
-                                               + turn.held->getFile().getFullPathName() + ").", false);
+                                 failTurn (turn, k, run, "The alternative mix held until it was measured could not be read back: " + error, false);
                                  break;
                              }
 
@@ -267,7 +317,7 @@ void finishAlternativeMixes (CueRenderState& state, std::vector<StemTurn>& turns
                              appendWindow (state, turn, k, run, turn.window, offset, count);
                          }
 
-                         turn.held.reset();
+                         turn.held.clear();
                      }
                  });
 }

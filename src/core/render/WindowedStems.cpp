@@ -340,15 +340,15 @@ bool writeStemsInWindows (CueRenderState& state)
             stopped = turn.write->stopsTheCue();
             turn.done = turn.write->isEmpty();
 
-            // Held on the disk the delivery goes to, which has room for it, rather than in a
-            // temporary folder that may live in memory.
+            // Held on the disk the delivery goes to, whose room for it was checked before the cue
+            // started, rather than in a temporary folder that may live in memory.
             if (turn.ownGain && ! turn.done)
             {
                 juce::String error;
                 const auto staging = state.staging.getFolder (error);
 
-                if (staging != juce::File())
-                    turn.heldBeside = staging.getChildFile ("held mix");
+                turn.held.base = staging != juce::File() ? staging.getChildFile ("held mix " + juce::String (written + 1))
+                                                         : juce::File::createTempFile (".mixsum");
             }
 
             turns.push_back (std::move (turn));

@@ -15,6 +15,36 @@ namespace dunmoor::windowed
 // (WindowedStems.cpp) and the mixes summed from them (WindowedMixes.cpp). Nothing else
 // includes this.
 
+/**
+    The windows of an alternative mix held until the whole mix is measured, each in a file of
+    its own, the samples exactly as they are. Each file goes as soon as its window has been read
+    back, so the mix being written takes the place of what is held rather than coming on top of
+    it. Files still there go with the object.
+*/
+struct HeldWindows
+{
+    HeldWindows() = default;
+    ~HeldWindows();
+    HeldWindows (HeldWindows&&) noexcept = default;
+    HeldWindows& operator= (HeldWindows&&) = delete;
+    HeldWindows (const HeldWindows&) = delete;
+    HeldWindows& operator= (const HeldWindows&) = delete;
+
+    /** Keeps the first count frames of every channel of the window as the next held window;
+        false with the reason in error. */
+    bool hold (const juce::AudioBuffer<double>& window, int count, juce::String& error);
+
+    /** Reads held window w (count frames, as it was held) into the buffer and removes its file;
+        false with the reason in error. */
+    bool takeBack (size_t w, juce::AudioBuffer<double>& window, int count, juce::String& error);
+
+    /** Removes the files of every window still held. */
+    void clear();
+
+    juce::File base;                // the files are named after it: beside the cue's staged files, on the output disk
+    std::vector<juce::File> files;  // one per window held, in order; a taken window's file is gone
+};
+
 /** One stem's turn in the writing pass, in plan order. */
 struct StemTurn
 {
@@ -35,11 +65,9 @@ struct StemTurn
     std::unique_ptr<PeakMeterStream> meter;     // an alternative mix's peaks, for the report
 
     // An alternative mix brought to the target on its own is only written once all of it
-    // is measured: meanwhile its windows wait in a file of their own, not in memory.
+    // is measured: meanwhile its windows wait in files, not in memory.
     bool ownGain = false;
-    juce::File heldBeside;          // where its file goes: beside the cue's staged files, on the output disk
-    std::unique_ptr<juce::TemporaryFile> held;
-    std::unique_ptr<juce::FileOutputStream> holding;
+    HeldWindows held;
     double peakDb = -400.0;
     std::unique_ptr<WindowedWrite> write;
     std::vector<size_t> tracks;     // indices into the pass's tracks (and their gate ranges)
