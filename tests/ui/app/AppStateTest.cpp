@@ -464,22 +464,35 @@ namespace
 
     TEST_F (AppStateTest, ChoosersOpenWhereTheUserLastWas)
     {
+        using Chooser = ui::AppState::ImportChooser;
         auto app = makeState();
         const auto music = juce::File::getSpecialLocation (juce::File::userMusicDirectory);
-        EXPECT_EQ (app->getImportBrowseFolder(), music);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::files), music);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), music);
         EXPECT_EQ (app->getOutputBrowseFolder(), music);
 
+        // Settings that know only the recent folders: the folder chooser opens beside the last one.
         const auto cues = temp.file ("Cues");
         ASSERT_TRUE (cues.getChildFile ("1M01").createDirectory());
         app->addRecentImportFolder (cues.getChildFile ("1M01"));
         app->setOutputFolder (temp.file ("Out"));
-        EXPECT_EQ (app->getImportBrowseFolder(), cues.getChildFile ("1M01"));
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::files), cues.getChildFile ("1M01"));
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), cues);
         EXPECT_EQ (app->getOutputBrowseFolder(), temp.folder) << "the folder above one that is not there yet";
 
         ASSERT_TRUE (temp.file ("Out").createDirectory());
         ASSERT_TRUE (cues.getChildFile ("1M01").deleteRecursively());
         EXPECT_EQ (app->getOutputBrowseFolder(), temp.file ("Out"));
-        EXPECT_EQ (app->getImportBrowseFolder(), cues);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::files), cues);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), cues);
+
+        // The remembered location outlives the program.
+        ASSERT_TRUE (temp.file ("Stems/2M01").createDirectory());
+        const auto stems = temp.make ("Stems/2M01/Bass.wav");
+        app->rememberImportLocation ({ stems });
+        app.reset();
+        app = makeState();
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), stems.getParentDirectory());
     }
 
     TEST_F (AppStateTest, LastReportCountsRunsAndRenamesItsFiles)
