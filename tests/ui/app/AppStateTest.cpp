@@ -651,6 +651,34 @@ namespace
         EXPECT_FALSE (planted.exists());
     }
 
+    // A handler still looking for a browser when it counted as started, that then found none,
+    // was taken for a success: the page never came and nothing said so.
+    TEST (DesktopOpener, AFailureAfterTheHandlerCountedAsStartedIsStillReported)
+    {
+        const std::pair<const char*, std::vector<bool>> cases[] = {
+            { "sleep 0.4; exit 3", { true, false } }, // started, then failed after all
+            { "sleep 0.4; exit 0", { true } },        // started, and that was all
+        };
+
+        for (const auto& [script, expected] : cases)
+        {
+            SCOPED_TRACE (script);
+            ui::DesktopOpener opener ({ "/bin/sh", "-c", script, "opener" }, 100.0);
+            std::vector<ui::OpenResult> answers;
+            opener.open ("page.html", [&answers] (const ui::OpenResult& r) { answers.push_back (r); });
+
+            ASSERT_TRUE (pumpUntil ([&] { return ! answers.empty(); }));
+            pumpMessages (1000); // the handler ends, and is reaped
+            ASSERT_EQ (answers.size(), expected.size());
+
+            for (size_t i = 0; i < answers.size(); ++i)
+                EXPECT_EQ (answers[i].ok, expected[i]) << answers[i].error;
+
+            if (! expected.back())
+                EXPECT_EQ (answers.back().error, "/bin/sh reported a failure (exit status 3) opening \"page.html\".");
+        }
+    }
+
     TEST (JuceSeams, AuditionUsesTheAlsaOutput)
     {
         ui::JuceSeams seams;
