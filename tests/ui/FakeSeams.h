@@ -42,8 +42,9 @@ inline std::vector<MenuItemInfo> listMenuItems (const juce::PopupMenu& menu)
     Seams that show nothing: every chooser, box, question, prompt, menu and call-out is recorded,
     and the test answers it by hand (the answer runs the callback at once, on the test's
     thread). The clipboard is a string. Opening folders, files and addresses is recorded and
-    answered later on the message thread with `openOutcome`. Audio comes from the FakeAudioOutput
-    given, or there is no audio device at all.
+    answered later on the message thread with `openOutcome`, or, while `holdOpens` is set, held
+    until the test answers it, as a desktop that takes its time. Audio comes from the
+    FakeAudioOutput given, or there is no audio device at all.
 */
 class FakeSeams : public ui::Seams
 {
@@ -100,6 +101,8 @@ public:
     juce::Rectangle<int> callOutArea;
     juce::String clipboard;
     ui::OpenResult openOutcome { true, {} };
+    bool holdOpens = false;
+    std::vector<std::function<void (const ui::OpenResult&)>> heldOpens;
 
     //==============================================================================
     // Answers. Each returns false when there was nothing open to answer.
@@ -253,6 +256,21 @@ public:
         return false;
     }
 
+    /** Answers the oldest held open; false when none is held. */
+    bool answerHeldOpen (const ui::OpenResult& result)
+    {
+        if (heldOpens.empty())
+            return false;
+
+        auto callback = std::move (heldOpens.front());
+        heldOpens.erase (heldOpens.begin());
+
+        if (callback != nullptr)
+            callback (result);
+
+        return true;
+    }
+
     /** Deletes the call-out's content, as a click outside the box would. */
     void dismissCallOut() { callOutContent.reset(); }
 
@@ -331,7 +349,9 @@ public:
         auto outcome = openOutcome;
         outcome.error = outcome.error.replace ("{target}", target);
 
-        if (onDone != nullptr)
+        if (holdOpens)
+            heldOpens.push_back (std::move (onDone));
+        else if (onDone != nullptr)
             juce::MessageManager::callAsync ([onDone, outcome] { onDone (outcome); });
     }
 

@@ -20,6 +20,7 @@ namespace
     const char* const presetIdKey = "presetId";
     const char* const recentProjectsKey = "recentProjects";
     const char* const recentImportFoldersKey = "recentImportFolders";
+    const char* const importLocationKey = "importLocation";
     const char* const stemsAlphabeticalKey = "stemsAlphabetical";
     const char* const legacyStemsAlphabeticalKey = "reviewAlphabeticalStems";
 
@@ -426,10 +427,37 @@ juce::StringArray AppState::getRecentImportFolders() const
     return getRecentEntries (recentImportFoldersKey, maxRecentImportFolders);
 }
 
-juce::File AppState::getImportBrowseFolder() const
+void AppState::rememberImportLocation (const juce::Array<juce::File>& given)
 {
-    const auto last = getRecentImportFolders()[0];
-    return existingFolderAtOrAbove (juce::File::isAbsolutePath (last) ? juce::File (last) : juce::File());
+    juce::File last;
+
+    for (const auto& file : given)
+        if (file.isDirectory())
+            last = file;
+
+    if (last == juce::File())
+        for (const auto& file : given)
+            if (file.existsAsFile())
+                last = file;
+
+    if (last != juce::File() && isWellFormedText (last.getFullPathName()))
+        settings->setValue (importLocationKey, last.getFullPathName());
+}
+
+juce::File AppState::getImportBrowseFolder (ImportChooser chooser) const
+{
+    // Settings from before the location was remembered know only the last folder imported.
+    auto stored = settings->getValue (importLocationKey);
+
+    if (! isWellFormedText (stored) || ! juce::File::isAbsolutePath (stored))
+        stored = getRecentImportFolders()[0];
+
+    if (! juce::File::isAbsolutePath (stored))
+        return existingFolderAtOrAbove ({});
+
+    // The parent of a file is its folder, and the parent of a folder is where its siblings are.
+    const juce::File last (stored);
+    return existingFolderAtOrAbove (chooser == ImportChooser::folders ? last.getParentDirectory() : last);
 }
 
 juce::File AppState::getOutputBrowseFolder() const

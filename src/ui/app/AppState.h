@@ -132,9 +132,21 @@ public:
     void addRecentImportFolder (const juce::File& folder);
     juce::StringArray getRecentImportFolders() const;
 
-    /** Where the add-folder chooser opens: the last folder imported (or the nearest folder above
-        it that is still there), else the music folder. */
-    juce::File getImportBrowseFolder() const;
+    /** Remembers where an import came from, for the import choosers: the last folder among the
+        paths given, else the last file. Paths that are not there are passed over. */
+    void rememberImportLocation (const juce::Array<juce::File>& given);
+
+    enum class ImportChooser
+    {
+        files,
+        folders
+    };
+
+    /** Where an import chooser opens. After folders, the folder chooser opens in the folder that
+        holds the last of them (its siblings are the next cues) and the file chooser inside it;
+        after files, both open in their folder. The nearest folder above that is still there
+        stands in for one that is gone; with no import yet, the music folder. */
+    juce::File getImportBrowseFolder (ImportChooser chooser) const;
 
     /** Where the output-folder chooser opens: the output folder (or the nearest folder above it
         that is still there), else the music folder. */

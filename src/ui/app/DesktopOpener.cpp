@@ -3,8 +3,8 @@
 namespace dunmoor::ui
 {
 
-DesktopOpener::DesktopOpener (juce::StringArray commandToUse)
-    : command (std::move (commandToUse))
+DesktopOpener::DesktopOpener (juce::StringArray commandToUse, double startedAfter)
+    : command (std::move (commandToUse)), startedAfterMs (startedAfter)
 {
 }
 
@@ -75,7 +75,13 @@ void DesktopOpener::timerCallback()
             launch.reported = true;
 
             if (launch.onDone != nullptr)
-                outcomes.emplace_back (std::move (launch.onDone), result);
+                outcomes.emplace_back (launch.onDone, result);
+        }
+        else if (launch.reported && finished && ! result.ok && now - launch.startedMs <= lateFailureWithinMs)
+        {
+            // It was still looking for a handler when it counted as started, and found none.
+            if (launch.onDone != nullptr)
+                outcomes.emplace_back (launch.onDone, result);
         }
 
         if (finished)

@@ -19,20 +19,26 @@ namespace dunmoor::ui
 
     A handler that keeps running (some desktops run the browser itself in the foreground) counts
     as started once it has run for a few seconds; it is never killed, and it is still reaped when
-    it ends. Callbacks never run after the opener is destroyed. Message thread only.
+    it ends. When one that counted as started fails after all within a minute (still searching
+    for a browser, it found none), that failure is reported too: onDone then runs a second time.
+    Callbacks never run after the opener is destroyed. Message thread only.
 */
 class DesktopOpener : private juce::Timer
 {
 public:
+    /** How long a handler may run before it counts as started. */
+    static constexpr double defaultStartedAfterMs = 4000.0;
+
+    /** How long after its start a handler's failure is still reported. */
+    static constexpr double lateFailureWithinMs = 60000.0;
+
     /** The command is the program and any arguments that come before the target. */
-    explicit DesktopOpener (juce::StringArray command = { "xdg-open" });
+    explicit DesktopOpener (juce::StringArray command = { "xdg-open" }, double startedAfterMs = defaultStartedAfterMs);
     ~DesktopOpener() override;
 
-    /** Starts the program with the target. onDone (may be empty) runs later on the message thread. */
+    /** Starts the program with the target and returns at once. onDone (may be empty) runs later
+        on the message thread. */
     void open (const juce::String& target, std::function<void (const OpenResult&)> onDone);
-
-    /** How long a handler may run before it counts as started. */
-    static constexpr double startedAfterMs = 4000.0;
 
 private:
     struct Launch
@@ -47,6 +53,7 @@ private:
     void timerCallback() override;
 
     juce::StringArray command;
+    double startedAfterMs;
     std::vector<std::unique_ptr<Launch>> launches;
 
     JUCE_DECLARE_NON_COPYABLE (DesktopOpener)

@@ -141,8 +141,10 @@ public:
         url     // in the web browser
     };
 
-    /** Hands a full path or a web address to the desktop. onDone (may be empty) learns whether it
-        worked; failures are never silent. */
+    /** Hands a full path or a web address to the desktop and returns at once; the desktop may
+        take seconds to answer. onDone (may be empty) learns whether it worked; failures are never
+        silent. A handler that counted as started and then failed after all calls it a second
+        time, with the failure. */
     virtual void openWithDesktop (OpenKind kind, const juce::String& target, std::function<void (const OpenResult&)> onDone) = 0;
 
     /** The audio device type the audition engine opens its default output with; null for none. */

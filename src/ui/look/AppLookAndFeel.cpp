@@ -10,15 +10,45 @@ namespace
 {
     constexpr float cornerRadius = 4.0f;
 
+    constexpr const char* busyPointerProperty = "busyPointer";
+
     juce::Rectangle<float> insetOf (juce::Rectangle<float> r)
     {
         return { r.getX() + 0.5f, r.getY() + 0.5f, juce::jmax (0.0f, r.getWidth() - 1.0f), juce::jmax (0.0f, r.getHeight() - 1.0f) };
     }
 } // namespace
 
+void setBusyPointer (juce::Component& component, bool busy)
+{
+    if ((bool) component.getProperties()[busyPointerProperty] == busy)
+        return;
+
+    component.getProperties().set (busyPointerProperty, busy);
+    component.updateMouseCursor();
+}
+
+bool showsBusyPointer (const juce::Component& component)
+{
+    for (auto* c = &component; c != nullptr; c = c->getParentComponent())
+        if ((bool) c->getProperties()[busyPointerProperty])
+            return true;
+
+    return false;
+}
+
 AppLookAndFeel::AppLookAndFeel()
 {
     applyColours (*this);
+}
+
+juce::MouseCursor AppLookAndFeel::getMouseCursorFor (juce::Component& component)
+{
+    auto cursor = LookAndFeel_V4::getMouseCursorFor (component);
+
+    if (cursor == juce::MouseCursor::NormalCursor && showsBusyPointer (component))
+        return juce::MouseCursor::WaitCursor;
+
+    return cursor;
 }
 
 void AppLookAndFeel::applyColours (juce::LookAndFeel_V4& lookAndFeel)

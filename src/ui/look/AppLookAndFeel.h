@@ -19,6 +19,11 @@ public:
     /** Copies the current palette into the look-and-feel's colour scheme and colour table. */
     static void applyColours (juce::LookAndFeel_V4& lookAndFeel);
 
+    // Pointer
+    /** The component's own pointer, except that the plain arrow turns busy over a component that
+        lies in one marked busy (setBusyPointer). */
+    juce::MouseCursor getMouseCursorFor (juce::Component&) override;
+
     // Scrollbars
     int getDefaultScrollbarWidth() override;
 
@@ -59,6 +64,17 @@ public:
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AppLookAndFeel)
 };
+
+/**
+    Marks a component, and everything in it, as waiting for something outside the program (a
+    browser being started): the pointer shows busy over it where it would be the plain arrow.
+    Every control still works, and pointers that say what a place does (a text beam, a resize
+    grip) stay. Takes effect at once, without waiting for the mouse to move.
+*/
+void setBusyPointer (juce::Component& component, bool busy);
+
+/** Whether the component or one it lies in is marked busy. */
+bool showsBusyPointer (const juce::Component& component);
 
 /**
     The text of a combo box. A choice too wide for the box shows shortened at its end, and whole at

@@ -10,6 +10,7 @@
 #include "ui/look/BrandImages.h"
 #include "ui/shell/FooterTexts.h"
 #include "ui/app/OpenFolder.h"
+#include "ui/look/AppLookAndFeel.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -95,6 +96,7 @@ MainComponent::MainComponent (std::unique_ptr<Seams> seams, const AppState::Loca
     addAllHidden (*this, { importPage.get(), presetPage.get(), reviewPage.get(), exportPage.get(), reportPage.get() });
 
     exportPage->onExportFinished = [this] { showPage (Page::report); };
+    manualOpens.setOnChange ([this] { setBusyPointer (*this, manualOpens.isUnderWay()); });
     stepBar.onStepClicked = [this] (Page page) { showPage (page); };
 
     appState.addChangeListener (this);
@@ -449,7 +451,12 @@ juce::PopupMenu MainComponent::buildMenu (juce::StringArray& recentPaths)
     menu.addSeparator();
     menu.addItem (resetLayoutId, "Reset the layout of step 4");
     menu.addItem (settingsId, "Settings");
-    menu.addItem (manualId, "Manual");
+    // While the desktop looks for a browser, the item says so rather than start a second one.
+    if (manualOpens.isUnderWay())
+        menu.addItem (manualId, "Opening the manual...", false);
+    else
+        menu.addItem (manualId, "Manual");
+
     return menu;
 }
 
@@ -713,8 +720,12 @@ void MainComponent::openManualFrom (const juce::File& programFolder)
         return;
     }
 
+    if (manualOpens.isUnderWay())
+        return;
+
+    // The pointer shows busy over the window until the desktop answers, which can take seconds.
     juce::Component::SafePointer<MainComponent> safe (this);
-    appState.seams->openFile (manual, [safe, manual] (const OpenResult& result)
+    appState.seams->openFile (manual, manualOpens.begin ([safe, manual] (const OpenResult& result)
                               {
                                   // The desktop opener's own message already names the page; once is enough.
                                   const auto path = manual.getFullPathName();
@@ -722,7 +733,7 @@ void MainComponent::openManualFrom (const juce::File& programFolder)
                                       safe->appState.seams->showWarning ("The manual was not opened",
                                                                          result.error.contains (path) ? result.error : "Could not open " + path + ": " + result.error,
                                                                          safe.getComponent());
-                              });
+                              }));
 }
 
 //==============================================================================

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/app/AppState.h"
+#include "ui/app/PendingOpens.h"
 #include "ui/app/QueuedWindowEvents.h"
 #include "ui/pages/export/ExportPage.h"
 #include "ui/pages/import/ImportPage.h"
@@ -75,8 +76,10 @@ public:
     /** Opens the manual found from the program's folder (see findManual). */
     void openManual();
 
-    /** Opens the manual found from this folder upward, or says where none was found. */
+    /** Opens the manual found from this folder upward, or says where none was found. Until the
+        desktop answers, the pointer shows busy over the window and the menu item waits. */
     void openManualFrom (const juce::File& programFolder);
+    bool isOpeningManual() const { return manualOpens.isUnderWay(); }
     void showSettingsDialog();
 
     /** Shows what could not be read at start (damaged settings, an unreadable last preset) in one
@@ -169,6 +172,8 @@ private:
     // render ends first, the question is taken back and the close goes ahead.
     std::function<void()> closeAfterRender;
     bool renderQuestionOpen = false;
+
+    PendingOpens manualOpens;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -464,22 +464,35 @@ namespace
 
     TEST_F (AppStateTest, ChoosersOpenWhereTheUserLastWas)
     {
+        using Chooser = ui::AppState::ImportChooser;
         auto app = makeState();
         const auto music = juce::File::getSpecialLocation (juce::File::userMusicDirectory);
-        EXPECT_EQ (app->getImportBrowseFolder(), music);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::files), music);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), music);
         EXPECT_EQ (app->getOutputBrowseFolder(), music);
 
+        // Settings that know only the recent folders: the folder chooser opens beside the last one.
         const auto cues = temp.file ("Cues");
         ASSERT_TRUE (cues.getChildFile ("1M01").createDirectory());
         app->addRecentImportFolder (cues.getChildFile ("1M01"));
         app->setOutputFolder (temp.file ("Out"));
-        EXPECT_EQ (app->getImportBrowseFolder(), cues.getChildFile ("1M01"));
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::files), cues.getChildFile ("1M01"));
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), cues);
         EXPECT_EQ (app->getOutputBrowseFolder(), temp.folder) << "the folder above one that is not there yet";
 
         ASSERT_TRUE (temp.file ("Out").createDirectory());
         ASSERT_TRUE (cues.getChildFile ("1M01").deleteRecursively());
         EXPECT_EQ (app->getOutputBrowseFolder(), temp.file ("Out"));
-        EXPECT_EQ (app->getImportBrowseFolder(), cues);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::files), cues);
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), cues);
+
+        // The remembered location outlives the program.
+        ASSERT_TRUE (temp.file ("Stems/2M01").createDirectory());
+        const auto stems = temp.make ("Stems/2M01/Bass.wav");
+        app->rememberImportLocation ({ stems });
+        app.reset();
+        app = makeState();
+        EXPECT_EQ (app->getImportBrowseFolder (Chooser::folders), stems.getParentDirectory());
     }
 
     TEST_F (AppStateTest, LastReportCountsRunsAndRenamesItsFiles)
@@ -636,6 +649,34 @@ namespace
 
         EXPECT_EQ (record.loadFileAsString(), target);
         EXPECT_FALSE (planted.exists());
+    }
+
+    // A handler still looking for a browser when it counted as started, that then found none,
+    // was taken for a success: the page never came and nothing said so.
+    TEST (DesktopOpener, AFailureAfterTheHandlerCountedAsStartedIsStillReported)
+    {
+        const std::pair<const char*, std::vector<bool>> cases[] = {
+            { "sleep 0.4; exit 3", { true, false } }, // started, then failed after all
+            { "sleep 0.4; exit 0", { true } },        // started, and that was all
+        };
+
+        for (const auto& [script, expected] : cases)
+        {
+            SCOPED_TRACE (script);
+            ui::DesktopOpener opener ({ "/bin/sh", "-c", script, "opener" }, 100.0);
+            std::vector<ui::OpenResult> answers;
+            opener.open ("page.html", [&answers] (const ui::OpenResult& r) { answers.push_back (r); });
+
+            ASSERT_TRUE (pumpUntil ([&] { return ! answers.empty(); }));
+            pumpMessages (1000); // the handler ends, and is reaped
+            ASSERT_EQ (answers.size(), expected.size());
+
+            for (size_t i = 0; i < answers.size(); ++i)
+                EXPECT_EQ (answers[i].ok, expected[i]) << answers[i].error;
+
+            if (! expected.back())
+                EXPECT_EQ (answers.back().error, "/bin/sh reported a failure (exit status 3) opening \"page.html\".");
+        }
     }
 
     TEST (JuceSeams, AuditionUsesTheAlsaOutput)

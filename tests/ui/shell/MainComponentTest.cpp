@@ -790,6 +790,47 @@ TEST_F (MainComponentTest, ManualIsFoundAboveTheProgramAndOpensFromThere)
     EXPECT_EQ (seams->lastBox()->request.message, "The viewer could not open \"" + opened.getFullPathName() + "\".");
 }
 
+// Menu > Manual showed nothing until the desktop had started a browser, which took seconds.
+TEST_F (MainComponentTest, TheManualShowsItIsBeingOpenedUntilTheDesktopAnswers)
+{
+    const auto program = temp.file ("opt/brackenfold/bin");
+    ASSERT_TRUE (program.createDirectory() && temp.file ("opt/brackenfold/manual").createDirectory());
+    const auto manual = temp.make ("opt/brackenfold/manual/index.html", "<html></html>");
+    seams->holdOpens = true;
+
+    const auto busyOver = [] (juce::Component& c) { return c.getLookAndFeel().getMouseCursorFor (c) == juce::MouseCursor::WaitCursor; };
+    const auto manualItem = [this]
+    {
+        juce::StringArray recent;
+        const auto items = testing::listMenuItems (main->buildMenu (recent));
+        const auto found = std::find_if (items.begin(), items.end(), [] (const testing::MenuItemInfo& i) { return i.text.containsIgnoreCase ("manual"); });
+        return found != items.end() ? *found : testing::MenuItemInfo();
+    };
+
+    EXPECT_FALSE (busyOver (main->getMenuButton()));
+    EXPECT_TRUE (manualItem().enabled);
+
+    main->openManualFrom (program);
+    ASSERT_EQ (seams->heldOpens.size(), 1u);
+    EXPECT_EQ (seams->opened.back().target, manual.getFullPathName());
+    EXPECT_TRUE (main->isOpeningManual());
+    EXPECT_TRUE (busyOver (main->getMenuButton()));
+    EXPECT_TRUE (busyOver (*main->getImportPage()));
+    EXPECT_EQ (manualItem().text, "Opening the manual...");
+    EXPECT_FALSE (manualItem().enabled);
+
+    main->openManualFrom (program);
+    EXPECT_EQ (seams->opened.size(), 1u) << "one open at a time";
+
+    ASSERT_TRUE (seams->answerHeldOpen ({ false, "No browser." }));
+    EXPECT_FALSE (main->isOpeningManual());
+    EXPECT_FALSE (busyOver (main->getMenuButton()));
+    EXPECT_EQ (manualItem().text, "Manual");
+    EXPECT_TRUE (manualItem().enabled);
+    ASSERT_NE (seams->lastBox(), nullptr);
+    EXPECT_EQ (seams->lastBox()->request.title, "The manual was not opened");
+}
+
 // At 120 % a 1600 x 1000 screen holds 1333 x 833 interface units: the default window, centred,
 // started above and left of the screen, its title bar out of reach.
 TEST (MainWindowStart, TheWindowOpensOnTheScreenAtItsSizeOrTheScreensFreeArea)

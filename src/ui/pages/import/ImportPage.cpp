@@ -262,6 +262,9 @@ void ImportPage::importFiles (const juce::Array<juce::File>& files, const juce::
     for (int i = refusals.size(); --i >= 0;)
         summary.messages.insert (0, refusals[i]);
 
+    // The choosers open near a wrong pick too: the right one is most likely beside it.
+    app.rememberImportLocation (files);
+
     // A folder that held no audio is no place to come back to.
     if (summary.imported + summary.unreadable + summary.alreadyInList + summary.alreadySplit.size() > 0)
         for (const auto& file : files)
@@ -278,7 +281,7 @@ void ImportPage::addFiles()
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::openFiles;
     request.title = "Add audio files";
-    request.initialLocation = app.getImportBrowseFolder();
+    request.initialLocation = app.getImportBrowseFolder (AppState::ImportChooser::files);
     request.filePatterns = getAudioFileWildcard();
 
     app.seams->showFileChooser (request, [safe = juce::Component::SafePointer<ImportPage> (this)] (const juce::Array<juce::File>& chosen)
@@ -293,7 +296,7 @@ void ImportPage::openFolderChooser()
     FileChooserRequest request;
     request.mode = FileChooserRequest::Mode::openFolders;
     request.title = "Add a folder of audio files";
-    request.initialLocation = app.getImportBrowseFolder();
+    request.initialLocation = app.getImportBrowseFolder (AppState::ImportChooser::folders);
 
     app.seams->showFileChooser (request, [safe = juce::Component::SafePointer<ImportPage> (this)] (const juce::Array<juce::File>& chosen)
                                 {

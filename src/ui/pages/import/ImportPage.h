@@ -48,7 +48,8 @@ public:
     // Import, removal, selection.
 
     /** Imports the paths as chosen or dropped, under the wait cursor, and reports what was not
-        imported. Every folder given becomes a recent import folder. */
+        imported. Every folder given becomes a recent import folder, and the choosers open
+        where the paths came from next time. */
     void importFiles (const juce::Array<juce::File>& files, const juce::StringArray& refusals = {});
 
     void addFiles();

@@ -10,6 +10,7 @@
 #include "ui/app/AppState.h"
 #include "ui/app/OpenFolder.h"
 #include "ui/app/PlayerTransport.h"
+#include "ui/look/AppLookAndFeel.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -24,6 +25,7 @@ namespace
     constexpr int buttonsWidth = 170 + 5 + 150 + 5 + 92 + 5 + 96 + 5 + 150 + 12;
     constexpr int autoplayWidth = 110;
     constexpr int playerControlsWidth = PreviewPlayer::transportWidth + 5 + autoplayWidth + 12;
+    constexpr int browserStatusHeight = 22;
 
     juce::Colour colourForTone (const Palette& palette, ReportTone tone)
     {
@@ -206,10 +208,17 @@ ReportPage::ReportPage (AppState& state)
     openFolderButton.setTitle ("Open output folder");
     openFolderButton.onClick = [this] { openOutputFolder(); };
 
+    browserStatus.setTitle ("Browser status");
+    browserStatus.setText ("Opening the report in the browser...", juce::dontSendNotification);
+    browserStatus.setFont (fontPlain13());
+    setLabelTone (browserStatus, LabelTone::secondary);
+    browserOpens.setOnChange ([this] { showBrowserOpen(); });
+
     // The player first: the report buttons lie over the right end of its top row.
     addAllAndMakeVisible (*this, { &headline, &cueList, &details, &issues, table.get(), &player, grip.get(), &openInBrowserButton,
-                                   &saveHtmlButton, &saveTextButton, &copyListButton, &openFolderButton });
+                                   &saveHtmlButton, &saveTextButton, &copyListButton, &openFolderButton, &browserStatus });
     issues.setVisible (false);
+    browserStatus.setVisible (false);
 
     if (appState.settings != nullptr)
         transportHeight = appState.settings->getIntValue (transportHeightKey, defaultTransportHeight);
@@ -260,7 +269,8 @@ double ReportPage::getShownSampleRate() const
 void ReportPage::refresh()
 {
     const auto hasReport = appState.hasLastReport;
-    setAllEnabled ({ &openInBrowserButton, &saveHtmlButton, &saveTextButton, &copyListButton }, hasReport);
+    setAllEnabled ({ &saveHtmlButton, &saveTextButton, &copyListButton }, hasReport);
+    openInBrowserButton.setEnabled (hasReport && ! browserOpens.isUnderWay());
     openFolderButton.setEnabled (appState.outputFolder.isDirectory());
 
     const auto headlineText = makeReportHeadline (hasReport ? &appState.lastReport : nullptr);
@@ -489,7 +499,8 @@ bool ReportPage::renameDeliveredFile (int row, const juce::String& newName)
 //==============================================================================
 void ReportPage::openInBrowser()
 {
-    if (! appState.hasLastReport)
+    // One at a time: a second press would delete the page the browser is about to read.
+    if (! appState.hasLastReport || browserOpens.isUnderWay())
         return;
 
     const juce::String title ("The report could not be opened");
@@ -515,14 +526,24 @@ void ReportPage::openInBrowser()
     }
 
     // The opener starts the browser with the path as its one argument, never through a shell,
-    // and reports a handler that failed.
-    appState.seams->openFile (browserReportFile, [safe = juce::Component::SafePointer<ReportPage> (this), title, path = browserReportFile.getFullPathName()] (const OpenResult& result)
+    // and reports a handler that failed. Finding a browser can take the desktop seconds; the
+    // page shows the open under way until the answer comes.
+    appState.seams->openFile (browserReportFile, browserOpens.begin ([safe = juce::Component::SafePointer<ReportPage> (this), title, path = browserReportFile.getFullPathName()] (const OpenResult& result)
                               {
                                   // The reason says what to check; the opener's own reason names the page already.
                                   if (! result.ok && safe != nullptr)
                                       safe->warn (title, "The page was written but the browser could not be launched.\n"
                                                              + (result.error.contains (path) ? result.error : path + "\n\n" + result.error).trimEnd());
-                              });
+                              }));
+}
+
+void ReportPage::showBrowserOpen()
+{
+    const auto opening = browserOpens.isUnderWay();
+    browserStatus.setVisible (opening);
+    openInBrowserButton.setEnabled (appState.hasLastReport && ! opening);
+    setBusyPointer (*this, opening);
+    resized();
 }
 
 void ReportPage::launchSaveChooser (const juce::String& title, const juce::String& extension, std::function<void (const juce::File&)> save)
@@ -655,6 +676,15 @@ void ReportPage::layoutButtons (juce::Rectangle<int> row)
     row.removeFromRight (12);
 }
 
+void ReportPage::layoutBrowserStatus (juce::Rectangle<int> row)
+{
+    // Right on top of the button that started the open, running to the right; further left only
+    // when the line is longer than that. The row kept for it lies above the buttons' row.
+    const auto width = measureTextWidthCeil (browserStatus.getFont(), browserStatus.getText()) + browserStatus.getBorderSize().getLeftAndRight();
+    const auto left = juce::jmax (row.getX(), juce::jmin (openInBrowserButton.getX(), row.getRight() - width));
+    browserStatus.setBounds (row.withLeft (left).withY (openInBrowserButton.getY() - row.getHeight()));
+}
+
 void ReportPage::resized()
 {
     auto content = getLocalBounds().reduced (12);
@@ -702,10 +732,13 @@ void ReportPage::resized()
             player.setLayout (layout);
 
         if (! buttonsBesidePlayer)
-        {
             layoutButtons (tableArea.removeFromBottom (30));
+
+        // The line that says the browser is being started sits right above the row of buttons.
+        const auto statusRow = browserStatus.isVisible() ? tableArea.removeFromBottom (browserStatusHeight) : juce::Rectangle<int>();
+
+        if (! buttonsBesidePlayer)
             tableArea.removeFromBottom (6);
-        }
 
         grip->setBounds (tableArea.removeFromBottom (10));
         tableArea.removeFromBottom (6);
@@ -716,11 +749,18 @@ void ReportPage::resized()
 
         if (buttonsBesidePlayer)
             layoutButtons (player.getTrailingArea() + player.getPosition());
+
+        if (browserStatus.isVisible())
+            layoutBrowserStatus (statusRow);
     }
     else
     {
         auto buttons = tableArea.removeFromBottom (30);
         layoutButtons (buttons);
+
+        if (browserStatus.isVisible())
+            layoutBrowserStatus (tableArea.removeFromBottom (browserStatusHeight));
+
         tableArea.removeFromBottom (6);
     }
 

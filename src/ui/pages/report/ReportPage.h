@@ -6,6 +6,7 @@
 
 #include "ReportTexts.h"
 #include "core/render/RenderJob.h"
+#include "ui/app/PendingOpens.h"
 #include "ui/widgets/PreviewPlayer.h"
 #include "ui/widgets/TextBlock.h"
 
@@ -49,7 +50,12 @@ public:
     /** Brings the play button, playheads, the table's playing marker and the time up to date. */
     void updateTransport();
 
+    /** Writes the web page and hands it to the browser. Until the desktop answers, a line above
+        the buttons says so, the pointer shows busy over the page and the button waits. */
     void openInBrowser();
+
+    /** Whether the page handed to the browser has not been answered yet. */
+    bool isOpeningInBrowser() const { return browserOpens.isUnderWay(); }
     void saveHtml();
     void saveText();
     void copyDeliveryList();
@@ -87,6 +93,7 @@ public:
     const juce::String& getCurrentFile() const { return currentFile; }
     int getTransportHeight() const { return transportHeight; }
     const juce::File& getBrowserReportFile() const { return browserReportFile; }
+    const juce::Label& getBrowserStatus() const { return browserStatus; }
     int getShownRun() const { return showsReport ? shownRun : 0; }
 
     void paint (juce::Graphics&) override;
@@ -108,6 +115,8 @@ private:
     void updateCueTexts (const CueReport& cue);
     void resetPlayer();
     void layoutButtons (juce::Rectangle<int> row);
+    void layoutBrowserStatus (juce::Rectangle<int> row);
+    void showBrowserOpen();
     void setTransportHeight (int height);
     void playersRowsReordered();
     void warn (const juce::String& title, const juce::String& text);
@@ -128,12 +137,14 @@ private:
     juce::TextButton saveTextButton { "Save text" };
     juce::TextButton copyListButton { "Copy delivery list" };
     juce::TextButton openFolderButton { "Open output folder" };
+    juce::Label browserStatus;
 
     int currentRow = -1;
     juce::String currentFile;
     int transportHeight = 164;
     ReportTone headlineTone = ReportTone::secondary;
     juce::File browserReportFile;
+    PendingOpens browserOpens;
     juce::String detailsText;   // before it is broken into lines that fit the column
     juce::Rectangle<int> cueListPanel;
     juce::Rectangle<int> detailsPanel;

@@ -90,8 +90,9 @@ TEST_F (ImportPageFixture, AtTheSmallestWindowEveryColumnShowsAndShortenedWordsA
 }
 
 // Both import choosers always opened in the music folder, and the folder chooser took one
-// folder per trip.
-TEST_F (ImportPageFixture, ChoosersOpenAtTheLastImportFolderAndTakeSeveralFolders)
+// folder per trip. Then the folder chooser opened inside the last cue folder imported, so that
+// every further cue beside it cost a step up.
+TEST_F (ImportPageFixture, ChoosersOpenWhereTheLastImportCameFromAndTakeSeveralFolders)
 {
     page->addFolder();
     ASSERT_EQ (seams->choosers.size(), 1u);
@@ -100,14 +101,35 @@ TEST_F (ImportPageFixture, ChoosersOpenAtTheLastImportFolderAndTakeSeveralFolder
     ASSERT_TRUE (seams->answerChooser ({ reel.getChildFile ("1M02"), reel.getChildFile ("1M01") }));
     EXPECT_EQ (app->session.getCuesWithTracks().size(), 2u);
 
+    // The file chooser opens inside the last folder, the folder chooser beside it.
     page->addFiles();
     EXPECT_EQ (seams->choosers.back().request.initialLocation, reel.getChildFile ("1M01"));
     ASSERT_TRUE (seams->answerChooser ({}));
 
-    page->addFolder(); // the recent menu first, then its chooser item
-    ASSERT_TRUE (seams->chooseMenuItem (1));
-    ASSERT_EQ (seams->choosers.size(), 3u);
-    EXPECT_EQ (seams->choosers.back().request.initialLocation, reel.getChildFile ("1M01"));
+    const auto folderChooserOpensAt = [this]
+    {
+        page->addFolder(); // the recent menu first, then its chooser item
+        EXPECT_TRUE (seams->chooseMenuItem (1));
+        const auto location = seams->choosers.back().request.initialLocation;
+        EXPECT_TRUE (seams->answerChooser ({}));
+        return location;
+    };
+
+    EXPECT_EQ (folderChooserOpensAt(), reel);
+
+    // Files: their own folder. Then a drop of folders from two places, and a recent folder.
+    const auto pads = writeTone (temp.file ("Elsewhere/Pads/Warm Pad.wav"), 0.5);
+    page->addFiles();
+    ASSERT_TRUE (seams->answerChooser ({ pads }));
+    EXPECT_EQ (folderChooserOpensAt(), pads.getParentDirectory());
+
+    const auto other = writeTone (temp.file ("Second Reel/2M01/Celli.wav"), 0.5).getParentDirectory();
+    page->filesDropped ({ reel.getChildFile ("1M02").getFullPathName(), other.getFullPathName() }, 10, 10);
+    EXPECT_EQ (folderChooserOpensAt(), temp.file ("Second Reel")) << "the parent of the last folder";
+
+    page->addFolder();
+    ASSERT_TRUE (seams->chooseMenuItemNamed ("Reel / 1M01"));
+    EXPECT_EQ (folderChooserOpensAt(), reel);
 }
 
 // A folder without audio was taken without a word: nothing in the list, no box, no way to tell

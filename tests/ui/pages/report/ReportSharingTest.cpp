@@ -3,7 +3,10 @@
 #include "ReportPageFixture.h"
 #include "core/render/HtmlReport.h"
 #include "core/render/TextReport.h"
+#include "ui/FitCheck.h"
 #include "ui/app/DesktopOpener.h"
+#include "ui/look/AppLookAndFeel.h"
+#include "ui/look/Theme.h"
 
 namespace dunmoor::testing
 {
@@ -168,6 +171,131 @@ TEST_F (ReportPageTest, OpenInBrowserReplacesItsPageAndSaysWhenNoBrowserStarted)
     // The page's copy goes with the page.
     page.reset();
     EXPECT_FALSE (second.exists());
+}
+
+// Nothing showed while the desktop looked for a browser, for seconds, and a second press
+// started a second search that deleted the page the first one was to open.
+TEST_F (ReportPageTest, OpenInBrowserShowsTheOpenUnderWayUntilTheDesktopAnswers)
+{
+    fake->holdOpens = true;
+    deliver (render ({ "1m01" }));
+    auto& button = page->getOpenInBrowserButton();
+    const auto& status = page->getBrowserStatus();
+    const auto busyOver = [] (juce::Component& c) { return c.getLookAndFeel().getMouseCursorFor (c) == juce::MouseCursor::WaitCursor; };
+    EXPECT_FALSE (status.isVisible());
+    EXPECT_FALSE (busyOver (page->getCopyListButton()));
+
+    click (button);
+    ASSERT_EQ (fake->heldOpens.size(), 1u);
+    const auto written = page->getBrowserReportFile();
+    EXPECT_TRUE (page->isOpeningInBrowser());
+    EXPECT_TRUE (status.isVisible());
+    EXPECT_EQ (status.getText(), "Opening the report in the browser...");
+    EXPECT_EQ (status.getBottom(), button.getY()) << "right above the buttons";
+    EXPECT_FALSE (button.isEnabled());
+    EXPECT_TRUE (busyOver (page->getCopyListButton()));
+    EXPECT_TRUE (busyOver (*page));
+
+    // The page answers meanwhile, and a second open waits for the first.
+    click (page->getCopyListButton());
+    EXPECT_EQ (fake->clipboard, formatDeliveryList (state->lastReport));
+    page->openInBrowser();
+    EXPECT_EQ (fake->opened.size(), 1u);
+    EXPECT_TRUE (written.existsAsFile());
+
+    // Every answer ends it: the browser started, or none could be.
+    ASSERT_TRUE (fake->answerHeldOpen ({ true, {} }));
+    EXPECT_FALSE (page->isOpeningInBrowser());
+    EXPECT_FALSE (status.isVisible());
+    EXPECT_TRUE (button.isEnabled());
+    EXPECT_FALSE (busyOver (page->getCopyListButton()));
+    EXPECT_TRUE (fake->boxes.empty());
+
+    click (button);
+    EXPECT_TRUE (status.isVisible());
+    ASSERT_TRUE (fake->answerHeldOpen ({ false, "xdg-open reported a failure (exit status 3) opening \"" + page->getBrowserReportFile().getFullPathName() + "\"." }));
+    EXPECT_FALSE (status.isVisible());
+    EXPECT_TRUE (button.isEnabled());
+    ASSERT_EQ (fake->boxes.size(), 1u);
+    EXPECT_EQ (fake->boxes.back().request.title, "The report could not be opened");
+
+    // An answer that comes after the page went away reaches nothing of it.
+    click (button);
+    ASSERT_EQ (fake->heldOpens.size(), 1u);
+    page.reset();
+    ASSERT_TRUE (fake->answerHeldOpen ({ false, "No browser." }));
+    EXPECT_EQ (fake->boxes.size(), 1u);
+}
+
+TEST_F (ReportPageTest, TheLineThatABrowserIsBeingStartedFitsAboveTheButtons)
+{
+    fake->holdOpens = true;
+    deliver (render ({ "1m01" }));
+
+    struct Case
+    {
+        int width, height;
+        bool withFiles = true;
+    };
+
+    // The page as the window gives it at its smallest and at a large size; a run without files
+    // puts the buttons at the bottom.
+    const Case cases[] = { { 1100, 572 }, { 1600, 852 }, { 1100, 572, false } };
+    juce::StringArray found;
+
+    for (const auto& c : cases)
+    {
+        if (! c.withFiles)
+        {
+            auto report = handMadeReport ({});
+            deliver (std::move (report));
+        }
+
+        page->setSize (c.width, c.height);
+        click (page->getOpenInBrowserButton());
+        ASSERT_TRUE (page->isOpeningInBrowser());
+
+        for (const auto percent : { 100, 120 })
+        {
+            ui::applyUiScale (percent);
+            page->resized();
+            const auto where = juce::String (c.width) + " x " + juce::String (c.height) + (c.withFiles ? "" : " without files") + " at " + juce::String (percent) + " %: ";
+            const auto& status = page->getBrowserStatus();
+            const auto& button = page->getOpenInBrowserButton();
+
+            if (status.getBottom() != button.getY() || status.getX() > button.getX() || status.getRight() > page->getWidth() - 12)
+                found.add (where + "the line at " + status.getBounds().toString() + ", the button at " + button.getBounds().toString());
+
+            for (const auto& finding : FitCheck::check (*page))
+                if ((finding.where + finding.what).contains ("Browser status"))
+                    found.add (where + finding.where + ": " + finding.what);
+
+            saveSnapshot (*page, "report-opening-in-browser-" + juce::String (c.width) + (c.withFiles ? "-" : "-no-files-") + juce::String (percent), (float) percent / 100.0f);
+        }
+
+        ui::applyUiScale (100);
+        ASSERT_TRUE (fake->answerHeldOpen ({ true, {} }));
+    }
+
+    EXPECT_TRUE (found.isEmpty()) << found.joinIntoString ("\n");
+}
+
+// The desktop took seconds to say that no browser could be started; the click must return at
+// once and the page show the open until the answer comes.
+TEST_F (ReportPageTest, OpenInBrowserReturnsAtOnceWhileTheDesktopLooksForABrowser)
+{
+    useSeams (std::make_unique<RealOpenerSeams> (output, juce::StringArray { "/bin/sh", "-c", "sleep 2; exit 3", "opener" }));
+    deliver (render ({ "1m01" }));
+
+    const auto started = juce::Time::getMillisecondCounterHiRes();
+    page->openInBrowser();
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 1000.0) << "the click waited for the browser";
+    EXPECT_TRUE (page->getBrowserStatus().isVisible());
+
+    ASSERT_TRUE (pumpUntil ([this] { return ! fake->boxes.empty(); }, 10000));
+    EXPECT_FALSE (page->getBrowserStatus().isVisible());
+    EXPECT_TRUE (page->getOpenInBrowserButton().isEnabled());
+    EXPECT_TRUE (fake->boxes.back().request.message.contains ("exit status 3")) << fake->boxes.back().request.message;
 }
 
 } // namespace dunmoor::testing
