@@ -165,6 +165,30 @@ juce::MemoryBlock marker (short id, int position, const char* name)
                     });
 }
 
+// Two comment or marker entries, the second giving its text a length far past the chunk.
+juce::MemoryBlock longText (const char* id)
+{
+    return bytesOf ([isComment = juce::String (id) == "COMT"] (auto& out)
+                    {
+                        if (isComment)
+                        {
+                            out << comment ("a");
+                            out.writeIntBigEndian (0);
+                            out.writeShortBigEndian (0);
+                            out.writeShortBigEndian ((short) 60000);
+                        }
+                        else
+                        {
+                            out << marker (1, 0, "a");
+                            out.writeShortBigEndian (2);
+                            out.writeIntBigEndian (0);
+                            out.writeByte ((char) 200);
+                        }
+
+                        out.write ("xy", 2);
+                    });
+}
+
 // The category chunk: a 4-byte header, then records of 50 bytes (118 for a genre).
 Chunk category (std::initializer_list<juce::MemoryBlock> records)
 {
@@ -228,6 +252,19 @@ juce::MemoryBlock label (const char* id, int cue, const char* s, int declared = 
                     });
 }
 
+// The frames of frames(), exactly.
+void expectFrames (const juce::AudioBuffer<double>& buffer, const juce::String& label)
+{
+    ASSERT_EQ (buffer.getNumChannels(), 2) << label;
+    ASSERT_EQ (buffer.getNumSamples(), numFrames) << label;
+
+    for (int i = 0; i < numFrames; ++i)
+    {
+        ASSERT_EQ (buffer.getSample (0, i), i * 100 / 32768.0) << label << ", frame " << i;
+        ASSERT_EQ (buffer.getSample (1, i), -1000 / 32768.0) << label << ", frame " << i;
+    }
+}
+
 void expectReadsBack (const juce::File& file, const juce::String& label)
 {
     AudioFileInfo info;
@@ -237,10 +274,7 @@ void expectReadsBack (const juce::File& file, const juce::String& label)
 
     juce::AudioBuffer<double> buffer;
     ASSERT_TRUE (readAudioFileAtOwnRate (file, buffer, error)) << label << ": " << error;
-    ASSERT_EQ (buffer.getNumSamples(), numFrames) << label;
-
-    for (int i = 0; i < numFrames; ++i)
-        ASSERT_NEAR (buffer.getSample (0, i), i * 100 / 32768.0, 1.0e-6) << label << ", frame " << i;
+    expectFrames (buffer, label);
 }
 } // namespace
 
@@ -364,6 +398,13 @@ TEST (AudioFileChunks, UnsafeMetadataIsHiddenAndTheAudioRead)
         { "MARK empty", aiff ({ aiffCommon(), { "MARK", {} }, aiffSound() }), "its \"MARK\" chunk counts 21331 entries, more than it can hold." },
         { "COMT empty", aiff ({ aiffCommon(), { "COMT", {} }, aiffSound() }), "its \"COMT\" chunk counts 21331 entries, more than it can hold." },
         { "cate empty", aiff ({ aiffCommon(), { "cate", {} }, aiffSound() }), "its \"cate\" chunk is too short for its header." },
+        // The framework read each text by the length its entry gives, a comment's up to 64 KB,
+        // past the chunk into whatever follows; and it copied a tag's text up to its first zero
+        // byte from every record (a megabyte chunk of letters became gigabytes of tags, minutes).
+        { "COMT text past the end", aiff ({ aiffCommon(), counted ("COMT", 2, longText ("COMT")), aiffSound() }), "its \"COMT\" chunk ends inside one of its entries." },
+        { "MARK name past the end", aiff ({ aiffCommon(), counted ("MARK", 2, longText ("MARK")), aiffSound() }), "its \"MARK\" chunk ends inside one of its entries." },
+        { "cate text past its record", aiff ({ aiffCommon(), aiffSound(), category ({ text ("Abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwx", 50), text ("Bass", 50) }) }),
+          "its \"cate\" chunk holds a tag that runs past its record." },
     };
 
     TemporaryFolder temp;
@@ -440,6 +481,71 @@ TEST (AudioFileChunks, HugeMetadataChunksAreNeverRead)
         const auto reader = openAudioFileReader (file);
         ASSERT_NE (reader, nullptr);
         EXPECT_EQ (reader->metadataValues.size(), 0);
+    }
+}
+
+// A thousand metadata chunks of exactly the size limit (a gigabyte of zeros, a few megabytes on
+// disk as a sparse file) were all read at every open of the file: seconds for a probe, minutes
+// for a read. The metadata is read up to its limit; every metadata chunk from the first that
+// doesn't fit on is hidden unread, and the probe says so.
+TEST (AudioFileChunks, MetadataIsReadUpToALimitAsAWhole)
+{
+    constexpr juce::int64 mebibyte = 1 << 20;
+
+    const auto holes = [] (const char* id, int count, juce::int64 length)
+    { return std::vector<SparseChunk> ((size_t) count, SparseChunk { id, {}, length }); };
+
+    // 16 chunks just under 1 MiB fit; the 1 MiB one after them doesn't, nor the small one after that.
+    auto nearlyFull = holes ("bext", 16, mebibyte - 16);
+    nearlyFull.push_back ({ "iXML", {}, mebibyte });
+    nearlyFull.push_back ({ "iXML", text ("<a/>", 4) });
+
+    struct Case
+    {
+        const char* name;
+        bool isAiff;
+        std::vector<SparseChunk> metadata;
+        int pastLimit;
+    };
+
+    const Case cases[] = {
+        { "WAV, 1000 iXML of 1 MiB", false, holes ("iXML", 1000, mebibyte), 984 },
+        { "AIFF, 1000 INST of 1 MiB", true, holes ("INST", 1000, mebibyte), 984 },
+        { "WAV, a small chunk after the limit", false, nearlyFull, 2 },
+    };
+
+    TemporaryFolder temp;
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        std::vector<SparseChunk> chunks { c.isAiff ? SparseChunk { "COMM", aiffCommon().body } : SparseChunk { "fmt ", wavFormat().body } };
+        chunks.insert (chunks.end(), c.metadata.begin(), c.metadata.end());
+        chunks.push_back (c.isAiff ? SparseChunk { "SSND", aiffSound().body } : SparseChunk { "data", frames (false) });
+
+        const auto file = temp.file ("metadata");
+        ASSERT_TRUE (c.isAiff ? writeSparseChunkFile (file, "FORM", "AIFF", chunks) : writeSparseChunkFile (file, "RIFF", "WAVE", chunks));
+
+        const auto walk = walkAudioFileChunks (file);
+        EXPECT_EQ (walk.chunksPastMetadataLimit, c.pastLimit);
+        EXPECT_EQ (walk.hiddenChunks.size(), (size_t) c.pastLimit);
+
+        const auto started = juce::Time::getMillisecondCounterHiRes();
+        AudioFileInfo info;
+        juce::String error;
+        juce::StringArray warnings;
+        ASSERT_TRUE (probeAudioFile (file, info, error, &warnings)) << error;
+        const auto probed = juce::Time::getMillisecondCounterHiRes();
+
+        juce::AudioBuffer<double> buffer;
+        ASSERT_TRUE (readAudioFileAtOwnRate (file, buffer, error)) << error;
+        const auto read = juce::Time::getMillisecondCounterHiRes();
+
+        EXPECT_LT (probed - started, 1000.0);
+        EXPECT_LT (read - probed, 1000.0);
+        expectFrames (buffer, c.name);
+        EXPECT_EQ (warnings, juce::StringArray ("Its metadata comes to more than 16 MB; the " + juce::String (c.pastLimit)
+                                                + " metadata chunk(s) after that were stepped over unread."));
     }
 }
 

@@ -3,6 +3,7 @@
 // Small audio fixtures written by the tests themselves, in a temporary folder removed afterwards.
 
 #include <memory>
+#include <vector>
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
@@ -99,6 +100,53 @@ inline bool writeSparseFile (const juce::File& file, const juce::MemoryBlock& by
         return false;
 
     return out.setPosition (totalSize) && out.truncate().wasOk() && file.getSize() == totalSize;
+}
+
+/** One chunk of a hand-made RIFF or FORM file: its body, then holeBytes of zeros that are never
+    written, so that a file of many large chunks costs next to no disk. */
+struct SparseChunk
+{
+    const char* id;
+    juce::MemoryBlock body;
+    juce::int64 holeBytes = 0;
+};
+
+/** The chunks in a container ("RIFF" of "WAVE", little-endian; "FORM" of "AIFF", big-endian),
+    each padded to an even length, its length field covering the whole file. */
+inline bool writeSparseChunkFile (const juce::File& file, const char* outer, const char* form, const std::vector<SparseChunk>& chunks)
+{
+    const bool bigEndian = juce::String (outer) == "FORM";
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+
+    const auto writeLength = [&] (juce::int64 length)
+    { return bigEndian ? out.writeIntBigEndian ((int) length) : out.writeInt ((int) length); };
+
+    if (! out.openedOk() || ! out.write (outer, 4) || ! writeLength (0) || ! out.write (form, 4))
+        return false;
+
+    juce::int64 written = 12;
+
+    for (const auto& chunk : chunks)
+    {
+        const auto length = (juce::int64) chunk.body.getSize() + chunk.holeBytes;
+
+        if (! out.write (chunk.id, 4) || ! writeLength (length) || ! (chunk.body.isEmpty() || out.write (chunk.body.getData(), chunk.body.getSize())))
+            return false;
+
+        written = out.getPosition();
+
+        if (! out.setPosition (written + chunk.holeBytes + (length & 1)))
+            return false;
+    }
+
+    // A hole or pad byte at the very end is written, or the file would stop short of it.
+    const auto size = out.getPosition();
+
+    if (size > written && ! (out.setPosition (size - 1) && out.writeByte (0)))
+        return false;
+
+    return out.setPosition (4) && writeLength (size - 8);
 }
 
 /** A WAV header for mono 8-bit data of the given frame count, as a sparse file of the full size. */

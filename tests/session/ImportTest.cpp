@@ -333,6 +333,28 @@ namespace
         EXPECT_TRUE (nearRate.getTracks().at (0).warnings.isEmpty());
     }
 
+    // A file whose metadata runs past the limit is imported, and its track says what was stepped over.
+    TEST (Import, MetadataSteppedOverIsAWarning)
+    {
+        TemporaryFolder temp;
+        const auto file = temp.file ("Tagged.wav");
+        const std::vector<char> silence (16 * 4, 0);
+        const auto wav = makeWavBytes (1, 2, 44100, 16, silence.data(), silence.size());
+
+        // The chunks of a tiny stereo file, with a thousand metadata chunks of 1 MiB between them.
+        std::vector<SparseChunk> chunks { { "fmt ", juce::MemoryBlock (wav.begin() + 20, 16) } };
+        chunks.insert (chunks.end(), 1000, SparseChunk { "iXML", {}, 1 << 20 });
+        chunks.push_back ({ "data", juce::MemoryBlock (wav.begin() + 44, wav.getSize() - 44) });
+        ASSERT_TRUE (writeSparseChunkFile (file, "RIFF", "WAVE", chunks));
+
+        Session session;
+        EXPECT_EQ (session.importFiles ({ file }, false).toText(), "1 imported");
+        EXPECT_EQ (session.getTracks().at (0).info.lengthInSamples, 16);
+        EXPECT_EQ (session.getTracks().at (0).warnings,
+                   juce::StringArray ("Sample rate is 44.1 kHz; it will be converted to 48.0 kHz.",
+                                      "Its metadata comes to more than 16 MB; the 984 metadata chunk(s) after that were stepped over unread."));
+    }
+
     TEST (Import, SummaryText)
     {
         struct Case

@@ -109,6 +109,8 @@ namespace
         WindowedFile in;
         AudioFileChunks found;
         int chunksSeen = 0;
+        juce::int64 metadataBytes = 0; // of the metadata chunks the readers are shown
+        bool metadataFull = false;
 
         bool damaged (const juce::String& what)
         {
@@ -197,6 +199,8 @@ namespace
 
                     if ((juce::int64) chunk.length > maxMetadataChunkBytes)
                         problem = describeOversized (chunk);
+                    else if (isKnownWaveChunk (chunk.id) && ! admitMetadata (chunk))
+                        problem = describePastMetadataLimit (chunk);
                     else if (isId (chunk.id, "LIST"))
                         problem = checkListEntries (chunk);
                     else if (isId (chunk.id, "iXML") || isId (chunk.id, "axml"))
@@ -305,6 +309,29 @@ namespace
                  + " bytes, more than any metadata.";
         }
 
+        // Each metadata chunk the readers parse costs its length in reading, and with dense XML
+        // or records a lot more in parsing: a thousand of them just under the size limit made
+        // every open read a gigabyte. The first ones up to the limit are read, as all of any
+        // real file's are; once one doesn't fit, neither it nor any after it is.
+        bool admitMetadata (const ChunkHeader& chunk)
+        {
+            if (! metadataFull && metadataBytes + (juce::int64) chunk.length <= maxMetadataBytes)
+            {
+                metadataBytes += (juce::int64) chunk.length;
+                return true;
+            }
+
+            metadataFull = true;
+            ++found.chunksPastMetadataLimit;
+            return false;
+        }
+
+        static juce::String describePastMetadataLimit (const ChunkHeader& chunk)
+        {
+            return "its " + describeChunk (chunk.id, chunk.position) + " comes after "
+                 + juce::String (maxMetadataBytes >> 20) + " MB of metadata.";
+        }
+
         // The reader is shown another id at this chunk's header, one it steps over.
         void hide (const ChunkHeader& chunk, const juce::String& problem)
         {
@@ -408,8 +435,10 @@ namespace
                         problem = {};
                     else if ((juce::int64) chunk.length > maxMetadataChunkBytes)
                         problem = describeOversized (chunk);
+                    else if (chunk.length > 0 && isParsedAiffChunk (chunk.id) && ! admitMetadata (chunk))
+                        problem = describePastMetadataLimit (chunk);
                     else if (isId (chunk.id, "COMT") || isId (chunk.id, "MARK"))
-                        problem = checkEntryCount (chunk);
+                        problem = checkCountedEntries (chunk);
                     else if (isId (chunk.id, "cate"))
                         problem = checkCategoryRecords (chunk);
 
@@ -421,23 +450,58 @@ namespace
             }
         }
 
+        // The chunks whose bodies the framework's AIFF reader reads.
+        static bool isParsedAiffChunk (const char* id) noexcept
+        {
+            for (auto* name : { "MARK", "COMT", "INST", "basc", "cate" })
+                if (isId (id, name))
+                    return true;
+
+            return false;
+        }
+
         // Every comment and every marker takes at least 8 bytes; the framework reads as many
-        // as the 16-bit count says, past the chunk if need be.
-        juce::String checkEntryCount (const ChunkHeader& chunk)
+        // as the 16-bit count says, and each one's text by the length it gives, past the chunk
+        // if need be: a comment's text may claim 64 KB, and 65535 of them read 4 GB of whatever
+        // follows the chunk as text.
+        juce::String checkCountedEntries (const ChunkHeader& chunk)
         {
             unsigned char countBytes[2] = {};
 
             if (! in.read (chunk.dataStart, countBytes, 2))
                 return {}; // the framework reads a count of 0
 
-            const auto count = (juce::int64) juce::ByteOrder::bigEndianShort (countBytes);
+            const auto count = (int) juce::ByteOrder::bigEndianShort (countBytes);
             const auto room = std::max<juce::int64> (0, (juce::int64) chunk.length - 2);
 
-            if (count * 8 <= room)
+            if ((juce::int64) count * 8 > room)
+                return "its " + describeChunk (chunk.id, chunk.position) + " counts " + juce::String (count)
+                     + " entries, more than it can hold.";
+
+            // A comment: time stamp, marker id and a 16-bit length, then the text padded to an
+            // even length. A marker: id, position and a length byte, then the text, padded so
+            // that with the length byte it is even.
+            const bool isComment = isId (chunk.id, "COMT");
+            const auto fieldsSize = isComment ? 8 : 7;
+            const auto end = chunk.dataStart + (juce::int64) chunk.length + (chunk.length & 1);
+            auto position = chunk.dataStart + 2;
+
+            for (int i = 0; i < count && position <= end; ++i)
+            {
+                unsigned char fields[8];
+
+                if (position + fieldsSize > end || ! in.read (position, fields, fieldsSize))
+                    position = end + 1;
+                else if (isComment)
+                    position += fieldsSize + juce::ByteOrder::bigEndianShort (fields + 6) + (fields[7] & 1);
+                else
+                    position += fieldsSize + fields[6] + 1 - (fields[6] & 1);
+            }
+
+            if (position <= end)
                 return {};
 
-            return "its " + describeChunk (chunk.id, chunk.position) + " counts " + juce::String (count)
-                 + " entries, more than it can hold.";
+            return "its " + describeChunk (chunk.id, chunk.position) + " ends inside one of its entries.";
         }
 
         // The framework's category walk over the records after the chunk's 4-byte header: 50
@@ -461,15 +525,22 @@ namespace
 
                 if (isTagAt (begin + at))
                 {
-                    // A genre name is at most 17 characters, and no character takes more than 4
-                    // bytes, so the first 72 bytes decide it as the whole rest of the chunk would.
-                    char text[72];
+                    // The framework copies a tag's text up to its first zero byte or the chunk's
+                    // end, and steps on by a record; a text that runs on past its record is
+                    // copied again from every record after it, a megabyte chunk of letters
+                    // into gigabytes of tags. A genre name is at most 17 characters, and no
+                    // character takes more than 4 bytes, so a genre record decides it too.
+                    char text[118];
                     const auto n = (int) std::min<juce::int64> ((juce::int64) sizeof (text), size - at);
 
                     if (! in.read (begin + at, text, n))
                         return {};
 
                     isGenre = isGenreTag (juce::String (juce::CharPointer_UTF8 (text), juce::CharPointer_UTF8 (text + n)));
+                    const auto record = isGenre ? 118 : 50;
+
+                    if (at + record < size && std::find (text, text + record, 0) == text + record)
+                        return "its \"cate\" chunk holds a tag that runs past its record.";
                 }
 
                 at += isGenre ? 118 : 50;

@@ -36,19 +36,27 @@ struct AudioFileChunks
     /** Why each hidden chunk was hidden, in the same order ("its "iXML" chunk is not valid UTF-8 text."). */
     juce::StringArray hiddenReasons;
 
+    /** How many of the hidden chunks came after the metadata had reached maxMetadataBytes. */
+    int chunksPastMetadataLimit = 0;
+
     bool isDamaged() const noexcept { return damage.isNotEmpty(); }
 };
 
 /** No real metadata chunk comes near this (they hold kilobytes); a larger one is never read. */
 constexpr juce::int64 maxMetadataChunkBytes = 1 << 20;
 
+/** The metadata chunks of one file that are read, together: once the next one would pass
+    this, it and every metadata chunk after it are hidden unread, whatever their size. */
+constexpr juce::int64 maxMetadataBytes = 16 << 20;
+
 /**
     Walks the chunk headers of the file the way the framework's readers step through them, reading
     no samples. A file is damaged when a chunk other than the sound data runs past the end of the
     file (a missing final pad byte aside), or when it holds more chunks than any real file does.
     A metadata chunk whose counts or records cannot fit it, whose XML text the framework's parser
-    would mishandle, or that is larger than maxMetadataChunkBytes is hidden instead: the walk
-    neither reads nor allocates it whole. Files that are not
+    would mishandle, that is larger than maxMetadataChunkBytes, or that comes after the metadata
+    has reached maxMetadataBytes is hidden instead: the walk neither reads nor allocates it whole
+    (one past the limit it doesn't read at all). Files that are not
     RIFF, RF64 or FORM files (FLAC, or no audio at all) come back with nothing found.
 */
 AudioFileChunks walkAudioFileChunks (const juce::File& file);

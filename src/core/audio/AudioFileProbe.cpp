@@ -13,6 +13,9 @@ namespace dunmoor
 
 namespace
 {
+    // A few dozen chunk headers, read at once; a chunk stepped over costs no more than this.
+    constexpr int headerReadAheadBytes = 8192;
+
     // The framework keeps the data chunk's position to itself; it is where the reader goes to
     // read the first frame, which the view of the file sees.
     juce::int64 findDataStart (juce::AudioFormatReader& reader, AudioFileView& view)
@@ -112,27 +115,26 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     if (! fileStream->openedOk())
         return {};
 
-    std::unique_ptr<juce::InputStream> stream (std::move (fileStream));
-
-    if (readAheadBytes > 0)
-        stream = std::make_unique<juce::BufferedInputStream> (stream.release(), readAheadBytes, true);
-
     // The reader is shown the file with the chunks the walk hid stepped over, and every read it
     // makes is watched.
     const auto& hidden = chunks != nullptr ? chunks->hiddenChunks : walk.hiddenChunks;
-    stream = std::make_unique<AudioFileView> (std::move (stream), hidden);
+    auto view = std::make_unique<AudioFileView> (std::move (fileStream), hidden);
+
+    // The readers step from one chunk header to the next through a small buffer: a read-ahead
+    // for samples would be filled whole at every header, a megabyte for each chunk stepped over.
+    view->setReadAhead (headerReadAheadBytes);
 
     auto& manager = getAudioFormatManager();
 
     for (int i = 0; i < manager.getNumKnownFormats(); ++i)
     {
-        if (auto* reader = manager.getKnownFormat (i)->createReaderFor (stream.get(), false))
+        if (auto* reader = manager.getKnownFormat (i)->createReaderFor (view.get(), false))
         {
-            stream.release(); // now owned by the reader
+            view.release()->setReadAhead (readAheadBytes); // now owned by the reader
             return std::unique_ptr<juce::AudioFormatReader> (reader);
         }
 
-        if (! stream->setPosition (0))
+        if (! view->setPosition (0))
             return {};
     }
 
@@ -145,6 +147,15 @@ std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce:
                                                                      int readAheadBytes)
 {
     AudioFileChunks chunks;
+    return openCheckedAudioFileReader (file, whenUnreadable, error, readAheadBytes, chunks);
+}
+
+std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file,
+                                                                     const juce::String& whenUnreadable,
+                                                                     juce::String& error,
+                                                                     int readAheadBytes,
+                                                                     AudioFileChunks& chunks)
+{
     auto reader = openAudioFileReader (file, &chunks, readAheadBytes);
 
     if (reader == nullptr)
@@ -339,7 +350,7 @@ bool checkReaderLimits (const juce::AudioFormatReader& reader, juce::String& err
     return true;
 }
 
-bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error)
+bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error, juce::StringArray* warnings)
 {
     error.clear();
 
@@ -365,10 +376,15 @@ bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& 
             return false;
         }
 
-        const auto readerHolder = openCheckedAudioFileReader (file, "Not a readable audio file, or the format is not supported.", error);
+        AudioFileChunks chunks;
+        const auto readerHolder = openCheckedAudioFileReader (file, "Not a readable audio file, or the format is not supported.", error, 0, chunks);
 
         if (readerHolder == nullptr)
             return false;
+
+        if (warnings != nullptr && chunks.chunksPastMetadataLimit > 0)
+            warnings->add ("Its metadata comes to more than " + juce::String (maxMetadataBytes >> 20) + " MB; the "
+                           + juce::String (chunks.chunksPastMetadataLimit) + " metadata chunk(s) after that were stepped over unread.");
 
         const auto& reader = *readerHolder;
 

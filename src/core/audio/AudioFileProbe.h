@@ -13,9 +13,10 @@ namespace dunmoor
     Validates the file (existence, size, chunk headers that hold together, a readable format, the
     channel, rate and length limits, a sample format the reader can decode, and for uncompressed
     files that the header's length is really there) and fills the info. Opens and closes the
-    file; reads no samples. On failure the info is left as it was.
+    file; reads no samples. On failure the info is left as it was. What the user should know of
+    a file that is read all the same (metadata stepped over unread) goes to warnings when given.
 */
-[[nodiscard]] bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error);
+[[nodiscard]] bool probeAudioFile (const juce::File& file, AudioFileInfo& info, juce::String& error, juce::StringArray* warnings = nullptr);
 
 /** The read-ahead of a reader that reads a file's samples from start to end: the framework's
     WAV and AIFF readers ask their stream for a few kilobytes at a time, which would otherwise
@@ -38,6 +39,13 @@ std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce:
                                                                      const juce::String& whenUnreadable,
                                                                      juce::String& error,
                                                                      int readAheadBytes = 0);
+
+/** The same, and what the walk of the file found goes to chunks. */
+std::unique_ptr<juce::AudioFormatReader> openCheckedAudioFileReader (const juce::File& file,
+                                                                     const juce::String& whenUnreadable,
+                                                                     juce::String& error,
+                                                                     int readAheadBytes,
+                                                                     AudioFileChunks& chunks);
 
 /** probeAudioFile, then openAudioFileReader: nullptr with the reason in error when either fails. */
 std::unique_ptr<juce::AudioFormatReader> openProbedAudioFileReader (const juce::File& file, AudioFileInfo& info, juce::String& error);

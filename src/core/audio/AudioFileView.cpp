@@ -15,22 +15,33 @@ AudioFileView::AudioFileView (std::unique_ptr<juce::InputStream> sourceToUse, st
 
 juce::int64 AudioFileView::getTotalLength()
 {
-    return source->getTotalLength();
+    return stream().getTotalLength();
 }
 
 bool AudioFileView::isExhausted()
 {
-    return source->isExhausted();
+    return stream().isExhausted();
 }
 
 juce::int64 AudioFileView::getPosition()
 {
-    return source->getPosition();
+    return stream().getPosition();
 }
 
 bool AudioFileView::setPosition (juce::int64 position)
 {
-    return source->setPosition (position);
+    return stream().setPosition (position);
+}
+
+void AudioFileView::setReadAhead (int bytes)
+{
+    // The source has read ahead of the buffer; it goes back to where the reader is.
+    const auto position = stream().getPosition();
+    buffered.reset();
+    source->setPosition (position);
+
+    if (bytes > 0)
+        buffered = std::make_unique<juce::BufferedInputStream> (*source, bytes);
 }
 
 void AudioFileView::startWatching() noexcept
@@ -41,8 +52,8 @@ void AudioFileView::startWatching() noexcept
 
 int AudioFileView::read (void* destination, int maxBytes)
 {
-    const auto position = source->getPosition();
-    const auto got = source->read (destination, maxBytes);
+    const auto position = stream().getPosition();
+    const auto got = stream().read (destination, maxBytes);
 
     if (firstRead < 0)
         firstRead = position;

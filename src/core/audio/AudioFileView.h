@@ -27,6 +27,11 @@ public:
     juce::int64 getPosition() override;
     bool setPosition (juce::int64 position) override;
 
+    /** Reads the file through a buffer of that many bytes from here on, or directly for 0.
+        Every read outside the buffer fills it whole: the framework's readers step from chunk
+        header to chunk header through a small one, and read samples through a large one. */
+    void setReadAhead (int bytes);
+
     /** Forgets earlier reads: what follows is one read of samples. */
     void startWatching() noexcept;
 
@@ -37,7 +42,10 @@ public:
     juce::int64 getShortReadEnd() const noexcept { return shortEnd; }
 
 private:
+    juce::InputStream& stream() noexcept { return buffered != nullptr ? *buffered : *source; }
+
     std::unique_ptr<juce::InputStream> source;
+    std::unique_ptr<juce::BufferedInputStream> buffered; // over source, when there is a read-ahead
     std::vector<juce::int64> hidden;    // sorted positions of chunk ids shown as "JUNK"
     juce::int64 firstRead = -1;
     juce::int64 shortEnd = -1;

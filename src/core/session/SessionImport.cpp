@@ -94,8 +94,9 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
         track.cueKey = cue.key;
 
         juce::String error;
+        juce::StringArray probeWarnings;
 
-        if (probeAudioFile (scanned.file, track.info, error))
+        if (probeAudioFile (scanned.file, track.info, error, &probeWarnings))
         {
             ++summary.imported;
 
@@ -105,6 +106,8 @@ ImportSummary Session::importFiles (const juce::Array<juce::File>& paths, bool r
 
             if (track.info.numChannels > 2)
                 track.warnings.add (juce::String (track.info.numChannels) + " channels; check that the delivery expects this width.");
+
+            track.warnings.addArray (probeWarnings);
         }
         else
         {
