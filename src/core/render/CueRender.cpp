@@ -499,6 +499,7 @@ bool sumAndMeasure (CueRenderState& state)
     if (report.gain.silent)
         report.warnings.add ("The full mix is silent; no gain was applied.");
 
+    report.levelsMeasured = true;
     return true;
 }
 
@@ -856,6 +857,7 @@ CueReport renderCue (const CueRenderContext& context)
     const auto& request = state.request;
     auto& report = state.report;
     report.startedAt = juce::Time::getCurrentTime();
+    report.gain.targetDb = request.preset.exportSettings.headroom.targetDb;
 
     report.numChannels = request.numChannels;
     report.lengthInFrames = request.lengthInFrames;
