@@ -523,10 +523,12 @@ TEST (ReportEndToEnd, StemsWrittenBeforeTheStopAreNotDelivered)
         EXPECT_TRUE (cue.stems[0].written);
         EXPECT_FALSE (cue.stems[1].written);
 
-        // The mix was measured before the stop: its levels stay.
+        // The mix was measured before the stop: its levels stay, with the level the gain gave it.
         const auto text = formatCueReportText (cue);
         EXPECT_TRUE (cue.levelsMeasured);
         EXPECT_TRUE (text.contains ("\r\n  mix peak      " + formatPeakText (cue.mixSamplePeak, 2) + " dB\r\n")) << text;
+        EXPECT_GT (cue.mixTruePeak, 0.0);
+        EXPECT_TRUE (text.contains ("\r\n  after gain     " + formatPeakText (cue.gain.gainLinear * cue.mixTruePeak, 2) + " dB true peak\r\n")) << text;
         EXPECT_TRUE (text.contains ("\r\n  01  Drums               1 track(s)  peak " + formatLevelText (cue.stems[0].peakAfterDb, 2).paddedLeft (' ', 8)
                                     + " dB   not delivered: the cue stopped at Bass\r\n"
                                     "  02  Bass                1 track(s)  not written: the cue stopped at Bass\r\n"
