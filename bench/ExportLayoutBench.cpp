@@ -195,6 +195,7 @@ void BM_CueRows200SetAndPaint (benchmark::State& state)
         row.key = juce::String (i);
         row.name = "1M" + juce::String (i).paddedLeft ('0', 3) + " Main Title";
         row.hasResult = true;
+        row.hasLevels = true;
         row.durationSeconds = 180.0 + i;
         row.peakDb = -1.5;
         row.gainDb = -0.5;

@@ -11,6 +11,7 @@
 #include "core/render/CueRender.h"
 #include "core/render/CueStaging.h"
 #include "core/render/StagingRoom.h"
+#include "core/render/TextReport.h"
 
 namespace dunmoor
 {
@@ -318,6 +319,7 @@ TEST (CueRenderTest, MeasureOnlyFillsLevelsAndWritesNothing)
     EXPECT_FALSE (request.outputFolder.exists());
     EXPECT_TRUE (report.files.empty());
     EXPECT_EQ (report.reconstruction.state, ReconstructionState::notRun);
+    EXPECT_TRUE (report.levelsMeasured);
     EXPECT_GT (report.mixSamplePeak, 0.0);
     EXPECT_NEAR (report.gain.predictedPeakDb, -3.0, 1e-9);
     EXPECT_EQ (report.stems.size(), 4u);
@@ -820,6 +822,11 @@ TEST (CueRenderTest, CancelInTheMiddleLeavesOnlyFinishedFiles)
         EXPECT_FALSE (report.ok) << stage;
         EXPECT_EQ (last, "Cancelled.") << stage;
         EXPECT_EQ (endings, 1) << stage;
+
+        // A cancel while summing leaves the mix unmeasured; once writing began, its levels hold.
+        const bool whileSumming = juce::String (stage).startsWith ("Summing");
+        EXPECT_EQ (report.levelsMeasured, ! whileSumming) << stage;
+        EXPECT_EQ (formatCueReportText (report).contains ("\r\n  not measured: the render was cancelled\r\n"), whileSumming) << stage;
 
         // Nothing on disk but the files the report lists: no temporary or partial file.
         juce::StringArray listed;

@@ -198,6 +198,10 @@ TEST (HtmlReport, CuePanelShowsLevelsStemsFilesAndCheck)
     EXPECT_FALSE (plain.contains ("<svg"));
     EXPECT_FALSE (plain.contains ("<details>"));
 
+    auto notRemeasured = makeSampleCue();
+    notRemeasured.remeasured = false;
+    EXPECT_TRUE (buildHtmlCueSection (notRemeasured, 0, bare).contains ("<tr><th>After gain</th><td>0.00 dB true peak</td></tr>"));
+
     // States other than PASSED, and a single empty stem.
     auto cue = makeFailedCue();
     cue.stems.push_back (makeSampleCue().stems[3]);
@@ -206,7 +210,9 @@ TEST (HtmlReport, CuePanelShowsLevelsStemsFilesAndCheck)
     const auto other = buildHtmlCueSection (cue, 0, {});
     EXPECT_TRUE (other.contains ("<p class=\"muted\">skipped - no &lt;lossless&gt; stems</p>"));
     EXPECT_TRUE (other.contains ("<tr><th>Length</th><td>0:00  (0 frames)</td></tr>"));
-    EXPECT_TRUE (other.contains ("<tr><th>After gain</th><td>-inf dB true peak</td></tr>"));
+    EXPECT_TRUE (other.contains ("<tr><th>Target</th><td>-3.00 dB</td></tr>\n"
+                                 "<tr><th>Mix and gain</th><td class=\"muted\">not measured: the cue did not complete</td></tr>"));
+    EXPECT_FALSE (other.contains ("Mix peak"));
     EXPECT_TRUE (other.contains ("this stem was in the preset and had nothing assigned, so no file was produced for it:</p>"));
     EXPECT_TRUE (other.contains ("<p class=\"muted\">No files were written.</p>"));
     EXPECT_TRUE (other.contains ("<h3 class=\"bad\">Errors</h3>\n<ul class=\"bad\">\n<li>Disk full</li>"));

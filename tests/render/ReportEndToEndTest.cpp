@@ -418,6 +418,7 @@ TEST (ReportEndToEnd, ACueThatStoppedSaysWhatBecameOfEveryStem)
                                     "FX", "Atmos", "Click", "Dialogue" };
     const std::set<int> empty { 5, 8, 11, 13, 15 };
     auto preset = makeRenderPreset (names);
+    preset.exportSettings.headroom.targetDb = -1.5;
 
     for (auto& stem : preset.schema.stems)
         stem.shortCode = "S" + juce::String (stem.index);
@@ -457,6 +458,13 @@ TEST (ReportEndToEnd, ACueThatStoppedSaysWhatBecameOfEveryStem)
         EXPECT_EQ (findMarkupFault (html.toStdString()), "");
         EXPECT_TRUE (html.contains ("<h3>11 stems assigned &mdash; 5 empty stems</h3>"));
         EXPECT_FALSE (html.contains ("digital silence"));
+
+        // The mix was never measured nor its gain decided: no levels (-inf would read as a silent
+        // mix), only the preset's target.
+        EXPECT_FALSE (cue.levelsMeasured);
+        EXPECT_TRUE (text.contains ("\r\nHeadroom\r\n  target        -1.50 dB\r\n  not measured: the cue stopped at Brass\r\n\r\n")) << text;
+        EXPECT_TRUE (html.contains ("<tr><th>Channels</th><td>2</td></tr>\n<tr><th>Target</th><td>-1.50 dB</td></tr>\n"
+                                    "<tr><th>Mix and gain</th><td class=\"muted\">not measured: the cue stopped at Brass</td></tr>\n</table>"));
 
         // Every stem with tracks says what became of it; only those before the stop were measured,
         // and only on the whole path.
@@ -515,7 +523,12 @@ TEST (ReportEndToEnd, StemsWrittenBeforeTheStopAreNotDelivered)
         EXPECT_TRUE (cue.stems[0].written);
         EXPECT_FALSE (cue.stems[1].written);
 
+        // The mix was measured before the stop: its levels stay, with the level the gain gave it.
         const auto text = formatCueReportText (cue);
+        EXPECT_TRUE (cue.levelsMeasured);
+        EXPECT_TRUE (text.contains ("\r\n  mix peak      " + formatPeakText (cue.mixSamplePeak, 2) + " dB\r\n")) << text;
+        EXPECT_GT (cue.mixTruePeak, 0.0);
+        EXPECT_TRUE (text.contains ("\r\n  after gain     " + formatPeakText (cue.gain.gainLinear * cue.mixTruePeak, 2) + " dB true peak\r\n")) << text;
         EXPECT_TRUE (text.contains ("\r\n  01  Drums               1 track(s)  peak " + formatLevelText (cue.stems[0].peakAfterDb, 2).paddedLeft (' ', 8)
                                     + " dB   not delivered: the cue stopped at Bass\r\n"
                                     "  02  Bass                1 track(s)  not written: the cue stopped at Bass\r\n"

@@ -18,6 +18,7 @@ inline CueReport makeSampleCue()
     cue.sampleRate = 48000.0;
     cue.lengthInFrames = 8880000;   // 185 s
     cue.numChannels = 2;
+    cue.levelsMeasured = true;
     cue.mixSamplePeak = 0.5;
     cue.mixTruePeak = 0.25;
     cue.gain.targetDb = -1.0;

@@ -108,7 +108,8 @@ namespace
         "Elapsed 2.3 s",
     });
 
-    // A cue with nothing measured: silent levels print -inf, the length 0:00, no cue or output line.
+    // A cue that failed before its mix was measured: no levels but the target, the length 0:00,
+    // no cue or output line.
     const juce::String failedCueText = crLfLines ({
         reportHeading ("render").c_str(),
         "<date>",
@@ -119,12 +120,8 @@ namespace
         "  channels      0",
         "",
         "Headroom",
-        "  mix peak      -inf dB",
-        "  mix true peak -inf dB",
         "  target        -3.00 dB",
-        "  global gain   0.00 dB",
-        "  predicted     -inf dB",
-        "  after gain     -inf dB true peak",
+        "  not measured: the cue did not complete",
         "",
         "0 stems assigned, 0 empty stems",
         "",

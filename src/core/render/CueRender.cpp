@@ -499,6 +499,11 @@ bool sumAndMeasure (CueRenderState& state)
     if (report.gain.silent)
         report.warnings.add ("The full mix is silent; no gain was applied.");
 
+    // Until the gained mix is measured as it is written, the level after the gain is the one the
+    // gain gives it: a cue stopped while writing still reports it.
+    report.afterSamplePeak = report.gain.gainLinear * report.mixSamplePeak;
+    report.afterTruePeak = report.gain.gainLinear * report.mixTruePeak;
+    report.levelsMeasured = true;
     return true;
 }
 
@@ -590,11 +595,6 @@ bool writeStemsAndFullMix (CueRenderState& state)
         report.afterSamplePeak = after.samplePeak;
         report.afterTruePeak = after.truePeak;
         report.remeasured = true;
-    }
-    else
-    {
-        report.afterSamplePeak = gainLinear * report.mixSamplePeak;
-        report.afterTruePeak = gainLinear * report.mixTruePeak;
     }
 
     report.clipCount = countFullScaleSamples (state.mix, 1.0);
@@ -856,6 +856,7 @@ CueReport renderCue (const CueRenderContext& context)
     const auto& request = state.request;
     auto& report = state.report;
     report.startedAt = juce::Time::getCurrentTime();
+    report.gain.targetDb = request.preset.exportSettings.headroom.targetDb;
 
     report.numChannels = request.numChannels;
     report.lengthInFrames = request.lengthInFrames;

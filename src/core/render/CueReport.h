@@ -90,9 +90,10 @@ struct CueReport
     juce::String sourceFolder;
     juce::File outputFolder;
     PeakMode peakMode = PeakMode::truePeak;
+    bool levelsMeasured = false;        // the mix was measured and its gain decided: the levels below hold
     double mixSamplePeak = 0.0;         // linear, before gain
     double mixTruePeak = 0.0;           // linear, before gain (the sample peak in samplePeak mode)
-    GainResult gain;
+    GainResult gain;                    // its target is the preset's from the start
     double afterSamplePeak = 0.0;       // linear, after gain
     double afterTruePeak = 0.0;
     bool remeasured = false;            // after-gain peaks measured on the gained mix

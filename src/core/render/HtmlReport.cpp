@@ -463,18 +463,28 @@ namespace
         html << "<h3>Levels</h3>\n<table class=\"data\">\n"
              << buildHtmlDataRow ("Length", formatLengthText (cue))
              << buildHtmlDataRow ("Sample rate", formatKilohertzWithOneDecimal (cue.sampleRate))
-             << buildHtmlDataRow ("Channels", juce::String (cue.numChannels))
-             << buildHtmlDataRow ("Mix peak", formatPeakText (cue.mixSamplePeak, 2) + " dB")
-             << buildHtmlDataRow ("Mix true peak", formatPeakText (cue.mixTruePeak, 2) + " dB")
-             << buildHtmlDataRow ("Target", formatLevelText (cue.gain.targetDb, 2) + " dB")
-             << buildHtmlDataRow ("Global gain", formatLevelText (cue.gain.gainDb, 2) + " dB"
-                                                      + (cue.gain.heldAtZero ? "   (held at 0 dB: attenuate only)" : ""))
-             << buildHtmlDataRow ("Predicted peak", formatLevelText (cue.gain.predictedPeakDb, 2) + " dB")
-             << buildHtmlDataRow (cue.remeasured ? "Measured after gain" : "After gain",
-                                  formatPeakText (cue.afterTruePeak, 2) + " dB true peak");
+             << buildHtmlDataRow ("Channels", juce::String (cue.numChannels));
 
-        if (cue.clipCount > 0)
-            html << buildHtmlDataRow ("Clipping", juce::String (cue.clipCount) + " sample(s) at or above full scale", "bad");
+        if (const auto unmeasured = describeUnmeasuredLevels (cue); unmeasured.isNotEmpty())
+        {
+            // Levels the cue never reached would read as digital silence.
+            html << buildHtmlDataRow ("Target", formatLevelText (cue.gain.targetDb, 2) + " dB")
+                 << buildHtmlDataRow ("Mix and gain", unmeasured, "muted");
+        }
+        else
+        {
+            html << buildHtmlDataRow ("Mix peak", formatPeakText (cue.mixSamplePeak, 2) + " dB")
+                 << buildHtmlDataRow ("Mix true peak", formatPeakText (cue.mixTruePeak, 2) + " dB")
+                 << buildHtmlDataRow ("Target", formatLevelText (cue.gain.targetDb, 2) + " dB")
+                 << buildHtmlDataRow ("Global gain", formatLevelText (cue.gain.gainDb, 2) + " dB"
+                                                          + (cue.gain.heldAtZero ? "   (held at 0 dB: attenuate only)" : ""))
+                 << buildHtmlDataRow ("Predicted peak", formatLevelText (cue.gain.predictedPeakDb, 2) + " dB")
+                 << buildHtmlDataRow (cue.remeasured ? "Measured after gain" : "After gain",
+                                      formatPeakText (cue.afterTruePeak, 2) + " dB true peak");
+
+            if (cue.clipCount > 0)
+                html << buildHtmlDataRow ("Clipping", juce::String (cue.clipCount) + " sample(s) at or above full scale", "bad");
+        }
 
         html << "</table>\n<h3>Reconstruction check</h3>\n";
 

@@ -100,20 +100,34 @@ juce::String formatStemNumberText (const StemReport& stem)
                                                              : stem.numberInFileName + " (" + place + ")";
 }
 
+juce::String describeWhyCueStopped (const CueReport& cue)
+{
+    return cue.cancelled              ? juce::String ("the render was cancelled")
+         : cue.stoppedAt.isNotEmpty() ? "the cue stopped at " + cue.stoppedAt
+                                      : juce::String ("the cue did not complete");
+}
+
 juce::String describeStemOutcome (const CueReport& cue, const StemReport& stem)
 {
     if (cue.ok && ! cue.cancelled)
         return {};
 
-    const auto why = cue.cancelled              ? juce::String ("the render was cancelled")
-                   : cue.stoppedAt.isNotEmpty() ? "the cue stopped at " + cue.stoppedAt
-                                                : juce::String ("the cue did not complete");
+    const auto why = describeWhyCueStopped (cue);
 
     // A cue that did not succeed delivers nothing: what it wrote waited out of sight and went.
     if (stem.written)
         return "not delivered: " + why;
 
     return (stem.measured ? "not written: " : "not measured or written: ") + why;
+}
+
+juce::String describeUnmeasuredLevels (const CueReport& cue)
+{
+    // A report no render filled in (no error, not cancelled) shows its defaults as they are.
+    if (cue.levelsMeasured || ! (cue.cancelled || ! cue.errors.isEmpty()))
+        return {};
+
+    return "not measured: " + describeWhyCueStopped (cue);
 }
 
 juce::String formatReportDateTime (juce::Time time)
@@ -226,18 +240,28 @@ juce::String formatCueReportText (const CueReport& cue)
 
     lines.add ({});
     lines.add ("Headroom");
-    lines.add ("  mix peak      " + formatPeakText (cue.mixSamplePeak, 2) + " dB");
-    lines.add ("  mix true peak " + formatPeakText (cue.mixTruePeak, 2) + " dB");
-    lines.add ("  target        " + formatLevelText (cue.gain.targetDb, 2) + " dB");
-    lines.add ("  global gain   " + formatLevelText (cue.gain.gainDb, 2) + " dB"
-               + (cue.gain.heldAtZero ? "  (attenuate only)" : ""));
-    lines.add ("  predicted     " + formatLevelText (cue.gain.predictedPeakDb, 2) + " dB");
-    lines.add (juce::String (cue.remeasured ? "  measured after" : "  after gain   ") + "  "
-               + formatPeakText (cue.afterTruePeak, 2) + " dB true peak"
-               + (cue.remeasured ? "  (re-measured)" : ""));
 
-    if (cue.clipCount > 0)
-        lines.add ("  CLIPPING      " + juce::String (cue.clipCount) + " samples at or above full scale");
+    if (const auto unmeasured = describeUnmeasuredLevels (cue); unmeasured.isNotEmpty())
+    {
+        // Levels the cue never reached would read as digital silence.
+        lines.add ("  target        " + formatLevelText (cue.gain.targetDb, 2) + " dB");
+        lines.add ("  " + unmeasured);
+    }
+    else
+    {
+        lines.add ("  mix peak      " + formatPeakText (cue.mixSamplePeak, 2) + " dB");
+        lines.add ("  mix true peak " + formatPeakText (cue.mixTruePeak, 2) + " dB");
+        lines.add ("  target        " + formatLevelText (cue.gain.targetDb, 2) + " dB");
+        lines.add ("  global gain   " + formatLevelText (cue.gain.gainDb, 2) + " dB"
+                   + (cue.gain.heldAtZero ? "  (attenuate only)" : ""));
+        lines.add ("  predicted     " + formatLevelText (cue.gain.predictedPeakDb, 2) + " dB");
+        lines.add (juce::String (cue.remeasured ? "  measured after" : "  after gain   ") + "  "
+                   + formatPeakText (cue.afterTruePeak, 2) + " dB true peak"
+                   + (cue.remeasured ? "  (re-measured)" : ""));
+
+        if (cue.clipCount > 0)
+            lines.add ("  CLIPPING      " + juce::String (cue.clipCount) + " samples at or above full scale");
+    }
 
     lines.add ({});
     lines.add (cue.describeAssignedStems() + ", " + cue.describeEmptyStems());

@@ -39,12 +39,20 @@ juce::String formatTwoDigits (int value);
     has only its place in the preset ("10"). */
 juce::String formatStemNumberText (const StemReport& stem);
 
+/** Why a cue that did not succeed stopped: "the render was cancelled", "the cue stopped at
+    <stem or mix>" or "the cue did not complete". */
+juce::String describeWhyCueStopped (const CueReport& cue);
+
 /** What became of a stem of a cue that did not succeed, as the stem tables say it instead of
     (or after) its peak: "not delivered" (its files were written, then left off the disk with
-    the rest of the cue), "not written" or "not measured or written", then why: "the cue
-    stopped at <stem or mix>", "the render was cancelled" or "the cue did not complete". Empty
-    for a stem of a cue that succeeded. */
+    the rest of the cue), "not written" or "not measured or written", then describeWhyCueStopped.
+    Empty for a stem of a cue that succeeded. */
 juce::String describeStemOutcome (const CueReport& cue, const StemReport& stem);
+
+/** What the reports and pages say instead of the mix's levels and gain of a cue that stopped
+    (with errors, or cancelled) before its mix was measured and its gain decided: "not measured: "
+    and describeWhyCueStopped. Empty when the cue has levels to show. */
+juce::String describeUnmeasuredLevels (const CueReport& cue);
 
 /** A number with one decimal (seconds), never "-0.0". */
 juce::String formatOneDecimal (double value);

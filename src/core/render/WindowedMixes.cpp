@@ -234,11 +234,6 @@ void reportMixAfterGain (CueRenderState& state, MixWindows& mix, int warningsAtS
         report.afterTruePeak = after.truePeak;
         report.remeasured = true;
     }
-    else
-    {
-        report.afterSamplePeak = report.gain.gainLinear * report.mixSamplePeak;
-        report.afterTruePeak = report.gain.gainLinear * report.mixTruePeak;
-    }
 
     report.clipCount = mix.clipCount;
 

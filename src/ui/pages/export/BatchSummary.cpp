@@ -137,6 +137,11 @@ juce::String formatDecibels (double dB)
     return juce::String (dB, 2) + " dB";
 }
 
+juce::String formatRowLevel (const CueResultRow& row, double dB)
+{
+    return row.hasLevels ? formatDecibels (dB) : juce::String ("-");
+}
+
 double peakToDecibels (double linearPeak)
 {
     if (! (linearPeak > 0.0))
@@ -201,12 +206,22 @@ juce::String formatText (const BatchReport& report, const Preset& preset, const 
         const auto seconds = cue.sampleRate > 0.0 ? (double) cue.lengthInFrames / cue.sampleRate : 0.0;
 
         lines.add ({});
-        lines.add (label ("Mix peak") + formatDecibels (peakToDecibels (cue.mixSamplePeak)));
-        lines.add (label ("Mix true peak") + formatDecibels (peakToDecibels (cue.mixTruePeak)));
-        lines.add (label ("Target") + formatDecibels (cue.gain.targetDb));
-        lines.add (label ("Global gain") + formatDecibels (cue.gain.gainDb)
-                   + (cue.gain.heldAtZero ? "   (held at 0 dB: attenuate only)" : ""));
-        lines.add (label ("Predicted peak") + formatDecibels (cue.gain.predictedPeakDb));
+
+        if (const auto unmeasured = describeUnmeasuredLevels (cue); unmeasured.isNotEmpty())
+        {
+            lines.add (label ("Target") + formatDecibels (cue.gain.targetDb));
+            lines.add (label ("Mix and gain") + unmeasured);
+        }
+        else
+        {
+            lines.add (label ("Mix peak") + formatDecibels (peakToDecibels (cue.mixSamplePeak)));
+            lines.add (label ("Mix true peak") + formatDecibels (peakToDecibels (cue.mixTruePeak)));
+            lines.add (label ("Target") + formatDecibels (cue.gain.targetDb));
+            lines.add (label ("Global gain") + formatDecibels (cue.gain.gainDb)
+                       + (cue.gain.heldAtZero ? "   (held at 0 dB: attenuate only)" : ""));
+            lines.add (label ("Predicted peak") + formatDecibels (cue.gain.predictedPeakDb));
+        }
+
         lines.add (label ("Unassigned tracks") + juce::String (cue.unassignedTracks.size()));
         lines.add (label ("Length") + formatDuration (seconds) + ", " + juce::String (cue.numChannels) + " ch");
     }
@@ -235,6 +250,7 @@ std::vector<CueResultRow> buildCueRows (const BatchReport& report, const std::ve
             row.hasResult = true;
             row.silenceFoundSeconds = result.leadingSilenceSeconds;
             row.durationSeconds = result.sampleRate > 0.0 ? (double) result.lengthInFrames / result.sampleRate : 0.0;
+            row.hasLevels = describeUnmeasuredLevels (result).isEmpty();
             row.peakDb = peakToDecibels (result.mixTruePeak);
             row.gainDb = result.gain.gainDb;
             row.assignedStems = result.countAssignedStems();

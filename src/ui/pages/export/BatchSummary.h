@@ -52,6 +52,10 @@ namespace BatchSummary
     /** "-inf" at or below -399 dB, else two decimals and " dB". */
     juce::String formatDecibels (double dB);
 
+    /** A level of a cue row (its peak or its gain) as the list shows it: formatDecibels, or "-"
+        when the run stopped before the cue's mix was measured. */
+    juce::String formatRowLevel (const CueResultRow& row, double dB);
+
     /** A linear peak in dB (at least -400; a peak not above 0 gives -400). */
     double peakToDecibels (double linearPeak);
 } // namespace BatchSummary

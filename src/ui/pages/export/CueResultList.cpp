@@ -509,8 +509,8 @@ void CueResultList::paintRow (juce::Graphics& g, int index)
         return;
     }
 
-    const juce::String texts[] { formatDuration (row.durationSeconds), BatchSummary::formatDecibels (row.peakDb),
-                                 BatchSummary::formatDecibels (row.gainDb), juce::String (row.assignedStems),
+    const juce::String texts[] { formatDuration (row.durationSeconds), BatchSummary::formatRowLevel (row, row.peakDb),
+                                 BatchSummary::formatRowLevel (row, row.gainDb), juce::String (row.assignedStems),
                                  row.emptyStems > 0 ? juce::String (row.emptyStems) : juce::String() };
 
     g.setColour (nameColour);

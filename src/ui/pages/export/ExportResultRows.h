@@ -17,6 +17,7 @@ struct CueResultRow
     bool hasProblem = false;            // errors, cancelled, not ok, failed null test or unassigned tracks
     bool hasResult = false;             // the last run has a report for this cue
     double durationSeconds = 0.0;       // after the cut
+    bool hasLevels = false;             // the run measured the mix and decided its gain: peakDb and gainDb hold
     double peakDb = -400.0;             // mix true peak before gain; -400 stands for minus infinity
     double gainDb = 0.0;
     int assignedStems = 0;

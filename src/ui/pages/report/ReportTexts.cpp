@@ -57,13 +57,20 @@ juce::String buildCueDetailsText (const CueReport& cue)
     lines.add (cue.describeAssignedStems() + " - " + cue.describeEmptyStems());
     lines.add ({});
 
-    if (cue.peakMode == PeakMode::truePeak)
-        lines.add ("True peak " + formatLinearPeak (cue.mixTruePeak));
+    if (const auto unmeasured = describeUnmeasuredLevels (cue); unmeasured.isNotEmpty())
+    {
+        lines.add ("Mix and gain " + unmeasured);
+    }
     else
-        lines.add ("Mix peak " + formatLinearPeak (cue.mixSamplePeak));
+    {
+        if (cue.peakMode == PeakMode::truePeak)
+            lines.add ("True peak " + formatLinearPeak (cue.mixTruePeak));
+        else
+            lines.add ("Mix peak " + formatLinearPeak (cue.mixSamplePeak));
 
-    lines.add ("Global gain " + formatDecibels (cue.gain.gainDb) + (cue.gain.heldAtZero ? "  (attenuate only)" : ""));
-    lines.add ("After gain " + formatLinearPeak (cue.afterTruePeak));
+        lines.add ("Global gain " + formatDecibels (cue.gain.gainDb) + (cue.gain.heldAtZero ? "  (attenuate only)" : ""));
+        lines.add ("After gain " + formatLinearPeak (cue.afterTruePeak));
+    }
 
     if (cue.leadingSilenceSeconds > 0.0)
         lines.add ("Leading silence " + juce::String (cue.leadingSilenceSeconds, 2) + " s");

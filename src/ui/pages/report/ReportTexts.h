@@ -36,8 +36,8 @@ juce::String formatDecibels (double dB);
 /** A linear peak as formatDecibels shows it: 20 x log10, floored at -400; "-inf" for 0 or less. */
 juce::String formatLinearPeak (double linear);
 
-/** The cue's length, format, stems, levels and the reconstruction check when it did not judge,
-    one item per line. */
+/** The cue's length, format, stems, levels (or why it has none) and the reconstruction check
+    when it did not judge, one item per line. */
 juce::String buildCueDetailsText (const CueReport& cue);
 
 /** "Error: ", then "Not read: " (each unreadable track with its reason), then "Warning: " lines

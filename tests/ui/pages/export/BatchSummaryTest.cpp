@@ -34,6 +34,7 @@ namespace
         cue.sampleRate = 48000.0;
         cue.lengthInFrames = 48000 * 65 + 24000;
         cue.numChannels = 2;
+        cue.levelsMeasured = true;
         cue.mixSamplePeak = 0.5;
         cue.mixTruePeak = 0.5;
         cue.gain.targetDb = -3.0;
@@ -130,6 +131,43 @@ TEST (BatchSummary, SilentMixAndHeldGain)
     EXPECT_EQ (lines[4], "Mix true peak       -inf");
     EXPECT_EQ (lines[6], "Global gain         0.00 dB   (held at 0 dB: attenuate only)");
     EXPECT_EQ (lines[7], "Predicted peak      -inf");
+}
+
+// A cue that stopped before its mix was measured showed -inf peaks and a gain of 0.00 dB, as if
+// its mix were silent.
+TEST (BatchSummary, ACueStoppedBeforeItsMixWasMeasuredShowsNoLevels)
+{
+    const auto preset = makeSummaryPreset();
+    auto stopped = makeCueReport (preset, "a", { "Drums", "Bass" });
+    stopped.ok = false;
+    stopped.levelsMeasured = false;
+    stopped.mixSamplePeak = stopped.mixTruePeak = 0.0;
+    stopped.gain = {};
+    stopped.gain.targetDb = -1.0;
+    stopped.stoppedAt = "Bass";
+    stopped.errors.add ("Bass: bass.wav: The file is truncated.");
+
+    BatchReport report;
+    report.cues.push_back (stopped);
+    EXPECT_EQ (BatchSummary::formatText (report, preset, {}, RunKind::exportRun),
+               "Stems to export     2 of 3 in the schema\n"
+               "Files written       0  (1 format(s), full mix included)\n"
+               "\n"
+               "Target              -1.00 dB\n"
+               "Mix and gain        not measured: the cue stopped at Bass\n"
+               "Unassigned tracks   0\n"
+               "Length              1:05.5, 2 ch");
+
+    // In the cue list its Peak and Gain cells are empty, beside a cue that has its levels.
+    report.cues.push_back (makeCueReport (preset, "b", { "Drums" }));
+    const auto rows = BatchSummary::buildCueRows (report, { makeCue ("a"), makeCue ("b") });
+    ASSERT_EQ (rows.size(), 2u);
+    EXPECT_FALSE (rows[0].hasLevels);
+    EXPECT_EQ (BatchSummary::formatRowLevel (rows[0], rows[0].peakDb), "-");
+    EXPECT_EQ (BatchSummary::formatRowLevel (rows[0], rows[0].gainDb), "-");
+    EXPECT_TRUE (rows[1].hasLevels);
+    EXPECT_EQ (BatchSummary::formatRowLevel (rows[1], rows[1].peakDb), "-6.02 dB");
+    EXPECT_EQ (BatchSummary::formatRowLevel (rows[1], rows[1].gainDb), "3.02 dB");
 }
 
 // The count used to take every enabled format, ignore the stems' own empty policies and the

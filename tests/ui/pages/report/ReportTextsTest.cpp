@@ -126,7 +126,8 @@ TEST (ReportTexts, DetailsListLengthFormatStemsAndLevels)
                "\n"
                "Reconstruction not run");
 
-    // A failed cue with no rate and a skipped check.
+    // A cue that failed before its mix was measured, with no rate and a skipped check: no levels
+    // (-inf would read as a silent mix).
     auto failed = testing::makeFailedCue();
     failed.reconstruction.state = ReconstructionState::skipped;
 
@@ -135,11 +136,13 @@ TEST (ReportTexts, DetailsListLengthFormatStemsAndLevels)
                "- -\n"
                "0 stems assigned - 0 empty stems\n"
                "\n"
-               "True peak -inf\n"
-               "Global gain 0.0 dB\n"
-               "After gain -inf\n"
+               "Mix and gain not measured: the cue did not complete\n"
                "\n"
                "Reconstruction check skipped");
+
+    failed.errors.clear();
+    failed.cancelled = true;
+    EXPECT_TRUE (buildCueDetailsText (failed).contains ("\nMix and gain not measured: the render was cancelled\n"));
 }
 
 TEST (ReportTexts, IssuesListErrorsThenUnreadTracksThenWarningsAndNothingWithoutThem)
