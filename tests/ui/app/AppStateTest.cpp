@@ -675,7 +675,9 @@ namespace
                 EXPECT_EQ (answers[i].ok, expected[i]) << answers[i].error;
 
             if (! expected.back())
+            {
                 EXPECT_EQ (answers.back().error, "/bin/sh reported a failure (exit status 3) opening \"page.html\".");
+            }
         }
     }
 
