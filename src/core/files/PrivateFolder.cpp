@@ -1,7 +1,11 @@
 #include "PrivateFolder.h"
 
+#include "PathRules.h"
+
 #if JUCE_LINUX || JUCE_MAC || JUCE_BSD
     #include <cerrno>
+    #include <cstring>
+    #include <fcntl.h>
     #include <sys/stat.h>
     #include <unistd.h>
 #endif
@@ -58,6 +62,41 @@ juce::File getPrivateFolder (const juce::File& parent, const juce::String& name,
 juce::File getPrivateTemporaryFolder (const juce::String& name, juce::String& error)
 {
     return getPrivateFolder (juce::File::getSpecialLocation (juce::File::tempDirectory), name, error);
+}
+
+juce::File createFileOfItsOwn (const juce::File& folder, const juce::String& base, const juce::String& extension, juce::String& error)
+{
+    constexpr int maxTries = 1000;
+
+    for (int number = 1; number <= maxTries; ++number)
+    {
+        const auto file = getChildFileNamed (folder, number == 1 ? base + extension : base + " (" + juce::String (number) + ")" + extension);
+#if JUCE_LINUX || JUCE_MAC || JUCE_BSD
+        const auto handle = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+
+        if (handle >= 0)
+        {
+            ::close (handle);
+            error.clear();
+            return file;
+        }
+
+        if (errno != EEXIST)
+        {
+            error = "The file " + file.getFullPathName() + " could not be made: " + juce::String (std::strerror (errno));
+            return {};
+        }
+#else
+        if (! file.exists() && file.create().wasOk())
+        {
+            error.clear();
+            return file;
+        }
+#endif
+    }
+
+    error = "No file could be made in " + folder.getFullPathName() + ": " + juce::String (maxTries) + " names were taken.";
+    return {};
 }
 
 } // namespace dunmoor

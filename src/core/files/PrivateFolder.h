@@ -20,4 +20,12 @@ namespace dunmoor
 /** getPrivateFolder in the system's temporary folder. */
 [[nodiscard]] juce::File getPrivateTemporaryFolder (const juce::String& name, juce::String& error);
 
+/**
+    Makes a new, empty file in folder named base + extension, or base + " (2)" + extension and
+    so on when that name is taken. The name is claimed in one step, so that two processes
+    writing into one shared folder are never handed the same file. The empty file with the
+    reason in error when none could be made.
+*/
+[[nodiscard]] juce::File createFileOfItsOwn (const juce::File& folder, const juce::String& base, const juce::String& extension, juce::String& error);
+
 } // namespace dunmoor

@@ -517,9 +517,11 @@ void ReportPage::openInBrowser()
         return;
     }
 
-    browserReportFile = folder.getChildFile (getReportFileName (appState.lastReport));
+    // The folder is shared by every window of the app this user has open: the page gets a name
+    // no other one holds, so that none replaces, or later deletes, another's page.
+    browserReportFile = createFileOfItsOwn (folder, getReportBaseName (appState.lastReport), ".html", error);
 
-    if (! writeHtmlReport (appState.lastReport, browserReportFile, error, { true, true, {} }))
+    if (browserReportFile == juce::File() || ! writeHtmlReport (appState.lastReport, browserReportFile, error, { true, true, {} }))
     {
         warn (title, error);
         return;

@@ -143,9 +143,11 @@ TEST_F (ReportPageTest, OpenInBrowserHandsThePathOverAsOneArgument)
     workingFolder.setAsCurrentWorkingDirectory();
 }
 
+// The pages of every test process share one folder: each test here has cue names, and so page
+// names, of its own, so that a page that must be gone isn't another process's of the same name.
 TEST_F (ReportPageTest, OpenInBrowserReplacesItsPageAndSaysWhenNoBrowserStarted)
 {
-    deliver (render ({ "1m01" }));
+    deliver (render ({ "4m01" }));
     click (page->getOpenInBrowserButton());
     const auto first = page->getBrowserReportFile();
     EXPECT_TRUE (first.existsAsFile());
@@ -154,7 +156,7 @@ TEST_F (ReportPageTest, OpenInBrowserReplacesItsPageAndSaysWhenNoBrowserStarted)
     EXPECT_EQ (fake->opened.back().target, first.getFullPathName());
 
     // Another run, another page in the same folder; the first goes.
-    deliver (render ({ "1m02" }));
+    deliver (render ({ "4m02" }));
     fake->openOutcome = { false, "xdg-open: no method available for opening it" };
     click (page->getOpenInBrowserButton());
     const auto second = page->getBrowserReportFile();
@@ -171,6 +173,32 @@ TEST_F (ReportPageTest, OpenInBrowserReplacesItsPageAndSaysWhenNoBrowserStarted)
     // The page's copy goes with the page.
     page.reset();
     EXPECT_FALSE (second.exists());
+}
+
+// Every window of the app this user has open writes its pages into one folder. A second window
+// replaced the first one's page of the same report, and deleted it when it was closed.
+TEST_F (ReportPageTest, OpenInBrowserLeavesAnotherWindowsPageAlone)
+{
+    deliver (render ({ "5m01" }));
+    auto other = std::make_unique<ui::ReportPage> (*state);
+    other->openInBrowser();
+    pumpUntil ([&] { return ! other->isOpeningInBrowser(); });
+    const auto theirs = other->getBrowserReportFile();
+    ASSERT_TRUE (theirs.existsAsFile());
+    const auto theirBytes = theirs.loadFileAsString();
+    ASSERT_TRUE (theirs.appendText ("<!-- theirs -->"));
+
+    click (page->getOpenInBrowserButton());
+    const auto ours = page->getBrowserReportFile();
+    EXPECT_NE (ours, theirs);
+    EXPECT_EQ (ours.getParentDirectory(), theirs.getParentDirectory());
+    EXPECT_EQ (ours.loadFileAsString(), theirBytes);
+
+    page.reset();
+    EXPECT_FALSE (ours.exists());
+    EXPECT_EQ (theirs.loadFileAsString(), theirBytes + "<!-- theirs -->");
+    other.reset();
+    EXPECT_FALSE (theirs.exists());
 }
 
 // Nothing showed while the desktop looked for a browser, for seconds, and a second press
