@@ -244,22 +244,28 @@ void FormatRow::chooseSubFolder()
                            });
 }
 
-std::array<juce::Rectangle<int>, 7> FormatRow::getFormatColumns (juce::Rectangle<int> area)
+std::array<juce::Rectangle<int>, 7> FormatRow::getFormatColumns (juce::Rectangle<int> area, bool subFolderBelow)
 {
     std::array<juce::Rectangle<int>, 7> columns;
     auto rest = area;
 
     auto take = [&rest] (int width) { return rest.removeFromLeft (std::min (width, rest.getWidth())); };
 
+    constexpr int choiceWidths[] = { 72, 112, 116, 200 };
+    constexpr int fixedWidth = 26 + 4 * 5;
+    constexpr int choicesWidth = choiceWidths[0] + choiceWidths[1] + choiceWidths[2] + choiceWidths[3];
+    const auto stretch = subFolderBelow ? std::max (1.0, (double) (area.getWidth() - fixedWidth) / (double) choicesWidth) : 1.0;
+    const auto choice = [&] (int index) { return take ((int) std::floor (choiceWidths[index] * stretch)); };
+
     columns[0] = take (26);
     take (5);
-    columns[1] = take (72);
+    columns[1] = choice (0);
     take (5);
-    columns[2] = take (100);
+    columns[2] = choice (1);
     take (5);
-    columns[3] = take (116);
+    columns[3] = choice (2);
     take (5);
-    columns[4] = take (176);
+    columns[4] = choice (3);
     take (5);
     columns[6] = rest.removeFromRight (std::min (36, rest.getWidth()));
     rest.removeFromRight (std::min (5, rest.getWidth()));
@@ -269,7 +275,7 @@ std::array<juce::Rectangle<int>, 7> FormatRow::getFormatColumns (juce::Rectangle
 
 std::array<juce::Rectangle<int>, 3> FormatRow::getSubFolderLine (juce::Rectangle<int> area)
 {
-    const auto columns = getFormatColumns (area);
+    const auto columns = getFormatColumns (area, true);
     auto rest = area.withLeft (columns[2].getX());
     const auto pick = rest.removeFromRight (std::min (36, rest.getWidth()));
     rest.removeFromRight (std::min (5, rest.getWidth()));
@@ -314,7 +320,7 @@ void FormatRow::resized()
 {
     auto bounds = getLocalBounds();
     const auto take = [&bounds] (int height) { return bounds.removeFromTop (std::min (height, bounds.getHeight())); };
-    const auto columns = getFormatColumns (take (lineHeight));
+    const auto columns = getFormatColumns (take (lineHeight), showsSubFolderBelow (getWidth()));
 
     enableToggle.setBounds (columns[0]);
     formatCombo.setBounds (columns[1]);
@@ -357,7 +363,7 @@ void FormatCaptions::setSubFolderCaptionShown (bool shown)
 
 std::vector<PaintedText> FormatCaptions::getPaintedTexts() const
 {
-    const auto columns = FormatRow::getFormatColumns (getLocalBounds());
+    const auto columns = FormatRow::getFormatColumns (getLocalBounds(), ! subFolderCaptionShown);
     const auto colour = currentPalette().textDisabled;
     std::vector<PaintedText> texts;
 

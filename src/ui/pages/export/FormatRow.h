@@ -61,8 +61,10 @@ public:
     int getPreferredHeight (int width) const;
 
     /** Where the controls and the captions over them stand: enable, format, word length, sample
-        rate, dither, sub-folder and pick button, each cut at what is left of the width. */
-    static std::array<juce::Rectangle<int>, 7> getFormatColumns (juce::Rectangle<int> area);
+        rate, dither, sub-folder and pick button, each cut at what is left of the width. With the
+        sub-folder on a second line the four choices share the whole first line, so that their
+        texts are not cut while room stands empty beside them. */
+    static std::array<juce::Rectangle<int>, 7> getFormatColumns (juce::Rectangle<int> area, bool subFolderBelow = false);
 
     /** The second line of a narrow row: the sub-folder caption under the format column, the
         field from the word-length column on, and the pick button against the right edge. */

@@ -150,6 +150,24 @@ TEST (ExportFormatRows, TheSubFolderFieldShowsItsHintAndCaptionWholeAtEveryPageW
         }
 
         subFolderBelow.addIfNotAlreadyThere (row (page, 0).showsSubFolderBelow (row (page, 0).getWidth()));
+
+        // Every choice reads whole: "32-bit f…" and "Shaped TPDF auto-…" stood beside room left
+        // empty.
+        auto& r = row (page, 1);
+        for (auto* box : { &r.formatCombo, &r.wordLengthCombo, &r.sampleRateCombo, &r.ditherCombo })
+        {
+            const auto selected = box->getSelectedItemIndex();
+
+            for (int item = 0; item < box->getNumItems(); ++item)
+            {
+                box->setSelectedItemIndex (item, juce::dontSendNotification);
+                for (auto* child : box->getChildren())
+                    if (auto* text = dynamic_cast<ui::ComboBoxText*> (child); text != nullptr && text->getShownText() != text->getText())
+                        found.addIfNotAlreadyThere (juce::String (width) + ": \"" + text->getText() + "\" reads \"" + text->getShownText() + "\"");
+            }
+
+            box->setSelectedItemIndex (selected, juce::dontSendNotification);
+        }
     }
 
     EXPECT_TRUE (found.isEmpty()) << found.size() << " finding(s):\n" << found.joinIntoString ("\n");
