@@ -22,7 +22,9 @@ namespace dunmoor::testing
     keeps its closing count in brackets), a table column pushed past the table's edge, a control
     with no room at all, a child lying outside its parent and siblings that overlap where both
     show something. The text measures follow the framework's own fitted-text drawing, which
-    squeezes or cuts a line that is wider than its room.
+    squeezes a line that is wider than its room (down to a label's own smallest scale), wraps
+    it when that is not enough and it has the lines, else cuts it: a squeezed line does not fit
+    either.
 */
 class FitCheck
 {
@@ -108,14 +110,17 @@ private:
         return ui::countWrappedLines (font, text, width + tolerance);
     }
 
-    /** Checks one text in its room: maxLines lines of the room's height may wrap it. */
+    /** Checks one text in its room: maxLines lines of the room's height may wrap it. A line too
+        wide for its room is drawn squeezed down to the smallest scale (fitted-text drawing) and
+        only past that wrapped or cut; a text that is never squeezed has a smallest scale of 1. */
     void checkText (juce::Component& c,
                     const juce::String& where,
                     const juce::String& text,
                     const juce::Font& font,
                     juce::Rectangle<int> room,
                     int maxLines,
-                    bool shorteningAllowed)
+                    bool shorteningAllowed,
+                    float smallestScale = juce::Font::getDefaultMinimumHorizontalScaleFactor())
     {
         if (text.trim().isEmpty())
             return;
@@ -139,13 +144,14 @@ private:
             return;
         }
 
-        // The framework wraps a text only when squeezing it to 70 % would not do, and only into
-        // the lines its room has.
-        const auto wraps = maxLines > 1 && (! oneLine || needed * 0.7f >= width);
-        if (wraps && wrappedLines (font, text, width) <= maxLines)
+        // The framework wraps a text only when squeezing it to the smallest scale would not do,
+        // and only into the lines its room has.
+        const auto squeezes = oneLine && needed * smallestScale < width;
+        if (maxLines > 1 && ! squeezes && wrappedLines (font, text, width) <= maxLines)
             return;
 
-        add (where, "\"" + text + "\" needs " + juce::String (juce::roundToInt (needed)) + " px, has " + juce::String (room.getWidth()));
+        add (where, "\"" + text + "\" needs " + juce::String (juce::roundToInt (needed)) + " px, has " + juce::String (room.getWidth())
+                        + (! oneLine ? juce::String() : squeezes ? ", drawn squeezed" : ", cut off"));
     }
 
     void checkShortening (juce::Component& c, const juce::String& where, const juce::String& text, bool allowed)
@@ -178,7 +184,7 @@ private:
         if (auto* comboText = dynamic_cast<ui::ComboBoxText*> (&label))
         {
             const auto shown = comboText->getShownText();
-            checkText (label, where, shown, font, room, 1, true);
+            checkText (label, where, shown, font, room, 1, true, 1.0f);
 
             // A choice such as "2M14 The Long Way Round  (10 stems)" is told apart by its count.
             const auto whole = label.getText();
@@ -188,7 +194,13 @@ private:
                 add (where, "\"" + shown + "\" loses the count of \"" + whole + "\"");
         }
         else
-            checkText (label, where, label.getText(), font, room, lines, true);
+        {
+            // A label squeezes its text down to its own smallest scale; none set means the
+            // framework's default.
+            const auto scale = label.getMinimumHorizontalScale();
+            checkText (label, where, label.getText(), font, room, lines, true,
+                       scale > 0.0f ? scale : juce::Font::getDefaultMinimumHorizontalScaleFactor());
+        }
     }
 
     void checkTextButton (juce::TextButton& button, const juce::String& where)
@@ -226,12 +238,12 @@ private:
         const auto view = editor.getBorder().subtractedFrom (editor.getLocalBounds());
         const juce::Rectangle<int> hintRoom (editor.getLeftIndent(), editor.getTopIndent(), view.getWidth() - editor.getLeftIndent(),
                                              editor.getHeight() - editor.getTopIndent());
-        checkText (editor, where + " hint", editor.getTextToShowWhenEmpty(), font, hintRoom, 1, false);
+        checkText (editor, where + " hint", editor.getTextToShowWhenEmpty(), font, hintRoom, 1, false, 1.0f);
 
         if (! editor.isMultiLine() && editor.getPasswordCharacter() == 0)
         {
             const auto textRoom = view.withTrimmedLeft (editor.getLeftIndent()).withTrimmedTop (editor.getTopIndent()).withTrimmedRight (2);
-            checkText (editor, where, editor.getText(), font, textRoom, 1, false);
+            checkText (editor, where, editor.getText(), font, textRoom, 1, false, 1.0f);
         }
     }
 
@@ -243,7 +255,7 @@ private:
             // of a view the text scrolls under.
             const auto area = painted.area.toNearestIntEdges();
             const auto room = painted.scrollsSideways ? area : area.getIntersection (c.getLocalBounds());
-            checkText (c, where + " text \"" + painted.text.substring (0, 60) + "\"", painted.text, painted.font, room, 1, painted.mayBeShortened);
+            checkText (c, where + " text \"" + painted.text.substring (0, 60) + "\"", painted.text, painted.font, room, 1, painted.mayBeShortened, 1.0f);
         }
     }
 

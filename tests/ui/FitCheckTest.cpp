@@ -53,4 +53,50 @@ TEST (FitCheck, TextFieldsAndTextsAComponentPaintsNeedRoomForTheirWholeText)
     }
 }
 
+// A label draws a line too wide for it squeezed, down to its smallest scale, and only past
+// that wraps it into the lines its height has or cuts it.
+TEST (FitCheck, ALabelFitsOnlyWhenItsTextIsNeitherSqueezedNorCut)
+{
+    const juce::String headline ("Rendered 10 file(s)  -  stems reconstruct the mix");
+    juce::Label label;
+    label.setFont (ui::fontBold16());
+    label.setText (headline, juce::dontSendNotification);
+
+    struct Case
+    {
+        const char* what;
+        float smallestScale; // 0: the framework's default
+        juce::Rectangle<int> bounds;
+        const char* finding; // empty: fits
+    };
+
+    // The headline needs about 380 px; a label loses 10 px to its border.
+    const Case cases[] {
+        { "one line a quarter too narrow", 0.0f, { 0, 0, 290, 30 }, "drawn squeezed" },
+        { "one line, never squeezed", 1.0f, { 0, 0, 290, 30 }, "cut off" },
+        { "two lines, never squeezed", 1.0f, { 0, 0, 290, 44 }, "" },
+        { "two lines, squeezed to half rather than wrapped", 0.5f, { 0, 0, 250, 44 }, "drawn squeezed" },
+        { "one line with room", 0.0f, { 0, 0, 420, 30 }, "" },
+    };
+
+    for (const auto& c : cases)
+    {
+        label.setMinimumHorizontalScale (c.smallestScale);
+        label.setBounds (c.bounds);
+        const auto found = FitCheck::toText (FitCheck::check (label));
+
+        if (juce::String (c.finding).isEmpty())
+            EXPECT_TRUE (found.isEmpty()) << c.what << ": " << found;
+        else
+            EXPECT_TRUE (found.contains (c.finding)) << c.what << ": " << found;
+    }
+
+    // Shortened on purpose, with the whole text in its tooltip.
+    label.setMinimumHorizontalScale (0.0f);
+    label.setBounds (0, 0, 290, 30);
+    label.setText (ui::shortenToFit (headline, ui::fontBold16(), 280.0f, ui::Shortening::atEnd), juce::dontSendNotification);
+    label.setTooltip (headline);
+    EXPECT_TRUE (FitCheck::check (label).empty()) << FitCheck::toText (FitCheck::check (label));
+}
+
 } // namespace dunmoor::testing

@@ -11,6 +11,7 @@
 #include "ui/app/OpenFolder.h"
 #include "ui/app/PlayerTransport.h"
 #include "ui/look/AppLookAndFeel.h"
+#include "ui/look/ShortenedText.h"
 #include "ui/look/Theme.h"
 
 namespace dunmoor::ui
@@ -132,6 +133,9 @@ ReportPage::ReportPage (AppState& state)
 
     headline.setTitle ("Run result");
     headline.setFont (fontBold16());
+    // A headline longer than the column (a run of one cue says whether its stems reconstruct
+    // the mix) takes a second line rather than being drawn squeezed.
+    headline.setMinimumHorizontalScale (1.0f);
 
     cueList.setTitle ("Cues of the run");
     cueList.setRowHeight (36);
@@ -282,7 +286,7 @@ void ReportPage::refresh()
     {
         showsReport = false;
         detailsText = noReportDetailsText;
-        issues.setText ({});
+        issuesText = {};
         issues.setVisible (false);
         cueList.updateContent();
         table->setRows ({});
@@ -335,7 +339,7 @@ void ReportPage::refresh()
         for (const auto& error : report.errors)
             lines.add ("Error: " + error);
 
-        issues.setText (lines.joinIntoString ("\n"));
+        issuesText = lines.joinIntoString ("\n");
         issues.setVisible (lines.size() > 0);
         table->setRows ({});
         resetPlayer();
@@ -349,9 +353,8 @@ void ReportPage::updateCueTexts (const CueReport& cue)
 {
     detailsText = buildCueDetailsText (cue);
 
-    const auto issueText = buildCueIssuesText (cue);
-    issues.setText (issueText);
-    issues.setVisible (issueText.isNotEmpty());
+    issuesText = buildCueIssuesText (cue);
+    issues.setVisible (issuesText.isNotEmpty());
 }
 
 void ReportPage::showCue (const CueReport& cue)
@@ -698,7 +701,9 @@ void ReportPage::resized()
     content.removeFromLeft (12);
     auto right = content;
 
-    headline.setBounds (left.removeFromTop (30));
+    const auto headlineRoom = left.getWidth() - headline.getBorderSize().getLeftAndRight();
+    const auto headlineFits = measureLineWidth (headline.getFont(), headline.getText()) <= (float) headlineRoom;
+    headline.setBounds (left.removeFromTop (headlineFits ? 30 : 30 + (int) std::ceil (headline.getFont().getHeight())));
     left.removeFromTop (6);
 
     // The details block draws one line per line break; a line too long for the column is
@@ -765,6 +770,11 @@ void ReportPage::resized()
 
         tableArea.removeFromBottom (6);
     }
+
+    // An error or warning names files and folders, so it can be longer than the column is wide.
+    if (const auto wrappedIssues = issues.isVisible() ? wrapToWidth (issuesText, issues.getFont(), tableArea.getWidth()) : juce::String();
+        issues.getText() != wrappedIssues)
+        issues.setText (wrappedIssues);
 
     if (issues.isVisible())
     {

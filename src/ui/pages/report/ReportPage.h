@@ -146,6 +146,7 @@ private:
     juce::File browserReportFile;
     PendingOpens browserOpens;
     juce::String detailsText;   // before it is broken into lines that fit the column
+    juce::String issuesText;    // the same for the errors and warnings
     juce::Rectangle<int> cueListPanel;
     juce::Rectangle<int> detailsPanel;
 
