@@ -156,4 +156,46 @@ inline bool writeLongWav (const juce::File& file, int sampleRate, juce::int64 fr
     return writeSparseFile (file, header, (juce::int64) header.getSize() + frames);
 }
 
+/** A copy of the FLAC file with count PADDING blocks of blockBytes each after its own metadata
+    blocks, their bodies never written (a sparse file: gigabytes of metadata cost no disk).
+    Where the first of them starts, or -1. */
+inline juce::int64 writePaddedFlac (const juce::File& flac, const juce::File& file, int count, juce::int64 blockBytes)
+{
+    juce::MemoryBlock bytes;
+
+    if (! flac.loadFileAsData (bytes))
+        return -1;
+
+    // Past the marker, header after header up to the one flagged last, which now isn't.
+    auto* b = static_cast<unsigned char*> (bytes.getData());
+    size_t end = 4;
+
+    for (bool last = false; ! last;)
+    {
+        last = (b[end] & 0x80) != 0;
+
+        if (last && count > 0)
+            b[end] &= 0x7f;
+
+        end += 4 + (size_t) ((b[end + 1] << 16) | (b[end + 2] << 8) | b[end + 3]);
+    }
+
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+
+    if (! out.openedOk() || ! out.write (b, end))
+        return -1;
+
+    for (int i = 0; i < count; ++i)
+    {
+        const unsigned char header[] = { (unsigned char) (i == count - 1 ? 0x81 : 0x01), (unsigned char) (blockBytes >> 16),
+                                         (unsigned char) (blockBytes >> 8), (unsigned char) blockBytes };
+
+        if (! out.write (header, 4) || ! out.setPosition (out.getPosition() + blockBytes))
+            return -1;
+    }
+
+    return out.write (b + end, bytes.getSize() - end) ? (juce::int64) end : -1;
+}
+
 } // namespace dunmoor::testing

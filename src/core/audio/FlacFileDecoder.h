@@ -28,7 +28,8 @@ public:
     FlacFileDecoder (const FlacFileDecoder&) = delete;
     FlacFileDecoder& operator= (const FlacFileDecoder&) = delete;
 
-    /** Opens the file and reads its metadata. */
+    /** Opens the file and reads its metadata: the blocks up to the limit the chunk walk sets
+        (walkAudioFileChunks), the rest being stepped over unread. */
     [[nodiscard]] bool open (juce::String& error);
 
     /** The length the stream announces, 0 when it doesn't say. */
