@@ -306,6 +306,14 @@ TEST (FlacFileDecoder, MetadataPastTheLimitIsSteppedOverUnread)
         // A window starting inside an audio frame: the decoder seeks within the audio.
         ASSERT_TRUE (readAudioFileRange (file, 0.0, 0.3, 0.1, buffer, error)) << error;
         expectSameSamples (buffer, expected, (int) (0.3 * rate), c.name);
+
+        // The decoder on its own walks the headers itself; its end check and a seek.
+        FlacFileDecoder decoder (file);
+        juce::AudioBuffer<double> piece (2, 1000);
+        ASSERT_TRUE (decoder.open (error) && decoder.checkEnd (error)) << error;
+        ASSERT_TRUE (decoder.read (20000, 1000, numFrames, piece.getArrayOfWritePointers(), error)) << error;
+        expectSameSamples (piece, expected, 20000, c.name);
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - read, 3000.0);
     }
 }
 
@@ -349,6 +357,10 @@ TEST (FlacFileDecoder, MetadataBlocksThatDontFitTheFileFailAtOnce)
         juce::AudioBuffer<double> buffer;
         EXPECT_FALSE (readAudioFileAtOwnRate (file, buffer, error));
         EXPECT_EQ (error, message);
+
+        FlacFileDecoder decoder (file);
+        EXPECT_FALSE (decoder.open (error));
+        EXPECT_EQ (error, message.replace ("The file", "The file \"" + file.getFileName() + "\""));
         EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 3000.0);
     }
 }

@@ -48,11 +48,11 @@ namespace
 
     // The framework's FLAC reader keeps only the low 32 bits of the announced length, and reads
     // missing or damaged audio as silence; its own decoder checks the end cheaply instead.
-    bool checkFlacData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
+    bool checkFlacData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error, const AudioFileChunks* walked)
     {
         try
         {
-            FlacFileDecoder decoder (file);
+            FlacFileDecoder decoder (file, 0, walked);
 
             if (! decoder.open (error) || ! decoder.checkEnd (error))
                 return false;
@@ -218,7 +218,7 @@ bool checkReaderData (juce::AudioFormatReader& reader, const juce::File& file, j
         return true;
 
     if (isFlac)
-        return checkFlacData (reader, file, error);
+        return checkFlacData (reader, file, error, walked);
 
     const auto truncated = [&] (juce::int64 present)
     {

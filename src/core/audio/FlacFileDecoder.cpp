@@ -37,9 +37,10 @@ namespace
 //==============================================================================
 struct FlacFileDecoder::Impl
 {
-    Impl (const juce::File& f, int readAheadBytesToUse)
+    Impl (const juce::File& f, int readAheadBytesToUse, const AudioFileChunks* walkedAlready)
         : file (f)
         , readAheadBytes (readAheadBytesToUse)
+        , walked (walkedAlready)
     {
     }
 
@@ -58,6 +59,7 @@ struct FlacFileDecoder::Impl
 
     juce::File file;
     int readAheadBytes = 0;
+    const AudioFileChunks* walked = nullptr;       // the caller's, used in open() only
     juce::FileInputStream* fileInput = nullptr;    // the file, read through shown
     std::unique_ptr<juce::InputStream> shown;      // the file, or the view of it without the metadata past the limit
     std::unique_ptr<juce::BufferedInputStream> buffered;
@@ -107,7 +109,13 @@ struct FlacFileDecoder::Impl
 
         // The decoder would read every byte of every metadata block; those past the limit are
         // left out of what it is shown, as they are for the framework's reader.
-        const auto chunks = walkAudioFileChunks (file);
+        AudioFileChunks ownWalk;
+
+        if (walked == nullptr)
+            ownWalk = walkAudioFileChunks (file);
+
+        const auto& chunks = walked != nullptr ? *walked : ownWalk;
+        walked = nullptr;
 
         if (chunks.isDamaged())
         {
@@ -474,8 +482,8 @@ struct FlacFileDecoder::Impl
 };
 
 //==============================================================================
-FlacFileDecoder::FlacFileDecoder (const juce::File& file, int readAheadBytes)
-    : impl (std::make_unique<Impl> (file, readAheadBytes))
+FlacFileDecoder::FlacFileDecoder (const juce::File& file, int readAheadBytes, const AudioFileChunks* walked)
+    : impl (std::make_unique<Impl> (file, readAheadBytes, walked))
 {
 }
 
