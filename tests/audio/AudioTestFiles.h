@@ -157,9 +157,10 @@ inline bool writeLongWav (const juce::File& file, int sampleRate, juce::int64 fr
 }
 
 /** A copy of the FLAC file with count PADDING blocks of blockBytes each after its own metadata
-    blocks, their bodies never written (a sparse file: gigabytes of metadata cost no disk).
-    Where the first of them starts, or -1. */
-inline juce::int64 writePaddedFlac (const juce::File& flac, const juce::File& file, int count, juce::int64 blockBytes)
+    blocks, their bodies never written (a sparse file: gigabytes of metadata cost no disk), and
+    with an ID3v2 tag of id3Bytes in front when that is above 0. Where the first PADDING block
+    starts, or -1. */
+inline juce::int64 writePaddedFlac (const juce::File& flac, const juce::File& file, int count, juce::int64 blockBytes, int id3Bytes = 0)
 {
     juce::MemoryBlock bytes;
 
@@ -183,7 +184,23 @@ inline juce::int64 writePaddedFlac (const juce::File& flac, const juce::File& fi
     file.deleteFile();
     juce::FileOutputStream out (file);
 
-    if (! out.openedOk() || ! out.write (b, end))
+    if (! out.openedOk())
+        return -1;
+
+    if (id3Bytes > 0)
+    {
+        // Version 4, no flags, the size after the 10-byte header in four 7-bit bytes.
+        const auto size = id3Bytes - 10;
+        const unsigned char header[] = { 'I', 'D', '3', 4, 0, 0, (unsigned char) ((size >> 21) & 0x7f), (unsigned char) ((size >> 14) & 0x7f),
+                                         (unsigned char) ((size >> 7) & 0x7f), (unsigned char) (size & 0x7f) };
+
+        if (! out.write (header, 10) || ! out.setPosition (id3Bytes))
+            return -1;
+    }
+
+    const auto first = out.getPosition() + (juce::int64) end;
+
+    if (! out.write (b, end))
         return -1;
 
     for (int i = 0; i < count; ++i)
@@ -195,7 +212,7 @@ inline juce::int64 writePaddedFlac (const juce::File& flac, const juce::File& fi
             return -1;
     }
 
-    return out.write (b + end, bytes.getSize() - end) ? (juce::int64) end : -1;
+    return out.write (b + end, bytes.getSize() - end) ? first : -1;
 }
 
 } // namespace dunmoor::testing

@@ -269,10 +269,12 @@ TEST (FlacFileDecoder, MetadataPastTheLimitIsSteppedOverUnread)
         int blocks;
         juce::int64 blockBytes;
         int steppedOver;
+        int id3Bytes = 0;
     };
 
     const Case cases[] = {
         { "400 blocks of 16 MiB", 400, largestBlock, 400 },
+        { "400 blocks after an ID3 tag", 400, largestBlock, 400, 5000 },
         { "one block within the limit", 1, largestBlock - 1000, 0 },
         { "one block that passes it", 1, largestBlock, 1 },
     };
@@ -281,7 +283,7 @@ TEST (FlacFileDecoder, MetadataPastTheLimitIsSteppedOverUnread)
     {
         SCOPED_TRACE (c.name);
         const auto file = temp.file ("padded.flac");
-        ASSERT_GT (writePaddedFlac (plain, file, c.blocks, c.blockBytes), 0);
+        ASSERT_GT (writePaddedFlac (plain, file, c.blocks, c.blockBytes, c.id3Bytes), 0);
 
         const auto started = juce::Time::getMillisecondCounterHiRes();
         AudioFileInfo info;
