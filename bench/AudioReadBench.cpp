@@ -4,6 +4,8 @@
 // FLAC also: a ten-second window from the middle, and the probe every import runs.
 // A WAV with a metadata chunk of gigabytes (a 4 GB "Trkn" after the data, a 2.1 GB "iXML"
 // before it; zeros in a sparse file): probe and whole read. Goal: under a second and 100 MB.
+// A FLAC with 400 PADDING blocks of 16 MiB before its frames (sparse too): probe and whole read.
+// Goal: under a second.
 //
 // peak_MB is the growth of the process's resident set while one read runs (Linux only: the
 // high-water mark is reset before the read), the result buffer included.
@@ -17,6 +19,7 @@
 #include <memory>
 
 #include "BenchTime.h"
+#include "audio/AudioTestFiles.h"
 #include "core/audio/AudioFileReader.h"
 #include "core/audio/WaveformOverview.h"
 
@@ -236,6 +239,39 @@ void wavWithHugeMetadata (benchmark::State& state, const char* id, juce::int64 l
     state.counters["peak_MB"] = peakGrowthMb (probeAndRead);
 }
 
+void flacWithPaddingBlocks (benchmark::State& state)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("dunmoor-flac-bench", "", false);
+    folder.createDirectory();
+    const auto plain = folder.getChildFile ("plain.flac");
+    const auto padded = folder.getChildFile ("padded.flac");
+    juce::AudioBuffer<float> second (channels, (int) rate);
+
+    for (int ch = 0; ch < channels; ++ch)
+        for (int i = 0; i < second.getNumSamples(); ++i)
+            second.setSample (ch, i, (float) (0.5 * std::sin (i * 0.013 * (ch + 1))));
+
+    if (! dunmoor::testing::writeAudioFile (plain, "flac", second, rate, 24)
+        || dunmoor::testing::writePaddedFlac (plain, padded, 400, (1 << 24) - 1) < 0)
+        state.SkipWithError ("The padded FLAC file could not be written.");
+
+    juce::String error;
+
+    for (auto _ : state)
+    {
+        AudioFileInfo info;
+        juce::AudioBuffer<double> buffer;
+
+        if (! probeAudioFile (padded, info, error) || ! readAudioFileAtOwnRate (padded, buffer, error))
+            state.SkipWithError (error.toRawUTF8());
+
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+
+    state.counters["file_GB"] = (double) padded.getSize() / 1.0e9;
+    folder.deleteRecursively();
+}
+
 void wavOverview (benchmark::State& state)
 {
     juce::String error;
@@ -255,6 +291,7 @@ BENCHMARK (flacWindow)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (flacProbe)->Unit (benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK_CAPTURE (wavWithHugeMetadata, trkn4GBAfterData, "Trkn", 0xfffff000LL, false)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE (wavWithHugeMetadata, ixml2GBBeforeData, "iXML", 2100000000LL, true)->Unit (benchmark::kMillisecond)->UseRealTime();
+BENCHMARK (flacWithPaddingBlocks)->Unit (benchmark::kMillisecond)->UseRealTime();
 BENCHMARK (wavOverview)->Unit (benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

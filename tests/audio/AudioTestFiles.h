@@ -156,4 +156,63 @@ inline bool writeLongWav (const juce::File& file, int sampleRate, juce::int64 fr
     return writeSparseFile (file, header, (juce::int64) header.getSize() + frames);
 }
 
+/** A copy of the FLAC file with count PADDING blocks of blockBytes each after its own metadata
+    blocks, their bodies never written (a sparse file: gigabytes of metadata cost no disk), and
+    with an ID3v2 tag of id3Bytes in front when that is above 0. Where the first PADDING block
+    starts, or -1. */
+inline juce::int64 writePaddedFlac (const juce::File& flac, const juce::File& file, int count, juce::int64 blockBytes, int id3Bytes = 0)
+{
+    juce::MemoryBlock bytes;
+
+    if (! flac.loadFileAsData (bytes))
+        return -1;
+
+    // Past the marker, header after header up to the one flagged last, which now isn't.
+    auto* b = static_cast<unsigned char*> (bytes.getData());
+    size_t end = 4;
+
+    for (bool last = false; ! last;)
+    {
+        last = (b[end] & 0x80) != 0;
+
+        if (last && count > 0)
+            b[end] &= 0x7f;
+
+        end += 4 + (size_t) ((b[end + 1] << 16) | (b[end + 2] << 8) | b[end + 3]);
+    }
+
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+
+    if (! out.openedOk())
+        return -1;
+
+    if (id3Bytes > 0)
+    {
+        // Version 4, no flags, the size after the 10-byte header in four 7-bit bytes.
+        const auto size = id3Bytes - 10;
+        const unsigned char header[] = { 'I', 'D', '3', 4, 0, 0, (unsigned char) ((size >> 21) & 0x7f), (unsigned char) ((size >> 14) & 0x7f),
+                                         (unsigned char) ((size >> 7) & 0x7f), (unsigned char) (size & 0x7f) };
+
+        if (! out.write (header, 10) || ! out.setPosition (id3Bytes))
+            return -1;
+    }
+
+    const auto first = out.getPosition() + (juce::int64) end;
+
+    if (! out.write (b, end))
+        return -1;
+
+    for (int i = 0; i < count; ++i)
+    {
+        const unsigned char header[] = { (unsigned char) (i == count - 1 ? 0x81 : 0x01), (unsigned char) (blockBytes >> 16),
+                                         (unsigned char) (blockBytes >> 8), (unsigned char) blockBytes };
+
+        if (! out.write (header, 4) || ! out.setPosition (out.getPosition() + blockBytes))
+            return -1;
+    }
+
+    return out.write (b + end, bytes.getSize() - end) ? first : -1;
+}
+
 } // namespace dunmoor::testing

@@ -250,3 +250,119 @@ TEST (FlacFileDecoder, TruncatedOrDamagedFilesFailNamingTheFile)
         }
     }
 }
+
+// A FLAC file's metadata is bounded as a whole, as a WAV file's is: a decoder reads every byte of
+// every block before the audio, and 400 PADDING blocks of 16 MiB took half a minute to get past.
+// Blocks that don't fit any more are stepped over unread, with seeks.
+TEST (FlacFileDecoder, MetadataPastTheLimitIsSteppedOverUnread)
+{
+    constexpr juce::int64 largestBlock = (1 << 24) - 1;
+
+    TemporaryFolder temp;
+    const auto plain = temp.file ("plain.flac");
+    ASSERT_TRUE (writeAudioFile (plain, "flac", makeMusic (2), rate, 24));
+    const auto expected = readThroughFramework (plain);
+
+    struct Case
+    {
+        const char* name;
+        int blocks;
+        juce::int64 blockBytes;
+        int steppedOver;
+        int id3Bytes = 0;
+    };
+
+    const Case cases[] = {
+        { "400 blocks of 16 MiB", 400, largestBlock, 400 },
+        { "400 blocks after an ID3 tag", 400, largestBlock, 400, 5000 },
+        { "one block within the limit", 1, largestBlock - 1000, 0 },
+        { "one block that passes it", 1, largestBlock, 1 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto file = temp.file ("padded.flac");
+        ASSERT_GT (writePaddedFlac (plain, file, c.blocks, c.blockBytes, c.id3Bytes), 0);
+
+        const auto started = juce::Time::getMillisecondCounterHiRes();
+        AudioFileInfo info;
+        juce::String error;
+        juce::StringArray warnings;
+        ASSERT_TRUE (probeAudioFile (file, info, error, &warnings)) << error;
+        const auto probed = juce::Time::getMillisecondCounterHiRes();
+
+        juce::AudioBuffer<double> buffer;
+        ASSERT_TRUE (readAudioFileAtOwnRate (file, buffer, error)) << error;
+        const auto read = juce::Time::getMillisecondCounterHiRes();
+
+        EXPECT_LT (probed - started, 3000.0);
+        EXPECT_LT (read - probed, 3000.0);
+        EXPECT_EQ (info.lengthInSamples, numFrames);
+        ASSERT_EQ (buffer.getNumSamples(), numFrames);
+        expectSameSamples (buffer, expected, 0, c.name);
+        EXPECT_EQ (warnings, c.steppedOver == 0 ? juce::StringArray()
+                                                : juce::StringArray ("Its metadata comes to more than 16 MB; the " + juce::String (c.steppedOver)
+                                                                     + " metadata chunk(s) after that were stepped over unread."));
+
+        // A window starting inside an audio frame: the decoder seeks within the audio.
+        ASSERT_TRUE (readAudioFileRange (file, 0.0, 0.3, 0.1, buffer, error)) << error;
+        expectSameSamples (buffer, expected, (int) (0.3 * rate), c.name);
+
+        // The decoder on its own walks the headers itself; its end check and a seek.
+        FlacFileDecoder decoder (file);
+        juce::AudioBuffer<double> piece (2, 1000);
+        ASSERT_TRUE (decoder.open (error) && decoder.checkEnd (error)) << error;
+        ASSERT_TRUE (decoder.read (20000, 1000, numFrames, piece.getArrayOfWritePointers(), error)) << error;
+        expectSameSamples (piece, expected, 20000, c.name);
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - read, 3000.0);
+    }
+}
+
+// Metadata blocks that don't fit the file, or more of them than any real file holds, fail at
+// once with the reason, however much metadata comes before them.
+TEST (FlacFileDecoder, MetadataBlocksThatDontFitTheFileFailAtOnce)
+{
+    constexpr juce::int64 largestBlock = (1 << 24) - 1;
+
+    TemporaryFolder temp;
+    const auto plain = temp.file ("plain.flac");
+    ASSERT_TRUE (writeAudioFile (plain, "flac", makeMusic (2), rate, 24));
+
+    // Cut inside the 201st of 400 large blocks; and 100,001 empty ones.
+    const auto cut = temp.file ("cut.flac");
+    const auto cutFirst = writePaddedFlac (plain, cut, 400, largestBlock);
+    const auto cutBlock = cutFirst + 200 * (4 + largestBlock);
+    ASSERT_GT (cutFirst, 0);
+    {
+        juce::FileOutputStream out (cut);
+        ASSERT_TRUE (out.setPosition (cutBlock + 1000) && out.truncate().wasOk());
+    }
+
+    const auto many = temp.file ("many.flac");
+    ASSERT_GT (writePaddedFlac (plain, many, 100001, 0), 0);
+
+    const std::pair<juce::File, juce::String> cases[] = {
+        { cut, "The file is damaged: its metadata block at byte " + juce::String (cutBlock) + " runs past the end of the file." },
+        { many, "The file is damaged: it holds more than 100000 metadata blocks." },
+    };
+
+    for (const auto& [file, message] : cases)
+    {
+        SCOPED_TRACE (file.getFileName());
+        const auto started = juce::Time::getMillisecondCounterHiRes();
+        AudioFileInfo info;
+        juce::String error;
+        EXPECT_FALSE (probeAudioFile (file, info, error));
+        EXPECT_EQ (error, message);
+
+        juce::AudioBuffer<double> buffer;
+        EXPECT_FALSE (readAudioFileAtOwnRate (file, buffer, error));
+        EXPECT_EQ (error, message);
+
+        FlacFileDecoder decoder (file);
+        EXPECT_FALSE (decoder.open (error));
+        EXPECT_EQ (error, message.replace ("The file", "The file \"" + file.getFileName() + "\""));
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - started, 3000.0);
+    }
+}

@@ -101,6 +101,8 @@ namespace
                 walkWave (isId (head, "RF64"), juce::ByteOrder::littleEndianInt (head + 4));
             else if (isId (head, "FORM") && (isId (head + 8, "AIFF") || isId (head + 8, "AIFC")))
                 walkAiff ((juce::int32) juce::ByteOrder::bigEndianInt (head + 4));
+            else
+                walkFlac();
 
             return std::move (found);
         }
@@ -199,7 +201,7 @@ namespace
 
                     if ((juce::int64) chunk.length > maxMetadataChunkBytes)
                         problem = describeOversized (chunk);
-                    else if (isKnownWaveChunk (chunk.id) && ! admitMetadata (chunk))
+                    else if (isKnownWaveChunk (chunk.id) && ! admitMetadata (chunk.length))
                         problem = describePastMetadataLimit (chunk);
                     else if (isId (chunk.id, "LIST"))
                         problem = checkListEntries (chunk);
@@ -313,11 +315,11 @@ namespace
         // or records a lot more in parsing: a thousand of them just under the size limit made
         // every open read a gigabyte. The first ones up to the limit are read, as all of any
         // real file's are; once one doesn't fit, neither it nor any after it is.
-        bool admitMetadata (const ChunkHeader& chunk)
+        bool admitMetadata (juce::int64 length)
         {
-            if (! metadataFull && metadataBytes + (juce::int64) chunk.length <= maxMetadataBytes)
+            if (! metadataFull && metadataBytes + length <= maxMetadataBytes)
             {
-                metadataBytes += (juce::int64) chunk.length;
+                metadataBytes += length;
                 return true;
             }
 
@@ -435,7 +437,7 @@ namespace
                         problem = {};
                     else if ((juce::int64) chunk.length > maxMetadataChunkBytes)
                         problem = describeOversized (chunk);
-                    else if (chunk.length > 0 && isParsedAiffChunk (chunk.id) && ! admitMetadata (chunk))
+                    else if (chunk.length > 0 && isParsedAiffChunk (chunk.id) && ! admitMetadata (chunk.length))
                         problem = describePastMetadataLimit (chunk);
                     else if (isId (chunk.id, "COMT") || isId (chunk.id, "MARK"))
                         problem = checkCountedEntries (chunk);
@@ -584,6 +586,68 @@ namespace
                     return true;
 
             return false;
+        }
+
+        //==============================================================================
+        // A FLAC file: its marker, after any ID3v2 tags (which its decoder steps over too), then
+        // the metadata blocks, each a header of a last-block flag and a type in one byte and a
+        // length in three, up to the one flagged last; the audio frames follow.
+        void walkFlac()
+        {
+            unsigned char bytes[10] = {};
+            juce::int64 position = 0;
+
+            // A tag's size is 4 bytes of 7 bits each, not counting its 10-byte header.
+            while (in.read (position, bytes, 10) && std::memcmp (bytes, "ID3", 3) == 0)
+                position += 10 + ((bytes[6] & 0x7f) << 21 | (bytes[7] & 0x7f) << 14 | (bytes[8] & 0x7f) << 7 | (bytes[9] & 0x7f));
+
+            if (! in.read (position, bytes, 4) || std::memcmp (bytes, "fLaC", 4) != 0)
+                return;
+
+            FlacMetadataCut cut;
+            position += 4;
+
+            for (int blocks = 0;; ++blocks)
+            {
+                if (blocks == maxChunks)
+                {
+                    damaged ("it holds more than " + juce::String (maxChunks) + " metadata blocks.");
+                    return;
+                }
+
+                const bool hasHeader = in.read (position, bytes, 4);
+                const auto length = (juce::int64) (bytes[1] << 16 | bytes[2] << 8 | bytes[3]);
+
+                if (! hasHeader || position + 4 + length > in.getSize())
+                {
+                    // Up to the limit the decoder reads the blocks itself and tells what is wrong;
+                    // past it, the blocks left out would not be read to find out.
+                    if (metadataFull)
+                        damaged ("its metadata block at byte " + juce::String (position) + " runs past the end of the file.");
+
+                    return;
+                }
+
+                // The first block is the stream's format, which the decoder needs.
+                if (blocks == 0)
+                    metadataBytes += length;
+
+                if (blocks == 0 || admitMetadata (length))
+                    cut.lastKeptHeader = position;
+                else if (cut.from == 0)
+                    cut.from = position;
+
+                position += 4 + length;
+
+                if ((bytes[0] & 0x80) != 0)
+                    break;
+            }
+
+            if (cut.from > 0)
+            {
+                cut.to = position;
+                found.flacCut = cut;
+            }
         }
 
         //==============================================================================

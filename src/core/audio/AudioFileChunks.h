@@ -8,6 +8,21 @@ namespace dunmoor
 {
 
 /**
+    The metadata blocks of a FLAC file from the first that would take its metadata past
+    maxMetadataBytes up to the audio frames. A decoder reads every byte of every block, so its
+    decoders are shown the file without them (FlacFileView): the blocks before, the last of them
+    marked as the last one, then the frames.
+*/
+struct FlacMetadataCut
+{
+    juce::int64 from = 0;           // the header of the first block left out
+    juce::int64 to = 0;             // the end of the last block: where the audio frames start
+    juce::int64 lastKeptHeader = 0; // the header of the last block kept
+
+    bool isEmpty() const noexcept { return to <= from; }
+};
+
+/**
     What a walk over the chunk headers of a WAV (RIFF or RF64) or AIFF/AIFC file found.
 
     The framework's WAV and AIFF readers allocate and parse metadata chunks by the sizes their
@@ -36,8 +51,12 @@ struct AudioFileChunks
     /** Why each hidden chunk was hidden, in the same order ("its "iXML" chunk is not valid UTF-8 text."). */
     juce::StringArray hiddenReasons;
 
-    /** How many of the hidden chunks came after the metadata had reached maxMetadataBytes. */
+    /** How many of the hidden chunks (of a FLAC file, the metadata blocks left out) came after
+        the metadata had reached maxMetadataBytes. */
     int chunksPastMetadataLimit = 0;
+
+    /** For a FLAC file, the metadata blocks its decoders are not shown (none for most files). */
+    FlacMetadataCut flacCut;
 
     bool isDamaged() const noexcept { return damage.isNotEmpty(); }
 };
@@ -56,8 +75,14 @@ constexpr juce::int64 maxMetadataBytes = 16 << 20;
     A metadata chunk whose counts or records cannot fit it, whose XML text the framework's parser
     would mishandle, that is larger than maxMetadataChunkBytes, or that comes after the metadata
     has reached maxMetadataBytes is hidden instead: the walk neither reads nor allocates it whole
-    (one past the limit it doesn't read at all). Files that are not
-    RIFF, RF64 or FORM files (FLAC, or no audio at all) come back with nothing found.
+    (one past the limit it doesn't read at all).
+
+    A FLAC file's metadata block headers are walked the same way: the blocks from the first that
+    would take the metadata past maxMetadataBytes on are left out (flacCut); the first block is
+    always kept. Such a file is damaged when a block after the limit runs past the end of the
+    file (the ones before are the decoder's to judge, as in any file), or when it holds more
+    blocks than any real file does. Files that are none of these (no audio at all) come back
+    with nothing found.
 */
 AudioFileChunks walkAudioFileChunks (const juce::File& file);
 

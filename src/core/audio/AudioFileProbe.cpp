@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "FlacFileDecoder.h"
+#include "FlacFileView.h"
 #include "core/model/Types.h"
 
 namespace dunmoor
@@ -47,11 +48,11 @@ namespace
 
     // The framework's FLAC reader keeps only the low 32 bits of the announced length, and reads
     // missing or damaged audio as silence; its own decoder checks the end cheaply instead.
-    bool checkFlacData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error)
+    bool checkFlacData (const juce::AudioFormatReader& reader, const juce::File& file, juce::String& error, const AudioFileChunks* walked)
     {
         try
         {
-            FlacFileDecoder decoder (file);
+            FlacFileDecoder decoder (file, 0, walked);
 
             if (! decoder.open (error) || ! decoder.checkEnd (error))
                 return false;
@@ -115,10 +116,15 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFileReader (const juce::File& 
     if (! fileStream->openedOk())
         return {};
 
-    // The reader is shown the file with the chunks the walk hid stepped over, and every read it
-    // makes is watched.
-    const auto& hidden = chunks != nullptr ? chunks->hiddenChunks : walk.hiddenChunks;
-    auto view = std::make_unique<AudioFileView> (std::move (fileStream), hidden);
+    // The reader is shown the file with the chunks the walk hid stepped over (a FLAC file
+    // without the metadata blocks it left out), and every read it makes is watched.
+    const auto& walked = chunks != nullptr ? *chunks : walk;
+    std::unique_ptr<juce::InputStream> source = std::move (fileStream);
+
+    if (! walked.flacCut.isEmpty())
+        source = std::make_unique<FlacFileView> (std::move (source), walked.flacCut);
+
+    auto view = std::make_unique<AudioFileView> (std::move (source), walked.hiddenChunks);
 
     // The readers step from one chunk header to the next through a small buffer: a read-ahead
     // for samples would be filled whole at every header, a megabyte for each chunk stepped over.
@@ -212,7 +218,7 @@ bool checkReaderData (juce::AudioFormatReader& reader, const juce::File& file, j
         return true;
 
     if (isFlac)
-        return checkFlacData (reader, file, error);
+        return checkFlacData (reader, file, error, walked);
 
     const auto truncated = [&] (juce::int64 present)
     {

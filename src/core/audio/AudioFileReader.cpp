@@ -277,7 +277,8 @@ namespace
                             juce::int64 from, juce::int64 count, double* const* destination,
                             juce::String& error, const CancelCheck& cancel)
     {
-        const auto reader = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes);
+        AudioFileChunks chunks;
+        const auto reader = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes, chunks);
 
         if (reader == nullptr)
             return false;
@@ -291,7 +292,7 @@ namespace
         if (! flac)
             return readBlocks (*reader, file, from, count, destination, error, cancel);
 
-        FlacFileDecoder decoder (file, sampleReadAheadBytes);
+        FlacFileDecoder decoder (file, sampleReadAheadBytes, &chunks);
 
         if (! decoder.open (error))
             return false;
@@ -385,7 +386,8 @@ namespace
                       juce::AudioBuffer<double>& buffer,
                       juce::String& error)
     {
-        const auto readerHolder = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes);
+        AudioFileChunks chunks;
+        const auto readerHolder = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes, chunks);
 
         if (readerHolder == nullptr)
             return false;
@@ -462,7 +464,7 @@ namespace
 
             if (isFlacReader (reader))
             {
-                decoder = std::make_unique<FlacFileDecoder> (file, sampleReadAheadBytes);
+                decoder = std::make_unique<FlacFileDecoder> (file, sampleReadAheadBytes, &chunks);
 
                 if (! decoder->open (error))
                     return false;
@@ -620,7 +622,8 @@ bool AudioFileWindowReader::open (const juce::File& file, double targetRate, juc
 
         auto opened = std::make_unique<State>();
         opened->file = file;
-        opened->reader = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes);
+        AudioFileChunks chunks;
+        opened->reader = openCheckedAudioFileReader (file, "The file became unreadable between the two passes.", error, sampleReadAheadBytes, chunks);
 
         if (opened->reader == nullptr)
             return false;
@@ -648,7 +651,7 @@ bool AudioFileWindowReader::open (const juce::File& file, double targetRate, juc
 
         if (isFlacReader (reader))
         {
-            opened->decoder = std::make_unique<FlacFileDecoder> (file, sampleReadAheadBytes);
+            opened->decoder = std::make_unique<FlacFileDecoder> (file, sampleReadAheadBytes, &chunks);
 
             if (! opened->decoder->open (error))
                 return false;

@@ -6,6 +6,9 @@
 
 #include <FLAC/stream_decoder.h>
 
+#include "AudioFileChunks.h"
+#include "FlacFileView.h"
+
 namespace dunmoor
 {
 
@@ -34,12 +37,11 @@ namespace
 //==============================================================================
 struct FlacFileDecoder::Impl
 {
-    Impl (const juce::File& f, int readAheadBytes)
+    Impl (const juce::File& f, int readAheadBytesToUse, const AudioFileChunks* walkedAlready)
         : file (f)
-        , fileInput (f)
+        , readAheadBytes (readAheadBytesToUse)
+        , walked (walkedAlready)
     {
-        if (readAheadBytes > 0 && fileInput.openedOk())
-            buffered = std::make_unique<juce::BufferedInputStream> (fileInput, readAheadBytes);
     }
 
     ~Impl()
@@ -56,12 +58,15 @@ struct FlacFileDecoder::Impl
     };
 
     juce::File file;
-    juce::FileInputStream fileInput;
+    int readAheadBytes = 0;
+    const AudioFileChunks* walked = nullptr;       // the caller's, used in open() only
+    juce::FileInputStream* fileInput = nullptr;    // the file, read through shown
+    std::unique_ptr<juce::InputStream> shown;      // the file, or the view of it without the metadata past the limit
     std::unique_ptr<juce::BufferedInputStream> buffered;
     FLAC__StreamDecoder* decoder = nullptr;
 
-    // What the decoder reads from: the file, or the read-ahead over it.
-    juce::InputStream& input() { return buffered != nullptr ? static_cast<juce::InputStream&> (*buffered) : fileInput; }
+    // What the decoder reads from: the file as it is shown, or the read-ahead over that.
+    juce::InputStream& input() { return buffered != nullptr ? *buffered : *shown; }
 
     bool hasStreamInfo = false;
     juce::int64 announced = 0;
@@ -94,11 +99,38 @@ struct FlacFileDecoder::Impl
     //==============================================================================
     bool open (juce::String& error)
     {
-        if (! fileInput.openedOk())
+        auto stream = std::make_unique<juce::FileInputStream> (file);
+
+        if (! stream->openedOk())
         {
-            error = "The file " + quotedName() + " could not be opened: " + fileInput.getStatus().getErrorMessage();
+            error = "The file " + quotedName() + " could not be opened: " + stream->getStatus().getErrorMessage();
             return false;
         }
+
+        // The decoder would read every byte of every metadata block; those past the limit are
+        // left out of what it is shown, as they are for the framework's reader.
+        AudioFileChunks ownWalk;
+
+        if (walked == nullptr)
+            ownWalk = walkAudioFileChunks (file);
+
+        const auto& chunks = walked != nullptr ? *walked : ownWalk;
+        walked = nullptr;
+
+        if (chunks.isDamaged())
+        {
+            error = chunks.damage.replaceFirstOccurrenceOf ("The file ", "The file " + quotedName() + " ");
+            return false;
+        }
+
+        fileInput = stream.get();
+        shown = std::move (stream);
+
+        if (! chunks.flacCut.isEmpty())
+            shown = std::make_unique<FlacFileView> (std::move (shown), chunks.flacCut);
+
+        if (readAheadBytes > 0)
+            buffered = std::make_unique<juce::BufferedInputStream> (*shown, readAheadBytes);
 
         decoder = FLAC__stream_decoder_new();
 
@@ -349,7 +381,7 @@ struct FlacFileDecoder::Impl
         if (got <= 0)
         {
             *bytes = 0;
-            return d.fileInput.getStatus().failed() ? FLAC__STREAM_DECODER_READ_STATUS_ABORT
+            return d.fileInput->getStatus().failed() ? FLAC__STREAM_DECODER_READ_STATUS_ABORT
                                                     : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
         }
 
@@ -450,8 +482,8 @@ struct FlacFileDecoder::Impl
 };
 
 //==============================================================================
-FlacFileDecoder::FlacFileDecoder (const juce::File& file, int readAheadBytes)
-    : impl (std::make_unique<Impl> (file, readAheadBytes))
+FlacFileDecoder::FlacFileDecoder (const juce::File& file, int readAheadBytes, const AudioFileChunks* walked)
+    : impl (std::make_unique<Impl> (file, readAheadBytes, walked))
 {
 }
 

@@ -4,6 +4,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include "AudioFileChunks.h"
 #include "CancelCheck.h"
 
 namespace dunmoor
@@ -21,14 +22,17 @@ class FlacFileDecoder
 {
 public:
     /** With readAheadBytes above 0 the file is read through a buffer of that size: for decoding
-        long runs of frames (a seek refills it, so a probe does better without). */
-    explicit FlacFileDecoder (const juce::File& file, int readAheadBytes = 0);
+        long runs of frames (a seek refills it, so a probe does better without). walked is the
+        caller's walk of the file's headers (walkAudioFileChunks), if it made one; else open()
+        makes its own. */
+    explicit FlacFileDecoder (const juce::File& file, int readAheadBytes = 0, const AudioFileChunks* walked = nullptr);
     ~FlacFileDecoder();
 
     FlacFileDecoder (const FlacFileDecoder&) = delete;
     FlacFileDecoder& operator= (const FlacFileDecoder&) = delete;
 
-    /** Opens the file and reads its metadata. */
+    /** Opens the file and reads its metadata: the blocks up to the limit the walk of its headers
+        sets, the rest being stepped over unread. */
     [[nodiscard]] bool open (juce::String& error);
 
     /** The length the stream announces, 0 when it doesn't say. */
