@@ -49,7 +49,10 @@ bool HeldWindows::hold (const juce::AudioBuffer<double>& window, int count, juce
     const juce::File file (base.getFullPathName() + "." + juce::String ((int) files.size() + 1));
     files.push_back (file);
 
-    juce::FileOutputStream out (file);
+    // Unbuffered: every write goes to the disk's cache at once, so that a full disk refuses it
+    // here. A flush would also wait for the disk itself, which a file read back seconds later
+    // never needs.
+    juce::FileOutputStream out (file, 0);
 
     if (out.failedToOpen())
     {
@@ -61,9 +64,6 @@ bool HeldWindows::hold (const juce::AudioBuffer<double>& window, int count, juce
 
     for (int ch = 0; ch < window.getNumChannels() && written; ++ch)
         written = out.write (window.getReadPointer (ch), (size_t) count * sizeof (double));
-
-    // What the stream still buffers may be refused only now, by a disk that has just filled.
-    out.flush();
 
     if (! written || out.getStatus().failed())
     {
