@@ -530,21 +530,12 @@ TEST (AudioFileChunks, MetadataIsReadUpToALimitAsAWhole)
         EXPECT_EQ (walk.chunksPastMetadataLimit, c.pastLimit);
         EXPECT_EQ (walk.hiddenChunks.size(), (size_t) c.pastLimit);
 
-        const auto started = juce::Time::getMillisecondCounterHiRes();
-        AudioFileInfo info;
-        juce::String error;
-        juce::StringArray warnings;
-        ASSERT_TRUE (probeAudioFile (file, info, error, &warnings)) << error;
-        const auto probed = juce::Time::getMillisecondCounterHiRes();
-
-        juce::AudioBuffer<double> buffer;
-        ASSERT_TRUE (readAudioFileAtOwnRate (file, buffer, error)) << error;
-        const auto read = juce::Time::getMillisecondCounterHiRes();
-
-        EXPECT_LT (probed - started, 1000.0);
-        EXPECT_LT (read - probed, 1000.0);
-        expectFrames (buffer, c.name);
-        EXPECT_EQ (warnings, juce::StringArray ("Its metadata comes to more than 16 MB; the " + juce::String (c.pastLimit)
+        const auto got = probeAndRead (file);
+        ASSERT_TRUE (got.probed && got.read) << got.error;
+        EXPECT_LT (got.probeMs, 1000.0);
+        EXPECT_LT (got.readMs, 1000.0);
+        expectFrames (got.buffer, c.name);
+        EXPECT_EQ (got.warnings, juce::StringArray ("Its metadata comes to more than 16 MB; the " + juce::String (c.pastLimit)
                                                 + " metadata chunk(s) after that were stepped over unread."));
     }
 }

@@ -8,6 +8,8 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include "TestFolder.h"
+#include "core/audio/AudioFileProbe.h"
+#include "core/audio/AudioFileReader.h"
 
 namespace dunmoor::testing
 {
@@ -213,6 +215,32 @@ inline juce::int64 writePaddedFlac (const juce::File& flac, const juce::File& fi
     }
 
     return out.write (b + end, bytes.getSize() - end) ? first : -1;
+}
+
+/** A file probed and then read whole at its own rate, with what each step took (for files that
+    once took minutes, checked against a generous bound). */
+struct ProbedAndRead
+{
+    bool probed = false;
+    bool read = false;
+    juce::String error;
+    AudioFileInfo info;
+    juce::StringArray warnings;
+    juce::AudioBuffer<double> buffer;
+    double probeMs = 0.0;
+    double readMs = 0.0;
+};
+
+inline ProbedAndRead probeAndRead (const juce::File& file)
+{
+    ProbedAndRead result;
+    const auto started = juce::Time::getMillisecondCounterHiRes();
+    result.probed = probeAudioFile (file, result.info, result.error, &result.warnings);
+    const auto probed = juce::Time::getMillisecondCounterHiRes();
+    result.read = result.probed && readAudioFileAtOwnRate (file, result.buffer, result.error);
+    result.probeMs = probed - started;
+    result.readMs = juce::Time::getMillisecondCounterHiRes() - probed;
+    return result;
 }
 
 } // namespace dunmoor::testing

@@ -285,27 +285,21 @@ TEST (FlacFileDecoder, MetadataPastTheLimitIsSteppedOverUnread)
         const auto file = temp.file ("padded.flac");
         ASSERT_GT (writePaddedFlac (plain, file, c.blocks, c.blockBytes, c.id3Bytes), 0);
 
-        const auto started = juce::Time::getMillisecondCounterHiRes();
-        AudioFileInfo info;
-        juce::String error;
-        juce::StringArray warnings;
-        ASSERT_TRUE (probeAudioFile (file, info, error, &warnings)) << error;
-        const auto probed = juce::Time::getMillisecondCounterHiRes();
-
-        juce::AudioBuffer<double> buffer;
-        ASSERT_TRUE (readAudioFileAtOwnRate (file, buffer, error)) << error;
+        const auto got = probeAndRead (file);
+        ASSERT_TRUE (got.probed && got.read) << got.error;
         const auto read = juce::Time::getMillisecondCounterHiRes();
-
-        EXPECT_LT (probed - started, 3000.0);
-        EXPECT_LT (read - probed, 3000.0);
-        EXPECT_EQ (info.lengthInSamples, numFrames);
-        ASSERT_EQ (buffer.getNumSamples(), numFrames);
-        expectSameSamples (buffer, expected, 0, c.name);
-        EXPECT_EQ (warnings, c.steppedOver == 0 ? juce::StringArray()
+        EXPECT_LT (got.probeMs, 3000.0);
+        EXPECT_LT (got.readMs, 3000.0);
+        EXPECT_EQ (got.info.lengthInSamples, numFrames);
+        ASSERT_EQ (got.buffer.getNumSamples(), numFrames);
+        expectSameSamples (got.buffer, expected, 0, c.name);
+        EXPECT_EQ (got.warnings, c.steppedOver == 0 ? juce::StringArray()
                                                 : juce::StringArray ("Its metadata comes to more than 16 MB; the " + juce::String (c.steppedOver)
                                                                      + " metadata chunk(s) after that were stepped over unread."));
 
         // A window starting inside an audio frame: the decoder seeks within the audio.
+        juce::String error;
+        juce::AudioBuffer<double> buffer;
         ASSERT_TRUE (readAudioFileRange (file, 0.0, 0.3, 0.1, buffer, error)) << error;
         expectSameSamples (buffer, expected, (int) (0.3 * rate), c.name);
 
