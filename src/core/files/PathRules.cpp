@@ -198,6 +198,11 @@ juce::File getChildFileNamed (const juce::File& folder, const juce::String& name
     return juce::File (folderPath + name);
 }
 
+juce::File getNumberedChildFile (const juce::File& folder, const juce::String& base, int number, const juce::String& extension)
+{
+    return getChildFileNamed (folder, number <= 1 ? base + extension : base + " (" + juce::String (number) + ")" + extension);
+}
+
 namespace
 {
     /** The checks that need nothing on disk to exist. */

@@ -46,6 +46,10 @@ juce::String sanitiseFileName (const juce::String& name,
     folder altogether. The name must be a single component (a sanitised name is). */
 juce::File getChildFileNamed (const juce::File& folder, const juce::String& name);
 
+/** The names a file takes in turn while the one before is taken: number 1 is base + extension,
+    then "base (2)" + extension, "base (3)" + extension ... (getChildFileNamed). */
+juce::File getNumberedChildFile (const juce::File& folder, const juce::String& base, int number, const juce::String& extension);
+
 /** Checks that a delivery may be written into the folder, creating it (with any missing
     parents) when it does not exist. On failure returns false with the reason in error;
     on success clears error. Created folders stay even if a later check fails. */

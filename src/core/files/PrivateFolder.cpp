@@ -70,7 +70,7 @@ juce::File createFileOfItsOwn (const juce::File& folder, const juce::String& bas
 
     for (int number = 1; number <= maxTries; ++number)
     {
-        const auto file = getChildFileNamed (folder, number == 1 ? base + extension : base + " (" + juce::String (number) + ")" + extension);
+        const auto file = getNumberedChildFile (folder, base, number, extension);
 #if JUCE_LINUX || JUCE_MAC || JUCE_BSD
         const auto handle = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 

@@ -687,10 +687,10 @@ juce::String getReportFileName (const BatchReport& report)
 juce::File proposeReportFile (const BatchReport& report, const juce::File& folder, const juce::String& extension)
 {
     const auto base = getReportBaseName (report);
-    auto file = getChildFileNamed (folder, base + extension);
+    auto file = getNumberedChildFile (folder, base, 1, extension);
 
     for (int number = 2; file.exists(); ++number)
-        file = getChildFileNamed (folder, base + " (" + juce::String (number) + ")" + extension);
+        file = getNumberedChildFile (folder, base, number, extension);
 
     return file;
 }

@@ -7,6 +7,7 @@ namespace
 {
     constexpr int rowHeight = 30;
     constexpr int columnGap = 24;
+    constexpr int swatchWidth = 46;  // a palette row's colour swatch, at its left end
     const int sizeItems[] = { 80, 90, 100, 110, 120 };
 } // namespace
 
@@ -73,7 +74,7 @@ void PaletteRow::paint (juce::Graphics& g)
     const auto p = currentPalette();
     auto area = getLocalBounds();
 
-    const auto swatch = area.removeFromLeft (juce::jmin (area.getWidth(), 46)).reduced (0, 3).toFloat();
+    const auto swatch = area.removeFromLeft (juce::jmin (area.getWidth(), swatchWidth)).reduced (0, 3).toFloat();
     g.setColour (p.*entry.colour);
     g.fillRoundedRectangle (swatch, 4.0f);
     g.setColour (p.outline);
@@ -87,7 +88,7 @@ std::vector<PaintedText> PaletteRow::getPaintedTexts() const
     // After the swatch and a 12 px gap: the name in 130 px, then the description.
     const auto p = currentPalette();
     auto area = getLocalBounds();
-    area.removeFromLeft (juce::jmin (46 + 12, area.getWidth()));
+    area.removeFromLeft (juce::jmin (swatchWidth + 12, area.getWidth()));
     const auto label = area.removeFromLeft (juce::jmin (130, area.getWidth()));
     return { { entry.label, label.toFloat(), fontPlain14_5(), p.textPrimary }, { entry.description, area.toFloat(), fontPlain12_5(), p.textSecondary } };
 }
